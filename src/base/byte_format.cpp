@@ -1,0 +1,26 @@
+#include "base/byte_format.h"
+
+#include <cstdio>
+
+namespace tb::ByteFormat {
+
+std::string string(std::int64_t bytes) {
+    if (bytes < 1000) return std::to_string(bytes) + " B";
+    static const char* units[] = {"B", "KB", "MB", "GB", "TB", "PB"};
+    double value = double(bytes);
+    int unit = 0;
+    while (value >= 1000 && unit < 5) {
+        value /= 1000;
+        ++unit;
+    }
+    char buf[64];
+    std::snprintf(buf, sizeof buf, value < 100 ? "%.1f %s" : "%.0f %s", value, units[unit]);
+    return buf;
+}
+
+double percent(double part, double whole) {
+    if (whole < 1) return 0;
+    return part / whole * 100.0;
+}
+
+} // namespace tb::ByteFormat

@@ -1,0 +1,27 @@
+// Figures of the volume that holds a location. Any thread; no state.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "base/result.h"
+
+namespace tb::platform {
+
+struct VolumeFigures {
+    std::optional<std::string> name;  // the file system's label, when it has one
+    std::optional<std::int64_t> capacity;
+    std::optional<std::int64_t> available;
+    // Linux keeps no separate figures for these: both are the space available
+    // to an unprivileged user.
+    std::optional<std::int64_t> availableImportant;
+    std::optional<std::int64_t> availableOpportunistic;
+};
+
+Result<VolumeFigures> readVolumeFigures(const std::string& path);
+
+// The label of the file system mounted at the mount point holding `path`.
+std::optional<std::string> volumeLabel(const std::string& path);
+
+} // namespace tb::platform

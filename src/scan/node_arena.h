@@ -1,0 +1,72 @@
+// Owns the nodes, path bytes and child arrays of one scanned tree. Nodes never
+// move once made, so pointers stay valid for the arena's lifetime. One arena
+// is used by one thread at a time; the walk gives each worker its own and
+// merges them with `adopt` at the end.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "scan/scan_node.h"
+
+namespace tb {
+
+struct NodeFields {
+    std::string_view path;   // absolute path, raw bytes
+    std::string_view name;   // display name; usually the last component of path
+    bool isDirectory = false;
+    std::uint64_t inode = 0;
+    Date modified = Date::distantPast();
+    bool mayShareBlocks = false;
+    std::int64_t logicalSize = 0;
+    std::int64_t allocatedSize = 0;
+    bool unreadable = false;
+    std::optional<Uuid> id;  // a fresh random one when absent
+};
+
+class NodeArena {
+public:
+    NodeArena() = default;
+    NodeArena(const NodeArena&) = delete;
+    NodeArena& operator=(const NodeArena&) = delete;
+    NodeArena(NodeArena&&) = default;
+    NodeArena& operator=(NodeArena&&) = default;
+    ~NodeArena();
+
+    ScanNode* make(const NodeFields& fields);
+    // Copies `children` into the arena and makes them the node's children.
+    void setChildren(ScanNode* parent, std::span<ScanNode* const> children);
+    // Takes over everything `other` owns; its nodes stay where they are.
+    void adopt(NodeArena&& other);
+
+    std::size_t nodeCount() const { return nodeCount_; }
+    std::size_t bytesReserved() const;
+
+private:
+    template <typename T>
+    struct Chunks {
+        std::vector<std::unique_ptr<T[]>> chunks;
+        std::vector<std::size_t> sizes;
+        std::size_t used = 0;     // in the last chunk
+        std::size_t capacity = 0; // of the last chunk
+        T* take(std::size_t count, std::size_t chunkSize);
+    };
+    const char* storeBytes(std::string_view bytes);
+
+    Chunks<ScanNode> nodes_;
+    Chunks<char> bytes_;
+    Chunks<ScanNode*> pointers_;
+    std::size_t nodeCount_ = 0;
+};
+
+// A tree and the arena that keeps it alive.
+struct NodeTree {
+    std::shared_ptr<NodeArena> arena;
+    ScanNode* root = nullptr;
+};
+
+} // namespace tb

@@ -1,0 +1,46 @@
+#include "scan/scan_forest.h"
+
+#include "scan/size_ranking.h"
+#include "scan/volume_accounting.h"
+
+namespace tb {
+
+ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visited,
+                       std::optional<ScanContext> context) {
+    auto d = std::make_shared<Data>();
+    d->tree = std::move(tree);
+    d->unreadable = unreadable;
+    d->visited = visited;
+    ScanNode* root = d->tree.root;
+    root->sortBySize();
+
+    if (context) {
+        d->context = std::move(*context);
+    } else {
+        const std::string rootPath(root->url());
+        auto volume = VolumeAccounting::read(rootPath);
+        std::optional<VolumeSnapshot> snapshot;
+        if (volume) snapshot = std::move(*volume);
+        d->context = ScanContext::make(rootPath, snapshot, unreadable == 0, Date::now());
+    }
+
+    d->nodes.reserve(256);
+    std::vector<const ScanNode*> stack{root};
+    while (!stack.empty()) {
+        const ScanNode* n = stack.back();
+        stack.pop_back();
+        d->nodes.push_back(n);
+        if (n->isDirectory()) {
+            for (const ScanNode* c : n->children()) stack.push_back(c);
+        } else {
+            d->files.push_back(n);
+        }
+    }
+
+    d->largestFiles.reserve(std::min<std::size_t>(d->files.size(), largestFilesLimit));
+    for (const ScanNode* f : d->files) SizeLeaders::insert(f, d->largestFiles, largestFilesLimit);
+    d->ageBands = AgeLayout::bands(d->files, Date::now());
+    data_ = std::move(d);
+}
+
+} // namespace tb

@@ -1,0 +1,54 @@
+// The immutable result of one scan or one reopened scan. Cheap to copy: the
+// copies share the tree and the derived lists. Safe to read from any thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "scan/age_bands.h"
+#include "scan/node_arena.h"
+#include "scan/scan_context.h"
+#include "scan/scan_node.h"
+
+namespace tb {
+
+class ScanForest {
+public:
+    static constexpr int largestFilesLimit = 80;
+
+    // Sorts the tree's children in place, then derives the lists. Without a
+    // context it reads the root's volume and makes one.
+    ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visited,
+               std::optional<ScanContext> context);
+
+    const ScanNode* root() const { return data_->tree.root; }
+    std::int64_t unreadable() const { return data_->unreadable; }
+    std::int64_t visited() const { return data_->visited; }
+    const ScanContext& context() const { return data_->context; }
+    const std::vector<const ScanNode*>& nodes() const { return data_->nodes; }
+    const std::vector<const ScanNode*>& files() const { return data_->files; }
+    const std::vector<const ScanNode*>& largestFiles() const { return data_->largestFiles; }
+    const std::vector<AgeBand>& ageBands() const { return data_->ageBands; }
+    // Keeps the nodes alive for whoever holds it.
+    const NodeTree& tree() const { return data_->tree; }
+
+    // Two forests are the same when they share the same tree.
+    bool operator==(const ScanForest& o) const { return data_ == o.data_; }
+
+private:
+    struct Data {
+        NodeTree tree;
+        std::int64_t unreadable = 0;
+        std::int64_t visited = 0;
+        ScanContext context;
+        std::vector<const ScanNode*> nodes;
+        std::vector<const ScanNode*> files;
+        std::vector<const ScanNode*> largestFiles;
+        std::vector<AgeBand> ageBands;
+    };
+    std::shared_ptr<const Data> data_;
+};
+
+} // namespace tb

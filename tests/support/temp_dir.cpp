@@ -1,0 +1,128 @@
+#include "support/temp_dir.h"
+
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+namespace tb::test {
+namespace {
+
+int removeEntry(const char* path, const struct stat* sb, int type, FTW*) {
+    if (type == FTW_DP || type == FTW_D || type == FTW_DNR) {
+        ::chmod(path, 0700);
+        ::rmdir(path);
+    } else {
+        (void)sb;
+        ::unlink(path);
+    }
+    return 0;
+}
+
+int unlockEntry(const char* path, const struct stat*, int type, FTW*) {
+    if (type == FTW_D || type == FTW_DNR) ::chmod(path, 0700);
+    return 0;
+}
+
+} // namespace
+
+TempDir::TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/tarnbeck-test-XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    if (!::mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = buf.data();
+}
+
+TempDir::~TempDir() {
+    ::nftw(path_.c_str(), unlockEntry, 64, FTW_PHYS);
+    ::nftw(path_.c_str(), removeEntry, 64, FTW_DEPTH | FTW_PHYS);
+}
+
+std::string TempDir::operator/(std::string_view relative) const {
+    return path_ + "/" + std::string(relative);
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* v = std::getenv(name)) old_ = v;
+    ::setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (old_) {
+        ::setenv(name_.c_str(), old_->c_str(), 1);
+    } else {
+        ::unsetenv(name_.c_str());
+    }
+}
+
+TempHome::TempHome()
+    : home_("HOME", dir_.path()), data_("XDG_DATA_HOME", dir_.path() + "/.local/share") {
+    makeDirs(dataHome());
+}
+
+void makeDirs(const std::string& path) {
+    std::string partial;
+    std::size_t i = 0;
+    while (i < path.size()) {
+        auto j = path.find('/', i + 1);
+        if (j == std::string::npos) j = path.size();
+        partial = path.substr(0, j);
+        if (!partial.empty()) ::mkdir(partial.c_str(), 0755);
+        i = j;
+    }
+}
+
+void writeFile(const std::string& path, std::string_view contents) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
+    std::size_t done = 0;
+    while (done < contents.size()) {
+        const auto n = ::write(fd, contents.data() + done, contents.size() - done);
+        if (n <= 0) break;
+        done += std::size_t(n);
+    }
+    ::close(fd);
+}
+
+void writeSizedFile(const std::string& path, std::int64_t size, unsigned seed) {
+    std::string data(std::size_t(size), '\0');
+    std::uint32_t x = 2463534242u ^ (seed * 2654435761u);
+    for (auto& c : data) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = char(x & 0xFF);
+    }
+    writeFile(path, data);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool exists(const std::string& path) {
+    struct stat st{};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+void setModified(const std::string& path, std::int64_t unixSeconds, long nanoseconds) {
+    timespec times[2];
+    times[0].tv_sec = unixSeconds;
+    times[0].tv_nsec = nanoseconds;
+    times[1] = times[0];
+    ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+} // namespace tb::test

@@ -1,0 +1,62 @@
+// Temporary folders and environment for tests that touch the disk. Every test
+// that scans, stores or trashes works below one of these, never in the real
+// home.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tb::test {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    // path() + "/" + relative
+    std::string operator/(std::string_view relative) const;
+
+private:
+    std::string path_;
+};
+
+// Sets an environment variable for the lifetime of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
+// A temporary HOME with XDG_DATA_HOME below it.
+class TempHome {
+public:
+    TempHome();
+    const std::string& home() const { return dir_.path(); }
+    std::string dataHome() const { return dir_ / ".local/share"; }
+
+private:
+    TempDir dir_;
+    ScopedEnv home_;
+    ScopedEnv data_;
+};
+
+void makeDirs(const std::string& path);
+void writeFile(const std::string& path, std::string_view contents);
+// A file of `size` bytes of a repeating pattern seeded by `seed`.
+void writeSizedFile(const std::string& path, std::int64_t size, unsigned seed = 0);
+std::string readFile(const std::string& path);
+bool exists(const std::string& path);  // lstat succeeds
+void setModified(const std::string& path, std::int64_t unixSeconds, long nanoseconds = 0);
+
+} // namespace tb::test
