@@ -1,0 +1,58 @@
+// Narrow file-system queries on raw-byte paths. Any thread; no state; every
+// call opens and closes what it uses.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/date.h"
+#include "base/result.h"
+
+namespace tb::platform {
+
+struct Existence {
+    bool exists = false;
+    bool isDirectory = false;
+};
+
+// Resource values of one item, read without following a final symbolic link.
+struct ItemValues {
+    std::uint64_t identity = 0;        // the inode number, as the lister stores it
+    std::int64_t totalAllocated = 0;   // blocks * 512
+    std::int64_t size = 0;             // st_size
+    Date modified = Date::distantPast();
+    bool isDirectory = false;
+    bool isSymbolicLink = false;
+    bool isRegular = false;
+    std::uint64_t device = 0;
+    std::uint64_t mountId = 0;
+};
+
+namespace FileSystem {
+
+// stat (follows links): exists, and whether it is a directory.
+Existence exists(const std::string& path);
+// lstat-like values of the item itself.
+Result<ItemValues> values(const std::string& path);
+// realpath where the path exists; otherwise the lexically standardised path.
+std::string resolved(const std::string& path);
+// The names in one folder (no "." or ".."), in the order the system gives them.
+Result<std::vector<std::string>> listNames(const std::string& path);
+
+} // namespace FileSystem
+
+namespace SpecialFolders {
+// $HOME, else the password database; nullopt when neither gives one.
+std::optional<std::string> home();
+// $XDG_DATA_HOME, else ~/.local/share; nullopt without a home.
+std::optional<std::string> userData();
+// $TMPDIR or /tmp.
+std::string temporary();
+} // namespace SpecialFolders
+
+// sysconf(_SC_NPROCESSORS_ONLN), at least 1.
+int activeProcessorCount();
+
+} // namespace tb::platform
