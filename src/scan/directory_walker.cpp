@@ -1,0 +1,165 @@
+#include "scan/directory_walker.h"
+
+#include <thread>
+#include <vector>
+
+#include "base/path.h"
+#include "platform/file_system.h"
+#include "scan/directory_lister.h"
+#include "scan/walk_state.h"
+
+namespace tb::DirectoryWalker {
+
+int workerCount(int processors) { return std::max(2, std::min(8, processors / 2)); }
+
+int workerCount() { return workerCount(platform::activeProcessorCount()); }
+
+namespace {
+
+struct Shared {
+    WalkQueue queue;
+    NodeBag bag;
+    ProgressGate gate;
+    VolumeIdentity rootVolume;
+    const ProgressCallback* progress = nullptr;
+    const Options* options = nullptr;
+};
+
+// One listed entry, whichever lister produced it.
+struct Listed {
+    std::string_view name;
+    bool isDirectory, isMount, mayShareBlocks;
+    std::uint64_t inode;
+    Date modified;
+    std::int64_t logical, allocated;
+};
+
+class Worker {
+public:
+    Worker(Shared& shared, std::stop_token stop) : s_(shared), stop_(std::move(stop)) {}
+
+    void run() {
+        while (ScanNode* dir = s_.queue.pop(stop_)) {
+            if (stop_.stop_requested()) {
+                s_.queue.finish();
+                break;
+            }
+            dirPath_.assign(dir->path());
+            if (!list()) {
+                dir->setUnreadable(true);
+                s_.bag.markUnreadable();
+            } else if (!stop_.stop_requested()) {
+                ingest(dir);
+            }
+            if (s_.gate.allow(progressInterval)) (*s_.progress)(s_.bag.progress(dirPath_));
+            s_.queue.finish();
+        }
+        s_.bag.deposit(std::move(arena_));
+    }
+
+private:
+    bool list() {
+        listed_.clear();
+        if (s_.options->lister) {
+            fake_ = s_.options->lister(dirPath_);
+            if (fake_.unreadable) return false;
+            for (const RawEntry& e : fake_.entries) {
+                listed_.push_back({e.name, e.isDirectory, e.isMount, e.mayShareBlocks, e.inode,
+                                   e.modified, e.logicalSize, e.allocatedSize});
+            }
+            return true;
+        }
+        if (!DirectoryLister::read(reader_, dirPath_, s_.rootVolume)) return false;
+        for (const auto& e : reader_.entries()) {
+            const Date modified = e.hasModified
+                                      ? Date::fromUnix(e.modifiedSeconds, e.modifiedNanoseconds)
+                                      : Date::distantPast();
+            const std::int64_t logical = e.isDirectory ? 0 : e.size;
+            const std::int64_t allocated = e.isDirectory ? 0 : e.allocated;
+            listed_.push_back({reader_.name(e), e.isDirectory, e.isDirectory && e.isMount,
+                               allocated > 0 && logical > allocated, e.inode, modified, logical,
+                               allocated});
+        }
+        return true;
+    }
+
+    void ingest(ScanNode* dir) {
+        kids_.clear();
+        subdirs_.clear();
+        std::int64_t bytes = 0;
+        path_ = dirPath_;
+        if (path_.empty() || path_.back() != '/') path_.push_back('/');
+        const std::size_t base = path_.size();
+        for (const Listed& e : listed_) {
+            path_.resize(base);
+            path_.append(e.name);
+            const std::string_view path(path_);
+            ScanNode* node = arena_.make({.path = path,
+                                          .name = path.substr(base),
+                                          .isDirectory = e.isDirectory,
+                                          .inode = e.inode,
+                                          .modified = e.modified,
+                                          .mayShareBlocks = e.mayShareBlocks,
+                                          .logicalSize = e.logical,
+                                          .allocatedSize = e.allocated});
+            kids_.push_back(node);
+            if (e.isDirectory) {
+                if (!e.isMount) subdirs_.push_back(node);
+            } else {
+                bytes += e.allocated < 1 ? e.logical : e.allocated;
+            }
+        }
+        arena_.setChildren(dir, kids_);
+        s_.bag.ingest(static_cast<std::int64_t>(kids_.size()), bytes);
+        s_.queue.pushMany(subdirs_);
+    }
+
+    Shared& s_;
+    std::stop_token stop_;
+    platform::DirectoryReader reader_;
+    NodeArena arena_;
+    DirectoryListing fake_;
+    std::vector<Listed> listed_;
+    std::vector<ScanNode*> kids_, subdirs_;
+    std::string dirPath_, path_;
+};
+
+std::string cleanRoot(const std::string& root) {
+    std::string r = root;
+    while (r.size() > 1 && r.back() == '/') r.pop_back();
+    return r.empty() ? "/" : r;
+}
+
+} // namespace
+
+ScanForest walk(const std::string& rootUrl, const ProgressCallback& progress,
+                std::stop_token stop, const Options& options) {
+    const std::string root = cleanRoot(rootUrl);
+    Shared shared;
+    shared.rootVolume = VolumeID::of(root);
+    shared.progress = &progress;
+    shared.options = &options;
+
+    auto arena = std::make_shared<NodeArena>();
+    ScanNode* rootNode = arena->make({.path = root,
+                                      .name = Path::displayName(root),
+                                      .isDirectory = true,
+                                      .modified = Date::now()});
+    shared.queue.push(rootNode);
+
+    const int count = options.workers > 0 ? options.workers : workerCount();
+    {
+        std::vector<std::jthread> workers;
+        workers.reserve(std::size_t(count));
+        for (int i = 0; i < count; ++i) {
+            workers.emplace_back([&shared, stop] { Worker(shared, stop).run(); });
+        }
+    }
+
+    shared.bag.collect(*arena);
+    rootNode->rollup();
+    return ScanForest(NodeTree{arena, rootNode}, shared.bag.unreadableCount(),
+                      shared.bag.visitedCount(), std::nullopt);
+}
+
+} // namespace tb::DirectoryWalker

@@ -1,0 +1,35 @@
+// Scans one folder tree with several workers and returns its forest. Runs
+// entirely on the calling thread and the workers it starts; call it off the
+// interface thread. Never follows symbolic links, never enters another mount,
+// never opens anything but directories.
+#pragma once
+
+#include <functional>
+#include <stop_token>
+#include <string>
+
+#include "scan/raw_entry.h"
+#include "scan/scan_forest.h"
+
+namespace tb::DirectoryWalker {
+
+inline constexpr double progressInterval = 0.25;
+
+// max(2, min(8, processors / 2))
+int workerCount(int processors);
+int workerCount();
+
+using ProgressCallback = std::function<void(const WalkProgress&)>;
+
+struct Options {
+    int workers = 0;  // 0: workerCount()
+    // Replaces the file-system lister (tests inject unreadable folders here).
+    std::function<DirectoryListing(const std::string& directory)> lister;
+};
+
+// The progress callback runs on a worker thread and must return at once.
+// A stopped walk returns what was gathered so far, without any marker.
+ScanForest walk(const std::string& root, const ProgressCallback& progress,
+                std::stop_token stop = {}, const Options& options = {});
+
+} // namespace tb::DirectoryWalker

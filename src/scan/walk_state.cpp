@@ -1,0 +1,90 @@
+#include "scan/walk_state.h"
+
+namespace tb {
+
+void WalkQueue::push(ScanNode* dir) { pushMany(std::span<ScanNode* const>(&dir, 1)); }
+
+void WalkQueue::pushMany(std::span<ScanNode* const> dirs) {
+    if (dirs.empty()) return;
+    {
+        std::lock_guard lock(mutex_);
+        pending_.insert(pending_.end(), dirs.begin(), dirs.end());
+    }
+    if (dirs.size() == 1) {
+        ready_.notify_one();
+    } else {
+        ready_.notify_all();
+    }
+}
+
+ScanNode* WalkQueue::pop(std::stop_token stop) {
+    std::unique_lock lock(mutex_);
+    ready_.wait(lock, stop, [this] { return !pending_.empty() || active_ == 0; });
+    if (stop.stop_requested() || pending_.empty()) return nullptr;
+    ScanNode* dir = pending_.back();
+    pending_.pop_back();
+    ++active_;
+    return dir;
+}
+
+void WalkQueue::finish() {
+    bool drained;
+    {
+        std::lock_guard lock(mutex_);
+        if (active_ > 0) --active_;
+        drained = active_ == 0 && pending_.empty();
+    }
+    // The last worker out wakes every idle one so that it sees the end.
+    if (drained) ready_.notify_all();
+}
+
+void NodeBag::ingest(std::int64_t entries, std::int64_t fileBytes) {
+    std::lock_guard lock(mutex_);
+    visited_ += entries;
+    scannedBytes_ += fileBytes;
+}
+
+void NodeBag::markUnreadable() {
+    std::lock_guard lock(mutex_);
+    ++unreadable_;
+    ++visited_;
+}
+
+WalkProgress NodeBag::progress(std::string_view current) {
+    std::lock_guard lock(mutex_);
+    return WalkProgress{visited_, unreadable_, scannedBytes_, std::string(current)};
+}
+
+void NodeBag::deposit(NodeArena&& arena) {
+    std::lock_guard lock(mutex_);
+    arenas_.push_back(std::move(arena));
+}
+
+void NodeBag::collect(NodeArena& into) {
+    std::lock_guard lock(mutex_);
+    for (auto& a : arenas_) into.adopt(std::move(a));
+    arenas_.clear();
+}
+
+std::int64_t NodeBag::unreadableCount() {
+    std::lock_guard lock(mutex_);
+    return unreadable_;
+}
+
+std::int64_t NodeBag::visitedCount() {
+    std::lock_guard lock(mutex_);
+    return visited_;
+}
+
+bool ProgressGate::allow(double intervalSeconds) {
+    const auto now = std::chrono::steady_clock::now();
+    std::lock_guard lock(mutex_);
+    if (reported_ && std::chrono::duration<double>(now - last_).count() < intervalSeconds) {
+        return false;
+    }
+    reported_ = true;
+    last_ = now;
+    return true;
+}
+
+} // namespace tb
