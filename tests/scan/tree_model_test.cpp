@@ -1,14 +1,125 @@
 #include <gtest/gtest.h>
 
 #include "scan/node_arena.h"
+#include "scan/scan_forest.h"
+#include "scan/size_ranking.h"
+#include "support/tree_builder.h"
 
 namespace tb {
 namespace {
 
-TEST(ScanNode, Placeholder) {
-    NodeArena arena;
-    auto* n = arena.make({.path = "/a", .name = "a", .isDirectory = true});
-    EXPECT_EQ(n->name(), "a");
+using test::TreeBuilder;
+
+TEST(ScanNode, RollupSumsChildrenAndIgnoresTheFoldersOwnSize) {
+    TreeBuilder b;
+    ScanNode* root = b.dir("/r", {b.dir("/r/a", {}), b.dir("/r/b", {})});
+    root->setAllocatedSize(4096);
+    root->rollup();
+    EXPECT_EQ(root->logicalSize(), 0);
+    EXPECT_EQ(root->allocatedSize(), 0);
+
+    ScanNode* file = b.file("/f", 7, 4096);
+    file->rollup();
+    EXPECT_EQ(file->logicalSize(), 7);
+    EXPECT_EQ(file->allocatedSize(), 4096);
+
+    ScanNode* tree = b.dir("/t", {b.file("/t/x", 10, 100), b.dir("/t/d", {b.file("/t/d/y", 5, 50)}),
+                                  b.file("/t/z", 1, 100)});
+    tree->rollup();
+    EXPECT_EQ(tree->logicalSize(), 16);
+    EXPECT_EQ(tree->allocatedSize(), 250);
+}
+
+TEST(ScanNode, SortBySizeIsStableAndFlattenedVisitsSmallestSubtreeFirst) {
+    TreeBuilder b;
+    ScanNode* a = b.dir("/r/A", {b.file("/r/A/a1", 60, 60), b.file("/r/A/a2", 40, 40)});
+    ScanNode* e1 = b.file("/r/e1", 10, 10);
+    ScanNode* e2 = b.file("/r/e2", 10, 10);
+    ScanNode* root = b.dir("/r", {e1, a, e2});
+    root->rollup();
+    root->sortBySize();
+    ASSERT_EQ(root->children().size(), 3u);
+    EXPECT_EQ(root->children()[0], a);
+    EXPECT_EQ(root->children()[1], e1);
+    EXPECT_EQ(root->children()[2], e2);
+    std::vector<std::string_view> order;
+    for (auto* n : root->flattened()) order.push_back(n->name());
+    EXPECT_EQ(order, (std::vector<std::string_view>{"r", "e2", "e1", "A", "a2", "a1"}));
+}
+
+TEST(ScanNode, IdentityIsTheIdAlone) {
+    TreeBuilder b;
+    ScanNode* x = b.file("/same", 1, 1);
+    ScanNode* y = b.file("/same", 1, 1);
+    EXPECT_FALSE(*x == *y);
+    EXPECT_NE(ScanNodeHash{}(x), ScanNodeHash{}(y));
+    const auto before = ScanNodeHash{}(x);
+    x->setAllocatedSize(99);
+    EXPECT_TRUE(*x == *x);
+    EXPECT_EQ(ScanNodeHash{}(x), before);
+}
+
+// A chain deeper than any call stack would survive if the tree operations
+// recursed.
+TEST(ScanNode, DeepChainDoesNotExhaustTheStack) {
+    TreeBuilder b;
+    constexpr int depth = 200000;
+    ScanNode* leaf = b.file("/leaf", 3, 4096);
+    ScanNode* top = leaf;
+    for (int i = 0; i < depth; ++i) top = b.dir("/d", {top});
+    top->rollup();
+    top->sortBySize();
+    EXPECT_EQ(top->allocatedSize(), 4096);
+    EXPECT_EQ(top->flattened().size(), std::size_t(depth + 1));
+    ScanForest forest(b.tree(top), 0, depth, ScanContext{});
+    EXPECT_EQ(forest.files().size(), 1u);
+    EXPECT_EQ(AgeLayout::bands(*top, Date::now())[4].bytes, 4096);
+}
+
+TEST(ScanForest, OrdersListsAndKeepsEightyLargest) {
+    TreeBuilder b;
+    ScanNode* c = b.file("/r/F/C", 5, 5);
+    ScanNode* root = b.dir("/r", {b.file("/r/A", 10, 10), b.file("/r/B", 20, 20), b.dir("/r/F", {c})});
+    root->rollup();
+    ScanForest forest(b.tree(root), 0, 4, std::nullopt);
+    std::vector<std::string_view> children, nodes, files;
+    for (auto* n : root->children()) children.push_back(n->name());
+    for (auto* n : forest.nodes()) nodes.push_back(n->name());
+    for (auto* n : forest.files()) files.push_back(n->name());
+    EXPECT_EQ(children, (std::vector<std::string_view>{"B", "A", "F"}));
+    EXPECT_EQ(nodes, (std::vector<std::string_view>{"r", "F", "C", "A", "B"}));
+    EXPECT_EQ(files, (std::vector<std::string_view>{"C", "A", "B"}));
+    EXPECT_TRUE(forest.context().complete);
+    EXPECT_EQ(forest.context().rootPath, "/r");
+
+    TreeBuilder many;
+    std::vector<ScanNode*> kids;
+    for (int i = 0; i < 100; ++i) kids.push_back(many.file("/m/" + std::to_string(i), i, i + 1));
+    ScanNode* m = many.dir("/m", kids);
+    m->rollup();
+    ScanForest big(many.tree(m), 3, 100, std::nullopt);
+    ASSERT_EQ(big.largestFiles().size(), 80u);
+    EXPECT_EQ(big.largestFiles().front()->allocatedSize(), 100);
+    EXPECT_EQ(big.largestFiles().back()->allocatedSize(), 21);
+    EXPECT_FALSE(big.context().complete);
+}
+
+TEST(ScanForest, EqualSizesKeepTraversalOrderInLargestFiles) {
+    TreeBuilder b;
+    std::vector<ScanNode*> kids;
+    for (int i = 0; i < 81; ++i) kids.push_back(b.file("/e/" + std::to_string(i), 1, 8));
+    ScanNode* root = b.dir("/e", kids);
+    ScanForest forest(b.tree(root), 0, 81, ScanContext{});
+    ASSERT_EQ(forest.largestFiles().size(), 80u);
+    for (std::size_t i = 0; i < 80; ++i) EXPECT_EQ(forest.largestFiles()[i], forest.files()[i]);
+
+    TreeBuilder e;
+    ScanNode* lone = e.dir("/lone", {});
+    ScanForest empty(e.tree(lone), 0, 0, ScanContext{});
+    EXPECT_EQ(empty.nodes().size(), 1u);
+    EXPECT_TRUE(empty.files().empty());
+    EXPECT_TRUE(empty.largestFiles().empty());
+    EXPECT_EQ(empty.ageBands().size(), 5u);
 }
 
 } // namespace

@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <unordered_set>
+
+#include "base/byte_format.h"
+#include "base/date.h"
+#include "base/path.h"
+#include "base/uuid.h"
+
+namespace tb {
+namespace {
+
+TEST(ByteFormat, UsesDecimalUnitsWithOneDecimalBelowHundred) {
+    const std::pair<std::int64_t, const char*> cases[] = {
+        {0, "0 B"},          {999, "999 B"},         {1000, "1.0 KB"},
+        {1500, "1.5 KB"},    {99949, "99.9 KB"},     {150000, "150 KB"},
+        {999999, "1000 KB"}, {1000000, "1.0 MB"},    {-5, "-5 B"},
+        {1'000'000'000'000'000'000, "1000 PB"},
+    };
+    for (auto [bytes, text] : cases) EXPECT_EQ(ByteFormat::string(bytes), text) << bytes;
+}
+
+TEST(ByteFormat, PercentIsZeroBelowAWholeOfOne) {
+    EXPECT_DOUBLE_EQ(ByteFormat::percent(1, 4), 25.0);
+    EXPECT_DOUBLE_EQ(ByteFormat::percent(5, 0.5), 0.0);
+}
+
+TEST(Date, DistantPastSortsFirstAndPrintsYearOne) {
+    EXPECT_LT(Date::distantPast(), Date::fromUnix(-60'000'000'000, 0));
+    EXPECT_EQ(Date::distantPast().isoString(), "0001-01-01T00:00:00Z");
+    EXPECT_TRUE(Date::distantPast().isDistantPast());
+}
+
+TEST(Date, KeepsNanosecondsAndNormalises) {
+    const Date d = Date::fromUnix(10, -1);
+    EXPECT_EQ(d.seconds, 9);
+    EXPECT_EQ(d.nanoseconds, 999'999'999);
+    EXPECT_NEAR(Date::fromUnix(5, 500'000'000).secondsSince(Date::fromUnix(4, 0)), 1.5, 1e-12);
+    const Date back = Date::fromUnixDouble(1700000000.25);
+    EXPECT_EQ(back.seconds, 1700000000);
+    EXPECT_NEAR(back.nanoseconds, 250'000'000, 1000);
+}
+
+TEST(Uuid, RandomIsVersionFourAndRoundTripsUpperCase) {
+    std::unordered_set<Uuid> seen;
+    for (int i = 0; i < 10000; ++i) {
+        const Uuid u = Uuid::random();
+        EXPECT_EQ(u.bytes[6] >> 4, 4);
+        EXPECT_TRUE(seen.insert(u).second);
+        const std::string text = u.toString();
+        EXPECT_EQ(text.size(), 36u);
+        EXPECT_EQ(text.find_first_of("abcdef"), std::string::npos);
+        EXPECT_EQ(Uuid::parse(text), u);
+    }
+    EXPECT_FALSE(Uuid::parse("not-a-uuid"));
+    EXPECT_FALSE(Uuid::parse("E621E1F8-C36C-495A-93FC-0C247A3E6E5G"));
+    EXPECT_TRUE(Uuid::parse("e621e1f8-c36c-495a-93fc-0c247a3e6e5f"));
+}
+
+TEST(Path, ComponentsAndContainment) {
+    EXPECT_EQ(Path::lastComponent("/a/b"), "b");
+    EXPECT_EQ(Path::displayName("/"), "/");
+    EXPECT_EQ(Path::appending("/", "x"), "/x");
+    EXPECT_EQ(Path::parent("/a"), "/");
+    EXPECT_EQ(Path::extension("/x/Foo.APP"), "APP");
+    EXPECT_EQ(Path::extension("/x/.bashrc"), "");
+    EXPECT_TRUE(Path::isSameOrInside("/a/b", "/a"));
+    EXPECT_FALSE(Path::isSameOrInside("/ab", "/a"));
+    EXPECT_EQ(Path::standardized("/a/./b/../c//"), "/a/c");
+    EXPECT_EQ(Path::fileUrl("/a b/%\xff"), "file:///a%20b/%25%FF");
+}
+
+} // namespace
+} // namespace tb
