@@ -1,0 +1,533 @@
+#include "session/app_session.h"
+
+#include <thread>
+#include <unordered_set>
+
+#include "analysis/cleanup_catalog.h"
+#include "base/path.h"
+#include "platform/file_system.h"
+#include "scan/directory_walker.h"
+#include "store/index_search.h"
+#include "store/query_text.h"
+#include "store/scan_store.h"
+
+namespace tb {
+namespace {
+
+// Background work is detached: a walk blocked on a hung mount must never hold
+// up the interface, and the generation rule drops whatever arrives late.
+template <typename F>
+void detach(F&& work) {
+    std::thread(std::forward<F>(work)).detach();
+}
+
+std::string homeFolder() { return platform::SpecialFolders::home().value_or("/"); }
+
+} // namespace
+
+struct AppSession::PostScanResult {
+    std::optional<ScanRecord> record;
+    std::vector<CleanupCandidate> candidates;
+    std::vector<AppFootprint> apps;
+    std::vector<QuickWin> quickWins;
+    std::vector<ScanChange> changes;
+};
+
+AppSession::AppSession(std::shared_ptr<platform::Desktop> desktop,
+                       std::shared_ptr<platform::Trash> trash, QObject* parent)
+    : QObject(parent),
+      desktop_(desktop ? std::move(desktop) : std::make_shared<platform::NoDesktop>()),
+      link_(std::make_shared<Link>(this)),
+      scanRoot_(homeFolder()),
+      pulse_(new ScanPulse(this)),
+      staging_(new StagingStore(std::move(trash), this)),
+      searchTimer_(new QTimer(this)) {
+    searchTimer_->setSingleShot(true);
+    searchTimer_->setInterval(searchPauseMs);
+    connect(searchTimer_, &QTimer::timeout, this, &AppSession::runSearch);
+}
+
+AppSession::~AppSession() {
+    link_->cut();
+    if (scanTask_) scanTask_->request_stop();
+}
+
+// --- derived -------------------------------------------------------------
+
+std::int64_t AppSession::scannedBytes() const {
+    if (isScanning_ && pulse_->progress()) return pulse_->progress()->scannedBytes;
+    return forest_ ? forest_->root()->allocatedSize() : 0;
+}
+
+std::int64_t AppSession::unreadable() const { return forest_ ? forest_->unreadable() : 0; }
+
+const ScanNode* AppSession::displayRoot() const {
+    if (focus_) return focus_;
+    return forest_ ? forest_->root() : nullptr;
+}
+
+// --- plain assignments ---------------------------------------------------
+
+void AppSession::setTab(AppTab tab) {
+    tab_ = tab;
+    notify(SessionField::tab);
+}
+
+void AppSession::setViewMode(ViewMode mode) {
+    viewMode_ = mode;
+    notify(SessionField::viewMode);
+}
+
+void AppSession::setScanRoot(const std::string& root) {
+    scanRoot_ = root;
+    notify(SessionField::scanRoot);
+}
+
+void AppSession::setShowInspector(bool show) {
+    showInspector_ = show;
+    notify(SessionField::showInspector);
+}
+
+void AppSession::setLeftoverQuery(const std::string& query) {
+    leftoverQuery_ = query;
+    notify(SessionField::leftoverQuery);
+}
+
+void AppSession::setAgeBucket(std::optional<std::string> key) {
+    ageBucket_ = std::move(key);
+    notify(SessionField::ageBucket);
+}
+
+void AppSession::setSnapshots(std::vector<SnapshotInfo> snapshots) {
+    snapshots_ = std::move(snapshots);
+    notify(SessionField::snapshots);
+}
+
+void AppSession::setSearchQuery(const std::string& query) {
+    searchQuery_ = query;
+    notify(SessionField::searchQuery);
+    scheduleSearch();
+}
+
+void AppSession::setStatus(std::optional<std::string> message) {
+    statusMessage_ = std::move(message);
+    notify(SessionField::statusMessage);
+}
+
+void AppSession::setIsScanning(bool scanning) {
+    isScanning_ = scanning;
+    notify(SessionField::isScanning);
+}
+
+void AppSession::setSelected(const ScanNode* node) {
+    selected_ = node;
+    notify(SessionField::selected);
+}
+
+void AppSession::setFocus(const ScanNode* node) {
+    focus_ = node;
+    notify(SessionField::focus);
+}
+
+void AppSession::setTrail(std::vector<const ScanNode*> trail) {
+    trail_ = std::move(trail);
+    notify(SessionField::trail);
+}
+
+// --- scanning ------------------------------------------------------------
+
+void AppSession::chooseRoot() {
+    if (auto chosen = desktop_->chooseFolder(scanRoot_, "Scan")) setScanRoot(*chosen);
+}
+
+void AppSession::handleDroppedFolder(const std::optional<std::string>& path) {
+    if (!path) {
+        setStatus("That item could not be opened as a folder.");
+        return;
+    }
+    if (isScanning_) {
+        setStatus("Finish or cancel the current scan before choosing another folder.");
+        return;
+    }
+    const std::string root = Path::standardized(*path);
+    const auto existence = platform::FileSystem::exists(root);
+    if (!existence.exists || !existence.isDirectory) {
+        setStatus("Drop a folder to scan. Files are not supported as scan roots.");
+        return;
+    }
+    setScanRoot(root);
+    setTab(AppTab::explore);
+    setStatus("Scanning " + std::string(Path::lastComponent(root)) + "\u2026");
+    startScan();
+}
+
+void AppSession::stopScanTask() {
+    if (scanTask_) scanTask_->request_stop();
+    scanTask_.reset();
+}
+
+void AppSession::startScan() {
+    if (isScanning_) return;
+    stopScanTask();
+    const std::uint64_t generation = ++scanGeneration_;
+
+    setIsScanning(true);
+    setSelected(nullptr);
+    setFocus(nullptr);
+    setTrail({});
+    setSearchQuery("");
+    searchHits_.clear();
+    searchHitsForest_.reset();
+    notify(SessionField::searchHits);
+    historyHits_.clear();
+    notify(SessionField::historyHits);
+    leftovers_.clear();
+    notify(SessionField::leftovers);
+    duplicates_.clear();
+    notify(SessionField::duplicates);
+    cleanupCandidates_.clear();
+    notify(SessionField::cleanupCandidates);
+    appFootprints_.clear();
+    notify(SessionField::appFootprints);
+    changes_.clear();
+    notify(SessionField::changes);
+    changesMessage_.reset();
+    notify(SessionField::changesMessage);
+
+    pulse_->setProgress(WalkProgress{0, 0, 0, scanRoot_});
+    pulse_->applyTruth(0, 0, volume_, scanRoot_);
+
+    const std::string root = scanRoot_;
+    std::optional<ScanRecord> previous;
+    if (!history_.empty()) previous = history_.front();
+    auto task = std::make_shared<std::stop_source>();
+    scanTask_ = task;
+    detach([link = link_, root, previous, generation, stop = task->get_token()] {
+        auto progress = [link, generation, root](const WalkProgress& p) {
+            link->post([generation, p, root](AppSession& s) { s.onProgress(generation, p, root); });
+        };
+        ScanForest forest = DirectoryWalker::walk(root, progress, stop);
+        link->post([generation, stop, forest = std::move(forest), root, previous](AppSession& s) {
+            s.onWalkFinished(generation, stop, forest, root, previous);
+        });
+    });
+}
+
+void AppSession::onProgress(std::uint64_t generation, const WalkProgress& progress,
+                            const std::string& root) {
+    if (generation != scanGeneration_) return;
+    pulse_->apply(progress, volume_, root);
+}
+
+void AppSession::onWalkFinished(std::uint64_t generation, std::stop_token stop, ScanForest forest,
+                                const std::string& root, std::optional<ScanRecord> previous) {
+    if (stop.stop_requested() || generation != scanGeneration_) return;
+    forest_ = forest;
+    notify(SessionField::forest);
+    setSelected(forest.root());
+    setFocus(forest.root());
+    setIsScanning(false);
+    pulse_->setProgress(std::nullopt);
+    refreshVolume();
+    needsFullDiskAccess_ = forest.unreadable() >= 1 && !fullDiskAccessLikely();
+    notify(SessionField::needsFullDiskAccess);
+    scanTask_.reset();
+    startPostScanAnalyses(generation, forest, root, std::move(previous));
+}
+
+void AppSession::startPostScanAnalyses(std::uint64_t generation, const ScanForest& forest,
+                                       const std::string& root,
+                                       std::optional<ScanRecord> previous) {
+    detach([link = link_, generation, forest, root, previous = std::move(previous)] {
+        PostScanResult r;
+        r.candidates = CleanupCatalog::candidates(forest);
+        const std::string home = homeFolder();
+        r.apps = StorageInsights::apps(forest, home);
+        if (auto saved = ScanStore::save(forest, root)) r.record = std::move(*saved);
+        auto modules = QuickWins::nodeModules(forest.nodes());
+        r.quickWins = QuickWins::discover(home);
+        r.quickWins.insert(r.quickWins.end(), modules.begin(), modules.end());
+        if (previous && previous->context.rootPath == forest.context().rootPath &&
+            previous->context.volumeCapacity == forest.context().volumeCapacity) {
+            if (auto old = ScanStore::load(*previous)) {
+                r.changes = ScanComparison::compare(forest.root(), old->root, changeLimit);
+            }
+        }
+        link->post([generation, r = std::move(r)](AppSession& s) mutable {
+            s.publishPostScan(generation, std::move(r));
+        });
+    });
+}
+
+void AppSession::publishPostScan(std::uint64_t generation, PostScanResult r) {
+    if (generation != scanGeneration_) return;
+    if (r.record) {
+        history_.insert(history_.begin(), std::move(*r.record));
+        notify(SessionField::history);
+    }
+    cleanupCandidates_ = std::move(r.candidates);
+    notify(SessionField::cleanupCandidates);
+    appFootprints_ = std::move(r.apps);
+    notify(SessionField::appFootprints);
+    quickWins_ = std::move(r.quickWins);
+    notify(SessionField::quickWins);
+    changes_ = std::move(r.changes);
+    notify(SessionField::changes);
+}
+
+void AppSession::cancelScan() {
+    if (!isScanning_) return;
+    ++scanGeneration_;
+    stopScanTask();
+    setIsScanning(false);
+    pulse_->setProgress(std::nullopt);
+    setStatus("Scan cancelled.");
+}
+
+// Linux has no gate on reading other applications' folders.
+bool AppSession::fullDiskAccessLikely() const { return true; }
+
+void AppSession::openFullDiskAccess() {}
+
+// --- history and navigation ----------------------------------------------
+
+void AppSession::loadHistory(const ScanRecord& record, const std::optional<std::string>& jumpToPath) {
+    stopScanTask();
+    const std::uint64_t generation = ++scanGeneration_;
+    setIsScanning(true);
+    pulse_->setProgress(WalkProgress{0, record.unreadable, record.scannedBytes, record.rootPath});
+    auto task = std::make_shared<std::stop_source>();
+    scanTask_ = task;
+    detach([link = link_, generation, record, jumpToPath, stop = task->get_token()] {
+        std::optional<ScanForest> forest;
+        if (auto tree = ScanStore::load(record)) {
+            forest.emplace(std::move(*tree), record.unreadable, 0, record.context);
+        }
+        link->post([generation, stop, record, forest = std::move(forest), jumpToPath](AppSession& s) {
+            s.onLoaded(generation, stop, record, forest, jumpToPath);
+        });
+    });
+}
+
+void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const ScanRecord& record,
+                          std::optional<ScanForest> forest, std::optional<std::string> jumpToPath) {
+    if (stop.stop_requested() || generation != scanGeneration_) return;
+    scanTask_.reset();
+    if (!forest) {
+        setIsScanning(false);
+        pulse_->setProgress(std::nullopt);
+        setStatus("Could not open that scan.");
+        return;
+    }
+    forest_ = *forest;
+    notify(SessionField::forest);
+    setSelected(forest->root());
+    setFocus(forest->root());
+    setTrail({});
+    setScanRoot(record.rootPath);
+    setIsScanning(false);
+    pulse_->setProgress(std::nullopt);
+    refreshVolume();
+
+    std::optional<ScanRecord> previous;
+    for (const ScanRecord& r : history_) {
+        if (r.id != record.id) {
+            previous = r;
+            break;
+        }
+    }
+    detach([link = link_, generation, loaded = *forest, record, previous] {
+        PostScanResult r;
+        r.candidates = CleanupCatalog::candidates(loaded);
+        r.apps = StorageInsights::apps(loaded, homeFolder());
+        if (previous && isSameSubject(*previous, record)) {
+            if (auto old = ScanStore::load(*previous)) {
+                r.changes = ScanComparison::compare(loaded.root(), old->root, changeLimit);
+            }
+        }
+        link->post([generation, r = std::move(r)](AppSession& s) mutable {
+            if (generation != s.scanGeneration_) return;
+            s.cleanupCandidates_ = std::move(r.candidates);
+            s.notify(SessionField::cleanupCandidates);
+            s.appFootprints_ = std::move(r.apps);
+            s.notify(SessionField::appFootprints);
+            s.changes_ = std::move(r.changes);
+            s.notify(SessionField::changes);
+        });
+    });
+
+    if (jumpToPath) {
+        for (const ScanNode* n : forest_->nodes()) {
+            if (n->path() == *jumpToPath) {
+                jumpTo(n);
+                break;
+            }
+        }
+    }
+}
+
+void AppSession::jumpToHistory(const ScanRecord& record, const std::string& path) {
+    loadHistory(record, path);
+}
+
+void AppSession::jumpTo(const ScanNode* node) {
+    setFocus(forest_ ? forest_->root() : nullptr);
+    setTrail({});
+    if (node && node->isDirectory()) setFocus(node);
+    setSelected(node);
+}
+
+void AppSession::select(const ScanNode* node) { setSelected(node); }
+
+void AppSession::dive(const ScanNode* node) {
+    if (!node) return;
+    if (node->isDirectory()) {
+        const ScanNode* current = displayRoot();
+        if (current && current->id() != node->id()) {
+            trail_.push_back(current);
+            notify(SessionField::trail);
+        }
+        setFocus(node);
+    }
+    setSelected(node);
+}
+
+void AppSession::popFocus() {
+    const ScanNode* back = nullptr;
+    if (!trail_.empty()) {
+        back = trail_.back();
+        trail_.pop_back();
+        notify(SessionField::trail);
+    }
+    setFocus(back ? back : (forest_ ? forest_->root() : nullptr));
+    setSelected(focus_);
+}
+
+void AppSession::resetFocus() {
+    setTrail({});
+    setFocus(forest_ ? forest_->root() : nullptr);
+    setSelected(focus_);
+}
+
+void AppSession::revealInFinder(const std::string& path) { desktop_->reveal(path); }
+
+void AppSession::openItem(const std::string& path) { desktop_->open(path); }
+
+void AppSession::quickLook(const std::string& path) { desktop_->preview(path); }
+
+// --- start-up, volume, analyses ------------------------------------------
+
+void AppSession::prepareWorkspaceIfNeeded() {
+    if (workspacePrepared_) return;
+    workspacePrepared_ = true;
+    history_ = ScanStore::history();
+    notify(SessionField::history);
+    setSnapshots(SnapshotService::listLocal());
+    refreshVolume();
+    needsFullDiskAccess_ = !fullDiskAccessLikely();
+    notify(SessionField::needsFullDiskAccess);
+    detach([link = link_] {
+        auto wins = QuickWins::discover(homeFolder());
+        link->post([wins = std::move(wins)](AppSession& s) mutable {
+            s.quickWins_ = std::move(wins);
+            s.notify(SessionField::quickWins);
+        });
+    });
+}
+
+void AppSession::refreshVolume() {
+    auto read = VolumeAccounting::read("/");
+    if (!read) {
+        setStatus(read.error().message);
+        return;
+    }
+    volume_ = std::move(*read);
+    notify(SessionField::volume);
+    pulse_->applyTruth(scannedBytes(), unreadable(), volume_, scanRoot_);
+}
+
+void AppSession::findDuplicates() {
+    if (isFindingDuplicates_ || !forest_) return;
+    isFindingDuplicates_ = true;
+    notify(SessionField::isFindingDuplicates);
+    setStatus("Matching file contents\u2026");
+    detach([link = link_, forest = *forest_] {
+        auto groups = DuplicateFinder::groups(forest.nodes(), DuplicateFinder::defaultLimit);
+        link->post([groups = std::move(groups)](AppSession& s) mutable {
+            s.isFindingDuplicates_ = false;
+            s.notify(SessionField::isFindingDuplicates);
+            const auto count = groups.size();
+            s.duplicates_ = std::move(groups);
+            s.notify(SessionField::duplicates);
+            s.setStatus(count > 0 ? "Found " + std::to_string(count) + " groups."
+                                  : "No content matches in this scan.");
+        });
+    });
+}
+
+void AppSession::searchLeftovers() {
+    const std::string query(QueryText::trimmed(leftoverQuery_));
+    std::optional<ScanForest> forest = forest_;
+    detach([link = link_, query, forest] {
+        const std::string home = homeFolder();
+        std::vector<Leftover> found;
+        if (!query.empty() || !forest) {
+            found = Uninstaller::leftovers(query, query, home, forest ? forest->root() : nullptr);
+        } else {
+            found = Uninstaller::graph(*forest->root(), std::span<const ScanNode* const>(forest->nodes()),
+                                       home);
+        }
+        link->post([found = std::move(found)](AppSession& s) mutable {
+            s.leftovers_ = std::move(found);
+            s.notify(SessionField::leftovers);
+        });
+    });
+}
+
+void AppSession::stage(const CleanupCandidate& candidate) { staging_->stage(candidate); }
+
+void AppSession::stageDuplicate(const std::string& path, std::int64_t bytes,
+                                const std::string& reason) {
+    staging_->stage(path, std::string(Path::lastComponent(path)), bytes, reason);
+}
+
+// --- search ----------------------------------------------------------------
+
+void AppSession::scheduleSearch() {
+    searchInput_.query = searchQuery_;
+    searchInput_.forest = forest_;
+    searchInput_.records.assign(history_.begin(),
+                                history_.begin() + std::min<std::size_t>(3, history_.size()));
+    searchTimer_->start();  // restarting drops the pending run
+}
+
+void AppSession::runSearch() {
+    SearchInput input = std::move(searchInput_);
+    searchInput_ = {};
+    detach([link = link_, input = std::move(input)] {
+        std::vector<const ScanNode*> hits;
+        if (input.forest) hits = IndexSearch::matches(input.query, input.forest->nodes());
+        std::vector<HistoryHit> stored;
+        if (QueryText::trimmed(input.query).size() >= 2) {
+            std::unordered_set<std::string_view> seen;
+            for (const ScanNode* n : hits) seen.insert(n->path());
+            for (const ScanRecord& record : input.records) {
+                for (auto& row : ScanStore::search(record, input.query, 6)) {
+                    if (seen.count(row.path)) continue;
+                    stored.push_back({record, std::move(row.name), std::move(row.path)});
+                }
+            }
+        }
+        link->post([query = input.query, forest = input.forest, hits = std::move(hits),
+                    stored = std::move(stored)](AppSession& s) mutable {
+            if (s.searchQuery_ != query) return;
+            s.searchHits_ = std::move(hits);
+            s.searchHitsForest_ = std::move(forest);
+            s.notify(SessionField::searchHits);
+            s.historyHits_ = std::move(stored);
+            s.notify(SessionField::historyHits);
+        });
+    });
+}
+
+} // namespace tb

@@ -1,0 +1,222 @@
+// The one object the interface talks to: all observable state and the
+// commands that change it. Lives on the interface thread and is read and
+// written only there. Background work (walks, loads, analyses, searches)
+// receives its inputs by value and hands its result back through a
+// SessionLink; the generation rule drops results of scans that are no longer
+// current:
+//   - scanGeneration only grows: startScan, cancelScan and loadHistory raise it;
+//   - every asynchronous step of a scan or load carries its generation and
+//     publishes nothing once the session's generation has moved on;
+//   - search results are dropped when searchQuery changed meanwhile.
+// Scan states: idle -> scanning (startScan / loadHistory) -> idle with a new
+// forest (finished and current) or idle with the old forest (cancelScan,
+// superseded, or a load that failed).
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "analysis/cleanup_candidate.h"
+#include "analysis/duplicate_finder.h"
+#include "analysis/quick_wins.h"
+#include "analysis/snapshot_service.h"
+#include "analysis/storage_insights.h"
+#include "analysis/uninstaller.h"
+#include "platform/desktop.h"
+#include "review/staging_store.h"
+#include "scan/scan_forest.h"
+#include "scan/volume_accounting.h"
+#include "session/app_enums.h"
+#include "session/scan_pulse.h"
+#include "session/session_link.h"
+#include "store/scan_comparison.h"
+#include "store/scan_record.h"
+
+namespace tb {
+
+// Names the published field that changed.
+enum class SessionField {
+    tab, viewMode, scanRoot, isScanning, forest, selected, volume, history, snapshots,
+    quickWins, leftoverQuery, leftovers, duplicates, isFindingDuplicates, cleanupCandidates,
+    appFootprints, changes, changesMessage, statusMessage, needsFullDiskAccess, showInspector,
+    searchQuery, searchHits, historyHits, focus, trail, ageBucket,
+};
+
+struct HistoryHit {
+    ScanRecord record;
+    std::string name;
+    std::string path;
+    bool operator==(const HistoryHit&) const = default;
+};
+
+class AppSession : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int searchPauseMs = 160;
+    static constexpr std::size_t changeLimit = 160;
+
+    explicit AppSession(std::shared_ptr<platform::Desktop> desktop = nullptr,
+                        std::shared_ptr<platform::Trash> trash = nullptr,
+                        QObject* parent = nullptr);
+    ~AppSession() override;
+
+    // Published state.
+    AppTab tab() const { return tab_; }
+    ViewMode viewMode() const { return viewMode_; }
+    const std::string& scanRoot() const { return scanRoot_; }
+    bool isScanning() const { return isScanning_; }
+    const std::optional<ScanForest>& forest() const { return forest_; }
+    const ScanNode* selected() const { return selected_; }
+    const std::optional<VolumeSnapshot>& volume() const { return volume_; }
+    const std::vector<ScanRecord>& history() const { return history_; }
+    ScanPulse& pulse() { return *pulse_; }
+    const std::vector<SnapshotInfo>& snapshots() const { return snapshots_; }
+    const std::vector<QuickWin>& quickWins() const { return quickWins_; }
+    const std::string& leftoverQuery() const { return leftoverQuery_; }
+    const std::vector<Leftover>& leftovers() const { return leftovers_; }
+    const std::vector<DuplicateGroup>& duplicates() const { return duplicates_; }
+    bool isFindingDuplicates() const { return isFindingDuplicates_; }
+    const std::vector<CleanupCandidate>& cleanupCandidates() const { return cleanupCandidates_; }
+    const std::vector<AppFootprint>& appFootprints() const { return appFootprints_; }
+    const std::vector<ScanChange>& changes() const { return changes_; }
+    const std::optional<std::string>& changesMessage() const { return changesMessage_; }
+    const std::optional<std::string>& statusMessage() const { return statusMessage_; }
+    bool needsFullDiskAccess() const { return needsFullDiskAccess_; }
+    bool showInspector() const { return showInspector_; }
+    const std::string& searchQuery() const { return searchQuery_; }
+    const std::vector<const ScanNode*>& searchHits() const { return searchHits_; }
+    const std::vector<HistoryHit>& historyHits() const { return historyHits_; }
+    const ScanNode* focus() const { return focus_; }
+    const std::vector<const ScanNode*>& trail() const { return trail_; }
+    const std::optional<std::string>& ageBucket() const { return ageBucket_; }
+    StagingStore& staging() { return *staging_; }
+
+    // Derived.
+    std::int64_t scannedBytes() const;
+    std::int64_t unreadable() const;
+    const ScanNode* displayRoot() const;
+
+    // Plain assignments from the views.
+    void setTab(AppTab tab);
+    void setViewMode(ViewMode mode);
+    void setScanRoot(const std::string& root);
+    void setShowInspector(bool show);
+    void setLeftoverQuery(const std::string& query);
+    void setAgeBucket(std::optional<std::string> key);
+    void setSnapshots(std::vector<SnapshotInfo> snapshots);
+    // Every assignment schedules a search, even of the same text.
+    void setSearchQuery(const std::string& query);
+
+    // Scanning.
+    void chooseRoot();
+    void handleDroppedFolder(const std::optional<std::string>& path);
+    void startScan();
+    void cancelScan();
+    bool fullDiskAccessLikely() const;
+    void openFullDiskAccess();
+
+    // History and navigation.
+    void loadHistory(const ScanRecord& record, const std::optional<std::string>& jumpToPath = {});
+    void jumpToHistory(const ScanRecord& record, const std::string& path);
+    void jumpTo(const ScanNode* node);
+    void select(const ScanNode* node);
+    void dive(const ScanNode* node);
+    void popFocus();
+    void resetFocus();
+    void revealInFinder(const std::string& path);
+    void openItem(const std::string& path);
+    void quickLook(const std::string& path);
+
+    // Start-up, volume, analyses on request.
+    void prepareWorkspaceIfNeeded();
+    void refreshVolume();
+    void findDuplicates();
+    void searchLeftovers();
+    void stage(const CleanupCandidate& candidate);
+    void stageDuplicate(const std::string& path, std::int64_t bytes, const std::string& reason);
+
+    // For tests: the generation of the current scan or load.
+    std::uint64_t scanGeneration() const { return scanGeneration_; }
+
+signals:
+    void changed(tb::SessionField field);
+
+private:
+    struct PostScanResult;
+    using Link = SessionLink<AppSession>;
+
+    void notify(SessionField field) { emit changed(field); }
+    void setStatus(std::optional<std::string> message);
+    void setIsScanning(bool scanning);
+    void setSelected(const ScanNode* node);
+    void setFocus(const ScanNode* node);
+    void setTrail(std::vector<const ScanNode*> trail);
+    void stopScanTask();
+
+    void onProgress(std::uint64_t generation, const WalkProgress& progress, const std::string& root);
+    void onWalkFinished(std::uint64_t generation, std::stop_token stop, ScanForest forest,
+                        const std::string& root, std::optional<ScanRecord> previous);
+    void startPostScanAnalyses(std::uint64_t generation, const ScanForest& forest,
+                               const std::string& root, std::optional<ScanRecord> previous);
+    void publishPostScan(std::uint64_t generation, PostScanResult result);
+    void onLoaded(std::uint64_t generation, std::stop_token stop, const ScanRecord& record,
+                  std::optional<ScanForest> forest, std::optional<std::string> jumpToPath);
+    void scheduleSearch();
+    void runSearch();
+
+    std::shared_ptr<platform::Desktop> desktop_;
+    std::shared_ptr<Link> link_;
+
+    AppTab tab_ = AppTab::overview;
+    ViewMode viewMode_ = ViewMode::folders;
+    std::string scanRoot_;
+    bool isScanning_ = false;
+    std::optional<ScanForest> forest_;
+    const ScanNode* selected_ = nullptr;
+    std::optional<VolumeSnapshot> volume_;
+    std::vector<ScanRecord> history_;
+    ScanPulse* pulse_;
+    std::vector<SnapshotInfo> snapshots_;
+    std::vector<QuickWin> quickWins_;
+    std::string leftoverQuery_;
+    std::vector<Leftover> leftovers_;
+    std::vector<DuplicateGroup> duplicates_;
+    bool isFindingDuplicates_ = false;
+    std::vector<CleanupCandidate> cleanupCandidates_;
+    std::vector<AppFootprint> appFootprints_;
+    std::vector<ScanChange> changes_;
+    std::optional<std::string> changesMessage_;
+    std::optional<std::string> statusMessage_;
+    bool needsFullDiskAccess_ = false;
+    bool showInspector_ = false;
+    std::string searchQuery_;
+    std::vector<const ScanNode*> searchHits_;
+    std::optional<ScanForest> searchHitsForest_;  // keeps the hits' nodes alive
+    std::vector<HistoryHit> historyHits_;
+    const ScanNode* focus_ = nullptr;
+    std::vector<const ScanNode*> trail_;
+    std::optional<std::string> ageBucket_;
+    StagingStore* staging_;
+
+    // Private state.
+    std::shared_ptr<std::stop_source> scanTask_;
+    std::uint64_t scanGeneration_ = 0;
+    bool workspacePrepared_ = false;
+    QTimer* searchTimer_;
+    // What the pending search captured when it was scheduled.
+    struct SearchInput {
+        std::string query;
+        std::optional<ScanForest> forest;
+        std::vector<ScanRecord> records;
+    };
+    SearchInput searchInput_;
+};
+
+} // namespace tb

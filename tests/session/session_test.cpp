@@ -1,0 +1,341 @@
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+
+#include <unistd.h>
+
+#include "session/app_session.h"
+#include "store/scan_store.h"
+#include "support/event_loop.h"
+#include "support/temp_dir.h"
+
+namespace tb {
+namespace {
+
+using namespace tb::test;
+
+class RecordingDesktop : public platform::Desktop {
+public:
+    std::optional<std::string> chosen;
+    std::vector<std::string> calls;
+    std::optional<std::string> chooseFolder(const std::string& start, const std::string& label) override {
+        calls.push_back("choose " + start + " " + label);
+        return chosen;
+    }
+    void reveal(const std::string& p) override { calls.push_back("reveal " + p); }
+    void open(const std::string& p) override { calls.push_back("open " + p); }
+    void preview(const std::string& p) override { calls.push_back("preview " + p); }
+    void openAddress(const std::string& a) override { calls.push_back("address " + a); }
+};
+
+class SessionTest : public testing::Test {
+protected:
+    void SetUp() override {
+        makeDirs(home.home() + "/work/sub");
+        writeSizedFile(home.home() + "/work/a.bin", 5000, 1);
+        writeSizedFile(home.home() + "/work/sub/b.bin", 9000, 2);
+        desktop = std::make_shared<RecordingDesktop>();
+        session = std::make_unique<AppSession>(desktop);
+    }
+
+    std::string work() const { return home.home() + "/work"; }
+
+    // Scans `root` and waits for the forest and the post-scan publication.
+    void scan(const std::string& root) {
+        const auto before = session->history().size();
+        session->setScanRoot(root);
+        session->startScan();
+        ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
+        ASSERT_TRUE(waitUntil([&] { return session->history().size() == before + 1; }));
+    }
+
+    TempHome home;
+    std::shared_ptr<RecordingDesktop> desktop;
+    std::unique_ptr<AppSession> session;
+};
+
+TEST_F(SessionTest, StartsAtHomeWithNothingScanned) {
+    EXPECT_EQ(session->scanRoot(), home.home());
+    EXPECT_EQ(session->tab(), AppTab::overview);
+    EXPECT_EQ(session->viewMode(), ViewMode::folders);
+    EXPECT_FALSE(session->forest());
+    EXPECT_EQ(session->scannedBytes(), 0);
+    EXPECT_EQ(session->displayRoot(), nullptr);
+}
+
+TEST_F(SessionTest, ScanPublishesForestThenAnalysesAndRecord) {
+    QSignalSpy progress(&session->pulse(), &ScanPulse::changed);
+    session->setScanRoot(work());
+    session->startScan();
+    const auto generation = session->scanGeneration();
+    session->startScan();  // ignored while scanning
+    EXPECT_EQ(session->scanGeneration(), generation);
+    EXPECT_TRUE(session->isScanning());
+    ASSERT_TRUE(session->pulse().progress());
+    EXPECT_EQ(session->pulse().progress()->currentPath, work());
+
+    ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
+    ASSERT_TRUE(session->forest());
+    const ScanNode* root = session->forest()->root();
+    EXPECT_EQ(root->path(), work());
+    EXPECT_EQ(session->selected(), root);
+    EXPECT_EQ(session->focus(), root);
+    EXPECT_FALSE(session->pulse().progress());
+    EXPECT_EQ(session->scannedBytes(), root->allocatedSize());
+    EXPECT_TRUE(session->volume());
+    EXPECT_TRUE(session->pulse().truth());
+    EXPECT_GE(progress.count(), 2);
+
+    ASSERT_TRUE(waitUntil([&] { return session->history().size() == 1; }));
+    EXPECT_EQ(session->history().front().rootPath, work());
+    EXPECT_TRUE(session->changes().empty());  // nothing earlier to compare with
+    EXPECT_EQ(ScanStore::history().size(), 1u);
+}
+
+TEST_F(SessionTest, SecondScanOfTheSameFolderYieldsChanges) {
+    scan(work());
+    writeSizedFile(work() + "/sub/new.bin", 2'000'000, 3);
+    scan(work());
+    ASSERT_FALSE(session->changes().empty());
+    bool added = false;
+    for (const auto& c : session->changes()) {
+        added |= c.kind == ScanChange::Kind::added && c.path == work() + "/sub/new.bin";
+    }
+    EXPECT_TRUE(added);
+
+    // Another folder is another subject: nothing to compare.
+    scan(work() + "/sub");
+    EXPECT_TRUE(session->changes().empty());
+}
+
+TEST_F(SessionTest, CancelKeepsThePreviousForestAndDropsLateResults) {
+    scan(work());
+    const ScanNode* before = session->forest()->root();
+    session->cancelScan();  // idle: nothing happens
+    EXPECT_FALSE(session->statusMessage());
+
+    session->setScanRoot(work() + "/sub");
+    session->startScan();
+    session->cancelScan();
+    EXPECT_FALSE(session->isScanning());
+    EXPECT_EQ(session->statusMessage(), "Scan cancelled.");
+    EXPECT_FALSE(session->pulse().progress());
+    settle(400);
+    EXPECT_EQ(session->forest()->root(), before);
+    EXPECT_FALSE(session->pulse().progress());
+    EXPECT_EQ(session->history().size(), 1u);
+}
+
+TEST_F(SessionTest, CancelThenStartPublishesOnlyTheSecondScan) {
+    session->setScanRoot(work());
+    session->startScan();
+    session->cancelScan();
+    session->setScanRoot(work() + "/sub");
+    session->startScan();
+    ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
+    ASSERT_TRUE(waitUntil([&] { return session->history().size() == 1; }));
+    settle(300);
+    EXPECT_EQ(session->forest()->root()->path(), work() + "/sub");
+    ASSERT_EQ(session->history().size(), 1u);
+    EXPECT_EQ(session->history().front().rootPath, work() + "/sub");
+}
+
+TEST_F(SessionTest, DroppedItems) {
+    session->handleDroppedFolder(std::nullopt);
+    EXPECT_EQ(session->statusMessage(), "That item could not be opened as a folder.");
+    session->handleDroppedFolder(work() + "/a.bin");
+    EXPECT_EQ(session->statusMessage(), "Drop a folder to scan. Files are not supported as scan roots.");
+    session->handleDroppedFolder(work() + "/missing");
+    EXPECT_EQ(session->statusMessage(), "Drop a folder to scan. Files are not supported as scan roots.");
+
+    makeDirs(home.home() + "/Projects");
+    session->handleDroppedFolder(home.home() + "/work/../Projects/.");
+    EXPECT_EQ(session->scanRoot(), home.home() + "/Projects");
+    EXPECT_EQ(session->tab(), AppTab::explore);
+    EXPECT_EQ(session->statusMessage(), "Scanning Projects\u2026");
+    EXPECT_TRUE(session->isScanning());
+    session->handleDroppedFolder(work());
+    EXPECT_EQ(session->statusMessage(),
+              "Finish or cancel the current scan before choosing another folder.");
+    ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
+}
+
+TEST_F(SessionTest, ChooseRootOnlyChangesTheRoot) {
+    session->chooseRoot();
+    EXPECT_EQ(session->scanRoot(), home.home());
+    desktop->chosen = work();
+    session->chooseRoot();
+    EXPECT_EQ(session->scanRoot(), work());
+    EXPECT_FALSE(session->isScanning());
+    EXPECT_EQ(desktop->calls.front(), "choose " + home.home() + " Scan");
+}
+
+TEST_F(SessionTest, Navigation) {
+    scan(work());
+    const ScanNode* root = session->forest()->root();
+    const ScanNode* sub = nullptr;
+    const ScanNode* file = nullptr;
+    for (const ScanNode* n : session->forest()->nodes()) {
+        if (n->name() == "sub") sub = n;
+        if (n->name() == "b.bin") file = n;
+    }
+    ASSERT_TRUE(sub && file);
+
+    session->dive(root);  // already the display root: no trail
+    EXPECT_TRUE(session->trail().empty());
+    session->dive(sub);
+    EXPECT_EQ(session->focus(), sub);
+    EXPECT_EQ(session->trail(), std::vector<const ScanNode*>{root});
+    session->dive(file);  // a file is only selected
+    EXPECT_EQ(session->focus(), sub);
+    EXPECT_EQ(session->selected(), file);
+    session->popFocus();
+    EXPECT_EQ(session->focus(), root);
+    EXPECT_EQ(session->selected(), root);
+    session->popFocus();  // empty trail: the root
+    EXPECT_EQ(session->focus(), root);
+
+    session->jumpTo(file);
+    EXPECT_EQ(session->focus(), root);
+    EXPECT_EQ(session->selected(), file);
+    session->jumpTo(sub);
+    EXPECT_EQ(session->focus(), sub);
+    session->dive(root);
+    session->resetFocus();
+    EXPECT_TRUE(session->trail().empty());
+    EXPECT_EQ(session->focus(), root);
+    EXPECT_EQ(session->selected(), root);
+
+    session->revealInFinder("/x");
+    session->openItem("/y");
+    session->quickLook("/z");
+    EXPECT_EQ(desktop->calls, (std::vector<std::string>{"reveal /x", "open /y", "preview /z"}));
+}
+
+TEST_F(SessionTest, ReopensStoredScansAndReportsMissingOnes) {
+    scan(work());
+    writeSizedFile(work() + "/c.bin", 3'000'000, 4);
+    scan(work());
+    const ScanRecord oldest = session->history().back();
+    const ScanNode* current = session->forest()->root();
+
+    const auto changesBefore = session->changes();
+    session->loadHistory(oldest, work() + "/sub/b.bin");
+    EXPECT_TRUE(session->isScanning());
+    ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
+    ASSERT_TRUE(session->forest());
+    EXPECT_NE(session->forest()->root(), current);
+    EXPECT_EQ(session->scanRoot(), work());
+    ASSERT_TRUE(session->selected());
+    EXPECT_EQ(session->selected()->path(), work() + "/sub/b.bin");
+    EXPECT_EQ(session->focus(), session->forest()->root());
+    // The oldest scan is compared with the newest: c.bin is "removed".
+    ASSERT_TRUE(waitUntil([&] { return session->changes() != changesBefore; }));
+    bool removed = false;
+    for (const auto& c : session->changes()) {
+        removed |= c.kind == ScanChange::Kind::removed && c.path == work() + "/c.bin";
+    }
+    EXPECT_TRUE(removed);
+
+    const ScanNode* shown = session->forest()->root();
+    ASSERT_EQ(::unlink(oldest.fileURL.c_str()), 0);
+    session->loadHistory(oldest);
+    ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
+    EXPECT_EQ(session->statusMessage(), "Could not open that scan.");
+    EXPECT_EQ(session->forest()->root(), shown);
+}
+
+TEST_F(SessionTest, LoadingDuringAScanCancelsTheScan) {
+    scan(work());
+    const ScanRecord record = session->history().front();
+    session->setScanRoot(work() + "/sub");
+    session->startScan();
+    session->loadHistory(record);
+    ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
+    settle(300);
+    EXPECT_EQ(session->forest()->root()->path(), work());
+    EXPECT_EQ(session->history().size(), 1u);
+}
+
+TEST_F(SessionTest, SearchWaitsForTheLastKeystrokeAndDropsOutdatedResults) {
+    scan(work());
+    QSignalSpy spy(session.get(), &AppSession::changed);
+    session->setSearchQuery("s");
+    session->setSearchQuery("su");
+    session->setSearchQuery("sub");
+    ASSERT_TRUE(waitUntil([&] { return !session->searchHits().empty(); }));
+    settle(300);
+    int published = 0;
+    for (const auto& args : spy) {
+        if (args.at(0).value<SessionField>() == SessionField::searchHits) ++published;
+    }
+    EXPECT_EQ(published, 1);
+    EXPECT_EQ(session->searchHits().front()->name(), "sub");
+    // The stored scan holds the same paths as the tree: nothing extra listed.
+    EXPECT_TRUE(session->historyHits().empty());
+
+    session->setSearchQuery("   ");
+    ASSERT_TRUE(waitUntil([&] { return session->searchHits().empty(); }));
+    EXPECT_TRUE(session->historyHits().empty());
+}
+
+TEST_F(SessionTest, StoredScansAreSearchedForTwoOrMoreCharacters) {
+    scan(work() + "/sub");
+    scan(work());
+    session->setScanRoot(work() + "/sub");
+    scan(work() + "/sub");  // the tree on screen no longer holds a.bin
+    session->setSearchQuery("a.bin");
+    ASSERT_TRUE(waitUntil([&] { return !session->historyHits().empty(); }));
+    EXPECT_TRUE(session->searchHits().empty());
+    EXPECT_EQ(session->historyHits().front().path, work() + "/a.bin");
+    session->setSearchQuery("a");
+    settle(400);
+    EXPECT_TRUE(session->historyHits().empty());
+}
+
+TEST_F(SessionTest, DuplicatesAndLeftoversCommands) {
+    session->findDuplicates();  // no forest: nothing
+    EXPECT_FALSE(session->isFindingDuplicates());
+
+    scan(work());
+    session->findDuplicates();
+    EXPECT_TRUE(session->isFindingDuplicates());
+    EXPECT_EQ(session->statusMessage(), "Matching file contents\u2026");
+    ASSERT_TRUE(waitUntil([&] { return !session->isFindingDuplicates(); }));
+    EXPECT_EQ(session->statusMessage(), "No content matches in this scan.");
+
+    writeSizedFile(work() + "/copy1.bin", 10000, 7);
+    writeSizedFile(work() + "/sub/copy2.bin", 10000, 7);
+    scan(work());
+    session->findDuplicates();
+    ASSERT_TRUE(waitUntil([&] { return !session->isFindingDuplicates(); }));
+    EXPECT_EQ(session->statusMessage(), "Found 1 groups.");
+    ASSERT_EQ(session->duplicates().size(), 1u);
+    const auto& group = session->duplicates().front();
+    session->stageDuplicate(group.paths.front(), group.size,
+                            "Duplicate; keep another copy before moving this one.");
+    ASSERT_EQ(session->staging().items().size(), 1u);
+    EXPECT_EQ(session->staging().items().front().name, "copy1.bin");
+
+    makeDirs(home.home() + "/Library/Application Support/Widget");
+    writeSizedFile(home.home() + "/Library/Application Support/Widget/state", 2000, 9);
+    session->setLeftoverQuery("  Widget ");
+    session->searchLeftovers();
+    ASSERT_TRUE(waitUntil([&] { return !session->leftovers().empty(); }, 5000))
+        << "no leftovers found for Widget";
+}
+
+TEST_F(SessionTest, PrepareWorkspaceRunsOnce) {
+    scan(work());
+    AppSession fresh;
+    fresh.prepareWorkspaceIfNeeded();
+    EXPECT_EQ(fresh.history().size(), 1u);
+    EXPECT_TRUE(fresh.volume());
+    EXPECT_FALSE(fresh.needsFullDiskAccess());
+    scan(work());  // a second file in the store
+    fresh.prepareWorkspaceIfNeeded();
+    EXPECT_EQ(fresh.history().size(), 1u);
+}
+
+} // namespace
+} // namespace tb
