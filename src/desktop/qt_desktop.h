@@ -1,0 +1,34 @@
+// The desktop hand-offs on a Linux desktop: a Qt folder chooser, the file
+// manager over D-Bus, the default application through xdg-open, and the
+// GNOME previewer where one answers. Interface thread only.
+#pragma once
+
+#include <QString>
+
+#include "platform/desktop.h"
+
+class QWidget;
+
+namespace tb {
+
+class QtDesktop : public platform::Desktop {
+public:
+    explicit QtDesktop(QWidget* dialogParent = nullptr) : parent_(dialogParent) {}
+    void setDialogParent(QWidget* parent) { parent_ = parent; }
+
+    std::optional<std::string> chooseFolder(const std::string& start,
+                                            const std::string& confirmLabel) override;
+    void reveal(const std::string& path) override;
+    void open(const std::string& path) override;
+    void preview(const std::string& path) override;
+    void openAddress(const std::string& address) override;
+
+private:
+    QWidget* parent_;
+};
+
+// A file URL that keeps every byte of the path (QUrl::fromLocalFile loses
+// bytes that are not UTF-8).
+QString fileUrlOf(const std::string& path);
+
+} // namespace tb
