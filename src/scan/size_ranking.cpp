@@ -41,11 +41,12 @@ RankedChildren ranked(std::span<const ScanNode* const> nodes, int limit) {
         return out;
     }
     out.visible = SizeLeaders::take(nodes, limit);
-    // The visible list is tiny: a linear membership test beats hashing.
+    // The visible list is tiny: a linear membership test beats hashing. Each
+    // node is one object, so its address stands for its id.
     for (const ScanNode* n : nodes) {
         bool shown = false;
         for (const ScanNode* v : out.visible) {
-            if (v == n || v->id() == n->id()) {
+            if (v == n) {
                 shown = true;
                 break;
             }

@@ -1,0 +1,229 @@
+// An item's life in the review queue:
+//
+//   stage ──admission──▶ queued ──trashAll: exists, not protected, unchanged,
+//                          │  ▲              and the Trash took it──▶ moved (receipt)
+//                          │  └── any check or the move failed: kept (failed receipt)
+//                          └── remove / absorbed by a parent queued later ──▶ gone
+//   moved ──restore succeeded──▶ restored (receipt dropped, not queued again)
+//   moved ──restore refused────▶ moved (receipt kept)
+//
+// Invariants: no two queued items are the same path or one inside the other;
+// an item leaves the queue only by removal, absorption or a move that the
+// Trash confirmed; a kept item keeps its queued state, so one that changed
+// keeps failing until it is queued again from a new scan.
+#include "review/staging_store.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <iterator>
+#include <utility>
+
+#include "analysis/path_classification.h"
+#include "base/path.h"
+#include "platform/file_system.h"
+#include "scan/scan_node.h"
+
+namespace tb {
+namespace {
+
+constexpr const char* kUnsafePath = "System paths cannot be staged.";
+constexpr const char* kUnsafeCandidate =
+    "This path is no longer safe to stage. Scan it again before reviewing it.";
+constexpr const char* kParentQueued = "A parent folder is already in the review queue.";
+constexpr const char* kVanished = "The path is no longer available. Scan again before retrying.";
+constexpr const char* kProtected = "Protected system paths cannot be moved to Trash.";
+constexpr const char* kChanged =
+    "The item changed since it was staged. Scan it again before retrying.";
+constexpr const char* kMoved = "Moved to Trash.";
+
+bool strictlyInside(const std::string& path, const std::string& folder) {
+    return path != folder && Path::isSameOrInside(path, folder);
+}
+
+// A receipt or message must never be empty, whatever the platform said.
+std::string describe(const Error& error) {
+    if (!error.message.empty()) return error.message;
+    if (error.code != 0) return std::strerror(error.code);
+    return "The operation failed.";
+}
+
+OperationReceipt receiptFor(const StagedItem& item, bool succeeded, std::string message,
+                            std::optional<std::string> trashedURL = std::nullopt) {
+    return OperationReceipt{Uuid::random(), item.name, item.url, std::move(trashedURL),
+                            item.bytes, succeeded, std::move(message)};
+}
+
+StagedItem itemWithCurrentState(const std::string& url, std::string name, std::int64_t bytes,
+                                std::string reason) {
+    StagedItem item{url, url, std::move(name), bytes, std::move(reason)};
+    if (auto v = platform::FileSystem::values(url)) {
+        item.inode = v->identity;
+        item.logicalBytes = v->size;
+        item.modified = v->modified;
+    }
+    return item;
+}
+
+} // namespace
+
+StagingStore::StagingStore(std::shared_ptr<platform::Trash> trash, QObject* parent)
+    : QObject(parent), trash_(trash ? std::move(trash) : platform::systemTrash()) {}
+
+std::int64_t StagingStore::totalBytes() const {
+    std::int64_t total = 0;
+    for (const auto& item : items_) total += item.bytes;
+    return total;
+}
+
+void StagingStore::stage(const ScanNode& node) {
+    const std::string url(node.url());
+    if (!admit(url, kUnsafePath)) return;
+    StagedItem item{url,
+                    url,
+                    std::string(node.name()),
+                    node.allocatedSize(),
+                    std::string(NodeAdvice::why(node)),
+                    node.inode(),
+                    node.logicalSize(),
+                    node.modified()};
+    append(std::move(item));
+}
+
+void StagingStore::stage(const CleanupCandidate& candidate) {
+    if (!admit(candidate.url, kUnsafeCandidate)) return;
+    append(itemWithCurrentState(candidate.url, candidate.title, candidate.bytes,
+                                candidate.owner + ": " + candidate.reason));
+}
+
+void StagingStore::stage(const std::string& url, const std::string& name, std::int64_t bytes,
+                         const std::string& reason) {
+    if (!admit(url, kUnsafePath)) return;
+    append(itemWithCurrentState(url, name, bytes, reason));
+}
+
+// Admission up to the point where the new item is built: false when it must
+// not enter. Children of the new item are absorbed here.
+bool StagingStore::admit(const std::string& url, const char* unsafeMessage) {
+    if (!ProtectedPaths::isSafeSelection(url)) {
+        setLastMessage(unsafeMessage);
+        return false;
+    }
+    // Compared standardised, so "/a/" cannot enter beside "/a" and be moved twice.
+    const std::string p = Path::standardized(url);
+    for (const auto& item : items_) {
+        if (Path::standardized(item.url) == p) return false;
+    }
+    for (const auto& item : items_) {
+        if (strictlyInside(p, Path::standardized(item.url))) {
+            setLastMessage(kParentQueued);
+            return false;
+        }
+    }
+    std::vector<StagedItem> kept;
+    for (const auto& item : items_) {
+        if (!strictlyInside(Path::standardized(item.url), p)) kept.push_back(item);
+    }
+    if (kept.size() != items_.size()) items_ = std::move(kept);  // signalled by append
+    return true;
+}
+
+void StagingStore::append(StagedItem item) {
+    auto items = items_;
+    items.push_back(std::move(item));
+    setItems(std::move(items));
+}
+
+bool StagingStore::isStaged(std::string_view url) const {
+    const std::string p = Path::standardized(url);
+    return std::any_of(items_.begin(), items_.end(),
+                       [&](const StagedItem& item) { return Path::standardized(item.url) == p; });
+}
+
+void StagingStore::remove(const StagedItem& item) {
+    auto items = items_;
+    const auto removed = std::erase_if(items, [&](const StagedItem& i) { return i.id == item.id; });
+    if (removed > 0) setItems(std::move(items));
+}
+
+bool StagingStore::matchesExpectedState(const StagedItem& item) {
+    const auto current = platform::FileSystem::values(item.url);
+    if (item.inode != 0 && (!current || current->identity != item.inode)) return false;
+    // Linux reports a folder entry's own size (4096 on ext4), never the sum of
+    // its contents that a folder queued from the tree carries: files only.
+    const bool isFolder = current && current->isDirectory;
+    if (item.logicalBytes >= 1 && !isFolder) {
+        if (!current || current->size != item.logicalBytes) return false;
+    }
+    const Date modified = current ? current->modified : Date::distantPast();
+    return std::fabs(modified.secondsSince(item.modified)) < 0.001;
+}
+
+void StagingStore::trashAll() {
+    std::vector<StagedItem> kept;
+    std::vector<OperationReceipt> fresh;
+    std::size_t moved = 0;
+    for (const auto& item : items_) {
+        if (!platform::FileSystem::exists(item.url).exists) {
+            fresh.push_back(receiptFor(item, false, kVanished));
+        } else if (ProtectedPaths::isProtectedResolvedPath(ProtectedPaths::resolvedPath(item.url))) {
+            fresh.push_back(receiptFor(item, false, kProtected));
+        } else if (!matchesExpectedState(item)) {
+            fresh.push_back(receiptFor(item, false, kChanged));
+        } else if (auto trashed = trash_->moveToTrash(item.url)) {
+            fresh.push_back(receiptFor(item, true, kMoved, *trashed));
+            ++moved;
+            continue;
+        } else {
+            // The receipt carries the description; the summary below takes
+            // the place of lastMessage at once.
+            fresh.push_back(receiptFor(item, false, describe(trashed.error())));
+        }
+        kept.push_back(item);
+    }
+    if (kept != items_) setItems(std::move(kept));
+    prependReceipts(std::move(fresh));
+
+    const std::string n = std::to_string(moved);
+    if (items_.empty()) {
+        setLastMessage("Moved " + n +
+                       " item(s) to Trash. The space is freed when the Trash is emptied.");
+    } else {
+        setLastMessage("Moved " + n + " item(s). " + std::to_string(items_.size()) +
+                       " item(s) remain for retry.");
+    }
+}
+
+void StagingStore::restore(const OperationReceipt& receipt) {
+    if (!receipt.trashedURL) return;
+    const Status status = trash_->putBack(*receipt.trashedURL, receipt.originalURL);
+    if (!status) {
+        setLastMessage(describe(status.error()));
+        return;
+    }
+    std::erase_if(receipts_, [&](const OperationReceipt& r) { return r.id == receipt.id; });
+    emit receiptsChanged();
+    setLastMessage("Restored " + receipt.name + ".");
+}
+
+void StagingStore::setItems(std::vector<StagedItem> items) {
+    items_ = std::move(items);
+    emit itemsChanged();
+}
+
+void StagingStore::setLastMessage(std::string message) {
+    lastMessage_ = std::move(message);
+    emit lastMessageChanged();
+}
+
+void StagingStore::prependReceipts(std::vector<OperationReceipt> newestLast) {
+    if (newestLast.empty()) return;
+    std::vector<OperationReceipt> receipts;
+    receipts.reserve(receipts_.size() + newestLast.size());
+    std::move(newestLast.rbegin(), newestLast.rend(), std::back_inserter(receipts));
+    std::move(receipts_.begin(), receipts_.end(), std::back_inserter(receipts));
+    receipts_ = std::move(receipts);
+    emit receiptsChanged();
+}
+
+} // namespace tb

@@ -1,0 +1,69 @@
+// The review queue: what may enter it, the recheck of every item against the
+// state it had when queued, the move of the queue to the Trash, and the
+// receipts that can put a moved item back. Lives on the interface thread and
+// is used only there; every operation, the moves included, runs synchronously.
+// Each published field has one signal, emitted after every assignment.
+#pragma once
+
+#include <QObject>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/cleanup_candidate.h"
+#include "platform/trash.h"
+#include "review/staged_item.h"
+
+namespace tb {
+
+class ScanNode;
+
+class StagingStore : public QObject {
+    Q_OBJECT
+
+public:
+    // Without a trash the desktop's own is used.
+    explicit StagingStore(std::shared_ptr<platform::Trash> trash = nullptr,
+                          QObject* parent = nullptr);
+
+    // Published.
+    const std::vector<StagedItem>& items() const { return items_; }
+    const std::vector<OperationReceipt>& receipts() const { return receipts_; }  // newest first
+    const std::optional<std::string>& lastMessage() const { return lastMessage_; }
+    std::int64_t totalBytes() const;
+
+    void stage(const ScanNode& node);
+    void stage(const CleanupCandidate& candidate);
+    void stage(const std::string& url, const std::string& name, std::int64_t bytes,
+               const std::string& reason = "Selected for review");
+    bool isStaged(std::string_view url) const;
+    void remove(const StagedItem& item);
+    void trashAll();
+    void restore(const OperationReceipt& receipt);
+
+    // Whether the item at `item.url` still is what was queued.
+    static bool matchesExpectedState(const StagedItem& item);
+
+signals:
+    void itemsChanged();
+    void receiptsChanged();
+    void lastMessageChanged();
+
+private:
+    bool admit(const std::string& url, const char* unsafeMessage);
+    void append(StagedItem item);
+    void setItems(std::vector<StagedItem> items);
+    void setLastMessage(std::string message);
+    void prependReceipts(std::vector<OperationReceipt> newestLast);
+
+    std::shared_ptr<platform::Trash> trash_;
+    std::vector<StagedItem> items_;
+    std::vector<OperationReceipt> receipts_;
+    std::optional<std::string> lastMessage_;
+};
+
+} // namespace tb

@@ -1,0 +1,202 @@
+#include "analysis/path_classification.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <string>
+
+#include "scan/node_arena.h"
+#include "support/temp_dir.h"
+
+namespace tb {
+namespace {
+
+struct NodeCase {
+    const char* path;
+    bool isDirectory;
+    bool mayShareBlocks;
+    std::int64_t logical;
+    std::int64_t allocated;
+    NodeKind expected;
+};
+
+const ScanNode* makeNode(NodeArena& arena, const NodeCase& c) {
+    std::string_view path = c.path;
+    return arena.make({.path = path,
+                       .name = path.substr(path.rfind('/') + 1),
+                       .isDirectory = c.isDirectory,
+                       .mayShareBlocks = c.mayShareBlocks,
+                       .logicalSize = c.logical,
+                       .allocatedSize = c.allocated});
+}
+
+TEST(NodeAdvice, KindRulesInOrder) {
+    constexpr std::int64_t GB = 1'000'000'000;
+    const NodeCase cases[] = {
+        {"/x/Docker.RAW", false, false, 10, 10, NodeKind::dockerRaw},
+        {"/x/docker.raw", true, false, 0, 0, NodeKind::dockerRaw},
+        {"/x/disk.raw", false, false, 10, 10, NodeKind::ordinary},
+        {"/c/com.docker.docker/Data/disk.RAW", false, false, 10, 10, NodeKind::dockerRaw},
+        {"/c/com.docker.docker/Data/disk.raw.bak", false, false, 10, 10, NodeKind::ordinary},
+        {"/m/model.GGUF", false, false, 10, 10, NodeKind::weights},
+        {"/m/model.gguf.part", false, false, 10, 10, NodeKind::ordinary},
+        {"/h/.ollama/models", true, false, 0, 0, NodeKind::weights},
+        {"/h/.ollama", true, false, 0, 0, NodeKind::ordinary},
+        {"/h/.cache/huggingface/x.bin", false, false, 10, 10, NodeKind::weights},
+        {"/h/.cache/HuggingFace/x.bin", false, false, 10, 10, NodeKind::ordinary},
+        {"/h/hub/model.safetensors", false, false, 10, 10, NodeKind::weights},
+        {"/h/other/model.safetensors", false, false, 10, 10, NodeKind::ordinary},
+        {"/h/hub/model.bin", false, false, 10, 10, NodeKind::ordinary},
+        {"/u/Library/Developer/Xcode/DerivedData", true, false, 0, 0, NodeKind::derivedData},
+        {"/u/Library/Developer/Xcode/DerivedData/App/x.o", false, true, 10, 10,
+         NodeKind::derivedData},
+        {"/u/Library/developer/Xcode/DerivedData", true, false, 0, 0, NodeKind::ordinary},
+        {"/d/clone.bin", false, true, 10, 10, NodeKind::apfsClone},
+        {"/d/clonedir", true, true, 10, 10, NodeKind::apfsClone},
+        {"/d/bigdir", true, false, 2 * GB, 1, NodeKind::ordinary},
+        {"/d/empty", false, false, 0, 0, NodeKind::ordinary},
+        {"/d/unallocated", false, false, 2 * GB, 0, NodeKind::ordinary},
+        {"/d/sparse", false, false, 2 * GB, 400'000'000, NodeKind::sparseDisk},
+        {"/d/quarter", false, false, 2 * GB, 500'000'000, NodeKind::ordinary},
+        {"/d/just-below", false, false, 2 * GB, 499'999'999, NodeKind::sparseDisk},
+        {"/d/one-gb", false, false, GB, 1, NodeKind::ordinary},
+        {"/d/one-gb-plus", false, false, GB + 1, 1, NodeKind::sparseDisk},
+        {"/d/huge", false, false, INT64_MAX, INT64_MAX / 4, NodeKind::sparseDisk},
+        {"/d/huge-full", false, false, INT64_MAX, INT64_MAX, NodeKind::ordinary},
+    };
+    NodeArena arena;
+    for (const auto& c : cases) {
+        const ScanNode* node = makeNode(arena, c);
+        EXPECT_EQ(NodeAdvice::kind(*node), c.expected) << c.path;
+        EXPECT_EQ(NodeAdvice::isSparseDisk(*node),
+                  c.expected == NodeKind::sparseDisk || c.expected == NodeKind::dockerRaw)
+            << c.path;
+    }
+}
+
+TEST(NodeAdvice, WhyTextsByKindAndProtection) {
+    constexpr std::int64_t GB = 1'000'000'000;
+    struct Case {
+        NodeCase node;
+        const char* text;
+    };
+    const Case cases[] = {
+        {{"/u/Developer/Xcode/DerivedData/A", true, false, 0, 0, NodeKind::derivedData},
+         "Xcode build products. Safe to stage. The next build will be slower while they "
+         "regenerate."},
+        {{"/m/a.gguf", false, false, 1, 1, NodeKind::weights},
+         "Local model weights. Safe to stage if you can download them again."},
+        {{"/x/Docker.raw", false, false, 1, 1, NodeKind::dockerRaw},
+         "Docker\u2019s VM disk. It does not shrink when you delete images inside Docker. Prune "
+         "or resize the disk in Docker Desktop; staging Docker.raw is a last resort."},
+        {{"/d/sparse", false, false, 2 * GB, 1, NodeKind::sparseDisk},
+         "Sparse disk image. Logical size can dwarf unique blocks. Prune inside the app that "
+         "owns it before staging the file."},
+        {{"/d/clone", false, true, 1, 1, NodeKind::apfsClone},
+         "May share APFS blocks. Staging this may free less than the logical size."},
+        {{"/usr/lib/libc.so", false, false, 1, 1, NodeKind::ordinary},
+         "System path. It cannot be staged."},
+        {{"/", true, false, 1, 1, NodeKind::ordinary}, "System path. It cannot be staged."},
+        {{"/nonexistent-tarnbeck/dir", true, false, 1, 1, NodeKind::ordinary},
+         "Folder size is the sum of its children on this scan."},
+        {{"/nonexistent-tarnbeck/file", false, false, 1, 1, NodeKind::ordinary},
+         "Allocated size is what this file occupies on disk."},
+        // Another kind keeps its own text inside a protected location.
+        {{"/usr/lib/model.gguf", false, false, 1, 1, NodeKind::weights},
+         "Local model weights. Safe to stage if you can download them again."},
+    };
+    NodeArena arena;
+    for (const auto& c : cases) {
+        EXPECT_EQ(NodeAdvice::why(*makeNode(arena, c.node)), c.text) << c.node.path;
+    }
+}
+
+TEST(ProtectedPaths, PrefixesKeepTheirOrder) {
+    ASSERT_EQ(ProtectedPaths::prefixes.size(), 24u);
+    EXPECT_EQ(ProtectedPaths::prefixes[0], "/System");
+    EXPECT_EQ(ProtectedPaths::prefixes[11], "/private/var/folders");
+    EXPECT_EQ(ProtectedPaths::prefixes[12], "/boot");
+    EXPECT_EQ(ProtectedPaths::prefixes[23], "/var/lib");
+}
+
+TEST(ProtectedPaths, PrefixRuleAndSiblings) {
+    struct Case {
+        const char* path;
+        bool isProtected;
+    };
+    const Case cases[] = {
+        {"/", true},
+        {"/System", true},
+        {"/System/Library", true},
+        {"/SystemData", false},
+        {"/private/var/folders", true},
+        {"/private/var/folders/ab/cd", true},
+        {"/private/var/foldersX", false},
+        {"/private/var", false},
+        {"/Library/Apple/x", true},
+        {"/Library/Applications", false},
+        {"/usr", true},
+        {"/usr/local/bin", true},
+        {"/usrx", false},
+        {"/var/lib", true},
+        {"/var/lib/dpkg", true},
+        {"/var/library", false},
+        {"/var/tmp", false},
+        {"/lib64", true},
+        {"/lib64x", false},
+        {"/etcetera", false},
+        {"/home/u/etc", false},
+        {"/home/u", false},
+        {"", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ProtectedPaths::isProtectedResolvedPath(c.path), c.isProtected) << c.path;
+    }
+    for (auto prefix : ProtectedPaths::prefixes) {
+        const std::string p(prefix);
+        EXPECT_TRUE(ProtectedPaths::isProtectedResolvedPath(p)) << p;
+        EXPECT_TRUE(ProtectedPaths::isProtectedResolvedPath(p + "/child")) << p;
+        // Below "/usr" every sibling stays protected by "/usr" itself.
+        const bool underUsr = p.rfind("/usr/", 0) == 0;
+        EXPECT_EQ(ProtectedPaths::isProtectedResolvedPath(p + "x"), underUsr) << p;
+    }
+}
+
+TEST(ProtectedPaths, DotSegmentsAndLinksAreResolvedFirst) {
+    test::TempDir dir;
+    test::makeDirs(dir / "home/docs");
+    ASSERT_EQ(::symlink("/usr/lib", (dir / "home/lib-link").c_str()), 0);
+    ASSERT_EQ(::symlink("/", (dir / "home/root-link").c_str()), 0);
+    ASSERT_EQ(::symlink("/etc/hostname-missing", (dir / "home/dangling").c_str()), 0);
+
+    EXPECT_TRUE(ProtectedPaths::isProtected(dir / "home/lib-link"));
+    EXPECT_TRUE(ProtectedPaths::isProtected(dir / "home/lib-link/no-such-file"));
+    EXPECT_TRUE(ProtectedPaths::isProtected(dir / "home/root-link"));
+    EXPECT_TRUE(ProtectedPaths::isProtected("/tmp/../usr/lib"));
+    EXPECT_TRUE(ProtectedPaths::isProtected("/usr/lib/../bin/./"));
+    EXPECT_FALSE(ProtectedPaths::isProtected("/usr/../home"));
+    EXPECT_FALSE(ProtectedPaths::isProtected(dir / "home/docs"));
+    EXPECT_FALSE(ProtectedPaths::isProtected(dir / "home/docs/../../missing/x"));
+
+    EXPECT_TRUE(ProtectedPaths::isSafeSelection(dir / "home/docs"));
+    EXPECT_FALSE(ProtectedPaths::isSafeSelection(dir / "home/lib-link"));
+    EXPECT_FALSE(ProtectedPaths::isSafeSelection(dir / "home/root-link"));
+    EXPECT_FALSE(ProtectedPaths::isSafeSelection(dir / "home/dangling"));
+    EXPECT_FALSE(ProtectedPaths::isSafeSelection(dir / "home/missing"));
+    EXPECT_FALSE(ProtectedPaths::isSafeSelection("/"));
+    EXPECT_FALSE(ProtectedPaths::isSafeSelection(""));
+    EXPECT_FALSE(ProtectedPaths::isSafeSelection("/usr/bin/env"));
+    EXPECT_FALSE(ProtectedPaths::isSafeSelection("/proc/self"));
+}
+
+TEST(ProtectedPaths, SystemLinksAreSeenThrough) {
+    // On merged-/usr systems /bin and /lib are links into /usr; either way
+    // the resolved path must stay protected.
+    EXPECT_TRUE(ProtectedPaths::isProtected("/bin/sh"));
+    EXPECT_TRUE(ProtectedPaths::isProtected("/lib"));
+    EXPECT_TRUE(ProtectedPaths::isProtected("/sbin"));
+}
+
+} // namespace
+} // namespace tb

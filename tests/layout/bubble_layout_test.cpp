@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+
+#include "layout/bubble_layout.h"
+#include "layout_fixture.h"
+
+namespace tb {
+namespace {
+
+TEST(BubbleLayout, SingleChildSitsInTheCentre) {
+    test::Nodes nodes;
+    for (Size size : {Size{400, 300}, Size{300, 900}, Size{2000, 2000}}) {
+        const auto circles = BubbleLayout::hits(nodes.ranked({42}), size);
+        ASSERT_EQ(circles.size(), 1u);
+        EXPECT_EQ(circles[0].center, (Point{size.width / 2, size.height / 2}));
+        const double natural = 0.9 * std::sqrt(0.62 * size.width * size.height / std::numbers::pi);
+        EXPECT_DOUBLE_EQ(circles[0].radius,
+                         std::min(0.34 * std::min(size.width, size.height), std::max(natural, 12.0)));
+    }
+    EXPECT_TRUE(BubbleLayout::hits({}, {400, 300}).empty());
+}
+
+TEST(BubbleLayout, SecondCircleTriesStraightRightOfTheCentreFirst) {
+    test::Nodes nodes;
+    const auto fits = BubbleLayout::hits(nodes.ranked({1000, 1}), {400, 300});
+    ASSERT_EQ(fits.size(), 2u);
+    EXPECT_DOUBLE_EQ(fits[0].radius, 102);  // capped at 0.34 x 300
+    EXPECT_DOUBLE_EQ(fits[1].radius, 12);
+    EXPECT_EQ(fits[1].center, (Point{200 + 102 + 12 + 6, 150}));
+
+    // A radius of about 45 comes within 6 points of the right edge there, so
+    // the next step of the spiral (0.32 radians clockwise) takes it.
+    const auto moved = BubbleLayout::hits(nodes.ranked({1000, 118}), {400, 300});
+    const double d = 102 + moved[1].radius + 6;
+    EXPECT_GT(200 + d + moved[1].radius, 394);
+    EXPECT_EQ(moved[1].center, (Point{200 + d * std::cos(0.32), 150 + d * std::sin(0.32)}));
+
+    // No place at all: drawn over the centre circle.
+    const auto crowded = BubbleLayout::hits(nodes.ranked({300, 100}), {400, 300});
+    EXPECT_EQ(crowded[1].center, (Point{200, 150}));
+}
+
+TEST(BubbleLayout, PlaceStartsBeyondAnAssumedCentreWhenNothingIsPlaced) {
+    EXPECT_EQ(BubbleLayout::place(10, {}, {400, 300}, {200, 150}), (Point{236, 150}));
+    EXPECT_FALSE(BubbleLayout::place(10, {}, {12, 300}, {6, 150}));
+}
+
+TEST(BubbleLayout, ZeroBytesAndTinyAreas) {
+    test::Nodes nodes;
+    const auto circles = BubbleLayout::hits(nodes.ranked({100, 0}, 7, 5), {600, 400});
+    ASSERT_EQ(circles.size(), 3u);
+    EXPECT_DOUBLE_EQ(circles[1].radius, 12);
+    EXPECT_EQ(circles[2].label, "Other (7)");
+    EXPECT_EQ(circles[2].id, BubbleLayout::bucketId);
+    EXPECT_EQ(circles[2].node, nullptr);
+
+    // No room for any margin: every circle lands in the centre, no larger
+    // than the area allows.
+    for (const auto& c : BubbleLayout::hits(nodes.ranked({5, 4, 3}), {10, 10})) {
+        EXPECT_EQ(c.center, (Point{5, 5}));
+        EXPECT_DOUBLE_EQ(c.radius, 3.4);
+    }
+}
+
+TEST(BubbleLayout, HitPrefersTheSmallestCircle) {
+    test::Nodes nodes;
+    auto r = nodes.ranked({1, 2, 3});
+    const std::vector<CircleHit> circles = {
+        {r.visible[0]->id(), r.visible[0], {100, 100}, 50, "big", 1},
+        {r.visible[1]->id(), r.visible[1], {110, 100}, 10, "small", 2},
+        {r.visible[2]->id(), r.visible[2], {90, 100}, 10, "twin", 3},
+    };
+    EXPECT_EQ(BubbleLayout::hit({112, 100}, circles)->label, "small");
+    EXPECT_EQ(BubbleLayout::hit({100, 100}, circles)->label, "small");  // in both: first of equals
+    EXPECT_EQ(BubbleLayout::hit({100, 140}, circles)->label, "big");
+    EXPECT_EQ(BubbleLayout::hit({100, 150}, circles)->label, "big");  // on the rim
+    EXPECT_FALSE(BubbleLayout::hit({100, 151}, circles));
+    EXPECT_FALSE(BubbleLayout::hit({0, 0}, {}));
+}
+
+TEST(BubbleLayout, PlacedCirclesKeepGapAndMarginOverRandomInputs) {
+    std::mt19937 rng(5);
+    for (int round = 0; round < 100; ++round) {
+        test::Nodes nodes;
+        std::vector<std::int64_t> bytes(1 + rng() % 12);
+        for (auto& b : bytes) b = rng() % 1'000'000;
+        std::sort(bytes.rbegin(), bytes.rend());
+        const Size size{double(200 + rng() % 1400), double(200 + rng() % 800)};
+        const Point centre{size.width / 2, size.height / 2};
+        const auto circles = BubbleLayout::hits(nodes.ranked(bytes, int(rng() % 2), 1000), size);
+        for (std::size_t i = 1; i < circles.size(); ++i) {
+            const auto& c = circles[i];
+            EXPECT_GE(c.radius, std::min(12.0, 0.34 * std::min(size.width, size.height)));
+            if (c.center == centre) continue;  // found no place
+            EXPECT_GT(c.center.x - c.radius, 6);
+            EXPECT_GT(c.center.y - c.radius, 6);
+            EXPECT_LT(c.center.x + c.radius, size.width - 6);
+            EXPECT_LT(c.center.y + c.radius, size.height - 6);
+            for (std::size_t j = 0; j < i; ++j) {
+                const auto& p = circles[j];
+                EXPECT_GE(std::hypot(c.center.x - p.center.x, c.center.y - p.center.y),
+                          p.radius + c.radius + 4);
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace tb

@@ -1,0 +1,56 @@
+// Small trees and ranked child lists for the layout tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "scan/node_arena.h"
+#include "scan/size_ranking.h"
+
+namespace tb::test {
+
+class Nodes {
+public:
+    ScanNode* file(std::int64_t bytes, const std::string& name = "") {
+        const std::string n = name.empty() ? fresh('f') : name;
+        return arena_.make({.path = pathOf(n), .name = n, .allocatedSize = bytes});
+    }
+    // The folder's size is the sum of its children's, as after a rollup.
+    ScanNode* folder(const std::vector<ScanNode*>& children, const std::string& name = "") {
+        const std::string n = name.empty() ? fresh('d') : name;
+        std::int64_t bytes = 0;
+        for (auto* c : children) bytes += c->allocatedSize();
+        auto* d = arena_.make({.path = pathOf(n), .name = n, .isDirectory = true,
+                               .allocatedSize = bytes});
+        arena_.setChildren(d, children);
+        return d;
+    }
+    // Visible files of these sizes in this order, plus a bucket.
+    RankedChildren ranked(const std::vector<std::int64_t>& bytes, int otherCount = 0,
+                          std::int64_t otherBytes = 0) {
+        RankedChildren r;
+        for (auto b : bytes) r.visible.push_back(file(b));
+        r.otherCount = otherCount;
+        r.otherBytes = otherBytes;
+        return r;
+    }
+
+private:
+    // Built by appending: GCC 12 warns falsely (-Wrestrict) on "x" + string.
+    std::string fresh(char prefix) {
+        std::string n(1, prefix);
+        n.append(std::to_string(count_++));
+        return n;
+    }
+    static std::string pathOf(const std::string& name) {
+        std::string p("/t/");
+        p.append(name);
+        return p;
+    }
+
+    NodeArena arena_;
+    int count_ = 0;
+};
+
+} // namespace tb::test

@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "layout/bubble_layout.h"
+#include "layout/mind_map_layout.h"
+#include "layout/sunburst_layout.h"
+#include "layout/treemap_layout.h"
+#include "layout_fixture.h"
+
+namespace tb {
+namespace {
+
+TEST(LayoutItems, BucketIdentitiesAreFixedPerLayout) {
+    const std::pair<Uuid, const char*> table[] = {
+        {TreemapLayout::bucketId, "AAAAAAAA-0000-4000-8000-000000000001"},
+        {SunburstLayout::bucketId, "AAAAAAAA-0000-4000-8000-000000000002"},
+        {BubbleLayout::bucketId, "AAAAAAAA-0000-4000-8000-000000000003"},
+        {MindMapLayout::bucketId, "AAAAAAAA-0000-4000-8000-000000000004"},
+    };
+    for (const auto& [id, text] : table) EXPECT_EQ(id.toString(), text);
+}
+
+TEST(TreemapLayout, NoChildrenGiveNoTiles) {
+    EXPECT_TRUE(TreemapLayout::hits({}, {400, 200}).empty());
+}
+
+TEST(TreemapLayout, OneChildCoversTheAreaInsetByOnePoint) {
+    test::Nodes nodes;
+    const auto tiles = TreemapLayout::hits(nodes.ranked({5}), {400, 200});
+    ASSERT_EQ(tiles.size(), 1u);
+    EXPECT_EQ(tiles[0].rect, (Rect{1, 1, 398, 198}));
+}
+
+TEST(TreemapLayout, WideAreaCutsStripsFromTheLeftAndTallFromTheTop) {
+    test::Nodes nodes;
+    const auto ranked = nodes.ranked({300, 100});
+    const auto wide = TreemapLayout::hits(ranked, {400, 200});
+    ASSERT_EQ(wide.size(), 2u);
+    EXPECT_EQ(wide[0].rect, (Rect{1, 1, 298, 198}));
+    EXPECT_EQ(wide[1].rect, (Rect{301, 1, 98, 198}));
+    EXPECT_EQ(wide[0].node, ranked.visible[0]);
+    EXPECT_EQ(wide[0].id, ranked.visible[0]->id());
+    EXPECT_EQ(wide[0].label, ranked.visible[0]->name());
+    EXPECT_EQ(wide[1].bytes, 100);
+
+    const auto tall = TreemapLayout::hits(ranked, {200, 400});
+    EXPECT_EQ(tall[0].rect, (Rect{1, 1, 198, 298}));
+    EXPECT_EQ(tall[1].rect, (Rect{1, 301, 198, 98}));
+}
+
+TEST(TreemapLayout, BucketComesLastWithCountedLabelAndFixedIdentity) {
+    test::Nodes nodes;
+    const auto tiles = TreemapLayout::hits(nodes.ranked({3000, 2000}, 5, 1000), {400, 200});
+    ASSERT_EQ(tiles.size(), 3u);
+    EXPECT_EQ(tiles[2].label, "Other (5)");
+    EXPECT_EQ(tiles[2].bytes, 1000);
+    EXPECT_EQ(tiles[2].node, nullptr);
+    EXPECT_EQ(tiles[2].id, TreemapLayout::bucketId);
+}
+
+TEST(TreemapLayout, SharedEdgeHitsNeitherNeighbour) {
+    test::Nodes nodes;
+    const auto tiles = TreemapLayout::hits(nodes.ranked({300, 100}), {400, 200});
+    EXPECT_FALSE(TreemapLayout::hit({300, 100}, tiles));
+    EXPECT_FALSE(TreemapLayout::hit({299.5, 100}, tiles));
+    EXPECT_EQ(TreemapLayout::hit({150, 100}, tiles)->bytes, 300);
+    EXPECT_EQ(TreemapLayout::hit({301, 100}, tiles)->bytes, 100);
+    EXPECT_FALSE(TreemapLayout::hit({-1, -1}, tiles));
+}
+
+TEST(TreemapLayout, ZeroByteChildrenGetOnePointStripsThatAreNeverHit) {
+    test::Nodes nodes;
+    const auto tiles = TreemapLayout::hits(nodes.ranked({0, 0, 0}), {400, 200});
+    ASSERT_EQ(tiles.size(), 3u);
+    EXPECT_TRUE(tiles[0].rect.isEmpty());
+    EXPECT_TRUE(tiles[1].rect.isEmpty());
+    EXPECT_EQ(tiles[2].rect, (Rect{3, 1, 396, 198}));
+    EXPECT_FALSE(TreemapLayout::hit({1.5, 100}, tiles));
+    EXPECT_EQ(TreemapLayout::hit({3, 100}, tiles)->id, tiles[2].id);
+}
+
+TEST(TreemapLayout, EmptyAreaGivesEmptyTiles) {
+    test::Nodes nodes;
+    for (Size size : {Size{0, 200}, Size{400, 0}, Size{0, 0}}) {
+        const auto tiles = TreemapLayout::hits(nodes.ranked({5, 3}, 2, 2), size);
+        ASSERT_EQ(tiles.size(), 3u);
+        for (const auto& t : tiles) EXPECT_TRUE(t.rect.isEmpty());
+    }
+}
+
+// Each strip (the tile grown back by its inset) holds its share of the area,
+// and the strips tile the area exactly.
+TEST(TreemapLayout, AreasFollowBytesOverRandomInputs) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 200; ++round) {
+        test::Nodes nodes;
+        std::vector<std::int64_t> bytes(1 + rng() % 12);
+        for (auto& b : bytes) b = 10'000 + rng() % 90'000;
+        const int otherCount = int(rng() % 3);
+        const std::int64_t otherBytes = otherCount ? 10'000 + rng() % 90'000 : 0;
+        const Size size{double(100 + rng() % 300), double(100 + rng() % 300)};
+        const auto tiles = TreemapLayout::hits(nodes.ranked(bytes, otherCount, otherBytes), size);
+
+        std::int64_t total = 0;
+        for (const auto& t : tiles) total += t.bytes;
+        double covered = 0;
+        for (const auto& t : tiles) {
+            const double strip = (t.rect.width + 2) * (t.rect.height + 2);
+            EXPECT_NEAR(strip, size.width * size.height * double(t.bytes) / double(total), 1e-6);
+            covered += strip;
+        }
+        EXPECT_NEAR(covered, size.width * size.height, 1e-6);
+        for (std::size_t i = 0; i < tiles.size(); ++i) {
+            for (std::size_t j = i + 1; j < tiles.size(); ++j) {
+                const Rect& a = tiles[i].rect;
+                const Rect& b = tiles[j].rect;
+                const bool apart = a.x + a.width <= b.x || b.x + b.width <= a.x ||
+                                   a.y + a.height <= b.y || b.y + b.height <= a.y;
+                EXPECT_TRUE(apart) << "tiles " << i << " and " << j << " overlap";
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace tb

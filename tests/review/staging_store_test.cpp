@@ -1,0 +1,382 @@
+#include "review/staging_store.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QSignalSpy>
+#include <map>
+
+#include "analysis/path_classification.h"
+#include "base/path.h"
+#include "platform/file_system.h"
+#include "scan/node_arena.h"
+#include "support/temp_dir.h"
+#include "trash_reader.h"
+
+namespace tb {
+namespace {
+
+using test::readFile;
+
+// The desktop's trash, with failures injected per path.
+class FaultyTrash : public platform::Trash {
+public:
+    Result<std::string> moveToTrash(const std::string& path) override {
+        attempts.push_back(path);
+        if (auto it = failMove.find(path); it != failMove.end()) return it->second;
+        return real.moveToTrash(path);
+    }
+    Status putBack(const std::string& trashed, const std::string& original) override {
+        if (failPutBack) return *failPutBack;
+        return real.putBack(trashed, original);
+    }
+
+    platform::FreedesktopTrash real;
+    std::map<std::string, Error> failMove;
+    std::optional<Error> failPutBack;
+    std::vector<std::string> attempts;
+};
+
+class StagingStoreTest : public ::testing::Test {
+protected:
+    StagingStoreTest() : trash(std::make_shared<FaultyTrash>()), store(trash) {}
+
+    std::string file(const std::string& relative, std::string_view contents = "data") {
+        const std::string path = work / relative;
+        test::makeDirs(Path::parent(path));
+        test::writeFile(path, contents);
+        return path;
+    }
+    std::string folder(const std::string& relative) {
+        test::makeDirs(work / relative);
+        return work / relative;
+    }
+    // A node as the lister would have made it from the item as it is now.
+    const ScanNode& node(const std::string& path, std::int64_t logical = -1,
+                         std::int64_t allocated = 4096) {
+        auto v = platform::FileSystem::values(path);
+        EXPECT_TRUE(v.ok()) << path;
+        return *arena.make({.path = path,
+                            .name = Path::lastComponent(path),
+                            .isDirectory = v->isDirectory,
+                            .inode = v->identity,
+                            .modified = v->modified,
+                            .logicalSize = logical >= 0 ? logical : v->size,
+                            .allocatedSize = allocated});
+    }
+    std::vector<std::string> urls() const {
+        std::vector<std::string> out;
+        for (const auto& i : store.items()) out.push_back(i.url);
+        return out;
+    }
+    std::string message() const { return store.lastMessage().value_or("<none>"); }
+    std::string trashRoot() const { return home.dataHome() + "/Trash"; }
+
+    test::TempHome home;
+    test::TempDir work;
+    NodeArena arena;
+    std::shared_ptr<FaultyTrash> trash;
+    StagingStore store;
+};
+
+TEST_F(StagingStoreTest, RefusesUnsafePathsWithTheirMessages) {
+    struct Case {
+        std::string url;
+        bool candidate;
+        const char* message;
+    };
+    const std::string missing = work / "missing";
+    const Case cases[] = {
+        {"/", false, "System paths cannot be staged."},
+        {"/usr/bin/env", false, "System paths cannot be staged."},
+        {"/etc", false, "System paths cannot be staged."},
+        {missing, false, "System paths cannot be staged."},
+        {"/usr/bin/env", true,
+         "This path is no longer safe to stage. Scan it again before reviewing it."},
+        {missing, true, "This path is no longer safe to stage. Scan it again before reviewing it."},
+    };
+    for (const auto& c : cases) {
+        StagingStore fresh(trash);
+        if (c.candidate) {
+            fresh.stage(CleanupCandidate{c.url, "t", c.url, 1, "o", "r"});
+        } else {
+            fresh.stage(c.url, "n", 1);
+        }
+        EXPECT_TRUE(fresh.items().empty()) << c.url;
+        EXPECT_EQ(fresh.lastMessage(), std::optional<std::string>(c.message)) << c.url;
+    }
+}
+
+TEST_F(StagingStoreTest, ParentsChildrenAndSiblingsByPathComponents) {
+    const std::string a = folder("a"), ab = folder("ab"), b = folder("a/b"), c = folder("a/c");
+    const std::string x = file("x");
+    store.stage(b, "b", 1);
+    store.stage(x, "x", 1);
+    store.stage(c, "c", 1);
+    store.stage(ab, "ab", 1);
+    EXPECT_EQ(urls(), (std::vector<std::string>{b, x, c, ab}));
+    EXPECT_FALSE(store.lastMessage());
+
+    store.stage(a, "a", 1);  // absorbs /a/b and /a/c, keeps /x and /ab in order
+    EXPECT_EQ(urls(), (std::vector<std::string>{x, ab, a}));
+    EXPECT_FALSE(store.lastMessage());
+
+    store.stage(b, "b", 1);
+    EXPECT_EQ(message(), "A parent folder is already in the review queue.");
+    store.stage(work / "a/./c/../b", "b", 1);
+    EXPECT_EQ(message(), "A parent folder is already in the review queue.");
+    EXPECT_EQ(urls(), (std::vector<std::string>{x, ab, a}));
+}
+
+TEST_F(StagingStoreTest, SameUrlTwiceIsOneItemAndNoMessage) {
+    const std::string a = folder("a");
+    QSignalSpy itemsSpy(&store, &StagingStore::itemsChanged);
+    QSignalSpy messageSpy(&store, &StagingStore::lastMessageChanged);
+    store.stage(a, "a", 10);
+    store.stage(a, "a", 10);
+    store.stage(a + "/", "a", 10);  // the same folder spelled differently
+    EXPECT_EQ(store.items().size(), 1u);
+    EXPECT_FALSE(store.lastMessage());
+    EXPECT_EQ(itemsSpy.count(), 1);
+    EXPECT_EQ(messageSpy.count(), 0);
+    EXPECT_TRUE(store.isStaged(a));
+    EXPECT_TRUE(store.isStaged(a + "/."));
+    EXPECT_FALSE(store.isStaged(a + "b"));
+}
+
+TEST_F(StagingStoreTest, EachVariantFillsItsItem) {
+    const std::string big = file("dir/model.gguf", std::string(5000, 'w'));
+    const std::string plain = file("plain.txt", "12345");
+    const std::string cache = folder("cache");
+    test::setModified(plain, 1'600'000'000, 123'456'789);
+
+    store.stage(node(big, 5000, 8192));
+    store.stage(plain, "Plain", 77);
+    store.stage(CleanupCandidate{cache, "Cache", cache, 999, "Builder", "Rebuilt on demand"});
+    ASSERT_EQ(store.items().size(), 3u);
+
+    const StagedItem& n = store.items()[0];
+    EXPECT_EQ(n.id, big);
+    EXPECT_EQ(n.name, "model.gguf");
+    EXPECT_EQ(n.bytes, 8192);
+    EXPECT_EQ(n.reason, "Local model weights. Safe to stage if you can download them again.");
+    EXPECT_EQ(n.logicalBytes, 5000);
+
+    const StagedItem& p = store.items()[1];
+    EXPECT_EQ(p.name, "Plain");
+    EXPECT_EQ(p.bytes, 77);
+    EXPECT_EQ(p.reason, "Selected for review");
+    EXPECT_EQ(p.inode, platform::FileSystem::values(plain)->identity);
+    EXPECT_EQ(p.logicalBytes, 5);
+    EXPECT_EQ(p.modified, (Date{1'600'000'000, 123'456'789}));
+
+    const StagedItem& c = store.items()[2];
+    EXPECT_EQ(c.name, "Cache");
+    EXPECT_EQ(c.bytes, 999);
+    EXPECT_EQ(c.reason, "Builder: Rebuilt on demand");
+    EXPECT_NE(c.inode, 0u);
+    EXPECT_EQ(store.totalBytes(), 8192 + 77 + 999);
+
+    store.remove(p);
+    EXPECT_EQ(urls(), (std::vector<std::string>{big, cache}));
+}
+
+TEST_F(StagingStoreTest, RecheckComparesIdentitySizeAndDate) {
+    const std::string path = file("f", "abc");
+    test::setModified(path, 1'700'000'000, 500'000'000);
+    const auto v = *platform::FileSystem::values(path);
+    const StagedItem queued{path, path, "f", 3, "r", v.identity, 3, v.modified};
+    EXPECT_TRUE(StagingStore::matchesExpectedState(queued));
+
+    struct Case {
+        const char* what;
+        std::uint64_t inode;
+        std::int64_t logical;
+        Date modified;
+        bool matches;
+    };
+    const Date m = v.modified;
+    const Case cases[] = {
+        {"other identity", v.identity + 1, 3, m, false},
+        {"unknown identity", 0, 3, m, true},
+        {"other size", v.identity, 4, m, false},
+        {"no size check", v.identity, 0, m, true},
+        {"negative size disables", v.identity, -1, m, true},
+        {"0.0005 s later", v.identity, 3, m.addingSeconds(0.0005), true},
+        {"0.0005 s earlier", v.identity, 3, m.addingSeconds(-0.0005), true},
+        {"0.0011 s later", v.identity, 3, m.addingSeconds(0.0011), false},
+        {"one second earlier", v.identity, 3, m.addingSeconds(-1), false},
+        {"unknown date", v.identity, 3, Date::distantPast(), false},
+    };
+    for (const auto& c : cases) {
+        StagedItem item = queued;
+        item.inode = c.inode;
+        item.logicalBytes = c.logical;
+        item.modified = c.modified;
+        EXPECT_EQ(StagingStore::matchesExpectedState(item), c.matches) << c.what;
+    }
+
+    // Replaced by a new file of the same size and date: only identity tells.
+    test::writeFile(path + ".new", "xyz");
+    test::setModified(path + ".new", 1'700'000'000, 500'000'000);
+    ASSERT_EQ(::rename((path + ".new").c_str(), path.c_str()), 0);
+    EXPECT_FALSE(StagingStore::matchesExpectedState(queued));
+    StagedItem withoutIdentity = queued;
+    withoutIdentity.inode = 0;
+    EXPECT_TRUE(StagingStore::matchesExpectedState(withoutIdentity));
+
+    ASSERT_EQ(::unlink(path.c_str()), 0);
+    EXPECT_FALSE(StagingStore::matchesExpectedState(withoutIdentity));
+    withoutIdentity.logicalBytes = 0;
+    withoutIdentity.modified = Date::distantPast();
+    EXPECT_TRUE(StagingStore::matchesExpectedState(withoutIdentity));  // nothing left to compare
+}
+
+TEST_F(StagingStoreTest, FolderFromTheTreePassesDespiteItsRolledUpSize) {
+    const std::string dir = folder("tree/dir");
+    file("tree/dir/inside", std::string(100000, 'z'));
+    test::setModified(dir, 1'650'000'000);
+    store.stage(node(dir, 100000, 102400));
+    ASSERT_EQ(store.items().size(), 1u);
+    EXPECT_TRUE(StagingStore::matchesExpectedState(store.items()[0]));
+    test::setModified(dir, 1'650'000'001);
+    EXPECT_FALSE(StagingStore::matchesExpectedState(store.items()[0]));
+}
+
+TEST_F(StagingStoreTest, EmptyQueueSummary) {
+    QSignalSpy receiptsSpy(&store, &StagingStore::receiptsChanged);
+    store.trashAll();
+    EXPECT_EQ(message(),
+              "Moved 0 item(s) to Trash. The space is freed when the Trash is emptied.");
+    EXPECT_TRUE(store.receipts().empty());
+    EXPECT_EQ(receiptsSpy.count(), 0);
+}
+
+TEST_F(StagingStoreTest, TrashAllMovesWhatPassesAndKeepsTheRest) {
+    const std::string moved1 = file("m1", "one");
+    const std::string vanished = file("gone");
+    const std::string changed = file("changed", "before");
+    const std::string refused = file("refused");
+    const std::string moved2 = folder("m2");
+    test::setModified(changed, 1'600'000'000);
+    for (const auto& p : {moved1, vanished, changed, refused, moved2}) {
+        store.stage(p, std::string(Path::lastComponent(p)), 100);
+    }
+    ASSERT_EQ(::unlink(vanished.c_str()), 0);
+    test::writeFile(changed, "after!");
+    trash->failMove[refused] = Error{"POSIX", EACCES, "Permission denied"};
+
+    QSignalSpy itemsSpy(&store, &StagingStore::itemsChanged);
+    store.trashAll();
+    EXPECT_EQ(urls(), (std::vector<std::string>{vanished, changed, refused}));
+    EXPECT_EQ(message(), "Moved 2 item(s). 3 item(s) remain for retry.");
+    EXPECT_EQ(itemsSpy.count(), 1);
+    EXPECT_EQ(trash->attempts, (std::vector<std::string>{moved1, refused, moved2}));
+
+    // Newest first: the last item's receipt leads.
+    ASSERT_EQ(store.receipts().size(), 5u);
+    const auto& r = store.receipts();
+    EXPECT_EQ(r[0].originalURL, moved2);
+    EXPECT_TRUE(r[0].succeeded);
+    EXPECT_EQ(r[0].message, "Moved to Trash.");
+    EXPECT_EQ(r[0].trashedURL, trashRoot() + "/files/m2");
+    EXPECT_EQ(r[1].message, "Permission denied");
+    EXPECT_FALSE(r[1].succeeded);
+    EXPECT_FALSE(r[1].trashedURL);
+    EXPECT_EQ(r[2].message, "The item changed since it was staged. Scan it again before retrying.");
+    EXPECT_EQ(r[3].message, "The path is no longer available. Scan again before retrying.");
+    EXPECT_EQ(r[4].originalURL, moved1);
+    EXPECT_EQ(r[4].name, "m1");
+    EXPECT_EQ(r[4].bytes, 100);
+    EXPECT_EQ(readFile(*r[4].trashedURL), "one");
+    EXPECT_NE(r[0].id, r[4].id);
+    EXPECT_EQ(readFile(refused), "data");
+    EXPECT_EQ(readFile(changed), "after!");
+
+    // A changed item keeps failing: its queued state is not refreshed.
+    trash->failMove.clear();
+    store.trashAll();
+    EXPECT_EQ(urls(), (std::vector<std::string>{vanished, changed}));
+    EXPECT_EQ(message(), "Moved 1 item(s). 2 item(s) remain for retry.");
+}
+
+TEST_F(StagingStoreTest, RewrittenFileIsKeptWithChangedReceipt) {
+    const std::string path = file("doc", "v1");
+    test::setModified(path, 1'600'000'000);
+    store.stage(node(path));
+    test::writeFile(path, "v2");  // same size, new date
+    store.trashAll();
+    EXPECT_EQ(message(), "Moved 0 item(s). 1 item(s) remain for retry.");
+    ASSERT_EQ(store.receipts().size(), 1u);
+    EXPECT_EQ(store.receipts()[0].message,
+              "The item changed since it was staged. Scan it again before retrying.");
+    EXPECT_TRUE(trash->attempts.empty());
+}
+
+TEST_F(StagingStoreTest, ProtectedLocationReachedThroughALinkIsNotMoved) {
+    // /proc/version, reached by a folder that became a link after queueing.
+    const std::string dir = folder("d");
+    const std::string item = file("d/version");
+    store.stage(item, "version", 1, "r");
+    ASSERT_EQ(store.items().size(), 1u);
+    ASSERT_EQ(::rename(dir.c_str(), (work / "d-old").c_str()), 0);
+    ASSERT_EQ(::symlink("/proc", dir.c_str()), 0);
+    store.trashAll();
+    ASSERT_EQ(store.receipts().size(), 1u);
+    EXPECT_EQ(store.receipts()[0].message, "Protected system paths cannot be moved to Trash.");
+    EXPECT_EQ(store.items().size(), 1u);
+    EXPECT_TRUE(trash->attempts.empty());
+}
+
+TEST_F(StagingStoreTest, RestorePutsBackAndDropsTheReceipt) {
+    const std::string path = file("back", "payload");
+    store.stage(path, "back", 7);
+    store.trashAll();
+    ASSERT_EQ(store.receipts().size(), 1u);
+    const OperationReceipt receipt = store.receipts()[0];
+    ASSERT_EQ(test::readTrash(trashRoot()).size(), 1u);
+
+    QSignalSpy receiptsSpy(&store, &StagingStore::receiptsChanged);
+    store.restore(receipt);
+    EXPECT_EQ(readFile(path), "payload");
+    EXPECT_TRUE(store.receipts().empty());
+    EXPECT_TRUE(store.items().empty());
+    EXPECT_EQ(message(), "Restored back.");
+    EXPECT_EQ(receiptsSpy.count(), 1);
+    EXPECT_TRUE(test::readTrash(trashRoot()).empty());
+}
+
+TEST_F(StagingStoreTest, RestoreRefusedLeavesNewerItemAndReceipt) {
+    const std::string path = file("report", "original");
+    store.stage(path, "report", 7);
+    store.trashAll();
+    const OperationReceipt receipt = store.receipts()[0];
+    test::writeFile(path, "written later");
+
+    store.restore(receipt);
+    EXPECT_EQ(message(), "File exists");
+    EXPECT_EQ(readFile(path), "written later");
+    EXPECT_EQ(readFile(*receipt.trashedURL), "original");
+    ASSERT_EQ(store.receipts().size(), 1u);
+    EXPECT_EQ(store.receipts()[0], receipt);
+    EXPECT_EQ(test::readTrash(trashRoot()).size(), 1u);
+
+    trash->failPutBack = Error{"POSIX", 0, ""};
+    store.restore(receipt);
+    EXPECT_FALSE(message().empty());
+    EXPECT_EQ(store.receipts().size(), 1u);
+}
+
+TEST_F(StagingStoreTest, RestoreWithoutTrashedLocationDoesNothing) {
+    const std::string path = file("f");
+    store.stage(path, "f", 1);
+    ::unlink(path.c_str());
+    store.trashAll();
+    const auto before = store.lastMessage();
+    store.restore(store.receipts()[0]);
+    EXPECT_EQ(store.lastMessage(), before);
+    EXPECT_EQ(store.receipts().size(), 1u);
+}
+
+} // namespace
+} // namespace tb

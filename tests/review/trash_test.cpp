@@ -1,0 +1,362 @@
+#include "platform/trash.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <regex>
+#include <string>
+
+#include "platform/file_system.h"
+#include "support/temp_dir.h"
+#include "trash_reader.h"
+
+namespace tb {
+namespace {
+
+using platform::FreedesktopTrash;
+using test::readFile;
+using test::readTrash;
+using test::TrashEntry;
+using namespace std::string_literals;
+
+std::string real(const std::string& path) { return platform::FileSystem::resolved(path); }
+
+const TrashEntry* entryNamed(const std::vector<TrashEntry>& entries, const std::string& name) {
+    auto it = std::find_if(entries.begin(), entries.end(),
+                           [&](const TrashEntry& e) { return e.name == name; });
+    return it == entries.end() ? nullptr : &*it;
+}
+
+class TrashTest : public ::testing::Test {
+protected:
+    std::string trashRoot() const { return home.dataHome() + "/Trash"; }
+
+    test::TempHome home;
+    test::TempDir work;
+    FreedesktopTrash trash;
+};
+
+TEST_F(TrashTest, AwkwardNamesAreEncodedAndReadBack) {
+    const std::string names[] = {"100% sure", "two words", "line\nbreak", "bad\xff\xfe utf8",
+                                 "caf\xc3\xa9 #1?&=+.txt"};
+    for (const auto& name : names) {
+        const std::string path = work / name;
+        test::writeFile(path, "contents of " + name);
+        auto trashed = trash.moveToTrash(path);
+        ASSERT_TRUE(trashed.ok()) << trashed.error().message;
+        EXPECT_EQ(*trashed, trashRoot() + "/files/" + name);
+        EXPECT_FALSE(test::exists(path));
+        EXPECT_EQ(readFile(*trashed), "contents of " + name);
+    }
+    const auto entries = readTrash(trashRoot());
+    ASSERT_EQ(entries.size(), std::size(names));
+    const std::regex date(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d)");
+    for (const auto& name : names) {
+        const TrashEntry* e = entryNamed(entries, name);
+        ASSERT_NE(e, nullptr) << name;
+        EXPECT_TRUE(e->hasHeader);
+        EXPECT_EQ(e->originalPath, real(work.path()) + "/" + name);
+        EXPECT_TRUE(std::regex_match(e->deletionDate, date)) << e->deletionDate;
+    }
+    // Nothing but the safe set appears raw in the file: a newline would end the line.
+    const std::string raw = readFile(trashRoot() + "/info/line\nbreak.trashinfo");
+    EXPECT_NE(raw.find("line%0Abreak"), std::string::npos) << raw;
+    EXPECT_NE(readFile(trashRoot() + "/info/100% sure.trashinfo").find("100%25%20sure"),
+              std::string::npos);
+}
+
+TEST_F(TrashTest, SameNamesGetDistinctNamesAndOrphansAreSkipped) {
+    test::makeDirs(work / "a");
+    test::makeDirs(work / "b");
+    test::makeDirs(work / "c");
+    test::makeDirs(trashRoot() + "/files");
+    test::makeDirs(trashRoot() + "/info");
+    test::writeFile(trashRoot() + "/files/notes", "left without an entry");
+    for (const char* d : {"a", "b", "c"}) {
+        test::writeFile(work / (std::string(d) + "/report.pdf"), d);
+        test::writeFile(work / (std::string(d) + "/notes"), d);
+    }
+    std::vector<std::string> trashed;
+    for (const char* d : {"a", "b", "c"}) {
+        for (const char* f : {"report.pdf", "notes"}) {
+            auto r = trash.moveToTrash(work / (std::string(d) + "/" + f));
+            ASSERT_TRUE(r.ok()) << r.error().message;
+            trashed.push_back(std::string(platform::FileSystem::resolved(*r)));
+        }
+    }
+    const std::string files = trashRoot() + "/files/";
+    EXPECT_EQ(trashed, (std::vector<std::string>{files + "report.pdf", files + "notes.2",
+                                                 files + "report.2.pdf", files + "notes.3",
+                                                 files + "report.3.pdf", files + "notes.4"}));
+    EXPECT_EQ(readFile(files + "notes"), "left without an entry");
+    const auto entries = readTrash(trashRoot());
+    ASSERT_EQ(entries.size(), 6u);
+    EXPECT_EQ(entryNamed(entries, "report.2.pdf")->originalPath, real(work.path()) + "/b/report.pdf");
+    EXPECT_EQ(entryNamed(entries, "notes.4")->originalPath, real(work.path()) + "/c/notes");
+    EXPECT_EQ(readFile(files + "notes.4"), "c");
+}
+
+TEST_F(TrashTest, LongNamesAreShortenedWithinTheNameLimit) {
+    const std::string name = std::string(236, 'x') + "\xc3\xa9\xc3\xa9\xc3\xa9" + ".dat";  // 246
+    const std::string path = work / name;
+    test::writeFile(path, "long");
+    auto r = trash.moveToTrash(path);
+    ASSERT_TRUE(r.ok()) << r.error().message;
+    const auto entries = readTrash(trashRoot());
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].originalPath, real(work.path()) + "/" + name);
+    EXPECT_LE(entries[0].name.size() + 10, 255u);
+    // Cut on a character boundary: the shortened name stays valid UTF-8.
+    EXPECT_EQ(entries[0].name, std::string(236, 'x') + "\xc3\xa9");
+}
+
+TEST_F(TrashTest, FolderGoesAndComesBackWithoutAnEntryLeft) {
+    test::makeDirs(work / "project/src");
+    test::writeFile(work / "project/src/main.c", "int main(){}");
+    auto r = trash.moveToTrash(work / "project/");
+    ASSERT_TRUE(r.ok()) << r.error().message;
+    EXPECT_EQ(readFile(*r + "/src/main.c"), "int main(){}");
+    test::writeFile(trashRoot() + "/directorysizes",
+                    "4096 1700000000 other%20folder\n8192 1700000001 project\n");
+
+    ASSERT_TRUE(trash.putBack(*r, work / "project").ok());
+    EXPECT_EQ(readFile(work / "project/src/main.c"), "int main(){}");
+    EXPECT_TRUE(readTrash(trashRoot()).empty());
+    EXPECT_FALSE(test::exists(*r));
+    EXPECT_EQ(readFile(trashRoot() + "/directorysizes"), "4096 1700000000 other%20folder\n");
+}
+
+TEST_F(TrashTest, PutBackRecreatesMissingParents) {
+    test::makeDirs(work / "a/b");
+    test::writeFile(work / "a/b/file", "x");
+    auto r = trash.moveToTrash(work / "a/b/file");
+    ASSERT_TRUE(r.ok());
+    ASSERT_EQ(::rmdir((work / "a/b").c_str()), 0);
+    ASSERT_EQ(::rmdir((work / "a").c_str()), 0);
+    ASSERT_TRUE(trash.putBack(*r, work / "a/b/file").ok());
+    EXPECT_EQ(readFile(work / "a/b/file"), "x");
+}
+
+TEST_F(TrashTest, PutBackNeverReplacesWhatIsThereNow) {
+    test::writeFile(work / "doc.txt", "old");
+    test::makeDirs(work / "folder");
+    auto file = trash.moveToTrash(work / "doc.txt");
+    auto folder = trash.moveToTrash(work / "folder");
+    ASSERT_TRUE(file.ok() && folder.ok());
+    const std::string newer = "newer\0bytes\xff"s;
+    test::writeFile(work / "doc.txt", newer);
+    test::makeDirs(work / "folder");  // an empty folder: a plain rename would replace it
+    test::makeDirs(work / "link-target");
+
+    auto refusedFile = trash.putBack(*file, work / "doc.txt");
+    auto refusedFolder = trash.putBack(*folder, work / "folder");
+    ASSERT_FALSE(refusedFile.ok());
+    ASSERT_FALSE(refusedFolder.ok());
+    EXPECT_EQ(refusedFile.error().message, "File exists");
+    EXPECT_EQ(refusedFolder.error().message, "File exists");
+    EXPECT_EQ(readFile(work / "doc.txt"), newer);
+    EXPECT_EQ(readFile(*file), "old");
+    EXPECT_TRUE(test::exists(*folder));
+    EXPECT_EQ(readTrash(trashRoot()).size(), 2u);
+}
+
+TEST_F(TrashTest, MissingDataFolderIsCreatedNotTheWorkingDirectory) {
+    test::ScopedEnv data("XDG_DATA_HOME", home.home() + "/fresh/share");
+    test::writeFile(work / "f", "x");
+    auto r = trash.moveToTrash(work / "f");
+    ASSERT_TRUE(r.ok()) << r.error().message;
+    EXPECT_EQ(*r, home.home() + "/fresh/share/Trash/files/f");
+    EXPECT_EQ(readTrash(home.home() + "/fresh/share/Trash").size(), 1u);
+}
+
+TEST_F(TrashTest, RefusesToMoveTheFolderHoldingTheTrash) {
+    auto r = trash.moveToTrash(home.home());
+    ASSERT_FALSE(r.ok());
+    EXPECT_FALSE(r.error().message.empty());
+    EXPECT_TRUE(test::exists(home.dataHome()));
+    EXPECT_TRUE(readTrash(trashRoot()).empty());
+}
+
+TEST_F(TrashTest, MissingItemFailsWithTheSystemsText) {
+    auto r = trash.moveToTrash(work / "nothing");
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().message, "No such file or directory");
+}
+
+// Another volume, stood in by a folder the fake reports as its own mount.
+class OtherVolumeTrashTest : public ::testing::Test {
+protected:
+    OtherVolumeTrashTest()
+        : top(real(work / "volume")),
+          trash(platform::TrashVolumes{
+              [](const std::string&, const std::string&) { return false; },
+              [this](const std::string&) { return top; }}) {}
+    void SetUp() override { test::makeDirs(top + "/docs"); }
+    std::string uid() const { return std::to_string(::geteuid()); }
+
+    test::TempHome home;
+    test::TempDir work;
+    std::string top;
+    FreedesktopTrash trash;
+};
+
+TEST_F(OtherVolumeTrashTest, UsesTopDirectoryTrashWithRelativePath) {
+    test::writeFile(top + "/docs/a b%.txt", "x");
+    auto r = trash.moveToTrash(top + "/docs/a b%.txt");
+    ASSERT_TRUE(r.ok()) << r.error().message;
+    const std::string root = top + "/.Trash-" + uid();
+    EXPECT_EQ(*r, root + "/files/a b%.txt");
+    struct stat st{};
+    ASSERT_EQ(::lstat(root.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_NE(readFile(root + "/info/a b%.txt.trashinfo").find("Path=docs/a%20b%25.txt\n"),
+              std::string::npos);
+    const auto entries = readTrash(root, top);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].originalPath, top + "/docs/a b%.txt");
+    EXPECT_TRUE(readTrash(home.dataHome() + "/Trash").empty());
+
+    ASSERT_TRUE(trash.putBack(*r, entries[0].originalPath).ok());
+    EXPECT_EQ(readFile(top + "/docs/a b%.txt"), "x");
+    EXPECT_TRUE(readTrash(root, top).empty());
+}
+
+TEST_F(OtherVolumeTrashTest, SharedTrashOnlyWhenARealStickyFolder) {
+    test::writeFile(top + "/docs/one", "1");
+    test::writeFile(top + "/docs/two", "2");
+    test::makeDirs(work / "sticky-elsewhere");
+    ASSERT_EQ(::chmod((work / "sticky-elsewhere").c_str(), 01777), 0);
+    ASSERT_EQ(::symlink((work / "sticky-elsewhere").c_str(), (top + "/.Trash").c_str()), 0);
+    auto viaLink = trash.moveToTrash(top + "/docs/one");
+    ASSERT_TRUE(viaLink.ok());
+    EXPECT_EQ(*viaLink, top + "/.Trash-" + uid() + "/files/one");
+
+    ASSERT_EQ(::unlink((top + "/.Trash").c_str()), 0);
+    test::makeDirs(top + "/.Trash");
+    ASSERT_EQ(::chmod((top + "/.Trash").c_str(), 01777), 0);
+    auto shared = trash.moveToTrash(top + "/docs/two");
+    ASSERT_TRUE(shared.ok());
+    EXPECT_EQ(*shared, top + "/.Trash/" + uid() + "/files/two");
+    EXPECT_EQ(readTrash(top + "/.Trash/" + uid(), top)[0].originalPath, top + "/docs/two");
+}
+
+TEST_F(OtherVolumeTrashTest, UnusableTrashLeavesTheItemWhereItWas) {
+    test::writeFile(top + "/docs/keep", "stay");
+    test::writeFile(top + "/.Trash-" + uid(), "not a folder");
+    auto r = trash.moveToTrash(top + "/docs/keep");
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().message, "No usable Trash on this volume: Not a directory");
+    EXPECT_EQ(readFile(top + "/docs/keep"), "stay");
+    EXPECT_TRUE(readTrash(home.dataHome() + "/Trash").empty());
+}
+
+// Root ignores permissions, so these run the trash in a child that has
+// dropped to "nobody"; the child reports the outcome through a pipe.
+std::string trashAsNobody(const std::string& item, const std::string& homeDir,
+                          platform::TrashVolumes volumes) {
+    int fds[2];
+    if (::pipe(fds) != 0) return "pipe failed";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        if (::geteuid() == 0) {
+            if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+                ::setresuid(65534, 65534, 65534) != 0) {
+                ::_exit(2);
+            }
+        }
+        ::setenv("HOME", homeDir.c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (homeDir + "/.local/share").c_str(), 1);
+        auto r = FreedesktopTrash(std::move(volumes)).moveToTrash(item);
+        const std::string out = r.ok() ? "moved to " + *r : r.error().message;
+        if (::write(fds[1], out.data(), out.size()) < 0) ::_exit(3);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string out;
+    char buf[512];
+    ssize_t n;
+    while ((n = ::read(fds[0], buf, sizeof buf)) > 0) out.append(buf, std::size_t(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return out;
+}
+
+class UnprivilegedTrashTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(::chmod(root.path().c_str(), 0755), 0);
+        test::makeDirs(homeDir);
+        if (::geteuid() == 0) {
+            ASSERT_EQ(::chown(homeDir.c_str(), 65534, 65534), 0);
+        }
+    }
+    test::TempHome parentHome;  // in case the child's environment leaks back
+    test::TempDir root;
+    std::string homeDir = root / "nobody-home";
+};
+
+TEST_F(UnprivilegedTrashTest, ReadOnlyFolderFailsWithTheSystemsTextAndLeavesNoEntry) {
+    test::makeDirs(root / "locked");
+    test::writeFile(root / "locked/file", "mine");
+    ASSERT_EQ(::chmod((root / "locked").c_str(), 0555), 0);
+    const std::string result =
+        trashAsNobody(root / "locked/file", homeDir, platform::TrashVolumes::system());
+    EXPECT_EQ(result, "Permission denied");
+    EXPECT_EQ(readFile(root / "locked/file"), "mine");
+    EXPECT_TRUE(readTrash(homeDir + "/.local/share/Trash").empty());
+}
+
+TEST_F(UnprivilegedTrashTest, VolumeWithoutATrashFails) {
+    const std::string top = real(root / "volume");
+    test::makeDirs(top);
+    ASSERT_EQ(::chmod(top.c_str(), 0755), 0);
+    test::makeDirs(top + "/open");
+    ASSERT_EQ(::chmod((top + "/open").c_str(), 0777), 0);
+    test::writeFile(top + "/open/file", "mine");
+    ASSERT_EQ(::chmod((top + "/open/file").c_str(), 0666), 0);
+    platform::TrashVolumes other{[](const std::string&, const std::string&) { return false; },
+                                 [top](const std::string&) { return top; }};
+    const std::string result = trashAsNobody(top + "/open/file", homeDir, other);
+    EXPECT_EQ(result, "No usable Trash on this volume: Permission denied");
+    EXPECT_EQ(readFile(top + "/open/file"), "mine");
+}
+
+// trash-cli is an independent reader of the same specification.
+TEST_F(TrashTest, TrashCliListsWhatWasTrashedAndNothingAfterRestore) {
+    if (::access("/usr/bin/trash-list", X_OK) != 0) {
+        GTEST_SKIP() << "trash-list (trash-cli) is not installed";
+    }
+    auto list = [] {
+        std::string out;
+        FILE* p = ::popen("/usr/bin/trash-list 2>/dev/null", "r");
+        if (!p) return out;
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        ::pclose(p);
+        return out;
+    };
+    test::writeFile(work / "50% off.txt", "a");
+    test::makeDirs(work / "a folder");
+    auto file = trash.moveToTrash(work / "50% off.txt");
+    auto folder = trash.moveToTrash(work / "a folder");
+    ASSERT_TRUE(file.ok() && folder.ok());
+    const std::string listed = list();
+    EXPECT_NE(listed.find(" " + real(work.path()) + "/50% off.txt\n"), std::string::npos) << listed;
+    EXPECT_NE(listed.find(" " + real(work.path()) + "/a folder\n"), std::string::npos) << listed;
+
+    ASSERT_TRUE(trash.putBack(*file, work / "50% off.txt").ok());
+    ASSERT_TRUE(trash.putBack(*folder, work / "a folder").ok());
+    EXPECT_EQ(list(), "");
+}
+
+} // namespace
+} // namespace tb
