@@ -1,0 +1,59 @@
+// The one place that fixes colours, shades, sizes, fonts and motion. Colours
+// are the palette's semantic ones (text as "primary", highlight as accent),
+// so the maps follow the desktop's light or dark theme. Interface thread only.
+#pragma once
+
+#include <QColor>
+#include <QEasingCurve>
+#include <QFont>
+#include <QIcon>
+#include <QString>
+
+#include <array>
+#include <string_view>
+
+class QWidget;
+
+namespace tb::DiskTheme {
+
+inline constexpr std::array<double, 6> shades = {0.88, 0.70, 0.54, 0.40, 0.28, 0.16};
+inline constexpr double pressScale = 0.96;
+inline constexpr int bezel = 20;
+inline constexpr int truthBarHeight = 14;
+inline constexpr int hit = 44;
+inline constexpr int easeMs = 220;
+
+QColor primary();                    // the palette's text colour
+QColor accent();                     // the palette's highlight colour
+QColor primary(double opacity);
+QColor accent(double opacity);
+QColor slice(int position);          // primary at shades[position mod 6]
+QColor textBackground();             // the palette's base colour
+QColor secondary();                  // text at reduced emphasis
+inline QColor ink() { return Qt::black; }
+inline QColor paper() { return Qt::white; }
+inline QColor mute() { return QColor::fromRgbF(0.45f, 0.45f, 0.45f, 1.0f); }
+inline QColor hairline() { return QColor::fromRgbF(1, 1, 1, 0.12f); }
+QColor halo();                        // marks the selected shape in every map
+QColor green();
+QColor orange();
+QEasingCurve ease();                  // cubic (0.2, 0) (0, 1)
+
+QFont caption();                      // monospaced 10 pt medium
+QFont mono(double size);
+QFont display(double size);           // system font, semibold
+QFont sized(double size, int weight = QFont::Normal);
+
+// A desktop icon for one of the system symbol names the views use.
+QIcon icon(std::string_view symbol);
+
+// "1.5 KB" as a QString.
+QString bytes(std::int64_t count);
+// A path or name (raw bytes) for display: invalid UTF-8 shows as U+FFFD and
+// control characters (a newline in a name) as visible symbols.
+QString displayText(std::string_view rawBytes);
+
+// Sets a widget's font to a secondary caption style.
+void makeSecondary(QWidget* widget, double pointSize = 0);
+
+} // namespace tb::DiskTheme
