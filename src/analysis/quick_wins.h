@@ -1,0 +1,50 @@
+// Quick wins: large, well-known space consumers the user can act on at once.
+// `discover` measures the catalog on disk (blocking: call it off the
+// interface thread); `nodeModules` reads only scanned sizes. Stateless.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+namespace tb {
+
+class ScanNode;
+
+struct QuickWin {
+    std::string id;
+    std::string title;
+    std::string why;
+    std::string url;  // the location's path
+    std::int64_t bytes = 0;
+
+    bool operator==(const QuickWin&) const = default;
+};
+
+namespace QuickWins {
+
+inline constexpr std::int64_t nodeModulesMinimumBytes = 5'000'000;  // strictly above
+inline constexpr std::size_t nodeModulesLimit = 12;
+
+// The catalog locations below `home` that exist and reach their minimum,
+// largest first (catalog order at equal sizes).
+std::vector<QuickWin> discover(const std::string& home, std::stop_token stop = {});
+// The same for the current user's Home folder; empty without one.
+std::vector<QuickWin> discover();
+// With another measure of each existing location in place of the capped probe.
+using SizeProbe = std::function<std::int64_t(const std::string& path)>;
+std::vector<QuickWin> discover(const std::string& home, const SizeProbe& measure,
+                               std::stop_token stop = {});
+
+// The first 12 folders named exactly "node_modules" above 5,000,000 bytes,
+// in the given order.
+std::vector<QuickWin> nodeModules(std::span<const ScanNode* const> nodes);
+// The same over the node and all its descendants.
+std::vector<QuickWin> nodeModules(const ScanNode& subtree);
+
+} // namespace QuickWins
+
+} // namespace tb

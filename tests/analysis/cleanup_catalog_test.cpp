@@ -1,0 +1,128 @@
+#include "analysis/cleanup_catalog.h"
+
+#include <gtest/gtest.h>
+
+#include "analysis_fixtures.h"
+
+namespace tb {
+namespace {
+
+using test::TreeBuilder;
+
+struct DescriptorCase {
+    std::string path;
+    std::string owner;  // "" for no descriptor
+    CleanupRisk risk = CleanupRisk::safe;
+};
+
+TEST(CleanupCatalog, DescriptorRulesInOrder) {
+    const std::vector<DescriptorCase> cases = {
+        {"/Users/a/Library/Developer/Xcode/DerivedData", "Xcode", CleanupRisk::safe},
+        {"/Users/a/Library/Developer/Xcode/DerivedData/App-x/Build", "Xcode", CleanupRisk::safe},
+        {"/h/.npm/_cacache", "Package manager", CleanupRisk::safe},
+        {"/h/.cache/pnpm", "Package manager", CleanupRisk::safe},
+        {"/h/.cache/yarn/v6", "Package manager", CleanupRisk::safe},
+        {"/p/node_modules", "Developer project", CleanupRisk::review},
+        {"/p/.build", "Developer project", CleanupRisk::review},
+        {"/p/DerivedData", "Developer project", CleanupRisk::review},
+        {"/p/__pycache__", "Developer project", CleanupRisk::review},
+        {"/p/Coverage", "Developer project", CleanupRisk::review},
+        {"/p/NODE_MODULES", "Developer project", CleanupRisk::review},
+        {"/h/.ollama/models", "Local AI model", CleanupRisk::caution},
+        {"/h/.cache/huggingface", "Local AI model", CleanupRisk::caution},
+        {"/h/weights/model.GGUF", "Local AI model", CleanupRisk::caution},
+        {"/h/Library/Caches/com.example", "macOS app cache", CleanupRisk::review},
+        // Rule 1 before rule 5; rule 5 before rules 6 and 9.
+        {"/h/Library/Developer/Xcode/DerivedData/node_modules", "Xcode", CleanupRisk::safe},
+        {"/h/Library/Caches/x/node_modules", "Developer project", CleanupRisk::review},
+        {"/h/.ollama/models/coverage", "Developer project", CleanupRisk::review},
+        // Near misses.
+        {"/h/Library/Caches", ""},
+        {"/h/.cache/HuggingFace", ""},
+        {"/h/.cache", ""},
+        {"/p/node_modules_old", ""},
+        {"/p/my.gguf.bak", ""},
+        {"/h/.ollama", ""},
+    };
+    for (const auto& c : cases) {
+        const auto slash = c.path.rfind('/');
+        const auto d = CleanupCatalog::descriptor(c.path, std::string_view(c.path).substr(slash + 1));
+        if (c.owner.empty()) {
+            EXPECT_FALSE(d) << c.path;
+            continue;
+        }
+        ASSERT_TRUE(d) << c.path;
+        EXPECT_EQ(d->owner, c.owner) << c.path;
+        EXPECT_EQ(d->risk, c.risk) << c.path;
+    }
+}
+
+TEST(CleanupCatalog, ListsFoldersStrictlyAboveOneMillionBytes) {
+    TreeBuilder t;
+    t.dirs(t.root(), "x/node_modules", 1'000'000);
+    t.dirs(t.root(), "y/node_modules", 1'000'001);
+    const auto c = CleanupCatalog::candidates(t.nodes());
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c[0].id, "/r/y/node_modules");
+    EXPECT_EQ(c[0].url, "/r/y/node_modules");
+    EXPECT_EQ(c[0].title, "node_modules");
+    EXPECT_EQ(c[0].bytes, 1'000'001);
+    EXPECT_EQ(c[0].owner, "Developer project");
+    EXPECT_EQ(c[0].reason,
+              "Generated dependencies or build output; rebuilding may require time or network.");
+    EXPECT_EQ(c[0].evidence, "Folder name is a recognized generated-output category.");
+    EXPECT_EQ(c[0].risk, CleanupRisk::review);
+    EXPECT_TRUE(c[0].isDirectory);
+}
+
+TEST(CleanupCatalog, KeepsOnlyTheOutermostOfNestedMatches) {
+    TreeBuilder t;
+    auto* outer = t.dirs(t.root(), "p/node_modules", 9'000'000);
+    t.dirs(outer, "a/node_modules", 5'000'000);
+    // A cache folder holding a project's dependencies: the cache folder wins.
+    auto* cache = t.dirs(t.root(), "h/Library/Caches/tool", 8'000'000);
+    t.dir(cache, "node_modules", 8'000'000);
+    // A sibling whose name extends a retained one is not inside it.
+    t.dirs(t.root(), "p/node_modules2/node_modules", 2'000'000);
+    const auto c = CleanupCatalog::candidates(t.nodes());
+    ASSERT_EQ(c.size(), 3u);
+    EXPECT_EQ(c[0].id, "/r/p/node_modules");
+    EXPECT_EQ(c[1].id, "/r/h/Library/Caches/tool");
+    EXPECT_EQ(c[1].owner, "macOS app cache");
+    EXPECT_EQ(c[2].id, "/r/p/node_modules2/node_modules");
+}
+
+TEST(CleanupCatalog, EqualSizesPutFewerComponentsFirstThenNodeOrder) {
+    TreeBuilder t;
+    t.dirs(t.root(), "deep/er/node_modules", 3'000'000);
+    t.dirs(t.root(), "b/coverage", 3'000'000);
+    t.dirs(t.root(), "a/__pycache__", 3'000'000);
+    const auto c = CleanupCatalog::candidates(t.nodes());
+    ASSERT_EQ(c.size(), 3u);
+    EXPECT_EQ(c[0].id, "/r/b/coverage");
+    EXPECT_EQ(c[1].id, "/r/a/__pycache__");
+    EXPECT_EQ(c[2].id, "/r/deep/er/node_modules");
+}
+
+TEST(CleanupCatalog, FilesAndEmptyForestsYieldNothing) {
+    TreeBuilder t;
+    t.file(t.root(), "model.gguf", 50'000'000);
+    t.file(t.root(), "node_modules", 50'000'000);
+    EXPECT_TRUE(CleanupCatalog::candidates(t.nodes()).empty());
+    TreeBuilder empty;
+    EXPECT_TRUE(CleanupCatalog::candidates(empty.nodes()).empty());
+}
+
+TEST(CleanupCatalog, HuggingFaceCacheInHomeIsAModel) {
+    TreeBuilder t("/home/u");
+    t.dirs(t.root(), ".cache/huggingface", 7'000'000);
+    ScanForest forest(t.tree(), 0, 3, ScanContext::make("/home/u", std::nullopt, true));
+    const auto c = CleanupCatalog::candidates(forest);
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c[0].id, "/home/u/.cache/huggingface");
+    EXPECT_EQ(c[0].owner, "Local AI model");
+    EXPECT_EQ(c[0].risk, CleanupRisk::caution);
+}
+
+} // namespace
+} // namespace tb

@@ -1,0 +1,273 @@
+#include "analysis/duplicate_finder.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
+#include <map>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "analysis/text.h"
+#include "analysis_fixtures.h"
+#include "platform/file_digest.h"
+
+namespace tb {
+namespace {
+
+using test::TempDir;
+using test::TreeBuilder;
+
+std::vector<DuplicateGroup> scanAndMatch(const std::string& root, int limit = 40,
+                                         const DuplicateSearch& search = {}) {
+    const ScanForest forest = test::scanFolder(root);
+    return DuplicateFinder::groups(forest.nodes(), limit, search);
+}
+
+std::set<std::string> pathsOf(const DuplicateGroup& g) { return {g.paths.begin(), g.paths.end()}; }
+
+// Contents by path; a path without contents cannot be opened.
+class FakeReader : public platform::ContentReader {
+public:
+    std::map<std::string, std::string> files;
+    mutable std::vector<std::string> digested;
+
+    std::optional<platform::FileDigest> digest(const std::string& path,
+                                               std::stop_token) const override {
+        digested.push_back(path);
+        auto it = files.find(path);
+        if (it == files.end()) return std::nullopt;
+        platform::Sha256 h;
+        h.update(it->second.data(), it->second.size());
+        return platform::FileDigest{h.finish(), static_cast<std::int64_t>(it->second.size())};
+    }
+    std::optional<std::string> head(const std::string& path, std::size_t length) const override {
+        auto it = files.find(path);
+        if (it == files.end()) return std::nullopt;
+        return it->second.substr(0, length);
+    }
+};
+
+TEST(Sha256, MatchesTheStandardVectors) {
+    platform::Sha256 h;
+    const auto hex = [](const platform::Sha256Digest& d) {
+        return text::lowercaseHex(std::string_view(reinterpret_cast<const char*>(d.data()), d.size()));
+    };
+    EXPECT_EQ(hex(h.finish()), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    h.update("ab", 2);
+    h.update("c", 1);
+    EXPECT_EQ(hex(h.finish()), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}
+
+TEST(DuplicateFinder, OnlyFilesAbove4096BytesAreCompared) {
+    TempDir dir;
+    test::putSized(dir / "small/a", 4096, 1);
+    test::putSized(dir / "small/b", 4096, 1);
+    test::putSized(dir / "big/a", 4097, 2);
+    test::putSized(dir / "big/b", 4097, 2);
+    test::put(dir / "empty/a", "");
+    test::put(dir / "empty/b", "");
+    const auto groups = scanAndMatch(dir.path());
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0].size, 4097);
+    EXPECT_EQ(pathsOf(groups[0]), (std::set<std::string>{dir / "big/a", dir / "big/b"}));
+    EXPECT_EQ(groups[0].id.size(), 64u);
+    const std::string content = test::readFile(dir / "big/a");
+    platform::Sha256 h;
+    h.update(content.data(), content.size());
+    const auto d = h.finish();
+    EXPECT_EQ(groups[0].id,
+              text::lowercaseHex(std::string_view(reinterpret_cast<const char*>(d.data()), 32)));
+}
+
+TEST(DuplicateFinder, EqualSizesWithDifferentContentsAreNotDuplicates) {
+    TempDir dir;
+    test::putSized(dir / "a", 10'000, 1);
+    test::putSized(dir / "b", 10'000, 2);
+    // Large files that share their first bytes and differ later.
+    std::string big(200'000, 'x');
+    test::put(dir / "c", big);
+    big.back() = 'y';
+    test::put(dir / "d", big);
+    EXPECT_TRUE(scanAndMatch(dir.path()).empty());
+}
+
+TEST(DuplicateFinder, HardLinksCountAsOneCopy) {
+    TempDir dir;
+    test::putSized(dir / "a", 300'000, 3);
+    ASSERT_EQ(::link((dir / "a").c_str(), (dir / "b").c_str()), 0);
+    test::putSized(dir / "c", 300'000, 3);
+    const ScanForest forest = test::scanFolder(dir.path());
+    const auto groups = DuplicateFinder::groups(forest.nodes(), 40);
+    ASSERT_EQ(groups.size(), 1u);
+    ASSERT_EQ(groups[0].paths.size(), 2u);
+    // The first of the linked pair in node order, then the copy.
+    std::vector<std::string> linkedFirst;
+    for (const ScanNode* n : forest.nodes()) {
+        if (n->name() == "a" || n->name() == "b") linkedFirst.push_back(std::string(n->path()));
+    }
+    EXPECT_EQ(groups[0].paths[0], linkedFirst[0]);
+    EXPECT_EQ(groups[0].paths[1], dir / "c");
+
+    // Links alone are one storage: nothing to report.
+    TempDir only;
+    test::putSized(only / "a", 300'000, 3);
+    ASSERT_EQ(::link((only / "a").c_str(), (only / "b").c_str()), 0);
+    EXPECT_TRUE(scanAndMatch(only.path()).empty());
+}
+
+TEST(DuplicateFinder, UnreadableOrVanishedCopiesAreLeftOut) {
+    TempDir dir;
+    for (auto name : {"a", "b", "c"}) test::putSized(dir / name, 50'000, 4);
+    const ScanForest forest = test::scanFolder(dir.path());
+    ASSERT_EQ(::unlink((dir / "b").c_str()), 0);  // gone after the scan
+    auto groups = DuplicateFinder::groups(forest.nodes(), 40);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(pathsOf(groups[0]), (std::set<std::string>{dir / "a", dir / "c"}));
+
+    // One copy that cannot be opened leaves a single readable one: no group.
+    TreeBuilder t;
+    t.file(t.root(), "x", 50'000, 50'000, 1);
+    t.file(t.root(), "y", 50'000, 50'000, 2);
+    FakeReader reader;
+    reader.files["/r/x"] = std::string(50'000, 'q');
+    EXPECT_TRUE(DuplicateFinder::groups(t.nodes(), 40, {{}, &reader}).empty());
+    reader.files["/r/y"] = std::string(50'000, 'q');
+    EXPECT_EQ(DuplicateFinder::groups(t.nodes(), 40, {{}, &reader}).size(), 1u);
+}
+
+TEST(DuplicateFinder, FileThatChangedLengthSinceTheScanIsLeftOut) {
+    TreeBuilder t;
+    t.file(t.root(), "x", 50'000, 50'000, 1);
+    t.file(t.root(), "y", 50'000, 50'000, 2);
+    FakeReader reader;
+    reader.files["/r/x"] = std::string(60'000, 'q');
+    reader.files["/r/y"] = std::string(60'000, 'q');
+    EXPECT_TRUE(DuplicateFinder::groups(t.nodes(), 40, {{}, &reader}).empty());
+}
+
+TEST(DuplicateFinder, SpecialFilesAreNeverReadNorBlock) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const auto& reader = platform::systemContentReader();
+    auto digest = std::async(std::launch::async, [&] { return reader.digest(dir / "fifo", {}); });
+    auto head = std::async(std::launch::async, [&] { return reader.head(dir / "fifo", 4096); });
+    ASSERT_EQ(digest.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    ASSERT_EQ(head.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_FALSE(digest.get());
+    EXPECT_FALSE(head.get());
+    EXPECT_FALSE(reader.digest("/dev/zero", {}));  // a device never ends
+
+    // A FIFO among scanned nodes, even with a size that makes it a candidate.
+    TreeBuilder t(dir.path());
+    t.file(t.root(), "fifo", 8192, 0, 77);
+    test::putSized(dir / "real", 8192, 5);
+    t.file(t.root(), "real", 8192, 8192, 78);
+    auto groups = std::async(std::launch::async, [&] {
+        return DuplicateFinder::groups(t.nodes(), 40);
+    });
+    ASSERT_EQ(groups.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_TRUE(groups.get().empty());
+
+    // And in a real scan next to a duplicated pair.
+    test::putSized(dir / "copy", 8192, 5);
+    const auto found = scanAndMatch(dir.path());
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(pathsOf(found[0]), (std::set<std::string>{dir / "real", dir / "copy"}));
+}
+
+TEST(DuplicateFinder, OrdersBySizeTimesCountAndKeepsNodeOrderInAGroup) {
+    TreeBuilder t;
+    FakeReader reader;
+    for (auto name : {"p1", "p2"}) {
+        t.file(t.root(), name, 12'000'000);
+        reader.files[std::string("/r/") + name] = std::string(12'000'000, 'p');
+    }
+    for (auto name : {"t3", "t1", "t2"}) {
+        t.file(t.root(), name, 10'000'000);
+        reader.files[std::string("/r/") + name] = std::string(10'000'000, 't');
+    }
+    const auto groups = DuplicateFinder::groups(t.nodes(), 40, {{}, &reader});
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[0].size, 10'000'000);
+    EXPECT_EQ(groups[0].paths, (std::vector<std::string>{"/r/t3", "/r/t1", "/r/t2"}));
+    EXPECT_EQ(groups[1].size, 12'000'000);
+}
+
+TEST(DuplicateFinder, LimitIsCheckedOnlyBetweenSizes) {
+    TreeBuilder t;
+    FakeReader reader;
+    // One size holding three pairs, and a smaller size with one more pair.
+    for (int i = 0; i < 6; ++i) {
+        const std::string name = "a" + std::to_string(i);
+        t.file(t.root(), name, 9000);
+        reader.files["/r/" + name] = std::string(9000, static_cast<char>('a' + i / 2));
+    }
+    t.file(t.root(), "b0", 5000);
+    t.file(t.root(), "b1", 5000);
+    reader.files["/r/b0"] = reader.files["/r/b1"] = std::string(5000, 'b');
+    EXPECT_EQ(DuplicateFinder::groups(t.nodes(), 1, {{}, &reader}).size(), 3u);
+    EXPECT_EQ(DuplicateFinder::groups(t.nodes(), 3, {{}, &reader}).size(), 3u);
+    EXPECT_EQ(DuplicateFinder::groups(t.nodes(), 4, {{}, &reader}).size(), 4u);
+}
+
+TEST(DuplicateFinder, UniqueLeadingBytesSpareTheFullRead) {
+    TreeBuilder t;
+    FakeReader reader;
+    for (auto name : {"a", "b", "c"}) t.file(t.root(), name, 100'000);
+    reader.files["/r/a"] = std::string(100'000, 'a');
+    reader.files["/r/b"] = std::string(100'000, 'b');
+    reader.files["/r/c"] = std::string(100'000, 'a');
+    DuplicateStats stats;
+    const auto groups = DuplicateFinder::groups(t.nodes(), 40, {{}, &reader}, &stats);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0].paths, (std::vector<std::string>{"/r/a", "/r/c"}));
+    EXPECT_EQ(reader.digested, (std::vector<std::string>{"/r/a", "/r/c"}));
+    EXPECT_EQ(stats.bytesHashed, 200'000);
+}
+
+TEST(DuplicateFinder, StoppedSearchReadsNothingMore) {
+    TreeBuilder t;
+    FakeReader reader;
+    for (auto name : {"a", "b"}) {
+        t.file(t.root(), name, 9000);
+        reader.files[std::string("/r/") + name] = std::string(9000, 'z');
+    }
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_TRUE(DuplicateFinder::groups(t.nodes(), 40, {stop.get_token(), &reader}).empty());
+    EXPECT_TRUE(reader.digested.empty());
+}
+
+TEST(DuplicateFinder, SubtreeFormSearchesTheNodeAndItsDescendants) {
+    TempDir dir;
+    test::putSized(dir / "in/a", 5000, 6);
+    test::putSized(dir / "in/deep/b", 5000, 6);
+    test::putSized(dir / "out/c", 5000, 6);
+    const ScanForest forest = test::scanFolder(dir.path());
+    const ScanNode* in = test::findNode(forest, dir / "in");
+    ASSERT_TRUE(in);
+    const auto groups = DuplicateFinder::groups(*in);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(pathsOf(groups[0]), (std::set<std::string>{dir / "in/a", dir / "in/deep/b"}));
+}
+
+TEST(ContentReader, LargeFilesDigestTheSameAsSmallOnes) {
+    TempDir dir;
+    test::putSized(dir / "big", 20 * 1024 * 1024 + 123, 9);
+    const std::string content = test::readFile(dir / "big");
+    platform::Sha256 h;
+    h.update(content.data(), content.size());
+    const auto d = platform::systemContentReader().digest(dir / "big", {});
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->sha256, h.finish());
+    EXPECT_EQ(d->bytesRead, static_cast<std::int64_t>(content.size()));
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_FALSE(platform::systemContentReader().digest(dir / "big", stop.get_token()));
+}
+
+} // namespace
+} // namespace tb

@@ -1,0 +1,126 @@
+#include "analysis/snapshot_service.h"
+
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "analysis/text.h"
+#include "platform/process_runner.h"
+
+namespace tb {
+namespace {
+
+std::vector<std::string> lines(const std::vector<SnapshotInfo>& s) {
+    std::vector<std::string> out;
+    for (const auto& i : s) {
+        EXPECT_EQ(i.id, i.raw);
+        out.push_back(i.raw);
+    }
+    return out;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(SnapshotService, ParsesOnlySnapshotLinesUnchanged) {
+    struct Case {
+        std::string output;
+        Lines expected;
+    };
+    const std::vector<Case> cases = {
+        {"Snapshots for disk /:\ncom.apple.TimeMachine.2024-01-02-030405.local\n"
+         "com.apple.TimeMachine.2024-01-03-030405.local\n",
+         {"com.apple.TimeMachine.2024-01-02-030405.local",
+          "com.apple.TimeMachine.2024-01-03-030405.local"}},
+        {"Snapshots for disk /:\r\ncom.apple.TimeMachine.a.local\r\ncom.apple.TimeMachine.b.local\r",
+         {"com.apple.TimeMachine.a.local", "com.apple.TimeMachine.b.local"}},
+        {"  snap com.apple.TimeMachine.x.local  \n", {"  snap com.apple.TimeMachine.x.local  "}},
+        // Every line break the system counts, and no final one.
+        {"com.apple.TimeMachine.1\vcom.apple.TimeMachine.2\fcom.apple.TimeMachine.3"
+         "\xC2\x85" "com.apple.TimeMachine.4\xE2\x80\xA8" "com.apple.TimeMachine.5"
+         "\xE2\x80\xA9" "com.apple.TimeMachine.6",
+         {"com.apple.TimeMachine.1", "com.apple.TimeMachine.2", "com.apple.TimeMachine.3",
+          "com.apple.TimeMachine.4", "com.apple.TimeMachine.5", "com.apple.TimeMachine.6"}},
+        {"com.apple.timemachine.lower\ncom.apple.TimeMachine\n", {}},
+        {"", {}},
+        {"\n\n\r\n  \n", {}},
+        {"com.apple.TimeMachine.\xC3\xA9t\xC3\xA9\n", {"com.apple.TimeMachine.\xC3\xA9t\xC3\xA9"}},
+        // Not UTF-8: the whole output counts as empty.
+        {"com.apple.TimeMachine.a\ncom.apple.TimeMachine.\xFF\n", {}},
+        {"com.apple.TimeMachine.\xC0\xAF\n", {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(lines(SnapshotService::parseListing(c.output)), c.expected) << c.output;
+    }
+}
+
+class FakeRunner : public platform::ProcessRunner {
+public:
+    Result<platform::ProcessOutput> output = Error{"POSIX", 2, "not found"};
+    mutable std::string executable;
+    mutable std::vector<std::string> arguments;
+
+    Result<platform::ProcessOutput> run(const std::string& exe, const std::vector<std::string>& args,
+                                        std::stop_token) const override {
+        executable = exe;
+        arguments = args;
+        return output;
+    }
+};
+
+TEST(SnapshotService, RunsTheUtilityAndFailsQuietly) {
+    FakeRunner runner;
+    EXPECT_TRUE(SnapshotService::listLocal(runner).empty());
+    EXPECT_EQ(runner.executable, "/usr/bin/tmutil");
+    EXPECT_EQ(runner.arguments, (Lines{"listlocalsnapshots", "/"}));
+    runner.output = platform::ProcessOutput{"Snapshots:\ncom.apple.TimeMachine.z.local\n", 1};
+    EXPECT_EQ(lines(SnapshotService::listLocal(runner)), (Lines{"com.apple.TimeMachine.z.local"}));
+}
+
+TEST(SnapshotService, MissingUtilityYieldsAnEmptyList) {
+    if (platform::systemProcessRunner().run("/usr/bin/tmutil", {"help"})) {
+        GTEST_SKIP() << "this machine has a Time Machine utility";
+    }
+    EXPECT_TRUE(SnapshotService::listLocal().empty());
+}
+
+TEST(ProcessRunner, CollectsStandardOutputAndDropsStandardError) {
+    const auto& runner = platform::systemProcessRunner();
+    // 1 MiB on standard error first: far more than a pipe holds.
+    auto r = runner.run("/bin/sh", {"-c", "head -c 1048576 /dev/zero >&2; printf 'a\\nb'; exit 3"});
+    ASSERT_TRUE(r) << r.error().message;
+    EXPECT_EQ(r->standardOutput, "a\nb");
+    EXPECT_EQ(r->exitStatus, 3);
+    auto big = runner.run("/bin/sh", {"-c", "head -c 3000000 /dev/zero"});
+    ASSERT_TRUE(big);
+    EXPECT_EQ(big->standardOutput.size(), 3'000'000u);
+    EXPECT_FALSE(runner.run("/nonexistent/tool", {}));
+    EXPECT_FALSE(runner.run("sh", {"-c", "true"}));  // no search of PATH
+}
+
+TEST(ProcessRunner, StopKillsAHungTool) {
+    std::stop_source stop;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stop.request_stop();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    auto r = platform::systemProcessRunner().run("/bin/sleep", {"30"}, stop.get_token());
+    stopper.join();
+    EXPECT_FALSE(r);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+TEST(Text, TrimsUnicodeWhiteSpaceAndValidatesUtf8) {
+    EXPECT_EQ(text::trimmed(" \t\nFoo Bar\r\n"), "Foo Bar");
+    EXPECT_EQ(text::trimmed("\xC2\xA0\xE2\x80\xA8" "Foo\xE3\x80\x80"), "Foo");
+    EXPECT_EQ(text::trimmed("\xFF Foo \xFF"), "\xFF Foo \xFF");
+    EXPECT_EQ(text::trimmed("   "), "");
+    EXPECT_TRUE(text::isValidUtf8("caf\xC3\xA9 \xF0\x9F\x98\x80"));
+    EXPECT_FALSE(text::isValidUtf8("\xED\xA0\x80"));      // a surrogate
+    EXPECT_FALSE(text::isValidUtf8("\xF4\x90\x80\x80"));  // above U+10FFFF
+    EXPECT_FALSE(text::isValidUtf8("\xE2\x82"));          // cut short
+}
+
+} // namespace
+} // namespace tb
