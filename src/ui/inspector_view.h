@@ -1,0 +1,38 @@
+// The right-hand column: what the selected node is, its sizes and date, what
+// staging it would do, and the actions on it. Holds no state of its own.
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+class QStackedLayout;
+
+namespace tb {
+
+class AppSession;
+
+class InspectorView : public QWidget {
+    Q_OBJECT
+public:
+    explicit InspectorView(AppSession& session, QWidget* parent = nullptr);
+
+    QPushButton* stageButton() const { return stage_; }
+
+private:
+    void refresh();
+
+    AppSession& session_;
+    QStackedLayout* stack_;
+    QLabel* name_;
+    QLabel* path_;
+    QLabel* logical_;
+    QLabel* allocated_;
+    QLabel* modified_;
+    QLabel* why_;
+    QLabel* sizes_;
+    QLabel* unreadable_;
+    QPushButton* stage_;
+};
+
+} // namespace tb

@@ -1,0 +1,85 @@
+// The main window: a sidebar of tabs and recent scans, the current tab's
+// view, the inspector column, the scan strip on top while a scan runs, the
+// volume bar at the bottom, and a drop target that scans a dropped folder.
+// Owns no data: everything it shows lives on the AppSession.
+#pragma once
+
+#include <QMainWindow>
+
+#include <map>
+
+#include "session/app_enums.h"
+
+class QAction;
+class QActionGroup;
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QSplitter;
+class QStackedWidget;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace tb {
+
+class AppSession;
+class InspectorView;
+class ScanStatusStrip;
+class SettingsView;
+
+class RootView : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit RootView(AppSession& session, QWidget* parent = nullptr);
+
+    // What the title bar shows: the tab's title and the subtitle.
+    QString subtitle() const;
+    QTreeWidget* sidebar() const { return sidebar_; }
+    QAction* scanAction() const { return scan_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildToolbar();
+    void buildMenus();
+    void buildSidebar();
+    void refreshHistory();
+    void refreshTab();
+    void refreshTitle();
+    void refreshScanning();
+    void setDropTargeted(bool targeted);
+    void openSettings();
+
+    AppSession& session_;
+    QTreeWidget* sidebar_;
+    QTreeWidgetItem* recent_ = nullptr;
+    std::map<AppTab, QTreeWidgetItem*> tabRows_;
+    QStackedWidget* detail_;
+    std::map<AppTab, int> pages_;
+    InspectorView* inspector_;
+    QSplitter* columns_;
+    ScanStatusStrip* strip_;
+    QWidget* dropOverlay_;
+    bool isDropTargeted_ = false;
+    bool prepared_ = false;
+
+    QAction* picker_ = nullptr;
+    QAction* moreViews_ = nullptr;
+    QAction* inspectorToggle_ = nullptr;
+    QAction* choose_ = nullptr;
+    QAction* scan_ = nullptr;
+    QAction* search_ = nullptr;
+    QButtonGroup* modes_ = nullptr;
+    QComboBox* moreCombo_ = nullptr;
+    QLineEdit* searchField_ = nullptr;
+    QWidget* settingsWindow_ = nullptr;
+};
+
+} // namespace tb
