@@ -1,0 +1,43 @@
+// What changed between two scans of the same subject: items that appeared,
+// disappeared, or whose allocated size moved noticeably, at every depth.
+// A pure function over two trees that nobody modifies meanwhile; any thread.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "scan/scan_node.h"
+
+namespace tb {
+
+struct ScanChange {
+    enum class Kind { added, removed, grew, shrank };
+
+    std::string id;  // "added:", "removed:" or "changed:" + path
+    std::string path;
+    std::string name;
+    Kind kind = Kind::added;
+    std::int64_t previousBytes = 0;
+    std::int64_t currentBytes = 0;
+
+    // Saturates instead of overflowing on sizes read from a damaged file.
+    std::int64_t delta() const;
+    bool operator==(const ScanChange&) const = default;
+};
+
+std::string_view rawValue(ScanChange::Kind kind);
+std::optional<ScanChange::Kind> scanChangeKind(std::string_view raw);
+
+namespace ScanComparison {
+
+inline constexpr std::size_t defaultLimit = 160;
+
+// Largest |delta| first; equal magnitudes in no promised order.
+std::vector<ScanChange> compare(const ScanNode* current, const ScanNode* previous,
+                                std::size_t limit = defaultLimit);
+
+} // namespace ScanComparison
+} // namespace tb

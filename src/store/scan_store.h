@@ -1,0 +1,58 @@
+// Every finished scan as its own SQLite file in one per-user directory: writing
+// a forest, reading a tree back, listing the history and searching one file.
+// No state: every call opens its own connection and closes it before
+// returning, so any thread may call any operation (save, load and search are
+// meant for background tasks).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/result.h"
+#include "scan/node_arena.h"
+#include "scan/scan_forest.h"
+#include "store/scan_record.h"
+
+namespace tb {
+
+struct StoredHit {
+    std::string name;
+    std::string path;
+    bool operator==(const StoredHit&) const = default;
+};
+
+namespace ScanStore {
+
+// $XDG_DATA_HOME/Tarnbeck/scans (or the temporary folder without a home),
+// created on every call; a failure to create it is ignored.
+std::string directory();
+
+// Writes the forest into a new "<UUID>.sqlite" file in `directory()`. `root` is
+// the scan root the user chose (the `root` meta value and the record's
+// rootPath). Errors: domain "ScanStore", code 1 (open), code 2 (statement).
+Result<ScanRecord> save(const ScanForest& forest, const std::string& root);
+// The same into a given store directory (which must exist).
+Result<ScanRecord> saveIn(const std::string& storeDirectory, const ScanForest& forest,
+                          const std::string& root);
+
+// The tree stored in record.fileURL, rooted at the file's `root` meta value
+// (else record.rootPath); nothing when the file cannot be read or holds no
+// row for the root. Sibling order is unspecified until a ScanForest sorts it.
+std::optional<NodeTree> load(const ScanRecord& record);
+
+// All stored scans, newest first.
+std::vector<ScanRecord> history();
+std::vector<ScanRecord> historyIn(const std::string& storeDirectory);
+// The record of one scan file; nothing when it cannot be opened.
+std::optional<ScanRecord> record(const std::string& file);
+
+// Rows whose name or path contains the query (ASCII case folded by SQLite's
+// LIKE); "%" and "_" are removed from the query first.
+std::vector<StoredHit> search(const ScanRecord& record, const std::string& query,
+                              int limit = 24);
+
+} // namespace ScanStore
+} // namespace tb

@@ -1,0 +1,140 @@
+#include "store/scan_comparison.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "store_test_support.h"
+
+namespace tb {
+namespace {
+
+using test::TreeBuilder;
+using Kind = ScanChange::Kind;
+
+// One item "/r/x" in each tree (absent when the size is negative); the roots
+// keep equal sizes so that only the item can change.
+std::vector<ScanChange> compareItem(std::int64_t before, std::int64_t after) {
+    TreeBuilder b;
+    auto tree = [&b](std::int64_t size) {
+        if (size < 0) return b.dir("/r");
+        return b.dir("/r", {b.file("/r/x", size)});
+    };
+    ScanNode* previous = tree(before);
+    ScanNode* current = tree(after);
+    return ScanComparison::compare(current, previous);
+}
+
+TEST(ScanComparison, ThresholdsAtTheirBoundaries) {
+    constexpr std::int64_t absent = -1;
+    struct Case {
+        std::int64_t before, after;
+        std::optional<Kind> kind;
+    };
+    const Case cases[] = {
+        {absent, 900'000, std::nullopt},
+        {absent, 1'000'000, std::nullopt},  // additions need strictly more
+        {absent, 1'000'001, Kind::added},
+        {1'000'000, absent, std::nullopt},
+        {1'000'001, absent, Kind::removed},
+        {10'000'000, 11'000'000, Kind::grew},  // growth needs at least
+        {10'000'000, 10'999'999, std::nullopt},
+        {10'000'000, 9'000'000, Kind::shrank},
+        {10'000'000, 9'000'001, std::nullopt},
+        {19'999'999, 20'999'999, Kind::grew},
+        {20'000'000, 21'000'000, Kind::grew},  // 5 % from here on
+        {20'000'000, 20'999'999, std::nullopt},
+        {20'000'019, 21'000'019, Kind::grew},  // 20,000,019 / 20 = 1,000,000
+        {100'000'000, 105'000'000, Kind::grew},
+        {100'000'000, 104'999'999, std::nullopt},
+        {100'000'000, 95'000'000, Kind::shrank},
+        {100'000'000, 95'000'001, std::nullopt},
+        {5'000'000, 0, Kind::shrank},  // still there, so not removed
+        {0, 1'000'000, Kind::grew},
+        {7, 7, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.before) + " -> " + std::to_string(c.after));
+        const auto changes = compareItem(c.before, c.after);
+        if (!c.kind) {
+            EXPECT_TRUE(changes.empty());
+            continue;
+        }
+        ASSERT_EQ(changes.size(), 1u);
+        const ScanChange& ch = changes[0];
+        EXPECT_EQ(ch.kind, *c.kind);
+        EXPECT_EQ(ch.path, "/r/x");
+        EXPECT_EQ(ch.name, "x");
+        const std::string prefix = *c.kind == Kind::added     ? "added:"
+                                   : *c.kind == Kind::removed ? "removed:"
+                                                              : "changed:";
+        EXPECT_EQ(ch.id, prefix + "/r/x");
+        EXPECT_EQ(ch.previousBytes, std::max<std::int64_t>(c.before, 0));
+        EXPECT_EQ(ch.currentBytes, std::max<std::int64_t>(c.after, 0));
+    }
+}
+
+TEST(ScanComparison, IdenticalTreesGiveNothing) {
+    TreeBuilder b;
+    ScanNode* root = b.dir("/r", {b.file("/r/a", 50'000'000), b.file("/r/b", 3)});
+    root->rollup();
+    EXPECT_TRUE(ScanComparison::compare(root, root).empty());
+}
+
+TEST(ScanComparison, FoldersChangeWithTheirContentsAndNamesComeFromTheRightTree) {
+    TreeBuilder b;
+    ScanNode* previous = b.dir("/r", {b.dir("/r/old", {b.file("/r/old/big", 3'000'000)})});
+    ScanNode* current = b.dir("/r", {b.dir("/r/new", {b.file("/r/new/big", 8'000'000)})});
+    previous->rollup();
+    current->rollup();
+    const auto changes = ScanComparison::compare(current, previous);
+    std::vector<std::pair<std::string, std::int64_t>> got;
+    for (const auto& c : changes) got.emplace_back(c.id, c.delta());
+    // /r grew by 5 MB; the two 8 MB entries tie and the two 3 MB entries tie.
+    ASSERT_EQ(got.size(), 5u);
+    std::sort(got.begin() + 0, got.begin() + 2);
+    std::sort(got.begin() + 3, got.begin() + 5);
+    EXPECT_EQ(got, (std::vector<std::pair<std::string, std::int64_t>>{
+                       {"added:/r/new", 8'000'000},
+                       {"added:/r/new/big", 8'000'000},
+                       {"changed:/r", 5'000'000},
+                       {"removed:/r/old", -3'000'000},
+                       {"removed:/r/old/big", -3'000'000}}));
+    for (const auto& c : changes) {
+        if (c.id == "removed:/r/old") { EXPECT_EQ(c.name, "old"); }
+        if (c.id == "added:/r/new/big") { EXPECT_EQ(c.name, "big"); }
+    }
+}
+
+TEST(ScanComparison, KeepsTheLargestUpToTheLimit) {
+    TreeBuilder b;
+    std::vector<ScanNode*> files;
+    for (int i = 0; i < 500; ++i) {
+        files.push_back(b.file("/r/f" + std::to_string(i), 2'000'000 + std::int64_t(i) * 7'919 % 500 * 1000));
+    }
+    ScanNode* current = b.dir("/r");
+    b.setChildren(current, files);
+    ScanNode* previous = b.dir("/r");  // root sizes stay 0 on both sides
+
+    const auto changes = ScanComparison::compare(current, previous);
+    ASSERT_EQ(changes.size(), 160u);
+    std::vector<std::int64_t> sizes;
+    for (auto* f : files) sizes.push_back(f->allocatedSize());
+    std::sort(sizes.rbegin(), sizes.rend());
+    for (std::size_t i = 0; i < changes.size(); ++i) EXPECT_EQ(changes[i].delta(), sizes[i]);
+    EXPECT_EQ(ScanComparison::compare(current, previous, 3).size(), 3u);
+}
+
+TEST(ScanComparison, ExtremeStoredSizesDoNotOverflow) {
+    const auto changes = compareItem(INT64_MAX, 0);
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0].kind, Kind::shrank);
+    ScanChange c{.previousBytes = INT64_MAX, .currentBytes = INT64_MIN};
+    EXPECT_EQ(c.delta(), INT64_MIN);
+    EXPECT_EQ(rawValue(Kind::shrank), "shrank");
+    EXPECT_EQ(scanChangeKind("grew"), Kind::grew);
+    EXPECT_FALSE(scanChangeKind("Grew"));
+}
+
+} // namespace
+} // namespace tb

@@ -1,0 +1,385 @@
+#include "store/scan_store.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "store/meta_text.h"
+#include "store_test_support.h"
+#include "support/temp_dir.h"
+
+namespace tb {
+namespace {
+
+using test::RawDb;
+using test::TreeBuilder;
+
+// A tree with every field set to something a naive store would lose.
+struct SampleTree {
+    TreeBuilder b;
+    ScanNode* root;
+
+    SampleTree() {
+        ScanNode* quoted = b.make({.path = "/scan/it's here", .name = "it's here",
+                                   .inode = (1ull << 63) + 5,
+                                   .modified = Date{1'700'000'000, 250'000'000},
+                                   .mayShareBlocks = true, .logicalSize = 9000,
+                                   .allocatedSize = 4096});
+        ScanNode* latin1 = b.make({.path = "/scan/sub/caf\xe9\xff.txt", .name = "caf\xe9\xff.txt",
+                                   .inode = ~0ull, .modified = Date::distantPast(),
+                                   .logicalSize = 3, .allocatedSize = 8192});
+        ScanNode* locked = b.make({.path = "/scan/sub/locked", .name = "locked",
+                                   .isDirectory = true, .inode = 7, .unreadable = true});
+        ScanNode* sub = b.make({.path = "/scan/sub", .name = "sub", .isDirectory = true,
+                                .inode = 3, .modified = Date{-86'400, 0}});
+        b.setChildren(sub, {latin1, locked});
+        root = b.make({.path = "/scan", .name = "scan", .isDirectory = true, .inode = 2});
+        b.setChildren(root, {quoted, sub});
+        root->rollup();
+    }
+};
+
+std::map<std::string, const ScanNode*> byPath(const ScanNode* root) {
+    std::map<std::string, const ScanNode*> out;
+    for (const ScanNode* n : root->flattened()) out[std::string(n->path())] = n;
+    return out;
+}
+
+TEST(ScanStore, DirectoryFollowsXdgDataHomeAndIsCreated) {
+    test::TempHome home;
+    const std::string expected = home.dataHome() + "/Tarnbeck/scans";
+    EXPECT_EQ(ScanStore::directory(), expected);
+    EXPECT_TRUE(test::exists(expected));
+
+    test::ScopedEnv unset("XDG_DATA_HOME", "");
+    EXPECT_EQ(ScanStore::directory(), home.home() + "/.local/share/Tarnbeck/scans");
+}
+
+TEST(ScanStore, RoundTripKeepsEveryField) {
+    test::TempHome home;
+    SampleTree t;
+    ScanContext ctx = test::testContext("/scan");
+    ctx.volumeName = "Bob's disk";
+    ScanForest forest = test::forestOf(t.b.tree(t.root), 1, 5, ctx);
+
+    auto saved = ScanStore::save(forest, "/scan");
+    ASSERT_TRUE(saved) << saved.error().message;
+    EXPECT_EQ(saved->fileURL, ScanStore::directory() + "/" + saved->id.toString() + ".sqlite");
+    EXPECT_EQ(saved->rootPath, "/scan");
+    EXPECT_EQ(saved->scannedBytes, 4096 + 8192);
+    EXPECT_EQ(saved->unreadable, 1);
+    EXPECT_EQ(saved->context.rootPath, "/scan");
+    EXPECT_EQ(saved->context.scope, ScanScopeKind::selectedFolder);
+    EXPECT_EQ(saved->context.volumeName, "Bob's disk");
+    EXPECT_EQ(saved->context.volumeCapacity, ctx.volumeCapacity);
+    EXPECT_TRUE(saved->context.complete);
+
+    auto loaded = ScanStore::load(*saved);
+    ASSERT_TRUE(loaded);
+    const auto before = byPath(forest.root());
+    const auto after = byPath(loaded->root);
+    ASSERT_EQ(after.size(), before.size());
+    for (const auto& [path, old] : before) {
+        SCOPED_TRACE(path);
+        ASSERT_TRUE(after.count(path));
+        const ScanNode* n = after.at(path);
+        EXPECT_EQ(n->name(), old->name());
+        EXPECT_EQ(n->isDirectory(), old->isDirectory());
+        EXPECT_EQ(n->inode(), old->inode());
+        EXPECT_NEAR(n->modified().unixSeconds(), old->modified().unixSeconds(), 1e-6);
+        EXPECT_EQ(n->mayShareBlocks(), old->mayShareBlocks());
+        EXPECT_EQ(n->logicalSize(), old->logicalSize());
+        EXPECT_EQ(n->allocatedSize(), old->allocatedSize());
+        EXPECT_EQ(n->unreadable(), old->unreadable());
+        EXPECT_EQ(n->children().size(), old->children().size());
+        EXPECT_NE(n->id(), old->id());
+    }
+    EXPECT_TRUE(after.at("/scan/sub/caf\xe9\xff.txt")->modified().isDistantPast());
+}
+
+TEST(ScanStore, FileFormatIsExact) {
+    test::TempHome home;
+    SampleTree t;
+    ScanContext ctx = test::testContext("/scan", 1234, false);
+    ctx.volumeName = "it's";
+    ScanForest forest = test::forestOf(t.b.tree(t.root), 2, 17, ctx);
+    auto saved = ScanStore::save(forest, "/scan/'root'");
+    ASSERT_TRUE(saved) << saved.error().message;
+    EXPECT_EQ(saved->id.toString().size(), 36u);
+    EXPECT_EQ(Path::lastComponent(saved->fileURL), saved->id.toString() + ".sqlite");
+
+    RawDb db(saved->fileURL);
+    using Rows = std::vector<std::vector<std::string>>;
+    // cid, name, type, notnull, default, pk
+    EXPECT_EQ(db.rows("PRAGMA table_info(nodes)"),
+              (Rows{{"0", "path", "TEXT", "0", "<null>", "1"},
+                    {"1", "parent", "TEXT", "0", "<null>", "0"},
+                    {"2", "name", "TEXT", "1", "<null>", "0"},
+                    {"3", "is_dir", "INTEGER", "1", "<null>", "0"},
+                    {"4", "logical", "INTEGER", "1", "<null>", "0"},
+                    {"5", "allocated", "INTEGER", "1", "<null>", "0"},
+                    {"6", "mtime", "REAL", "1", "<null>", "0"},
+                    {"7", "inode", "INTEGER", "1", "<null>", "0"},
+                    {"8", "may_share", "INTEGER", "1", "<null>", "0"},
+                    {"9", "unreadable", "INTEGER", "1", "<null>", "0"}}));
+    EXPECT_EQ(db.rows("PRAGMA table_info(meta)"),
+              (Rows{{"0", "key", "TEXT", "0", "<null>", "1"},
+                    {"1", "value", "TEXT", "1", "<null>", "0"}}));
+    EXPECT_EQ(db.rows("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name"),
+              (Rows{{"meta"}, {"nodes"}}));
+
+    EXPECT_EQ(db.rows("SELECT key, value, typeof(value) FROM meta ORDER BY rowid"),
+              (Rows{{"root", "/scan/'root'", "text"},
+                    {"unreadable", "2", "text"},
+                    {"visited", "17", "text"},
+                    {"scanned", "12288", "text"},
+                    {"schema", "2", "text"},
+                    {"scope", "selectedFolder", "text"},
+                    {"volume_name", "it's", "text"},
+                    {"volume_capacity", "1234", "text"},
+                    {"complete", "0", "text"}}));
+
+    // Pre-order in the order of each folder's children (the forest sorted
+    // them largest first).
+    EXPECT_EQ(db.rows("SELECT path, parent, is_dir, may_share, unreadable FROM nodes ORDER BY rowid"),
+              (Rows{{"/scan", "<null>", "1", "0", "0"},
+                    {"/scan/sub", "/scan", "1", "0", "0"},
+                    {"/scan/sub/caf\xe9\xff.txt", "/scan/sub", "0", "0", "0"},
+                    {"/scan/sub/locked", "/scan/sub", "1", "0", "1"},
+                    {"/scan/it's here", "/scan", "0", "1", "0"}}));
+    EXPECT_EQ(db.rows("SELECT inode, typeof(inode), mtime, typeof(mtime), logical, allocated "
+                      "FROM nodes WHERE name = 'it''s here'"),
+              (Rows{{"-9223372036854775803", "integer", "1700000000.25", "real", "9000", "4096"}}));
+    EXPECT_EQ(db.rows("PRAGMA journal_mode"), (Rows{{"wal"}}));
+    EXPECT_EQ(db.rows("PRAGMA integrity_check"), (Rows{{"ok"}}));
+}
+
+TEST(ScanStore, LeafRootGivesOneRowAndNineMetaRows) {
+    test::TempHome home;
+    TreeBuilder b;
+    ScanForest forest = test::forestOf(b.tree(b.dir("/")), 0, 0, test::testContext("/"));
+    auto saved = ScanStore::save(forest, "/");
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->context.scope, ScanScopeKind::volume);
+    RawDb db(saved->fileURL);
+    EXPECT_EQ(db.rows("SELECT path, parent FROM nodes"),
+              (std::vector<std::vector<std::string>>{{"/", "<null>"}}));
+    EXPECT_EQ(db.rows("SELECT count(*) FROM meta")[0][0], "9");
+    EXPECT_EQ(db.rows("SELECT value FROM meta WHERE key = 'scope'")[0][0], "volume");
+}
+
+TEST(ScanStore, SaveReportsOpenFailure) {
+    test::TempHome home;
+    TreeBuilder b;
+    ScanForest forest = test::forestOf(b.tree(b.dir("/x")));
+    auto saved = ScanStore::saveIn(home.home() + "/no/such/dir", forest, "/x");
+    ASSERT_FALSE(saved);
+    EXPECT_EQ(saved.error().domain, "ScanStore");
+    EXPECT_EQ(saved.error().code, 1);
+}
+
+TEST(ScanStore, SaveReportsRowsThatDoNotGoIn) {
+    // Two nodes with one path: the second row violates the primary key. A
+    // save that silently lost rows would be listed as a complete scan.
+    test::TempHome home;
+    TreeBuilder b;
+    ScanNode* root = b.dir("/d", {b.file("/d/a", 10), b.file("/d/a", 20)});
+    auto saved = ScanStore::save(test::forestOf(b.tree(root)), "/d");
+    ASSERT_FALSE(saved);
+    EXPECT_EQ(saved.error().domain, "ScanStore");
+    EXPECT_EQ(saved.error().code, 2);
+    EXPECT_NE(saved.error().message.find("UNIQUE"), std::string::npos) << saved.error().message;
+}
+
+TEST(ScanStore, DeepTreeSavesAndLoadsWithoutRecursion) {
+    test::TempHome home;
+    TreeBuilder b;
+    // Paths need not nest for the store: the chain is made of children links.
+    constexpr int depth = 200'000;
+    ScanNode* root = b.dir("/d");
+    ScanNode* parent = root;
+    for (int i = 0; i < depth; ++i) {
+        ScanNode* child = b.dir("/d/x" + std::to_string(i));
+        b.setChildren(parent, {child});
+        parent = child;
+    }
+    b.setChildren(parent, {b.file("/d/f", 4096)});
+    root->rollup();
+    auto saved = ScanStore::save(test::forestOf(b.tree(root)), "/d");
+    ASSERT_TRUE(saved) << saved.error().message;
+    auto loaded = ScanStore::load(*saved);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->root->flattened().size(), std::size_t(depth) + 2);
+    EXPECT_EQ(loaded->root->allocatedSize(), 4096);
+}
+
+// Files forged with plain SQL, for what the writer never produces.
+class ForgedScan : public ::testing::Test {
+protected:
+    test::TempHome home;
+    std::string file = ScanStore::directory() + "/" + Uuid::random().toString() + ".sqlite";
+
+    void forge(const std::string& sql) {
+        RawDb db(file);
+        db.exec(test::kScanTables);
+        db.exec(sql);
+    }
+    ScanRecord recordWithRoot(const std::string& root) {
+        ScanRecord r;
+        r.rootPath = root;
+        r.fileURL = file;
+        return r;
+    }
+};
+
+TEST_F(ForgedScan, LoadFallsBackToRecordRootWithoutMetaRow) {
+    forge("INSERT INTO nodes VALUES ('/r', NULL, 'r', 1, 0, 30, 0, 1, 0, 0),"
+          "('/r/a', '/r', 'a', 0, 10, 10, 0, 2, 0, 0),"
+          "('/r/b', '/r', 'b', 0, 20, 20, 0, 3, 0, 0),"
+          "('/elsewhere/c', '/elsewhere', 'c', 0, 5, 5, 0, 4, 0, 0);"
+          "INSERT INTO meta VALUES ('schema', '7');");
+    auto loaded = ScanStore::load(recordWithRoot("/r"));
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->root->path(), "/r");
+    // Both children, in any order, with the stored (not recomputed) sizes.
+    ScanForest forest(*loaded, 0, 0, test::testContext("/r"));
+    ASSERT_EQ(forest.nodes().size(), 3u);
+    EXPECT_EQ(forest.root()->children()[0]->path(), "/r/b");
+    EXPECT_EQ(forest.root()->children()[1]->path(), "/r/a");
+    EXPECT_EQ(forest.root()->allocatedSize(), 30);
+
+    EXPECT_FALSE(ScanStore::load(recordWithRoot("/missing")));
+}
+
+TEST_F(ForgedScan, LoadUsesMetaRootOverRecord) {
+    forge("INSERT INTO nodes VALUES ('/m', NULL, 'm', 1, 0, 0, 0, 1, 0, 0);"
+          "INSERT INTO meta VALUES ('root', '/m');");
+    auto loaded = ScanStore::load(recordWithRoot("/other"));
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->root->path(), "/m");
+}
+
+TEST_F(ForgedScan, ParentCycleStillGivesAStrictTree) {
+    // The root names a child as its parent: attaching it would make a cycle
+    // that every later walk of the tree would follow forever.
+    forge("INSERT INTO nodes VALUES ('/r', '/r/a', 'r', 1, 0, 0, 0, 1, 0, 0),"
+          "('/r/a', '/r', 'a', 1, 0, 0, 0, 2, 0, 0),"
+          "('/s', '/s', 's', 1, 0, 0, 0, 3, 0, 0);"
+          "INSERT INTO meta VALUES ('root', '/r');");
+    auto loaded = ScanStore::load(recordWithRoot("/r"));
+    ASSERT_TRUE(loaded);
+    const auto all = loaded->root->flattened();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_TRUE(all[1]->children().empty());
+}
+
+TEST_F(ForgedScan, NullPathsReadAsEmptyAndTheLastRowWins) {
+    forge("INSERT INTO nodes VALUES ('/r', NULL, 'r', 1, 0, 0, 0, 1, 0, 0),"
+          "(NULL, '/r', 'x', 1, 0, 7, 0, 2, 0, 0),"
+          "('/r/under-x', '', 'u', 0, 0, 1, 0, 3, 0, 0),"
+          "(NULL, '/r', 'y', 1, 0, 9, 0, 4, 0, 0);"
+          "INSERT INTO meta VALUES ('root', '/r');");
+    auto loaded = ScanStore::load(recordWithRoot("/r"));
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ(loaded->root->children().size(), 1u);
+    const ScanNode* empty = loaded->root->children()[0];
+    EXPECT_EQ(empty->path(), "");
+    EXPECT_EQ(empty->name(), "y");
+    ASSERT_EQ(empty->children().size(), 1u);
+    EXPECT_EQ(empty->children()[0]->name(), "u");
+}
+
+TEST_F(ForgedScan, ChildrenMayComeBeforeTheirParents) {
+    forge("INSERT INTO nodes VALUES ('/r/a/f', '/r/a', 'f', 0, 1, 1, 0, 3, 0, 0),"
+          "('/r/a', '/r', 'a', 1, 1, 1, 0, 2, 0, 0),"
+          "('/r', NULL, 'r', 1, 1, 1, 0, 1, 0, 0);"
+          "INSERT INTO meta VALUES ('root', '/r');");
+    auto loaded = ScanStore::load(recordWithRoot("/r"));
+    ASSERT_TRUE(loaded);
+    const auto all = loaded->root->flattened();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[2]->path(), "/r/a/f");
+}
+
+TEST_F(ForgedScan, UnreadableFilesGiveNoTree) {
+    test::writeFile(file, "this is not a database, just text long enough to be read");
+    EXPECT_FALSE(ScanStore::load(recordWithRoot("/r")));
+    ScanRecord missing = recordWithRoot("/r");
+    missing.fileURL = home.home() + "/gone.sqlite";
+    EXPECT_FALSE(ScanStore::load(missing));
+}
+
+struct MetaCase {
+    const char* name;
+    const char* metaRows;  // SQL values list, or "" for none
+    std::string root;
+    std::int64_t scanned, unreadable, capacity;
+    ScanScopeKind scope;
+    std::string volumeName;
+    bool complete;
+};
+
+class MetaFallback : public ForgedScan, public ::testing::WithParamInterface<MetaCase> {};
+
+TEST_P(MetaFallback, RecordReadsMetaRows) {
+    const MetaCase& c = GetParam();
+    forge(std::string(*c.metaRows ? "INSERT INTO meta VALUES " : "") + c.metaRows);
+    auto r = ScanStore::record(file);
+    ASSERT_TRUE(r);
+    const std::string root = c.root == "<uuid>" ? std::string(Path::lastComponent(file).substr(0, 36)) : c.root;
+    EXPECT_EQ(r->rootPath, root);
+    EXPECT_EQ(r->context.rootPath, root);
+    EXPECT_EQ(r->id.toString(), Path::lastComponent(file).substr(0, 36));
+    EXPECT_EQ(r->scannedBytes, c.scanned);
+    EXPECT_EQ(r->unreadable, c.unreadable);
+    EXPECT_EQ(r->context.volumeCapacity, c.capacity);
+    EXPECT_EQ(r->context.scope, c.scope);
+    EXPECT_EQ(r->context.volumeName, c.volumeName == "<root>" ? root : c.volumeName);
+    EXPECT_EQ(r->context.complete, c.complete);
+    EXPECT_EQ(r->fileURL, file);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MetaFallback,
+    ::testing::Values(
+        MetaCase{"NoRows", "", "<uuid>", 0, 0, 0, ScanScopeKind::selectedFolder, "<root>", true},
+        MetaCase{"SlashRootIsVolume", "('root', '/')", "/", 0, 0, 0, ScanScopeKind::volume,
+                 "<root>", true},
+        MetaCase{"AllValid",
+                 "('root', '/a'), ('scanned', '+42'), ('unreadable', '-3'),"
+                 "('scope', 'volume'), ('volume_name', 'V'), ('volume_capacity', '900'),"
+                 "('complete', '0')",
+                 "/a", 42, -3, 900, ScanScopeKind::volume, "V", false},
+        MetaCase{"Malformed",
+                 "('root', '/a'), ('scanned', ' 42'), ('unreadable', ''),"
+                 "('scope', 'Volume'), ('volume_capacity', '9223372036854775808'),"
+                 "('complete', 'false')",
+                 "/a", 0, 0, 0, ScanScopeKind::selectedFolder, "<root>", true},
+        MetaCase{"Extremes",
+                 "('root', '/'), ('scanned', '9223372036854775807'),"
+                 "('unreadable', '-9223372036854775808'), ('scope', 'selectedFolder'),"
+                 "('volume_capacity', '-'), ('complete', '00')",
+                 "/", INT64_MAX, INT64_MIN, 0, ScanScopeKind::selectedFolder, "<root>", true}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(MetaText, ParseDecimal) {
+    struct Case {
+        const char* text;
+        std::optional<std::int64_t> value;
+    };
+    const Case cases[] = {
+        {"0", 0}, {"+7", 7}, {"-7", -7}, {"007", 7},
+        {"9223372036854775807", INT64_MAX}, {"-9223372036854775808", INT64_MIN},
+        {"9223372036854775808", std::nullopt}, {"-9223372036854775809", std::nullopt},
+        {"99999999999999999999999", std::nullopt},
+        {"", std::nullopt}, {"+", std::nullopt}, {"-", std::nullopt}, {" 1", std::nullopt},
+        {"1 ", std::nullopt}, {"1e3", std::nullopt}, {"0x10", std::nullopt}, {"+-1", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MetaText::parseDecimal(c.text), c.value) << '"' << c.text << '"';
+    }
+    EXPECT_EQ(MetaText::quoted("a'b''"), "'a''b'''''");
+}
+
+} // namespace
+} // namespace tb

@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "store/index_search.h"
+#include "store/query_text.h"
+#include "store/scan_store.h"
+#include "store_test_support.h"
+#include "support/temp_dir.h"
+
+namespace tb {
+namespace {
+
+using test::TreeBuilder;
+
+std::vector<std::string> paths(const std::vector<StoredHit>& hits) {
+    std::vector<std::string> out;
+    for (const auto& h : hits) out.push_back(h.path);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+class StoredSearch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ScanNode* root = b.dir("/s", {
+            b.file("/s/50%off", 10), b.file("/s/500", 10), b.file("/s/a_b", 10),
+            b.file("/s/ab", 10), b.file("/s/axb", 10), b.file("/s/it's", 10),
+            b.dir("/s/Reports", {b.file("/s/Reports/q1.txt", 10)}),
+        });
+        auto saved = ScanStore::save(test::forestOf(b.tree(root)), "/s");
+        ASSERT_TRUE(saved);
+        record = *saved;
+    }
+    std::vector<std::string> search(const std::string& q, int limit = 24) {
+        return paths(ScanStore::search(record, q, limit));
+    }
+
+    test::TempHome home;
+    TreeBuilder b;
+    ScanRecord record;
+};
+
+TEST_F(StoredSearch, PercentAndUnderscoreAreRemovedNotWildcards) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(search("50%"), (V{"/s/50%off", "/s/500"}));
+    // "a_b" searches for "ab": neither "a_b" nor "axb" contains that.
+    EXPECT_EQ(search("a_b"), (V{"/s/ab"}));
+    EXPECT_EQ(search("%_%"), V{});
+    EXPECT_EQ(search(" \t\n"), V{});
+    EXPECT_EQ(search(""), V{});
+}
+
+TEST_F(StoredSearch, MatchesNameOrPathIgnoringAsciiCase) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(search("  rePORTs\n"), (V{"/s/Reports", "/s/Reports/q1.txt"}));
+    EXPECT_EQ(search("it's"), (V{"/s/it's"}));
+    const auto hits = ScanStore::search(record, "q1");
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0], (StoredHit{"q1.txt", "/s/Reports/q1.txt"}));
+}
+
+TEST_F(StoredSearch, HonoursLimitAndUnreadableFiles) {
+    EXPECT_EQ(search("/s", 3).size(), 3u);
+    EXPECT_EQ(search("/s").size(), 9u);
+    ScanRecord gone = record;
+    gone.fileURL = home.home() + "/missing.sqlite";
+    EXPECT_TRUE(ScanStore::search(gone, "s").empty());
+}
+
+TEST(IndexSearch, NameOrPathCaseInsensitiveInListOrder) {
+    TreeBuilder b;
+    ScanNode* music = b.dir("/home/Ärger", {b.file("/home/Ärger/song.mp3", 5),
+                                            b.file("/home/Ärger/\xff\xfe.bin", 5)});
+    ScanNode* root = b.dir("/home", {music, b.file("/home/ÄRGERLICH.txt", 5)});
+    const std::vector<const ScanNode*> list = root->flattened();
+
+    auto names = [](const std::vector<const ScanNode*>& hits) {
+        std::vector<std::string> out;
+        for (auto* n : hits) out.emplace_back(n->name());
+        return out;
+    };
+    using V = std::vector<std::string>;
+    // The song matches by its path only; the order is the list's.
+    const V expected = [&] {
+        V v;
+        for (auto* n : list) {
+            if (n->path().find("rger") != std::string_view::npos ||
+                n->path().find("RGER") != std::string_view::npos) {
+                v.emplace_back(n->name());
+            }
+        }
+        return v;
+    }();
+    EXPECT_EQ(expected.size(), 4u);
+    EXPECT_EQ(names(IndexSearch::matches("\n ärger\t", list)), expected);
+    EXPECT_EQ(names(IndexSearch::matches("ÄRGER", root)), expected);
+    EXPECT_EQ(names(IndexSearch::matches("SONG", list)), (V{"song.mp3"}));
+    EXPECT_EQ(names(IndexSearch::matches("\xff\xfe", list)), (V{"\xff\xfe.bin"}));
+    EXPECT_TRUE(IndexSearch::matches(" \u00a0\n", list).empty());
+    EXPECT_TRUE(IndexSearch::matches("x", nullptr).empty());
+}
+
+TEST(IndexSearch, StopsAtEightyHits) {
+    TreeBuilder b;
+    std::vector<const ScanNode*> list;
+    for (int i = 0; i < 200; ++i) list.push_back(b.file("/d/match" + std::to_string(i), 1));
+    const auto hits = IndexSearch::matches("MATCH", list);
+    ASSERT_EQ(hits.size(), 80u);
+    EXPECT_TRUE(std::equal(hits.begin(), hits.end(), list.begin()));
+}
+
+TEST(QueryText, TrimsUnicodeWhiteSpaceOnly) {
+    EXPECT_EQ(QueryText::trimmed("\u3000 a b\u00a0\r\n"), "a b");
+    EXPECT_EQ(QueryText::trimmed("\xa0x\xc2"), "\xa0x\xc2");  // lone bytes are not spaces
+    std::string out;
+    QueryText::lowerCased("AÉ\xffΣ", out);
+    EXPECT_EQ(out, "aé\xffσ");
+}
+
+} // namespace
+} // namespace tb

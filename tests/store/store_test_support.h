@@ -1,0 +1,119 @@
+// Trees built directly in an arena, forests with a fixed context, and plain
+// SQL access to scan files, for the store's tests.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <initializer_list>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "base/path.h"
+#include "scan/node_arena.h"
+#include "scan/scan_forest.h"
+
+namespace tb::test {
+
+class TreeBuilder {
+public:
+    TreeBuilder() : arena_(std::make_shared<NodeArena>()) {}
+
+    ScanNode* file(const std::string& path, std::int64_t allocated, std::int64_t logical = 0) {
+        return arena_->make({.path = path,
+                             .name = Path::displayName(path),
+                             .logicalSize = logical ? logical : allocated,
+                             .allocatedSize = allocated});
+    }
+    ScanNode* dir(const std::string& path, std::initializer_list<ScanNode*> children = {},
+                  std::int64_t allocated = 0) {
+        ScanNode* n = arena_->make({.path = path,
+                                    .name = Path::displayName(path),
+                                    .isDirectory = true,
+                                    .allocatedSize = allocated});
+        std::vector<ScanNode*> list(children);
+        arena_->setChildren(n, list);
+        return n;
+    }
+    ScanNode* make(const NodeFields& fields) { return arena_->make(fields); }
+    void setChildren(ScanNode* parent, const std::vector<ScanNode*>& children) {
+        arena_->setChildren(parent, children);
+    }
+    NodeTree tree(ScanNode* root) const { return NodeTree{arena_, root}; }
+
+private:
+    std::shared_ptr<NodeArena> arena_;
+};
+
+inline ScanContext testContext(const std::string& root, std::int64_t capacity = 500'000'000'000,
+                               bool complete = true) {
+    ScanContext c;
+    c.rootPath = root;
+    c.scope = root == "/" ? ScanScopeKind::volume : ScanScopeKind::selectedFolder;
+    c.volumeName = "Test Volume";
+    c.volumeCapacity = capacity;
+    c.complete = complete;
+    c.createdAt = Date::now();
+    return c;
+}
+
+inline ScanForest forestOf(NodeTree tree, std::int64_t unreadable = 0, std::int64_t visited = 0,
+                           std::optional<ScanContext> context = std::nullopt) {
+    if (!context) context = testContext(std::string(tree.root->path()));
+    return ScanForest(std::move(tree), unreadable, visited, std::move(context));
+}
+
+// A raw connection for checking and forging files with plain SQL.
+class RawDb {
+public:
+    explicit RawDb(const std::string& path) {
+        if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) throw std::runtime_error("open");
+    }
+    ~RawDb() { sqlite3_close(db_); }
+    RawDb(const RawDb&) = delete;
+    RawDb& operator=(const RawDb&) = delete;
+
+    void exec(const std::string& sql) {
+        char* err = nullptr;
+        if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+            std::string msg = err ? err : "?";
+            sqlite3_free(err);
+            throw std::runtime_error(msg + " in " + sql);
+        }
+    }
+    // Every row as text columns; NULL becomes "<null>".
+    std::vector<std::vector<std::string>> rows(const std::string& sql) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+            throw std::runtime_error(sqlite3_errmsg(db_));
+        }
+        std::vector<std::vector<std::string>> out;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            std::vector<std::string> row;
+            for (int i = 0; i < sqlite3_column_count(st); ++i) {
+                if (sqlite3_column_type(st, i) == SQLITE_NULL) {
+                    row.push_back("<null>");
+                    continue;
+                }
+                const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+                row.emplace_back(t, std::size_t(sqlite3_column_bytes(st, i)));
+            }
+            out.push_back(std::move(row));
+        }
+        sqlite3_finalize(st);
+        return out;
+    }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+inline const char* kScanTables =
+    "CREATE TABLE nodes (path TEXT PRIMARY KEY, parent TEXT, name TEXT NOT NULL, "
+    "is_dir INTEGER NOT NULL, logical INTEGER NOT NULL, allocated INTEGER NOT NULL, "
+    "mtime REAL NOT NULL, inode INTEGER NOT NULL, may_share INTEGER NOT NULL, "
+    "unreadable INTEGER NOT NULL);"
+    "CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);";
+
+} // namespace tb::test
