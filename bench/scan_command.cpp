@@ -5,18 +5,21 @@
 
 #include "bench_command.h"
 #include "scan/directory_walker.h"
+#include "store/scan_store.h"
 
 namespace tb::bench {
 namespace {
 
 int scan(const std::vector<std::string>& args) {
     if (args.empty()) {
-        std::cerr << "usage: tarnbeck-bench scan PATH [--workers N]\n";
+        std::cerr << "usage: tarnbeck-bench scan PATH [--workers N] [--store DIR]\n";
         return 2;
     }
     DirectoryWalker::Options options;
+    std::string store;
     for (std::size_t i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == "--workers") options.workers = std::stoi(args[i + 1]);
+        if (args[i] == "--store") store = args[i + 1];
     }
     const int workers = options.workers > 0 ? options.workers : DirectoryWalker::workerCount();
     const auto start = std::chrono::steady_clock::now();
@@ -24,12 +27,26 @@ int scan(const std::vector<std::string>& args) {
     const double walkSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const auto dirs = forest.nodes().size() - forest.files().size();
+    std::string saved;
+    if (!store.empty()) {
+        const auto saveStart = std::chrono::steady_clock::now();
+        auto record = ScanStore::saveIn(store, forest, args[0]);
+        const double saveSeconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - saveStart).count();
+        if (!record) {
+            std::cerr << "save failed: " << record.error().message << "\n";
+            return 1;
+        }
+        char buf[64];
+        std::snprintf(buf, sizeof buf, ", \"save_s\": %.4f", saveSeconds);
+        saved = buf + (", \"file\": " + jsonString(record->fileURL));
+    }
     std::printf("{\"root\": %s, \"entries\": %lld, \"files\": %zu, \"dirs\": %zu, "
                 "\"unreadable\": %lld, \"logical\": %lld, \"allocated\": %lld, "
-                "\"walk_s\": %.4f, \"peak_rss_kb\": %ld, \"workers\": %d}\n",
+                "\"walk_s\": %.4f, \"peak_rss_kb\": %ld, \"workers\": %d%s}\n",
                 jsonString(args[0]).c_str(), (long long)forest.visited(), forest.files().size(),
                 dirs, (long long)forest.unreadable(), (long long)forest.root()->logicalSize(),
-                (long long)forest.root()->allocatedSize(), walkSeconds, peakRssKb(), workers);
+                (long long)forest.root()->allocatedSize(), walkSeconds, peakRssKb(), workers, saved.c_str());
     return 0;
 }
 

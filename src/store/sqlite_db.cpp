@@ -1,5 +1,9 @@
 #include "store/sqlite_db.h"
 
+#include <sys/stat.h>
+
+#include "base/path.h"
+
 #include <sqlite3.h>
 
 namespace tb::sql {
@@ -58,8 +62,18 @@ Result<Database> Database::open(const std::string& path, Mode mode) {
     int flags = SQLITE_OPEN_NOMUTEX;
     flags |= mode == Mode::readOnly ? SQLITE_OPEN_READONLY
                                     : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    std::string name = path;
+    // A finished scan file never changes again. Reading it as immutable keeps
+    // readers from leaving empty -wal and -shm files beside every scan; a
+    // file whose log was never folded back (a save cut short) is read the
+    // ordinary way so that nothing in the log is missed.
+    struct stat st{};
+    if (mode == Mode::readOnly && ::stat((path + "-wal").c_str(), &st) != 0) {
+        name = Path::fileUrl(path) + "?immutable=1";
+        flags |= SQLITE_OPEN_URI;
+    }
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+    const int rc = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
     if (rc != SQLITE_OK || !db) {
         // A handle is returned even on most failures and must still be closed.
         if (db) sqlite3_close(db);

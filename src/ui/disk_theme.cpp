@@ -13,6 +13,10 @@
 
 namespace tb::DiskTheme {
 
+// Sizes are given in points of the layouts (one point a pixel at 1x); on a
+// 96 dpi desktop they are slightly enlarged to read well.
+constexpr double kPointScale = 1.15;
+
 QColor primary() { return QApplication::palette().color(QPalette::WindowText); }
 QColor accent() { return QApplication::palette().color(QPalette::Highlight); }
 
@@ -47,14 +51,14 @@ QEasingCurve ease() {
 
 QFont caption() {
     QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    f.setPointSizeF(10);
+    f.setPixelSize(int(10 * kPointScale + 0.5));
     f.setWeight(QFont::Medium);
     return f;
 }
 
 QFont mono(double size) {
     QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    f.setPointSizeF(size);
+    f.setPixelSize(int(size * kPointScale + 0.5));
     return f;
 }
 
@@ -62,7 +66,7 @@ QFont display(double size) { return sized(size, QFont::DemiBold); }
 
 QFont sized(double size, int weight) {
     QFont f = QApplication::font();
-    f.setPointSizeF(size);
+    f.setPixelSize(int(size * kPointScale + 0.5));
     f.setWeight(QFont::Weight(weight));
     return f;
 }
@@ -147,7 +151,7 @@ void makeSecondary(QWidget* widget, double pointSize) {
     widget->setPalette(p);
     if (pointSize > 0) {
         QFont f = widget->font();
-        f.setPointSizeF(pointSize);
+        f.setPixelSize(int(pointSize * kPointScale + 0.5));
         widget->setFont(f);
     }
 }

@@ -149,22 +149,25 @@ void OverviewView::rebuildBody() {
 }
 
 QWidget* OverviewView::emptyState() {
+    auto* holder = new QWidget;
+    auto* centre = new QHBoxLayout(holder);
     auto* w = new QWidget;
+    w->setFixedWidth(560);
+    centre->addStretch();
+    centre->addWidget(w);
+    centre->addStretch();
     auto* l = new QVBoxLayout(w);
-    l->setAlignment(Qt::AlignHCenter);
+    auto centred = [](QLabel* label) {
+        label->setAlignment(Qt::AlignHCenter);
+        return label;
+    };
     auto* icon = new QLabel;
     icon->setPixmap(DiskTheme::icon("internaldrive").pixmap(48, 48));
-    icon->setAlignment(Qt::AlignHCenter);
-    l->addWidget(icon);
-    auto* title = label(QStringLiteral("Start with a folder you understand"), DiskTheme::display(17));
-    title->setAlignment(Qt::AlignHCenter);
-    l->addWidget(title);
-    auto* text = label(QStringLiteral("Your Home folder gives the richest picture. You can scan an external "
-                                      "SSD or a project folder whenever you need a closer look."),
-                       DiskTheme::sized(11), true);
-    text->setAlignment(Qt::AlignHCenter);
-    text->setMaximumWidth(520);
-    l->addWidget(text, 0, Qt::AlignHCenter);
+    l->addWidget(centred(icon));
+    l->addWidget(centred(label(QStringLiteral("Start with a folder you understand"), DiskTheme::display(17))));
+    l->addWidget(centred(label(QStringLiteral("Your Home folder gives the richest picture. You can scan an "
+                                              "external SSD or a project folder whenever you need a closer look."),
+                               DiskTheme::sized(11), true)));
     auto* scan = new QPushButton(session_.isScanning() ? QStringLiteral("Scanning\u2026")
                                                        : QStringLiteral("Scan Home Folder"));
     scan->setDefault(true);
@@ -181,13 +184,15 @@ QWidget* OverviewView::emptyState() {
     auto* dropLine = new QHBoxLayout;
     auto* dropIcon = new QLabel;
     dropIcon->setPixmap(DiskTheme::icon("arrow.down.doc").pixmap(14, 14));
+    auto* dropText = label(QStringLiteral("Or drag a folder anywhere into this window to scan it immediately."),
+                           DiskTheme::sized(10), true);
+    dropText->setWordWrap(false);
     dropLine->addStretch();
     dropLine->addWidget(dropIcon);
-    dropLine->addWidget(label(QStringLiteral("Or drag a folder anywhere into this window to scan it immediately."),
-                              DiskTheme::sized(10), true));
+    dropLine->addWidget(dropText);
     dropLine->addStretch();
     l->addLayout(dropLine);
-    return w;
+    return holder;
 }
 
 QWidget* OverviewView::metricCards() {
