@@ -20,7 +20,7 @@ test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 run: build
-	@echo "The window arrives with the interface; until then see README.md for the benchmark."
+	@./$(BUILD)/src/app/tarnbeck
 
 bench: build
 	@./bench/scan_bench.sh
