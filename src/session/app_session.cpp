@@ -109,6 +109,19 @@ void AppSession::setSearchQuery(const std::string& query) {
     scheduleSearch();
 }
 
+// Nothing may point into a forest once it is replaced: whoever observes the
+// new forest must not find the selection, focus or trail of the old one.
+void AppSession::releaseNodesOfForest() {
+    if (selected_) setSelected(nullptr);
+    if (focus_) setFocus(nullptr);
+    if (!trail_.empty()) setTrail({});
+    if (!searchHits_.empty()) {
+        searchHits_.clear();
+        searchHitsForest_.reset();
+        notify(SessionField::searchHits);
+    }
+}
+
 void AppSession::setStatus(std::optional<std::string> message) {
     statusMessage_ = std::move(message);
     notify(SessionField::statusMessage);
@@ -222,6 +235,7 @@ void AppSession::onProgress(std::uint64_t generation, const WalkProgress& progre
 void AppSession::onWalkFinished(std::uint64_t generation, std::stop_token stop, ScanForest forest,
                                 const std::string& root, std::optional<ScanRecord> previous) {
     if (stop.stop_requested() || generation != scanGeneration_) return;
+    releaseNodesOfForest();
     forest_ = forest;
     notify(SessionField::forest);
     setSelected(forest.root());
@@ -319,11 +333,14 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
         setStatus("Could not open that scan.");
         return;
     }
+    releaseNodesOfForest();
     forest_ = *forest;
     notify(SessionField::forest);
     setSelected(forest->root());
     setFocus(forest->root());
     setTrail({});
+    // Hits of the old tree would lead nowhere in this one: search this one.
+    scheduleSearch();
     setScanRoot(record.rootPath);
     setIsScanning(false);
     pulse_->setProgress(std::nullopt);
@@ -520,7 +537,8 @@ void AppSession::runSearch() {
         }
         link->post([query = input.query, forest = input.forest, hits = std::move(hits),
                     stored = std::move(stored)](AppSession& s) mutable {
-            if (s.searchQuery_ != query) return;
+            // A tree replaced meanwhile makes the hits stale too.
+            if (s.searchQuery_ != query || !(s.forest_ == forest)) return;
             s.searchHits_ = std::move(hits);
             s.searchHitsForest_ = std::move(forest);
             s.notify(SessionField::searchHits);

@@ -159,6 +159,7 @@ private:
     void setFocus(const ScanNode* node);
     void setTrail(std::vector<const ScanNode*> trail);
     void stopScanTask();
+    void releaseNodesOfForest();
 
     void onProgress(std::uint64_t generation, const WalkProgress& progress, const std::string& root);
     void onWalkFinished(std::uint64_t generation, std::stop_token stop, ScanForest forest,

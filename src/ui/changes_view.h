@@ -1,7 +1,12 @@
-// Placeholder until the view is written.
+// The Changes tab: what grew, shrank, appeared or disappeared since the last
+// comparable scan, largest change first.
 #pragma once
 
 #include <QWidget>
+
+#include "ui/task_rows.h"
+
+class QStackedWidget;
 
 namespace tb {
 
@@ -11,6 +16,14 @@ class ChangesView : public QWidget {
     Q_OBJECT
 public:
     explicit ChangesView(AppSession& session, QWidget* parent = nullptr);
+
+private:
+    void rebuild();
+
+    AppSession& session_;
+    QStackedWidget* pages_;
+    RowList* list_;
+    QWidget* empty_;
 };
 
-} // namespace tb
+}  // namespace tb

@@ -1,7 +1,17 @@
-// Placeholder until the view is written.
+// The Clean Up tab: the scan's rebuildable storage, filtered by risk, each
+// with an action that adds it to the review queue.
 #pragma once
 
 #include <QWidget>
+
+#include <optional>
+#include <vector>
+
+#include "analysis/cleanup_candidate.h"
+#include "ui/task_rows.h"
+
+class QButtonGroup;
+class QStackedWidget;
 
 namespace tb {
 
@@ -11,6 +21,23 @@ class CleanupView : public QWidget {
     Q_OBJECT
 public:
     explicit CleanupView(AppSession& session, QWidget* parent = nullptr);
+
+    std::optional<CleanupRisk> filter() const { return filter_; }
+    void setFilter(std::optional<CleanupRisk> risk);
+
+private:
+    void rebuild();
+    void applyFilter();
+
+    AppSession& session_;
+    std::optional<CleanupRisk> filter_;
+    QButtonGroup* picker_;
+    QStackedWidget* pages_;
+    RowList* list_;
+    QWidget* empty_;
+    // One per row of the list, in the same order.
+    std::vector<std::pair<QWidget*, CleanupRisk>> rows_;
+    QueueButtons queueButtons_;
 };
 
-} // namespace tb
+}  // namespace tb

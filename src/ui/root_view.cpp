@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
-#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
@@ -250,18 +249,6 @@ void RootView::buildToolbar() {
     connect(modes_, &QButtonGroup::idClicked, this, [this](int id) { session_.setViewMode(ViewMode(id)); });
     picker_ = bar->addWidget(picker);
 
-    // The other five modes, offered in a selector of their own.
-    moreCombo_ = new QComboBox;
-    moreCombo_->addItem(QStringLiteral("More views"));
-    for (ViewMode m : {ViewMode::flame, ViewMode::bubbles, ViewMode::mindmap, ViewMode::topsizes, ViewMode::agemap}) {
-        moreCombo_->addItem(DiskTheme::icon(info(m).symbol), text(info(m).title), int(m));
-    }
-    connect(moreCombo_, &QComboBox::activated, this, [this](int index) {
-        const QVariant mode = moreCombo_->itemData(index);
-        if (mode.isValid()) session_.setViewMode(ViewMode(mode.toInt()));
-    });
-    moreViews_ = bar->addWidget(moreCombo_);
-
     inspectorToggle_ = bar->addAction(DiskTheme::icon("sidebar.right"), QStringLiteral("Inspector"));
     inspectorToggle_->setCheckable(true);
     inspectorToggle_->setToolTip(QStringLiteral("Show or hide the selection inspector"));
@@ -367,14 +354,11 @@ void RootView::refreshTab() {
     const bool explore = tab == AppTab::explore;
     const bool scanning = tab == AppTab::overview || explore;
     picker_->setVisible(explore);
-    moreViews_->setVisible(explore);
     inspectorToggle_->setVisible(explore);
     search_->setVisible(explore);
     choose_->setVisible(scanning);
     scan_->setVisible(scanning);
     for (auto* b : modes_->buttons()) b->setChecked(modes_->id(b) == int(session_.viewMode()));
-    const int more = moreCombo_->findData(int(session_.viewMode()));
-    moreCombo_->setCurrentIndex(more < 0 ? 0 : more);
     refreshTitle();
 }
 

@@ -13,7 +13,6 @@
 class QAction;
 class QActionGroup;
 class QButtonGroup;
-class QComboBox;
 class QLabel;
 class QLineEdit;
 class QSplitter;
@@ -71,13 +70,11 @@ private:
     bool prepared_ = false;
 
     QAction* picker_ = nullptr;
-    QAction* moreViews_ = nullptr;
     QAction* inspectorToggle_ = nullptr;
     QAction* choose_ = nullptr;
     QAction* scan_ = nullptr;
     QAction* search_ = nullptr;
     QButtonGroup* modes_ = nullptr;
-    QComboBox* moreCombo_ = nullptr;
     QLineEdit* searchField_ = nullptr;
     QWidget* settingsWindow_ = nullptr;
 };

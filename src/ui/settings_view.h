@@ -1,4 +1,5 @@
-// Placeholder until the view is written.
+// The settings: what Tarnbeck will and will not do, and where to get the
+// latest release. Shown in its own window and as a tab.
 #pragma once
 
 #include <QWidget>
@@ -10,7 +11,9 @@ class AppSession;
 class SettingsView : public QWidget {
     Q_OBJECT
 public:
+    static constexpr const char* releaseAddress = "https://tarnbeck.app/releases/latest";
+
     explicit SettingsView(AppSession& session, QWidget* parent = nullptr);
 };
 
-} // namespace tb
+}  // namespace tb

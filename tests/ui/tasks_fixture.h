@@ -1,0 +1,89 @@
+// A session in a temporary home, real scans of small trees, and ways to read
+// what a task view shows.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QLabel>
+#include <QWidget>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "session/app_session.h"
+#include "support/event_loop.h"
+#include "support/temp_dir.h"
+#include "ui/task_rows.h"
+
+namespace tb::test {
+
+// A file of `size` bytes, with its folders.
+inline void put(const std::string& path, std::int64_t size, unsigned seed = 0) {
+    makeDirs(path.substr(0, path.rfind('/')));
+    writeSizedFile(path, size, seed);
+}
+
+inline void putText(const std::string& path, std::string_view contents) {
+    makeDirs(path.substr(0, path.rfind('/')));
+    writeFile(path, contents);
+}
+
+// Every label text and elided path that would show with `root`.
+inline QStringList shownTexts(QWidget* root) {
+    QStringList out;
+    for (QLabel* l : root->findChildren<QLabel*>()) {
+        if (l->isVisibleTo(root) && !l->text().isEmpty()) out << l->text();
+    }
+    for (ElidedLabel* l : root->findChildren<ElidedLabel*>()) {
+        if (l->isVisibleTo(root)) out << l->text();
+    }
+    return out;
+}
+
+inline bool shows(QWidget* root, const QString& text) { return shownTexts(root).contains(text); }
+
+inline std::vector<QAbstractButton*> shownButtons(QWidget* root, const QString& text) {
+    std::vector<QAbstractButton*> out;
+    for (QAbstractButton* b : root->findChildren<QAbstractButton*>()) {
+        if (b->isVisibleTo(root) && b->text() == text) out.push_back(b);
+    }
+    return out;
+}
+
+// Saves a picture of the view when TARNBECK_UI_SHOTS names a folder.
+inline void snapshot(QWidget& view, const char* name, QSize size = {900, 620}) {
+    const char* dir = std::getenv("TARNBECK_UI_SHOTS");
+    if (!dir || !*dir) return;
+    view.resize(size);
+    view.show();
+    settle(50);
+    view.grab().save(
+        QDir(QString::fromLocal8Bit(dir)).filePath(QString::fromLatin1(name) + ".png"));
+}
+
+class TasksTest : public testing::Test {
+protected:
+    void SetUp() override {
+        session = std::make_unique<AppSession>(std::make_shared<platform::NoDesktop>());
+    }
+
+    std::string work() const { return home.home() + "/work"; }
+
+    // Scans `root` and waits until the analyses are published.
+    void scan(const std::string& root) {
+        const auto before = session->history().size();
+        session->setScanRoot(root);
+        session->startScan();
+        ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
+        ASSERT_TRUE(waitUntil([&] { return session->history().size() == before + 1; }));
+    }
+
+    TempHome home;
+    std::unique_ptr<AppSession> session;
+};
+
+}  // namespace tb::test

@@ -1,0 +1,227 @@
+#include <QPushButton>
+
+#include "tasks_fixture.h"
+#include "ui/apps_view.h"
+#include "ui/changes_view.h"
+#include "ui/cleanup_view.h"
+#include "ui/disk_theme.h"
+#include "ui/duplicates_view.h"
+
+#include <unistd.h>
+
+namespace tb {
+namespace {
+
+using namespace tb::test;
+
+using CleanupViewTest = TasksTest;
+
+TEST_F(CleanupViewTest, ShowsEmptyStateBeforeAnyScan) {
+    CleanupView view(*session);
+    EXPECT_TRUE(shows(&view, "Nothing to review"));
+    EXPECT_TRUE(shows(&view, "Run a scan or change the confidence filter."));
+    snapshot(view, "tasks_cleanup_empty");
+}
+
+TEST_F(CleanupViewTest, ConfidenceFilterHidesOtherRisksAndAllShowsThemAgain) {
+    put(work() + "/Library/Developer/Xcode/DerivedData/App/a.bin", 1'500'000, 1);
+    put(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
+    put(work() + "/.ollama/models/c.bin", 1'300'000, 3);
+    CleanupView view(*session);
+    scan(work());
+    ASSERT_EQ(session->cleanupCandidates().size(), 3u);
+    EXPECT_EQ(shownButtons(&view, "Add to queue").size(), 3u);
+    EXPECT_TRUE(shows(&view, "DerivedData"));
+    EXPECT_TRUE(shows(&view, "Developer project"));
+
+    shownButtons(&view, "Review first").at(0)->click();
+    EXPECT_EQ(view.filter(), CleanupRisk::review);
+    EXPECT_EQ(shownButtons(&view, "Add to queue").size(), 1u);
+    EXPECT_TRUE(shows(&view, "node_modules"));
+    EXPECT_FALSE(shows(&view, "DerivedData"));
+    EXPECT_FALSE(shows(&view, "models"));
+
+    shownButtons(&view, "All").at(0)->click();
+    EXPECT_FALSE(view.filter());
+    EXPECT_EQ(shownButtons(&view, "Add to queue").size(), 3u);
+    snapshot(view, "tasks_cleanup");
+}
+
+TEST_F(CleanupViewTest, AddedCandidateReadsAddedAndIsDisabled) {
+    put(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
+    CleanupView view(*session);
+    scan(work());
+    auto buttons = shownButtons(&view, "Add to queue");
+    ASSERT_EQ(buttons.size(), 1u);
+    buttons[0]->click();
+    ASSERT_EQ(session->staging().items().size(), 1u);
+    EXPECT_EQ(session->staging().items()[0].url, work() + "/proj/node_modules");
+    EXPECT_EQ(buttons[0]->text(), "Added");
+    EXPECT_FALSE(buttons[0]->isEnabled());
+
+    session->staging().remove(session->staging().items()[0]);
+    EXPECT_EQ(buttons[0]->text(), "Add to queue");
+    EXPECT_TRUE(buttons[0]->isEnabled());
+
+    shownButtons(&view, "Open Review Queue").at(0)->click();
+    EXPECT_EQ(session->tab(), AppTab::stage);
+}
+
+TEST_F(CleanupViewTest, FilterWithoutMatchesShowsTheEmptyState) {
+    put(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
+    CleanupView view(*session);
+    scan(work());
+    view.setFilter(CleanupRisk::caution);
+    EXPECT_TRUE(shows(&view, "Nothing to review"));
+    EXPECT_FALSE(shownButtons(&view, "All").at(0)->isChecked());
+    view.setFilter(std::nullopt);
+    EXPECT_FALSE(shows(&view, "Nothing to review"));
+    EXPECT_TRUE(shownButtons(&view, "All").at(0)->isChecked());
+}
+
+TEST(AppsViewMatch, NameOrBundleIdentifierIgnoringCase) {
+    AppFootprint app;
+    app.name = "Widget Maker";
+    app.bundleID = "com.example.Forge";
+    struct Case {
+        const char* query;
+        bool shown;
+    } cases[] = {{"", true},
+                 {"widget", true},
+                 {"MAKER", true},
+                 {"forge", true},
+                 {"com.example", true},
+                 {"sketch", false},
+                 {"Maker.Forge", false}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(AppsView::matches(app, QString::fromUtf8(c.query)), c.shown) << c.query;
+    }
+}
+
+using AppsViewTest = TasksTest;
+
+TEST_F(AppsViewTest, AppMatchedOnlyByBundleIdentifierStillShows) {
+    putText(work() + "/Foo.app/Contents/Info.plist",
+            "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>"
+            "<key>CFBundleIdentifier</key><string>com.example.forge</string>"
+            "<key>CFBundleName</key><string>Foo</string></dict></plist>");
+    put(work() + "/Foo.app/Contents/MacOS/foo", 200'000, 4);
+    AppsView view(*session);
+    EXPECT_TRUE(shows(&view, "No apps in this scan"));
+    scan(work());
+    ASSERT_EQ(session->appFootprints().size(), 1u);
+    EXPECT_TRUE(shows(&view, "Foo"));
+    EXPECT_TRUE(shows(&view, "com.example.forge"));
+    EXPECT_EQ(shownButtons(&view, "Reveal").size(), 1u);
+
+    view.setQuery("FORGE");
+    EXPECT_TRUE(shows(&view, "Foo"));
+    view.setQuery("sketch");
+    EXPECT_FALSE(shows(&view, "Foo"));
+    EXPECT_FALSE(shows(&view, "No apps in this scan"));  // only for a scan without apps
+    view.setQuery("");
+    snapshot(view, "tasks_apps");
+}
+
+using DuplicatesViewTest = TasksTest;
+
+TEST_F(DuplicatesViewTest, GroupOfThreeOffersTwoRowsAndRetainsTheLast) {
+    for (const char* dir : {"a", "b", "c"}) put(work() + "/" + dir + "/same.bin", 5000, 7);
+    put(work() + "/other.bin", 5000, 8);
+    DuplicatesView view(*session);
+    scan(work());
+    EXPECT_TRUE(shows(&view, "Find identical files"));
+    snapshot(view, "tasks_duplicates_empty");
+
+    auto run = shownButtons(&view, "Run Full Content Match");
+    ASSERT_EQ(run.size(), 1u);
+    run[0]->click();
+    ASSERT_TRUE(session->isFindingDuplicates());
+    EXPECT_EQ(run[0]->text(), "Matching\u2026");
+    auto again = shownButtons(&view, "Matching\u2026");
+    ASSERT_EQ(again.size(), 2u);  // the header's Run Again and the empty state's button
+    ASSERT_TRUE(waitUntil([&] { return !session->isFindingDuplicates(); }));
+    ASSERT_EQ(session->duplicates().size(), 1u);
+    const DuplicateGroup& group = session->duplicates()[0];
+    ASSERT_EQ(group.paths.size(), 3u);
+
+    EXPECT_TRUE(shows(&view, "3 identical files"));
+    EXPECT_TRUE(shows(&view, DiskTheme::bytes(10'000)));
+    EXPECT_TRUE(shows(&view, "The last path is retained by default: "));
+    auto add = shownButtons(&view, "Add to queue");
+    ASSERT_EQ(add.size(), 2u);
+    const QStringList texts = shownTexts(&view);
+    EXPECT_EQ(texts.count(DiskTheme::displayText(group.paths[2])), 1);  // only as retained
+    EXPECT_EQ(texts.count(DiskTheme::displayText(group.paths[0])), 1);
+
+    add[0]->click();
+    ASSERT_EQ(session->staging().items().size(), 1u);
+    const StagedItem& item = session->staging().items()[0];
+    EXPECT_EQ(item.url, group.paths[0]);
+    EXPECT_EQ(item.name, "same.bin");
+    EXPECT_EQ(item.bytes, 5000);
+    EXPECT_EQ(item.reason, DuplicatesView::reason);
+    EXPECT_FALSE(add[0]->isEnabled());
+    EXPECT_TRUE(add[1]->isEnabled());
+    EXPECT_EQ(add[0]->text(), "Add to queue");
+
+    auto runAgain = shownButtons(&view, "Run Again");
+    ASSERT_EQ(runAgain.size(), 1u);
+    EXPECT_TRUE(runAgain[0]->isEnabled());
+    snapshot(view, "tasks_duplicates");
+}
+
+TEST(DuplicatesViewMath, ReclaimableCountsAllButOnePath) {
+    DuplicateGroup g;
+    g.size = 1000;
+    EXPECT_EQ(DuplicatesView::reclaimable(g), 0);
+    g.paths = {"/a"};
+    EXPECT_EQ(DuplicatesView::reclaimable(g), 0);
+    g.paths = {"/a", "/b", "/c"};
+    EXPECT_EQ(DuplicatesView::reclaimable(g), 2000);
+}
+
+using ChangesViewTest = TasksTest;
+
+// The difference label of the row that names `name`.
+QLabel* deltaOf(QWidget& view, const QString& name) {
+    for (TaskRow* row : view.findChildren<TaskRow*>()) {
+        if (!row->isVisibleTo(&view) || !shows(row, name)) continue;
+        return row->findChild<QLabel*>("delta");
+    }
+    return nullptr;
+}
+
+TEST_F(ChangesViewTest, FreedSpaceIsGreenAndGrowthIsOrangeWithPlus) {
+    put(work() + "/shrinking/big.bin", 3'000'000, 1);
+    put(work() + "/shrinking/keep.bin", 100'000, 2);
+    ChangesView view(*session);
+    scan(work());
+    EXPECT_TRUE(shows(&view, "No comparable change yet"));
+
+    ASSERT_EQ(::unlink((work() + "/shrinking/big.bin").c_str()), 0);
+    put(work() + "/new.bin", 2'000'000, 3);
+    scan(work());
+    ASSERT_FALSE(session->changes().empty());
+
+    QLabel* shrunk = deltaOf(view, "shrinking");
+    ASSERT_NE(shrunk, nullptr);
+    EXPECT_TRUE(shrunk->text().startsWith("-")) << shrunk->text().toStdString();
+    EXPECT_EQ(shrunk->palette().color(QPalette::WindowText), DiskTheme::green());
+
+    QLabel* added = deltaOf(view, "new.bin");
+    ASSERT_NE(added, nullptr);
+    EXPECT_TRUE(added->text().startsWith("+2.0 MB")) << added->text().toStdString();
+    EXPECT_EQ(added->palette().color(QPalette::WindowText), DiskTheme::orange());
+    snapshot(view, "tasks_changes");
+}
+
+TEST(SignedBytes, PlusForGrowthAndNoChangeMinusForFreedSpace) {
+    EXPECT_EQ(TaskWidgets::signedBytes(0), "+0 B");
+    EXPECT_EQ(TaskWidgets::signedBytes(1500), "+1.5 KB");
+    EXPECT_EQ(TaskWidgets::signedBytes(-3'000'000), "-3.0 MB");
+    EXPECT_EQ(TaskWidgets::signedBytes(std::numeric_limits<std::int64_t>::min()).left(1), "-");
+}
+
+}  // namespace
+}  // namespace tb

@@ -1,0 +1,188 @@
+#include <QPushButton>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+
+#include "tasks_fixture.h"
+#include "ui/monitor_view.h"
+#include "ui/settings_view.h"
+#include "ui/staging_view.h"
+
+namespace tb {
+namespace {
+
+using namespace tb::test;
+
+TEST(StagingViewText, OneItemIsSingularEveryOtherCountPlural) {
+    EXPECT_EQ(StagingView::selectedText(0), "0 items selected");
+    EXPECT_EQ(StagingView::selectedText(1), "1 item selected");
+    EXPECT_EQ(StagingView::selectedText(2), "2 items selected");
+    EXPECT_EQ(StagingView::selectedText(11), "11 items selected");
+}
+
+class StagingViewTest : public TasksTest {
+protected:
+    std::string file(const std::string& name, std::int64_t size = 10'000) {
+        const std::string p = work() + "/" + name;
+        put(p, size, unsigned(name.size()));
+        return p;
+    }
+};
+
+TEST_F(StagingViewTest, EmptyQueueOffersExploreAndCleanUp) {
+    StagingView view(*session);
+    EXPECT_TRUE(shows(&view, "Review before removal"));
+    EXPECT_TRUE(shows(&view, "Your review queue is empty"));
+    EXPECT_TRUE(shows(&view, "Add something from Explore or Clean Up."));
+    snapshot(view, "tasks_staging_empty");
+    shownButtons(&view, "Open Clean Up").at(0)->click();
+    EXPECT_EQ(session->tab(), AppTab::cleanup);
+    shownButtons(&view, "Open Explore").at(0)->click();
+    EXPECT_EQ(session->tab(), AppTab::explore);
+}
+
+TEST_F(StagingViewTest, SummaryCountsQueuedItems) {
+    StagingView view(*session);
+    StagingStore& staging = session->staging();
+    staging.stage(file("one.bin", 10'000), "one.bin", 10'000);
+    settle(20);
+    EXPECT_TRUE(shows(&view, "1 item selected"));
+    EXPECT_TRUE(shows(&view, "Potentially reclaimable: 10.0 KB"));
+    staging.stage(file("two.bin", 5'000), "two.bin", 5'000);
+    settle(20);
+    EXPECT_TRUE(shows(&view, "2 items selected"));
+    EXPECT_TRUE(shows(&view, "Potentially reclaimable: 15.0 KB"));
+    EXPECT_TRUE(shows(&view, "Selected for review"));
+    snapshot(view, "tasks_staging_queue");
+
+    // Remove empties the list from inside the click of its own button.
+    for (int i = 0; i < 2; ++i) {
+        auto remove = shownButtons(&view, "Remove");
+        ASSERT_FALSE(remove.empty());
+        remove[0]->click();
+        settle(20);
+    }
+    EXPECT_TRUE(staging.items().empty());
+    EXPECT_TRUE(shows(&view, "Your review queue is empty"));
+}
+
+TEST_F(StagingViewTest, FailedReceiptOffersNoRestore) {
+    StagingView view(*session);
+    StagingStore& staging = session->staging();
+    const std::string gone = file("gone.bin");
+    const std::string moved = file("moved.bin");
+    staging.stage(gone, "gone.bin", 10'000);
+    staging.stage(moved, "moved.bin", 10'000);
+    ASSERT_EQ(::unlink(gone.c_str()), 0);
+
+    shownButtons(&view, "Move to Trash").at(0)->click();
+    settle(20);
+    ASSERT_EQ(staging.receipts().size(), 2u);
+    EXPECT_FALSE(exists(moved));
+    EXPECT_TRUE(shows(&view, "The path is no longer available. Scan again before retrying."));
+    EXPECT_TRUE(shows(&view, "Moved to Trash."));
+    EXPECT_TRUE(shows(&view, "Moved 1 item(s). 1 item(s) remain for retry."));
+    auto restore = shownButtons(&view, "Restore");
+    ASSERT_EQ(restore.size(), 1u);  // only the successful move
+    snapshot(view, "tasks_staging_receipts");
+
+    restore[0]->click();
+    settle(20);
+    EXPECT_TRUE(exists(moved));
+    EXPECT_TRUE(shows(&view, "Restored moved.bin."));
+    EXPECT_TRUE(shownButtons(&view, "Restore").empty());
+}
+
+TEST_F(StagingViewTest, QuickWinIsQueuedAsKnownLocation) {
+    put(home.home() + "/.ollama/models/blob.bin", 6'000'000, 5);
+    StagingView view(*session);
+    session->prepareWorkspaceIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return !session->quickWins().empty(); }));
+    settle(20);
+    EXPECT_TRUE(shows(&view, "Ollama models"));
+    EXPECT_TRUE(shows(&view, "Known location"));
+
+    auto add = shownButtons(&view, "Add to queue");
+    ASSERT_EQ(add.size(), 1u);
+    add[0]->click();
+    settle(20);
+    ASSERT_EQ(session->staging().items().size(), 1u);
+    const StagedItem& item = session->staging().items()[0];
+    EXPECT_EQ(item.url, home.home() + "/.ollama/models");
+    EXPECT_EQ(item.name, "Ollama models");
+    EXPECT_EQ(item.reason, "Known location: Local weights. Re-pull if you still need them.");
+    auto added = shownButtons(&view, "Added");
+    ASSERT_EQ(added.size(), 1u);
+    EXPECT_FALSE(added[0]->isEnabled());
+    EXPECT_TRUE(shownButtons(&view, "Add to queue").empty());
+    snapshot(view, "tasks_staging_wins");
+}
+
+TEST_F(StagingViewTest, LongQueueStaysResponsive) {
+    StagingView view(*session);
+    view.resize(900, 620);
+    view.show();
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".bin";
+        session->staging().stage(file(name, 5000), name, 5000);
+    }
+    ASSERT_TRUE(waitUntil([&] { return shownButtons(&view, "Remove").size() == 300; }));
+    QElapsedTimer clock;
+    clock.start();
+    shownButtons(&view, "Remove").at(0)->click();
+    ASSERT_TRUE(waitUntil([&] { return shownButtons(&view, "Remove").size() == 299; }));
+    EXPECT_LT(clock.elapsed(), 1500) << "one removal rebuilt the list too slowly";
+}
+
+using MonitorViewTest = TasksTest;
+
+int volumeReads(const QSignalSpy& spy) {
+    int n = 0;
+    for (const auto& args : spy) n += args.at(0).value<SessionField>() == SessionField::volume;
+    return n;
+}
+
+TEST_F(MonitorViewTest, RefreshesWhileShownAndStopsWhenHidden) {
+    QSignalSpy spy(session.get(), &AppSession::changed);
+    MonitorView view(*session);
+    view.setRefreshInterval(std::chrono::milliseconds(300));
+    EXPECT_TRUE(shows(&view, "Volume accounting is unavailable."));
+    EXPECT_TRUE(shows(&view, "None listed. Time Machine local snapshots appear here."));
+    EXPECT_EQ(volumeReads(spy), 0);
+
+    view.show();
+    EXPECT_EQ(volumeReads(spy), 1);  // at once
+    EXPECT_TRUE(view.isRefreshing());
+    ASSERT_TRUE(session->volume());
+    settle(20);  // rows added to a shown form appear with the next event round
+    EXPECT_TRUE(shows(&view, "Capacity"));
+    EXPECT_TRUE(shows(&view, "Read-only"));
+    EXPECT_FALSE(shows(&view, "Volume accounting is unavailable."));
+    ASSERT_TRUE(waitUntil([&] { return volumeReads(spy) >= 3; }, 3000));
+
+    view.hide();
+    EXPECT_FALSE(view.isRefreshing());
+    const int reads = volumeReads(spy);
+    settle(800);
+    EXPECT_EQ(volumeReads(spy), reads);
+
+    view.show();  // showing again starts over with an immediate read
+    EXPECT_EQ(volumeReads(spy), reads + 1);
+    snapshot(view, "tasks_monitor", {700, 480});
+}
+
+TEST_F(MonitorViewTest, DefaultIntervalIsEightSeconds) {
+    EXPECT_EQ(MonitorView::defaultInterval, std::chrono::seconds(8));
+}
+
+TEST(SettingsViewTest, ShowsSafetyAndUpdates) {
+    TempHome home;
+    AppSession session(std::make_shared<platform::NoDesktop>());
+    SettingsView view(session);
+    EXPECT_TRUE(shows(&view, "Safety"));
+    EXPECT_TRUE(shows(&view, "Updates"));
+    EXPECT_EQ(shownButtons(&view, "Download Latest Release").size(), 1u);
+    snapshot(view, "tasks_settings", {560, 360});
+}
+
+}  // namespace
+}  // namespace tb

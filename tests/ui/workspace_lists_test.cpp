@@ -1,0 +1,251 @@
+#include <QLabel>
+#include <QPushButton>
+
+#include "base/date.h"
+#include "ui/age_map_view.h"
+#include "ui/folder_browser_view.h"
+#include "ui/scan_progress_panel.h"
+#include "ui/top_sizes_view.h"
+#include "ui/treemap_view.h"
+#include "workspace_fixture.h"
+
+namespace tb::test {
+namespace {
+
+using ListWorkspace = WorkspaceTest;
+
+std::vector<QPushButton*> visibleButtons(QWidget* parent, const char* name) {
+    std::vector<QPushButton*> out;
+    for (QPushButton* b : parent->findChildren<QPushButton*>(QString::fromLatin1(name))) {
+        if (b->isVisibleTo(parent)) out.push_back(b);
+    }
+    return out;
+}
+
+TEST(FolderRowTest, BarIsItsShareOfSeventyTwoPointsButNeverBelowThree) {
+    struct Case {
+        std::int64_t bytes, whole;
+        double width;
+    };
+    for (const Case& c : std::vector<Case>{{50, 100, 36}, {100, 100, 72}, {1, 100, 3}, {0, 100, 3},
+                                           {5, 0, 3}, {0, 0, 3}}) {
+        EXPECT_DOUBLE_EQ(FolderRow::barWidth(c.bytes, c.whole), c.width) << c.bytes << "/" << c.whole;
+    }
+}
+
+TEST(AgeBandRowTest, BarIsItsShareOfTheWidthButNeverBelowFour) {
+    EXPECT_DOUBLE_EQ(AgeBandRow::barWidth(500, 500, 300), 300);
+    EXPECT_DOUBLE_EQ(AgeBandRow::barWidth(250, 500, 300), 150);
+    EXPECT_DOUBLE_EQ(AgeBandRow::barWidth(0, 500, 300), 4);
+    EXPECT_DOUBLE_EQ(AgeBandRow::barWidth(0, 0, 300), 4);  // every band empty
+}
+
+TEST_F(ListWorkspace, EmptyStateBeforeTheFirstScan) {
+    flush();
+    EXPECT_EQ(workspace->visualisation(), workspace->emptyState());
+    const auto labels = workspace->emptyState()->findChildren<QLabel*>();
+    const bool hasTitle = std::any_of(labels.begin(), labels.end(), [](QLabel* l) {
+        return l->text() == QStringLiteral("Find what\u2019s using space");
+    });
+    EXPECT_TRUE(hasTitle);
+    session->setScanRoot(tree());
+    flush();
+    auto* scanButton = workspace->findChild<QPushButton*>(QStringLiteral("emptyScan"));
+    ASSERT_TRUE(scanButton);
+    EXPECT_EQ(scanButton->text(), QStringLiteral("Scan tree"));
+    EXPECT_TRUE(visibleButtons(workspace.get(), "breadcrumbRoot").empty());  // no forest yet
+}
+
+TEST_F(ListWorkspace, ProgressPanelReplacesTheLoadedScanWhileScanning) {
+    scan(tree());
+    show(ViewMode::treemap);
+    session->startScan();
+    // Only the workspace's own queued redraw: a small tree's walk may finish
+    // within one turn of the event loop.
+    QCoreApplication::sendPostedEvents(workspace.get(), QEvent::MetaCall);
+    ASSERT_TRUE(session->isScanning());
+    ASSERT_TRUE(session->forest());  // the older scan is still loaded
+    EXPECT_EQ(workspace->visualisation(), static_cast<QWidget*>(workspace->progressPanel()));
+    ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
+    ASSERT_TRUE(waitUntil([&] { return session->history().size() == 2; }));
+    flush();
+    EXPECT_EQ(workspace->visualisation(), static_cast<QWidget*>(workspace->treemap()));
+}
+
+TEST_F(ListWorkspace, ThirtySearchHitsShowTwelveButtons) {
+    makeDirs(tree() + "/many");
+    for (int i = 0; i < 30; ++i) writeFile(tree() + "/many/match_" + std::to_string(i), "x");
+    scan(tree());
+    session->setSearchQuery("match_");
+    ASSERT_TRUE(waitUntil([&] { return session->searchHits().size() == 30; }));
+    flush();
+    const auto buttons = visibleButtons(workspace.get(), "searchHit");
+    ASSERT_EQ(buttons.size(), 12u);
+    EXPECT_EQ(buttons.front()->text(), DiskTheme::displayText(session->searchHits().front()->name()));
+    const ScanNode* first = session->searchHits().front();
+    buttons.front()->click();
+    flush();
+    EXPECT_EQ(session->selected(), first);
+
+    session->setSearchQuery("");
+    ASSERT_TRUE(waitUntil([&] { return session->searchHits().empty(); }));
+    flush();
+    EXPECT_TRUE(visibleButtons(workspace.get(), "searchHit").empty());
+}
+
+TEST_F(ListWorkspace, PastScanButtonOpensThatScanAtThatPath) {
+    makeDirs(home.home() + "/other");
+    writeSizedFile(home.home() + "/other/needle.bin", 1000, 9);
+    scan(home.home() + "/other");
+    scan(tree());
+    session->setSearchQuery("needle");
+    ASSERT_TRUE(waitUntil([&] { return !session->historyHits().empty(); }));
+    flush();
+    const auto buttons = visibleButtons(workspace.get(), "pastScan");
+    ASSERT_EQ(buttons.size(), session->historyHits().size());
+    const std::string path = home.home() + "/other/needle.bin";
+    EXPECT_EQ(buttons.front()->text(), QStringLiteral("needle.bin"));
+    EXPECT_EQ(buttons.front()->toolTip(), DiskTheme::displayText(path));
+    buttons.front()->click();
+    ASSERT_TRUE(waitUntil([&] { return !session->isScanning() && session->selected() &&
+                                       session->selected()->path() == path; }));
+}
+
+TEST_F(ListWorkspace, BreadcrumbShowsTheTrailAndStepsBack) {
+    scan(tree());
+    show(ViewMode::treemap);
+    EXPECT_TRUE(visibleButtons(workspace.get(), "breadcrumbBack").empty());
+    const ScanNode* big = child(root(), "big");
+    session->dive(big);
+    flush();
+    const auto back = visibleButtons(workspace.get(), "breadcrumbBack");
+    ASSERT_EQ(back.size(), 1u);
+    const auto labels = workspace->findChildren<QLabel*>();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
+                            [](QLabel* l) { return l->text() == QStringLiteral("tree"); }));
+    back.front()->click();
+    flush();
+    EXPECT_EQ(session->displayRoot(), root());
+    EXPECT_TRUE(visibleButtons(workspace.get(), "breadcrumbBack").empty());
+}
+
+TEST_F(ListWorkspace, FolderListClickSelectsDoubleClickDives) {
+    scan(tree());
+    show(ViewMode::folders);
+    FolderBrowserView* list = workspace->folderBrowser();
+    ASSERT_EQ(list->nodes().size(), root()->children().size());
+    EXPECT_EQ(list->nodes().front(), child(root(), "big"));  // largest first
+
+    const QPoint row = list->rowRect(1).center();
+    const ScanNode* second = list->nodes()[1];
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row);
+    flush();
+    EXPECT_EQ(session->selected(), second);
+    EXPECT_EQ(session->displayRoot(), root());
+
+    const ScanNode* big = list->nodes().front();
+    const QPoint first = list->rowRect(0).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, first);
+    flush();
+    EXPECT_EQ(session->displayRoot(), big);
+    EXPECT_EQ(list->root(), big);
+    EXPECT_EQ(list->nodes().size(), big->children().size());
+}
+
+TEST_F(ListWorkspace, TopSizesListsTheScansLargestFilesWhateverTheFocus) {
+    scan(tree());
+    session->dive(child(root(), "mid"));
+    show(ViewMode::topsizes);
+    TopSizesView* list = workspace->topSizes();
+    EXPECT_EQ(list->nodes(), session->forest()->largestFiles());
+    EXPECT_EQ(list->nodes().front()->name(), "x.bin");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->rowRect(2).center());
+    flush();
+    EXPECT_EQ(session->selected(), list->nodes()[2]);
+}
+
+TEST_F(ListWorkspace, TopSizesWithoutRankingUsesTheRootsOwnFiles) {
+    scan(tree());
+    const auto rows = TopSizesView::rows(root(), {});
+    ASSERT_EQ(rows.size(), 14u);  // a.bin and the thirteen small files; folders skipped
+    EXPECT_EQ(rows.front()->name(), "a.bin");
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        EXPECT_GE(rows[i - 1]->allocatedSize(), rows[i]->allocatedSize());
+    }
+}
+
+TEST_F(ListWorkspace, AgeBandsFillTheWidthForTheLargestAndFourPointsWhenEmpty) {
+    // Everything is new except a.bin, two years old: 30d, 90d and 1y are empty.
+    const std::int64_t now = Date::now().seconds;
+    setModified(tree() + "/a.bin", now - 2 * 365 * 86400);
+    scan(tree());
+    show(ViewMode::agemap);
+    AgeMapView* map = workspace->ageMap();
+    ASSERT_EQ(map->rows().size(), 5u);
+    const std::int64_t largest = map->largestBandBytes();
+    ASSERT_GT(largest, 0);
+    int full = 0, empty = 0;
+    for (std::size_t i = 0; i < map->rows().size(); ++i) {
+        const AgeBandRow* row = map->rows()[i];
+        const AgeBand& band = map->bands()[i];
+        SCOPED_TRACE(band.id);
+        if (band.bytes == largest) {
+            ++full;
+            EXPECT_DOUBLE_EQ(row->barRect().width(), row->barAvailableWidth());
+        }
+        if (band.bytes == 0) {
+            ++empty;
+            EXPECT_DOUBLE_EQ(row->barRect().width(), 4);
+        }
+        EXPECT_DOUBLE_EQ(row->barRect().height(), 16);
+    }
+    EXPECT_EQ(full, 1);
+    EXPECT_EQ(empty, 3);
+
+    // Choosing "older" selects its largest file and lists its files.
+    AgeBandRow* older = map->rows()[4];
+    ASSERT_EQ(map->bands()[4].id, "older");
+    QTest::mouseClick(older, Qt::LeftButton, {}, older->rect().center());
+    flush();
+    EXPECT_EQ(session->ageBucket(), std::optional<std::string>("older"));
+    EXPECT_EQ(session->selected(), child(root(), "a.bin"));
+    EXPECT_DOUBLE_EQ(older->barRect().height(), 22);
+    EXPECT_EQ(map->fileList()->nodes(), map->bands()[4].files);
+
+    // An empty band is chosen without touching the selection.
+    QTest::mouseClick(map->rows()[1], Qt::LeftButton, {}, map->rows()[1]->rect().center());
+    flush();
+    EXPECT_EQ(session->ageBucket(), std::optional<std::string>("30d"));
+    EXPECT_EQ(session->selected(), child(root(), "a.bin"));
+}
+
+TEST_F(ListWorkspace, AgeBandsOfAFolderInFocusCountOnlyItsFiles) {
+    scan(tree());
+    session->dive(child(root(), "big"));
+    show(ViewMode::agemap);
+    std::int64_t total = 0;
+    for (const AgeBand& band : workspace->ageMap()->bands()) total += band.bytes;
+    EXPECT_EQ(total, child(root(), "big")->allocatedSize());
+}
+
+TEST_F(ListWorkspace, NamesThatAreNotUtf8AreShownNotLost) {
+    const std::string odd = std::string("odd\xff") + "\n.bin";
+    writeSizedFile(tree() + "/big/" + odd, 2000, 7);
+    scan(tree());
+    session->dive(child(root(), "big"));
+    show(ViewMode::folders);
+    FolderBrowserView* list = workspace->folderBrowser();
+    const ScanNode* node = child(child(root(), "big"), odd);
+    const auto it = std::find(list->nodes().begin(), list->nodes().end(), node);
+    ASSERT_NE(it, list->nodes().end());
+    const QString shown =
+        list->model()->index(int(it - list->nodes().begin()), 0).data().toString();
+    EXPECT_EQ(shown, QString::fromUtf8("odd\xEF\xBF\xBD\xE2\x90\x8A.bin"));  // U+FFFD, then the visible newline
+    EXPECT_EQ(node->name(), odd);
+    show(ViewMode::treemap);
+    EXPECT_FALSE(workspace->grab().isNull());
+}
+
+} // namespace
+} // namespace tb::test

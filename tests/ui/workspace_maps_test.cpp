@@ -1,0 +1,222 @@
+#include <QDir>
+#include <QImage>
+
+#include <numbers>
+
+#include "layout/bubble_layout.h"
+#include "layout/sunburst_layout.h"
+#include "ui/bubble_view.h"
+#include "ui/flame_view.h"
+#include "ui/folder_browser_view.h"
+#include "ui/mind_map_view.h"
+#include "ui/sunburst_view.h"
+#include "ui/treemap_view.h"
+#include "workspace_fixture.h"
+
+namespace tb::test {
+namespace {
+
+using MapWorkspace = WorkspaceTest;
+
+// A point where the bubble hit test finds `node`: a circle that found no
+// place sits in the centre, over the first one, so its own centre may not do.
+QPoint pointOnBubble(const BubbleView& map, const ScanNode* node) {
+    for (int y = 0; y < map.height(); y += 3) {
+        for (int x = 0; x < map.width(); x += 3) {
+            const auto hit = BubbleLayout::hit(Point{double(x), double(y)}, map.hits());
+            if (hit && hit->node == node) return QPoint(x, y);
+        }
+    }
+    ADD_FAILURE() << "no point hits the bubble";
+    return {};
+}
+
+TEST_F(MapWorkspace, TreemapClickSelectsFileDivesIntoFolderAndClearsOnBucket) {
+    scan(tree());
+    show(ViewMode::treemap);
+    TreemapView* map = workspace->treemap();
+    ASSERT_EQ(map->root(), root());
+
+    const ScanNode* file = child(root(), "a.bin");
+    click(map, centreOf(hitFor(map->hits(), file).rect));
+    EXPECT_EQ(session->selected(), file);
+    EXPECT_EQ(session->displayRoot(), root());
+
+    click(map, centreOf(hitFor(map->hits(), nullptr).rect));
+    EXPECT_EQ(session->selected(), nullptr);
+    doubleClick(map, centreOf(hitFor(map->hits(), nullptr).rect));
+    EXPECT_EQ(session->selected(), nullptr);
+    EXPECT_EQ(session->displayRoot(), root());
+    EXPECT_TRUE(session->trail().empty());
+
+    const ScanNode* big = child(root(), "big");
+    click(map, centreOf(hitFor(map->hits(), big).rect));
+    EXPECT_EQ(session->displayRoot(), big);
+    EXPECT_EQ(session->selected(), big);
+    EXPECT_EQ(map->root(), big);
+    ASSERT_EQ(map->hits().size(), 2u);  // the layout follows the new root
+}
+
+TEST_F(MapWorkspace, DoubleClickAfterADivingClickStaysOneLevelDown) {
+    scan(tree());
+    show(ViewMode::treemap);
+    TreemapView* map = workspace->treemap();
+    const ScanNode* big = child(root(), "big");
+    const QPoint p = centreOf(hitFor(map->hits(), big).rect);
+    // A real double click: the first click dives, the second arrives as a
+    // double click at the same point over the new layout.
+    click(map, p);
+    doubleClick(map, p);
+    EXPECT_EQ(session->displayRoot(), big);
+    EXPECT_EQ(session->trail().size(), 1u);
+}
+
+// Single click on a folder's shape: the treemap, sunburst and flame go in;
+// bubbles and the mind map only select it. A double click goes in everywhere.
+TEST_F(MapWorkspace, FolderClicksFollowEachMapsDiveRule) {
+    scan(tree());
+    const ScanNode* big = child(root(), "big");
+    struct Case {
+        ViewMode mode;
+        bool dives;
+        std::function<QPoint()> pointOnBig;
+    };
+    const std::vector<Case> cases = {
+        {ViewMode::treemap, true, [&] { return centreOf(hitFor(workspace->treemap()->hits(), big).rect); }},
+        {ViewMode::flame, true, [&] { return centreOf(hitFor(workspace->flame()->hits(), big).rect); }},
+        {ViewMode::sunburst, true,
+         [&] {
+             const WedgeHit& w = hitFor(workspace->sunburst()->hits(), big);
+             const double a = (w.start + w.end) / 2, r = (w.inner + w.outer) / 2;
+             const QPointF c = workspace->sunburst()->centre();
+             return QPoint(int(c.x() + r * std::cos(a)), int(c.y() + r * std::sin(a)));
+         }},
+        {ViewMode::bubbles, false, [&] { return pointOnBubble(*workspace->bubbles(), big); }},
+        {ViewMode::mindmap, false, [&] { return toQPoint(hitFor(workspace->mindMap()->hits(), big).end); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(info(c.mode).id));
+        session->resetFocus();
+        show(c.mode);
+        QWidget* map = workspace->visualisation();
+        const QPoint p = c.pointOnBig();
+        click(map, p);
+        EXPECT_EQ(session->selected(), big);
+        EXPECT_EQ(session->displayRoot(), c.dives ? big : root());
+        if (!c.dives) {
+            doubleClick(map, p);
+            EXPECT_EQ(session->displayRoot(), big);
+            EXPECT_EQ(session->trail().size(), 1u);
+        }
+    }
+}
+
+TEST_F(MapWorkspace, ClickOutsideEveryShapeChangesNothing) {
+    scan(tree());
+    const ScanNode* file = child(root(), "a.bin");
+    session->select(file);
+    show(ViewMode::sunburst);
+    const QPointF c = workspace->sunburst()->centre();
+    click(workspace->sunburst(), c.toPoint());  // the hole in the ring
+    click(workspace->sunburst(), QPoint(2, 2));  // outside the ring
+    EXPECT_EQ(session->selected(), file);
+    show(ViewMode::mindmap);
+    click(workspace->mindMap(), QPoint(workspace->mindMap()->width() - 5, 5));
+    EXPECT_EQ(session->selected(), file);
+}
+
+TEST_F(MapWorkspace, HoverCaptionNamesTheShapeUnderThePointer) {
+    scan(tree());
+    show(ViewMode::bubbles);
+    BubbleView* map = workspace->bubbles();
+    const ScanNode* big = child(root(), "big");
+    hover(map, pointOnBubble(*map, big));
+    ASSERT_TRUE(map->hover());
+    EXPECT_EQ(map->hover()->label, "big");
+    EXPECT_EQ(map->hover()->bytes, big->allocatedSize());
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(map, &leave);
+    EXPECT_FALSE(map->hover());
+}
+
+TEST_F(MapWorkspace, FolderWithoutChildrenDrawsTheEmptyForms) {
+    scan(tree());
+    session->jumpTo(child(root(), "empty"));
+    flush();
+    show(ViewMode::treemap);
+    EXPECT_TRUE(workspace->treemap()->hits().empty());
+    show(ViewMode::sunburst);
+    EXPECT_TRUE(workspace->sunburst()->hits().empty());
+    show(ViewMode::flame);
+    EXPECT_EQ(workspace->flame()->hits().size(), 1u);
+    show(ViewMode::bubbles);
+    EXPECT_TRUE(workspace->bubbles()->hits().empty());
+    show(ViewMode::mindmap);
+    EXPECT_TRUE(workspace->mindMap()->hits().empty());
+    EXPECT_FALSE(workspace->mindMap()->grab().isNull());
+}
+
+TEST_F(MapWorkspace, LayoutFollowsTheWidgetSize) {
+    scan(tree());
+    show(ViewMode::treemap);
+    workspace->resize(1100, 760);
+    flush();
+    const QSize size = workspace->treemap()->size();
+    Rect covered;
+    for (const RectHit& h : workspace->treemap()->hits()) {
+        covered.width = std::max(covered.width, h.rect.x + h.rect.width + 1);
+        covered.height = std::max(covered.height, h.rect.y + h.rect.height + 1);
+    }
+    EXPECT_DOUBLE_EQ(covered.width, size.width());
+    EXPECT_DOUBLE_EQ(covered.height, size.height());
+}
+
+TEST_F(MapWorkspace, ANewForestDropsTheOldTreesShapesAtOnce) {
+    scan(tree());
+    show(ViewMode::treemap);
+    ASSERT_FALSE(workspace->treemap()->hits().empty());
+    // The session announces the new forest while its focus and selection
+    // still name nodes of the old one: by then the map holds none of them.
+    int checked = 0;
+    QObject::connect(session.get(), &AppSession::changed, workspace.get(), [&](SessionField f) {
+        if (f != SessionField::forest) return;
+        ++checked;
+        EXPECT_EQ(workspace->treemap()->root(), nullptr);
+        EXPECT_TRUE(workspace->treemap()->hits().empty());
+        EXPECT_TRUE(workspace->folderBrowser()->nodes().empty());
+    });
+    scan(tree());
+    EXPECT_EQ(checked, 1);
+    EXPECT_EQ(workspace->treemap()->root(), root());
+    EXPECT_FALSE(workspace->treemap()->hits().empty());
+}
+
+// Draws every mode once; with TARNBECK_UI_SHOTS set, saves the pictures there.
+TEST_F(MapWorkspace, RendersEveryMode) {
+    const QString folder = qEnvironmentVariable("TARNBECK_UI_SHOTS");
+    if (!folder.isEmpty()) QDir().mkpath(folder);
+    session->setScanRoot(tree());
+    flush();
+    const QImage empty = workspace->grab().toImage();
+    ASSERT_FALSE(empty.isNull());
+    if (!folder.isEmpty()) empty.save(folder + QStringLiteral("/empty.png"));
+
+    scan(tree());
+    session->select(child(root(), "a.bin"));
+    session->setAgeBucket("7d");
+    for (const ViewModeInfo& mode : viewModes) {
+        show(mode.mode);
+        if (auto* bubbles = qobject_cast<BubbleView*>(workspace->visualisation())) {
+            hover(bubbles, pointOnBubble(*bubbles, child(root(), "big")));
+        }
+        const QImage image = workspace->grab().toImage();
+        ASSERT_FALSE(image.isNull());
+        if (!folder.isEmpty()) {
+            image.save(folder + QStringLiteral("/") + QString::fromUtf8(mode.id.data(), qsizetype(mode.id.size())) +
+                       QStringLiteral(".png"));
+        }
+    }
+}
+
+} // namespace
+} // namespace tb::test
