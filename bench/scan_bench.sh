@@ -30,7 +30,7 @@ for tree in "$@"; do
     echo "  peak memory per entry: $(( rss * 1024 / (entries > 0 ? entries : 1) )) bytes"
     # Totals as find sees them: every hard link counted, blocks * 512.
     find "$tree" -mindepth 1 ! -type d -printf '%b %s\n' 2>/dev/null |
-        awk '{a+=$1*512; l+=$2} END {printf "  find: allocated %d logical %d\n", a, l}'
+        awk '{a+=$1*512; l+=$2} END {printf "  find: allocated %.0f logical %.0f\n", a, l}'
     echo "  find entries: $(find "$tree" -mindepth 1 2>/dev/null | wc -l)"
 done
 rm -rf "$OUT"

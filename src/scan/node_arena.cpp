@@ -1,20 +1,49 @@
 #include "scan/node_arena.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace tb {
 
-template <typename T>
-T* NodeArena::Chunks<T>::take(std::size_t count, std::size_t chunkSize) {
-    if (chunks.empty() || used + count > capacity) {
-        const std::size_t size = std::max(chunkSize, count);
-        chunks.push_back(std::unique_ptr<T[]>(new T[size]));
-        sizes.push_back(size);
-        used = 0;
-        capacity = size;
+namespace {
+
+constexpr std::size_t kFirstBlock = 64 * 1024;
+constexpr std::size_t kHugeBlock = 2 * 1024 * 1024;
+
+void* allocateBlock(std::size_t bytes) {
+    void* p = nullptr;
+    if (bytes >= kHugeBlock) {
+        p = std::aligned_alloc(kHugeBlock, bytes);
+        if (p) ::madvise(p, bytes, MADV_HUGEPAGE);
+    } else {
+        p = std::malloc(bytes);
     }
-    T* out = chunks.back().get() + used;
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+} // namespace
+
+void NodeArena::FreeBlock::operator()(void* p) const noexcept { std::free(p); }
+
+template <typename T>
+T* NodeArena::Chunks<T>::take(std::size_t count) {
+    if (chunks.empty() || used + count > capacity) {
+        // Each block doubles the last, up to the huge-page size.
+        std::size_t bytes = sizes.empty() ? kFirstBlock : std::min(sizes.back() * 2, kHugeBlock);
+        if (bytes < count * sizeof(T)) {
+            bytes = (count * sizeof(T) + kHugeBlock - 1) / kHugeBlock * kHugeBlock;
+        }
+        chunks.emplace_back(allocateBlock(bytes));
+        sizes.push_back(bytes);
+        used = 0;
+        capacity = bytes / sizeof(T);
+    }
+    T* out = static_cast<T*>(chunks.back().get()) + used;
     used += count;
     return out;
 }
@@ -23,13 +52,13 @@ NodeArena::~NodeArena() = default;
 
 const char* NodeArena::storeBytes(std::string_view bytes) {
     if (bytes.empty()) return "";
-    char* out = bytes_.take(bytes.size(), 256 * 1024);
+    char* out = bytes_.take(bytes.size());
     std::memcpy(out, bytes.data(), bytes.size());
     return out;
 }
 
 ScanNode* NodeArena::make(const NodeFields& f) {
-    ScanNode* n = nodes_.take(1, 4096);
+    ScanNode* n = new (nodes_.take(1)) ScanNode();
     n->id_ = f.id ? *f.id : Uuid::random();
     n->path_ = storeBytes(f.path);
     n->pathLen_ = static_cast<std::uint32_t>(f.path.size());
@@ -61,7 +90,7 @@ void NodeArena::setChildren(ScanNode* parent, std::span<ScanNode* const> childre
         parent->childCount_ = 0;
         return;
     }
-    ScanNode** out = pointers_.take(children.size(), 32 * 1024);
+    ScanNode** out = pointers_.take(children.size());
     std::copy(children.begin(), children.end(), out);
     parent->children_ = out;
     parent->childCount_ = static_cast<std::uint32_t>(children.size());
@@ -97,9 +126,9 @@ void NodeArena::adopt(NodeArena&& other) {
 
 std::size_t NodeArena::bytesReserved() const {
     std::size_t total = 0;
-    for (auto s : nodes_.sizes) total += s * sizeof(ScanNode);
+    for (auto s : nodes_.sizes) total += s;
     for (auto s : bytes_.sizes) total += s;
-    for (auto s : pointers_.sizes) total += s * sizeof(ScanNode*);
+    for (auto s : pointers_.sizes) total += s;
     return total;
 }
 

@@ -7,6 +7,7 @@
 #include "session/app_session.h"
 #include "store/scan_store.h"
 #include "support/event_loop.h"
+#include "support/session_scan.h"
 #include "support/temp_dir.h"
 
 namespace tb {
@@ -41,13 +42,7 @@ protected:
     std::string work() const { return home.home() + "/work"; }
 
     // Scans `root` and waits for the forest and the post-scan publication.
-    void scan(const std::string& root) {
-        const auto before = session->history().size();
-        session->setScanRoot(root);
-        session->startScan();
-        ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
-        ASSERT_TRUE(waitUntil([&] { return session->history().size() == before + 1; }));
-    }
+    void scan(const std::string& root) { scanAndWait(*session, root); }
 
     TempHome home;
     std::shared_ptr<RecordingDesktop> desktop;

@@ -16,6 +16,7 @@
 
 #include "session/app_session.h"
 #include "support/event_loop.h"
+#include "support/session_scan.h"
 #include "support/temp_dir.h"
 #include "ui/task_rows.h"
 
@@ -74,13 +75,7 @@ protected:
     std::string work() const { return home.home() + "/work"; }
 
     // Scans `root` and waits until the analyses are published.
-    void scan(const std::string& root) {
-        const auto before = session->history().size();
-        session->setScanRoot(root);
-        session->startScan();
-        ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
-        ASSERT_TRUE(waitUntil([&] { return session->history().size() == before + 1; }));
-    }
+    void scan(const std::string& root) { scanAndWait(*session, root); }
 
     TempHome home;
     std::unique_ptr<AppSession> session;

@@ -16,6 +16,7 @@
 #include "layout/geometry.h"
 #include "session/app_session.h"
 #include "support/event_loop.h"
+#include "support/session_scan.h"
 #include "support/temp_dir.h"
 #include "ui/disk_theme.h"
 #include "ui/scan_workspace.h"
@@ -51,11 +52,7 @@ protected:
 
     // Scans `root` and waits for the forest and the stored record.
     void scan(const std::string& root) {
-        const auto before = session->history().size();
-        session->setScanRoot(root);
-        session->startScan();
-        ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
-        ASSERT_TRUE(waitUntil([&] { return session->history().size() == before + 1; }));
+        scanAndWait(*session, root);
         flush();
     }
 
