@@ -221,7 +221,9 @@ QWidget* OverviewView::section(const QString& title, const QString& action, int 
     auto* l = new QVBoxLayout(w);
     l->setContentsMargins(0, 0, 0, 0);
     auto* header = new QHBoxLayout;
-    header->addWidget(label(title, DiskTheme::sized(13, QFont::DemiBold)));
+    auto* heading = label(title, DiskTheme::sized(13, QFont::DemiBold));
+    heading->setWordWrap(false);
+    header->addWidget(heading);
     header->addStretch();
     auto* link = new QPushButton(action);
     link->setFlat(true);
