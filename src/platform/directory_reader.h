@@ -41,11 +41,18 @@ class DirectoryReader {
 public:
     DirectoryReader();
 
+    // Whether the directory's own path may be a symbolic link. Only a scan's
+    // root may: below it, a folder that became a link since it was listed is
+    // refused rather than followed.
+    enum class Link { refuse, follow };
+
     // getdents64 in bulk, then statx relative to the open directory.
     // Returns 0, or the errno that stopped it; on failure entries() is empty.
-    int readBulk(const std::string& directory, const VolumeIdentity& root);
+    int readBulk(const std::string& directory, const VolumeIdentity& root,
+                 Link link = Link::refuse);
     // An independent second path: readdir, then statx of each full path.
-    int readPortable(const std::string& directory, const VolumeIdentity& root);
+    int readPortable(const std::string& directory, const VolumeIdentity& root,
+                     Link link = Link::refuse);
 
     const std::vector<DirEntryAttributes>& entries() const { return entries_; }
     std::string_view name(const DirEntryAttributes& e) const {

@@ -29,10 +29,14 @@ bool isDotOrDotDot(const char* n) {
     return n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'));
 }
 
-int openDirectory(const std::string& path) {
+// O_DIRECTORY fails before anything could block on a FIFO or a device that
+// took a folder's place since it was listed.
+int openDirectory(const std::string& path, DirectoryReader::Link link) {
+    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC |
+                      (link == DirectoryReader::Link::refuse ? O_NOFOLLOW : 0);
     int fd;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        fd = ::open(path.c_str(), flags);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }
@@ -119,9 +123,10 @@ bool DirectoryReader::describe(int dirfd, const char* statPath, std::string_view
     return true;
 }
 
-int DirectoryReader::readBulk(const std::string& directory, const VolumeIdentity& root) {
+int DirectoryReader::readBulk(const std::string& directory, const VolumeIdentity& root,
+                              Link link) {
     clear();
-    Descriptor fd(openDirectory(directory));
+    Descriptor fd(openDirectory(directory, link));
     if (fd.get() < 0) return errno;
     for (;;) {
         const long n = ::syscall(SYS_getdents64, fd.get(), buffer_.data(), buffer_.size());
@@ -147,10 +152,17 @@ int DirectoryReader::readBulk(const std::string& directory, const VolumeIdentity
     return 0;
 }
 
-int DirectoryReader::readPortable(const std::string& directory, const VolumeIdentity& root) {
+int DirectoryReader::readPortable(const std::string& directory, const VolumeIdentity& root,
+                                  Link link) {
     clear();
-    DIR* dir = ::opendir(directory.c_str());
-    if (!dir) return errno;
+    const int fd = openDirectory(directory, link);
+    if (fd < 0) return errno;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        const int err = errno;
+        ::close(fd);
+        return err;
+    }
     std::string full = directory;
     if (full.empty() || full.back() != '/') full.push_back('/');
     const std::size_t base = full.size();

@@ -48,20 +48,24 @@ std::vector<RawEntry> entries(const platform::DirectoryReader& reader, const std
 } // namespace
 
 bool read(platform::DirectoryReader& reader, const std::string& directory,
-          const VolumeIdentity& root) {
-    if (reader.readBulk(directory, root) == 0) return true;
-    return reader.readPortable(directory, root) == 0;
+          const VolumeIdentity& root, platform::DirectoryReader::Link link) {
+    if (reader.readBulk(directory, root, link) == 0) return true;
+    return reader.readPortable(directory, root, link) == 0;
 }
 
 DirectoryListing list(const std::string& directory, const VolumeIdentity& root) {
     platform::DirectoryReader reader;
-    if (!read(reader, directory, root)) return DirectoryListing{{}, true};
+    if (!read(reader, directory, root, platform::DirectoryReader::Link::follow)) {
+        return DirectoryListing{{}, true};
+    }
     return DirectoryListing{entries(reader, directory), false};
 }
 
 DirectoryListing fallback(const std::string& directory, const VolumeIdentity& root) {
     platform::DirectoryReader reader;
-    if (reader.readPortable(directory, root) != 0) return DirectoryListing{{}, true};
+    if (reader.readPortable(directory, root, platform::DirectoryReader::Link::follow) != 0) {
+        return DirectoryListing{{}, true};
+    }
     return DirectoryListing{entries(reader, directory), false};
 }
 
@@ -71,7 +75,10 @@ namespace BulkWalker {
 
 Result<std::vector<RawEntry>> children(const std::string& directory, const VolumeIdentity& root) {
     platform::DirectoryReader reader;
-    if (const int err = reader.readBulk(directory, root); err != 0) return Error::posix(err);
+    if (const int err = reader.readBulk(directory, root, platform::DirectoryReader::Link::follow);
+        err != 0) {
+        return Error::posix(err);
+    }
     std::vector<RawEntry> out;
     out.reserve(reader.entries().size());
     for (const auto& e : reader.entries()) out.push_back(DirectoryLister::entry(reader, e, directory));

@@ -34,7 +34,8 @@ DirectoryListing fallback(const std::string& directory, const VolumeIdentity& ro
 // The same sequence on a caller-owned reader (the walk keeps one per worker).
 // Returns false when the directory is unreadable; entries are in the reader.
 bool read(platform::DirectoryReader& reader, const std::string& directory,
-          const VolumeIdentity& root);
+          const VolumeIdentity& root,
+          platform::DirectoryReader::Link link = platform::DirectoryReader::Link::refuse);
 // One entry of a reader as a RawEntry.
 RawEntry entry(const platform::DirectoryReader& reader, const platform::DirEntryAttributes& e,
                const std::string& directory);

@@ -21,6 +21,7 @@ struct Shared {
     NodeBag bag;
     ProgressGate gate;
     VolumeIdentity rootVolume;
+    const ScanNode* rootNode = nullptr;
     const ProgressCallback* progress = nullptr;
     const Options* options = nullptr;
 };
@@ -45,7 +46,7 @@ public:
                 break;
             }
             dirPath_.assign(dir->path());
-            if (!list()) {
+            if (!list(dir == s_.rootNode)) {
                 dir->setUnreadable(true);
                 s_.bag.markUnreadable();
             } else if (!stop_.stop_requested()) {
@@ -58,7 +59,7 @@ public:
     }
 
 private:
-    bool list() {
+    bool list(bool isRoot) {
         listed_.clear();
         if (s_.options->lister) {
             fake_ = s_.options->lister(dirPath_);
@@ -69,7 +70,9 @@ private:
             }
             return true;
         }
-        if (!DirectoryLister::read(reader_, dirPath_, s_.rootVolume)) return false;
+        const auto link = isRoot ? platform::DirectoryReader::Link::follow
+                                 : platform::DirectoryReader::Link::refuse;
+        if (!DirectoryLister::read(reader_, dirPath_, s_.rootVolume, link)) return false;
         for (const auto& e : reader_.entries()) {
             const Date modified = e.hasModified
                                       ? Date::fromUnix(e.modifiedSeconds, e.modifiedNanoseconds)
@@ -145,6 +148,7 @@ ScanForest walk(const std::string& rootUrl, const ProgressCallback& progress,
                                       .name = Path::displayName(root),
                                       .isDirectory = true,
                                       .modified = Date::now()});
+    shared.rootNode = rootNode;
     shared.queue.push(rootNode);
 
     const int count = options.workers > 0 ? options.workers : workerCount();

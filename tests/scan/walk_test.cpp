@@ -245,3 +245,30 @@ TEST(DirectoryWalker, DoesNotEnterAnotherMount) {
 
 } // namespace
 } // namespace tb
+
+namespace tb {
+namespace {
+
+// Only a scan's root may be reached through a symbolic link; below it a link
+// is an entry of its own and a folder that turned into one is not followed.
+TEST(DirectoryWalker, FollowsALinkOnlyAtTheRoot) {
+    test::TempDir t;
+    test::makeDirs(t / "real/inner");
+    test::writeSizedFile(t / "real/inner/data", 5000);
+    ASSERT_EQ(::symlink((t / "real").c_str(), (t / "alias").c_str()), 0);
+
+    ScanForest viaLink = DirectoryWalker::walk(t / "alias", [](const WalkProgress&) {});
+    EXPECT_EQ(viaLink.unreadable(), 0);
+    EXPECT_EQ(viaLink.visited(), 2);
+    EXPECT_EQ(viaLink.root()->logicalSize(), 5000);
+
+    platform::DirectoryReader reader;
+    const auto root = VolumeID::of(t.path());
+    EXPECT_NE(reader.readBulk(t / "alias", root), 0);
+    EXPECT_NE(reader.readPortable(t / "alias", root), 0);
+    EXPECT_EQ(reader.readBulk(t / "alias", root, platform::DirectoryReader::Link::follow), 0);
+    EXPECT_EQ(reader.entries().size(), 1u);
+}
+
+} // namespace
+} // namespace tb
