@@ -329,7 +329,7 @@ TEST_F(UnprivilegedTrashTest, VolumeWithoutATrashFails) {
     EXPECT_EQ(readFile(top + "/open/file"), "mine");
 }
 
-// trash-cli is an independent reader of the same specification.
+// trash-cli is an independent reader of the same freedesktop.org Trash format.
 TEST_F(TrashTest, TrashCliListsWhatWasTrashedAndNothingAfterRestore) {
     if (::access("/usr/bin/trash-list", X_OK) != 0) {
         GTEST_SKIP() << "trash-list (trash-cli) is not installed";
