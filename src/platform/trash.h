@@ -1,4 +1,4 @@
-// The desktop Trash (freedesktop.org Trash specification) on raw-byte paths,
+// The desktop Trash (the freedesktop.org Trash layout) on raw-byte paths,
 // and a move that never replaces anything. Nothing here copies or deletes a
 // user's item: an item either moves by rename or stays where it was.
 // Any thread; no state beyond the file system's.
