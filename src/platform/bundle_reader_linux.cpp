@@ -1,5 +1,7 @@
 #include "platform/bundle_reader.h"
 
+#include "platform/file_descriptor.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,11 +16,9 @@ namespace {
 constexpr std::size_t maxPlistBytes = 8 * 1024 * 1024;
 
 std::optional<std::string> readSmallRegularFile(const std::string& path) {
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return std::nullopt;
+    FileDescriptor file(openRetrying(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!file.valid()) return std::nullopt;
+    const int fd = file.get();
     struct stat st{};
     std::optional<std::string> result;
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
@@ -26,8 +26,7 @@ std::optional<std::string> readSmallRegularFile(const std::string& path) {
         std::string bytes;
         char buffer[65536];
         for (;;) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR) continue;
+            const ssize_t n = readRetrying(fd, buffer, sizeof buffer);
             if (n < 0 || bytes.size() + static_cast<std::size_t>(n) > maxPlistBytes) break;
             if (n == 0) {
                 result = std::move(bytes);
@@ -36,7 +35,6 @@ std::optional<std::string> readSmallRegularFile(const std::string& path) {
             bytes.append(buffer, static_cast<std::size_t>(n));
         }
     }
-    ::close(fd);
     return result;
 }
 

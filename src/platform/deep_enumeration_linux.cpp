@@ -1,5 +1,7 @@
 #include "platform/deep_enumeration.h"
 
+#include "platform/file_descriptor.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -43,13 +45,10 @@ public:
     Directory(const std::string& path, bool followFinalLink) {
         int flags = O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC;
         if (!followFinalLink) flags |= O_NOFOLLOW;
-        int fd;
-        do {
-            fd = ::open(path.c_str(), flags);
-        } while (fd < 0 && errno == EINTR);
-        if (fd < 0) return;
-        dir_ = ::fdopendir(fd);
-        if (!dir_) ::close(fd);
+        FileDescriptor fd(openRetrying(path, flags));
+        if (!fd.valid()) return;
+        dir_ = ::fdopendir(fd.get());
+        if (dir_) fd.take();  // the DIR owns it now
     }
     ~Directory() {
         if (dir_) ::closedir(dir_);

@@ -1,5 +1,7 @@
 #include "platform/directory_reader.h"
 
+#include "platform/file_descriptor.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -34,26 +36,8 @@ bool isDotOrDotDot(const char* n) {
 int openDirectory(const std::string& path, DirectoryReader::Link link) {
     const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC |
                       (link == DirectoryReader::Link::refuse ? O_NOFOLLOW : 0);
-    int fd;
-    do {
-        fd = ::open(path.c_str(), flags);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
+    return openRetrying(path, flags);
 }
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 } // namespace
 
@@ -126,7 +110,7 @@ bool DirectoryReader::describe(int dirfd, const char* statPath, std::string_view
 int DirectoryReader::readBulk(const std::string& directory, const VolumeIdentity& root,
                               Link link) {
     clear();
-    Descriptor fd(openDirectory(directory, link));
+    FileDescriptor fd(openDirectory(directory, link));
     if (fd.get() < 0) return errno;
     for (;;) {
         const long n = ::syscall(SYS_getdents64, fd.get(), buffer_.data(), buffer_.size());
@@ -155,14 +139,11 @@ int DirectoryReader::readBulk(const std::string& directory, const VolumeIdentity
 int DirectoryReader::readPortable(const std::string& directory, const VolumeIdentity& root,
                                   Link link) {
     clear();
-    const int fd = openDirectory(directory, link);
-    if (fd < 0) return errno;
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        const int err = errno;
-        ::close(fd);
-        return err;
-    }
+    FileDescriptor fd(openDirectory(directory, link));
+    if (!fd.valid()) return errno;
+    DIR* dir = ::fdopendir(fd.get());
+    if (!dir) return errno;
+    fd.take();  // the DIR owns it now
     std::string full = directory;
     if (full.empty() || full.back() != '/') full.push_back('/');
     const std::size_t base = full.size();

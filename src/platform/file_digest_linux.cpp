@@ -1,5 +1,7 @@
 #include "platform/file_digest.h"
 
+#include "platform/file_descriptor.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,40 +24,23 @@ class RegularFile {
 public:
     // O_NONBLOCK: opening a FIFO without it waits for a writer forever.
     // O_NOFOLLOW: a scanned symbolic link is the link, not its target.
-    explicit RegularFile(const std::string& path) {
-        do {
-            fd_ = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        } while (fd_ < 0 && errno == EINTR);
-        if (fd_ < 0) return;
+    explicit RegularFile(const std::string& path)
+        : fd_(openRetrying(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)) {
         struct stat st{};
-        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(fd_);
-            fd_ = -1;
-        }
+        if (fd_.valid() && (::fstat(fd_.get(), &st) != 0 || !S_ISREG(st.st_mode))) fd_.reset();
     }
-    ~RegularFile() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    RegularFile(const RegularFile&) = delete;
-    RegularFile& operator=(const RegularFile&) = delete;
 
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return fd_.valid(); }
     std::int64_t size() const {
         struct stat st{};
-        return ::fstat(fd_, &st) == 0 ? st.st_size : 0;
+        return ::fstat(fd_.get(), &st) == 0 ? st.st_size : 0;
     }
-    void adviseSequential() const { ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL); }
+    void adviseSequential() const { ::posix_fadvise(fd_.get(), 0, 0, POSIX_FADV_SEQUENTIAL); }
     // Bytes read, 0 at the end, -1 on a read error.
-    ssize_t read(char* buffer, std::size_t length) {
-        ssize_t n;
-        do {
-            n = ::read(fd_, buffer, length);
-        } while (n < 0 && errno == EINTR);
-        return n;
-    }
+    ssize_t read(char* buffer, std::size_t length) { return readRetrying(fd_.get(), buffer, length); }
 
 private:
-    int fd_ = -1;
+    FileDescriptor fd_;
 };
 
 // Below this size a second thread costs more than the overlap gains.

@@ -1,5 +1,7 @@
 #include "platform/process_runner.h"
 
+#include "platform/file_descriptor.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -14,25 +16,13 @@ extern char** environ;
 namespace tb::platform {
 namespace {
 
-struct Fd {
-    int fd = -1;
-    Fd() = default;
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { reset(); }
-    void reset() {
-        if (fd >= 0) ::close(fd);
-        fd = -1;
-    }
-};
-
 struct Pipe {
-    Fd read, write;
+    FileDescriptor read, write;
     int open() {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0) return errno;
-        read.fd = fds[0];
-        write.fd = fds[1];
+        read.reset(fds[0]);
+        write.reset(fds[1]);
         return 0;
     }
 };
@@ -112,8 +102,8 @@ public:
 
         Spawn spawn;
         posix_spawn_file_actions_addopen(&spawn.actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&spawn.actions, out.write.fd, 1);
-        posix_spawn_file_actions_adddup2(&spawn.actions, err.write.fd, 2);
+        posix_spawn_file_actions_adddup2(&spawn.actions, out.write.get(), 1);
+        posix_spawn_file_actions_adddup2(&spawn.actions, err.write.get(), 2);
         // The tool gets default signal handling and an empty mask, whatever
         // this process (or its toolkit) set for itself.
         sigset_t none, pipeOnly;
@@ -139,7 +129,7 @@ public:
         err.write.reset();
 
         ProcessOutput result;
-        if (!drain(out.read.fd, err.read.fd, result.standardOutput, stop) ||
+        if (!drain(out.read.get(), err.read.get(), result.standardOutput, stop) ||
             !exitedBeforeStop(pid, stop)) {
             ::kill(pid, SIGKILL);
             waitFor(pid);

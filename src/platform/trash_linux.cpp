@@ -8,6 +8,8 @@
 // Putting back is the reverse: move first, then drop the info entry.
 #include "platform/trash.h"
 
+#include "platform/file_descriptor.h"
+
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -28,34 +30,6 @@ constexpr std::string_view kInfoSuffix = ".trashinfo";
 // NAME_MAX less ".trashinfo" less room for a ".NNNNN" counter.
 constexpr std::size_t kMaxBaseName = 255 - kInfoSuffix.size() - 6;
 constexpr int kMaxNameAttempts = 10000;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    // close(2) can report a failed write-back (NFS); never retried on EINTR.
-    int release() {
-        const int rc = ::close(fd_);
-        fd_ = -1;
-        return rc;
-    }
-
-private:
-    int fd_;
-};
-
-int openRetrying(const std::string& path, int flags, mode_t mode = 0) {
-    int fd;
-    do {
-        fd = ::open(path.c_str(), flags, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
 
 struct TrashFolder {
     std::string root;          // holds files/ and info/
@@ -197,12 +171,12 @@ Result<Reservation> reserveName(const TrashFolder& trash, std::string_view itemN
         const std::string filesPath = trash.root + "/files/" + r.name;
         if (::lstat(filesPath.c_str(), &st) == 0) {
             // A leftover without an entry of its own: the name is not free.
-            fd.release();
+            fd.close();
             ::unlink(r.infoPath.c_str());
             continue;
         }
         Status written = writeAll(fd.get(), contents);
-        if (written && fd.release() != 0) written = Error::posix(errno);
+        if (written && fd.close() != 0) written = Error::posix(errno);
         if (!written) {
             ::unlink(r.infoPath.c_str());
             return written.error();
@@ -277,7 +251,7 @@ void dropDirectorySizesLine(const std::string& root, const std::string& name) {
     std::string tmpl = root + "/directorysizes.XXXXXX";
     FileDescriptor fd(::mkstemp(tmpl.data()));
     if (fd.get() < 0) return;
-    if (writeAll(fd.get(), kept) && fd.release() == 0 && ::rename(tmpl.c_str(), path.c_str()) == 0) {
+    if (writeAll(fd.get(), kept) && fd.close() == 0 && ::rename(tmpl.c_str(), path.c_str()) == 0) {
         return;
     }
     ::unlink(tmpl.c_str());
