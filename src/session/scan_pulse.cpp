@@ -15,11 +15,13 @@ void ScanPulse::applyTruth(std::int64_t scanned, std::int64_t unreadable,
     emit changed();
 }
 
+// Four times a second during a scan: one notification for both fields, so
+// the strip, the panel and the bar redraw once per report.
 void ScanPulse::apply(const WalkProgress& progress, const std::optional<VolumeSnapshot>& volume,
                       const std::optional<std::string>& scanRoot) {
     progress_ = progress;
+    if (volume) truth_ = VolumeAccounting::truth(*volume, progress.scannedBytes, progress.unreadable, scanRoot);
     emit changed();
-    applyTruth(progress.scannedBytes, progress.unreadable, volume, scanRoot);
 }
 
 } // namespace tb
