@@ -5,7 +5,7 @@
 
 #include "desktop/qt_desktop.h"
 #include "session/app_session.h"
-#include "ui/root_view.h"
+#include "ui/shell/root_view.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -19,7 +19,8 @@
 #include <iterator>
 #include <utility>
 
-#include "analysis/path_classification.h"
+#include "analysis/node_advice.h"
+#include "analysis/protected_paths.h"
 #include "base/path.h"
 #include "platform/file_system.h"
 #include "scan/scan_node.h"

@@ -1,4 +1,5 @@
-#include "analysis/path_classification.h"
+#include "analysis/node_advice.h"
+#include "analysis/protected_paths.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

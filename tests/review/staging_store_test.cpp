@@ -6,7 +6,8 @@
 #include <QSignalSpy>
 #include <map>
 
-#include "analysis/path_classification.h"
+#include "analysis/node_advice.h"
+#include "analysis/protected_paths.h"
 #include "base/path.h"
 #include "platform/file_system.h"
 #include "scan/node_arena.h"

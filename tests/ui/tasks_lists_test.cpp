@@ -1,11 +1,11 @@
 #include <QPushButton>
 
 #include "tasks_fixture.h"
-#include "ui/apps_view.h"
-#include "ui/changes_view.h"
-#include "ui/cleanup_view.h"
+#include "ui/tasks/apps_view.h"
+#include "ui/tasks/changes_view.h"
+#include "ui/tasks/cleanup_view.h"
 #include "ui/disk_theme.h"
-#include "ui/duplicates_view.h"
+#include "ui/tasks/duplicates_view.h"
 
 #include <unistd.h>
 

@@ -3,9 +3,9 @@
 #include <QSignalSpy>
 
 #include "tasks_fixture.h"
-#include "ui/monitor_view.h"
-#include "ui/settings_view.h"
-#include "ui/staging_view.h"
+#include "ui/tasks/monitor_view.h"
+#include "ui/tasks/settings_view.h"
+#include "ui/tasks/staging_view.h"
 
 namespace tb {
 namespace {

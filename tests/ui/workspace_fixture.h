@@ -19,7 +19,7 @@
 #include "support/session_scan.h"
 #include "support/temp_dir.h"
 #include "ui/disk_theme.h"
-#include "ui/scan_workspace.h"
+#include "ui/explore/scan_workspace.h"
 
 namespace tb::test {
 

@@ -2,11 +2,11 @@
 #include <QPushButton>
 
 #include "base/date.h"
-#include "ui/age_map_view.h"
-#include "ui/folder_browser_view.h"
-#include "ui/scan_progress_panel.h"
-#include "ui/top_sizes_view.h"
-#include "ui/treemap_view.h"
+#include "ui/explore/age_map_view.h"
+#include "ui/explore/folder_browser_view.h"
+#include "ui/explore/scan_progress_panel.h"
+#include "ui/explore/top_sizes_view.h"
+#include "ui/explore/maps/treemap_view.h"
 #include "workspace_fixture.h"
 
 namespace tb::test {

@@ -5,12 +5,12 @@
 
 #include "layout/bubble_layout.h"
 #include "layout/sunburst_layout.h"
-#include "ui/bubble_view.h"
-#include "ui/flame_view.h"
-#include "ui/folder_browser_view.h"
-#include "ui/mind_map_view.h"
-#include "ui/sunburst_view.h"
-#include "ui/treemap_view.h"
+#include "ui/explore/maps/bubble_view.h"
+#include "ui/explore/maps/flame_view.h"
+#include "ui/explore/folder_browser_view.h"
+#include "ui/explore/maps/mind_map_view.h"
+#include "ui/explore/maps/sunburst_view.h"
+#include "ui/explore/maps/treemap_view.h"
 #include "workspace_fixture.h"
 
 namespace tb::test {

@@ -1,0 +1,89 @@
+#include "analysis/node_advice.h"
+
+#include <optional>
+#include <string>
+
+#include "analysis/protected_paths.h"
+#include "scan/scan_node.h"
+
+namespace tb {
+namespace {
+
+bool contains(std::string_view haystack, std::string_view needle) {
+    return haystack.find(needle) != std::string_view::npos;
+}
+
+bool endsWith(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+// Names are bytes: only ASCII letters fold, as the name rules only name ASCII.
+std::string asciiLower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    }
+    return out;
+}
+
+std::optional<NodeKind> kindFromPath(std::string_view path, std::string_view name) {
+    if (name == "docker.raw") return NodeKind::dockerRaw;
+    if (contains(path, "/com.docker.docker/") && endsWith(name, ".raw")) return NodeKind::dockerRaw;
+    if (endsWith(name, ".gguf")) return NodeKind::weights;
+    if (contains(path, "/.ollama/")) return NodeKind::weights;
+    if (contains(path, "/huggingface/")) return NodeKind::weights;
+    if (contains(path, "/hub/") && endsWith(name, ".safetensors")) return NodeKind::weights;
+    if (contains(path, "/Developer/Xcode/DerivedData")) return NodeKind::derivedData;
+    return std::nullopt;
+}
+
+} // namespace
+
+namespace NodeAdvice {
+
+NodeKind kind(const ScanNode& node) {
+    if (auto k = kindFromPath(node.path(), asciiLower(node.name()))) return *k;
+    if (node.mayShareBlocks()) return NodeKind::apfsClone;
+    if (node.isDirectory()) return NodeKind::ordinary;
+    const auto logical = node.logicalSize();
+    const auto allocated = node.allocatedSize();
+    if (logical < 1 || allocated < 1) return NodeKind::ordinary;
+    // allocated * 4 < logical, without the overflow of the product.
+    if (logical > 1'000'000'000 && allocated <= (logical - 1) / 4) {
+        return NodeKind::sparseDisk;
+    }
+    return NodeKind::ordinary;
+}
+
+std::string_view why(const ScanNode& node) {
+    switch (kind(node)) {
+    case NodeKind::derivedData:
+        return "Xcode build products. Safe to stage. The next build will be slower while they "
+               "regenerate.";
+    case NodeKind::weights:
+        return "Local model weights. Safe to stage if you can download them again.";
+    case NodeKind::dockerRaw:
+        return "Docker\xE2\x80\x99s VM disk. It does not shrink when you delete images inside "
+               "Docker. Prune or resize the disk in Docker Desktop; staging Docker.raw is a last "
+               "resort.";
+    case NodeKind::sparseDisk:
+        return "Sparse disk image. Logical size can dwarf unique blocks. Prune inside the app that "
+               "owns it before staging the file.";
+    case NodeKind::apfsClone:
+        return "May share APFS blocks. Staging this may free less than the logical size.";
+    case NodeKind::ordinary:
+        break;
+    }
+    if (ProtectedPaths::isProtected(node.url())) return "System path. It cannot be staged.";
+    if (node.isDirectory()) return "Folder size is the sum of its children on this scan.";
+    return "Allocated size is what this file occupies on disk.";
+}
+
+bool isSparseDisk(const ScanNode& node) {
+    const auto k = kind(node);
+    return k == NodeKind::sparseDisk || k == NodeKind::dockerRaw;
+}
+
+} // namespace NodeAdvice
+
+} // namespace tb

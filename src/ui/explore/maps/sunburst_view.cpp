@@ -1,0 +1,95 @@
+#include "ui/explore/maps/sunburst_view.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+#include <numbers>
+
+#include "ui/disk_theme.h"
+
+namespace tb {
+
+namespace {
+
+constexpr double minLabelSweep = 0.28;  // radians
+
+// Layout angles grow clockwise on screen; Qt's degrees grow anticlockwise.
+double qtDegrees(double radians) { return -radians * 180.0 / std::numbers::pi; }
+
+QRectF circle(QPointF centre, double radius) {
+    return QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
+}
+
+QPainterPath sector(QPointF centre, const WedgeHit& wedge) {
+    const double sweep = qtDegrees(wedge.end) - qtDegrees(wedge.start);
+    QPainterPath path;
+    path.arcMoveTo(circle(centre, wedge.outer), qtDegrees(wedge.start));
+    path.arcTo(circle(centre, wedge.outer), qtDegrees(wedge.start), sweep);
+    path.arcTo(circle(centre, wedge.inner), qtDegrees(wedge.end), -sweep);
+    path.closeSubpath();
+    return path;
+}
+
+} // namespace
+
+SunburstView::SunburstView(AppSession& session, QWidget* parent) : HitListMapView(session, true, parent) {}
+
+void SunburstView::layoutMap(const ScanNode& root, Size size) {
+    hits_ = SunburstLayout::hits(MapLayout::ranked(root.children(), MapLayout::visibleLimit), size);
+}
+
+std::optional<MapTarget> SunburstView::locateAt(Point point) const {
+    return target(SunburstLayout::hit(point, mapSize(), hits_));
+}
+
+void SunburstView::paintMap(QPainter& painter) const {
+    const QPointF c = centre();
+    const double outer = std::min(width(), height()) * SunburstLayout::outerRadiusFactor;
+    const double inner = outer * SunburstLayout::innerRadiusFactor;
+
+    // The track shows where the ring is even when the folder is empty.
+    QPainterPath track;
+    track.addEllipse(circle(c, outer));
+    track.addEllipse(circle(c, inner));
+    painter.fillPath(track, DiskTheme::primary(0.05));
+
+    painter.setFont(DiskTheme::caption());
+    const QFontMetricsF metrics(painter.font());
+    const WedgeHit* selected = nullptr;
+    int position = 0;
+    for (const WedgeHit& wedge : hits_) {
+        const int i = position++;
+        if (wedge.end <= wedge.start) continue;
+        const QPainterPath path = sector(c, wedge);
+        painter.fillPath(path, DiskTheme::slice(i));
+        if (isSelected(wedge.id)) {
+            selected = &wedge;
+        } else {
+            painter.strokePath(path, QPen(DiskTheme::primary(0.12), 0.6));
+        }
+        if (wedge.end - wedge.start > minLabelSweep) {
+            const double mid = (wedge.start + wedge.end) / 2;
+            const double radius = (wedge.inner + wedge.outer) / 2;
+            const QPointF at(c.x() + radius * std::cos(mid), c.y() + radius * std::sin(mid));
+            const double room = std::max(24.0, wedge.outer - wedge.inner);
+            const QString text =
+                metrics.elidedText(DiskTheme::displayText(wedge.label), Qt::ElideRight, room);
+            painter.setPen(labelColour(i));
+            painter.drawText(QRectF(at.x() - room / 2, at.y() - metrics.height() / 2, room,
+                                    metrics.height()),
+                             Qt::AlignCenter, text);
+        }
+    }
+    // Drawn last so that no neighbour paints over the outline.
+    if (selected) painter.strokePath(sector(c, *selected), QPen(DiskTheme::halo(), 2));
+
+    const QRectF centreBox(c.x() - 36, c.y() - 18, 72, 36);
+    painter.setPen(DiskTheme::secondary());
+    painter.drawText(centreBox, Qt::AlignCenter | Qt::TextWrapAnywhere,
+                     metrics.elidedText(DiskTheme::displayText(root()->name()), Qt::ElideMiddle,
+                                        2 * centreBox.width() - 8));
+}
+
+} // namespace tb

@@ -1,0 +1,25 @@
+// The focus node's children as one ring of wedges around the root's name. A
+// click on a folder's wedge goes into it.
+#pragma once
+
+#include <vector>
+
+#include "layout/sunburst_layout.h"
+#include "ui/explore/maps/map_view.h"
+
+namespace tb {
+
+class SunburstView : public HitListMapView<WedgeHit> {
+    Q_OBJECT
+public:
+    explicit SunburstView(AppSession& session, QWidget* parent = nullptr);
+    // The ring's centre in widget coordinates (the layout does not store it).
+    QPointF centre() const { return QPointF(width() / 2.0, height() / 2.0); }
+
+protected:
+    void layoutMap(const ScanNode& root, Size size) override;
+    std::optional<MapTarget> locateAt(Point point) const override;
+    void paintMap(QPainter& painter) const override;
+};
+
+} // namespace tb

@@ -1,0 +1,145 @@
+#include "ui/shell/inspector_view.h"
+
+#include <QDateTime>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+
+#include "analysis/node_advice.h"
+#include "analysis/protected_paths.h"
+#include "session/app_session.h"
+#include "ui/disk_theme.h"
+
+namespace tb {
+namespace {
+
+QLabel* wrapping(QWidget* parent = nullptr) {
+    auto* l = new QLabel(parent);
+    l->setWordWrap(true);
+    return l;
+}
+
+QString shortDate(Date d) {
+    if (d.isDistantPast()) return QStringLiteral("Unknown");
+    const auto when = QDateTime::fromMSecsSinceEpoch(d.seconds * 1000 + d.nanoseconds / 1'000'000);
+    return QLocale().toString(when, QStringLiteral("d MMM yyyy, HH:mm"));
+}
+
+} // namespace
+
+InspectorView::InspectorView(AppSession& session, QWidget* parent)
+    : QWidget(parent), session_(session) {
+    stack_ = new QStackedLayout(this);
+
+    auto* empty = new QWidget;
+    auto* e = new QVBoxLayout(empty);
+    e->addStretch();
+    auto* icon = new QLabel;
+    icon->setPixmap(DiskTheme::icon("sidebar.right").pixmap(32, 32));
+    icon->setAlignment(Qt::AlignHCenter);
+    auto* title = new QLabel(QStringLiteral("No Selection"));
+    title->setFont(DiskTheme::display(15));
+    title->setAlignment(Qt::AlignHCenter);
+    auto* text = wrapping();
+    text->setText(QStringLiteral(
+        "Click a file or folder in the scan. This panel shows size on disk and whether it is safe to stage."));
+    text->setAlignment(Qt::AlignHCenter);
+    DiskTheme::makeSecondary(text);
+    e->addWidget(icon);
+    e->addWidget(title);
+    e->addWidget(text);
+    e->addStretch();
+    stack_->addWidget(empty);
+
+    auto* details = new QWidget;
+    auto* d = new QVBoxLayout(details);
+    auto* nameForm = new QFormLayout;
+    name_ = wrapping();
+    name_->setFont(DiskTheme::sized(12, QFont::DemiBold));
+    nameForm->addRow(QStringLiteral("Name"), name_);
+    d->addLayout(nameForm);
+    path_ = wrapping();
+    path_->setFont(DiskTheme::sized(9));
+    path_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    DiskTheme::makeSecondary(path_);
+    d->addWidget(path_);
+
+    auto* size = new QGroupBox(QStringLiteral("Size"));
+    auto* sizeForm = new QFormLayout(size);
+    logical_ = new QLabel;
+    allocated_ = new QLabel;
+    modified_ = new QLabel;
+    sizeForm->addRow(QStringLiteral("Logical"), logical_);
+    sizeForm->addRow(QStringLiteral("Allocated"), allocated_);
+    sizeForm->addRow(QStringLiteral("Modified"), modified_);
+    d->addWidget(size);
+
+    auto* notes = new QGroupBox(QStringLiteral("Notes"));
+    auto* n = new QVBoxLayout(notes);
+    why_ = wrapping();
+    sizes_ = wrapping();
+    DiskTheme::makeSecondary(sizes_);
+    unreadable_ = wrapping();
+    unreadable_->setText(QStringLiteral("This folder was unreadable. Grant Full Disk Access and scan again."));
+    DiskTheme::makeSecondary(unreadable_);
+    n->addWidget(why_);
+    n->addWidget(sizes_);
+    n->addWidget(unreadable_);
+    d->addWidget(notes);
+
+    auto* reveal = new QPushButton(QStringLiteral("Reveal in Finder"));
+    auto* look = new QPushButton(QStringLiteral("Quick Look"));
+    auto* open = new QPushButton(QStringLiteral("Open"));
+    stage_ = new QPushButton(DiskTheme::icon("tray.and.arrow.down"), QStringLiteral("Add to Review Queue"));
+    auto path = [this] { return std::string(session_.selected()->path()); };
+    connect(reveal, &QPushButton::clicked, this, [this, path] {
+        if (session_.selected()) session_.revealInFinder(path());
+    });
+    connect(look, &QPushButton::clicked, this, [this, path] {
+        if (session_.selected()) session_.quickLook(path());
+    });
+    connect(open, &QPushButton::clicked, this, [this, path] {
+        if (session_.selected()) session_.openItem(path());
+    });
+    connect(stage_, &QPushButton::clicked, this, [this] {
+        const ScanNode* node = session_.selected();
+        if (!node || ProtectedPaths::isProtected(node->path())) return;
+        session_.staging().stage(*node);
+        session_.setTab(AppTab::stage);
+    });
+    for (auto* b : {reveal, look, open, stage_}) d->addWidget(b);
+    d->addStretch();
+    stack_->addWidget(details);
+
+    connect(&session_, &AppSession::changed, this, [this](SessionField f) {
+        if (f == SessionField::selected || f == SessionField::forest) refresh();
+    });
+    refresh();
+}
+
+void InspectorView::refresh() {
+    const ScanNode* node = session_.selected();
+    stack_->setCurrentIndex(node ? 1 : 0);
+    if (!node) return;
+    name_->setText(DiskTheme::displayText(node->name()));
+    path_->setText(DiskTheme::displayText(node->path()));
+    logical_->setText(DiskTheme::bytes(node->logicalSize()));
+    allocated_->setText(DiskTheme::bytes(node->allocatedSize()));
+    modified_->setText(shortDate(node->modified()));
+    why_->setText(QString::fromUtf8(NodeAdvice::why(*node).data(), qsizetype(NodeAdvice::why(*node).size())));
+    const NodeKind kind = NodeAdvice::kind(*node);
+    const bool showSizes = kind == NodeKind::sparseDisk || kind == NodeKind::dockerRaw;
+    sizes_->setVisible(showSizes);
+    if (showSizes) {
+        sizes_->setText(QStringLiteral("Logical ") + DiskTheme::bytes(node->logicalSize()) +
+                        QStringLiteral(" vs allocated ") + DiskTheme::bytes(node->allocatedSize()));
+    }
+    unreadable_->setVisible(node->unreadable());
+    stage_->setEnabled(!ProtectedPaths::isProtected(node->path()));
+}
+
+} // namespace tb

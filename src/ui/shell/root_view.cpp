@@ -1,0 +1,430 @@
+#include "ui/shell/root_view.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QDragEnterEvent>
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPropertyAnimation>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "session/app_session.h"
+#include "ui/tasks/apps_view.h"
+#include "ui/tasks/changes_view.h"
+#include "ui/tasks/cleanup_view.h"
+#include "ui/disk_theme.h"
+#include "ui/tasks/duplicates_view.h"
+#include "ui/shell/inspector_view.h"
+#include "ui/tasks/monitor_view.h"
+#include "ui/shell/overview_view.h"
+#include "ui/shell/scan_status_strip.h"
+#include "ui/explore/scan_workspace.h"
+#include "ui/tasks/settings_view.h"
+#include "ui/tasks/staging_view.h"
+#include "ui/shell/truth_bar_view.h"
+
+namespace tb {
+namespace {
+
+constexpr int kTabRole = Qt::UserRole + 1;
+constexpr int kHistoryRole = Qt::UserRole + 2;
+
+QString text(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+
+// The card shown over the window while a folder is dragged over it.
+QWidget* makeDropOverlay(QWidget* parent) {
+    auto* overlay = new QWidget(parent);
+    overlay->setAttribute(Qt::WA_TransparentForMouseEvents);
+    overlay->setAutoFillBackground(true);
+    QPalette p = overlay->palette();
+    QColor shade = p.color(QPalette::Window);
+    shade.setAlphaF(0.85f);
+    p.setColor(QPalette::Window, shade);
+    overlay->setPalette(p);
+    auto* outer = new QVBoxLayout(overlay);
+    auto* card = new QFrame;
+    card->setFrameShape(QFrame::StyledPanel);
+    card->setMaximumWidth(420);
+    auto* l = new QVBoxLayout(card);
+    auto* icon = new QLabel;
+    icon->setPixmap(DiskTheme::icon("arrow.down.doc.fill").pixmap(40, 40));
+    icon->setAlignment(Qt::AlignHCenter);
+    auto* title = new QLabel(QStringLiteral("Drop a folder to scan"));
+    title->setFont(DiskTheme::display(17));
+    title->setAlignment(Qt::AlignHCenter);
+    auto* line = new QLabel(QStringLiteral("Tarnbeck will switch to Explore and start a read-only scan."));
+    line->setAlignment(Qt::AlignHCenter);
+    l->addWidget(icon);
+    l->addWidget(title);
+    l->addWidget(line);
+    outer->addStretch();
+    outer->addWidget(card, 0, Qt::AlignHCenter);
+    outer->addStretch();
+    overlay->setGraphicsEffect(new QGraphicsOpacityEffect(overlay));
+    overlay->hide();
+    return overlay;
+}
+
+} // namespace
+
+RootView::RootView(AppSession& session, QWidget* parent) : QMainWindow(parent), session_(session) {
+    setMinimumSize(980, 640);
+    resize(1280, 800);
+    setAcceptDrops(true);
+    setUnifiedTitleAndToolBarOnMac(true);
+
+    auto* central = new QWidget;
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    strip_ = new ScanStatusStrip(session_);
+    column->addWidget(strip_);
+
+    columns_ = new QSplitter(Qt::Horizontal);
+    columns_->setChildrenCollapsible(true);
+    buildSidebar();
+    columns_->addWidget(sidebar_);
+
+    detail_ = new QStackedWidget;
+    auto addPage = [this](AppTab tab, QWidget* page) { pages_[tab] = detail_->addWidget(page); };
+    addPage(AppTab::overview, new OverviewView(session_));
+    addPage(AppTab::explore, new ScanWorkspace(session_));
+    addPage(AppTab::cleanup, new CleanupView(session_));
+    addPage(AppTab::apps, new AppsView(session_));
+    addPage(AppTab::duplicates, new DuplicatesView(session_));
+    addPage(AppTab::changes, new ChangesView(session_));
+    addPage(AppTab::stage, new StagingView(session_));
+    addPage(AppTab::monitor, new MonitorView(session_));
+    addPage(AppTab::settings, new SettingsView(session_));
+    columns_->addWidget(detail_);
+
+    inspector_ = new InspectorView(session_);
+    inspector_->setMinimumWidth(270);
+    inspector_->setMaximumWidth(420);
+    columns_->addWidget(inspector_);
+    columns_->setStretchFactor(0, 0);
+    columns_->setStretchFactor(1, 1);
+    columns_->setStretchFactor(2, 0);
+    columns_->setSizes({224, 800, 310});
+    column->addWidget(columns_, 1);
+
+    auto* truthBar = new TruthBarView(session_);
+    column->addWidget(truthBar);
+    setCentralWidget(central);
+    dropOverlay_ = makeDropOverlay(central);
+
+    buildToolbar();
+    buildMenus();
+
+    connect(&session_, &AppSession::changed, this, [this](SessionField f) {
+        switch (f) {
+        case SessionField::tab: refreshTab(); break;
+        case SessionField::viewMode: refreshTab(); break;
+        case SessionField::history: refreshHistory(); break;
+        case SessionField::isScanning: refreshScanning(); break;
+        case SessionField::forest: case SessionField::volume: refreshTitle(); break;
+        case SessionField::showInspector:
+            inspector_->setVisible(session_.showInspector());
+            inspectorToggle_->setChecked(session_.showInspector());
+            break;
+        case SessionField::searchQuery:
+            if (searchField_->text().toStdString() != session_.searchQuery()) {
+                searchField_->setText(QString::fromStdString(session_.searchQuery()));
+            }
+            break;
+        default: break;
+        }
+    });
+    connect(&session_.staging(), &StagingStore::itemsChanged, this, &RootView::refreshTitle);
+
+    inspector_->setVisible(session_.showInspector());
+    refreshHistory();
+    refreshTab();
+    refreshScanning();
+}
+
+void RootView::buildSidebar() {
+    sidebar_ = new QTreeWidget;
+    sidebar_->setHeaderHidden(true);
+    sidebar_->setRootIsDecorated(false);
+    sidebar_->setIndentation(8);
+    sidebar_->setMinimumWidth(190);
+    sidebar_->setMaximumWidth(280);
+    sidebar_->setFrameShape(QFrame::NoFrame);
+    auto addSection = [this](const QString& title) {
+        auto* section = new QTreeWidgetItem(sidebar_, QStringList{title});
+        section->setFlags(Qt::ItemIsEnabled);
+        QFont f = section->font(0);
+        f.setPointSizeF(f.pointSizeF() * 0.85);
+        f.setWeight(QFont::DemiBold);
+        section->setFont(0, f);
+        section->setForeground(0, DiskTheme::secondary());
+        section->setExpanded(true);
+        return section;
+    };
+    auto addTab = [this](QTreeWidgetItem* section, AppTab tab) {
+        const auto& i = info(tab);
+        auto* row = new QTreeWidgetItem(section, QStringList{text(i.title)});
+        row->setIcon(0, DiskTheme::icon(i.symbol));
+        row->setToolTip(0, text(i.help));
+        row->setData(0, kTabRole, int(tab));
+        tabRows_[tab] = row;
+    };
+    auto* understand = addSection(QStringLiteral("Understand"));
+    addTab(understand, AppTab::overview);
+    addTab(understand, AppTab::explore);
+    auto* act = addSection(QStringLiteral("Act"));
+    for (auto t : {AppTab::cleanup, AppTab::apps, AppTab::duplicates, AppTab::changes}) addTab(act, t);
+    auto* review = addSection(QStringLiteral("Review"));
+    addTab(review, AppTab::stage);
+    recent_ = addSection(QStringLiteral("Recent scans"));
+    sidebar_->expandAll();
+
+    connect(sidebar_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+        const QVariant tab = item->data(0, kTabRole);
+        if (tab.isValid()) {
+            session_.setTab(AppTab(tab.toInt()));
+            return;
+        }
+        const QVariant index = item->data(0, kHistoryRole);
+        if (index.isValid() && index.toInt() < int(session_.history().size())) {
+            const ScanRecord record = session_.history()[std::size_t(index.toInt())];
+            session_.loadHistory(record);
+            refreshTab();
+        }
+    });
+}
+
+void RootView::refreshHistory() {
+    qDeleteAll(recent_->takeChildren());
+    const auto& history = session_.history();
+    if (history.empty()) {
+        auto* none = new QTreeWidgetItem(recent_, QStringList{QStringLiteral("None yet")});
+        none->setFlags(Qt::ItemIsEnabled);
+        none->setForeground(0, DiskTheme::secondary());
+    }
+    for (std::size_t i = 0; i < history.size(); ++i) {
+        const auto& r = history[i];
+        auto* row = new QTreeWidgetItem(recent_);
+        row->setText(0, DiskTheme::displayText(r.rootPath) + QStringLiteral("\n") + DiskTheme::bytes(r.scannedBytes));
+        row->setToolTip(0, QStringLiteral("Open this saved scan"));
+        row->setData(0, kHistoryRole, int(i));
+    }
+}
+
+void RootView::buildToolbar() {
+    auto* bar = addToolBar(QStringLiteral("Main"));
+    bar->setMovable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+
+    // The three-segment picker of the Explore tab.
+    auto* picker = new QWidget;
+    auto* p = new QHBoxLayout(picker);
+    p->setContentsMargins(0, 0, 0, 0);
+    p->setSpacing(0);
+    modes_ = new QButtonGroup(picker);
+    modes_->setExclusive(false);
+    for (ViewMode m : {ViewMode::folders, ViewMode::treemap, ViewMode::sunburst}) {
+        auto* b = new QToolButton;
+        b->setText(text(info(m).title));
+        b->setCheckable(true);
+        b->setToolTip(text(info(m).hint));
+        modes_->addButton(b, int(m));
+        p->addWidget(b);
+    }
+    picker->setFixedWidth(210);
+    picker->setAccessibleName(QStringLiteral("Explore"));
+    connect(modes_, &QButtonGroup::idClicked, this, [this](int id) { session_.setViewMode(ViewMode(id)); });
+    picker_ = bar->addWidget(picker);
+
+    inspectorToggle_ = bar->addAction(DiskTheme::icon("sidebar.right"), QStringLiteral("Inspector"));
+    inspectorToggle_->setCheckable(true);
+    inspectorToggle_->setToolTip(QStringLiteral("Show or hide the selection inspector"));
+    connect(inspectorToggle_, &QAction::triggered, this,
+            [this] { session_.setShowInspector(!session_.showInspector()); });
+
+    auto* spacer = new QWidget;
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    bar->addWidget(spacer);
+
+    searchField_ = new QLineEdit;
+    searchField_->setPlaceholderText(QStringLiteral("Search this scan"));
+    searchField_->setClearButtonEnabled(true);
+    searchField_->setFixedWidth(220);
+    connect(searchField_, &QLineEdit::textEdited, this,
+            [this](const QString& t) { session_.setSearchQuery(t.toStdString()); });
+    search_ = bar->addWidget(searchField_);
+
+    choose_ = bar->addAction(DiskTheme::icon("folder"), QStringLiteral("Choose Folder"));
+    choose_->setToolTip(QStringLiteral("Choose the folder to scan"));
+    connect(choose_, &QAction::triggered, this, [this] { session_.chooseRoot(); });
+
+    scan_ = bar->addAction(DiskTheme::icon("magnifyingglass.circle"), QStringLiteral("Scan"));
+    scan_->setToolTip(QStringLiteral("Scan the selected folder"));
+    scan_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    connect(scan_, &QAction::triggered, this, [this] {
+        if (!session_.isScanning()) session_.startScan();
+    });
+}
+
+void RootView::buildMenus() {
+    auto* file = menuBar()->addMenu(QStringLiteral("&File"));
+    auto* settings = file->addAction(QStringLiteral("Settings\u2026"));
+    settings->setMenuRole(QAction::PreferencesRole);
+    settings->setShortcut(QKeySequence::Preferences);
+    connect(settings, &QAction::triggered, this, &RootView::openSettings);
+    file->addSeparator();
+    auto* quit = file->addAction(QStringLiteral("Quit"));
+    quit->setShortcut(QKeySequence::Quit);
+    connect(quit, &QAction::triggered, qApp, &QApplication::quit);
+
+    auto* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    auto forward = [this](const char* slot) {
+        return [this, slot] {
+            if (QWidget* w = QApplication::focusWidget()) QMetaObject::invokeMethod(w, slot);
+        };
+    };
+    const std::pair<const char*, QKeySequence::StandardKey> editing[] = {
+        {"undo", QKeySequence::Undo}, {"redo", QKeySequence::Redo}, {"cut", QKeySequence::Cut},
+        {"copy", QKeySequence::Copy}, {"paste", QKeySequence::Paste}, {"selectAll", QKeySequence::SelectAll}};
+    const char* titles[] = {"Undo", "Redo", "Cut", "Copy", "Paste", "Select All"};
+    for (std::size_t i = 0; i < std::size(editing); ++i) {
+        auto* a = edit->addAction(QString::fromLatin1(titles[i]));
+        a->setShortcut(editing[i].second);
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(a, &QAction::triggered, this, forward(editing[i].first));
+    }
+
+    auto* view = menuBar()->addMenu(QStringLiteral("&View"));
+    auto* monitor = view->addAction(DiskTheme::icon("waveform.path.ecg"), QStringLiteral("Monitor"));
+    connect(monitor, &QAction::triggered, this, [this] { session_.setTab(AppTab::monitor); });
+}
+
+void RootView::openSettings() {
+    if (!settingsWindow_) {
+        settingsWindow_ = new SettingsView(session_);
+        settingsWindow_->setWindowFlag(Qt::Window);
+        settingsWindow_->setParent(this, Qt::Window);
+        settingsWindow_->setWindowTitle(QStringLiteral("Settings"));
+        settingsWindow_->setFixedWidth(560);
+    }
+    settingsWindow_->show();
+    settingsWindow_->raise();
+}
+
+QString RootView::subtitle() const {
+    switch (session_.tab()) {
+    case AppTab::stage: {
+        const auto n = session_.staging().items().size();
+        return n == 0 ? QStringLiteral("Nothing selected") : QString::number(n) + QStringLiteral(" selected");
+    }
+    case AppTab::monitor:
+        return session_.volume() ? DiskTheme::displayText(session_.volume()->name) : QStringLiteral("Volume");
+    case AppTab::settings:
+        return QStringLiteral("Safety and updates");
+    default:
+        return session_.forest() ? DiskTheme::displayText(session_.forest()->context().rootPath)
+                                 : QStringLiteral("No scan yet");
+    }
+}
+
+void RootView::refreshTitle() {
+    setWindowTitle(text(info(session_.tab()).title) + QStringLiteral(" \u2014 ") + subtitle());
+}
+
+void RootView::refreshTab() {
+    const AppTab tab = session_.tab();
+    detail_->setCurrentIndex(pages_[tab]);
+    // Monitor and Settings have no row: Overview shows as selected.
+    const AppTab row = (tab == AppTab::monitor || tab == AppTab::settings) ? AppTab::overview : tab;
+    sidebar_->setCurrentItem(tabRows_[row]);
+
+    const bool explore = tab == AppTab::explore;
+    const bool scanning = tab == AppTab::overview || explore;
+    picker_->setVisible(explore);
+    inspectorToggle_->setVisible(explore);
+    search_->setVisible(explore);
+    choose_->setVisible(scanning);
+    scan_->setVisible(scanning);
+    for (auto* b : modes_->buttons()) b->setChecked(modes_->id(b) == int(session_.viewMode()));
+    refreshTitle();
+}
+
+void RootView::refreshScanning() {
+    const bool scanning = session_.isScanning();
+    strip_->setVisible(scanning);
+    scan_->setEnabled(!scanning);
+    scan_->setText(scanning ? QStringLiteral("Scanning\u2026") : QStringLiteral("Scan"));
+}
+
+void RootView::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!prepared_) {
+        prepared_ = true;
+        session_.prepareWorkspaceIfNeeded();
+    }
+}
+
+void RootView::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    dropOverlay_->setGeometry(centralWidget()->rect());
+}
+
+void RootView::setDropTargeted(bool targeted) {
+    if (isDropTargeted_ == targeted) return;
+    isDropTargeted_ = targeted;
+    auto* effect = static_cast<QGraphicsOpacityEffect*>(dropOverlay_->graphicsEffect());
+    auto* fade = new QPropertyAnimation(effect, "opacity", dropOverlay_);
+    fade->setDuration(160);
+    fade->setEasingCurve(QEasingCurve::OutCubic);
+    fade->setStartValue(effect->opacity());
+    fade->setEndValue(targeted ? 1.0 : 0.0);
+    if (targeted) {
+        dropOverlay_->setGeometry(centralWidget()->rect());
+        dropOverlay_->raise();
+        dropOverlay_->show();
+    } else {
+        connect(fade, &QPropertyAnimation::finished, dropOverlay_, [this] {
+            if (!isDropTargeted_) dropOverlay_->hide();
+        });
+    }
+    fade->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void RootView::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+        setDropTargeted(true);
+    }
+}
+
+void RootView::dragLeaveEvent(QDragLeaveEvent*) { setDropTargeted(false); }
+
+void RootView::dropEvent(QDropEvent* event) {
+    setDropTargeted(false);
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    // Only the first item counts; its path keeps the dropped bytes.
+    const QUrl first = urls.front();
+    std::optional<std::string> path;
+    if (first.isLocalFile()) path = QByteArray::fromPercentEncoding(first.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+    QMetaObject::invokeMethod(this, [this, path] { session_.handleDroppedFolder(path); }, Qt::QueuedConnection);
+}
+
+} // namespace tb

@@ -1,0 +1,156 @@
+#include "ui/shell/truth_bar_view.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QToolTip>
+
+#include "base/byte_format.h"
+#include "session/app_session.h"
+#include "ui/disk_theme.h"
+
+namespace tb {
+namespace {
+
+QColor sliceColour(TruthSliceID id) {
+    switch (id) {
+    case TruthSliceID::scanned: return DiskTheme::accent();
+    case TruthSliceID::system: return DiskTheme::primary(0.45);
+    case TruthSliceID::purgeable: return DiskTheme::primary(0.22);
+    case TruthSliceID::free: return DiskTheme::primary(0.08);
+    }
+    return DiskTheme::primary(0.1);
+}
+
+} // namespace
+
+TruthBar::TruthBar(AppSession& session, QWidget* parent) : QWidget(parent), session_(session) {
+    setFixedHeight(8);
+    setMinimumWidth(120);
+    connect(&session_.pulse(), &ScanPulse::changed, this, qOverload<>(&QWidget::update));
+}
+
+std::vector<double> TruthBar::segmentWidths(double width) const {
+    std::vector<double> out;
+    const auto& truth = session_.pulse().truth();
+    if (!truth) return out;
+    for (const auto& s : truth->slices) {
+        const double share = ByteFormat::percent(double(s.bytes), double(truth->capacity)) / 100.0;
+        out.push_back(std::max(0.0, width * share));
+    }
+    return out;
+}
+
+void TruthBar::paintEvent(QPaintEvent*) {
+    const auto& truth = session_.pulse().truth();
+    if (!truth) return;
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath clip;
+    clip.addRoundedRect(QRectF(rect()), 4, 4);
+    p.setClipPath(clip);
+    p.fillRect(rect(), DiskTheme::primary(0.04));
+    double x = 0;
+    const auto widths = segmentWidths(width());
+    for (std::size_t i = 0; i < widths.size(); ++i) {
+        p.fillRect(QRectF(x, 0, widths[i], height()), sliceColour(truth->slices[i].id));
+        x += widths[i];
+    }
+}
+
+bool TruthBar::event(QEvent* e) {
+    if (e->type() == QEvent::ToolTip) {
+        const auto& truth = session_.pulse().truth();
+        auto* help = static_cast<QHelpEvent*>(e);
+        if (truth) {
+            double x = 0;
+            const auto widths = segmentWidths(width());
+            for (std::size_t i = 0; i < widths.size(); ++i) {
+                if (help->pos().x() >= x && help->pos().x() < x + widths[i]) {
+                    const auto& s = truth->slices[i];
+                    QToolTip::showText(help->globalPos(), QString::fromStdString(s.label) +
+                                                              QStringLiteral(": ") +
+                                                              DiskTheme::bytes(s.bytes));
+                    return true;
+                }
+                x += widths[i];
+            }
+        }
+        QToolTip::hideText();
+        e->ignore();
+        return true;
+    }
+    return QWidget::event(e);
+}
+
+TruthBarView::TruthBarView(AppSession& session, QWidget* parent) : QWidget(parent), session_(session) {
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(12, 4, 12, 6);
+    layout->setSpacing(10);
+    volumeName_ = new QLabel;
+    volumeName_->setFont(DiskTheme::sized(9, QFont::Medium));
+    scope_ = new QLabel;
+    scope_->setFont(DiskTheme::sized(8));
+    DiskTheme::makeSecondary(scope_);
+    scope_->setMaximumWidth(320);
+    bar_ = new TruthBar(session);
+    legend_ = new QLabel;
+    legend_->setFont(DiskTheme::sized(8));
+    legend_->setTextFormat(Qt::RichText);
+
+    warning_ = new QWidget;
+    auto* w = new QHBoxLayout(warning_);
+    w->setContentsMargins(0, 0, 0, 0);
+    auto* icon = new QLabel;
+    icon->setPixmap(DiskTheme::icon("exclamationmark.triangle").pixmap(14, 14));
+    auto* text = new QLabel(QStringLiteral("Full Disk Access is off. Protected folders will be undercounted."));
+    text->setFont(DiskTheme::sized(9));
+    auto* open = new QPushButton(QStringLiteral("Open Settings"));
+    connect(open, &QPushButton::clicked, this, [this] { session_.openFullDiskAccess(); });
+    w->addWidget(icon);
+    w->addWidget(text);
+    w->addWidget(open);
+
+    layout->addWidget(volumeName_);
+    layout->addWidget(scope_);
+    layout->addWidget(bar_, 1);
+    layout->addWidget(legend_);
+    layout->addWidget(warning_);
+
+    connect(&session_.pulse(), &ScanPulse::changed, this, &TruthBarView::refresh);
+    connect(&session_, &AppSession::changed, this, [this](SessionField f) {
+        if (f == SessionField::volume || f == SessionField::needsFullDiskAccess) refresh();
+    });
+    refresh();
+}
+
+void TruthBarView::refresh() {
+    volumeName_->setText(session_.volume() ? DiskTheme::displayText(session_.volume()->name)
+                                           : QStringLiteral("Volume"));
+    const auto& truth = session_.pulse().truth();
+    const bool folderScope = truth && !truth->isFullVolumeScope;
+    scope_->setVisible(folderScope);
+    if (folderScope) {
+        const QString label = QStringLiteral("Analysis: ") + DiskTheme::displayText(truth->scopeLabel);
+        scope_->setText(scope_->fontMetrics().elidedText(label, Qt::ElideMiddle, 320));
+        scope_->setToolTip(label);
+    }
+    bar_->setVisible(bool(truth));
+    legend_->setVisible(bool(truth));
+    if (truth) {
+        QStringList parts;
+        for (const auto& s : truth->slices) {
+            parts << QStringLiteral("<span style='font-size:8pt'>%1</span> <b>%2</b>")
+                         .arg(QString::fromStdString(s.label).toHtmlEscaped(), DiskTheme::bytes(s.bytes));
+        }
+        legend_->setText(parts.join(QStringLiteral("&nbsp;&nbsp; ")));
+    }
+    warning_->setVisible(session_.needsFullDiskAccess());
+    bar_->update();
+}
+
+} // namespace tb

@@ -1,0 +1,29 @@
+// The Changes tab: what grew, shrank, appeared or disappeared since the last
+// comparable scan, largest change first.
+#pragma once
+
+#include <QWidget>
+
+#include "ui/tasks/task_rows.h"
+
+class QStackedWidget;
+
+namespace tb {
+
+class AppSession;
+
+class ChangesView : public QWidget {
+    Q_OBJECT
+public:
+    explicit ChangesView(AppSession& session, QWidget* parent = nullptr);
+
+private:
+    void rebuild();
+
+    AppSession& session_;
+    QStackedWidget* pages_;
+    RowList* list_;
+    QWidget* empty_;
+};
+
+}  // namespace tb

@@ -1,0 +1,124 @@
+#include "ui/tasks/cleanup_view.h"
+
+#include <QButtonGroup>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+#include "session/app_session.h"
+#include "ui/disk_theme.h"
+
+namespace tb {
+namespace {
+
+// QButtonGroup numbers a button added with -1 itself, so "All" needs an id
+// of its own beside the risks' values.
+constexpr int allSegment = 100;
+
+QString text(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+
+QWidget* candidateRow(const CleanupCandidate& c, QPushButton* add) {
+    using namespace TaskWidgets;
+    const bool rebuildable = c.risk == CleanupRisk::safe;
+    RowParts parts = iconRow(icon(rebuildable ? "checkmark.shield" : "exclamationmark.shield", 20,
+                                  rebuildable ? DiskTheme::green() : DiskTheme::orange()));
+    parts.row->layout()->setContentsMargins(0, 10, 0, 10);
+    auto* titleLine = new QHBoxLayout;
+    titleLine->setSpacing(8);
+    titleLine->addWidget(label(DiskTheme::displayText(c.title), TaskStyle::headline()));
+    titleLine->addWidget(label(text(c.owner), TaskStyle::captionFont(), true));
+    titleLine->addStretch(1);
+    parts.texts->addLayout(titleLine);
+    parts.texts->addWidget(wrappingLabel(text(c.reason), TaskStyle::captionFont(), true));
+    parts.texts->addWidget(wrappingLabel(text(c.evidence), TaskStyle::captionFont(), true));
+    parts.texts->addWidget(path(c.url));
+    parts.trailing->addWidget(label(DiskTheme::bytes(c.bytes), DiskTheme::mono(12)), 0,
+                              Qt::AlignTop);
+    parts.trailing->addWidget(add, 0, Qt::AlignTop);
+    return parts.row;
+}
+
+}  // namespace
+
+CleanupView::CleanupView(AppSession& session, QWidget* parent)
+    : QWidget(parent),
+      session_(session),
+      picker_(new QButtonGroup(this)),
+      pages_(new QStackedWidget),
+      list_(new RowList) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    QHBoxLayout* bar = TaskWidgets::headerBar(layout);
+    auto* confidence = TaskWidgets::label(QStringLiteral("Confidence"), TaskStyle::body());
+    bar->insertWidget(0, confidence);
+    auto* segments = new QHBoxLayout;
+    segments->setSpacing(0);
+    auto addSegment = [&](const QString& title, int id) {
+        auto* b = new QPushButton(title);
+        b->setCheckable(true);
+        b->setChecked(id == allSegment);
+        picker_->addButton(b, id);
+        segments->addWidget(b);
+    };
+    addSegment(QStringLiteral("All"), allSegment);
+    for (CleanupRisk risk : allCleanupRisks) addSegment(text(rawValue(risk)), int(risk));
+    picker_->setExclusive(true);
+    bar->insertLayout(1, segments);
+    auto* openQueue = TaskWidgets::button(QStringLiteral("Open Review Queue"), "tray.full");
+    bar->addWidget(openQueue);
+
+    empty_ = new EmptyState("checkmark.circle", QStringLiteral("Nothing to review"),
+                            QStringLiteral("Run a scan or change the confidence filter."));
+    pages_->addWidget(list_);
+    pages_->addWidget(empty_);
+    layout->addWidget(pages_, 1);
+
+    connect(picker_, &QButtonGroup::idClicked, this, [this](int id) {
+        setFilter(id == allSegment ? std::nullopt : std::optional<CleanupRisk>(CleanupRisk(id)));
+    });
+    connect(openQueue, &QPushButton::clicked, this, [this] { session_.setTab(AppTab::stage); });
+    connect(&session_, &AppSession::changed, this, [this](SessionField field) {
+        if (field == SessionField::cleanupCandidates) rebuild();
+    });
+    connect(&session_.staging(), &StagingStore::itemsChanged, this,
+            [this] { queueButtons_.refresh(session_.staging()); });
+    rebuild();
+}
+
+void CleanupView::setFilter(std::optional<CleanupRisk> risk) {
+    filter_ = risk;
+    if (QAbstractButton* b = picker_->button(risk ? int(*risk) : allSegment)) b->setChecked(true);
+    applyFilter();
+}
+
+void CleanupView::rebuild() {
+    list_->clear();
+    rows_.clear();
+    queueButtons_.clear();
+    for (const CleanupCandidate& c : session_.cleanupCandidates()) {
+        auto* add = TaskWidgets::button(QStringLiteral("Add to queue"));
+        connect(add, &QPushButton::clicked, this, [this, c] { session_.stage(c); });
+        queueButtons_.track(add, c.url, QueueButtons::Style::readsAdded);
+        QWidget* row = candidateRow(c, add);
+        list_->addRow(row);
+        rows_.emplace_back(row, c.risk);
+    }
+    queueButtons_.refresh(session_.staging());
+    applyFilter();
+}
+
+void CleanupView::applyFilter() {
+    int shown = 0;
+    for (auto& [row, risk] : rows_) {
+        const bool keep = !filter_ || *filter_ == risk;
+        row->setVisible(keep);
+        shown += keep ? 1 : 0;
+    }
+    pages_->setCurrentWidget(shown > 0 ? static_cast<QWidget*>(list_) : empty_);
+}
+
+}  // namespace tb

@@ -1,0 +1,43 @@
+#include "ui/tasks/settings_view.h"
+
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "ui/tasks/task_rows.h"
+
+namespace tb {
+
+SettingsView::SettingsView(AppSession&, QWidget* parent) : QWidget(parent) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 20, 24, 24);
+    layout->setSpacing(20);
+
+    auto* safety = new FormSection(QStringLiteral("Safety"));
+    safety->addLine(
+        QStringLiteral("Tarnbeck only moves reviewed selections to Trash. It does not "
+                       "permanently delete files or reclaim Time Machine snapshots in this "
+                       "release."));
+    layout->addWidget(safety);
+
+    auto* updates = new FormSection(QStringLiteral("Updates"));
+    updates->addLine(
+        QStringLiteral("Check for updates from the Tarnbeck website. The latest signed "
+                       "release downloads directly in your browser."));
+    auto* download = TaskWidgets::button(QStringLiteral("Download Latest Release"));
+    auto* row = new QWidget;
+    auto* rowLayout = new QHBoxLayout(row);
+    rowLayout->setContentsMargins(0, 4, 0, 6);
+    rowLayout->addWidget(download);
+    rowLayout->addStretch(1);
+    updates->addWidget(row);
+    layout->addWidget(updates);
+    layout->addStretch(1);
+
+    connect(download, &QPushButton::clicked, this,
+            [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(releaseAddress))); });
+}
+
+}  // namespace tb
