@@ -1,7 +1,8 @@
 # tarnbeck_library(<subsystem> DEPS <targets...>)
 # Builds src/<subsystem>/*.cpp into the library tarnbeck_<subsystem>. Each
-# library declares its own include root and links only what it names, so a
-# forbidden include fails to compile.
+# library's include root holds only its own folder (a link in the build tree),
+# and it sees the roots of what it links and nothing else: an include from a
+# layer above, or from a sibling it does not link, fails to compile.
 function(tarnbeck_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow
     -Wnon-virtual-dtor -Wcast-align -Wunused -Woverloaded-virtual -Wnull-dereference
@@ -15,6 +16,9 @@ endfunction()
 
 function(tarnbeck_library name)
   cmake_parse_arguments(ARG "QT" "" "DEPS" ${ARGN})
+  set(include_root ${CMAKE_BINARY_DIR}/include/${name})
+  file(MAKE_DIRECTORY ${include_root})
+  file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${include_root}/${name} SYMBOLIC)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
     ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   list(FILTER sources EXCLUDE REGEX "_test\\.cpp$")
@@ -23,12 +27,12 @@ function(tarnbeck_library name)
   if(NOT cpp)
     # Nothing built here yet: a header-only placeholder.
     add_library(tarnbeck_${name} INTERFACE)
-    target_include_directories(tarnbeck_${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_include_directories(tarnbeck_${name} INTERFACE ${include_root})
     target_link_libraries(tarnbeck_${name} INTERFACE ${ARG_DEPS})
     return()
   endif()
   add_library(tarnbeck_${name} STATIC ${sources})
-  target_include_directories(tarnbeck_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_include_directories(tarnbeck_${name} PUBLIC ${include_root})
   target_link_libraries(tarnbeck_${name} PUBLIC ${ARG_DEPS})
   if(ARG_QT)
     set_target_properties(tarnbeck_${name} PROPERTIES AUTOMOC ON)
