@@ -113,14 +113,6 @@ TEST(NodeAdvice, WhyTextsByKindAndProtection) {
     }
 }
 
-TEST(ProtectedPaths, PrefixesKeepTheirOrder) {
-    ASSERT_EQ(ProtectedPaths::prefixes.size(), 24u);
-    EXPECT_EQ(ProtectedPaths::prefixes[0], "/System");
-    EXPECT_EQ(ProtectedPaths::prefixes[11], "/private/var/folders");
-    EXPECT_EQ(ProtectedPaths::prefixes[12], "/boot");
-    EXPECT_EQ(ProtectedPaths::prefixes[23], "/var/lib");
-}
-
 TEST(ProtectedPaths, PrefixRuleAndSiblings) {
     struct Case {
         const char* path;

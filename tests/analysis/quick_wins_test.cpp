@@ -24,16 +24,6 @@ std::int64_t allocatedOf(const std::string& path) {
     return static_cast<std::int64_t>(st.st_blocks) * 512;
 }
 
-TEST(GhostCatalog, KnownLocationsInOrder) {
-    ASSERT_EQ(GhostCatalog::known.size(), 10u);
-    EXPECT_EQ(GhostCatalog::known[0].id, "derived");
-    EXPECT_EQ(GhostCatalog::known[3].relativePath,
-              "Library/Containers/com.docker.docker/Data/vms/0/data/Docker.raw");
-    EXPECT_EQ(GhostCatalog::known[4].minBytes, 5'000'000);
-    EXPECT_EQ(GhostCatalog::known[8].minBytes, 1'000'000);
-    EXPECT_EQ(GhostCatalog::known[9].relativePath, "Library/Caches");
-}
-
 TEST(QuickWins, HomeWithoutCatalogLocationsYieldsNothing) {
     TempDir home;
     EXPECT_TRUE(QuickWins::discover(home.path()).empty());

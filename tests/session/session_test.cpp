@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "session/app_session.h"
+#include "session/scan_pulse.h"
 #include "store/scan_store.h"
 #include "support/event_loop.h"
 #include "support/session_scan.h"
@@ -79,12 +80,24 @@ TEST_F(SessionTest, ScanPublishesForestThenAnalysesAndRecord) {
     EXPECT_EQ(session->scannedBytes(), root->allocatedSize());
     EXPECT_TRUE(session->volume());
     EXPECT_TRUE(session->pulse().truth());
-    EXPECT_GE(progress.count(), 2);
+    EXPECT_GE(progress.count(), 1);
 
     ASSERT_TRUE(waitUntil([&] { return session->history().size() == 1; }));
     EXPECT_EQ(session->history().front().rootPath, work());
     EXPECT_TRUE(session->changes().empty());  // nothing earlier to compare with
     EXPECT_EQ(ScanStore::history().size(), 1u);
+}
+
+// One report is one redraw: the progress and the truth it implies land together.
+TEST(ScanPulseTest, OneReportNotifiesOnce) {
+    ScanPulse pulse;
+    QSignalSpy changed(&pulse, &ScanPulse::changed);
+    WalkProgress progress;
+    progress.currentPath = "/r/a";
+    pulse.apply(progress, VolumeSnapshot{"/", "Disk", 1000, 300, 300, 300}, std::string("/r"));
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_TRUE(pulse.progress());
+    EXPECT_TRUE(pulse.truth());
 }
 
 TEST_F(SessionTest, SecondScanOfTheSameFolderYieldsChanges) {

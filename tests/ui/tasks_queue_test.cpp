@@ -170,10 +170,6 @@ TEST_F(MonitorViewTest, RefreshesWhileShownAndStopsWhenHidden) {
     snapshot(view, "tasks_monitor", {700, 480});
 }
 
-TEST_F(MonitorViewTest, DefaultIntervalIsEightSeconds) {
-    EXPECT_EQ(MonitorView::defaultInterval, std::chrono::seconds(8));
-}
-
 TEST(SettingsViewTest, ShowsSafetyAndUpdates) {
     TempHome home;
     AppSession session(std::make_shared<platform::NoDesktop>());

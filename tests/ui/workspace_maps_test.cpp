@@ -191,32 +191,5 @@ TEST_F(MapWorkspace, ANewForestDropsTheOldTreesShapesAtOnce) {
     EXPECT_FALSE(workspace->treemap()->hits().empty());
 }
 
-// Draws every mode once; with TARNBECK_UI_SHOTS set, saves the pictures there.
-TEST_F(MapWorkspace, RendersEveryMode) {
-    const QString folder = qEnvironmentVariable("TARNBECK_UI_SHOTS");
-    if (!folder.isEmpty()) QDir().mkpath(folder);
-    session->setScanRoot(tree());
-    flush();
-    const QImage empty = workspace->grab().toImage();
-    ASSERT_FALSE(empty.isNull());
-    if (!folder.isEmpty()) empty.save(folder + QStringLiteral("/empty.png"));
-
-    scan(tree());
-    session->select(child(root(), "a.bin"));
-    session->setAgeBucket("7d");
-    for (const ViewModeInfo& mode : viewModes) {
-        show(mode.mode);
-        if (auto* bubbles = qobject_cast<BubbleView*>(workspace->visualisation())) {
-            hover(bubbles, pointOnBubble(*bubbles, child(root(), "big")));
-        }
-        const QImage image = workspace->grab().toImage();
-        ASSERT_FALSE(image.isNull());
-        if (!folder.isEmpty()) {
-            image.save(folder + QStringLiteral("/") + QString::fromUtf8(mode.id.data(), qsizetype(mode.id.size())) +
-                       QStringLiteral(".png"));
-        }
-    }
-}
-
 } // namespace
 } // namespace tb::test
