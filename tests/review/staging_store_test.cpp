@@ -355,7 +355,7 @@ TEST_F(StagingStoreTest, RestoreRefusedLeavesNewerItemAndReceipt) {
     test::writeFile(path, "written later");
 
     store.restore(receipt);
-    EXPECT_EQ(message(), "File exists");
+    EXPECT_EQ(message(), "An item now exists at " + path + "; move it away and try again.");
     EXPECT_EQ(readFile(path), "written later");
     EXPECT_EQ(readFile(*receipt.trashedURL), "original");
     ASSERT_EQ(store.receipts().size(), 1u);
