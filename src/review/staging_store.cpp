@@ -37,6 +37,14 @@ constexpr const char* kProtected = "Protected system paths cannot be moved to Tr
 constexpr const char* kChanged =
     "The item changed since it was staged. Scan it again before retrying.";
 constexpr const char* kMoved = "Moved to Trash.";
+constexpr const char* kScanRoot =
+    "The scanned folder itself cannot be staged. Stage the items inside it instead.";
+constexpr const char* kHome = "Your home folder cannot be staged.";
+constexpr const char* kHoldsHome = "This folder holds your home folder, so it cannot be staged.";
+constexpr const char* kHoldsSystem = "This folder holds system paths, so it cannot be staged.";
+constexpr const char* kHoldsTrash = "This folder holds your Trash, so it cannot be staged.";
+constexpr const char* kInTrash =
+    "This item is already in a Trash. Empty the Trash to free its space.";
 
 bool strictlyInside(const std::string& path, const std::string& folder) {
     return path != folder && Path::isSameOrInside(path, folder);
@@ -110,6 +118,10 @@ bool StagingStore::admit(const std::string& url, const char* unsafeMessage) {
         setLastMessage(unsafeMessage);
         return false;
     }
+    if (auto why = refusal(url)) {
+        setLastMessage(std::move(*why));
+        return false;
+    }
     // Compared standardised, so "/a/" cannot enter beside "/a" and be moved twice.
     const std::string p = Path::standardized(url);
     for (const auto& item : items_) {
@@ -127,6 +139,23 @@ bool StagingStore::admit(const std::string& url, const char* unsafeMessage) {
     }
     if (kept.size() != items_.size()) items_ = std::move(kept);  // signalled by append
     return true;
+}
+
+std::optional<std::string> StagingStore::refusal(std::string_view url) const {
+    const std::string path = ProtectedPaths::resolvedPath(url);
+    auto resolvedOrEmpty = [](const std::optional<std::string>& p) {
+        return p && !p->empty() ? ProtectedPaths::resolvedPath(*p) : std::string();
+    };
+    const std::string home = resolvedOrEmpty(platform::SpecialFolders::home());
+    const std::string data = resolvedOrEmpty(platform::SpecialFolders::userData());
+    const std::string trashRoot = data.empty() ? std::string() : data + "/Trash";
+    if (!scanRoot_.empty() && path == ProtectedPaths::resolvedPath(scanRoot_)) return kScanRoot;
+    if (!home.empty() && path == home) return kHome;
+    if (!home.empty() && Path::isSameOrInside(home, path)) return kHoldsHome;
+    if (ProtectedPaths::holdsProtectedPath(path)) return kHoldsSystem;
+    if (ProtectedPaths::isInsideTrash(path, trashRoot)) return kInTrash;
+    if (!trashRoot.empty() && Path::isSameOrInside(trashRoot, path)) return kHoldsTrash;
+    return std::nullopt;
 }
 
 void StagingStore::append(StagedItem item) {

@@ -41,6 +41,12 @@ public:
     void stage(const std::string& url, const std::string& name, std::int64_t bytes,
                const std::string& reason = "Selected for review");
     bool isStaged(std::string_view url) const;
+    // Why `url` may not enter beyond the system paths (the scan root, the home
+    // folder, a folder holding either or a protected location, a Trash or
+    // what lies in one), or nothing.
+    std::optional<std::string> refusal(std::string_view url) const;
+    // The root of the scan on display; it may not enter the queue itself.
+    void setScanRoot(std::string root) { scanRoot_ = std::move(root); }
     void remove(const StagedItem& item);
     void trashAll();
     void restore(const OperationReceipt& receipt);
@@ -64,6 +70,7 @@ private:
     std::vector<StagedItem> items_;
     std::vector<OperationReceipt> receipts_;
     std::optional<std::string> lastMessage_;
+    std::string scanRoot_;
 };
 
 } // namespace tb

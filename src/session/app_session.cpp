@@ -237,6 +237,7 @@ void AppSession::onWalkFinished(std::uint64_t generation, std::stop_token stop, 
     if (stop.stop_requested() || generation != scanGeneration_) return;
     releaseNodesOfForest();
     forest_ = forest;
+    staging_->setScanRoot(std::string(forest.root()->url()));
     notify(SessionField::forest);
     setSelected(forest.root());
     setFocus(forest.root());
@@ -335,6 +336,7 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
     }
     releaseNodesOfForest();
     forest_ = *forest;
+    staging_->setScanRoot(std::string(forest->root()->url()));
     notify(SessionField::forest);
     setSelected(forest->root());
     setFocus(forest->root());
