@@ -63,5 +63,8 @@ Result<std::string> originalPathOf(const std::string& trashed);
 
 // `Path=` encoding: every byte outside A-Z a-z 0-9 - _ . ~ / as %XX.
 std::string encodeTrashPath(std::string_view path);
+// Its inverse, lenient: a "%" without two hex digits stays as it is, since
+// other programs write raw paths.
+std::string decodeTrashPath(std::string_view text);
 
 } // namespace tb::platform

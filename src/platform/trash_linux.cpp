@@ -244,21 +244,6 @@ int hexValue(char c) {
     return -1;
 }
 
-// Lenient: a "%" not followed by two hex digits stays as it is.
-std::string decodeTrashPath(std::string_view s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() && hexValue(s[i + 1]) >= 0 &&
-            hexValue(s[i + 2]) >= 0) {
-            out.push_back(char(hexValue(s[i + 1]) * 16 + hexValue(s[i + 2])));
-            i += 2;
-        } else {
-            out.push_back(s[i]);
-        }
-    }
-    return out;
-}
-
 std::optional<std::string> readWholeFile(const std::string& path) {
     FileDescriptor fd(openRetrying(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (fd.get() < 0) return std::nullopt;
@@ -365,6 +350,20 @@ Result<FileDescriptor> openParentChain(const std::string& folder) {
 }
 
 } // namespace
+
+std::string decodeTrashPath(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size() && hexValue(s[i + 1]) >= 0 &&
+            hexValue(s[i + 2]) >= 0) {
+            out.push_back(char(hexValue(s[i + 1]) * 16 + hexValue(s[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(s[i]);
+        }
+    }
+    return out;
+}
 
 std::string encodeTrashPath(std::string_view path) {
     // The same escaping as a file URL's path.

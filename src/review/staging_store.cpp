@@ -23,6 +23,7 @@
 #include "analysis/protected_paths.h"
 #include "base/path.h"
 #include "platform/file_system.h"
+#include "review/receipt_log.h"
 #include "scan/scan_node.h"
 
 namespace tb {
@@ -59,8 +60,8 @@ std::string describe(const Error& error) {
 
 OperationReceipt receiptFor(const StagedItem& item, bool succeeded, std::string message,
                             std::optional<std::string> trashedURL = std::nullopt) {
-    return OperationReceipt{Uuid::random(), item.name, item.url, std::move(trashedURL),
-                            item.bytes, succeeded, std::move(message)};
+    return OperationReceipt{Uuid::random(), item.name,  item.url,           std::move(trashedURL),
+                            item.bytes,     succeeded, std::move(message), Date::now()};
 }
 
 StagedItem itemWithCurrentState(const std::string& url, std::string name, std::int64_t bytes,
@@ -232,6 +233,7 @@ void StagingStore::restore(const OperationReceipt& receipt) {
         return;
     }
     std::erase_if(receipts_, [&](const OperationReceipt& r) { return r.id == receipt.id; });
+    saveReceipts();
     emit receiptsChanged();
     setLastMessage("Restored " + receipt.name + ".");
 }
@@ -253,7 +255,23 @@ void StagingStore::prependReceipts(std::vector<OperationReceipt> newestLast) {
     std::move(newestLast.rbegin(), newestLast.rend(), std::back_inserter(receipts));
     std::move(receipts_.begin(), receipts_.end(), std::back_inserter(receipts));
     receipts_ = std::move(receipts);
+    saveReceipts();
     emit receiptsChanged();
+}
+
+void StagingStore::setReceiptFile(std::string path) {
+    receiptFile_ = std::move(path);
+    auto loaded = ReceiptLog::load(receiptFile_);
+    if (loaded.empty()) return;
+    // Those of this launch stay in front: they are newer.
+    std::move(loaded.begin(), loaded.end(), std::back_inserter(receipts_));
+    emit receiptsChanged();
+}
+
+// A receipt that cannot be written still works for this launch; the next
+// successful write carries it.
+void StagingStore::saveReceipts() {
+    if (!receiptFile_.empty()) (void)ReceiptLog::save(receiptFile_, receipts_);
 }
 
 } // namespace tb

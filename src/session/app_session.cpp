@@ -6,6 +6,7 @@
 #include "analysis/cleanup_catalog.h"
 #include "base/path.h"
 #include "platform/file_system.h"
+#include "review/receipt_log.h"
 #include "scan/directory_walker.h"
 #include "store/index_search.h"
 #include "store/query_text.h"
@@ -45,6 +46,7 @@ AppSession::AppSession(std::shared_ptr<platform::Desktop> desktop,
     searchTimer_->setSingleShot(true);
     searchTimer_->setInterval(searchPauseMs);
     connect(searchTimer_, &QTimer::timeout, this, &AppSession::runSearch);
+    if (auto receipts = ReceiptLog::defaultPath()) staging_->setReceiptFile(*receipts);
 }
 
 AppSession::~AppSession() {
