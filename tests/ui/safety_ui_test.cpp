@@ -3,7 +3,9 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "desktop/qt_desktop.h"
 #include "tasks_fixture.h"
+#include "base/path.h"
 #include "ui/disk_theme.h"
 #include "ui/shell/inspector_view.h"
 #include "ui/shell/root_view.h"
@@ -148,6 +150,26 @@ TEST_F(SafetyUiTest, InspectorShowsNewlinesAndOverridesInNames) {
         EXPECT_TRUE(shows(&inspector, c.shown)) << shownTexts(&inspector).join("|").toStdString();
         snapshot(inspector, c.shot, {320, 560});
     }
+}
+
+TEST_F(SafetyUiTest, ChosenFolderKeepsBytesThatAreNotUtf8) {
+    const std::string cafe = work() + "/caf\xe9";
+    makeDirs(cafe + "/sub folder");
+    makeDirs(work() + "/twin\xe8");
+    makeDirs(work() + "/twin\xe9");
+    auto asQtDialogGivesIt = [](const std::string& raw) {
+        return QUrl::fromLocalFile(QString::fromUtf8(raw.data(), qsizetype(raw.size())));
+    };
+    auto asPortalGivesIt = [](const std::string& raw) {
+        return QUrl::fromEncoded(QByteArray::fromStdString(Path::fileUrl(raw)));
+    };
+    EXPECT_EQ(rawPathOf(asQtDialogGivesIt(cafe)), cafe);
+    EXPECT_EQ(rawPathOf(asQtDialogGivesIt(cafe + "/sub folder")), cafe + "/sub folder");
+    EXPECT_EQ(rawPathOf(asPortalGivesIt(cafe + "/sub folder")), cafe + "/sub folder");
+    EXPECT_EQ(rawPathOf(asPortalGivesIt(work() + "/twin\xe8")), work() + "/twin\xe8");
+    EXPECT_EQ(rawPathOf(asQtDialogGivesIt(work() + "/twin\xe8")), std::nullopt);  // which twin?
+    EXPECT_EQ(rawPathOf(asQtDialogGivesIt(work() + "/missing")), std::nullopt);
+    EXPECT_EQ(rawPathOf(QUrl(QStringLiteral("https://example.com/x"))), std::nullopt);
 }
 
 } // namespace
