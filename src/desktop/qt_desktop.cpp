@@ -8,6 +8,7 @@
 #include <QUrl>
 
 #include "base/path.h"
+#include "platform/file_system.h"
 
 namespace tb {
 namespace {
@@ -27,15 +28,56 @@ QString fileUrlOf(const std::string& path) {
     return QString::fromLatin1(Path::fileUrl(path).c_str());
 }
 
+std::optional<std::string> rawPathOf(const QUrl& url) {
+    if (!url.isLocalFile()) return std::nullopt;
+    const std::string given =
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+    if (given.empty() || given[0] != '/') return std::nullopt;
+    // A URL from the desktop's portal keeps every byte. Qt's own dialog has
+    // turned bytes that are not UTF-8 into U+FFFD; each such component is
+    // matched against the names on disk that show the same, and only a
+    // single match is taken.
+    std::string path = "/";
+    for (const std::string& part : [&] {
+             std::vector<std::string> parts;
+             std::size_t i = 1;
+             while (i <= given.size()) {
+                 auto j = given.find('/', i);
+                 if (j == std::string::npos) j = given.size();
+                 if (j > i) parts.push_back(given.substr(i, j - i));
+                 i = j + 1;
+             }
+             return parts;
+         }()) {
+        const std::string direct = Path::appending(path, part);
+        if (platform::FileSystem::values(direct)) {
+            path = direct;
+            continue;
+        }
+        const auto names = platform::FileSystem::listNames(path);
+        if (!names) return std::nullopt;
+        const QString shown = QString::fromUtf8(part.data(), qsizetype(part.size()));
+        std::optional<std::string> match;
+        for (const std::string& name : *names) {
+            if (QString::fromUtf8(name.data(), qsizetype(name.size())) != shown) continue;
+            if (match) return std::nullopt;  // two names look alike: no guessing
+            match = name;
+        }
+        if (!match) return std::nullopt;
+        path = Path::appending(path, *match);
+    }
+    return path;
+}
+
 std::optional<std::string> QtDesktop::chooseFolder(const std::string& start,
                                                    const std::string& confirmLabel) {
     QFileDialog dialog(parent_);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
-    dialog.setDirectory(QString::fromLocal8Bit(start.c_str()));
+    dialog.setDirectoryUrl(QUrl::fromEncoded(QByteArray::fromStdString(Path::fileUrl(start))));
     dialog.setLabelText(QFileDialog::Accept, QString::fromStdString(confirmLabel));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().front().toLocal8Bit().toStdString();
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedUrls().isEmpty()) return std::nullopt;
+    return rawPathOf(dialog.selectedUrls().front());
 }
 
 void QtDesktop::reveal(const std::string& path) {

@@ -4,6 +4,10 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
+
+#include <optional>
+#include <string>
 
 #include "platform/desktop.h"
 
@@ -26,6 +30,10 @@ public:
 private:
     QWidget* parent_;
 };
+
+// The raw-byte path of a folder a dialog returned; nothing when it cannot be
+// told for certain which folder on disk was meant.
+std::optional<std::string> rawPathOf(const QUrl& url);
 
 // A file URL that keeps every byte of the path (QUrl::fromLocalFile loses
 // bytes that are not UTF-8).

@@ -21,8 +21,9 @@ public:
     // into the Trash of its volume and returns its new path.
     virtual Result<std::string> moveToTrash(const std::string& path) = 0;
     // Moves a trashed item back to `original`, creating missing parent
-    // folders; refuses when anything exists there. Only after the move does
-    // the item's entry leave the Trash's listing.
+    // folders; refuses when anything exists there, or when a parent on the
+    // way is a link or another user's folder. Only after the move does the
+    // item's entry leave the Trash's listing.
     virtual Status putBack(const std::string& trashed, const std::string& original) = 0;
 };
 
@@ -57,7 +58,13 @@ std::shared_ptr<Trash> systemTrash();
 // for non-folders, and a refusal for folders).
 Status moveItem(const std::string& from, const std::string& to);
 
+// The original path a trashed item's .trashinfo records, made absolute.
+Result<std::string> originalPathOf(const std::string& trashed);
+
 // `Path=` encoding: every byte outside A-Z a-z 0-9 - _ . ~ / as %XX.
 std::string encodeTrashPath(std::string_view path);
+// Its inverse, lenient: a "%" without two hex digits stays as it is, since
+// other programs write raw paths.
+std::string decodeTrashPath(std::string_view text);
 
 } // namespace tb::platform

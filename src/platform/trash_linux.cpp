@@ -1,11 +1,15 @@
 // Order of a move to the Trash, so that a failure at any step leaves the item
 // where it was and no stray entry behind:
-//   1. find the Trash of the item's volume, creating its folders (0700);
+//   1. find the Trash of the item's volume and open its files/ and info/
+//      folders one step at a time without following links, checking at each
+//      step that the folder is a real one and ours (creating it 0700);
 //   2. reserve a free name by creating info/NAME.trashinfo with O_EXCL and
 //      writing it (a name also taken in files/ is skipped);
-//   3. rename the item to files/NAME, never replacing anything;
+//   3. rename the item to files/NAME relative to the open folder, never
+//      replacing anything, so a link planted after step 1 cannot redirect it;
 //   4. if 3 fails, remove the info file from 2 and report the error.
-// Putting back is the reverse: move first, then drop the info entry.
+// Putting back is the reverse: open the original parent chain from "/" the
+// same way, move, then drop the info entry.
 #include "platform/trash.h"
 
 #include "platform/file_descriptor.h"
@@ -34,6 +38,8 @@ constexpr int kMaxNameAttempts = 10000;
 struct TrashFolder {
     std::string root;          // holds files/ and info/
     std::string topDirectory;  // empty for the home trash (absolute Path=)
+    FileDescriptor files;
+    FileDescriptor info;
 };
 
 std::optional<struct statx> statItem(const std::string& path, bool followLinks) {
@@ -64,15 +70,51 @@ Status writeAll(int fd, std::string_view data) {
     return okStatus();
 }
 
-// A folder of the trash: created 0700 when missing; an existing one must be a
-// folder (a link only where `allowLink`).
-Status ensureFolder(const std::string& path, bool allowLink) {
-    if (::mkdir(path.c_str(), 0700) == 0) return okStatus();
-    if (errno != EEXIST) return Error::posix(errno);
-    const auto sx = statItem(path, allowLink);
-    if (!sx) return Error::posix(errno);
-    if (!S_ISDIR(sx->stx_mode)) return Error::posix(ENOTDIR);
-    return okStatus();
+int openAtRetrying(int dirFd, const std::string& name, int flags, mode_t mode = 0) {
+    int fd;
+    do {
+        fd = ::openat(dirFd, name.c_str(), flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+Error trashError(int code, const std::string& text) { return Error{"POSIX", code, text}; }
+
+enum class Strictness { ownerOnly, ownerAndMode };
+
+// The folder `name` inside `dirFd`, created 0700 when missing, opened without
+// following a link. It must be a real folder owned by us and, where asked,
+// writable by nobody else: another user who can write there could read or
+// remove what we put in.
+Result<FileDescriptor> openOwnFolder(int dirFd, const std::string& shownPath,
+                                     const std::string& name, Strictness strictness) {
+    if (::mkdirat(dirFd, name.c_str(), 0700) != 0 && errno != EEXIST) return Error::posix(errno);
+    FileDescriptor fd(openAtRetrying(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
+    if (!fd.valid()) {
+        const int err = errno;
+        struct stat st{};
+        if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+            return trashError(ELOOP, shownPath + " is a link");
+        }
+        return Error::posix(err);
+    }
+    struct stat st{};
+    if (::fstat(fd.get(), &st) != 0) return Error::posix(errno);
+    if (st.st_uid != ::geteuid()) return trashError(EPERM, shownPath + " belongs to another user");
+    if (strictness == Strictness::ownerAndMode && (st.st_mode & (S_IWGRP | S_IWOTH))) {
+        return trashError(EPERM, shownPath + " can be changed by other users");
+    }
+    return fd;
+}
+
+// files/ and info/ of an open trash root.
+Result<TrashFolder> openLayout(FileDescriptor root, std::string rootPath, std::string top,
+                               Strictness strictness) {
+    auto files = openOwnFolder(root.get(), rootPath + "/files", "files", strictness);
+    if (!files) return files.error();
+    auto info = openOwnFolder(root.get(), rootPath + "/info", "info", strictness);
+    if (!info) return info.error();
+    return TrashFolder{std::move(rootPath), std::move(top), std::move(*files), std::move(*info)};
 }
 
 Status ensureParents(const std::string& path, mode_t mode) {
@@ -87,39 +129,48 @@ Status ensureParents(const std::string& path, mode_t mode) {
     return okStatus();
 }
 
-Status ensureTrashLayout(const std::string& root, bool allowLink) {
-    for (const std::string& p : {root, root + "/files", root + "/info"}) {
-        if (auto s = ensureFolder(p, allowLink && p == root); !s) return s;
-    }
-    return okStatus();
-}
-
+// The home trash may itself be a link (some users keep it on another disk);
+// below it nothing is followed.
 Result<TrashFolder> homeTrash(const std::string& dataHome) {
-    TrashFolder t{dataHome + "/Trash", {}};
-    if (auto s = ensureTrashLayout(t.root, true); !s) return s.error();
-    return t;
+    const std::string root = dataHome + "/Trash";
+    if (::mkdir(root.c_str(), 0700) != 0 && errno != EEXIST) return Error::posix(errno);
+    FileDescriptor fd(openRetrying(root, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid()) return Error::posix(errno);
+    struct stat st{};
+    if (::fstat(fd.get(), &st) != 0) return Error::posix(errno);
+    if (st.st_uid != ::geteuid()) return trashError(EPERM, root + " belongs to another user");
+    return openLayout(std::move(fd), root, {}, Strictness::ownerOnly);
 }
 
 Error noTrashOnVolume(const Error& cause) {
     return Error{cause.domain, cause.code, "No usable Trash on this volume: " + cause.message};
 }
 
-// $topdir/.Trash/$uid when .Trash is a real sticky folder (not a link), else
-// $topdir/.Trash-$uid, which must be our own real folder.
+// $topdir/.Trash/$uid when .Trash is a real sticky folder (not a link) and
+// $uid with its files/ and info/ are ours and closed to others; else
+// $topdir/.Trash-$uid under the same checks; else no Trash at all.
 Result<TrashFolder> topDirectoryTrash(const std::string& topDirectory) {
     const std::string uid = std::to_string(::geteuid());
     const std::string base = topDirectory == "/" ? "" : topDirectory;
+    FileDescriptor top(openRetrying(topDirectory, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!top.valid()) return noTrashOnVolume(Error::posix(errno));
+
     const std::string shared = base + "/.Trash";
-    if (auto sx = statItem(shared, false);
-        sx && S_ISDIR(sx->stx_mode) && (sx->stx_mode & S_ISVTX)) {
-        TrashFolder t{shared + "/" + uid, topDirectory};
-        if (ensureTrashLayout(t.root, false)) return t;
+    FileDescriptor sharedFd(openAtRetrying(top.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
+    struct stat st{};
+    if (sharedFd.valid() && ::fstat(sharedFd.get(), &st) == 0 && (st.st_mode & S_ISVTX)) {
+        const std::string root = shared + "/" + uid;
+        if (auto own = openOwnFolder(sharedFd.get(), root, uid, Strictness::ownerAndMode)) {
+            if (auto t = openLayout(std::move(*own), root, topDirectory, Strictness::ownerAndMode)) {
+                return t;
+            }
+        }
     }
-    TrashFolder t{base + "/.Trash-" + uid, topDirectory};
-    if (auto s = ensureTrashLayout(t.root, false); !s) return noTrashOnVolume(s.error());
-    const auto sx = statItem(t.root, false);
-    if (!sx) return noTrashOnVolume(Error::posix(errno));
-    if (sx->stx_uid != ::geteuid()) return noTrashOnVolume(Error::posix(EPERM));
+    const std::string root = base + "/.Trash-" + uid;
+    auto own = openOwnFolder(top.get(), root, ".Trash-" + uid, Strictness::ownerAndMode);
+    if (!own) return noTrashOnVolume(own.error());
+    auto t = openLayout(std::move(*own), root, topDirectory, Strictness::ownerAndMode);
+    if (!t) return noTrashOnVolume(t.error());
     return t;
 }
 
@@ -150,9 +201,10 @@ std::string deletionDateNow() {
     return buf;
 }
 
+// Names inside the open files/ and info/ folders.
 struct Reservation {
     std::string name;
-    std::string infoPath;
+    std::string infoName;
 };
 
 Result<Reservation> reserveName(const TrashFolder& trash, std::string_view itemName,
@@ -160,25 +212,24 @@ Result<Reservation> reserveName(const TrashFolder& trash, std::string_view itemN
     const std::string base = baseNameFor(itemName);
     for (int n = 1; n <= kMaxNameAttempts; ++n) {
         Reservation r{numberedName(base, n), {}};
-        r.infoPath = trash.root + "/info/" + r.name + std::string(kInfoSuffix);
-        FileDescriptor fd(openRetrying(r.infoPath,
-                                       O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+        r.infoName = r.name + std::string(kInfoSuffix);
+        FileDescriptor fd(openAtRetrying(trash.info.get(), r.infoName,
+                                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600));
         if (fd.get() < 0) {
             if (errno == EEXIST) continue;
             return Error::posix(errno);
         }
         struct stat st{};
-        const std::string filesPath = trash.root + "/files/" + r.name;
-        if (::lstat(filesPath.c_str(), &st) == 0) {
+        if (::fstatat(trash.files.get(), r.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
             // A leftover without an entry of its own: the name is not free.
             fd.close();
-            ::unlink(r.infoPath.c_str());
+            ::unlinkat(trash.info.get(), r.infoName.c_str(), 0);
             continue;
         }
         Status written = writeAll(fd.get(), contents);
         if (written && fd.close() != 0) written = Error::posix(errno);
         if (!written) {
-            ::unlink(r.infoPath.c_str());
+            ::unlinkat(trash.info.get(), r.infoName.c_str(), 0);
             return written.error();
         }
         return r;
@@ -191,21 +242,6 @@ int hexValue(char c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
-}
-
-// Lenient: a "%" not followed by two hex digits stays as it is.
-std::string decodeTrashPath(std::string_view s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() && hexValue(s[i + 1]) >= 0 &&
-            hexValue(s[i + 2]) >= 0) {
-            out.push_back(char(hexValue(s[i + 1]) * 16 + hexValue(s[i + 2])));
-            i += 2;
-        } else {
-            out.push_back(s[i]);
-        }
-    }
-    return out;
 }
 
 std::optional<std::string> readWholeFile(const std::string& path) {
@@ -262,7 +298,72 @@ std::string withoutTrailingSlashes(std::string path) {
     return path;
 }
 
+// Opens `folder` one component at a time from "/" without following links,
+// creating a missing component 0700 (its old mode is not known here, and the
+// narrowest one exposes nothing). A component that is a link, or a folder
+// owned by neither us nor root, stops the walk: another user could have put
+// it there to catch the item.
+Result<FileDescriptor> openParentChain(const std::string& folder) {
+    FileDescriptor fd(openRetrying("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid()) return Error::posix(errno);
+    std::string walked;
+    std::size_t i = 1;
+    while (i < folder.size()) {
+        auto j = folder.find('/', i);
+        if (j == std::string::npos) j = folder.size();
+        const std::string component = folder.substr(i, j - i);
+        i = j + 1;
+        if (component.empty()) continue;
+        walked += "/" + component;
+        const int flags = O_PATH | O_DIRECTORY | O_NOFOLLOW;
+        FileDescriptor next(openAtRetrying(fd.get(), component, flags));
+        if (!next.valid() && errno == ENOENT) {
+            if (::mkdirat(fd.get(), component.c_str(), 0700) != 0 && errno != EEXIST) {
+                return Error::posix(errno);
+            }
+            next.reset(openAtRetrying(fd.get(), component, flags));
+        }
+        if (!next.valid()) {
+            const int err = errno;
+            struct stat st{};
+            if (::fstatat(fd.get(), component.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                if (S_ISLNK(st.st_mode)) {
+                    return trashError(ELOOP, walked + " is now a link, so the item was not put "
+                                                      "back. It stays in the Trash.");
+                }
+                if (!S_ISDIR(st.st_mode)) {
+                    return trashError(ENOTDIR, walked + " is no longer a folder, so the item was "
+                                                         "not put back. It stays in the Trash.");
+                }
+            }
+            return Error::posix(err);
+        }
+        struct stat st{};
+        if (::fstat(next.get(), &st) != 0) return Error::posix(errno);
+        if (st.st_uid != ::geteuid() && st.st_uid != 0) {
+            return trashError(EPERM, walked + " belongs to another user, so the item was not put "
+                                              "back. It stays in the Trash.");
+        }
+        fd = std::move(next);
+    }
+    return fd;
+}
+
 } // namespace
+
+std::string decodeTrashPath(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size() && hexValue(s[i + 1]) >= 0 &&
+            hexValue(s[i + 2]) >= 0) {
+            out.push_back(char(hexValue(s[i + 1]) * 16 + hexValue(s[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(s[i]);
+        }
+    }
+    return out;
+}
 
 std::string encodeTrashPath(std::string_view path) {
     // The same escaping as a file URL's path.
@@ -270,32 +371,35 @@ std::string encodeTrashPath(std::string_view path) {
     return Path::fileUrl(path).substr(scheme.size());
 }
 
-Status moveItem(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+Status moveItemAt(int fromDir, const std::string& from, int toDir, const std::string& to) {
+    if (::renameat2(fromDir, from.c_str(), toDir, to.c_str(), RENAME_NOREPLACE) == 0) {
         return okStatus();
     }
     const int err = errno;
     if (err != EINVAL && err != ENOSYS) return Error::posix(err);
-    // EINVAL also means "a folder into itself"; only a missing flag falls back.
-    const std::string source = FileSystem::resolved(from);
-    if (Path::isSameOrInside(FileSystem::resolved(Path::parent(to)), source)) {
-        return Error::posix(err);
-    }
     struct stat st{};
-    if (::lstat(from.c_str(), &st) != 0) return Error::posix(errno);
+    if (::fstatat(fromDir, from.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return Error::posix(errno);
     if (S_ISDIR(st.st_mode)) {
         return Error{"POSIX", err,
                      "This file system cannot move a folder without the risk of replacing what "
                      "is at the destination, so the folder was not moved."};
     }
     // link(2) fails with EEXIST instead of replacing; it never follows a link.
-    if (::link(from.c_str(), to.c_str()) != 0) return Error::posix(errno);
-    if (::unlink(from.c_str()) != 0) {
+    if (::linkat(fromDir, from.c_str(), toDir, to.c_str(), 0) != 0) return Error::posix(errno);
+    if (::unlinkat(fromDir, from.c_str(), 0) != 0) {
         const int unlinkErr = errno;
-        ::unlink(to.c_str());  // only the second name made above; the data stays at `from`
+        ::unlinkat(toDir, to.c_str(), 0);  // only the second name made above; the data stays
         return Error::posix(unlinkErr);
     }
     return okStatus();
+}
+
+Status moveItem(const std::string& from, const std::string& to) {
+    // EINVAL also means "a folder into itself"; only a missing flag falls back.
+    if (Path::isSameOrInside(FileSystem::resolved(Path::parent(to)), FileSystem::resolved(from))) {
+        return Error::posix(EINVAL);
+    }
+    return moveItemAt(AT_FDCWD, from, AT_FDCWD, to);
 }
 
 TrashVolumes TrashVolumes::system() {
@@ -361,26 +465,61 @@ Result<std::string> FreedesktopTrash::moveToTrash(const std::string& rawPath) {
     auto reserved = reserveName(*trash, name, contents);
     if (!reserved) return reserved.error();
 
-    const std::string destination = trash->root + "/files/" + reserved->name;
-    if (auto moved = moveItem(path, destination); !moved) {
-        ::unlink(reserved->infoPath.c_str());
+    if (auto moved = moveItemAt(AT_FDCWD, path, trash->files.get(), reserved->name); !moved) {
+        ::unlinkat(trash->info.get(), reserved->infoName.c_str(), 0);
         return moved.error();
     }
-    return destination;
+    return trash->root + "/files/" + reserved->name;
 }
 
-Status FreedesktopTrash::putBack(const std::string& trashed, const std::string& original) {
-    if (auto s = ensureParents(Path::parent(original), 0777); !s) return s;
-    if (auto moved = moveItem(trashed, original); !moved) return moved;
+Status FreedesktopTrash::putBack(const std::string& trashed, const std::string& rawOriginal) {
+    const std::string original = Path::standardized(rawOriginal);
+    const std::string name(Path::lastComponent(original));
+    if (original.empty() || original[0] != '/' || name.empty()) return Error::posix(EINVAL);
+    auto parent = openParentChain(Path::parent(original));
+    if (!parent) return parent.error();
+    if (auto moved = moveItemAt(AT_FDCWD, trashed, parent->get(), name); !moved) {
+        if (moved.error().code == EEXIST || moved.error().code == ENOTEMPTY) {
+            return Error{"POSIX", EEXIST,
+                         "An item now exists at " + original + "; move it away and try again."};
+        }
+        return moved;
+    }
     // The item is back; a stale entry left by a failure below would only
     // show an empty line in the Trash, so the restore still counts.
     const std::string filesDir = Path::parent(trashed);
     if (Path::lastComponent(filesDir) != "files") return okStatus();
     const std::string root = Path::parent(filesDir);
-    const std::string name(Path::lastComponent(trashed));
-    ::unlink((root + "/info/" + name + std::string(kInfoSuffix)).c_str());
-    dropDirectorySizesLine(root, name);
+    const std::string trashedName(Path::lastComponent(trashed));
+    ::unlink((root + "/info/" + trashedName + std::string(kInfoSuffix)).c_str());
+    dropDirectorySizesLine(root, trashedName);
     return okStatus();
+}
+
+Result<std::string> originalPathOf(const std::string& trashed) {
+    const std::string filesDir = Path::parent(trashed);
+    if (Path::lastComponent(filesDir) != "files") return Error::posix(ENOENT);
+    const std::string root = Path::parent(filesDir);
+    const std::string info =
+        root + "/info/" + std::string(Path::lastComponent(trashed)) + std::string(kInfoSuffix);
+    const auto text = readWholeFile(info);
+    if (!text) return Error::posix(errno ? errno : ENOENT, info);
+    std::size_t i = 0;
+    while (i < text->size()) {
+        auto j = text->find('\n', i);
+        if (j == std::string::npos) j = text->size();
+        const std::string_view line(text->data() + i, j - i);
+        if (line.starts_with("Path=")) {
+            std::string path = decodeTrashPath(line.substr(5));
+            if (!path.empty() && path[0] == '/') return path;
+            // Relative to the volume: $topdir/.Trash-$uid or $topdir/.Trash/$uid.
+            std::string top = Path::parent(root);
+            if (Path::lastComponent(top) == ".Trash") top = Path::parent(top);
+            return Path::appending(top, path);
+        }
+        i = j + 1;
+    }
+    return Error{"POSIX", EINVAL, info + " names no original path"};
 }
 
 std::shared_ptr<Trash> systemTrash() {

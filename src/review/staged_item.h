@@ -32,6 +32,7 @@ struct OperationReceipt {
     std::int64_t bytes = 0;
     bool succeeded = false;
     std::string message;
+    Date time = Date::distantPast();  // when the move was tried
 
     bool operator==(const OperationReceipt&) const = default;
 };

@@ -23,6 +23,7 @@
 #include "analysis/protected_paths.h"
 #include "base/path.h"
 #include "platform/file_system.h"
+#include "review/receipt_log.h"
 #include "scan/scan_node.h"
 
 namespace tb {
@@ -37,6 +38,14 @@ constexpr const char* kProtected = "Protected system paths cannot be moved to Tr
 constexpr const char* kChanged =
     "The item changed since it was staged. Scan it again before retrying.";
 constexpr const char* kMoved = "Moved to Trash.";
+constexpr const char* kScanRoot =
+    "The scanned folder itself cannot be staged. Stage the items inside it instead.";
+constexpr const char* kHome = "Your home folder cannot be staged.";
+constexpr const char* kHoldsHome = "This folder holds your home folder, so it cannot be staged.";
+constexpr const char* kHoldsSystem = "This folder holds system paths, so it cannot be staged.";
+constexpr const char* kHoldsTrash = "This folder holds your Trash, so it cannot be staged.";
+constexpr const char* kInTrash =
+    "This item is already in a Trash. Empty the Trash to free its space.";
 
 bool strictlyInside(const std::string& path, const std::string& folder) {
     return path != folder && Path::isSameOrInside(path, folder);
@@ -51,8 +60,8 @@ std::string describe(const Error& error) {
 
 OperationReceipt receiptFor(const StagedItem& item, bool succeeded, std::string message,
                             std::optional<std::string> trashedURL = std::nullopt) {
-    return OperationReceipt{Uuid::random(), item.name, item.url, std::move(trashedURL),
-                            item.bytes, succeeded, std::move(message)};
+    return OperationReceipt{Uuid::random(), item.name,  item.url,           std::move(trashedURL),
+                            item.bytes,     succeeded, std::move(message), Date::now()};
 }
 
 StagedItem itemWithCurrentState(const std::string& url, std::string name, std::int64_t bytes,
@@ -110,6 +119,10 @@ bool StagingStore::admit(const std::string& url, const char* unsafeMessage) {
         setLastMessage(unsafeMessage);
         return false;
     }
+    if (auto why = refusal(url)) {
+        setLastMessage(std::move(*why));
+        return false;
+    }
     // Compared standardised, so "/a/" cannot enter beside "/a" and be moved twice.
     const std::string p = Path::standardized(url);
     for (const auto& item : items_) {
@@ -127,6 +140,23 @@ bool StagingStore::admit(const std::string& url, const char* unsafeMessage) {
     }
     if (kept.size() != items_.size()) items_ = std::move(kept);  // signalled by append
     return true;
+}
+
+std::optional<std::string> StagingStore::refusal(std::string_view url) const {
+    const std::string path = ProtectedPaths::resolvedPath(url);
+    auto resolvedOrEmpty = [](const std::optional<std::string>& p) {
+        return p && !p->empty() ? ProtectedPaths::resolvedPath(*p) : std::string();
+    };
+    const std::string home = resolvedOrEmpty(platform::SpecialFolders::home());
+    const std::string data = resolvedOrEmpty(platform::SpecialFolders::userData());
+    const std::string trashRoot = data.empty() ? std::string() : data + "/Trash";
+    if (!scanRoot_.empty() && path == ProtectedPaths::resolvedPath(scanRoot_)) return kScanRoot;
+    if (!home.empty() && path == home) return kHome;
+    if (!home.empty() && Path::isSameOrInside(home, path)) return kHoldsHome;
+    if (ProtectedPaths::holdsProtectedPath(path)) return kHoldsSystem;
+    if (ProtectedPaths::isInsideTrash(path, trashRoot)) return kInTrash;
+    if (!trashRoot.empty() && Path::isSameOrInside(trashRoot, path)) return kHoldsTrash;
+    return std::nullopt;
 }
 
 void StagingStore::append(StagedItem item) {
@@ -203,6 +233,7 @@ void StagingStore::restore(const OperationReceipt& receipt) {
         return;
     }
     std::erase_if(receipts_, [&](const OperationReceipt& r) { return r.id == receipt.id; });
+    saveReceipts();
     emit receiptsChanged();
     setLastMessage("Restored " + receipt.name + ".");
 }
@@ -224,7 +255,23 @@ void StagingStore::prependReceipts(std::vector<OperationReceipt> newestLast) {
     std::move(newestLast.rbegin(), newestLast.rend(), std::back_inserter(receipts));
     std::move(receipts_.begin(), receipts_.end(), std::back_inserter(receipts));
     receipts_ = std::move(receipts);
+    saveReceipts();
     emit receiptsChanged();
+}
+
+void StagingStore::setReceiptFile(std::string path) {
+    receiptFile_ = std::move(path);
+    auto loaded = ReceiptLog::load(receiptFile_);
+    if (loaded.empty()) return;
+    // Those of this launch stay in front: they are newer.
+    std::move(loaded.begin(), loaded.end(), std::back_inserter(receipts_));
+    emit receiptsChanged();
+}
+
+// A receipt that cannot be written still works for this launch; the next
+// successful write carries it.
+void StagingStore::saveReceipts() {
+    if (!receiptFile_.empty()) (void)ReceiptLog::save(receiptFile_, receipts_);
 }
 
 } // namespace tb

@@ -41,6 +41,15 @@ public:
     void stage(const std::string& url, const std::string& name, std::int64_t bytes,
                const std::string& reason = "Selected for review");
     bool isStaged(std::string_view url) const;
+    // Why `url` may not enter beyond the system paths (the scan root, the home
+    // folder, a folder holding either or a protected location, a Trash or
+    // what lies in one), or nothing.
+    std::optional<std::string> refusal(std::string_view url) const;
+    // The root of the scan on display; it may not enter the queue itself.
+    void setScanRoot(std::string root) { scanRoot_ = std::move(root); }
+    // Keeps the receipts of successful moves in `path` from now on, taking
+    // over those of earlier launches whose items are still in the Trash.
+    void setReceiptFile(std::string path);
     void remove(const StagedItem& item);
     void trashAll();
     void restore(const OperationReceipt& receipt);
@@ -59,11 +68,14 @@ private:
     void setItems(std::vector<StagedItem> items);
     void setLastMessage(std::string message);
     void prependReceipts(std::vector<OperationReceipt> newestLast);
+    void saveReceipts();
 
     std::shared_ptr<platform::Trash> trash_;
     std::vector<StagedItem> items_;
     std::vector<OperationReceipt> receipts_;
     std::optional<std::string> lastMessage_;
+    std::string scanRoot_;
+    std::string receiptFile_;  // empty: receipts live in memory only
 };
 
 } // namespace tb

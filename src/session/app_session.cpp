@@ -6,6 +6,7 @@
 #include "analysis/cleanup_catalog.h"
 #include "base/path.h"
 #include "platform/file_system.h"
+#include "review/receipt_log.h"
 #include "scan/directory_walker.h"
 #include "store/index_search.h"
 #include "store/query_text.h"
@@ -45,6 +46,7 @@ AppSession::AppSession(std::shared_ptr<platform::Desktop> desktop,
     searchTimer_->setSingleShot(true);
     searchTimer_->setInterval(searchPauseMs);
     connect(searchTimer_, &QTimer::timeout, this, &AppSession::runSearch);
+    if (auto receipts = ReceiptLog::defaultPath()) staging_->setReceiptFile(*receipts);
 }
 
 AppSession::~AppSession() {
@@ -237,6 +239,7 @@ void AppSession::onWalkFinished(std::uint64_t generation, std::stop_token stop, 
     if (stop.stop_requested() || generation != scanGeneration_) return;
     releaseNodesOfForest();
     forest_ = forest;
+    staging_->setScanRoot(std::string(forest.root()->url()));
     notify(SessionField::forest);
     setSelected(forest.root());
     setFocus(forest.root());
@@ -335,6 +338,7 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
     }
     releaseNodesOfForest();
     forest_ = *forest;
+    staging_->setScanRoot(std::string(forest->root()->url()));
     notify(SessionField::forest);
     setSelected(forest->root());
     setFocus(forest->root());

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QLabel>
 #include <QPalette>
 #include <QStyle>
 #include <QWidget>
@@ -102,6 +103,7 @@ QIcon icon(std::string_view symbol) {
         {"checkmark", {"emblem-default", QStyle::SP_DialogApplyButton}},
         {"exclamationmark.shield", {"security-medium", QStyle::SP_MessageBoxWarning}},
         {"exclamationmark.triangle", {"dialog-warning", QStyle::SP_MessageBoxWarning}},
+        {"info.circle", {"dialog-information", QStyle::SP_MessageBoxInformation}},
         {"arrow.clockwise", {"view-refresh", QStyle::SP_BrowserReload}},
         {"arrow.uturn.backward", {"edit-undo", QStyle::SP_ArrowBack}},
         {"arrow.up.right", {"go-up", QStyle::SP_ArrowUp}},
@@ -134,14 +136,45 @@ QIcon icon(std::string_view symbol) {
 
 QString bytes(std::int64_t count) { return QString::fromStdString(ByteFormat::string(count)); }
 
+namespace {
+
+// Characters that change how the text around them is laid out without
+// showing themselves: bidirectional marks, embeddings, overrides and
+// isolates, line and paragraph separators, and the C1 controls. Shown as
+// their code, so "gpj.exe" behind a right-to-left override cannot pass for
+// "exe.jpg".
+bool isLayoutControl(char16_t u) {
+    return (u >= 0x80 && u <= 0x9F) || u == 0x061C || u == 0x200E || u == 0x200F ||
+           (u >= 0x2028 && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+}
+
+} // namespace
+
 QString displayText(std::string_view raw) {
-    QString text = QString::fromUtf8(raw.data(), qsizetype(raw.size()));
-    for (auto& ch : text) {
-        const ushort u = ch.unicode();
-        if (u < 0x20) ch = QChar(0x2400 + u);  // the Control Pictures block
-        if (u == 0x7F) ch = QChar(0x2421);
+    const QString decoded = QString::fromUtf8(raw.data(), qsizetype(raw.size()));
+    QString text;
+    text.reserve(decoded.size());
+    for (const QChar ch : decoded) {
+        const char16_t u = ch.unicode();
+        if (u == '\n') {
+            text += QChar(0x23CE);  // ⏎
+        } else if (u < 0x20) {
+            text += QChar(0x2400 + u);  // the Control Pictures block
+        } else if (u == 0x7F) {
+            text += QChar(0x2421);
+        } else if (isLayoutControl(u)) {
+            text += QStringLiteral("<U+%1>").arg(uint(u), 4, 16, QChar('0')).toUpper();
+        } else {
+            text += ch;
+        }
     }
     return text;
+}
+
+QLabel* nameLabel(std::string_view rawBytes) {
+    auto* label = new QLabel(displayText(rawBytes));
+    label->setTextFormat(Qt::PlainText);
+    return label;
 }
 
 void makeSecondary(QWidget* widget, double pointSize) {

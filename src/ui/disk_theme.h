@@ -12,6 +12,7 @@
 #include <array>
 #include <string_view>
 
+class QLabel;
 class QWidget;
 
 namespace tb::DiskTheme {
@@ -49,9 +50,14 @@ QIcon icon(std::string_view symbol);
 
 // "1.5 KB" as a QString.
 QString bytes(std::int64_t count);
-// A path or name (raw bytes) for display: invalid UTF-8 shows as U+FFFD and
-// control characters (a newline in a name) as visible symbols.
+// A path or name (raw bytes) for display: invalid UTF-8 shows as U+FFFD,
+// control characters as visible symbols (a newline as "⏎"), and
+// bidirectional overrides, isolates and marks as their code ("<U+202E>"), so
+// that no name can pose as another. Show it as plain text, never rich text.
 QString displayText(std::string_view rawBytes);
+
+// A plain-text label showing a name or path (raw bytes) through displayText.
+QLabel* nameLabel(std::string_view rawBytes);
 
 // Sets a widget's font to a secondary caption style.
 void makeSecondary(QWidget* widget, double pointSize = 0);

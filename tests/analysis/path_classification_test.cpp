@@ -142,6 +142,23 @@ TEST(ProtectedPaths, PrefixRuleAndSiblings) {
         {"/home/u/etc", false},
         {"/home/u", false},
         {"", false},
+        {"/var/cache/apt/archives/x.deb", true},
+        {"/var/cache/fontconfig", false},
+        {"/var/log/journal", true},
+        // Inside "/run" only what the user mounted is theirs.
+        {"/run", true},
+        {"/run/systemd/journal", true},
+        {"/run/udev/data", true},
+        {"/run/lock", true},
+        {"/run/user/1000/bus", true},
+        {"/run/media", true},
+        {"/run/media/ann", true},
+        {"/run/media/ann/USB/photos", false},
+        {"/run/mount/utab", true},
+        {"/run/mount/disk/file", false},
+        {"/run/user/1000/gvfs", true},
+        {"/run/user/1000/gvfs/smb-share:server=nas,share=x/doc", false},
+        {"/run/mediaX/ann/USB", true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ProtectedPaths::isProtectedResolvedPath(c.path), c.isProtected) << c.path;
@@ -153,6 +170,35 @@ TEST(ProtectedPaths, PrefixRuleAndSiblings) {
         // Below "/usr" every sibling stays protected by "/usr" itself.
         const bool underUsr = p.rfind("/usr/", 0) == 0;
         EXPECT_EQ(ProtectedPaths::isProtectedResolvedPath(p + "x"), underUsr) << p;
+    }
+}
+
+TEST(ProtectedPaths, FoldersHoldingSystemPathsAndTrashes) {
+    struct Case {
+        const char* path;
+        bool holdsProtected;
+        bool inTrash;
+    };
+    const Case cases[] = {
+        {"/var", true, false},
+        {"/var/cache", true, false},
+        {"/private", true, false},
+        {"/var/lib", false, false},  // protected itself, holds nothing more
+        {"/home", false, false},
+        {"/h/.local/share/Trash", false, true},
+        {"/h/.local/share/Trash/files/x", false, true},
+        {"/h/.local/share/Trashcan", false, false},
+        {"/mnt/usb/.Trash-1000", false, true},
+        {"/mnt/usb/.Trash-1000/files/a", false, true},
+        {"/mnt/usb/.Trash-x/files/a", false, false},
+        {"/mnt/usb/.Trash/1000/files/a", false, true},
+        {"/mnt/usb/.Trash/notes", false, false},
+        {"/mnt/usb/docs", false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ProtectedPaths::holdsProtectedPath(c.path), c.holdsProtected) << c.path;
+        EXPECT_EQ(ProtectedPaths::isInsideTrash(c.path, "/h/.local/share/Trash"), c.inTrash)
+            << c.path;
     }
 }
 

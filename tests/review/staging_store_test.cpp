@@ -108,6 +108,44 @@ TEST_F(StagingStoreTest, RefusesUnsafePathsWithTheirMessages) {
     }
 }
 
+// Each of these would take the user's data, or the Trash itself, with it.
+TEST_F(StagingStoreTest, RefusesRootsHomesAndTrashesWithTheirMessages) {
+    const std::string scanRoot = folder("scanned");
+    const std::string inside = file("scanned/inside");
+    const std::string trashed = home.dataHome() + "/Trash/files/old";
+    test::makeDirs(trashed);
+    const std::string otherVolumeTrash = folder("usb/.Trash-1000/files/x");
+    const std::string sharedTrash = folder("usb/.Trash/1000/files/y");
+    store.setScanRoot(scanRoot + "/");
+    struct Case {
+        std::string url;
+        const char* message;  // nullptr: admitted
+    };
+    const Case cases[] = {
+        {scanRoot, "The scanned folder itself cannot be staged. Stage the items inside it instead."},
+        {inside, nullptr},
+        {home.home(), "Your home folder cannot be staged."},
+        {home.home() + "/.", "Your home folder cannot be staged."},
+        {Path::parent(home.home()), "This folder holds your home folder, so it cannot be staged."},
+        {"/var", "This folder holds system paths, so it cannot be staged."},
+        {trashed, "This item is already in a Trash. Empty the Trash to free its space."},
+        {home.dataHome() + "/Trash",
+         "This item is already in a Trash. Empty the Trash to free its space."},
+        {otherVolumeTrash, "This item is already in a Trash. Empty the Trash to free its space."},
+        {sharedTrash, "This item is already in a Trash. Empty the Trash to free its space."},
+        {home.dataHome(), "This folder holds your Trash, so it cannot be staged."},
+    };
+    for (const auto& c : cases) {
+        store.stage(c.url, "n", 1);
+        store.stage(CleanupCandidate{c.url, "t", c.url, 1, "o", "r"});
+        EXPECT_EQ(store.isStaged(c.url), c.message == nullptr) << c.url;
+        if (c.message) {
+            EXPECT_EQ(message(), c.message) << c.url;
+            EXPECT_EQ(store.refusal(c.url), c.message) << c.url;
+        }
+    }
+}
+
 TEST_F(StagingStoreTest, ParentsChildrenAndSiblingsByPathComponents) {
     const std::string a = folder("a"), ab = folder("ab"), b = folder("a/b"), c = folder("a/c");
     const std::string x = file("x");
@@ -355,7 +393,7 @@ TEST_F(StagingStoreTest, RestoreRefusedLeavesNewerItemAndReceipt) {
     test::writeFile(path, "written later");
 
     store.restore(receipt);
-    EXPECT_EQ(message(), "File exists");
+    EXPECT_EQ(message(), "An item now exists at " + path + "; move it away and try again.");
     EXPECT_EQ(readFile(path), "written later");
     EXPECT_EQ(readFile(*receipt.trashedURL), "original");
     ASSERT_EQ(store.receipts().size(), 1u);

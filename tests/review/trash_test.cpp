@@ -14,6 +14,7 @@
 
 #include "platform/file_system.h"
 #include "support/temp_dir.h"
+#include "second_user.h"
 #include "trash_reader.h"
 
 namespace tb {
@@ -132,15 +133,69 @@ TEST_F(TrashTest, FolderGoesAndComesBackWithoutAnEntryLeft) {
     EXPECT_EQ(readFile(trashRoot() + "/directorysizes"), "4096 1700000000 other%20folder\n");
 }
 
-TEST_F(TrashTest, PutBackRecreatesMissingParents) {
+mode_t modeOf(const std::string& path) {
+    struct stat st{};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+TEST_F(TrashTest, PutBackRecreatesMissingParentsClosedToOthers) {
     test::makeDirs(work / "a/b");
     test::writeFile(work / "a/b/file", "x");
+    ASSERT_EQ(::chmod((work / "a").c_str(), 0700), 0);
     auto r = trash.moveToTrash(work / "a/b/file");
     ASSERT_TRUE(r.ok());
     ASSERT_EQ(::rmdir((work / "a/b").c_str()), 0);
     ASSERT_EQ(::rmdir((work / "a").c_str()), 0);
     ASSERT_TRUE(trash.putBack(*r, work / "a/b/file").ok());
     EXPECT_EQ(readFile(work / "a/b/file"), "x");
+    EXPECT_EQ(modeOf(work / "a"), 0700u);
+    EXPECT_EQ(modeOf(work / "a/b"), 0700u);
+}
+
+// The victim trashes shared/proj/notes.txt, then proj; someone else then puts
+// a link, or a folder of their own, where proj was.
+TEST_F(TrashTest, PutBackStopsAtAPlantedParent) {
+    ASSERT_EQ(::chmod(work.path().c_str(), 0755), 0);
+    const std::string shared = real(work / "shared");
+    test::makeDirs(shared + "/proj");
+    test::makeDirs(work / "evil");
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    ASSERT_EQ(::chmod((work / "evil").c_str(), 0777), 0);
+    struct Case {
+        const char* what;
+        std::string plant;  // shell command of the other user
+        std::string message;
+    };
+    const Case cases[] = {
+        {"link", "ln -s " + work / "evil" + " " + shared + "/proj",
+         shared + "/proj is now a link, so the item was not put back. It stays in the Trash."},
+        {"foreign folder", "mkdir -m 777 " + shared + "/proj",
+         shared + "/proj belongs to another user, so the item was not put back. It stays in "
+                  "the Trash."},
+    };
+    for (const auto& c : cases) {
+        test::makeDirs(shared + "/proj");
+        test::writeFile(shared + "/proj/notes.txt", c.what);
+        auto notes = trash.moveToTrash(shared + "/proj/notes.txt");
+        auto proj = trash.moveToTrash(shared + "/proj");
+        ASSERT_TRUE(notes.ok() && proj.ok());
+        if (test::canActAsSecondUser()) {
+            ASSERT_TRUE(test::runAsSecondUser(c.plant)) << c.plant;
+        } else if (std::string(c.what) == "link") {
+            ASSERT_EQ(std::system(c.plant.c_str()), 0);  // the same state, planted by us
+        } else {
+            continue;  // a folder of another user needs root to make
+        }
+        auto r = trash.putBack(*notes, shared + "/proj/notes.txt");
+        ASSERT_FALSE(r.ok()) << c.what;
+        EXPECT_EQ(r.error().message, c.message);
+        EXPECT_EQ(readFile(*notes), c.what);
+        EXPECT_FALSE(test::exists(work / "evil/notes.txt"));
+        std::system(("rm -rf " + shared + "/proj").c_str());
+    }
+    if (!test::canActAsSecondUser()) {
+        GTEST_SKIP() << "the foreign-folder case needs root and setpriv to act as uid 65534";
+    }
 }
 
 TEST_F(TrashTest, PutBackNeverReplacesWhatIsThereNow) {
@@ -158,8 +213,10 @@ TEST_F(TrashTest, PutBackNeverReplacesWhatIsThereNow) {
     auto refusedFolder = trash.putBack(*folder, work / "folder");
     ASSERT_FALSE(refusedFile.ok());
     ASSERT_FALSE(refusedFolder.ok());
-    EXPECT_EQ(refusedFile.error().message, "File exists");
-    EXPECT_EQ(refusedFolder.error().message, "File exists");
+    EXPECT_EQ(refusedFile.error().message, "An item now exists at " + real(work / "doc.txt") +
+                                               "; move it away and try again.");
+    EXPECT_EQ(refusedFolder.error().message, "An item now exists at " + real(work / "folder") +
+                                                 "; move it away and try again.");
     EXPECT_EQ(readFile(work / "doc.txt"), newer);
     EXPECT_EQ(readFile(*file), "old");
     EXPECT_TRUE(test::exists(*folder));
@@ -254,6 +311,66 @@ TEST_F(OtherVolumeTrashTest, UnusableTrashLeavesTheItemWhereItWas) {
     EXPECT_EQ(r.error().message, "No usable Trash on this volume: Not a directory");
     EXPECT_EQ(readFile(top + "/docs/keep"), "stay");
     EXPECT_TRUE(readTrash(home.dataHome() + "/Trash").empty());
+}
+
+// Another user who can write into our part of a shared Trash could read or
+// remove what goes there: such a part is passed over for .Trash-$uid, and
+// when that fails as well nothing moves.
+TEST_F(OtherVolumeTrashTest, SharedTrashOthersCanReachIsPassedOver) {
+    ASSERT_EQ(::chmod(work.path().c_str(), 0755), 0);
+    struct Case {
+        const char* what;
+        bool planted;      // by the other user, needs root
+        std::string plant; // run in the volume's top directory
+        bool moves;        // to .Trash-$uid; else refused
+    };
+    const std::string u = uid();
+    const Case cases[] = {
+        {"open to all", true, "mkdir -p -m 777 .Trash/" + u + "/files .Trash/" + u + "/info", true},
+        {"ours but open", false,
+         "mkdir -p .Trash/" + u + "/files .Trash/" + u + "/info && chmod 777 .Trash/" + u + "/info",
+         true},
+        {"files group-writable", false,
+         "mkdir -p .Trash/" + u + "/files .Trash/" + u + "/info && chmod 770 .Trash/" + u + "/files",
+         true},
+        {"a link", false, "mkdir -p elsewhere/files elsewhere/info && ln -s ../elsewhere .Trash/" + u,
+         true},
+        {"both planted", true,
+         "mkdir -p -m 777 .Trash/" + u + "/files .Trash/" + u + "/info .Trash-" + u +
+             "/files .Trash-" + u + "/info",
+         false},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        top = real(work / ("vol" + std::to_string(++n)));
+        test::makeDirs(top + "/private");
+        test::makeDirs(top + "/.Trash");
+        ASSERT_EQ(::chmod(top.c_str(), 0777), 0);
+        ASSERT_EQ(::chmod((top + "/.Trash").c_str(), 01777), 0);
+        ASSERT_EQ(::chmod((top + "/private").c_str(), 0700), 0);
+        test::writeFile(top + "/private/diary.txt", "dear diary");
+        const std::string plant = "cd " + top + " && " + c.plant;
+        if (c.planted) {
+            if (!test::canActAsSecondUser()) continue;
+            ASSERT_TRUE(test::runAsSecondUser(plant)) << c.what;
+        } else {
+            ASSERT_EQ(std::system(plant.c_str()), 0) << c.what;
+        }
+        auto r = trash.moveToTrash(top + "/private/diary.txt");
+        EXPECT_TRUE(readTrash(top + "/.Trash/" + u, top).empty()) << c.what;
+        if (c.moves) {
+            ASSERT_TRUE(r.ok()) << c.what << ": " << r.error().message;
+            EXPECT_EQ(*r, top + "/.Trash-" + u + "/files/diary.txt") << c.what;
+        } else {
+            ASSERT_FALSE(r.ok()) << c.what;
+            EXPECT_EQ(r.error().message, "No usable Trash on this volume: " + top + "/.Trash-" + u +
+                                             " belongs to another user");
+            EXPECT_EQ(readFile(top + "/private/diary.txt"), "dear diary");
+        }
+    }
+    if (!test::canActAsSecondUser()) {
+        GTEST_SKIP() << "cases planted by another user need root and setpriv to act as uid 65534";
+    }
 }
 
 // Root ignores permissions, so these run the trash in a child that has

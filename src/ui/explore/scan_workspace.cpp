@@ -219,7 +219,7 @@ void ScanWorkspace::refreshChrome() {
         auto* chevron = new QLabel;
         chevron->setPixmap(DiskTheme::icon("chevron.compact.right").pixmap(10, 10));
         chevron->setEnabled(false);  // the secondary style of an icon
-        auto* name = new QLabel(DiskTheme::displayText(node->name()));
+        auto* name = DiskTheme::nameLabel(node->name());
         name->setFont(DiskTheme::sized(12, QFont::Medium));
         trailLayout_->addWidget(chevron);
         trailLayout_->addWidget(name);

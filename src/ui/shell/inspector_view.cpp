@@ -20,6 +20,7 @@ namespace {
 QLabel* wrapping(QWidget* parent = nullptr) {
     auto* l = new QLabel(parent);
     l->setWordWrap(true);
+    l->setTextFormat(Qt::PlainText);  // a name like "<b>x</b>" is a name, not markup
     return l;
 }
 
@@ -109,7 +110,8 @@ InspectorView::InspectorView(AppSession& session, QWidget* parent)
         const ScanNode* node = session_.selected();
         if (!node || ProtectedPaths::isProtected(node->path())) return;
         session_.staging().stage(*node);
-        session_.setTab(AppTab::stage);
+        // A refusal is shown in the window's status line; stay here with it.
+        if (session_.staging().isStaged(node->path())) session_.setTab(AppTab::stage);
     });
     for (auto* b : {reveal, look, open, stage_}) d->addWidget(b);
     d->addStretch();

@@ -251,7 +251,7 @@ QWidget* OverviewView::contributors() {
         auto* icon = new QLabel;
         icon->setPixmap(DiskTheme::icon(node->isDirectory() ? "folder.fill" : "doc.fill").pixmap(16, 16));
         r->addWidget(icon);
-        r->addWidget(new QLabel(DiskTheme::displayText(node->name())), 1);
+        r->addWidget(DiskTheme::nameLabel(node->name()), 1);
         const double whole = double(root->allocatedSize());
         r->addWidget(new ShareBar(whole < 1 ? 0 : double(node->allocatedSize()) / whole));
         auto* bytes = label(DiskTheme::bytes(node->allocatedSize()), DiskTheme::caption());
@@ -285,7 +285,7 @@ QWidget* OverviewView::worthReviewing() {
         auto* icon = new QLabel;
         icon->setPixmap(DiskTheme::icon(safe ? "checkmark.shield" : "exclamationmark.shield").pixmap(16, 16));
         r->addWidget(icon);
-        r->addWidget(new QLabel(DiskTheme::displayText(c.title)), 1);
+        r->addWidget(DiskTheme::nameLabel(c.title), 1);
         auto* risk = new QLabel(QString::fromUtf8(rawValue(c.risk).data(), qsizetype(rawValue(c.risk).size())));
         risk->setStyleSheet(QStringLiteral("color: %1;").arg((safe ? DiskTheme::green() : DiskTheme::orange()).name()));
         r->addWidget(risk);
@@ -321,7 +321,7 @@ QWidget* OverviewView::sinceLastScan() {
         auto* kind = new QLabel(kindWord(c.kind));
         kind->setStyleSheet(QStringLiteral("color: %1;").arg((grew ? DiskTheme::orange() : DiskTheme::green()).name()));
         r->addWidget(kind);
-        r->addWidget(new QLabel(DiskTheme::displayText(c.name)), 1);
+        r->addWidget(DiskTheme::nameLabel(c.name), 1);
         const auto delta = c.delta();
         auto* bytes = label((delta >= 0 ? QStringLiteral("+") : QString()) + DiskTheme::bytes(delta),
                             DiskTheme::caption());

@@ -30,6 +30,7 @@
 #include "ui/tasks/monitor_view.h"
 #include "ui/shell/overview_view.h"
 #include "ui/shell/scan_status_strip.h"
+#include "ui/shell/status_banner.h"
 #include "ui/explore/scan_workspace.h"
 #include "ui/tasks/settings_view.h"
 #include "ui/tasks/staging_view.h"
@@ -91,6 +92,8 @@ RootView::RootView(AppSession& session, QWidget* parent) : QMainWindow(parent), 
     column->setSpacing(0);
     strip_ = new ScanStatusStrip(session_);
     column->addWidget(strip_);
+    banner_ = new StatusBanner(session_);
+    column->addWidget(banner_);
 
     columns_ = new QSplitter(Qt::Horizontal);
     columns_->setChildrenCollapsible(true);

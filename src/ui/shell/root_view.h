@@ -27,6 +27,7 @@ class AppSession;
 class InspectorView;
 class ScanStatusStrip;
 class SettingsView;
+class StatusBanner;
 
 class RootView : public QMainWindow {
     Q_OBJECT
@@ -37,6 +38,7 @@ public:
     QString subtitle() const;
     QTreeWidget* sidebar() const { return sidebar_; }
     QAction* scanAction() const { return scan_; }
+    StatusBanner* statusBanner() const { return banner_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -65,6 +67,7 @@ private:
     InspectorView* inspector_;
     QSplitter* columns_;
     ScanStatusStrip* strip_;
+    StatusBanner* banner_;
     QWidget* dropOverlay_;
     bool isDropTargeted_ = false;
     bool prepared_ = false;

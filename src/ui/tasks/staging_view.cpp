@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -127,7 +128,7 @@ StagingView::StagingView(AppSession& session, QWidget* parent)
     list_->addRow(sectionTitle(QStringLiteral("Recent results")));
     receipts_ = KeptRows<OperationReceipt>(sectionBox(list_));
 
-    connect(trash, &QPushButton::clicked, this, [this] { session_.staging().trashAll(); });
+    connect(trash, &QPushButton::clicked, this, &StagingView::confirmTrash);
     // One refresh for the several signals a single action sends.
     auto schedule = [this] {
         if (refreshPending_) return;
@@ -142,6 +143,40 @@ StagingView::StagingView(AppSession& session, QWidget* parent)
         if (field == SessionField::quickWins) schedule();
     });
     refresh();
+}
+
+QString StagingView::confirmationText(std::size_t count, std::int64_t bytes) {
+    return QStringLiteral("Move %1 %2 (%3) to the Trash?")
+        .arg(count)
+        .arg(count == 1 ? QStringLiteral("item") : QStringLiteral("items"))
+        .arg(DiskTheme::bytes(bytes));
+}
+
+// Cancel is the default, so a stray Return moves nothing. The dialog is
+// opened, not run, so the window keeps painting behind it.
+void StagingView::confirmTrash() {
+    const StagingStore& staging = session_.staging();
+    if (staging.items().empty()) {
+        session_.staging().trashAll();  // only reports that nothing was moved
+        return;
+    }
+    if (confirmation_) return;
+    auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Move to Trash"),
+                                confirmationText(staging.items().size(), staging.totalBytes()),
+                                QMessageBox::NoButton, this);
+    box->setInformativeText(QStringLiteral(
+        "Each item is checked again just before it moves. You can put items back from Recent "
+        "results or from the Trash."));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    auto* move = box->addButton(QStringLiteral("Move to Trash"), QMessageBox::DestructiveRole);
+    auto* cancel = box->addButton(QMessageBox::Cancel);
+    box->setDefaultButton(cancel);
+    box->setEscapeButton(cancel);
+    connect(box, &QMessageBox::buttonClicked, this, [this, move](QAbstractButton* clicked) {
+        if (clicked == move) session_.staging().trashAll();
+    });
+    confirmation_ = box;
+    box->open();
 }
 
 void StagingView::refresh() {
@@ -214,7 +249,7 @@ void StagingView::refreshSummary() {
             QStringLiteral("Potentially reclaimable: ") + DiskTheme::bytes(staging.totalBytes()),
             TaskStyle::body(), true));
         auto* trash = TaskWidgets::button(QStringLiteral("Move to Trash"), "trash");
-        connect(trash, &QPushButton::clicked, this, [this] { session_.staging().trashAll(); });
+        connect(trash, &QPushButton::clicked, this, &StagingView::confirmTrash);
         parts.trailing->addWidget(trash, 0, Qt::AlignVCenter);
     } else {
         parts.texts->addWidget(

@@ -4,6 +4,8 @@
 // long queue stays quick to edit.
 #pragma once
 
+#include <QMessageBox>
+#include <QPointer>
 #include <QWidget>
 
 #include <cstddef>
@@ -46,8 +48,13 @@ public:
     static QString selectedText(std::size_t count);
     // How a quick win enters the queue.
     static CleanupCandidate candidate(const QuickWin& win);
+    // "Move 2 items (15.0 KB) to the Trash?"
+    static QString confirmationText(std::size_t count, std::int64_t bytes);
+    // The open "Move to Trash" confirmation, if any.
+    QMessageBox* confirmation() const { return confirmation_; }
 
 private:
+    void confirmTrash();
     void refresh();
     QWidget* introBlock();
     QWidget* emptyQueueBlock();
@@ -64,6 +71,7 @@ private:
     KeptRows<StagedItem> items_;
     KeptRows<OperationReceipt> receipts_;
     bool refreshPending_ = false;
+    QPointer<QMessageBox> confirmation_;
 };
 
 }  // namespace tb

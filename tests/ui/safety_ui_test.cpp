@@ -1,0 +1,176 @@
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include "desktop/qt_desktop.h"
+#include "tasks_fixture.h"
+#include "base/path.h"
+#include "ui/disk_theme.h"
+#include "ui/shell/inspector_view.h"
+#include "ui/shell/root_view.h"
+#include "ui/shell/status_banner.h"
+#include "ui/tasks/staging_view.h"
+
+namespace tb {
+namespace {
+
+using namespace tb::test;
+
+TEST(DisplayText, NamesCannotHideOrPoseAsOthers) {
+    const struct {
+        std::string raw;
+        QString shown;
+    } cases[] = {
+        {"plain name.txt", QStringLiteral("plain name.txt")},
+        {"line\nbreak", QStringLiteral("line\u23CEbreak")},
+        {"tab\there", QStringLiteral("tab\u2409here")},
+        {"del\x7f", QStringLiteral("del\u2421")},
+        {"bad\xff", QStringLiteral("bad\uFFFD")},
+        // "invoice_\u202Efdp.exe" reads as "invoice_exe.pdf" without this.
+        {"invoice_\xE2\x80\xAE" "fdp.exe", QStringLiteral("invoice_<U+202E>fdp.exe")},
+        {"a\xE2\x80\xAA" "b\xE2\x80\xAC" "c", QStringLiteral("a<U+202A>b<U+202C>c")},
+        {"x\xE2\x81\xA6" "y\xE2\x81\xA9", QStringLiteral("x<U+2066>y<U+2069>")},
+        {"\xE2\x80\x8F" "rlm\xE2\x80\x8E", QStringLiteral("<U+200F>rlm<U+200E>")},
+        {"next\xC2\x85line", QStringLiteral("next<U+0085>line")},
+        {"sep\xE2\x80\xA8" "x", QStringLiteral("sep<U+2028>x")},
+        {"\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D", QStringLiteral("\u05E9\u05DC\u05D5\u05DD")},  // Hebrew stays
+        {"caf\xC3\xA9 \xF0\x9F\x91\x8D", QStringLiteral("caf\u00E9 \U0001F44D")},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DiskTheme::displayText(c.raw), c.shown) << c.raw;
+    }
+}
+
+class SafetyUiTest : public TasksTest {
+protected:
+    std::string file(const std::string& name, std::int64_t size = 10'000) {
+        const std::string p = work() + "/" + name;
+        put(p, size, unsigned(name.size()));
+        return p;
+    }
+};
+
+TEST_F(SafetyUiTest, BannerShowsTheLatestMessageUntilReplacedOrDismissed) {
+    StatusBanner banner(*session);
+    EXPECT_TRUE(banner.text().isEmpty());
+    session->handleDroppedFolder(file("dropped.txt"));
+    EXPECT_EQ(banner.text(), "Drop a folder to scan. Files are not supported as scan roots.");
+
+    session->staging().stage(home.home(), "home", 1);
+    EXPECT_EQ(banner.text(), "Your home folder cannot be staged.");
+    banner.dismissButton()->click();
+    EXPECT_TRUE(banner.text().isEmpty());
+    // The same refusal again is news again.
+    session->staging().stage(home.home(), "home", 1);
+    EXPECT_EQ(banner.text(), "Your home folder cannot be staged.");
+
+    // A message naming an item shows its control characters.
+    const std::string odd = file("two\nlines");
+    session->staging().stage(odd, "two\nlines", 1);
+    session->staging().trashAll();
+    ASSERT_EQ(session->staging().receipts().size(), 1u);
+    session->staging().restore(session->staging().receipts()[0]);
+    EXPECT_EQ(banner.text(), QStringLiteral("Restored two\u23CElines."));
+}
+
+TEST_F(SafetyUiTest, WindowShowsRefusalOfTheHomeFolder) {
+    RootView window(*session);
+    session->handleDroppedFolder(file("notes.txt"));
+    EXPECT_TRUE(window.statusBanner()->isVisibleTo(&window));
+    snapshot(window, "status_after_dropping_a_file", {1180, 720});
+    session->staging().stage(home.home(), "home", 1);
+    EXPECT_EQ(window.statusBanner()->text(), "Your home folder cannot be staged.");
+    EXPECT_TRUE(session->staging().items().empty());
+    snapshot(window, "refusal_of_home_folder", {1180, 720});
+}
+
+TEST_F(SafetyUiTest, MoveToTrashAsksWithCountAndSizeAndCancelIsTheDefault) {
+    StagingView view(*session);
+    StagingStore& staging = session->staging();
+    const std::string a = file("a.bin", 10'000), b = file("b.bin", 5'000);
+    staging.stage(a, "a.bin", 10'000);
+    staging.stage(b, "b.bin", 5'000);
+    settle(20);
+
+    shownButtons(&view, "Move to Trash").at(0)->click();
+    QMessageBox* box = view.confirmation();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "Move 2 items (15.0 KB) to the Trash?");
+    ASSERT_NE(box->defaultButton(), nullptr);
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Cancel));
+    if (std::getenv("TARNBECK_UI_SHOTS")) {
+        settle(50);
+        box->grab().save(QDir(QString::fromLocal8Bit(std::getenv("TARNBECK_UI_SHOTS")))
+                             .filePath("confirm_move_to_trash.png"));
+    }
+    QTest::keyClick(box, Qt::Key_Return);  // a stray Return moves nothing
+    settle(20);
+    EXPECT_EQ(staging.items().size(), 2u);
+    EXPECT_TRUE(exists(a) && exists(b));
+    EXPECT_TRUE(staging.receipts().empty());
+
+    shownButtons(&view, "Move to Trash").at(0)->click();
+    box = view.confirmation();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(StagingView::confirmationText(1, 1'500), "Move 1 item (1.5 KB) to the Trash?");
+    QAbstractButton* move = nullptr;
+    for (auto* button : box->buttons()) {
+        if (button->text() == "Move to Trash") move = button;
+    }
+    ASSERT_NE(move, nullptr);
+    move->click();
+    settle(20);
+    EXPECT_TRUE(staging.items().empty());
+    EXPECT_FALSE(exists(a) || exists(b));
+}
+
+TEST_F(SafetyUiTest, InspectorShowsNewlinesAndOverridesInNames) {
+    const std::string newline = file("report\nfinal.pdf");
+    const std::string override = file("invoice_\xE2\x80\xAE" "fdp.exe");
+    scan(work());
+    InspectorView inspector(*session);
+    inspector.resize(320, 560);
+    const struct {
+        std::string path;
+        QString shown;
+        const char* shot;
+    } cases[] = {
+        {newline, QStringLiteral("report\u23CEfinal.pdf"), "inspector_newline_name"},
+        {override, QStringLiteral("invoice_<U+202E>fdp.exe"), "inspector_override_name"},
+    };
+    for (const auto& c : cases) {
+        const ScanNode* node = nullptr;
+        for (const ScanNode* n : session->forest()->root()->children()) {
+            if (n->path() == c.path) node = n;
+        }
+        ASSERT_NE(node, nullptr) << c.path;
+        session->select(node);
+        settle(20);
+        EXPECT_TRUE(shows(&inspector, c.shown)) << shownTexts(&inspector).join("|").toStdString();
+        snapshot(inspector, c.shot, {320, 560});
+    }
+}
+
+TEST_F(SafetyUiTest, ChosenFolderKeepsBytesThatAreNotUtf8) {
+    const std::string cafe = work() + "/caf\xe9";
+    makeDirs(cafe + "/sub folder");
+    makeDirs(work() + "/twin\xe8");
+    makeDirs(work() + "/twin\xe9");
+    auto asQtDialogGivesIt = [](const std::string& raw) {
+        return QUrl::fromLocalFile(QString::fromUtf8(raw.data(), qsizetype(raw.size())));
+    };
+    auto asPortalGivesIt = [](const std::string& raw) {
+        return QUrl::fromEncoded(QByteArray::fromStdString(Path::fileUrl(raw)));
+    };
+    EXPECT_EQ(rawPathOf(asQtDialogGivesIt(cafe)), cafe);
+    EXPECT_EQ(rawPathOf(asQtDialogGivesIt(cafe + "/sub folder")), cafe + "/sub folder");
+    EXPECT_EQ(rawPathOf(asPortalGivesIt(cafe + "/sub folder")), cafe + "/sub folder");
+    EXPECT_EQ(rawPathOf(asPortalGivesIt(work() + "/twin\xe8")), work() + "/twin\xe8");
+    EXPECT_EQ(rawPathOf(asQtDialogGivesIt(work() + "/twin\xe8")), std::nullopt);  // which twin?
+    EXPECT_EQ(rawPathOf(asQtDialogGivesIt(work() + "/missing")), std::nullopt);
+    EXPECT_EQ(rawPathOf(QUrl(QStringLiteral("https://example.com/x"))), std::nullopt);
+}
+
+} // namespace
+} // namespace tb
