@@ -172,9 +172,11 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
     CommandLine line;
     std::vector<std::string> operands;
     bool optionsEnded = false;
+    bool firstIsLiteral = false;  // "tarnbeck -- scan" opens a folder named scan
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+            if (operands.empty()) firstIsLiteral = optionsEnded;
             operands.push_back(arg);
             continue;
         }
@@ -198,7 +200,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
     if (line.output && line.output->empty()) return usage("option '-o' needs a file name");
 
     std::size_t next = 0;
-    if (!operands.empty()) {
+    if (!operands.empty() && !firstIsLiteral) {
         if (auto c = commandNamed(operands[0])) {
             line.command = *c;
             next = 1;
