@@ -72,8 +72,10 @@ int runWindow(int argc, char** argv, const tb::CommandLine& line) {
     QApplication::setOrganizationName(QStringLiteral("Tarnbeck"));
     QApplication::setApplicationVersion(QString::fromUtf8(tb::versionText().data()));
     QApplication::setDesktopFileName(QStringLiteral("io.github.tarnbeck.Tarnbeck"));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.tarnbeck.Tarnbeck"),
-                                                 QIcon(QStringLiteral(":/tarnbeck/icon.svg"))));
+    QIcon icon;
+    for (const char* size : {"32", "64", "256"})
+        icon.addFile(QStringLiteral(":/tarnbeck/icon-%1.png").arg(QLatin1String(size)));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.tarnbeck.Tarnbeck"), icon));
 
     auto desktop = std::make_shared<tb::QtDesktop>();
     tb::AppSession session(desktop);
