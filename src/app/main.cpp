@@ -23,6 +23,7 @@
 #include "session/app_session.h"
 #include "store/scan_store.h"
 #include "ui/shell/root_view.h"
+#include "ui/shell/window_state.h"
 
 namespace {
 
@@ -81,6 +82,7 @@ int runWindow(int argc, char** argv, const tb::CommandLine& line) {
     tb::AppSession session(desktop);
     tb::RootView window(session);
     desktop->setDialogParent(&window);
+    tb::rememberWindowState(window, session);
     window.show();
     QTimer::singleShot(0, &session, [&session, opening] {
         if (opening.folder) {
