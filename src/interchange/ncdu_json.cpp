@@ -7,7 +7,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <string.h>
+#include <optional>
 #include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>

@@ -1,5 +1,6 @@
 #include "interchange/scan_files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,10 +21,17 @@ std::string parentOf(const std::string& file) {
     return file.substr(0, slash);
 }
 
-// SQLite's side files of a closed database in WAL mode are normally gone
-// already; leftovers from a failed save are ours to clear.
-void removeFileAndSides(const std::string& file) {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) ::unlink((file + suffix).c_str());
+// The staging folder holds only what this save made (the scan file and, after
+// a failure, SQLite's side files); it goes with its contents.
+void removeStaging(const std::string& staging) {
+    if (DIR* d = ::opendir(staging.c_str())) {
+        while (const dirent* e = ::readdir(d)) {
+            const std::string name = e->d_name;
+            if (name != "." && name != "..") ::unlink((staging + "/" + name).c_str());
+        }
+        ::closedir(d);
+    }
+    ::rmdir(staging.c_str());
 }
 
 } // namespace
@@ -38,10 +46,7 @@ Result<ScanRecord> saveAtomically(const ScanForest& forest, const std::string& r
 
     auto saved = ScanStore::saveIn(staging, forest, root);
     if (!saved) {
-        // The store names its file after a fresh UUID; whatever it left is ours.
-        if (auto record = ScanStore::historyIn(staging); !record.empty())
-            for (const auto& r : record) removeFileAndSides(r.fileURL);
-        ::rmdir(staging.c_str());
+        removeStaging(staging);
         return saved.error();
     }
     ScanRecord record = *saved;
@@ -49,12 +54,10 @@ Result<ScanRecord> saveAtomically(const ScanForest& forest, const std::string& r
         file ? *file : storeDirectory + "/" + record.id.toString() + ".sqlite";
     if (::rename(record.fileURL.c_str(), target.c_str()) != 0) {
         const int err = errno;
-        removeFileAndSides(record.fileURL);
-        ::rmdir(staging.c_str());
+        removeStaging(staging);
         return Error::posix(err, "cannot write " + target);
     }
-    removeFileAndSides(record.fileURL);
-    ::rmdir(staging.c_str());
+    removeStaging(staging);
     record.fileURL = target;
     return record;
 }

@@ -54,7 +54,7 @@ TEST(CommandLine, UsageErrorsNameTheBadArgument) {
     }
 }
 
-TEST(CommandLine, ManualPageCarriesEveryLineOfTheHelp) {
+TEST(CommandLine, HelpFitsATerminalAndTheManualCarriesItsEntries) {
     const std::string help = helpText();
     const std::string man = manPage();
     for (const char* term : {"scan PATH", "export SCAN", "import FILE", "Bad usage.",
