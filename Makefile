@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup configure build test run bench clean
+.PHONY: all setup configure build test run bench clean package screenshots
 
 all: build
 
@@ -24,6 +24,14 @@ run: build
 
 bench: build
 	@./bench/scan_bench.sh
+
+# make package:     a .deb of the installed program (CPack) in $(BUILD).
+package: build
+	@cd $(BUILD) && cpack -G DEB
+
+# make screenshots: every tab and view, rendered headless, in $(BUILD)/screenshots.
+screenshots: build
+	@QT_QPA_PLATFORM=offscreen ./$(BUILD)/src/app/tarnbeck_screenshots $(BUILD)/screenshots
 
 clean:
 	@rm -rf $(BUILD)

@@ -3,12 +3,15 @@
 # Does nothing when everything is already present.
 set -eu
 
-BUILD="build-essential cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth"
+BUILD="build-essential cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev xvfb xauth"
 RUNTIME="xdg-utils"
 CHECKS="sqlite3 trash-cli"
+# Only with --checks: the export format, desktop entry and AppStream checks.
+EXTRAS="ncdu desktop-file-utils appstream"
+[ "${1:-}" = "--checks" ] || EXTRAS=""
 
 missing=""
-for p in $BUILD $RUNTIME $CHECKS ${TARNBECK_EXTRA_PACKAGES:-}; do
+for p in $BUILD $RUNTIME $CHECKS $EXTRAS ${TARNBECK_EXTRA_PACKAGES:-}; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
         missing="$missing $p"
     fi

@@ -41,7 +41,8 @@ AppSession::AppSession(std::shared_ptr<platform::Desktop> desktop,
       link_(std::make_shared<Link>(this)),
       scanRoot_(homeFolder()),
       pulse_(new ScanPulse(this)),
-      staging_(new StagingStore(std::move(trash), this)),
+      staging_(new StagingStore(trash, this)),
+      trash_(trash ? std::move(trash) : platform::systemTrash()),
       searchTimer_(new QTimer(this)) {
     searchTimer_->setSingleShot(true);
     searchTimer_->setInterval(searchPauseMs);
@@ -279,6 +280,7 @@ void AppSession::startPostScanAnalyses(std::uint64_t generation, const ScanFores
 void AppSession::publishPostScan(std::uint64_t generation, PostScanResult r) {
     if (generation != scanGeneration_) return;
     if (r.record) {
+        openScanFile_ = r.record->fileURL;
         history_.insert(history_.begin(), std::move(*r.record));
         notify(SessionField::history);
     }
@@ -313,6 +315,7 @@ void AppSession::loadHistory(const ScanRecord& record, const std::optional<std::
     const std::uint64_t generation = ++scanGeneration_;
     setIsScanning(true);
     pulse_->setProgress(WalkProgress{0, record.unreadable, record.scannedBytes, record.rootPath});
+    openingScanFile_ = record.fileURL;
     auto task = std::make_shared<std::stop_source>();
     scanTask_ = task;
     detach([link = link_, generation, record, jumpToPath, stop = task->get_token()] {
@@ -338,7 +341,12 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
     }
     releaseNodesOfForest();
     forest_ = *forest;
+<<<<<<< HEAD
     staging_->setScanRoot(std::string(forest->root()->url()));
+=======
+    openScanFile_ = record.fileURL;
+    openingScanFile_.clear();
+>>>>>>> command-line
     notify(SessionField::forest);
     setSelected(forest->root());
     setFocus(forest->root());
@@ -431,6 +439,27 @@ void AppSession::resetFocus() {
 }
 
 void AppSession::revealInFinder(const std::string& path) { desktop_->reveal(path); }
+
+bool AppSession::isOpenScan(const ScanRecord& record) const {
+    return record.fileURL == openScanFile_ || (isScanning_ && record.fileURL == openingScanFile_);
+}
+
+Status AppSession::removeStoredScan(const ScanRecord& record) {
+    if (isOpenScan(record)) {
+        Error e{"AppSession", 1, "That scan is open. Open another scan before removing it."};
+        setStatus(e.message);
+        return e;
+    }
+    auto moved = trash_->moveToTrash(record.fileURL);
+    if (!moved) {
+        setStatus("The scan could not be moved to the Trash: " + moved.error().message);
+        return moved.error();
+    }
+    std::erase_if(history_, [&](const ScanRecord& r) { return r.fileURL == record.fileURL; });
+    notify(SessionField::history);
+    setStatus("The scan was moved to the Trash.");
+    return okStatus();
+}
 
 void AppSession::openItem(const std::string& path) { desktop_->open(path); }
 

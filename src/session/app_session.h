@@ -131,6 +131,12 @@ public:
     void popFocus();
     void resetFocus();
     void revealInFinder(const std::string& path);
+
+    // Stored scans. The scan on display, or one being opened, is never removed;
+    // any other moves to the Trash (after the interface has asked) and leaves
+    // the history.
+    bool isOpenScan(const ScanRecord& record) const;
+    Status removeStoredScan(const ScanRecord& record);
     void openItem(const std::string& path);
     void quickLook(const std::string& path);
 
@@ -207,6 +213,9 @@ private:
     StagingStore* staging_;
 
     // Private state.
+    std::shared_ptr<platform::Trash> trash_;
+    std::string openScanFile_;     // the file behind forest_, once saved or loaded
+    std::string openingScanFile_;  // the file a load in flight is reading
     std::shared_ptr<std::stop_source> scanTask_;
     std::uint64_t scanGeneration_ = 0;
     bool workspacePrepared_ = false;

@@ -31,6 +31,7 @@
 #include "ui/shell/overview_view.h"
 #include "ui/shell/scan_status_strip.h"
 #include "ui/shell/status_banner.h"
+#include "ui/shell/stored_scans.h"
 #include "ui/explore/scan_workspace.h"
 #include "ui/tasks/settings_view.h"
 #include "ui/tasks/staging_view.h"
@@ -194,6 +195,7 @@ void RootView::buildSidebar() {
     addTab(review, AppTab::stage);
     recent_ = addSection(QStringLiteral("Recent scans"));
     sidebar_->expandAll();
+    StoredScans::addRemoveMenu(sidebar_, session_, kHistoryRole);
 
     connect(sidebar_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
         const QVariant tab = item->data(0, kTabRole);
@@ -221,8 +223,10 @@ void RootView::refreshHistory() {
     for (std::size_t i = 0; i < history.size(); ++i) {
         const auto& r = history[i];
         auto* row = new QTreeWidgetItem(recent_);
-        row->setText(0, DiskTheme::displayText(r.rootPath) + QStringLiteral("\n") + DiskTheme::bytes(r.scannedBytes));
-        row->setToolTip(0, QStringLiteral("Open this saved scan"));
+        row->setText(0, DiskTheme::displayText(r.rootPath) + QStringLiteral("\n") +
+                            DiskTheme::bytes(r.scannedBytes) + QStringLiteral(" \u00b7 file ") +
+                            DiskTheme::bytes(StoredScans::fileBytes(r.fileURL)));
+        row->setToolTip(0, QStringLiteral("Open this saved scan; right-click to remove it"));
         row->setData(0, kHistoryRole, int(i));
     }
 }

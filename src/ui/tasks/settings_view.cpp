@@ -6,11 +6,12 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "ui/shell/stored_scans.h"
 #include "ui/tasks/task_rows.h"
 
 namespace tb {
 
-SettingsView::SettingsView(AppSession&, QWidget* parent) : QWidget(parent) {
+SettingsView::SettingsView(AppSession& session, QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 20, 24, 24);
     layout->setSpacing(20);
@@ -34,6 +35,7 @@ SettingsView::SettingsView(AppSession&, QWidget* parent) : QWidget(parent) {
     rowLayout->addStretch(1);
     updates->addWidget(row);
     layout->addWidget(updates);
+    layout->addWidget(StoredScans::usageSection(session));
     layout->addStretch(1);
 
     connect(download, &QPushButton::clicked, this,

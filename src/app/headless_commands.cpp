@@ -1,0 +1,217 @@
+#include "app/headless_commands.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <stop_token>
+#include <thread>
+
+#include "base/byte_format.h"
+#include "interchange/scan_files.h"
+#include "scan/directory_walker.h"
+#include "store/scan_store.h"
+
+namespace tb {
+namespace {
+
+void complain(const std::string& message) { std::fprintf(stderr, "tarnbeck: %s\n", message.c_str()); }
+
+std::string describeSize(std::int64_t bytes) {
+    return std::to_string(bytes) + " bytes (" + ByteFormat::string(bytes) + ")";
+}
+
+// Ctrl+C, SIGTERM and SIGHUP are taken by one thread with sigwait, so the
+// walk's workers never see them and the stop is an ordinary stop request.
+// Construct before any other thread starts: the mask is inherited.
+class StopOnSignal {
+public:
+    StopOnSignal() {
+        sigemptyset(&set_);
+        for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set_, s);
+        pthread_sigmask(SIG_BLOCK, &set_, &previous_);
+        waiter_ = std::jthread([this](std::stop_token done) {
+            const timespec tick{0, 100'000'000};
+            while (!done.stop_requested()) {
+                if (sigtimedwait(&set_, nullptr, &tick) > 0) {
+                    interrupted_ = true;
+                    source_.request_stop();
+                }
+            }
+        });
+    }
+    ~StopOnSignal() {
+        waiter_.request_stop();
+        waiter_.join();
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    std::stop_token token() const { return source_.get_token(); }
+    bool interrupted() const { return interrupted_; }
+
+private:
+    sigset_t set_{};
+    sigset_t previous_{};
+    std::stop_source source_;
+    std::atomic<bool> interrupted_{false};
+    std::jthread waiter_;
+};
+
+// One line on standard error, redrawn in place; only on a terminal.
+class ProgressLine {
+public:
+    ProgressLine() : active_(::isatty(STDERR_FILENO) == 1) {}
+
+    void show(const WalkProgress& p) {
+        if (!active_) return;
+        std::string text = std::to_string(p.visited) + " entries, " + ByteFormat::string(p.scannedBytes) + ", ";
+        std::string path;
+        for (unsigned char c : p.currentPath) path += (c < 0x20 || c == 0x7f) ? '?' : char(c);
+        const std::size_t width = columns();
+        if (text.size() + path.size() + 1 > width) {
+            const std::size_t room = width > text.size() + 4 ? width - text.size() - 4 : 0;
+            path = "…" + (path.size() > room ? path.substr(path.size() - room) : path);
+        }
+        std::lock_guard lock(mutex_);
+        std::fprintf(stderr, "\r\033[K%s%s", text.c_str(), path.c_str());
+        std::fflush(stderr);
+        shown_ = true;
+    }
+    void clear() {
+        std::lock_guard lock(mutex_);
+        if (shown_) std::fputs("\r\033[K", stderr);
+        shown_ = false;
+    }
+
+private:
+    static std::size_t columns() {
+        winsize ws{};
+        if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 20) return ws.ws_col;
+        return 80;
+    }
+    const bool active_;
+    std::mutex mutex_;
+    bool shown_ = false;
+};
+
+std::optional<std::string> realDirectory(const std::string& path, std::string& problem) {
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved) == nullptr) {
+        problem = "cannot scan '" + path + "': " + std::strerror(errno);
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::stat(resolved, &st) != 0 || !S_ISDIR(st.st_mode)) {
+        problem = "cannot scan '" + path + "': not a folder";
+        return std::nullopt;
+    }
+    return std::string(resolved);
+}
+
+int runScan(const CommandLine& line) {
+    std::string problem;
+    const auto root = realDirectory(line.path, problem);
+    if (!root) {
+        complain(problem);
+        return exitFailure;
+    }
+    StopOnSignal signals;
+    ProgressLine progress;
+    ScanForest forest = DirectoryWalker::walk(
+        *root, [&progress](const WalkProgress& p) { progress.show(p); }, signals.token());
+    progress.clear();
+    if (signals.interrupted()) {
+        complain("scan stopped; nothing was written");
+        return exitFailure;
+    }
+    auto record = ScanFiles::saveAtomically(forest, *root, ScanStore::directory(), line.output);
+    if (!record) {
+        complain(record.error().message);
+        return exitFailure;
+    }
+    if (signals.interrupted()) {
+        ::unlink(record->fileURL.c_str());
+        complain("scan stopped; nothing was written");
+        return exitFailure;
+    }
+    std::printf("%s\n", record->fileURL.c_str());
+    std::fprintf(stderr, "%zu entries, %s on disk, %lld unreadable folders\n", forest.nodes().size(),
+                 describeSize(forest.root()->allocatedSize()).c_str(),
+                 static_cast<long long>(forest.unreadable()));
+    return exitOk;
+}
+
+int runExport(const CommandLine& line) {
+    std::FILE* out = stdout;
+    std::string temporary;
+    if (line.output) {
+        temporary = *line.output + ".tarnbeck-partial";
+        out = std::fopen(temporary.c_str(), "wb");
+        if (out == nullptr) {
+            complain("cannot write '" + *line.output + "': " + std::strerror(errno));
+            return exitFailure;
+        }
+    }
+    const auto sink = [out](std::string_view piece) {
+        return std::fwrite(piece.data(), 1, piece.size(), out) == piece.size();
+    };
+    Status status = ScanFiles::exportScan(line.path, sink, std::string(versionText()));
+    const bool flushed = std::fflush(out) == 0;
+    if (line.output) {
+        const bool closed = std::fclose(out) == 0;
+        if (status && flushed && closed && std::rename(temporary.c_str(), line.output->c_str()) == 0)
+            return exitOk;
+        ::unlink(temporary.c_str());
+    }
+    if (!status) {
+        complain(status.error().message);
+        return exitFailure;
+    }
+    if (!flushed || line.output) {
+        complain("cannot write the export: " + std::string(std::strerror(errno)));
+        return exitFailure;
+    }
+    return exitOk;
+}
+
+int runImport(const CommandLine& line) {
+    auto summary = ScanFiles::importExport(line.path, ScanStore::directory());
+    if (!summary) {
+        complain(summary.error().message);
+        return exitFailure;
+    }
+    const std::int64_t total = summary->record.scannedBytes;
+    std::printf("%s\n", summary->record.fileURL.c_str());
+    std::fprintf(stderr,
+                 "%lld entries, %s on disk; without the folders' own blocks (%s), which "
+                 "Tarnbeck's own scans leave out: %s\n",
+                 static_cast<long long>(summary->entries), describeSize(total).c_str(),
+                 ByteFormat::string(summary->folderBlocks).c_str(),
+                 describeSize(total - summary->folderBlocks).c_str());
+    return exitOk;
+}
+
+} // namespace
+
+int runHeadless(const CommandLine& line) {
+    switch (line.command) {
+    case Command::scan: return runScan(line);
+    case Command::exportScan: return runExport(line);
+    case Command::importExport: return runImport(line);
+    case Command::help: std::fputs(helpText().c_str(), stdout); return exitOk;
+    case Command::version: std::printf("tarnbeck %s\n", versionText().data()); return exitOk;
+    case Command::window: break;
+    }
+    return exitUsage;
+}
+
+} // namespace tb

@@ -1,0 +1,274 @@
+// Renders every tab, every Explore mode, the inspector, the review queue, its
+// confirmation and the settings window of a generated folder tree, headless,
+// into PNG files. Runs in a throwaway home, so the user's scans, settings and
+// Trash are never touched. Usage: tarnbeck_screenshots OUTPUT_FOLDER
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QSet>
+#include <QThread>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "desktop/qt_desktop.h"
+#include "session/app_session.h"
+#include "ui/shell/root_view.h"
+
+namespace {
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+void settle(int ms = 250) { waitUntil([] { return false; }, ms); }
+
+void makeDirs(const std::string& path) { QDir().mkpath(QString::fromStdString(path)); }
+
+// A file of `size` bytes whose content depends on `seed`, dated `daysAgo`.
+void put(const std::string& path, std::int64_t size, unsigned seed, int daysAgo) {
+    makeDirs(path.substr(0, path.rfind('/')));
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    std::string block(64 * 1024, '\0');
+    for (std::size_t i = 0; i < block.size(); ++i) block[i] = char((i * 31 + seed * 7919) & 0xff);
+    for (std::int64_t left = size; left > 0;) {
+        const auto n = std::min<std::int64_t>(left, std::int64_t(block.size()));
+        if (::write(fd, block.data(), std::size_t(n)) != n) break;
+        left -= n;
+    }
+    ::close(fd);
+    const timeval when[2] = {{::time(nullptr) - daysAgo * 86400L, 0},
+                             {::time(nullptr) - daysAgo * 86400L, 0}};
+    ::utimes(path.c_str(), when);
+}
+
+// A home with projects, media, caches and a few duplicates: enough for every
+// view to have something to show.
+void generateTree(const std::string& home) {
+    const struct {
+        const char* path;
+        int megabytes10;  // tenths of a megabyte
+        int daysAgo;
+    } files[] = {
+        {"Projects/atlas/node_modules/react/index.js", 18, 40},
+        {"Projects/atlas/node_modules/lodash/lodash.js", 14, 40},
+        {"Projects/atlas/node_modules/typescript/lib/tsc.js", 60, 40},
+        {"Projects/atlas/src/main.ts", 1, 2},
+        {"Projects/atlas/build/bundle.js", 25, 3},
+        {"Projects/tarn/target/debug/tarn", 80, 10},
+        {"Projects/tarn/target/debug/deps/libserde.rlib", 30, 10},
+        {"Projects/tarn/src/lib.rs", 1, 1},
+        {"Videos/holiday-2023.mp4", 120, 700},
+        {"Videos/talk.webm", 70, 300},
+        {"Pictures/2024/beach.jpg", 6, 200},
+        {"Pictures/2024/beach copy.jpg", 6, 200},
+        {"Pictures/2025/hike.jpg", 8, 90},
+        {"Documents/thesis.pdf", 9, 1200},
+        {"Documents/old/thesis-final.pdf", 9, 1200},
+        {"Documents/taxes/2024.ods", 2, 400},
+        {"Downloads/debian-12.iso", 90, 150},
+        {"Downloads/installer.deb", 15, 20},
+        {".cache/pip/wheels/numpy.whl", 35, 60},
+        {".cache/yarn/v6/pkg.tgz", 12, 60},
+        {".local/share/Steam/steamapps/common/game.pak", 100, 30},
+        {"Music/album/01.flac", 30, 900},
+        {"Music/album/02.flac", 28, 900},
+    };
+    unsigned seed = 1;
+    for (const auto& f : files) {
+        const std::string name = f.path;
+        // "copy" and "old" files repeat the content of their originals.
+        const bool twin = name.find(" copy") != std::string::npos || name.find("/old/") != std::string::npos;
+        put(home + "/" + name, std::int64_t(f.megabytes10) * 100'000, twin ? seed - 1 : seed, f.daysAgo);
+        if (!twin) ++seed;
+    }
+}
+
+QString outputFolder;
+int written = 0;
+QStringList problems;
+
+bool looksBlank(const QImage& image) {
+    QSet<QRgb> colours;
+    const QImage small = image.scaled(96, 64);
+    for (int y = 0; y < small.height(); ++y)
+        for (int x = 0; x < small.width(); ++x) colours.insert(small.pixel(x, y));
+    return colours.size() < 8;
+}
+
+void save(QWidget* widget, const QString& name) {
+    settle();
+    const QImage image = widget->grab().toImage();
+    const QString file = outputFolder + QLatin1Char('/') + name + QStringLiteral(".png");
+    if (image.isNull() || looksBlank(image)) {
+        problems << name + QStringLiteral(": blank");
+        return;
+    }
+    if (!image.save(file)) {
+        problems << name + QStringLiteral(": cannot write ") + file;
+        return;
+    }
+    ++written;
+    std::printf("%s\n", file.toLocal8Bit().constData());
+}
+
+QAbstractButton* visibleButton(QWidget* root, const QString& text) {
+    for (QAbstractButton* b : root->findChildren<QAbstractButton*>())
+        if (b->isVisible() && b->isEnabled() && b->text() == text) return b;
+    return nullptr;
+}
+
+// A modal dialog shows up inside the click that opens it; it is saved and
+// dismissed from a timer running in the dialog's own event loop.
+void saveNextDialog(const QString& name) {
+    QTimer::singleShot(600, [name] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QDialog*>(w);
+            if (dialog && dialog->isVisible()) {
+                save(dialog, name);
+                dialog->reject();
+                return;
+            }
+        }
+        // Not every build asks before the move; the queue is in a throwaway home.
+        std::fprintf(stderr, "tarnbeck_screenshots: %s: no dialog appeared\n",
+                     name.toLocal8Bit().constData());
+    });
+}
+
+int run(QApplication& app, const std::string& home) {
+    Q_UNUSED(app);
+    generateTree(home);
+    auto desktop = std::make_shared<tb::QtDesktop>();
+    tb::AppSession session(desktop);
+    tb::RootView window(session);
+    desktop->setDialogParent(&window);
+    window.resize(1280, 800);
+    window.show();
+    settle(500);
+
+    auto scan = [&session](const std::string& root) {
+        const auto before = session.history().size();
+        session.setScanRoot(root);
+        session.startScan();
+        return waitUntil([&] { return !session.isScanning() && session.history().size() > before; });
+    };
+    // Two scans a little apart, so that Changes has something to compare.
+    if (!scan(home)) problems << QStringLiteral("first scan did not finish");
+    put(home + "/Downloads/new-dataset.csv", 4'000'000, 99, 0);
+    put(home + "/Projects/atlas/node_modules/vite/dist/vite.js", 2'500'000, 98, 0);
+    if (!scan(home)) problems << QStringLiteral("second scan did not finish");
+    session.findDuplicates();
+    waitUntil([&] { return !session.isFindingDuplicates(); });
+
+    for (const auto& tab : tb::appTabs) {
+        if (tab.tab == tb::AppTab::explore || tab.tab == tb::AppTab::stage) continue;
+        session.setTab(tab.tab);
+        save(&window, QStringLiteral("tab-") + QString::fromUtf8(tab.id.data(), qsizetype(tab.id.size())));
+    }
+
+    session.setTab(tb::AppTab::explore);
+    session.setShowInspector(false);
+    for (const auto& mode : tb::viewModes) {
+        session.setViewMode(mode.mode);
+        save(&window, QStringLiteral("explore-") + QString::fromUtf8(mode.id.data(), qsizetype(mode.id.size())));
+    }
+    session.setViewMode(tb::ViewMode::treemap);
+    if (const tb::ScanNode* root = session.displayRoot(); root && !root->children().empty())
+        session.select(root->children().front());
+    session.setShowInspector(true);
+    save(&window, QStringLiteral("inspector"));
+
+    if (!session.cleanupCandidates().empty()) {
+        session.stage(session.cleanupCandidates().front());
+    } else {
+        problems << QStringLiteral("no cleanup candidate to queue");
+    }
+    session.setTab(tb::AppTab::stage);
+    save(&window, QStringLiteral("review-queue"));
+    if (QAbstractButton* trash = visibleButton(&window, QStringLiteral("Move to Trash"))) {
+        saveNextDialog(QStringLiteral("confirm-dialog"));
+        trash->click();
+        settle(800);
+    } else {
+        problems << QStringLiteral("confirm-dialog: no Move to Trash button");
+    }
+
+    for (QAction* a : window.findChildren<QAction*>()) {
+        if (a->text().startsWith(QStringLiteral("Settings"))) {
+            a->trigger();
+            break;
+        }
+    }
+    settle();
+    bool settingsSaved = false;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != &window && w->isVisible() && w->windowTitle() == QStringLiteral("Settings")) {
+            save(w, QStringLiteral("settings-window"));
+            settingsSaved = true;
+        }
+    }
+    if (!settingsSaved) problems << QStringLiteral("settings-window: not shown");
+
+    for (const QString& p : problems) std::fprintf(stderr, "tarnbeck_screenshots: %s\n", p.toLocal8Bit().constData());
+    std::fprintf(stderr, "%d screenshots in %s\n", written, outputFolder.toLocal8Bit().constData());
+    constexpr int kAtLeast = 17;
+    return problems.isEmpty() && written >= kAtLeast ? 0 : 1;
+}
+
+void removeTree(const std::string& path) { QDir(QString::fromStdString(path)).removeRecursively(); }
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tarnbeck_screenshots OUTPUT_FOLDER\n");
+        return 2;
+    }
+    std::string home = "/tmp/tarnbeck-shots-XXXXXX";
+    if (const char* tmp = std::getenv("TMPDIR"); tmp && tmp[0] == '/') home = std::string(tmp) + "/tarnbeck-shots-XXXXXX";
+    if (::mkdtemp(home.data()) == nullptr) {
+        std::perror("tarnbeck_screenshots: mkdtemp");
+        return 1;
+    }
+    // Everything the program reads or writes lands in the throwaway home.
+    ::setenv("HOME", home.c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+
+    int status = 1;
+    {
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("Tarnbeck"));
+        QApplication::setOrganizationName(QStringLiteral("Tarnbeck"));
+        outputFolder = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+        QDir().mkpath(outputFolder);
+        status = run(app, home);
+    }
+    removeTree(home);
+    return status;
+}

@@ -1,0 +1,50 @@
+// The ncdu JSON export format (version 1.2), read and written on raw bytes:
+//   [1, 2, {metadata}, [root-info, item, [dir-info, item, ...], ...]]
+// A folder's own blocks are written as its size; a file's sizes as they are.
+// Names are bytes: ncdu writes bytes that are not UTF-8 as they are, and so
+// do we; quotes, backslashes and control characters are escaped.
+// Pure functions on values; any thread may call them.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "base/date.h"
+#include "base/result.h"
+#include "scan/node_arena.h"
+#include "scan/scan_node.h"
+
+namespace tb::NcduJson {
+
+// Receives the export piece by piece; false stops the writer.
+using Sink = std::function<bool(std::string_view)>;
+
+struct WriteOptions {
+    std::string progver;
+    Date timestamp = Date::now();
+};
+
+// Writes the tree below `root`. A folder's own size is what its stored total
+// holds beyond its children (nothing for a fresh scan, whose totals are the
+// children's sums). False when the sink refused a piece.
+bool write(const ScanNode& root, const Sink& sink, const WriteOptions& options);
+
+struct Imported {
+    NodeTree tree;
+    std::int64_t entries = 0;        // every file and folder, the root included
+    std::int64_t unreadable = 0;     // folders marked read_error
+    std::int64_t folderBlocks = 0;   // the folders' own disk usage, part of the totals
+    Date timestamp = Date::distantPast();  // metadata "timestamp", when present
+};
+
+// Builds the tree an export describes. Folder totals are the folder's own
+// sizes plus its children's. Errors (domain "Interchange", code 1) name the
+// line, column and byte offset where reading stopped.
+Result<Imported> read(std::string_view text);
+
+// Reads a file ("-" for standard input), gzip-compressed or plain.
+Result<std::string> slurp(const std::string& path);
+
+} // namespace tb::NcduJson

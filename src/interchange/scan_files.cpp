@@ -1,0 +1,102 @@
+#include "interchange/scan_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "store/scan_store.h"
+
+namespace tb::ScanFiles {
+namespace {
+
+std::string parentOf(const std::string& file) {
+    const auto slash = file.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return file.substr(0, slash);
+}
+
+// The staging folder holds only what this save made (the scan file and, after
+// a failure, SQLite's side files); it goes with its contents.
+void removeStaging(const std::string& staging) {
+    if (DIR* d = ::opendir(staging.c_str())) {
+        while (const dirent* e = ::readdir(d)) {
+            const std::string name = e->d_name;
+            if (name != "." && name != "..") ::unlink((staging + "/" + name).c_str());
+        }
+        ::closedir(d);
+    }
+    ::rmdir(staging.c_str());
+}
+
+} // namespace
+
+Result<ScanRecord> saveAtomically(const ScanForest& forest, const std::string& root,
+                                  const std::string& storeDirectory,
+                                  const std::optional<std::string>& file) {
+    const std::string destinationFolder = file ? parentOf(*file) : storeDirectory;
+    std::string staging = destinationFolder + "/.tarnbeck-saving-XXXXXX";
+    if (::mkdtemp(staging.data()) == nullptr)
+        return Error::posix(errno, "cannot write in " + destinationFolder);
+
+    auto saved = ScanStore::saveIn(staging, forest, root);
+    if (!saved) {
+        removeStaging(staging);
+        return saved.error();
+    }
+    ScanRecord record = *saved;
+    const std::string target =
+        file ? *file : storeDirectory + "/" + record.id.toString() + ".sqlite";
+    if (::rename(record.fileURL.c_str(), target.c_str()) != 0) {
+        const int err = errno;
+        removeStaging(staging);
+        return Error::posix(err, "cannot write " + target);
+    }
+    removeStaging(staging);
+    record.fileURL = target;
+    return record;
+}
+
+Result<ImportSummary> importExport(const std::string& exportFile, const std::string& storeDirectory) {
+    auto text = NcduJson::slurp(exportFile);
+    if (!text) return text.error();
+    auto imported = NcduJson::read(*text);
+    if (!imported) {
+        Error e = imported.error();
+        e.message = exportFile + ": " + e.message;
+        return e;
+    }
+    const std::string root(imported->tree.root->path());
+    const Date made = imported->timestamp.isDistantPast() ? Date::now() : imported->timestamp;
+    ScanForest forest(imported->tree, imported->unreadable, imported->entries,
+                      ScanContext::make(root, std::nullopt, imported->unreadable == 0, made));
+    auto record = saveAtomically(forest, root, storeDirectory);
+    if (!record) return record.error();
+    if (!imported->timestamp.isDistantPast()) {
+        // The history dates a scan by its file; let it show when the export was made.
+        const timespec times[2] = {{made.seconds, 0}, {made.seconds, 0}};
+        if (::utimensat(AT_FDCWD, record->fileURL.c_str(), times, 0) == 0) record->finished = made;
+    }
+    return ImportSummary{*record, imported->entries, imported->folderBlocks};
+}
+
+Status exportScan(const std::string& scanFile, const NcduJson::Sink& sink,
+                  const std::string& progver) {
+    auto record = ScanStore::record(scanFile);
+    if (!record) return Error{"Interchange", 2, "cannot open " + scanFile + " as a scan"};
+    auto tree = ScanStore::load(*record);
+    if (!tree) return Error{"Interchange", 2, scanFile + " holds no readable scan"};
+    NcduJson::WriteOptions options;
+    options.progver = progver;
+    options.timestamp = record->finished;
+    if (!NcduJson::write(*tree->root, sink, options))
+        return Error::posix(errno ? errno : EIO, "cannot write the export");
+    return okStatus();
+}
+
+} // namespace tb::ScanFiles

@@ -1,0 +1,38 @@
+// Scan files made outside the window: saving a forest so that no half-written
+// file is ever visible, importing an ncdu-format export into a stored scan,
+// and exporting a stored scan in that format. Any thread; no shared state.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "base/result.h"
+#include "interchange/ncdu_json.h"
+#include "scan/scan_forest.h"
+#include "store/scan_record.h"
+
+namespace tb::ScanFiles {
+
+// Writes the forest into a hidden folder next to its destination, then
+// renames the finished file into place: `file` when given, else a new
+// "<UUID>.sqlite" in `storeDirectory`. A failure leaves nothing behind.
+Result<ScanRecord> saveAtomically(const ScanForest& forest, const std::string& root,
+                                  const std::string& storeDirectory,
+                                  const std::optional<std::string>& file = {});
+
+struct ImportSummary {
+    ScanRecord record;
+    std::int64_t entries = 0;
+    std::int64_t folderBlocks = 0;  // included in the totals, unlike in our own scans
+};
+
+// Reads an export (plain or gzip, "-" for standard input) and stores it as a
+// scan in `storeDirectory`. A malformed or truncated export stores nothing.
+Result<ImportSummary> importExport(const std::string& exportFile, const std::string& storeDirectory);
+
+// The scan in a stored scan file as an export.
+Status exportScan(const std::string& scanFile, const NcduJson::Sink& sink,
+                  const std::string& progver);
+
+} // namespace tb::ScanFiles

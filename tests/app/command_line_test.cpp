@@ -1,0 +1,74 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace tb {
+namespace {
+
+TEST(CommandLine, ParsesCommandsAndOptions) {
+    using V = std::vector<std::string>;
+    const struct {
+        V args;
+        CommandLine expected;
+    } cases[] = {
+        {{}, {Command::window, "", {}}},
+        {{"/home/u"}, {Command::window, "/home/u", {}}},
+        {{"scan", "/usr"}, {Command::scan, "/usr", {}}},
+        {{"scan", "/usr", "-o", "x.sqlite"}, {Command::scan, "/usr", "x.sqlite"}},
+        {{"-o", "x", "scan", "/usr"}, {Command::scan, "/usr", "x"}},
+        {{"scan", "--output=x", "--", "-odd"}, {Command::scan, "-odd", "x"}},
+        {{"export", "s.sqlite"}, {Command::exportScan, "s.sqlite", {}}},
+        {{"import", "-"}, {Command::importExport, "-", {}}},
+        {{"--", "scan"}, {Command::window, "scan", {}}},
+        {{"./scan"}, {Command::window, "./scan", {}}},
+        {{"scan", "--help"}, {Command::help, "", {}}},
+        {{"bogus", "-V"}, {Command::version, "", {}}},
+    };
+    for (const auto& c : cases) {
+        const auto parsed = parseCommandLine(c.args);
+        ASSERT_TRUE(parsed.line) << parsed.error->message;
+        EXPECT_EQ(*parsed.line, c.expected) << c.args.size();
+    }
+}
+
+TEST(CommandLine, UsageErrorsNameTheBadArgument) {
+    using V = std::vector<std::string>;
+    const struct {
+        V args;
+        std::string message;
+    } cases[] = {
+        {{"-x"}, "unknown option '-x'"},
+        {{"scan"}, "'scan' needs a folder to scan"},
+        {{"export"}, "'export' needs a scan file"},
+        {{"scan", "/a", "/b"}, "unexpected argument '/b'"},
+        {{"scan", "/a", "-o"}, "option '-o' needs a file name"},
+        {{"scan", "/a", "-o", "x", "--output", "y"}, "option '--output' is given twice"},
+        {{"import", "f", "-o", "x"}, "only applies to scan and export"},
+        {{"/a", "-o", "x"}, "only applies to scan and export"},
+        {{"-"}, "standard input"},
+    };
+    for (const auto& c : cases) {
+        const auto parsed = parseCommandLine(c.args);
+        ASSERT_TRUE(parsed.error) << c.message;
+        EXPECT_NE(parsed.error->message.find(c.message), std::string::npos) << parsed.error->message;
+    }
+}
+
+TEST(CommandLine, HelpFitsATerminalAndTheManualCarriesItsEntries) {
+    const std::string help = helpText();
+    const std::string man = manPage();
+    for (const char* term : {"scan PATH", "export SCAN", "import FILE", "Bad usage.",
+                             "$XDG_DATA_HOME/Tarnbeck/scans"})
+        EXPECT_NE(help.find(term), std::string::npos) << term;
+    EXPECT_NE(man.find(".B scan PATH\nScan the folder PATH"), std::string::npos);
+    EXPECT_NE(man.find(".SH EXIT STATUS"), std::string::npos);
+    for (std::size_t start = 0; start < help.size();) {
+        const auto end = help.find('\n', start);
+        const std::string line = help.substr(start, end - start);
+        start = end + 1;
+        EXPECT_LE(line.size(), 79u) << line;
+    }
+}
+
+} // namespace
+} // namespace tb

@@ -1,0 +1,50 @@
+#include "app/headless_commands.h"
+
+#include <gtest/gtest.h>
+
+#include "store/scan_store.h"
+#include "support/temp_dir.h"
+
+namespace tb {
+namespace {
+
+TEST(HeadlessCommands, ScanAndExportWriteWholeFilesOrNone) {
+    test::TempHome home;
+    test::TempDir dir;
+    test::makeDirs(dir / "tree/sub");
+    test::writeFile(dir / "tree/sub/f", "0123456789");
+
+    EXPECT_EQ(runHeadless({Command::scan, dir / "tree", dir / "s.sqlite"}), exitOk);
+    auto record = ScanStore::record(dir / "s.sqlite");
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->rootPath, dir / "tree");
+
+    EXPECT_EQ(runHeadless({Command::exportScan, dir / "s.sqlite", dir / "s.json"}), exitOk);
+    EXPECT_EQ(test::readFile(dir / "s.json").rfind("[1,2,{\"progname\":\"tarnbeck\"", 0), 0u);
+
+    // Into the store by default, where the history lists it.
+    EXPECT_EQ(runHeadless({Command::importExport, dir / "s.json", {}}), exitOk);
+    EXPECT_EQ(ScanStore::history().size(), 1u);
+
+    const struct {
+        CommandLine line;
+        std::string mustNotExist;
+    } failures[] = {
+        {{Command::scan, dir / "missing", dir / "m.sqlite"}, dir / "m.sqlite"},
+        {{Command::scan, dir / "tree/sub/f", dir / "f.sqlite"}, dir / "f.sqlite"},
+        {{Command::exportScan, dir / "missing.sqlite", dir / "m.json"}, dir / "m.json"},
+        {{Command::exportScan, dir / "s.json", dir / "x.json"}, dir / "x.json"},
+        {{Command::importExport, dir / "s.sqlite", {}}, ""},
+    };
+    for (const auto& f : failures) {
+        EXPECT_EQ(runHeadless(f.line), exitFailure) << f.line.path;
+        if (!f.mustNotExist.empty()) {
+            EXPECT_FALSE(test::exists(f.mustNotExist));
+            EXPECT_FALSE(test::exists(f.mustNotExist + ".tarnbeck-partial"));
+        }
+    }
+    EXPECT_EQ(ScanStore::history().size(), 1u);
+}
+
+} // namespace
+} // namespace tb

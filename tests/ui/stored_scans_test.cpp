@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QSplitter>
+
+#include "session/app_session.h"
+#include "support/event_loop.h"
+#include "support/session_scan.h"
+#include "support/temp_dir.h"
+#include "ui/shell/stored_scans.h"
+#include "ui/shell/window_state.h"
+
+namespace tb {
+namespace {
+
+class StoredScansTest : public ::testing::Test {
+protected:
+    test::TempHome home;
+    test::ScopedEnv config{"XDG_CONFIG_HOME", home.home() + "/.config"};
+};
+
+TEST_F(StoredScansTest, WindowStateComesBackInTheNextRun) {
+    const std::string root = home.home() + "/odd\xff root";
+    test::makeDirs(root);
+    QList<int> savedSizes;
+    {
+        QMainWindow window;
+        auto* splitter = new QSplitter;
+        splitter->addWidget(new QWidget);
+        splitter->addWidget(new QWidget);
+        window.setCentralWidget(splitter);
+        window.resize(900, 700);
+        window.show();
+        splitter->setSizes({150, 750});
+        test::settle(50);
+        savedSizes = splitter->sizes();
+        AppSession session;
+        session.setShowInspector(true);
+        session.setViewMode(ViewMode::bubbles);
+        session.setScanRoot(root);
+        saveWindowState(window, session);
+    }
+    QMainWindow window;
+    auto* splitter = new QSplitter;
+    splitter->addWidget(new QWidget);
+    splitter->addWidget(new QWidget);
+    window.setCentralWidget(splitter);
+    AppSession session;
+    restoreWindowState(window, session);
+    window.show();
+    test::settle(50);
+    EXPECT_EQ(window.size(), QSize(900, 700));
+    EXPECT_EQ(splitter->sizes(), savedSizes);
+    EXPECT_TRUE(session.showInspector());
+    EXPECT_EQ(session.viewMode(), ViewMode::bubbles);
+    EXPECT_EQ(session.scanRoot(), root);
+    EXPECT_TRUE(test::exists(home.home() + "/.config/Tarnbeck/Tarnbeck.conf"));
+
+    // A root that is gone is not brought back.
+    ::rmdir(root.c_str());
+    AppSession later;
+    const std::string initial = later.scanRoot();
+    restoreWindowState(window, later);
+    EXPECT_EQ(later.scanRoot(), initial);
+}
+
+TEST_F(StoredScansTest, RemovingMovesOnlyAScanThatIsNotOpenToTheTrash) {
+    const std::string tree = home.home() + "/tree";
+    test::makeDirs(tree);
+    test::writeFile(tree + "/f", "data");
+    AppSession session;
+    session.prepareWorkspaceIfNeeded();
+    test::scanAndWait(session, tree);
+    test::scanAndWait(session, tree);
+    ASSERT_EQ(session.history().size(), 2u);
+    const ScanRecord open = session.history()[0];
+    const ScanRecord older = session.history()[1];
+    EXPECT_GT(StoredScans::fileBytes(older.fileURL), 0);
+
+    EXPECT_TRUE(session.isOpenScan(open));
+    EXPECT_FALSE(session.removeStoredScan(open));
+    EXPECT_TRUE(test::exists(open.fileURL));
+
+    ASSERT_TRUE(session.removeStoredScan(older));
+    EXPECT_FALSE(test::exists(older.fileURL));
+    const std::string trashed = home.dataHome() + "/Trash/files/" +
+                                older.fileURL.substr(older.fileURL.rfind('/') + 1);
+    EXPECT_TRUE(test::exists(trashed));
+    ASSERT_EQ(session.history().size(), 1u);
+    EXPECT_EQ(session.history()[0], open);
+
+    std::unique_ptr<QWidget> section(StoredScans::usageSection(session));
+    bool counted = false;
+    for (QLabel* l : section->findChildren<QLabel*>())
+        counted = counted || l->text().startsWith(QStringLiteral("1 scan takes"));
+    EXPECT_TRUE(counted);
+}
+
+} // namespace
+} // namespace tb
