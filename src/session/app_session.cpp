@@ -341,12 +341,9 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
     }
     releaseNodesOfForest();
     forest_ = *forest;
-<<<<<<< HEAD
     staging_->setScanRoot(std::string(forest->root()->url()));
-=======
     openScanFile_ = record.fileURL;
     openingScanFile_.clear();
->>>>>>> command-line
     notify(SessionField::forest);
     setSelected(forest->root());
     setFocus(forest->root());
