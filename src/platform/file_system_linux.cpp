@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -64,12 +65,78 @@ Result<std::vector<std::string>> listNames(const std::string& path) {
     return names;
 }
 
+std::string absolute(const std::string& path) {
+    if (!path.empty() && path.front() == '/') return path;
+    char buf[PATH_MAX];
+    if (!::getcwd(buf, sizeof buf)) return path;
+    return path.empty() ? std::string(buf) : Path::appending(buf, path);
+}
+
+Result<RegularFile> openRegular(const std::string& path) {
+    RegularFile f;
+    f.fd.reset(openRetrying(path, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    if (!f.fd.valid()) return Error::posix(errno, path);
+    struct stat st{};
+    if (::fstat(f.fd.get(), &st) != 0) return Error::posix(errno, path);
+    if (!S_ISREG(st.st_mode)) return Error::posix(S_ISDIR(st.st_mode) ? EISDIR : ENXIO, path);
+    f.size = st.st_size;
+    return f;
+}
+
+Status makePrivateDirectories(const std::string& path) {
+    const std::string full = absolute(path);
+    for (std::size_t end = 1; end <= full.size(); ++end) {
+        if (end < full.size() && full[end] != '/') continue;
+        const std::string prefix = full.substr(0, end);
+        if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) {
+            return Error::posix(errno, prefix);
+        }
+    }
+    struct stat st{};
+    if (::stat(full.c_str(), &st) != 0) return Error::posix(errno, full);
+    if (!S_ISDIR(st.st_mode)) return Error::posix(ENOTDIR, full);
+    return okStatus();
+}
+
+Result<FileDescriptor> createLocked(const std::string& path) {
+    FileDescriptor fd(
+        openRetrying(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd.valid()) return Error::posix(errno, path);
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return Error::posix(errno, path);
+    // Someone who cleans up stale files may have locked and removed the name
+    // between our create and our lock: then the lock is on an orphan.
+    struct stat mine{}, named{};
+    if (::fstat(fd.get(), &mine) != 0 || ::lstat(path.c_str(), &named) != 0 ||
+        mine.st_ino != named.st_ino || mine.st_dev != named.st_dev) {
+        return Error::posix(EAGAIN, path);
+    }
+    return fd;
+}
+
+Result<FileDescriptor> tryLock(const std::string& path) {
+    auto file = openRegular(path);
+    if (!file) return file.error();
+    if (::flock(file->fd.get(), LOCK_EX | LOCK_NB) != 0) return Error::posix(errno, path);
+    return std::move(file->fd);
+}
+
+Status syncAndRename(const FileDescriptor& file, const std::string& from, const std::string& to) {
+    if (::fsync(file.get()) != 0) return Error::posix(errno, from);
+    if (::rename(from.c_str(), to.c_str()) != 0) return Error::posix(errno, to);
+    FileDescriptor dir(openRetrying(Path::parent(to), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // The rename is done; a folder that cannot be synced only weakens the
+    // guarantee after a power cut.
+    if (dir.valid()) (void)::fsync(dir.get());
+    return okStatus();
+}
+
 } // namespace FileSystem
 
 namespace SpecialFolders {
 
 std::optional<std::string> home() {
-    if (const char* h = std::getenv("HOME"); h && *h) return std::string(h);
+    // A relative value is no place to keep anything: ignore it as XDG does.
+    if (const char* h = std::getenv("HOME"); h && *h == '/') return std::string(h);
     if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && *pw->pw_dir) {
         return std::string(pw->pw_dir);
     }

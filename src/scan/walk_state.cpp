@@ -1,5 +1,7 @@
 #include "scan/walk_state.h"
 
+#include "scan/byte_sum.h"
+
 namespace tb {
 
 void WalkQueue::push(ScanNode* dir) { pushMany(std::span<ScanNode* const>(&dir, 1)); }
@@ -41,7 +43,7 @@ void WalkQueue::finish() {
 void NodeBag::ingest(std::int64_t entries, std::int64_t fileBytes) {
     std::lock_guard lock(mutex_);
     visited_ += entries;
-    scannedBytes_ += fileBytes;
+    scannedBytes_ = addBytes(scannedBytes_, fileBytes);
 }
 
 void NodeBag::markUnreadable() {

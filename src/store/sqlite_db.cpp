@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "base/path.h"
+#include "platform/file_system.h"
 
 #include <sqlite3.h>
 
@@ -56,21 +57,30 @@ void Statement::finalize() {
     stmt_ = nullptr;
 }
 
-Result<Database> Database::open(const std::string& path, Mode mode) {
+Result<Database> Database::open(const std::string& file, Mode mode) {
     // Each connection is used by one thread only, so SQLite's own mutexes are
     // not needed.
     int flags = SQLITE_OPEN_NOMUTEX;
     flags |= mode == Mode::readOnly ? SQLITE_OPEN_READONLY
                                     : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    // A relative name would become a URL with a host below.
+    const std::string path = platform::FileSystem::absolute(file);
     std::string name = path;
-    // A finished scan file never changes again. Reading it as immutable keeps
-    // readers from leaving empty -wal and -shm files beside every scan; a
-    // file whose log was never folded back (a save cut short) is read the
-    // ordinary way so that nothing in the log is missed.
-    struct stat st{};
-    if (mode == Mode::readOnly && ::stat((path + "-wal").c_str(), &st) != 0) {
-        name = Path::fileUrl(path) + "?immutable=1";
-        flags |= SQLITE_OPEN_URI;
+    if (mode == Mode::readOnly) {
+        // Whatever lies in the store folder is looked at before SQLite opens
+        // it: a FIFO would block the caller for good.
+        if (auto f = platform::FileSystem::openRegular(path); !f) {
+            return Error{kDomain, kOpenFailed, f.error().message};
+        }
+        // A finished scan file never changes again. Reading it as immutable
+        // keeps readers from leaving empty -wal and -shm files beside every
+        // scan; a file whose log was never folded back is read the ordinary
+        // way so that nothing in the log is missed.
+        struct stat st{};
+        if (::stat((path + "-wal").c_str(), &st) != 0) {
+            name = Path::fileUrl(path) + "?immutable=1";
+            flags |= SQLITE_OPEN_URI;
+        }
     }
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
@@ -79,6 +89,9 @@ Result<Database> Database::open(const std::string& path, Mode mode) {
         if (db) sqlite3_close(db);
         return Error{kDomain, kOpenFailed, sqlite3_errstr(rc)};
     }
+    // A forged schema must not get to run functions with side effects.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     return Database(db);
 }
 
