@@ -83,5 +83,8 @@ std::string temporary();
 
 // sysconf(_SC_NPROCESSORS_ONLN), at least 1.
 int activeProcessorCount();
+// How many descriptors one task may keep open at a time: a quarter of the
+// process's soft limit, so that the rest of the program never meets EMFILE.
+int openFileBudget();
 
 } // namespace tb::platform

@@ -4,10 +4,12 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -159,6 +161,12 @@ std::string temporary() {
 int activeProcessorCount() {
     const long n = ::sysconf(_SC_NPROCESSORS_ONLN);
     return n < 1 ? 1 : static_cast<int>(n);
+}
+
+int openFileBudget() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 256;
+    return static_cast<int>(std::max<rlim_t>(16, std::min<rlim_t>(limit.rlim_cur / 4, 1 << 16)));
 }
 
 } // namespace tb::platform

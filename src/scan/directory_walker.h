@@ -19,6 +19,10 @@ inline constexpr double progressInterval = 0.25;
 int workerCount(int processors);
 int workerCount();
 
+// The root as the walk and the store write it: without trailing slashes
+// ("/" stays "/"), so that the stored root names a stored row.
+std::string normalizedRoot(const std::string& root);
+
 using ProgressCallback = std::function<void(const WalkProgress&)>;
 
 struct Options {

@@ -10,6 +10,7 @@
 
 #include "base/path.h"
 #include "platform/file_system.h"
+#include "scan/directory_walker.h"
 #include "store/meta_text.h"
 #include "store/path_index.h"
 #include "store/query_text.h"
@@ -401,7 +402,9 @@ Status writeScan(Database& db, const ScanForest& forest, const std::string& root
 } // namespace
 
 Result<ScanRecord> saveIn(const std::string& storeDirectory, const ScanForest& forest,
-                          const std::string& root) {
+                          const std::string& chosenRoot) {
+    // The walk wrote its rows under this spelling of the root.
+    const std::string root = DirectoryWalker::normalizedRoot(chosenRoot);
     const std::string dir = platform::FileSystem::absolute(storeDirectory);
     const Uuid id = Uuid::random();
     const std::string file = Path::appending(dir, id.toString() + ".sqlite");
@@ -433,7 +436,9 @@ Result<ScanRecord> saveIn(const std::string& storeDirectory, const ScanForest& f
     return r;
 }
 
-std::optional<NodeTree> load(const ScanRecord& record) {
+namespace {
+
+std::optional<NodeTree> loadTree(const ScanRecord& record, std::int64_t* visited) {
     auto size = platform::FileSystem::values(platform::FileSystem::absolute(record.fileURL));
     auto db = Database::open(record.fileURL, Database::Mode::readOnly);
     if (!db || !size) return std::nullopt;
@@ -442,7 +447,27 @@ std::optional<NodeTree> load(const ScanRecord& record) {
     if (!select) return std::nullopt;
     MetaRows meta(*db);
     const std::string rootPath = meta.text("root").value_or(record.rootPath);
-    return readTree(*select, rootPath, expectedRows(*db, size->size));
+    auto tree = readTree(*select, rootPath, expectedRows(*db, size->size));
+    if (tree && visited) {
+        // Without the row, every row but the root's is an entry the walk saw,
+        // and every unreadable folder was counted once more.
+        const auto rows = static_cast<std::int64_t>(tree->arena->nodeCount());
+        const auto stored = meta.text("visited");
+        *visited = stored ? MetaText::parseDecimal(*stored).value_or(0)
+                          : std::max<std::int64_t>(rows - 1, 0) + std::max<std::int64_t>(record.unreadable, 0);
+    }
+    return tree;
+}
+
+} // namespace
+
+std::optional<NodeTree> load(const ScanRecord& record) { return loadTree(record, nullptr); }
+
+std::optional<ScanForest> reopen(const ScanRecord& record) {
+    std::int64_t visited = 0;
+    auto tree = loadTree(record, &visited);
+    if (!tree) return std::nullopt;
+    return ScanForest(std::move(*tree), record.unreadable, visited, record.context);
 }
 
 std::optional<ScanRecord> record(const std::string& file) {

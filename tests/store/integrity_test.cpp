@@ -13,6 +13,7 @@
 #include <fstream>
 
 #include "platform/file_system.h"
+#include "scan/directory_walker.h"
 #include "scan/size_ranking.h"
 #include "store/scan_store.h"
 #include "store_test_support.h"
@@ -241,6 +242,48 @@ TEST(StoreIntegrity, RelativeLocationsAreMadeAbsoluteOrIgnored) {
     EXPECT_EQ(saved->fileURL.front(), '/');
     ASSERT_EQ(history.size(), 1u);
     EXPECT_TRUE(loaded);
+}
+
+TEST(StoreIntegrity, RootWithTrailingSlashReopensWithItsVisitedCount) {
+    test::TempHome home;
+    test::makeDirs(home.home() + "/tree/sub");
+    test::writeFile(home.home() + "/tree/sub/f", "12345");
+    const std::string chosen = home.home() + "/tree/";
+    ScanForest walked = DirectoryWalker::walk(chosen, [](const WalkProgress&) {});
+    auto saved = ScanStore::save(walked, chosen);
+    ASSERT_TRUE(saved) << saved.error().message;
+    EXPECT_EQ(saved->rootPath, home.home() + "/tree");
+    RawDb db(saved->fileURL);
+    EXPECT_EQ(db.rows("SELECT value FROM meta WHERE key = 'root'"),
+              db.rows("SELECT path FROM nodes WHERE parent IS NULL"));
+
+    const auto history = ScanStore::history();
+    ASSERT_EQ(history.size(), 1u);
+    auto reopened = ScanStore::reopen(history[0]);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(reopened->visited(), 2);
+    EXPECT_EQ(reopened->root()->logicalSize(), 5);
+}
+
+TEST_F(ForgedFile, ReopenReadsTheStoredVisitedCountElseCountsRows) {
+    {
+        RawDb db(file);
+        db.exec(test::kScanTables);
+        db.exec("INSERT INTO nodes VALUES ('/r', NULL, 'r', 1, 0, 0, 0, 1, 0, 0),"
+                "('/r/a', '/r', 'a', 1, 0, 0, 0, 2, 0, 1),"
+                "('/r/b', '/r', 'b', 0, 0, 0, 0, 3, 0, 0);"
+                "INSERT INTO meta VALUES ('root', '/r'), ('unreadable', '1');");
+    }
+    auto r = ScanStore::record(file);
+    ASSERT_TRUE(r);
+    auto counted = ScanStore::reopen(*r);
+    ASSERT_TRUE(counted);
+    EXPECT_EQ(counted->visited(), 3);
+    RawDb(file).exec("INSERT INTO meta VALUES ('visited', '41')");
+    auto stored = ScanStore::reopen(*r);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->visited(), 41);
+    EXPECT_EQ(stored->unreadable(), 1);
 }
 
 } // namespace
