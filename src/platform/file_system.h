@@ -83,6 +83,12 @@ std::string temporary();
 
 // sysconf(_SC_NPROCESSORS_ONLN), at least 1.
 int activeProcessorCount();
+// What kind of storage holds a path, for choosing how many reads to keep in
+// flight. A virtual disk (virtio, Xen) reports the kernel's default flag,
+// which says nothing about the host's storage: it counts as unknown.
+enum class StorageKind { solidState, rotational, network, unknown };
+StorageKind storageKind(const std::string& path);
+
 // How many descriptors one task may keep open at a time: a quarter of the
 // process's soft limit, so that the rest of the program never meets EMFILE.
 int openFileBudget();

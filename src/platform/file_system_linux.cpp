@@ -13,7 +13,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "base/path.h"
 
@@ -161,6 +163,75 @@ std::string temporary() {
 int activeProcessorCount() {
     const long n = ::sysconf(_SC_NPROCESSORS_ONLN);
     return n < 1 ? 1 : static_cast<int>(n);
+}
+
+namespace {
+
+std::string firstLine(const std::string& file) {
+    auto f = FileSystem::openRegular(file);
+    // sysfs attributes are regular files of a page at most.
+    if (!f) return {};
+    char buf[256];
+    const ssize_t n = readRetrying(f->fd.get(), buf, sizeof buf - 1);
+    if (n <= 0) return {};
+    std::string line(buf, std::size_t(n));
+    return line.substr(0, line.find('\n'));
+}
+
+// The file-system type of a mount, from /proc/self/mountinfo(5): the mount
+// id comes first, the type right after the " - " separator.
+std::string mountType(std::uint64_t mountId) {
+    FILE* f = std::fopen("/proc/self/mountinfo", "re");
+    if (!f) return {};
+    std::string type;
+    char* line = nullptr;
+    std::size_t size = 0;
+    while (::getline(&line, &size, f) > 0) {
+        if (std::strtoull(line, nullptr, 10) != mountId) continue;
+        if (const char* sep = std::strstr(line, " - ")) {
+            const char* start = sep + 3;
+            type.assign(start, std::strcspn(start, " \n"));
+        }
+        break;
+    }
+    std::free(line);
+    std::fclose(f);
+    return type;
+}
+
+bool isNetworkType(std::string_view type) {
+    for (std::string_view t : {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "9p",
+                               "ceph", "glusterfs", "lustre", "fuse.sshfs", "fuse.rclone",
+                               "fuse.s3fs", "davfs", "fuse.davfs2"}) {
+        if (type == t) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+StorageKind storageKind(const std::string& path) {
+    struct statx sx{};
+    if (::statx(AT_FDCWD, path.c_str(), AT_STATX_DONT_SYNC, STATX_TYPE | STATX_MNT_ID, &sx) != 0) {
+        return StorageKind::unknown;
+    }
+    if ((sx.stx_mask & STATX_MNT_ID) && isNetworkType(mountType(sx.stx_mnt_id))) {
+        return StorageKind::network;
+    }
+    const std::string link = "/sys/dev/block/" + std::to_string(sx.stx_dev_major) + ":" +
+                             std::to_string(sx.stx_dev_minor);
+    char device[PATH_MAX];
+    if (!::realpath(link.c_str(), device)) return StorageKind::unknown;
+    const std::string_view d(device);
+    if (d.find("/virtio") != std::string_view::npos || d.find("/xen") != std::string_view::npos) {
+        return StorageKind::unknown;
+    }
+    // A partition has no queue of its own: its disk, one level up, has.
+    std::string flag = firstLine(std::string(d) + "/queue/rotational");
+    if (flag.empty()) flag = firstLine(Path::parent(d) + "/queue/rotational");
+    if (flag == "1") return StorageKind::rotational;
+    if (flag == "0") return StorageKind::solidState;
+    return StorageKind::unknown;
 }
 
 int openFileBudget() {

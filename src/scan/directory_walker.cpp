@@ -11,9 +11,12 @@
 
 namespace tb::DirectoryWalker {
 
-int workerCount(int processors) { return std::max(2, std::min(8, processors / 2)); }
+int workerCount(platform::StorageKind storage) {
+    using platform::StorageKind;
+    return storage == StorageKind::rotational || storage == StorageKind::network ? 2 : 8;
+}
 
-int workerCount() { return workerCount(platform::activeProcessorCount()); }
+int workerCount(const std::string& root) { return workerCount(platform::storageKind(root)); }
 
 namespace {
 
@@ -175,7 +178,7 @@ ScanForest walk(const std::string& rootUrl, const ProgressCallback& progress,
     shared.openBudget = platform::openFileBudget();
     shared.queue.push({rootNode, nullptr});
 
-    const int count = options.workers > 0 ? options.workers : workerCount();
+    const int count = options.workers > 0 ? options.workers : workerCount(root);
     {
         std::vector<std::jthread> workers;
         workers.reserve(std::size_t(count));

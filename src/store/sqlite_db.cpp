@@ -29,6 +29,10 @@ void Statement::bindText(int index, std::string_view text) {
     sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
+void Statement::bindTextInPlace(int index, std::string_view text) {
+    sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+}
+
 void Statement::bindNull(int index) { sqlite3_bind_null(stmt_, index); }
 void Statement::bindInt(int index, int value) { sqlite3_bind_int(stmt_, index, value); }
 void Statement::bindInt64(int index, std::int64_t value) {

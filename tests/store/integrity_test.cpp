@@ -54,19 +54,24 @@ mode_t modeOf(const std::string& path) {
 TEST(StoreIntegrity, DamagedPageGivesNoTreeRatherThanAPartialOne) {
     test::TempHome home;
     TreeBuilder b;
-    auto saved = ScanStore::save(wideForest(b, 3000), "/w");
+    auto saved = ScanStore::save(wideForest(b, 5000), "/w");
     ASSERT_TRUE(saved) << saved.error().message;
     const auto size = std::filesystem::file_size(saved->fileURL);
-    ASSERT_GT(size, 40u * 4096);
     {
         // A page of zeros in place of a leaf of the nodes table (type 13)
-        // in the second half of the file.
+        // in the second half of the file. The page size is a big-endian
+        // 16-bit number at offset 16, where 1 stands for 65536.
         std::fstream f(saved->fileURL, std::ios::in | std::ios::out | std::ios::binary);
-        std::streamoff page = std::streamoff(size / 4096 / 2);
-        for (char type = 0; f.seekg(page * 4096) && f.get(type) && type != 13;) ++page;
-        ASSERT_LT(std::uintmax_t(page * 4096), size);
-        f.seekp(page * 4096);
-        const std::string zeros(4096, '\0');
+        unsigned char header[18];
+        f.read(reinterpret_cast<char*>(header), sizeof header);
+        const unsigned field = header[16] << 8 | header[17];
+        const std::streamoff pageSize = field == 1 ? 65536 : field;
+        ASSERT_GT(std::streamoff(size) / pageSize, 3);
+        std::streamoff page = std::streamoff(size) / pageSize / 2;
+        for (char type = 0; f.seekg(page * pageSize) && f.get(type) && type != 13;) ++page;
+        ASSERT_LT(std::uintmax_t(page * pageSize), size);
+        f.seekp(page * pageSize);
+        const std::string zeros(std::size_t(pageSize), '\0');
         f.write(zeros.data(), std::streamsize(zeros.size()));
     }
     EXPECT_FALSE(ScanStore::load(*saved));
