@@ -93,9 +93,10 @@ Result<Database> Database::open(const std::string& file, Mode mode) {
         if (db) sqlite3_close(db);
         return Error{kDomain, kOpenFailed, sqlite3_errstr(rc)};
     }
-    // A forged schema must not get to run functions with side effects.
+    // A forged schema must not get to run functions with side effects. (The
+    // writer cannot be defensive: that mode refuses journal_mode=OFF.)
     sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    if (mode == Mode::readOnly) sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     return Database(db);
 }
 
