@@ -1,9 +1,12 @@
-// tarnbeck-bench scan PATH [--workers N]: one real walk, one JSON line.
+// tarnbeck-bench scan PATH [--workers N] [--store [DIR]]: one real walk (and
+// its save), one JSON line.
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 
 #include "bench_command.h"
+#include "platform/file_system.h"
 #include "scan/directory_walker.h"
 #include "store/scan_store.h"
 
@@ -12,25 +15,33 @@ namespace {
 
 int scan(const std::vector<std::string>& args) {
     if (args.empty()) {
-        std::cerr << "usage: tarnbeck-bench scan PATH [--workers N] [--store DIR]\n";
+        std::cerr << "usage: tarnbeck-bench scan PATH [--workers N] [--store [DIR]]\n";
         return 2;
     }
     DirectoryWalker::Options options;
-    std::string store;
-    for (std::size_t i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == "--workers") options.workers = std::stoi(args[i + 1]);
-        if (args[i] == "--store") store = args[i + 1];
+    std::optional<std::string> store;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const bool hasValue = i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0;
+        if (args[i] == "--workers" && hasValue) options.workers = std::stoi(args[++i]);
+        // Without a folder: the application's own store, made as it makes it.
+        if (args[i] == "--store") store = hasValue ? args[++i] : ScanStore::directory();
     }
-    const int workers = options.workers > 0 ? options.workers : DirectoryWalker::workerCount();
+    if (store) {
+        if (auto made = platform::FileSystem::makePrivateDirectories(*store); !made) {
+            std::cerr << "cannot create " << *store << ": " << made.error().message << "\n";
+            return 1;
+        }
+    }
+    const int workers = options.workers > 0 ? options.workers : DirectoryWalker::workerCount(args[0]);
     const auto start = std::chrono::steady_clock::now();
     ScanForest forest = DirectoryWalker::walk(args[0], [](const WalkProgress&) {}, {}, options);
     const double walkSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const auto dirs = forest.nodes().size() - forest.files().size();
     std::string saved;
-    if (!store.empty()) {
+    if (store) {
         const auto saveStart = std::chrono::steady_clock::now();
-        auto record = ScanStore::saveIn(store, forest, args[0]);
+        auto record = ScanStore::saveIn(*store, forest, args[0]);
         const double saveSeconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - saveStart).count();
         if (!record) {
@@ -39,7 +50,9 @@ int scan(const std::vector<std::string>& args) {
         }
         char buf[64];
         std::snprintf(buf, sizeof buf, ", \"save_s\": %.4f", saveSeconds);
-        saved = buf + (", \"file\": " + jsonString(record->fileURL));
+        auto size = platform::FileSystem::values(record->fileURL);
+        saved = buf + (", \"file\": " + jsonString(record->fileURL)) +
+                ", \"file_bytes\": " + std::to_string(size ? size->size : 0);
     }
     std::printf("{\"root\": %s, \"entries\": %lld, \"files\": %zu, \"dirs\": %zu, "
                 "\"unreadable\": %lld, \"logical\": %lld, \"allocated\": %lld, "

@@ -65,7 +65,7 @@ int genTree(const std::vector<std::string>& args) {
 
 int bareWalk(const std::vector<std::string>& args) {
     if (args.empty()) return 2;
-    int workers = DirectoryWalker::workerCount();
+    int workers = DirectoryWalker::workerCount(args[0]);
     for (std::size_t i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == "--workers") workers = std::stoi(args[i + 1]);
     }

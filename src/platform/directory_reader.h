@@ -46,11 +46,22 @@ public:
     // refused rather than followed.
     enum class Link { refuse, follow };
 
+    // A directory opened by its path, or -1 with errno set.
+    static int open(const std::string& path, Link link = Link::refuse);
+    // A child folder opened by name from its open parent, never through a
+    // link, or -1 with errno set: no path length limit applies, and a link
+    // swapped in above the child is never followed.
+    static int openChild(int parentFd, const char* name);
+
     // getdents64 in bulk, then statx relative to the open directory.
     // Returns 0, or the errno that stopped it; on failure entries() is empty.
+    int readBulk(int dirFd, const VolumeIdentity& root);
+    // An independent second path: readdir, then statx of each name.
+    int readPortable(int dirFd, const VolumeIdentity& root);
+
+    // The same on a directory opened by its path.
     int readBulk(const std::string& directory, const VolumeIdentity& root,
                  Link link = Link::refuse);
-    // An independent second path: readdir, then statx of each full path.
     int readPortable(const std::string& directory, const VolumeIdentity& root,
                      Link link = Link::refuse);
 
@@ -62,9 +73,9 @@ public:
 private:
     void clear();
     // Fills one entry from statx. When statx fails (the entry vanished) the
-    // entry is dropped, or kept as an unknown 0-byte item.
-    bool describe(int dirfd, const char* statPath, std::string_view name,
-                  const VolumeIdentity& root, bool keepUnreadable);
+    // entry is dropped, or kept as an unknown 0-byte item. Returns EACCES
+    // when the folder lets its names be read but not looked up (mode r--).
+    int describe(int dirfd, const char* name, const VolumeIdentity& root, bool keepUnreadable);
 
     std::vector<char> buffer_;
     std::vector<DirEntryAttributes> entries_;

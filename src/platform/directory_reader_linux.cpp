@@ -33,10 +33,16 @@ bool isDotOrDotDot(const char* n) {
 
 // O_DIRECTORY fails before anything could block on a FIFO or a device that
 // took a folder's place since it was listed.
-int openDirectory(const std::string& path, DirectoryReader::Link link) {
-    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC |
-                      (link == DirectoryReader::Link::refuse ? O_NOFOLLOW : 0);
-    return openRetrying(path, flags);
+constexpr int kOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+// statx(2) of a name needs search permission on its folder. A folder with
+// read but no search permission lists its names and nothing else: that is
+// an unreadable folder, not one full of empty files. The folder's own "."
+// tells it apart from a single entry that refuses (another user's FUSE
+// mount, say).
+bool lacksSearchPermission(int dirfd) {
+    struct statx sx{};
+    return ::statx(dirfd, ".", AT_STATX_DONT_SYNC, STATX_TYPE, &sx) != 0 && errno == EACCES;
 }
 
 } // namespace
@@ -66,23 +72,38 @@ void DirectoryReader::clear() {
     names_.clear();
 }
 
-bool DirectoryReader::describe(int dirfd, const char* statPath, std::string_view name,
-                               const VolumeIdentity& root, bool keepUnreadable) {
+int DirectoryReader::open(const std::string& path, Link link) {
+    return openRetrying(path, kOpenFlags | (link == Link::refuse ? O_NOFOLLOW : 0));
+}
+
+int DirectoryReader::openChild(int parentFd, const char* name) {
+    int fd;
+    do {
+        fd = ::openat(parentFd, name, kOpenFlags | O_NOFOLLOW);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+int DirectoryReader::describe(int dirfd, const char* name, const VolumeIdentity& root,
+                              bool keepUnreadable) {
     struct statx sx{};
     DirEntryAttributes e;
-    if (::statx(dirfd, statPath, kStatxFlags, kStatxMask, &sx) != 0) {
-        if (!keepUnreadable) return false;
+    if (::statx(dirfd, name, kStatxFlags, kStatxMask, &sx) != 0) {
+        if (errno == EACCES && lacksSearchPermission(dirfd)) return EACCES;
+        if (!keepUnreadable) return 0;
         // The slower path still lists the name: an item of 0 bytes whose
         // date and identity are unknown.
+        const std::string_view n(name);
         e.nameOffset = static_cast<std::uint32_t>(names_.size());
-        e.nameLength = static_cast<std::uint32_t>(name.size());
-        names_.append(name);
+        e.nameLength = static_cast<std::uint32_t>(n.size());
+        names_.append(n);
         entries_.push_back(e);
-        return true;
+        return 0;
     }
+    const std::string_view n(name);
     e.nameOffset = static_cast<std::uint32_t>(names_.size());
-    e.nameLength = static_cast<std::uint32_t>(name.size());
-    names_.append(name);
+    e.nameLength = static_cast<std::uint32_t>(n.size());
+    names_.append(n);
     e.isDirectory = S_ISDIR(sx.stx_mode);
     e.inode = sx.stx_ino;
     if (sx.stx_mask & STATX_MTIME) {
@@ -104,16 +125,13 @@ bool DirectoryReader::describe(int dirfd, const char* statPath, std::string_view
         e.allocated = static_cast<std::int64_t>(sx.stx_blocks) * 512;
     }
     entries_.push_back(e);
-    return true;
+    return 0;
 }
 
-int DirectoryReader::readBulk(const std::string& directory, const VolumeIdentity& root,
-                              Link link) {
+int DirectoryReader::readBulk(int dirFd, const VolumeIdentity& root) {
     clear();
-    FileDescriptor fd(openDirectory(directory, link));
-    if (fd.get() < 0) return errno;
     for (;;) {
-        const long n = ::syscall(SYS_getdents64, fd.get(), buffer_.data(), buffer_.size());
+        const long n = ::syscall(SYS_getdents64, dirFd, buffer_.data(), buffer_.size());
         if (n < 0) {
             if (errno == EINTR) continue;
             const int err = errno;
@@ -130,23 +148,25 @@ int DirectoryReader::readBulk(const std::string& directory, const VolumeIdentity
             if (isDotOrDotDot(name)) continue;
             // An entry that vanished since the read is dropped, as the
             // kernel would not have listed it a moment later.
-            describe(fd.get(), name, name, root, false);
+            if (const int err = describe(dirFd, name, root, false); err != 0) {
+                clear();
+                return err;
+            }
         }
     }
     return 0;
 }
 
-int DirectoryReader::readPortable(const std::string& directory, const VolumeIdentity& root,
-                                  Link link) {
+int DirectoryReader::readPortable(int dirFd, const VolumeIdentity& root) {
     clear();
-    FileDescriptor fd(openDirectory(directory, link));
-    if (!fd.valid()) return errno;
-    DIR* dir = ::fdopendir(fd.get());
+    // A descriptor of its own for the DIR, read from the start: the bulk
+    // path may have left the shared offset anywhere.
+    FileDescriptor own(::fcntl(dirFd, F_DUPFD_CLOEXEC, 0));
+    if (!own.valid()) return errno;
+    DIR* dir = ::fdopendir(own.get());
     if (!dir) return errno;
-    fd.take();  // the DIR owns it now
-    std::string full = directory;
-    if (full.empty() || full.back() != '/') full.push_back('/');
-    const std::size_t base = full.size();
+    own.take();  // the DIR owns it now
+    ::rewinddir(dir);
     int err = 0;
     for (;;) {
         errno = 0;
@@ -156,9 +176,7 @@ int DirectoryReader::readPortable(const std::string& directory, const VolumeIden
             break;
         }
         if (isDotOrDotDot(d->d_name)) continue;
-        full.resize(base);
-        full.append(d->d_name);
-        describe(AT_FDCWD, full.c_str(), d->d_name, root, true);
+        if ((err = describe(dirFd, d->d_name, root, true)) != 0) break;
     }
     ::closedir(dir);
     if (err != 0) {
@@ -166,6 +184,22 @@ int DirectoryReader::readPortable(const std::string& directory, const VolumeIden
         return err;
     }
     return 0;
+}
+
+int DirectoryReader::readBulk(const std::string& directory, const VolumeIdentity& root,
+                              Link link) {
+    clear();
+    FileDescriptor fd(open(directory, link));
+    if (!fd.valid()) return errno;
+    return readBulk(fd.get(), root);
+}
+
+int DirectoryReader::readPortable(const std::string& directory, const VolumeIdentity& root,
+                                  Link link) {
+    clear();
+    FileDescriptor fd(open(directory, link));
+    if (!fd.valid()) return errno;
+    return readPortable(fd.get(), root);
 }
 
 } // namespace tb::platform

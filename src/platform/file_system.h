@@ -9,6 +9,7 @@
 
 #include "base/date.h"
 #include "base/result.h"
+#include "platform/file_descriptor.h"
 
 namespace tb::platform {
 
@@ -41,6 +42,34 @@ std::string resolved(const std::string& path);
 // The names in one folder (no "." or ".."), in the order the system gives them.
 Result<std::vector<std::string>> listNames(const std::string& path);
 
+// The path made absolute against the working directory (lexically).
+std::string absolute(const std::string& path);
+
+// A regular file opened for reading, checked before anything could block: a
+// FIFO or a device in its place is refused (ENXIO/EINVAL), and so is a final
+// symbolic link (ELOOP).
+struct RegularFile {
+    FileDescriptor fd;
+    std::int64_t size = 0;
+};
+Result<RegularFile> openRegular(const std::string& path);
+
+// Creates every missing folder of the path with mode 0700: what lies below
+// is nobody else's business.
+Status makePrivateDirectories(const std::string& path);
+
+// A new file (mode 0600) that this process holds an exclusive flock on for
+// as long as the descriptor lives. Fails with EEXIST when the name is taken
+// and EAGAIN when another process got hold of it first.
+Result<FileDescriptor> createLocked(const std::string& path);
+// The exclusive flock of an existing regular file, without waiting; EAGAIN
+// while another descriptor holds it.
+Result<FileDescriptor> tryLock(const std::string& path);
+
+// fsync of the file, then rename into place and fsync of the folder, so
+// that the new name never points at data still in flight.
+Status syncAndRename(const FileDescriptor& file, const std::string& from, const std::string& to);
+
 } // namespace FileSystem
 
 namespace SpecialFolders {
@@ -54,5 +83,14 @@ std::string temporary();
 
 // sysconf(_SC_NPROCESSORS_ONLN), at least 1.
 int activeProcessorCount();
+// What kind of storage holds a path, for choosing how many reads to keep in
+// flight. A virtual disk (virtio, Xen) reports the kernel's default flag,
+// which says nothing about the host's storage: it counts as unknown.
+enum class StorageKind { solidState, rotational, network, unknown };
+StorageKind storageKind(const std::string& path);
+
+// How many descriptors one task may keep open at a time: a quarter of the
+// process's soft limit, so that the rest of the program never meets EMFILE.
+int openFileBudget();
 
 } // namespace tb::platform

@@ -3,14 +3,19 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "base/path.h"
 
@@ -64,12 +69,78 @@ Result<std::vector<std::string>> listNames(const std::string& path) {
     return names;
 }
 
+std::string absolute(const std::string& path) {
+    if (!path.empty() && path.front() == '/') return path;
+    char buf[PATH_MAX];
+    if (!::getcwd(buf, sizeof buf)) return path;
+    return path.empty() ? std::string(buf) : Path::appending(buf, path);
+}
+
+Result<RegularFile> openRegular(const std::string& path) {
+    RegularFile f;
+    f.fd.reset(openRetrying(path, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    if (!f.fd.valid()) return Error::posix(errno, path);
+    struct stat st{};
+    if (::fstat(f.fd.get(), &st) != 0) return Error::posix(errno, path);
+    if (!S_ISREG(st.st_mode)) return Error::posix(S_ISDIR(st.st_mode) ? EISDIR : ENXIO, path);
+    f.size = st.st_size;
+    return f;
+}
+
+Status makePrivateDirectories(const std::string& path) {
+    const std::string full = absolute(path);
+    for (std::size_t end = 1; end <= full.size(); ++end) {
+        if (end < full.size() && full[end] != '/') continue;
+        const std::string prefix = full.substr(0, end);
+        if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) {
+            return Error::posix(errno, prefix);
+        }
+    }
+    struct stat st{};
+    if (::stat(full.c_str(), &st) != 0) return Error::posix(errno, full);
+    if (!S_ISDIR(st.st_mode)) return Error::posix(ENOTDIR, full);
+    return okStatus();
+}
+
+Result<FileDescriptor> createLocked(const std::string& path) {
+    FileDescriptor fd(
+        openRetrying(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd.valid()) return Error::posix(errno, path);
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return Error::posix(errno, path);
+    // Someone who cleans up stale files may have locked and removed the name
+    // between our create and our lock: then the lock is on an orphan.
+    struct stat mine{}, named{};
+    if (::fstat(fd.get(), &mine) != 0 || ::lstat(path.c_str(), &named) != 0 ||
+        mine.st_ino != named.st_ino || mine.st_dev != named.st_dev) {
+        return Error::posix(EAGAIN, path);
+    }
+    return fd;
+}
+
+Result<FileDescriptor> tryLock(const std::string& path) {
+    auto file = openRegular(path);
+    if (!file) return file.error();
+    if (::flock(file->fd.get(), LOCK_EX | LOCK_NB) != 0) return Error::posix(errno, path);
+    return std::move(file->fd);
+}
+
+Status syncAndRename(const FileDescriptor& file, const std::string& from, const std::string& to) {
+    if (::fsync(file.get()) != 0) return Error::posix(errno, from);
+    if (::rename(from.c_str(), to.c_str()) != 0) return Error::posix(errno, to);
+    FileDescriptor dir(openRetrying(Path::parent(to), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // The rename is done; a folder that cannot be synced only weakens the
+    // guarantee after a power cut.
+    if (dir.valid()) (void)::fsync(dir.get());
+    return okStatus();
+}
+
 } // namespace FileSystem
 
 namespace SpecialFolders {
 
 std::optional<std::string> home() {
-    if (const char* h = std::getenv("HOME"); h && *h) return std::string(h);
+    // A relative value is no place to keep anything: ignore it as XDG does.
+    if (const char* h = std::getenv("HOME"); h && *h == '/') return std::string(h);
     if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && *pw->pw_dir) {
         return std::string(pw->pw_dir);
     }
@@ -92,6 +163,81 @@ std::string temporary() {
 int activeProcessorCount() {
     const long n = ::sysconf(_SC_NPROCESSORS_ONLN);
     return n < 1 ? 1 : static_cast<int>(n);
+}
+
+namespace {
+
+std::string firstLine(const std::string& file) {
+    auto f = FileSystem::openRegular(file);
+    // sysfs attributes are regular files of a page at most.
+    if (!f) return {};
+    char buf[256];
+    const ssize_t n = readRetrying(f->fd.get(), buf, sizeof buf - 1);
+    if (n <= 0) return {};
+    std::string line(buf, std::size_t(n));
+    return line.substr(0, line.find('\n'));
+}
+
+// The file-system type of a mount, from /proc/self/mountinfo(5): the mount
+// id comes first, the type right after the " - " separator.
+std::string mountType(std::uint64_t mountId) {
+    FILE* f = std::fopen("/proc/self/mountinfo", "re");
+    if (!f) return {};
+    std::string type;
+    char* line = nullptr;
+    std::size_t size = 0;
+    while (::getline(&line, &size, f) > 0) {
+        if (std::strtoull(line, nullptr, 10) != mountId) continue;
+        if (const char* sep = std::strstr(line, " - ")) {
+            const char* start = sep + 3;
+            type.assign(start, std::strcspn(start, " \n"));
+        }
+        break;
+    }
+    std::free(line);
+    std::fclose(f);
+    return type;
+}
+
+bool isNetworkType(std::string_view type) {
+    for (std::string_view t : {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "9p",
+                               "ceph", "glusterfs", "lustre", "fuse.sshfs", "fuse.rclone",
+                               "fuse.s3fs", "davfs", "fuse.davfs2"}) {
+        if (type == t) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+StorageKind storageKind(const std::string& path) {
+    struct statx sx{};
+    if (::statx(AT_FDCWD, path.c_str(), AT_STATX_DONT_SYNC, STATX_TYPE | STATX_MNT_ID, &sx) != 0) {
+        return StorageKind::unknown;
+    }
+    if ((sx.stx_mask & STATX_MNT_ID) && isNetworkType(mountType(sx.stx_mnt_id))) {
+        return StorageKind::network;
+    }
+    const std::string link = "/sys/dev/block/" + std::to_string(sx.stx_dev_major) + ":" +
+                             std::to_string(sx.stx_dev_minor);
+    char device[PATH_MAX];
+    if (!::realpath(link.c_str(), device)) return StorageKind::unknown;
+    const std::string_view d(device);
+    if (d.find("/virtio") != std::string_view::npos || d.find("/xen") != std::string_view::npos) {
+        return StorageKind::unknown;
+    }
+    // A partition has no queue of its own: its disk, one level up, has.
+    std::string flag = firstLine(std::string(d) + "/queue/rotational");
+    if (flag.empty()) flag = firstLine(Path::parent(d) + "/queue/rotational");
+    if (flag == "1") return StorageKind::rotational;
+    if (flag == "0") return StorageKind::solidState;
+    return StorageKind::unknown;
+}
+
+int openFileBudget() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 256;
+    return static_cast<int>(std::max<rlim_t>(16, std::min<rlim_t>(limit.rlim_cur / 4, 1 << 16)));
 }
 
 } // namespace tb::platform

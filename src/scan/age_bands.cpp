@@ -1,5 +1,6 @@
 #include "scan/age_bands.h"
 
+#include "scan/byte_sum.h"
 #include "scan/size_ranking.h"
 
 namespace tb::AgeLayout {
@@ -20,7 +21,7 @@ std::vector<AgeBand> bands(std::span<const ScanNode* const> files, Date now) {
     for (int i = 0; i < 5; ++i) out[i].id = out[i].label = keys[i];
     for (const ScanNode* f : files) {
         AgeBand& band = out[bandIndex(now.secondsSince(f->modified()))];
-        band.bytes += f->allocatedSize();
+        band.bytes = addBytes(band.bytes, f->allocatedSize());
         SizeLeaders::insert(f, band.files, kTopFiles);
     }
     return out;

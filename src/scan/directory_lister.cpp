@@ -53,6 +53,11 @@ bool read(platform::DirectoryReader& reader, const std::string& directory,
     return reader.readPortable(directory, root, link) == 0;
 }
 
+bool read(platform::DirectoryReader& reader, int dirFd, const VolumeIdentity& root) {
+    if (reader.readBulk(dirFd, root) == 0) return true;
+    return reader.readPortable(dirFd, root) == 0;
+}
+
 DirectoryListing list(const std::string& directory, const VolumeIdentity& root) {
     platform::DirectoryReader reader;
     if (!read(reader, directory, root, platform::DirectoryReader::Link::follow)) {

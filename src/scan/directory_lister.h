@@ -36,6 +36,8 @@ DirectoryListing fallback(const std::string& directory, const VolumeIdentity& ro
 bool read(platform::DirectoryReader& reader, const std::string& directory,
           const VolumeIdentity& root,
           platform::DirectoryReader::Link link = platform::DirectoryReader::Link::refuse);
+// The same on a directory the caller opened.
+bool read(platform::DirectoryReader& reader, int dirFd, const VolumeIdentity& root);
 // One entry of a reader as a RawEntry.
 RawEntry entry(const platform::DirectoryReader& reader, const platform::DirEntryAttributes& e,
                const std::string& directory);

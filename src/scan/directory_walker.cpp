@@ -1,5 +1,6 @@
 #include "scan/directory_walker.h"
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -10,9 +11,12 @@
 
 namespace tb::DirectoryWalker {
 
-int workerCount(int processors) { return std::max(2, std::min(8, processors / 2)); }
+int workerCount(platform::StorageKind storage) {
+    using platform::StorageKind;
+    return storage == StorageKind::rotational || storage == StorageKind::network ? 2 : 8;
+}
 
-int workerCount() { return workerCount(platform::activeProcessorCount()); }
+int workerCount(const std::string& root) { return workerCount(platform::storageKind(root)); }
 
 namespace {
 
@@ -24,6 +28,11 @@ struct Shared {
     const ScanNode* rootNode = nullptr;
     const ProgressCallback* progress = nullptr;
     const Options* options = nullptr;
+    // Folders held open for their waiting subfolders, and how many may be:
+    // a deep tree with siblings at every level would otherwise run out of
+    // descriptors. Beyond the budget, subfolders are opened by path.
+    std::atomic<int> openDirectories{0};
+    int openBudget = 256;
 };
 
 // One listed entry, whichever lister produced it.
@@ -40,17 +49,21 @@ public:
     Worker(Shared& shared, std::stop_token stop) : s_(shared), stop_(std::move(stop)) {}
 
     void run() {
-        while (ScanNode* dir = s_.queue.pop(stop_)) {
+        for (WalkItem item = s_.queue.pop(stop_); item.dir; item = s_.queue.pop(stop_)) {
+            ScanNode* dir = item.dir;
             if (stop_.stop_requested()) {
                 s_.queue.finish();
                 break;
             }
             dirPath_.assign(dir->path());
-            if (!list(dir == s_.rootNode)) {
+            platform::FileDescriptor fd;
+            const bool listed = list(item, fd);
+            item.parent.reset();
+            if (!listed) {
                 dir->setUnreadable(true);
                 s_.bag.markUnreadable();
             } else if (!stop_.stop_requested()) {
-                ingest(dir);
+                ingest(dir, std::move(fd));
             }
             if (s_.gate.allow(progressInterval)) (*s_.progress)(s_.bag.progress(dirPath_));
             s_.queue.finish();
@@ -59,7 +72,7 @@ public:
     }
 
 private:
-    bool list(bool isRoot) {
+    bool list(const WalkItem& item, platform::FileDescriptor& fd) {
         listed_.clear();
         if (s_.options->lister) {
             fake_ = s_.options->lister(dirPath_);
@@ -70,9 +83,17 @@ private:
             }
             return true;
         }
-        const auto link = isRoot ? platform::DirectoryReader::Link::follow
-                                 : platform::DirectoryReader::Link::refuse;
-        if (!DirectoryLister::read(reader_, dirPath_, s_.rootVolume, link)) return false;
+        using platform::DirectoryReader;
+        if (item.parent) {
+            name_.assign(item.dir->name());
+            fd.reset(DirectoryReader::openChild(item.parent->fd(), name_.c_str()));
+        } else {
+            // Only the root may be reached through a link.
+            const bool isRoot = item.dir == s_.rootNode;
+            fd.reset(DirectoryReader::open(dirPath_, isRoot ? DirectoryReader::Link::follow
+                                                            : DirectoryReader::Link::refuse));
+        }
+        if (!fd.valid() || !DirectoryLister::read(reader_, fd.get(), s_.rootVolume)) return false;
         for (const auto& e : reader_.entries()) {
             const Date modified = e.hasModified
                                       ? Date::fromUnix(e.modifiedSeconds, e.modifiedNanoseconds)
@@ -86,7 +107,7 @@ private:
         return true;
     }
 
-    void ingest(ScanNode* dir) {
+    void ingest(ScanNode* dir, platform::FileDescriptor fd) {
         kids_.clear();
         subdirs_.clear();
         std::int64_t bytes = 0;
@@ -114,7 +135,12 @@ private:
         }
         arena_.setChildren(dir, kids_);
         s_.bag.ingest(static_cast<std::int64_t>(kids_.size()), bytes);
-        s_.queue.pushMany(subdirs_);
+        std::shared_ptr<const OpenDirectory> open;
+        if (!subdirs_.empty() && fd.valid() &&
+            s_.openDirectories.load(std::memory_order_relaxed) < s_.openBudget) {
+            open = std::make_shared<const OpenDirectory>(std::move(fd), s_.openDirectories);
+        }
+        s_.queue.pushMany(subdirs_, open);
     }
 
     Shared& s_;
@@ -124,20 +150,20 @@ private:
     DirectoryListing fake_;
     std::vector<Listed> listed_;
     std::vector<ScanNode*> kids_, subdirs_;
-    std::string dirPath_, path_;
+    std::string dirPath_, path_, name_;
 };
 
-std::string cleanRoot(const std::string& root) {
+} // namespace
+
+std::string normalizedRoot(const std::string& root) {
     std::string r = root;
     while (r.size() > 1 && r.back() == '/') r.pop_back();
     return r.empty() ? "/" : r;
 }
 
-} // namespace
-
 ScanForest walk(const std::string& rootUrl, const ProgressCallback& progress,
                 std::stop_token stop, const Options& options) {
-    const std::string root = cleanRoot(rootUrl);
+    const std::string root = normalizedRoot(rootUrl);
     Shared shared;
     shared.rootVolume = VolumeID::of(root);
     shared.progress = &progress;
@@ -149,9 +175,10 @@ ScanForest walk(const std::string& rootUrl, const ProgressCallback& progress,
                                       .isDirectory = true,
                                       .modified = Date::now()});
     shared.rootNode = rootNode;
-    shared.queue.push(rootNode);
+    shared.openBudget = platform::openFileBudget();
+    shared.queue.push({rootNode, nullptr});
 
-    const int count = options.workers > 0 ? options.workers : workerCount();
+    const int count = options.workers > 0 ? options.workers : workerCount(root);
     {
         std::vector<std::jthread> workers;
         workers.reserve(std::size_t(count));

@@ -8,6 +8,7 @@
 #include <stop_token>
 #include <string>
 
+#include "platform/file_system.h"
 #include "scan/raw_entry.h"
 #include "scan/scan_forest.h"
 
@@ -15,14 +16,21 @@ namespace tb::DirectoryWalker {
 
 inline constexpr double progressInterval = 0.25;
 
-// max(2, min(8, processors / 2))
-int workerCount(int processors);
-int workerCount();
+// The walk waits on the device, not the processor: a solid-state or unknown
+// local device answers many reads at once (8 workers), a spinning disk or a
+// network file system is best given few (2).
+int workerCount(platform::StorageKind storage);
+// For the storage that holds `root`.
+int workerCount(const std::string& root);
+
+// The root as the walk and the store write it: without trailing slashes
+// ("/" stays "/"), so that the stored root names a stored row.
+std::string normalizedRoot(const std::string& root);
 
 using ProgressCallback = std::function<void(const WalkProgress&)>;
 
 struct Options {
-    int workers = 0;  // 0: workerCount()
+    int workers = 0;  // 0: workerCount(root)
     // Replaces the file-system lister (tests inject unreadable folders here).
     std::function<DirectoryListing(const std::string& directory)> lister;
 };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "scan/byte_sum.h"
+
 namespace tb {
 
 void ScanNode::rollup() {
@@ -29,8 +31,8 @@ void ScanNode::rollup() {
         }
         std::int64_t logical = 0, allocated = 0;
         for (const ScanNode* c : n->children()) {
-            logical += c->logicalSize_;
-            allocated += c->allocatedSize_;
+            logical = addBytes(logical, c->logicalSize_);
+            allocated = addBytes(allocated, c->allocatedSize_);
         }
         n->logicalSize_ = logical;
         n->allocatedSize_ = allocated;

@@ -2,11 +2,13 @@
 
 #include <unordered_set>
 
+#include "scan/byte_sum.h"
+
 namespace tb {
 
 std::int64_t RankedChildren::totalVisible() const {
     std::int64_t total = otherBytes;
-    for (const ScanNode* n : visible) total += n->allocatedSize();
+    for (const ScanNode* n : visible) total = addBytes(total, n->allocatedSize());
     return total;
 }
 
@@ -52,7 +54,7 @@ RankedChildren ranked(std::span<const ScanNode* const> nodes, int limit) {
             }
         }
         if (!shown) {
-            out.otherBytes += n->allocatedSize();
+            out.otherBytes = addBytes(out.otherBytes, n->allocatedSize());
             ++out.otherCount;
         }
     }

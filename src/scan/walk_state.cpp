@@ -1,14 +1,23 @@
 #include "scan/walk_state.h"
 
+#include "scan/byte_sum.h"
+
 namespace tb {
 
-void WalkQueue::push(ScanNode* dir) { pushMany(std::span<ScanNode* const>(&dir, 1)); }
+void WalkQueue::push(WalkItem item) {
+    {
+        std::lock_guard lock(mutex_);
+        pending_.push_back(std::move(item));
+    }
+    ready_.notify_one();
+}
 
-void WalkQueue::pushMany(std::span<ScanNode* const> dirs) {
+void WalkQueue::pushMany(std::span<ScanNode* const> dirs,
+                         const std::shared_ptr<const OpenDirectory>& parent) {
     if (dirs.empty()) return;
     {
         std::lock_guard lock(mutex_);
-        pending_.insert(pending_.end(), dirs.begin(), dirs.end());
+        for (ScanNode* d : dirs) pending_.push_back({d, parent});
     }
     if (dirs.size() == 1) {
         ready_.notify_one();
@@ -17,14 +26,14 @@ void WalkQueue::pushMany(std::span<ScanNode* const> dirs) {
     }
 }
 
-ScanNode* WalkQueue::pop(std::stop_token stop) {
+WalkItem WalkQueue::pop(std::stop_token stop) {
     std::unique_lock lock(mutex_);
     ready_.wait(lock, stop, [this] { return !pending_.empty() || active_ == 0; });
-    if (stop.stop_requested() || pending_.empty()) return nullptr;
-    ScanNode* dir = pending_.back();
+    if (stop.stop_requested() || pending_.empty()) return {};
+    WalkItem item = std::move(pending_.back());
     pending_.pop_back();
     ++active_;
-    return dir;
+    return item;
 }
 
 void WalkQueue::finish() {
@@ -41,7 +50,7 @@ void WalkQueue::finish() {
 void NodeBag::ingest(std::int64_t entries, std::int64_t fileBytes) {
     std::lock_guard lock(mutex_);
     visited_ += entries;
-    scannedBytes_ += fileBytes;
+    scannedBytes_ = addBytes(scannedBytes_, fileBytes);
 }
 
 void NodeBag::markUnreadable() {

@@ -3,6 +3,7 @@
 // so there is no lock order. Safe from any worker thread.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -12,27 +13,56 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_descriptor.h"
 #include "scan/node_arena.h"
 #include "scan/raw_entry.h"
 
 namespace tb {
 
+// A listed folder kept open while its subfolders wait, so that each of them
+// is opened by name from it: paths of any length, and no link swapped in
+// above a folder is ever followed. Counts itself in `openCount` while it
+// lives.
+class OpenDirectory {
+public:
+    OpenDirectory(platform::FileDescriptor fd, std::atomic<int>& openCount)
+        : fd_(std::move(fd)), openCount_(openCount) {
+        openCount_.fetch_add(1, std::memory_order_relaxed);
+    }
+    ~OpenDirectory() { openCount_.fetch_sub(1, std::memory_order_relaxed); }
+    OpenDirectory(const OpenDirectory&) = delete;
+    OpenDirectory& operator=(const OpenDirectory&) = delete;
+    int fd() const { return fd_.get(); }
+
+private:
+    platform::FileDescriptor fd_;
+    std::atomic<int>& openCount_;
+};
+
+// One folder to list and the open parent to reach it from (none for the
+// root, and for folders whose parent could not stay open).
+struct WalkItem {
+    ScanNode* dir = nullptr;
+    std::shared_ptr<const OpenDirectory> parent;
+};
+
 // Directories waiting to be listed (a stack: depth first in the large) and
 // the number being listed. The walk is over when both are empty/zero.
 class WalkQueue {
 public:
-    void push(ScanNode* dir);
-    void pushMany(std::span<ScanNode* const> dirs);
-    // The next directory, or nullptr when the walk is over or stopped.
+    void push(WalkItem item);
+    void pushMany(std::span<ScanNode* const> dirs,
+                  const std::shared_ptr<const OpenDirectory>& parent);
+    // The next directory (dir is nullptr when the walk is over or stopped).
     // Waits while other workers may still push work.
-    ScanNode* pop(std::stop_token stop);
+    WalkItem pop(std::stop_token stop);
     // Matches every directory that pop handed out.
     void finish();
 
 private:
     std::mutex mutex_;
     std::condition_variable_any ready_;
-    std::vector<ScanNode*> pending_;  // guarded by mutex_
+    std::vector<WalkItem> pending_;   // guarded by mutex_
     std::int64_t active_ = 0;         // guarded by mutex_
 };
 

@@ -319,10 +319,7 @@ void AppSession::loadHistory(const ScanRecord& record, const std::optional<std::
     auto task = std::make_shared<std::stop_source>();
     scanTask_ = task;
     detach([link = link_, generation, record, jumpToPath, stop = task->get_token()] {
-        std::optional<ScanForest> forest;
-        if (auto tree = ScanStore::load(record)) {
-            forest.emplace(std::move(*tree), record.unreadable, 0, record.context);
-        }
+        std::optional<ScanForest> forest = ScanStore::reopen(record);
         link->post([generation, stop, record, forest = std::move(forest), jumpToPath](AppSession& s) {
             s.onLoaded(generation, stop, record, forest, jumpToPath);
         });

@@ -17,8 +17,9 @@ public:
 
     explicit PathIndex(std::size_t expected = 0) { rehash(expected); }
 
-    // Maps `path` to `value`; a later assignment to the same path replaces it.
-    void assign(std::string_view path, std::uint32_t value) {
+    // Maps `path` to `value`; a later assignment to the same path replaces it
+    // (and says so).
+    bool assign(std::string_view path, std::uint32_t value) {
         if ((size_ + 1) * 2 > slots_.size()) rehash(slots_.size());
         const std::uint64_t h = hashOf(path);
         for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
@@ -26,11 +27,11 @@ public:
             if (s.value == none) {
                 s = {path.data(), std::uint32_t(path.size()), value, h};
                 ++size_;
-                return;
+                return false;
             }
             if (s.hash == h && key(s) == path) {
                 s.value = value;
-                return;
+                return true;
             }
         }
     }

@@ -42,6 +42,10 @@ Result<ScanRecord> saveIn(const std::string& storeDirectory, const ScanForest& f
 // (else record.rootPath); nothing when the file cannot be read or holds no
 // row for the root. Sibling order is unspecified until a ScanForest sorts it.
 std::optional<NodeTree> load(const ScanRecord& record);
+// The stored scan as a forest with the record's unreadable count and
+// context and the stored `visited` count (without that row, the entries the
+// file holds plus the unreadable folders).
+std::optional<ScanForest> reopen(const ScanRecord& record);
 
 // All stored scans, newest first.
 std::vector<ScanRecord> history();

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "base/path.h"
+#include "platform/file_system.h"
 
 #include <sqlite3.h>
 
@@ -26,6 +27,10 @@ Statement& Statement::operator=(Statement&& other) noexcept {
 
 void Statement::bindText(int index, std::string_view text) {
     sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+void Statement::bindTextInPlace(int index, std::string_view text) {
+    sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
 }
 
 void Statement::bindNull(int index) { sqlite3_bind_null(stmt_, index); }
@@ -56,21 +61,30 @@ void Statement::finalize() {
     stmt_ = nullptr;
 }
 
-Result<Database> Database::open(const std::string& path, Mode mode) {
+Result<Database> Database::open(const std::string& file, Mode mode) {
     // Each connection is used by one thread only, so SQLite's own mutexes are
     // not needed.
     int flags = SQLITE_OPEN_NOMUTEX;
     flags |= mode == Mode::readOnly ? SQLITE_OPEN_READONLY
                                     : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    // A relative name would become a URL with a host below.
+    const std::string path = platform::FileSystem::absolute(file);
     std::string name = path;
-    // A finished scan file never changes again. Reading it as immutable keeps
-    // readers from leaving empty -wal and -shm files beside every scan; a
-    // file whose log was never folded back (a save cut short) is read the
-    // ordinary way so that nothing in the log is missed.
-    struct stat st{};
-    if (mode == Mode::readOnly && ::stat((path + "-wal").c_str(), &st) != 0) {
-        name = Path::fileUrl(path) + "?immutable=1";
-        flags |= SQLITE_OPEN_URI;
+    if (mode == Mode::readOnly) {
+        // Whatever lies in the store folder is looked at before SQLite opens
+        // it: a FIFO would block the caller for good.
+        if (auto f = platform::FileSystem::openRegular(path); !f) {
+            return Error{kDomain, kOpenFailed, f.error().message};
+        }
+        // A finished scan file never changes again. Reading it as immutable
+        // keeps readers from leaving empty -wal and -shm files beside every
+        // scan; a file whose log was never folded back is read the ordinary
+        // way so that nothing in the log is missed.
+        struct stat st{};
+        if (::stat((path + "-wal").c_str(), &st) != 0) {
+            name = Path::fileUrl(path) + "?immutable=1";
+            flags |= SQLITE_OPEN_URI;
+        }
     }
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
@@ -79,6 +93,10 @@ Result<Database> Database::open(const std::string& path, Mode mode) {
         if (db) sqlite3_close(db);
         return Error{kDomain, kOpenFailed, sqlite3_errstr(rc)};
     }
+    // A forged schema must not get to run functions with side effects. (The
+    // writer cannot be defensive: that mode refuses journal_mode=OFF.)
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    if (mode == Mode::readOnly) sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     return Database(db);
 }
 

@@ -27,6 +27,8 @@ public:
 
     // Parameters count from 1, columns from 0, as in SQLite.
     void bindText(int index, std::string_view text);  // a copy
+    // Not copied: the bytes must stay put until the next step or reset.
+    void bindTextInPlace(int index, std::string_view text);
     void bindNull(int index);
     void bindInt(int index, int value);
     void bindInt64(int index, std::int64_t value);

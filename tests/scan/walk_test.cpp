@@ -104,9 +104,16 @@ TEST(DirectoryLister, ReportsSizesTypesAndRawNames) {
     EXPECT_EQ(BulkWalker::children(t / "nope", root).error().code, ENOENT);
 }
 
-TEST(DirectoryWalker, WorkerCountIsHalfTheProcessorsWithinTwoToEight) {
-    const std::pair<int, int> cases[] = {{1, 2}, {2, 2}, {5, 2}, {8, 4}, {10, 5}, {16, 8}, {32, 8}};
-    for (auto [cpus, workers] : cases) EXPECT_EQ(DirectoryWalker::workerCount(cpus), workers);
+TEST(DirectoryWalker, WorkerCountFollowsTheStorage) {
+    using platform::StorageKind;
+    const std::pair<StorageKind, int> cases[] = {{StorageKind::solidState, 8},
+                                                 {StorageKind::unknown, 8},
+                                                 {StorageKind::rotational, 2},
+                                                 {StorageKind::network, 2}};
+    for (auto [kind, workers] : cases) EXPECT_EQ(DirectoryWalker::workerCount(kind), workers);
+    // Memory is no block device.
+    EXPECT_EQ(platform::storageKind("/dev/shm"), StorageKind::unknown);
+    EXPECT_EQ(platform::storageKind("/no/such/path"), StorageKind::unknown);
 }
 
 TEST(DirectoryWalker, CountsEntriesAndRollsUpEveryHardLink) {

@@ -139,14 +139,13 @@ TEST(ScanStore, FileFormatIsExact) {
                     {"volume_capacity", "1234", "text"},
                     {"complete", "0", "text"}}));
 
-    // Pre-order in the order of each folder's children (the forest sorted
-    // them largest first).
+    // In byte order of the path, whatever order the forest gave the children.
     EXPECT_EQ(db.rows("SELECT path, parent, is_dir, may_share, unreadable FROM nodes ORDER BY rowid"),
               (Rows{{"/scan", "<null>", "1", "0", "0"},
+                    {"/scan/it's here", "/scan", "0", "1", "0"},
                     {"/scan/sub", "/scan", "1", "0", "0"},
                     {"/scan/sub/caf\xe9\xff.txt", "/scan/sub", "0", "0", "0"},
-                    {"/scan/sub/locked", "/scan/sub", "1", "0", "1"},
-                    {"/scan/it's here", "/scan", "0", "1", "0"}}));
+                    {"/scan/sub/locked", "/scan/sub", "1", "0", "1"}}));
     EXPECT_EQ(db.rows("SELECT inode, typeof(inode), mtime, typeof(mtime), logical, allocated "
                       "FROM nodes WHERE name = 'it''s here'"),
               (Rows{{"-9223372036854775803", "integer", "1700000000.25", "real", "9000", "4096"}}));

@@ -1,0 +1,149 @@
+// The walk reaches every folder by name from its open parent: it scans
+// paths of any length, never follows a link swapped in above a folder, and
+// counts a folder it may read but not search as unreadable.
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+#include <thread>
+
+#include "scan/directory_walker.h"
+#include "support/temp_dir.h"
+
+namespace tb {
+namespace {
+
+using namespace tb::test;
+
+const ScanNode* child(const ScanNode* n, std::string_view name) {
+    for (const ScanNode* c : n->children()) {
+        if (c->name() == name) return c;
+    }
+    return nullptr;
+}
+
+// A chain top/d/d/.../d built and removed one level at a time, as no path
+// to its lower levels fits in PATH_MAX.
+class DeepChain {
+public:
+    DeepChain(const std::string& top, int depth) : top_(top) {
+        int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
+        for (int i = 0; i < depth; ++i) {
+            ::mkdirat(fd, "d", 0755);
+            const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+            ::close(fd);
+            fd = next;
+        }
+        const int file = ::openat(fd, "leaf", O_WRONLY | O_CREAT, 0644);
+        EXPECT_EQ(::write(file, "0123456789", 10), 10);
+        ::close(file);
+        ::close(fd);
+    }
+    ~DeepChain() {
+        // Down by relative steps from the working folder, then back up
+        // removing each level.
+        const int home = ::open(".", O_RDONLY | O_DIRECTORY);
+        if (::chdir(top_.c_str()) != 0) return;
+        int depth = 0;
+        while (::chdir("d") == 0) ++depth;
+        ::unlink("leaf");
+        for (; depth > 0; --depth) {
+            if (::chdir("..") != 0) break;
+            ::rmdir("d");
+        }
+        EXPECT_EQ(::fchdir(home), 0);
+        ::close(home);
+    }
+
+private:
+    std::string top_;
+};
+
+TEST(WalkSafety, ChainDeeperThanAnyPathIsScannedWhole) {
+    // In memory where there is a tmpfs: ten thousand folders made and
+    // removed one by one cost seconds on a disk.
+    std::optional<ScopedEnv> inMemory;
+    if (::access("/dev/shm", W_OK) == 0) inMemory.emplace("TMPDIR", "/dev/shm");
+    TempDir t;
+    constexpr int depth = 10'000;  // paths of 20,000 bytes
+    DeepChain chain(t.path(), depth);
+    ScanForest f = DirectoryWalker::walk(t.path(), [](const WalkProgress&) {}, {}, {.workers = 4});
+    EXPECT_EQ(f.unreadable(), 0);
+    EXPECT_EQ(f.visited(), depth + 1);
+    EXPECT_EQ(f.root()->logicalSize(), 10);
+    EXPECT_EQ(f.nodes().size(), std::size_t(depth) + 2);
+}
+
+TEST(WalkSafety, FolderSwappedForALinkAboveAWaitingFolderPullsNothingIn) {
+    TempDir t;
+    makeDirs(t / "root/a/b");
+    writeFile(t / "root/a/b/mine", "m");
+    makeDirs(t / "outside/b");
+    writeFile(t / "outside/b/secret", "s");
+    int reports = 0;
+    // One worker: the root is listed, then a (b waits), then the swap.
+    auto progress = [&](const WalkProgress&) {
+        if (++reports == 2) {
+            ::rename((t / "root/a").c_str(), (t / "root/a.old").c_str());
+            ::symlink((t / "outside").c_str(), (t / "root/a").c_str());
+            return;
+        }
+        // The next report must pass the gate.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    };
+    ScanForest f = DirectoryWalker::walk(t / "root", progress, {}, {.workers = 1});
+    ASSERT_GE(reports, 2);
+    const ScanNode* a = child(f.root(), "a");
+    ASSERT_TRUE(a);
+    const ScanNode* b = child(a, "b");
+    ASSERT_TRUE(b);
+    EXPECT_TRUE(child(b, "mine"));
+    EXPECT_FALSE(child(b, "secret"));
+}
+
+// Runs `check` as uid 65534 in a child process when this process is root
+// (root may search any folder); directly otherwise.
+void asUnprivileged(const std::function<bool()>& check) {
+    if (::geteuid() != 0) {
+        EXPECT_TRUE(check());
+        return;
+    }
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const bool dropped = ::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 65534) == 0 &&
+                             ::setresuid(65534, 65534, 65534) == 0;
+        ::_exit(!dropped ? 2 : check() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "cannot switch to uid 65534";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the check failed as uid 65534";
+}
+
+TEST(WalkSafety, FolderWithReadButNoSearchPermissionIsUnreadable) {
+    TempDir t;
+    makeDirs(t / "r/listable");
+    writeFile(t / "r/listable/a", "aa");
+    writeFile(t / "r/listable/b", "bb");
+    writeFile(t / "r/open", "o");
+    ASSERT_EQ(::chmod((t / "r/listable").c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(t.path().c_str(), 0755), 0);
+    const std::string root = t / "r";
+    asUnprivileged([root] {
+        ScanForest f = DirectoryWalker::walk(root, [](const WalkProgress&) {});
+        const ScanNode* listable = child(f.root(), "listable");
+        return f.unreadable() == 1 && f.visited() == 3 && listable && listable->unreadable() &&
+               listable->children().empty() && !f.context().complete;
+    });
+}
+
+} // namespace
+} // namespace tb

@@ -1,0 +1,295 @@
+// What a damaged, forged or half-written scan file must not do: load as a
+// partial tree, overflow a total, hang a reader, or show up in the history.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/file_system.h"
+#include "scan/directory_walker.h"
+#include "scan/size_ranking.h"
+#include "store/scan_store.h"
+#include "store_test_support.h"
+#include "support/temp_dir.h"
+
+namespace tb {
+namespace {
+
+using test::RawDb;
+using test::TreeBuilder;
+
+ScanForest wideForest(TreeBuilder& b, int files) {
+    std::vector<ScanNode*> children;
+    for (int i = 0; i < files; ++i) {
+        const std::string name = "file-with-a-longish-name-" + std::to_string(i);
+        children.push_back(b.file("/w/" + name, 4096 + i));
+    }
+    ScanNode* root = b.dir("/w");
+    b.setChildren(root, children);
+    root->rollup();
+    return test::forestOf(b.tree(root));
+}
+
+std::vector<std::string> namesIn(const std::string& dir) {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) {
+        out.push_back(e.path().filename().string());
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+mode_t modeOf(const std::string& path) {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+TEST(StoreIntegrity, DamagedPageGivesNoTreeRatherThanAPartialOne) {
+    test::TempHome home;
+    TreeBuilder b;
+    auto saved = ScanStore::save(wideForest(b, 5000), "/w");
+    ASSERT_TRUE(saved) << saved.error().message;
+    const auto size = std::filesystem::file_size(saved->fileURL);
+    {
+        // A page of zeros in place of a leaf of the nodes table (type 13)
+        // in the second half of the file. The page size is a big-endian
+        // 16-bit number at offset 16, where 1 stands for 65536.
+        std::fstream f(saved->fileURL, std::ios::in | std::ios::out | std::ios::binary);
+        unsigned char header[18];
+        f.read(reinterpret_cast<char*>(header), sizeof header);
+        const unsigned field = header[16] << 8 | header[17];
+        const std::streamoff pageSize = field == 1 ? 65536 : field;
+        ASSERT_GT(std::streamoff(size) / pageSize, 3);
+        std::streamoff page = std::streamoff(size) / pageSize / 2;
+        for (char type = 0; f.seekg(page * pageSize) && f.get(type) && type != 13;) ++page;
+        ASSERT_LT(std::uintmax_t(page * pageSize), size);
+        f.seekp(page * pageSize);
+        const std::string zeros(std::size_t(pageSize), '\0');
+        f.write(zeros.data(), std::streamsize(zeros.size()));
+    }
+    EXPECT_FALSE(ScanStore::load(*saved));
+}
+
+class ForgedFile : public ::testing::Test {
+protected:
+    test::TempHome home;
+    std::string file = ScanStore::directory() + "/" + Uuid::random().toString() + ".sqlite";
+
+    ScanRecord record() {
+        ScanRecord r;
+        r.rootPath = "/r";
+        r.fileURL = file;
+        return r;
+    }
+};
+
+TEST_F(ForgedFile, StoredExtremesAreClampedAndEverySumSaturates) {
+    {
+        RawDb db(file);
+        db.exec(test::kScanTables);
+        db.exec("INSERT INTO nodes VALUES ('/r', NULL, 'r', 1, 9223372036854775807, "
+                "9223372036854775807, 0, 1, 0, 0),"
+                "('/r/a', '/r', 'a', 0, 9223372036854775807, 9223372036854775807, 1e300, 2, 0, 0),"
+                "('/r/b', '/r', 'b', 0, 9223372036854775806, 9223372036854775806, -1e300, 3, 0, 0),"
+                "('/r/c', '/r', 'c', 0, -5, -9223372036854775808, 1700000000.5, 4, 0, 0);"
+                "INSERT INTO meta VALUES ('root', '/r');");
+    }
+    auto tree = ScanStore::load(record());
+    ASSERT_TRUE(tree);
+    tree->root->rollup();
+    EXPECT_EQ(tree->root->allocatedSize(), INT64_MAX);
+    EXPECT_EQ(tree->root->logicalSize(), INT64_MAX);
+    ScanForest forest(*tree, 0, 0, test::testContext("/r"));
+    const auto& kids = forest.root()->children();
+    ASSERT_EQ(kids.size(), 3u);
+    EXPECT_EQ(kids[0]->modified().isoString(), "9999-12-31T23:59:59Z");
+    EXPECT_TRUE(kids[1]->modified().isDistantPast());
+    EXPECT_EQ(kids[2]->allocatedSize(), 0);
+    EXPECT_EQ(kids[2]->logicalSize(), 0);
+
+    std::int64_t bandTotal = 0;
+    for (const AgeBand& band : forest.ageBands()) {
+        EXPECT_GE(band.bytes, 0) << band.id;
+        bandTotal = std::max(bandTotal, band.bytes);
+    }
+    EXPECT_EQ(bandTotal, INT64_MAX);
+    const RankedChildren ranked = MapLayout::ranked(forest.root()->children(), 1);
+    EXPECT_EQ(ranked.otherBytes, INT64_MAX - 1);
+    EXPECT_EQ(ranked.totalVisible(), INT64_MAX);
+}
+
+TEST_F(ForgedFile, ViewsAreNotRead) {
+    {
+        RawDb db(file);
+        // An endless recursive query behind each name.
+        db.exec("CREATE VIEW nodes AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                "FROM n) SELECT '/r' AS path, NULL AS parent, 'r' AS name, 1 AS is_dir, 0 AS "
+                "logical, 0 AS allocated, 0.0 AS mtime, i AS inode, 0 AS may_share, 0 AS "
+                "unreadable FROM n;"
+                "CREATE VIEW meta AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                "FROM n) SELECT 'x' || i AS key, 'v' AS value FROM n;");
+    }
+    EXPECT_FALSE(ScanStore::load(record()));
+    const auto history = ScanStore::history();
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].rootPath, Path::lastComponent(file).substr(0, 36));
+    EXPECT_TRUE(ScanStore::search(history[0], "r").empty());
+}
+
+TEST_F(ForgedFile, HugeRowidDoesNotReserveMemory) {
+    {
+        RawDb db(file);
+        db.exec(test::kScanTables);
+        db.exec("INSERT INTO nodes(rowid, path, parent, name, is_dir, logical, allocated, mtime, "
+                "inode, may_share, unreadable) VALUES (9223372036854775807, '/r', NULL, 'r', 1, "
+                "0, 0, 0, 1, 0, 0);");
+    }
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    auto tree = ScanStore::load(record());
+    getrusage(RUSAGE_SELF, &after);
+    ASSERT_TRUE(tree);
+    EXPECT_EQ(tree->root->path(), "/r");
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "KiB of peak growth";
+}
+
+TEST_F(ForgedFile, OnlyRegularFilesAreOpened) {
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    const std::string dir = ScanStore::directory();
+    ASSERT_EQ(::mkfifo((dir + "/" + Uuid::random().toString() + ".sqlite-wal").c_str(), 0600), 0);
+    // Neither may block: a reader that opened the FIFO would wait for a writer.
+    EXPECT_TRUE(ScanStore::history().empty());
+    EXPECT_FALSE(ScanStore::record(file));
+    EXPECT_FALSE(ScanStore::load(record()));
+    EXPECT_TRUE(ScanStore::search(record(), "r").empty());
+}
+
+TEST(StoreIntegrity, StoreFoldersAndFilesAreTheOwnersAlone) {
+    test::TempHome home;
+    const std::string data = home.home() + "/missing/data";
+    test::ScopedEnv missing("XDG_DATA_HOME", data);
+    const mode_t oldMask = ::umask(022);
+    const std::string dir = ScanStore::directory();
+    TreeBuilder b;
+    auto saved = ScanStore::save(wideForest(b, 3), "/w");
+    ::umask(oldMask);
+    ASSERT_TRUE(saved) << saved.error().message;
+    for (const std::string& folder :
+         {home.home() + "/missing", data, data + "/Tarnbeck", dir}) {
+        EXPECT_EQ(modeOf(folder), 0700u) << folder;
+    }
+    EXPECT_EQ(modeOf(saved->fileURL), 0600u);
+    EXPECT_EQ(namesIn(dir), std::vector<std::string>{Path::lastComponent(saved->fileURL).data()});
+
+    // A folder an older version left open to everyone is closed up.
+    ::chmod(dir.c_str(), 0755);
+    EXPECT_EQ(ScanStore::directory(), dir);
+    EXPECT_EQ(modeOf(dir), 0700u);
+}
+
+TEST(StoreIntegrity, FailedSaveLeavesNothingBehind) {
+    test::TempHome home;
+    TreeBuilder b;
+    ScanNode* root = b.dir("/d", {b.file("/d/a", 10), b.file("/d/a", 20)});
+    ASSERT_FALSE(ScanStore::save(test::forestOf(b.tree(root)), "/d"));
+    EXPECT_TRUE(namesIn(ScanStore::directory()).empty());
+}
+
+TEST(StoreIntegrity, HistoryRemovesWhatAKilledSaveLeftButNotALiveOne) {
+    test::TempHome home;
+    const std::string dir = ScanStore::directory();
+    TreeBuilder b;
+    auto saved = ScanStore::save(wideForest(b, 3), "/w");
+    ASSERT_TRUE(saved);
+    const std::string dead = dir + "/." + Uuid::random().toString() + ".saving";
+    std::filesystem::copy_file(saved->fileURL, dead);
+    test::writeFile(dead + "-wal", std::string(1000, 'w'));
+    test::writeFile(dir + "/.orphan.saving-shm", "s");
+    const std::string live = dir + "/." + Uuid::random().toString() + ".saving";
+    auto lock = platform::FileSystem::createLocked(live);
+    ASSERT_TRUE(lock) << lock.error().message;
+    test::writeFile(live + "-wal", "w");
+
+    const auto history = ScanStore::history();
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].id, saved->id);
+    const std::string liveName(Path::lastComponent(live));
+    EXPECT_EQ(namesIn(dir), (std::vector<std::string>{liveName, liveName + "-wal",
+                                                      std::string(Path::lastComponent(saved->fileURL))}));
+}
+
+TEST(StoreIntegrity, RelativeLocationsAreMadeAbsoluteOrIgnored) {
+    test::TempHome home;
+    {
+        // Invalid by the XDG rules: the default takes its place.
+        test::ScopedEnv data("XDG_DATA_HOME", "relative/data");
+        EXPECT_EQ(ScanStore::directory(), home.dataHome() + "/Tarnbeck/scans");
+        test::ScopedEnv relativeHome("HOME", "relative/home");
+        EXPECT_NE(platform::SpecialFolders::home(), std::optional<std::string>("relative/home"));
+    }
+    char cwd[4096];
+    ASSERT_TRUE(::getcwd(cwd, sizeof cwd));
+    ASSERT_EQ(::chdir(home.home().c_str()), 0);
+    test::makeDirs("rel/scans");
+    TreeBuilder b;
+    auto saved = ScanStore::saveIn("rel/scans", wideForest(b, 3), "/w");
+    const auto history = ScanStore::historyIn("rel/scans");
+    const bool loaded = !history.empty() && ScanStore::load(history[0]).has_value();
+    ASSERT_EQ(::chdir(cwd), 0);
+    ASSERT_TRUE(saved) << saved.error().message;
+    EXPECT_EQ(saved->fileURL.front(), '/');
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_TRUE(loaded);
+}
+
+TEST(StoreIntegrity, RootWithTrailingSlashReopensWithItsVisitedCount) {
+    test::TempHome home;
+    test::makeDirs(home.home() + "/tree/sub");
+    test::writeFile(home.home() + "/tree/sub/f", "12345");
+    const std::string chosen = home.home() + "/tree/";
+    ScanForest walked = DirectoryWalker::walk(chosen, [](const WalkProgress&) {});
+    auto saved = ScanStore::save(walked, chosen);
+    ASSERT_TRUE(saved) << saved.error().message;
+    EXPECT_EQ(saved->rootPath, home.home() + "/tree");
+    RawDb db(saved->fileURL);
+    EXPECT_EQ(db.rows("SELECT value FROM meta WHERE key = 'root'"),
+              db.rows("SELECT path FROM nodes WHERE parent IS NULL"));
+
+    const auto history = ScanStore::history();
+    ASSERT_EQ(history.size(), 1u);
+    auto reopened = ScanStore::reopen(history[0]);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(reopened->visited(), 2);
+    EXPECT_EQ(reopened->root()->logicalSize(), 5);
+}
+
+TEST_F(ForgedFile, ReopenReadsTheStoredVisitedCountElseCountsRows) {
+    {
+        RawDb db(file);
+        db.exec(test::kScanTables);
+        db.exec("INSERT INTO nodes VALUES ('/r', NULL, 'r', 1, 0, 0, 0, 1, 0, 0),"
+                "('/r/a', '/r', 'a', 1, 0, 0, 0, 2, 0, 1),"
+                "('/r/b', '/r', 'b', 0, 0, 0, 0, 3, 0, 0);"
+                "INSERT INTO meta VALUES ('root', '/r'), ('unreadable', '1');");
+    }
+    auto r = ScanStore::record(file);
+    ASSERT_TRUE(r);
+    auto counted = ScanStore::reopen(*r);
+    ASSERT_TRUE(counted);
+    EXPECT_EQ(counted->visited(), 3);
+    RawDb(file).exec("INSERT INTO meta VALUES ('visited', '41')");
+    auto stored = ScanStore::reopen(*r);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->visited(), 41);
+    EXPECT_EQ(stored->unreadable(), 1);
+}
+
+} // namespace
+} // namespace tb
