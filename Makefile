@@ -1,9 +1,17 @@
-# make test: install what is missing, build, run every test headless.
-# make run:  install what is missing, build, start Tarnbeck.
+# make test:    install what is missing, build, run every test headless.
+# make run:     install what is missing, build, start Tarnbeck.
+# make release: the build users and packagers make (warnings do not fail it).
+# make asan:    every suite under AddressSanitizer and UBSan (build-asan/).
+# make tsan:    every suite under ThreadSanitizer (build-tsan/).
 BUILD ?= build
 JOBS ?= $(shell nproc)
+# The tests and CI treat warnings as errors; see CMakeLists.txt.
+CONFIG = -G Ninja -DTARNBECK_WERROR=ON
+TSAN_OPTIONS_ALL = suppressions=$(CURDIR)/cmake/tsan.supp halt_on_error=0 second_deadlock_stack=1
+ASAN_OPTIONS_ALL = detect_leaks=1:strict_string_checks=1:check_initialization_order=1
+UBSAN_OPTIONS_ALL = print_stacktrace=1:halt_on_error=1
 
-.PHONY: all setup configure build test run bench clean package screenshots
+.PHONY: all setup configure build test run bench release asan tsan package screenshots clean
 
 all: build
 
@@ -11,7 +19,7 @@ setup:
 	@./scripts/setup.sh
 
 configure: setup
-	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD) $(CONFIG) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -33,5 +41,23 @@ package: build
 screenshots: build
 	@QT_QPA_PLATFORM=offscreen ./$(BUILD)/src/app/tarnbeck_screenshots $(BUILD)/screenshots
 
+release: setup
+	@cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNBECK_TESTS=OFF \
+		-DTARNBECK_BENCH=OFF >/dev/null
+	@cmake --build build-release -j $(JOBS)
+
+asan: setup
+	@cmake -S . -B build-asan $(CONFIG) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNBECK_SANITIZE=ON \
+		-DTARNBECK_BENCH=OFF >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	@cd build-asan && ASAN_OPTIONS=$(ASAN_OPTIONS_ALL) UBSAN_OPTIONS=$(UBSAN_OPTIONS_ALL) \
+		ctest --output-on-failure -j $(JOBS)
+
+tsan: setup
+	@cmake -S . -B build-tsan $(CONFIG) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNBECK_TSAN=ON \
+		-DTARNBECK_BENCH=OFF >/dev/null
+	@cmake --build build-tsan -j $(JOBS)
+	@cd build-tsan && TSAN_OPTIONS="$(TSAN_OPTIONS_ALL)" ctest --output-on-failure -j $(JOBS)
+
 clean:
-	@rm -rf $(BUILD)
+	@rm -rf $(BUILD) build-release build-asan build-tsan

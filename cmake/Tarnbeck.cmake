@@ -6,7 +6,10 @@
 function(tarnbeck_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow
     -Wnon-virtual-dtor -Wcast-align -Wunused -Woverloaded-virtual -Wnull-dereference
-    -Wimplicit-fallthrough -Wno-missing-field-initializers -Werror)
+    -Wimplicit-fallthrough -Wno-missing-field-initializers)
+  if(TARNBECK_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
   if(TARNBECK_SANITIZE)
     # GCC 12 reports uninitialised reads inside libstdc++'s <regex> once the
     # sanitizers change inlining; they are not ours.

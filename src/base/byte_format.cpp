@@ -9,8 +9,11 @@ std::string string(std::int64_t bytes) {
     // A difference between two sizes may be negative: its magnitude is
     // formatted like any count, behind the sign.
     if (bytes < 0) {
-        if (bytes == INT64_MIN) return "-" + string(INT64_MAX);
-        return bytes > -1000 ? std::to_string(bytes) + " B" : "-" + string(-bytes);
+        if (bytes > -1000) return std::to_string(bytes) + " B";
+        std::string magnitude = string(bytes == INT64_MIN ? INT64_MAX : -bytes);
+        std::string withSign(1, '-');
+        withSign.append(magnitude);
+        return withSign;
     }
     if (bytes < 1000) return std::to_string(bytes) + " B";
     static const char* units[] = {"B", "KB", "MB", "GB", "TB", "PB"};

@@ -473,7 +473,14 @@ Result<std::string> FreedesktopTrash::moveToTrash(const std::string& rawPath) {
 }
 
 Status FreedesktopTrash::putBack(const std::string& trashed, const std::string& rawOriginal) {
-    const std::string original = Path::standardized(rawOriginal);
+    // The entry records the path with the links of that moment resolved
+    // (/home -> /var/home, say); following them now could follow one planted
+    // since, so the walk below follows none and starts from that record.
+    std::string original = Path::standardized(rawOriginal);
+    if (auto recorded = originalPathOf(trashed);
+        recorded && Path::lastComponent(*recorded) == Path::lastComponent(original)) {
+        original = Path::standardized(*recorded);
+    }
     const std::string name(Path::lastComponent(original));
     if (original.empty() || original[0] != '/' || name.empty()) return Error::posix(EINVAL);
     auto parent = openParentChain(Path::parent(original));

@@ -32,6 +32,7 @@ namespace {
 constexpr const char* kUnsafePath = "System paths cannot be staged.";
 constexpr const char* kUnsafeCandidate =
     "This path is no longer safe to stage. Scan it again before reviewing it.";
+constexpr const char* kGoneAtAdmission = "This item no longer exists. Scan again before staging it.";
 constexpr const char* kParentQueued = "A parent folder is already in the review queue.";
 constexpr const char* kVanished = "The path is no longer available. Scan again before retrying.";
 constexpr const char* kProtected = "Protected system paths cannot be moved to Trash.";
@@ -116,7 +117,9 @@ void StagingStore::stage(const std::string& url, const std::string& name, std::i
 // not enter. Children of the new item are absorbed here.
 bool StagingStore::admit(const std::string& url, const char* unsafeMessage) {
     if (!ProtectedPaths::isSafeSelection(url)) {
-        setLastMessage(unsafeMessage);
+        // A vanished item is no system path; saying so would mislead.
+        const bool vanished = !platform::FileSystem::exists(url).exists;
+        setLastMessage(vanished && unsafeMessage == kUnsafePath ? kGoneAtAdmission : unsafeMessage);
         return false;
     }
     if (auto why = refusal(url)) {

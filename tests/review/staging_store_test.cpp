@@ -91,7 +91,7 @@ TEST_F(StagingStoreTest, RefusesUnsafePathsWithTheirMessages) {
         {"/", false, "System paths cannot be staged."},
         {"/usr/bin/env", false, "System paths cannot be staged."},
         {"/etc", false, "System paths cannot be staged."},
-        {missing, false, "System paths cannot be staged."},
+        {missing, false, "This item no longer exists. Scan again before staging it."},
         {"/usr/bin/env", true,
          "This path is no longer safe to stage. Scan it again before reviewing it."},
         {missing, true, "This path is no longer safe to stage. Scan it again before reviewing it."},

@@ -152,6 +152,16 @@ TEST_F(TrashTest, PutBackRecreatesMissingParentsClosedToOthers) {
     EXPECT_EQ(modeOf(work / "a/b"), 0700u);
 }
 
+TEST_F(TrashTest, PutBackGoesWhereTheLinksPointedWhenTrashed) {
+    test::makeDirs(work / "real/dir");
+    test::writeFile(work / "real/dir/file", "x");
+    ASSERT_EQ(::symlink((work / "real").c_str(), (work / "alias").c_str()), 0);
+    auto r = trash.moveToTrash(work / "alias/dir/file");
+    ASSERT_TRUE(r.ok());
+    ASSERT_TRUE(trash.putBack(*r, work / "alias/dir/file").ok());
+    EXPECT_EQ(readFile(work / "real/dir/file"), "x");
+}
+
 // The victim trashes shared/proj/notes.txt, then proj; someone else then puts
 // a link, or a folder of their own, where proj was.
 TEST_F(TrashTest, PutBackStopsAtAPlantedParent) {
