@@ -1,6 +1,10 @@
 // Rebuildable storage in a finished scan: folders that a known tool will
 // regenerate or fetch again, with owner, reason, evidence and risk. Reads
 // only the forest's nodes, never the disk; pure and safe on any thread.
+//
+// Where a name alone could mislead (a "target" or "build" folder, a "venv"),
+// the folder counts only with the marker file its tool leaves beside or
+// inside it, and a folder that holds ".git" is never rebuildable.
 #pragma once
 
 #include <optional>
@@ -9,6 +13,7 @@
 #include <vector>
 
 #include "analysis/cleanup_candidate.h"
+#include "analysis/home_places.h"
 
 namespace tb {
 
@@ -29,13 +34,22 @@ namespace CleanupCatalog {
 // Folders above this many allocated bytes are listed (strictly above).
 inline constexpr std::int64_t minimumBytes = 1'000'000;
 
-// The first rule that matches the path (case-sensitive substrings) or the
-// lowercased name; none when no rule does.
+// The first path or name rule that matches (case-sensitive substrings, the
+// lowercased name); none when no rule does. Knows nothing of markers.
 std::optional<CleanupDescriptor> descriptor(std::string_view path, std::string_view name);
 
+// The rule for one scanned folder, with its evidence: marker files among
+// `folder`'s children or its `parent`'s (none for the scan root), and the
+// user's cache folder from `places`.
+std::optional<CleanupDescriptor> classify(const ScanNode& folder, const ScanNode* parent,
+                                          const HomePlaces& places);
+
 // Largest first, outermost folder kept where matches nest; no count cap.
+std::vector<CleanupCandidate> candidates(const ScanForest& forest, const HomePlaces& places);
+std::vector<CleanupCandidate> candidates(std::span<const ScanNode* const> nodes,
+                                         const HomePlaces& places = {});
+// With the current user's folders.
 std::vector<CleanupCandidate> candidates(const ScanForest& forest);
-std::vector<CleanupCandidate> candidates(std::span<const ScanNode* const> nodes);
 
 } // namespace CleanupCatalog
 

@@ -453,7 +453,9 @@ void AppSession::prepareWorkspaceIfNeeded() {
 }
 
 void AppSession::refreshVolume() {
-    auto read = VolumeAccounting::read("/");
+    // The volume that holds the scan root: a separate /home or a USB drive
+    // has figures of its own.
+    auto read = VolumeAccounting::read(scanRoot_.empty() ? std::string("/") : scanRoot_);
     if (!read) {
         setStatus(read.error().message);
         return;
