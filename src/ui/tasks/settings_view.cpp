@@ -18,7 +18,7 @@ SettingsView::SettingsView(AppSession&, QWidget* parent) : QWidget(parent) {
     auto* safety = new FormSection(QStringLiteral("Safety"));
     safety->addLine(
         QStringLiteral("Tarnbeck only moves reviewed selections to Trash. It does not "
-                       "permanently delete files or reclaim Time Machine snapshots in this "
+                       "permanently delete files or remove snapshots in this "
                        "release."));
     layout->addWidget(safety);
 
