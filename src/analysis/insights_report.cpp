@@ -51,7 +51,7 @@ InsightsReport gather(const ScanForest& forest, const AppSources& sources,
     for (const ScanNode* n : forest.files()) {
         // Only a file with more logical than allocated bytes can be sparse;
         // the rest are not asked for their extents.
-        if (n->logicalSize() > n->allocatedSize() && n->allocatedSize() > 0 &&
+        if (n->logicalSize() > n->allocatedSize() &&
             NodeAdvice::kind(*n) == NodeKind::sparseDisk) {
             r.sparse.emplace_back(n->path());
         }

@@ -42,12 +42,17 @@ std::optional<NodeKind> kindFromPath(std::string_view path, std::string_view nam
 
 namespace NodeAdvice {
 
+// ext4 and btrfs keep at most a few KiB of data inside the inode.
+constexpr std::int64_t inlineLimit = 4096;
+
 NodeKind kind(const ScanNode& node, const platform::ExtentReader& extents) {
     if (auto k = kindFromPath(node.path(), asciiLower(node.name()))) return *k;
     if (node.isDirectory()) return NodeKind::ordinary;
     const auto logical = node.logicalSize();
     const auto allocated = node.allocatedSize();
-    if (logical < 1 || allocated < 1) return NodeKind::ordinary;
+    if (logical < 1) return NodeKind::ordinary;
+    // No blocks at all: a tiny file kept inside its inode, or all hole.
+    if (allocated < 1) return logical > inlineLimit ? NodeKind::sparseDisk : NodeKind::ordinary;
     // A reflink copy reports its full size as allocated, so the sizes alone
     // never show sharing; and more logical than allocated bytes is a hole
     // (or compression), not a shared block.

@@ -80,7 +80,8 @@ TEST(NodeAdvice, KindRulesInOrder) {
         {"/d/shared-dir", true, true, 10, 10, NodeKind::ordinary},
         {"/d/bigdir", true, false, 2 * GB, 1, NodeKind::ordinary},
         {"/d/empty", false, false, 0, 0, NodeKind::ordinary},
-        {"/d/unallocated", false, false, 2 * GB, 0, NodeKind::ordinary},
+        {"/d/all-hole", false, false, 2 * GB, 0, NodeKind::sparseDisk},
+        {"/d/inline", false, false, 4096, 0, NodeKind::ordinary},
         // More logical than allocated bytes without sharing: a hole, whatever the size.
         {"/d/sparse", false, false, 2 * GB, 400'000'000, NodeKind::sparseDisk},
         {"/d/small-hole", false, false, 10'000, 4096, NodeKind::sparseDisk},
