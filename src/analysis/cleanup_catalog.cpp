@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "analysis/linux_apps.h"
 #include "analysis/text.h"
 #include "base/path.h"
 #include "platform/file_system.h"
@@ -255,17 +256,19 @@ std::optional<CleanupDescriptor> classify(const ScanNode& folder, const ScanNode
     return std::nullopt;
 }
 
-std::vector<CleanupCandidate> candidates(const ScanForest& forest, const HomePlaces& places) {
-    return candidates(std::span<const ScanNode* const>(forest.nodes()), places);
+std::vector<CleanupCandidate> candidates(const ScanForest& forest, const HomePlaces& places,
+                                         const KnownPaths& known) {
+    return candidates(std::span<const ScanNode* const>(forest.nodes()), places, known);
 }
 
 std::vector<CleanupCandidate> candidates(const ScanForest& forest) {
     const auto home = platform::SpecialFolders::home();
-    return candidates(forest, home ? HomePlaces::of(*home) : HomePlaces{});
+    const HomePlaces places = home ? HomePlaces::of(*home) : HomePlaces{};
+    return candidates(forest, places, LinuxApps::sandboxLeftovers(AppSources::forHome(places)));
 }
 
 std::vector<CleanupCandidate> candidates(std::span<const ScanNode* const> nodes,
-                                         const HomePlaces& places) {
+                                         const HomePlaces& places, const KnownPaths& known) {
     // Nodes know their children only; the parents of the few folders large
     // enough to be listed are found in one pass.
     std::unordered_map<const ScanNode*, const ScanNode*> parentOf;
@@ -281,9 +284,14 @@ std::vector<CleanupCandidate> candidates(std::span<const ScanNode* const> nodes,
     };
     std::vector<Found> found;
     for (const ScanNode* node : nodes) {
-        if (!node->isDirectory() || node->allocatedSize() <= minimumBytes) continue;
-        const auto p = parentOf.find(node);
-        const auto d = classify(*node, p == parentOf.end() ? nullptr : p->second, places);
+        if (node->allocatedSize() <= minimumBytes) continue;
+        std::optional<CleanupDescriptor> d;
+        if (const auto k = known.find(std::string(node->path())); k != known.end()) {
+            d = k->second;
+        } else if (node->isDirectory()) {
+            const auto p = parentOf.find(node);
+            d = classify(*node, p == parentOf.end() ? nullptr : p->second, places);
+        }
         if (!d) continue;
         CleanupCandidate c;
         c.id = std::string(node->path());
@@ -294,7 +302,7 @@ std::vector<CleanupCandidate> candidates(std::span<const ScanNode* const> nodes,
         c.reason = std::string(d->reason);
         c.evidence = std::string(d->evidence);
         c.risk = d->risk;
-        c.isDirectory = true;
+        c.isDirectory = node->isDirectory();
         found.push_back({std::move(c), componentCount(node->path())});
     }
     std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {

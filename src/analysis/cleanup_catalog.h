@@ -9,7 +9,9 @@
 
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "analysis/cleanup_candidate.h"
@@ -44,11 +46,18 @@ std::optional<CleanupDescriptor> descriptor(std::string_view path, std::string_v
 std::optional<CleanupDescriptor> classify(const ScanNode& folder, const ScanNode* parent,
                                           const HomePlaces& places);
 
+// Rules found by reading the system rather than the scan (an unused Flatpak
+// runtime, an old snap revision), by exact path; they may name files too.
+using KnownPaths = std::unordered_map<std::string, CleanupDescriptor>;
+
 // Largest first, outermost folder kept where matches nest; no count cap.
-std::vector<CleanupCandidate> candidates(const ScanForest& forest, const HomePlaces& places);
+std::vector<CleanupCandidate> candidates(const ScanForest& forest, const HomePlaces& places,
+                                         const KnownPaths& known = {});
 std::vector<CleanupCandidate> candidates(std::span<const ScanNode* const> nodes,
-                                         const HomePlaces& places = {});
-// With the current user's folders.
+                                         const HomePlaces& places = {},
+                                         const KnownPaths& known = {});
+// With the current user's folders and the installed sandboxes: reads
+// Flatpak metadata and snap links, so run it on a background task.
 std::vector<CleanupCandidate> candidates(const ScanForest& forest);
 
 } // namespace CleanupCatalog

@@ -33,7 +33,8 @@ InsightsReport gather(const ScanForest& forest, const AppSources& sources,
                       const platform::ProcessRunner& runner, std::stop_token stop) {
     InsightsReport r;
     const auto& nodes = forest.nodes();
-    r.cleanup = CleanupCatalog::candidates(forest, sources.places);
+    r.cleanup = CleanupCatalog::candidates(forest, sources.places,
+                                           LinuxApps::sandboxLeftovers(sources));
     r.quickWins = QuickWins::discover(
         sources.places,
         [&stop](const std::string& path) {

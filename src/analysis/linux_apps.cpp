@@ -1,6 +1,7 @@
 #include "analysis/linux_apps.h"
 
 #include <algorithm>
+#include <iterator>
 #include <unordered_set>
 
 #include "analysis/text.h"
@@ -247,6 +248,98 @@ std::vector<Leftover> orphans(const std::vector<InstalledApp>& apps, const AppSo
              "Snap data \u2014 no installed snap with this name");
     }
     return out;
+}
+
+namespace {
+
+constexpr CleanupDescriptor unusedRuntime{
+    "Flatpak", "Runtime that no installed app uses; \"flatpak uninstall --unused\" removes it.",
+    "No installed app or extension refers to this runtime.", CleanupRisk::review};
+constexpr CleanupDescriptor oldSnapRevision{
+    "Snap", "Older revision kept for rollback; \"snap remove --revision\" removes it.",
+    "Not the revision that the snap's current link points at.", CleanupRisk::review};
+
+struct Deploy {
+    std::string ref;       // "id/arch/branch"
+    std::string path;      // installation/kind/id/arch/branch
+    std::string metadata;  // its active metadata, possibly empty
+};
+
+// Every deployed id/arch/branch of one kind ("app" or "runtime").
+std::vector<Deploy> deploys(const std::string& installation, std::string_view kind) {
+    std::vector<Deploy> out;
+    const std::string root = Path::appending(installation, kind);
+    for (const auto& id : names(root)) {
+        for (const auto& arch : names(Path::appending(root, id))) {
+            const std::string archDir = Path::appending(root, id + "/" + arch);
+            for (const auto& branch : names(archDir)) {
+                const std::string path = Path::appending(archDir, branch);
+                if (!isDirectory(path)) continue;
+                auto meta = platform::AppSourceReader::readSmallFile(
+                    Path::appending(path, "active/metadata"), 256 * 1024);
+                out.push_back({id + "/" + arch + "/" + branch, path, meta.value_or("")});
+            }
+        }
+    }
+    return out;
+}
+
+std::string_view idOf(std::string_view ref) { return ref.substr(0, ref.find('/')); }
+
+} // namespace
+
+CleanupCatalog::KnownPaths sandboxLeftovers(const AppSources& sources) {
+    using platform::AppSourceReader::keyFileValue;
+    CleanupCatalog::KnownPaths known;
+
+    std::vector<Deploy> apps, runtimes;
+    for (const auto& installation : sources.flatpakInstallations) {
+        auto a = deploys(installation, "app");
+        auto r = deploys(installation, "runtime");
+        std::move(a.begin(), a.end(), std::back_inserter(apps));
+        std::move(r.begin(), r.end(), std::back_inserter(runtimes));
+    }
+    std::unordered_set<std::string> used;  // "runtime/REF" and "app/REF"
+    for (const auto& a : apps) {
+        used.insert("app/" + a.ref);
+        if (auto r = keyFileValue(a.metadata, "Application", "runtime")) used.insert("runtime/" + *r);
+    }
+    // Extensions (GL drivers, translations, plugins) count as used when
+    // what they extend is; they may extend each other, so settle by rounds.
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const auto& r : runtimes) {
+            if (used.count("runtime/" + r.ref)) continue;
+            const auto of = keyFileValue(r.metadata, "ExtensionOf", "ref");
+            bool isUsed = of && used.count(*of);
+            for (const auto& u : used) {
+                if (isUsed) break;
+                const std::string_view usedId = idOf(std::string_view(u).substr(u.find('/') + 1));
+                isUsed = !of && idOf(r.ref).starts_with(std::string(usedId) + ".");
+            }
+            if (isUsed) grew = used.insert("runtime/" + r.ref).second;
+        }
+    }
+    for (const auto& r : runtimes) {
+        if (!used.count("runtime/" + r.ref)) known.emplace(r.path, unusedRuntime);
+    }
+
+    if (!sources.snapMounts.empty()) {
+        for (const auto& name : names(sources.snapMounts)) {
+            const auto current = platform::AppSourceReader::linkTarget(
+                Path::appending(sources.snapMounts, name + "/current"));
+            if (!current) continue;
+            for (const auto& image : names(sources.snapImages)) {
+                if (!image.starts_with(name + "_") || !image.ends_with(".snap")) continue;
+                const std::string rev =
+                    image.substr(name.size() + 1, image.size() - name.size() - 6);
+                if (rev != Path::lastComponent(*current)) {
+                    known.emplace(Path::appending(sources.snapImages, image), oldSnapRevision);
+                }
+            }
+        }
+    }
+    return known;
 }
 
 } // namespace LinuxApps

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/cleanup_catalog.h"
 #include "analysis/home_places.h"
 #include "analysis/path_size.h"
 #include "analysis/storage_insights.h"
@@ -62,6 +63,12 @@ AppFootprint footprint(const InstalledApp& app, const HomePlaces& places,
 // that id, ~/snap/<name> without an installed snap of that name.
 std::vector<Leftover> orphans(const std::vector<InstalledApp>& apps, const AppSources& sources,
                               const PathSizeIndex& index, std::stop_token stop = {});
+
+// What the sandboxes keep that nothing uses: Flatpak runtimes no installed
+// app or extension needs (what "flatpak uninstall --unused" would remove),
+// and snap images other than each snap's current revision. Read from the
+// installations' files; no tool is run.
+CleanupCatalog::KnownPaths sandboxLeftovers(const AppSources& sources);
 
 } // namespace LinuxApps
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -57,13 +58,23 @@ protected:
         const std::string flatpak = h + "/.local/share/flatpak";
         putSized(flatpak + "/app/org.example.Editor/x86_64/stable/abc/files/bin/editor",
                  2'000'000, 14);
+        const std::string editor = flatpak + "/app/org.example.Editor/x86_64/stable";
+        put(editor + "/abc/metadata",
+            "[Application]\nname=org.example.Editor\nruntime=org.example.Platform/x86_64/1\n");
+        EXPECT_EQ(::symlink("abc", (editor + "/active").c_str()), 0);
+        const std::string runtimes = flatpak + "/runtime";
+        putSized(runtimes + "/org.example.Platform/x86_64/1/r1/files/lib", 1'500'000, 25);
+        putSized(runtimes + "/org.example.Platform.GL.default/x86_64/1/g1/files/lib", 1'200'000, 26);
+        putSized(runtimes + "/org.old.Platform/x86_64/1/o1/files/lib", 1'800'000, 27);
         put(flatpak + "/exports/share/applications/org.example.Editor.desktop",
             "[Desktop Entry]\nType=Application\nName=Example Editor\nX-Flatpak=org.example.Editor\n");
         putSized(h + "/.var/app/org.example.Editor/config/j", 1'000'000, 15);
         putSized(h + "/.var/app/com.gone.App/data/k", 1'500'000, 16);
 
         test::makeDirs(system / "snap/hello/42");
+        EXPECT_EQ(::symlink("42", (system / "snap/hello/current").c_str()), 0);
         putSized(system / "snaps/hello_42.snap", 1'100'000, 17);
+        putSized(system / "snaps/hello_41.snap", 1'000'000, 28);
         putSized(h + "/snap/hello/common/l", 600'000, 18);
         putSized(h + "/snap/oldtool/common/m", 700'000, 19);
 
@@ -127,6 +138,7 @@ TEST_F(LinuxHome, CleanupListsMarkedFoldersAndCachesButNoDecoy) {
         {"src/py/.venv", "Python virtual environment"},
         {"src/web/node_modules", "Developer project"},
         {"src/cm/build", "CMake"},
+        {".local/share/flatpak/runtime/org.old.Platform/x86_64/1", "Flatpak"},
     };
     for (const auto& e : expected) {
         const CleanupCandidate* c = candidate(e.path);
@@ -134,11 +146,22 @@ TEST_F(LinuxHome, CleanupListsMarkedFoldersAndCachesButNoDecoy) {
         EXPECT_EQ(c->owner, e.owner) << e.path;
     }
     for (const char* decoy : {"src/decoy-rust/target", "src/decoy-py/venv",
+                              ".local/share/flatpak/runtime/org.example.Platform/x86_64/1",
+                              ".local/share/flatpak/runtime/org.example.Platform.GL.default/x86_64/1",
                               ".cache/tool-checkout", "src/gitbuild/build",
                               ".local/share/Trash/files/proj/node_modules"}) {
         EXPECT_FALSE(candidate(decoy)) << decoy;
     }
     EXPECT_EQ(report.cleanup.size(), std::size(expected));
+}
+
+TEST_F(LinuxHome, OnlyTheUnusedRuntimeAndTheOldSnapRevisionAreLeftOver) {
+    const auto known = LinuxApps::sandboxLeftovers(sources);
+    std::set<std::string> paths;
+    for (const auto& [path, d] : known) paths.insert(path);
+    EXPECT_EQ(paths, (std::set<std::string>{
+                         home / ".local/share/flatpak/runtime/org.old.Platform/x86_64/1",
+                         system / "snaps/hello_41.snap"}));
 }
 
 TEST_F(LinuxHome, QuickWinsNameCachesToolchainsAndTheTrash) {
