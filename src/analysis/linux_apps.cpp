@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "analysis/text.h"
@@ -19,6 +20,7 @@ AppSources AppSources::forHome(const HomePlaces& places) {
     s.flatpakInstallations.push_back("/var/lib/flatpak");
     s.snapMounts = "/snap";
     s.snapImages = "/var/lib/snapd/snaps";
+    s.dpkgDatabase = "/var/lib/dpkg";
     s.applicationDirs.push_back(Path::appending(places.dataHome, "applications"));
     for (const auto& d : places.dataDirs) {
         s.applicationDirs.push_back(Path::appending(d, "applications"));
@@ -146,6 +148,57 @@ void addDesktopEntries(const AppSources& s, std::vector<InstalledApp>& out) {
     }
 }
 
+// The package that installed each entry, from dpkg's file lists, and its
+// Installed-Size (KiB) from the status file: what "dpkg-query -S" and
+// "dpkg-query -W -f='${Installed-Size}'" would say, without running them.
+void addPackageSizes(const AppSources& s, std::vector<InstalledApp>& apps) {
+    if (s.dpkgDatabase.empty()) return;
+    std::unordered_map<std::string, InstalledApp*> wanted;
+    for (auto& a : apps) {
+        // Entries in the Home folder are the user's own, never a package's.
+        if (a.kind == "desktop" && !Path::isSameOrInside(a.url, s.places.home)) wanted[a.url] = &a;
+    }
+    if (wanted.empty()) return;
+    using platform::AppSourceReader::readSmallFile;
+    const std::string info = Path::appending(s.dpkgDatabase, "info");
+    std::unordered_map<std::string, std::vector<InstalledApp*>> byPackage;
+    for (const auto& n : names(info)) {
+        if (!n.ends_with(".list")) continue;
+        const auto list = readSmallFile(Path::appending(info, n), 64 * 1024 * 1024);
+        if (!list || list->find("/applications/") == std::string::npos) continue;
+        std::string package = n.substr(0, n.size() - 5);
+        package = package.substr(0, package.find(':'));  // "foo:amd64"
+        std::string_view rest(*list);
+        while (!rest.empty()) {
+            const std::size_t nl = rest.find('\n');
+            const auto it = wanted.find(std::string(rest.substr(0, nl)));
+            if (it != wanted.end()) byPackage[package].push_back(it->second);
+            if (nl == std::string_view::npos) break;
+            rest.remove_prefix(nl + 1);
+        }
+    }
+    if (byPackage.empty()) return;
+    const auto status = readSmallFile(Path::appending(s.dpkgDatabase, "status"), 256 * 1024 * 1024);
+    if (!status) return;
+    std::string_view rest(*status);
+    std::string package;
+    while (!rest.empty()) {
+        const std::size_t nl = rest.find('\n');
+        const std::string_view line = rest.substr(0, nl);
+        if (line.starts_with("Package: ")) package = std::string(line.substr(9));
+        if (line.starts_with("Installed-Size: ")) {
+            const auto it = byPackage.find(package);
+            const std::string digits(text::trimmed(line.substr(16)));
+            if (it != byPackage.end() && !digits.empty() &&
+                digits.find_first_not_of("0123456789") == std::string::npos && digits.size() < 15) {
+                for (InstalledApp* a : it->second) a->packageBytes = std::stoll(digits) * 1024;
+            }
+        }
+        if (nl == std::string_view::npos) break;
+        rest.remove_prefix(nl + 1);
+    }
+}
+
 // Folder names too general to be taken as an application's own.
 bool isSharedFolderName(std::string_view lower) {
     static const std::unordered_set<std::string_view> shared = {
@@ -168,6 +221,7 @@ std::vector<InstalledApp> installed(const AppSources& sources,
     addAppImages(sources, scanned, apps);
     if (stop.stop_requested()) return apps;
     addDesktopEntries(sources, apps);
+    addPackageSizes(sources, apps);
     return apps;
 }
 
@@ -212,6 +266,7 @@ AppFootprint footprint(const InstalledApp& app, const HomePlaces& places,
     f.bundleID = app.id;
     f.kind = app.kind;
     for (const auto& p : app.payload) f.appBytes += PathSize::allocated(p, index, stop);
+    if (app.payload.empty() && app.packageBytes > 0) f.appBytes = app.packageBytes;
     for (auto& p : relatedLocations(app, places)) {
         f.relatedBytes += PathSize::allocated(p, index, stop);
         f.relatedPaths.push_back(std::move(p));

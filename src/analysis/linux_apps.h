@@ -27,6 +27,7 @@ struct InstalledApp {
     std::string name;  // what the user sees
     std::vector<std::string> payload;  // where the app itself lies (sized as its app bytes)
     std::string url;   // the one location the footprint points at
+    std::int64_t packageBytes = -1;  // installed size the package manager records
 
     bool operator==(const InstalledApp&) const = default;
 };
@@ -40,6 +41,7 @@ struct AppSources {
     std::string snapMounts;                         // "/snap"
     std::string snapImages;                         // "/var/lib/snapd/snaps"
     std::vector<std::string> applicationDirs;       // each XDG data dir + "/applications"
+    std::string dpkgDatabase;                       // "/var/lib/dpkg"
 
     static AppSources forHome(const HomePlaces& places);
 };
