@@ -8,6 +8,7 @@
 #include "analysis/ghost_catalog.h"
 #include "analysis/linux_apps.h"
 #include "analysis/path_size.h"
+#include "analysis/text.h"
 #include "base/path.h"
 #include "platform/bundle_reader.h"
 #include "platform/file_system.h"
@@ -57,7 +58,7 @@ std::vector<Leftover> leftovers(std::string_view appName, std::string_view bundl
     std::vector<Leftover> out;
     const PathSizeIndex sizes = PathSize::indexMap(index);
     appendExisting(appName, bundleId, home, sizes, stop, out);
-    const std::string query(appName);
+    const std::string query(text::trimmed(appName));
     if (!query.empty()) {
         appendLinux({"query", query, query, {}, {}}, HomePlaces::of(home), sizes, stop, out);
         const std::string varApp = Path::appending(home, ".var/app/" + query);

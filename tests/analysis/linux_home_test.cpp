@@ -241,6 +241,12 @@ TEST_F(LinuxHome, LeftoversTellOwnedDataFromOrphans) {
     }
     const Leftover* hello = leftover("snap/hello");
     EXPECT_TRUE(hello && !hello->orphan);
+
+    // A search by name finds the XDG folders whatever their case.
+    const auto named = Uninstaller::leftovers(" NOTES ", " NOTES ", home.path(), nullptr);
+    ASSERT_EQ(named.size(), 1u);
+    EXPECT_EQ(named[0].id, home / ".config/notes");
+    EXPECT_EQ(named[0].reason, "Configuration");
 }
 
 TEST_F(LinuxHome, SparseFileAndVolume) {

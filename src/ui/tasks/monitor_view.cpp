@@ -82,7 +82,7 @@ void MonitorView::showVolume() {
     volume_->addRow(QStringLiteral("Name"), DiskTheme::displayText(v->name));
     volume_->addRow(QStringLiteral("Capacity"), DiskTheme::bytes(v->capacity));
     volume_->addRow(QStringLiteral("Available"), DiskTheme::bytes(v->available));
-    if (!v->mountPoint.empty()) {
+    if (!v->mountPoint.empty() && v->mountPoint != v->name) {
         volume_->addRow(QStringLiteral("Mounted at"), DiskTheme::displayText(v->mountPoint));
     }
     if (v->reserved > 0) {
