@@ -7,7 +7,15 @@
 namespace tb::AppBundle {
 
 bool isAppBundle(const ScanNode& node) {
-    return node.isDirectory() && text::asciiLowercased(Path::extension(node.path())) == "app";
+    if (!node.isDirectory() || text::asciiLowercased(Path::extension(node.path())) != "app") {
+        return false;
+    }
+    // On Linux a name like ~/.var/app/com.example.App is a Flatpak id, not a
+    // bundle: a bundle holds its Contents folder.
+    for (const ScanNode* c : node.children()) {
+        if (c->isDirectory() && c->name() == "Contents") return true;
+    }
+    return false;
 }
 
 std::string nameWithoutExtension(std::string_view path) {

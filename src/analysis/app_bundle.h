@@ -10,7 +10,8 @@ class ScanNode;
 
 namespace AppBundle {
 
-// A scanned folder whose extension is "app" in any case.
+// A scanned folder whose extension is "app" in any case, holding a
+// "Contents" folder.
 bool isAppBundle(const ScanNode& node);
 // "Foo.APP" -> "Foo".
 std::string nameWithoutExtension(std::string_view path);

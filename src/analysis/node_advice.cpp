@@ -4,6 +4,7 @@
 #include <string>
 
 #include "analysis/protected_paths.h"
+#include "platform/extent_reader.h"
 #include "scan/scan_node.h"
 
 namespace tb {
@@ -41,22 +42,29 @@ std::optional<NodeKind> kindFromPath(std::string_view path, std::string_view nam
 
 namespace NodeAdvice {
 
-NodeKind kind(const ScanNode& node) {
+// ext4 and btrfs keep at most a few KiB of data inside the inode.
+constexpr std::int64_t inlineLimit = 4096;
+
+NodeKind kind(const ScanNode& node, const platform::ExtentReader& extents) {
     if (auto k = kindFromPath(node.path(), asciiLower(node.name()))) return *k;
-    if (node.mayShareBlocks()) return NodeKind::apfsClone;
     if (node.isDirectory()) return NodeKind::ordinary;
     const auto logical = node.logicalSize();
     const auto allocated = node.allocatedSize();
-    if (logical < 1 || allocated < 1) return NodeKind::ordinary;
-    // allocated * 4 < logical, without the overflow of the product.
-    if (logical > 1'000'000'000 && allocated <= (logical - 1) / 4) {
-        return NodeKind::sparseDisk;
+    if (logical < 1) return NodeKind::ordinary;
+    // No blocks at all: a tiny file kept inside its inode, or all hole.
+    if (allocated < 1) return logical > inlineLimit ? NodeKind::sparseDisk : NodeKind::ordinary;
+    // A reflink copy reports its full size as allocated, so the sizes alone
+    // never show sharing; and more logical than allocated bytes is a hole
+    // (or compression), not a shared block.
+    if (extents.hasSharedExtents(std::string(node.path())).value_or(false)) {
+        return NodeKind::apfsClone;
     }
+    if (logical > allocated) return NodeKind::sparseDisk;
     return NodeKind::ordinary;
 }
 
-std::string_view why(const ScanNode& node) {
-    switch (kind(node)) {
+std::string_view why(const ScanNode& node, const platform::ExtentReader& extents) {
+    switch (kind(node, extents)) {
     case NodeKind::derivedData:
         return "Xcode build products. Safe to stage. The next build will be slower while they "
                "regenerate.";
@@ -67,10 +75,11 @@ std::string_view why(const ScanNode& node) {
                "Docker. Prune or resize the disk in Docker Desktop; staging Docker.raw is a last "
                "resort.";
     case NodeKind::sparseDisk:
-        return "Sparse disk image. Logical size can dwarf unique blocks. Prune inside the app that "
-               "owns it before staging the file.";
+        return "Sparse file. Logical size can dwarf the blocks it occupies. Prune inside the app "
+               "that owns it before staging the file.";
     case NodeKind::apfsClone:
-        return "May share APFS blocks. Staging this may free less than the logical size.";
+        return "Shares blocks with another file (a copy or a snapshot). Staging this may free "
+               "less than its allocated size.";
     case NodeKind::ordinary:
         break;
     }
@@ -79,8 +88,8 @@ std::string_view why(const ScanNode& node) {
     return "Allocated size is what this file occupies on disk.";
 }
 
-bool isSparseDisk(const ScanNode& node) {
-    const auto k = kind(node);
+bool isSparseDisk(const ScanNode& node, const platform::ExtentReader& extents) {
+    const auto k = kind(node, extents);
     return k == NodeKind::sparseDisk || k == NodeKind::dockerRaw;
 }
 

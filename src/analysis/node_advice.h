@@ -9,15 +9,29 @@ namespace tb {
 
 class ScanNode;
 
+namespace platform {
+class ExtentReader;
+const ExtentReader& systemExtentReader();
+}
+
+// `apfsClone` is a file that shares blocks with another one (a reflink copy
+// or a snapshot), whatever the file system.
 enum class NodeKind { ordinary, apfsClone, sparseDisk, dockerRaw, weights, derivedData };
 
 namespace NodeAdvice {
 
-NodeKind kind(const ScanNode& node);
+// Only the file system can say whether blocks are shared: a regular file is
+// asked for its extents (one ioctl), so call this for the items a user looks
+// at, not for a whole tree. Larger logical than allocated size without
+// shared blocks is a sparse (or compressed) file.
+NodeKind kind(const ScanNode& node,
+              const platform::ExtentReader& extents = platform::systemExtentReader());
 // One of the eight advice texts.
-std::string_view why(const ScanNode& node);
+std::string_view why(const ScanNode& node,
+                     const platform::ExtentReader& extents = platform::systemExtentReader());
 // sparseDisk or dockerRaw: the inspector shows logical against allocated size.
-bool isSparseDisk(const ScanNode& node);
+bool isSparseDisk(const ScanNode& node,
+                  const platform::ExtentReader& extents = platform::systemExtentReader());
 
 } // namespace NodeAdvice
 

@@ -21,10 +21,19 @@ std::vector<QuickWin> discover(const std::string& home, std::stop_token stop) {
 
 std::vector<QuickWin> discover(const std::string& home, const SizeProbe& measure,
                                std::stop_token stop) {
+    return discover(HomePlaces::of(home), measure, stop);
+}
+
+std::vector<QuickWin> discover(const HomePlaces& places, const SizeProbe& measure,
+                               std::stop_token stop) {
     std::vector<QuickWin> wins;
     for (const auto& ghost : GhostCatalog::known) {
         if (stop.stop_requested()) break;
-        std::string url = Path::appending(home, ghost.relativePath);
+        const std::string& base = ghost.base == GhostCatalog::Base::cacheHome ? places.cacheHome
+                                  : ghost.base == GhostCatalog::Base::dataHome ? places.dataHome
+                                                                               : places.home;
+        std::string url = ghost.relativePath.empty() ? base
+                                                     : Path::appending(base, ghost.relativePath);
         if (!platform::FileSystem::exists(url).exists) continue;
         const std::int64_t bytes = measure(url);
         if (bytes < ghost.minBytes) continue;

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/home_places.h"
+
 namespace tb {
 
 class ScanNode;
@@ -37,6 +39,9 @@ std::vector<QuickWin> discover();
 // With another measure of each existing location in place of the capped probe.
 using SizeProbe = std::function<std::int64_t(const std::string& path)>;
 std::vector<QuickWin> discover(const std::string& home, const SizeProbe& measure,
+                               std::stop_token stop = {});
+// The same with the XDG folders given.
+std::vector<QuickWin> discover(const HomePlaces& places, const SizeProbe& measure,
                                std::stop_token stop = {});
 
 // The first 12 folders named exactly "node_modules" above 5,000,000 bytes,

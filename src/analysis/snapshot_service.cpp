@@ -1,6 +1,18 @@
 #include "analysis/snapshot_service.h"
 
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <condition_variable>
+#include <ctime>
+#include <mutex>
+#include <thread>
+
 #include "analysis/text.h"
+#include "base/byte_format.h"
+#include "base/path.h"
+#include "platform/app_source_reader.h"
+#include "platform/file_system.h"
 #include "platform/process_runner.h"
 
 namespace tb::SnapshotService {
@@ -51,6 +63,232 @@ std::vector<SnapshotInfo> listLocal(const platform::ProcessRunner& runner, std::
 
 std::vector<SnapshotInfo> listLocal(std::stop_token stop) {
     return listLocal(platform::systemProcessRunner(), stop);
+}
+
+} // namespace tb::SnapshotService
+
+namespace tb::SnapshotService {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto toolTimeLimit = 5s;
+
+std::vector<std::string_view> splitLines(std::string_view s) {
+    std::vector<std::string_view> out;
+    while (!s.empty()) {
+        const std::size_t nl = s.find('\n');
+        std::string_view line = s.substr(0, nl);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!line.empty()) out.push_back(line);
+        if (nl == std::string_view::npos) break;
+        s.remove_prefix(nl + 1);
+    }
+    return out;
+}
+
+std::vector<std::string_view> splitOn(std::string_view s, char sep) {
+    std::vector<std::string_view> out;
+    for (;;) {
+        const std::size_t at = s.find(sep);
+        out.push_back(text::trimmed(s.substr(0, at)));
+        if (at == std::string_view::npos) return out;
+        s.remove_prefix(at + 1);
+    }
+}
+
+std::optional<std::int64_t> number(std::string_view s) {
+    if (s.empty()) return std::nullopt;
+    std::int64_t v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9' || v > (INT64_MAX - 9) / 10) return std::nullopt;
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
+std::string element(std::string_view xml, std::string_view tag) {
+    const std::string open = "<" + std::string(tag) + ">";
+    const std::string close = "</" + std::string(tag) + ">";
+    const std::size_t a = xml.find(open);
+    if (a == std::string_view::npos) return {};
+    const std::size_t b = xml.find(close, a + open.size());
+    if (b == std::string_view::npos) return {};
+    return std::string(text::trimmed(xml.substr(a + open.size(), b - a - open.size())));
+}
+
+std::string utcDate(std::int64_t unixSeconds) {
+    const std::time_t t = static_cast<std::time_t>(unixSeconds);
+    std::tm tm{};
+    if (!::gmtime_r(&t, &tm)) return {};
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+    return buf;
+}
+
+SnapshotInfo described(std::string name, std::string date, std::optional<std::int64_t> bytes) {
+    SnapshotInfo s;
+    s.name = std::move(name);
+    s.date = std::move(date);
+    s.bytes = bytes;
+    s.raw = s.name;
+    if (!s.date.empty()) s.raw += "  " + s.date;
+    if (s.bytes) s.raw += "  " + ByteFormat::string(*s.bytes);
+    s.id = s.raw;
+    return s;
+}
+
+// Runs a reading tool for at most a few seconds; a tool that hangs on a
+// busy pool must not hold the listing.
+Result<platform::ProcessOutput> runLimited(const platform::ProcessRunner& runner,
+                                           const std::string& exe,
+                                           const std::vector<std::string>& args,
+                                           std::stop_token stop) {
+    std::stop_source limit;
+    std::stop_callback forward(stop, [&limit] { limit.request_stop(); });
+    std::mutex m;
+    std::condition_variable_any finished;
+    bool done = false;
+    std::jthread timer([&](std::stop_token own) {
+        std::unique_lock lock(m);
+        if (!finished.wait_for(lock, own, toolTimeLimit, [&] { return done; })) {
+            limit.request_stop();
+        }
+    });
+    auto result = runner.run(exe, args, limit.get_token());
+    {
+        std::lock_guard lock(m);
+        done = true;
+    }
+    finished.notify_all();
+    return result;
+}
+
+std::optional<std::string> firstOutput(const platform::ProcessRunner& runner,
+                                       std::initializer_list<const char*> candidates,
+                                       const std::vector<std::string>& args,
+                                       std::stop_token stop) {
+    for (const char* exe : candidates) {
+        if (stop.stop_requested()) return std::nullopt;
+        auto r = runLimited(runner, exe, args, stop);
+        if (r && r->exitStatus == 0) return std::move(r->standardOutput);
+        if (r) return std::nullopt;  // it ran and refused: the next path is the same tool
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> sortedNames(const std::string& folder) {
+    auto names = platform::FileSystem::listNames(folder);
+    if (!names) return {};
+    std::sort(names->begin(), names->end());
+    return std::move(*names);
+}
+
+void addFolderSnapshots(const std::string& mountPoint, std::vector<SnapshotInfo>& out) {
+    const std::string snapper = Path::appending(mountPoint, ".snapshots");
+    for (const auto& n : sortedNames(snapper)) {
+        const auto xml = platform::AppSourceReader::readSmallFile(
+            Path::appending(snapper, n + "/info.xml"), 64 * 1024);
+        if (!xml) continue;
+        if (auto s = parseSnapperInfo(*xml)) out.push_back(std::move(*s));
+    }
+    for (std::string_view folder : {"timeshift-btrfs/snapshots", "timeshift/snapshots"}) {
+        const std::string dir = Path::appending(mountPoint, folder);
+        for (const auto& n : sortedNames(dir)) {
+            if (!platform::FileSystem::exists(Path::appending(dir, n)).isDirectory) continue;
+            out.push_back(described("Timeshift " + n, timeshiftDate(n), std::nullopt));
+        }
+    }
+}
+
+} // namespace
+
+std::optional<SnapshotInfo> parseSnapperInfo(std::string_view xml) {
+    const std::string num = element(xml, "num");
+    if (num.empty() || !number(num)) return std::nullopt;
+    std::string name = "Snapper #" + num;
+    const std::string description = element(xml, "description");
+    if (!description.empty()) name += " " + description;
+    return described(std::move(name), element(xml, "date"), std::nullopt);
+}
+
+std::vector<SnapshotInfo> parseZfsList(std::string_view output) {
+    std::vector<SnapshotInfo> out;
+    for (std::string_view line : splitLines(output)) {
+        const auto f = splitOn(line, '\t');
+        if (f.size() < 3 || f[0].find('@') == std::string_view::npos) continue;
+        const auto created = number(f[2]);
+        out.push_back(described(std::string(f[0]), created ? utcDate(*created) : "", number(f[1])));
+    }
+    return out;
+}
+
+std::vector<SnapshotInfo> parseLvs(std::string_view output) {
+    std::vector<SnapshotInfo> out;
+    for (std::string_view line : splitLines(output)) {
+        // lv_name|vg_name|origin|lv_size|lv_time; only snapshots have an origin.
+        const auto f = splitOn(line, '|');
+        if (f.size() < 5 || f[2].empty()) continue;
+        std::string date(f[4].substr(0, 19));
+        out.push_back(described(std::string(f[1]) + "/" + std::string(f[0]) + " of " +
+                                    std::string(f[2]),
+                                std::move(date), number(f[3])));
+    }
+    return out;
+}
+
+std::vector<SnapshotInfo> parseBtrfsList(std::string_view output) {
+    std::vector<SnapshotInfo> out;
+    for (std::string_view line : splitLines(output)) {
+        const std::size_t path = line.find(" path ");
+        if (path == std::string_view::npos) continue;
+        std::string date;
+        if (const std::size_t o = line.find(" otime "); o != std::string_view::npos) {
+            date = std::string(line.substr(o + 7, 19));
+        }
+        out.push_back(described(std::string(line.substr(path + 6)), std::move(date), std::nullopt));
+    }
+    return out;
+}
+
+std::string timeshiftDate(std::string_view n) {
+    // YYYY-MM-DD_hh-mm-ss
+    if (n.size() != 19 || n[10] != '_') return {};
+    std::string d(n);
+    d[10] = ' ';
+    d[13] = ':';
+    d[16] = ':';
+    return d;
+}
+
+std::vector<SnapshotInfo> listVolume(const std::string& mountPoint,
+                                     const platform::ProcessRunner& runner, std::stop_token stop) {
+    std::vector<SnapshotInfo> out = listLocal(runner, stop);
+    const std::size_t before = out.size();
+    addFolderSnapshots(mountPoint, out);
+    if (out.size() == before) {
+        // Needs root on most systems; refusing is a normal answer.
+        if (auto o = firstOutput(runner, {"/usr/bin/btrfs", "/bin/btrfs", "/usr/sbin/btrfs"},
+                                 {"subvolume", "list", "-s", mountPoint}, stop)) {
+            for (auto& s : parseBtrfsList(*o)) out.push_back(std::move(s));
+        }
+    }
+    if (auto o = firstOutput(runner, {"/usr/sbin/zfs", "/sbin/zfs"},
+                             {"list", "-H", "-p", "-t", "snapshot", "-o", "name,used,creation"},
+                             stop)) {
+        for (auto& s : parseZfsList(*o)) out.push_back(std::move(s));
+    }
+    if (auto o = firstOutput(runner, {"/usr/sbin/lvs", "/sbin/lvs"},
+                             {"--noheadings", "--nosuffix", "--units", "b", "--separator", "|",
+                              "-o", "lv_name,vg_name,origin,lv_size,lv_time"},
+                             stop)) {
+        for (auto& s : parseLvs(*o)) out.push_back(std::move(s));
+    }
+    return out;
+}
+
+std::vector<SnapshotInfo> listVolume(const std::string& mountPoint, std::stop_token stop) {
+    return listVolume(mountPoint, platform::systemProcessRunner(), stop);
 }
 
 } // namespace tb::SnapshotService

@@ -1,8 +1,14 @@
-// Local Time Machine snapshots of the start-up volume, as the system's
-// utility lists them. Only lists; never creates, thins or deletes. Blocks
-// until the utility has exited; keeps no state; any thread.
+// Local snapshots that hold space on a volume: Time Machine's on macOS;
+// on Linux Snapper's and Timeshift's btrfs snapshots (read from their
+// folders first), and what "btrfs subvolume list -s", "zfs list" and "lvs"
+// report where those tools exist. Only lists; never creates, thins or
+// deletes, and runs nothing that changes anything. Each tool gets a few
+// seconds; a missing or refusing tool is an empty answer, not an error.
+// Blocks; keeps no state; any thread.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -15,8 +21,11 @@ class ProcessRunner;
 }
 
 struct SnapshotInfo {
-    std::string id;   // one whole output line, as printed
-    std::string raw;  // the same line
+    std::string id;   // one whole output line, as printed (Linux: a line made
+    std::string raw;  // of name, date and size); the same line
+    std::string name;                  // what the tool calls it
+    std::string date;                  // "YYYY-MM-DD hh:mm:ss" where known
+    std::optional<std::int64_t> bytes; // space it holds, where the tool says
 
     bool operator==(const SnapshotInfo&) const = default;
 };
@@ -34,6 +43,21 @@ std::vector<SnapshotInfo> listLocal(const platform::ProcessRunner& runner,
 
 // The lines of the utility's output that name a snapshot, unchanged.
 std::vector<SnapshotInfo> parseListing(std::string_view output);
+
+// Time Machine's listing, then the Linux snapshots of the volume mounted at
+// `mountPoint`.
+std::vector<SnapshotInfo> listVolume(const std::string& mountPoint,
+                                     const platform::ProcessRunner& runner,
+                                     std::stop_token stop = {});
+std::vector<SnapshotInfo> listVolume(const std::string& mountPoint, std::stop_token stop = {});
+
+// Readers of each Linux source, for the listing above.
+std::optional<SnapshotInfo> parseSnapperInfo(std::string_view infoXml);
+std::vector<SnapshotInfo> parseZfsList(std::string_view output);
+std::vector<SnapshotInfo> parseLvs(std::string_view output);
+std::vector<SnapshotInfo> parseBtrfsList(std::string_view output);
+// "2024-01-02_03-04-05" (a Timeshift folder) -> "2024-01-02 03:04:05".
+std::string timeshiftDate(std::string_view folderName);
 
 } // namespace SnapshotService
 

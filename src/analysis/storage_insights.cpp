@@ -5,6 +5,7 @@
 
 #include "analysis/app_bundle.h"
 #include "analysis/ghost_catalog.h"
+#include "analysis/linux_apps.h"
 #include "analysis/path_size.h"
 #include "platform/bundle_reader.h"
 #include "platform/file_system.h"
@@ -24,16 +25,24 @@ std::vector<std::string> relatedPaths(std::string_view name, std::string_view bu
 namespace {
 
 std::vector<AppFootprint> footprints(std::span<const ScanNode* const> nodes,
-                                     const std::optional<std::string>& home,
+                                     const std::optional<AppSources>& sources,
                                      const std::stop_token& stop) {
+    const std::optional<std::string> home =
+        sources ? std::optional<std::string>(sources->places.home) : std::nullopt;
     std::vector<const ScanNode*> bundles;
     for (const ScanNode* n : nodes) {
         if (AppBundle::isAppBundle(*n)) bundles.push_back(n);
     }
-    if (bundles.empty()) return {};
+    std::vector<InstalledApp> linux;
+    if (sources) linux = LinuxApps::installed(*sources, nodes, stop);
+    if (bundles.empty() && linux.empty()) return {};
     const PathSizeIndex index = PathSize::indexMap(nodes);
 
     std::vector<AppFootprint> result;
+    for (const auto& app : linux) {
+        if (stop.stop_requested()) break;
+        result.push_back(LinuxApps::footprint(app, sources->places, index, stop));
+    }
     for (const ScanNode* bundle : bundles) {
         if (stop.stop_requested()) break;
         AppFootprint app;
@@ -61,20 +70,30 @@ std::vector<AppFootprint> footprints(std::span<const ScanNode* const> nodes,
     return result;
 }
 
+std::optional<AppSources> sourcesOf(const std::optional<std::string>& home) {
+    if (!home) return std::nullopt;
+    return AppSources::forHome(HomePlaces::of(*home));
+}
+
 } // namespace
+
+std::vector<AppFootprint> apps(std::span<const ScanNode* const> nodes, const AppSources& sources,
+                               std::stop_token stop) {
+    return footprints(nodes, sources, stop);
+}
 
 std::vector<AppFootprint> apps(std::span<const ScanNode* const> nodes, const std::string& home,
                                std::stop_token stop) {
-    return footprints(nodes, home, stop);
+    return footprints(nodes, sourcesOf(home), stop);
 }
 
 std::vector<AppFootprint> apps(const ScanForest& forest, const std::string& home,
                                std::stop_token stop) {
-    return footprints(forest.nodes(), home, stop);
+    return footprints(forest.nodes(), sourcesOf(home), stop);
 }
 
 std::vector<AppFootprint> apps(const ScanForest& forest, std::stop_token stop) {
-    return footprints(forest.nodes(), platform::SpecialFolders::home(), stop);
+    return footprints(forest.nodes(), sourcesOf(platform::SpecialFolders::home()), stop);
 }
 
 } // namespace tb::StorageInsights

@@ -14,15 +14,18 @@ namespace tb {
 
 class ScanForest;
 class ScanNode;
+struct AppSources;
 
 struct AppFootprint {
-    std::string id;        // the bundle's path
+    std::string id;        // the bundle's path (where the app lies)
     std::string name;      // display name, else bundle name, else the file name
-    std::string bundleID;  // "Unknown bundle" when the bundle has none
+    std::string bundleID;  // "Unknown bundle" when the bundle has none; else the
+                           // Flatpak id, snap name or desktop-file id
     std::string url;       // the bundle's path
     std::int64_t appBytes = 0;
     std::int64_t relatedBytes = 0;
     std::vector<std::string> relatedPaths;  // the related locations that exist
+    std::string kind = "bundle";  // "bundle", "flatpak", "snap", "appimage", "desktop"
 
     bool operator==(const AppFootprint&) const = default;
 };
@@ -38,6 +41,9 @@ std::vector<std::string> relatedPaths(std::string_view name, std::string_view bu
 
 // At most 120 footprints, largest app-plus-related bytes first (node-list
 // order at equal sizes). Sizes of scanned locations come from the scan.
+// Application bundles and the Linux applications of `sources`.
+std::vector<AppFootprint> apps(std::span<const ScanNode* const> nodes, const AppSources& sources,
+                               std::stop_token stop = {});
 std::vector<AppFootprint> apps(std::span<const ScanNode* const> nodes, const std::string& home,
                                std::stop_token stop = {});
 std::vector<AppFootprint> apps(const ScanForest& forest, const std::string& home,

@@ -15,12 +15,15 @@
 namespace tb {
 
 class ScanNode;
+struct AppSources;
 
 struct Leftover {
     std::string id;      // the location's path
     std::string url;     // the same path
     std::string reason;  // the location's label, or the orphan text
     std::int64_t bytes = 0;
+    std::string owner;    // the application it belongs or belonged to
+    bool orphan = false;  // that application is no longer installed
 
     bool operator==(const Leftover&) const = default;
 };
@@ -43,6 +46,12 @@ std::vector<Leftover> leftovers(std::string_view appName, std::string_view bundl
 std::vector<Leftover> graph(const ScanNode& root,
                             std::optional<std::span<const ScanNode* const>> nodes,
                             const std::string& home, std::stop_token stop = {},
+                            const std::string& applications = "/Applications");
+// The same with the Linux applications of `sources`: each one's locations in
+// the Home folder, then the app data whose Flatpak or snap is gone.
+std::vector<Leftover> graph(const ScanNode& root,
+                            std::optional<std::span<const ScanNode* const>> nodes,
+                            const AppSources& sources, std::stop_token stop = {},
                             const std::string& applications = "/Applications");
 
 } // namespace Uninstaller

@@ -95,7 +95,12 @@ void QtDesktop::open(const std::string& path) { openUrl(fileUrlOf(path)); }
 
 void QtDesktop::preview(const std::string& path) {
     const QString service = QStringLiteral("org.gnome.NautilusPreviewer");
-    if (!serviceAnswers(service)) return;
+    // Most desktops have no previewer; opening the item is the nearest
+    // thing, and better than a button that does nothing.
+    if (!serviceAnswers(service)) {
+        open(path);
+        return;
+    }
     auto call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/gnome/NautilusPreviewer"),
                                                QStringLiteral("org.gnome.NautilusPreviewer2"),
                                                QStringLiteral("ShowFile"));

@@ -18,7 +18,8 @@ public:
     virtual void reveal(const std::string& path) = 0;
     // Opens the item with its default application.
     virtual void open(const std::string& path) = 0;
-    // A quick preview where the desktop offers one; otherwise nothing.
+    // A quick preview where the desktop offers one; otherwise the item is
+    // opened with its default application.
     virtual void preview(const std::string& path) = 0;
     // Opens a web or settings address.
     virtual void openAddress(const std::string& address) = 0;

@@ -17,10 +17,14 @@ struct VolumeFigures {
     // to an unprivileged user.
     std::optional<std::int64_t> availableImportant;
     std::optional<std::int64_t> availableOpportunistic;
+    std::optional<std::int64_t> reserved;    // free blocks kept for root
+    std::optional<std::string> mountPoint;  // where the volume is mounted
 };
 
 Result<VolumeFigures> readVolumeFigures(const std::string& path);
 
+// The mount point of the file system that holds `path`.
+std::optional<std::string> mountPoint(const std::string& path);
 // The label of the file system mounted at the mount point holding `path`.
 std::optional<std::string> volumeLabel(const std::string& path);
 

@@ -61,7 +61,15 @@ bool inside(const std::string& path, const std::string& mount) {
 
 } // namespace
 
-std::optional<std::string> volumeLabel(const std::string& path) {
+namespace {
+
+struct Mount {
+    std::string point;
+    std::string source;
+};
+
+// The deepest mount that holds `path`, from /proc/self/mountinfo.
+std::optional<Mount> mountHolding(const std::string& path) {
     const std::string real = resolved(path);
     std::ifstream info("/proc/self/mountinfo");
     std::string line, bestMount, bestSource;
@@ -80,8 +88,21 @@ std::optional<std::string> volumeLabel(const std::string& path) {
             bestSource = unescapeOctal(source);
         }
     }
-    if (bestSource.empty() || bestSource.front() != '/') return std::nullopt;
-    const std::string device = resolved(bestSource);
+    if (bestMount.empty()) return std::nullopt;
+    return Mount{bestMount, bestSource};
+}
+
+} // namespace
+
+std::optional<std::string> mountPoint(const std::string& path) {
+    if (auto m = mountHolding(path)) return m->point;
+    return std::nullopt;
+}
+
+std::optional<std::string> volumeLabel(const std::string& path) {
+    const auto mount = mountHolding(path);
+    if (!mount || mount->source.empty() || mount->source.front() != '/') return std::nullopt;
+    const std::string device = resolved(mount->source);
     DIR* dir = ::opendir("/dev/disk/by-label");
     if (!dir) return std::nullopt;
     std::optional<std::string> label;
@@ -106,7 +127,12 @@ Result<VolumeFigures> readVolumeFigures(const std::string& path) {
     f.available = static_cast<std::int64_t>(sv.f_bavail) * unit;
     f.availableImportant = f.available;
     f.availableOpportunistic = f.available;
+    // Blocks only root may fill (5 % of an ext4 volume unless tuned).
+    if (sv.f_bfree > sv.f_bavail) {
+        f.reserved = static_cast<std::int64_t>(sv.f_bfree - sv.f_bavail) * unit;
+    }
     f.name = volumeLabel(path);
+    f.mountPoint = mountPoint(path);
     return f;
 }
 

@@ -1,7 +1,12 @@
 #include "scan/volume_accounting.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 
+#include "base/path.h"
+#include "platform/deep_enumeration.h"
+#include "platform/file_system.h"
 #include "platform/volume_info.h"
 
 namespace tb {
@@ -12,6 +17,7 @@ std::string_view rawValue(TruthSliceID id) {
     case TruthSliceID::system: return "system";
     case TruthSliceID::purgeable: return "purgeable";
     case TruthSliceID::free: return "free";
+    case TruthSliceID::reserved: return "reserved";
     }
     return "";
 }
@@ -52,27 +58,100 @@ TruthModel reconcile(std::int64_t c, std::int64_t a, std::int64_t i, std::int64_
 } // namespace TruthMath
 
 namespace VolumeAccounting {
+namespace {
+
+constexpr int trashProbeCap = 20000;
+
+std::int64_t allocatedBelow(const std::string& folder) {
+    std::int64_t total = 0;
+    int count = 0;
+    platform::DeepEnumeration::enumerate(folder, [&](const platform::EnumeratedItem& item) {
+        if (++count > trashProbeCap) return false;
+        if (!item.isDirectory) total += item.totalAllocated.value_or(0);
+        return true;
+    });
+    return total;
+}
+
+bool isTrashInScan(const VolumeSnapshot& v, const std::optional<std::string>& scanRoot) {
+    return std::any_of(v.trashFolders.begin(), v.trashFolders.end(), [&](const std::string& t) {
+        return !scanRoot || Path::isSameOrInside(t, *scanRoot);
+    });
+}
+
+} // namespace
+
+std::vector<std::string> trashFolders(const std::string& mountPoint) {
+    std::vector<std::string> folders;
+    if (mountPoint.empty()) return folders;
+    if (auto data = platform::SpecialFolders::userData()) {
+        const std::string home = Path::appending(*data, "Trash");
+        if (platform::FileSystem::exists(home).isDirectory &&
+            platform::mountPoint(home) == mountPoint) {
+            folders.push_back(home);
+        }
+    }
+    const std::string uid = std::to_string(::getuid());
+    for (const std::string& top : {Path::appending(mountPoint, ".Trash/" + uid),
+                                   Path::appending(mountPoint, ".Trash-" + uid)}) {
+        if (platform::FileSystem::exists(top).isDirectory &&
+            std::find(folders.begin(), folders.end(), top) == folders.end()) {
+            folders.push_back(top);
+        }
+    }
+    return folders;
+}
 
 Result<VolumeSnapshot> read(const std::string& url) {
     auto figures = platform::readVolumeFigures(url);
     if (!figures) return figures.error();
     VolumeSnapshot v;
     v.url = url;
-    v.name = figures->name.value_or(url);
+    // Without a label, the mount point says which volume this is better
+    // than the folder that was asked about.
+    v.name = figures->name.value_or(figures->mountPoint.value_or(url));
     v.capacity = figures->capacity.value_or(0);
     v.available = figures->available.value_or(0);
     v.availableImportant = figures->availableImportant.value_or(0);
     v.availableOpportunistic = figures->availableOpportunistic.value_or(0);
+    v.reserved = figures->reserved.value_or(0);
+    v.mountPoint = figures->mountPoint.value_or("");
+    v.trashFolders = trashFolders(v.mountPoint);
+    for (const auto& t : v.trashFolders) v.trashBytes += allocatedBelow(t);
     return v;
 }
 
 TruthModel truth(const VolumeSnapshot& volume, std::int64_t scanned,
                  std::int64_t unreadableFolders, const std::optional<std::string>& scanRoot) {
+    using std::max;
+    using std::min;
     const bool full = !scanRoot || *scanRoot == "/";
     const std::string label = scanRoot ? *scanRoot : volume.name;
-    return TruthMath::reconcile(volume.capacity, volume.available, volume.availableImportant,
-                                volume.availableOpportunistic, scanned, unreadableFolders, full,
-                                label);
+    TruthModel m = TruthMath::reconcile(volume.capacity, volume.available,
+                                        volume.availableImportant, volume.availableOpportunistic,
+                                        scanned, unreadableFolders, full, label);
+    // Figures without a mount point come from elsewhere (a macOS volume, a
+    // test): they keep the plain four slices.
+    if (volume.mountPoint.empty() && volume.reserved <= 0 && volume.trashBytes <= 0) return m;
+
+    // Reserved blocks and the Trash are inside the used space: carve them
+    // out of it before the scan takes its share, and count a Trash that the
+    // scan walked only once.
+    const std::int64_t used = m.slices[0].bytes + m.slices[1].bytes;
+    const std::int64_t reserved = min(max<std::int64_t>(volume.reserved, 0), used);
+    const std::int64_t trash = min(volume.trashBytes, used - reserved);
+    const std::int64_t rest = used - reserved - trash;
+    const std::int64_t scannedOutsideTrash =
+        max<std::int64_t>(scanned - (isTrashInScan(volume, scanRoot) ? trash : 0), 0);
+    const std::int64_t scannedBytes = min(rest, scannedOutsideTrash);
+    m.slices[0].bytes = scannedBytes;
+    m.slices[1].bytes = rest - scannedBytes;
+    m.slices[2].bytes += trash;
+    m.slices[2].label = std::string(trashLabel);
+    if (reserved > 0) {
+        m.slices.insert(m.slices.begin() + 2, {TruthSliceID::reserved, "Reserved", reserved});
+    }
+    return m;
 }
 
 } // namespace VolumeAccounting

@@ -1,6 +1,9 @@
-// The volume's figures and their split into four slices that add up to the
-// capacity: scanned, system (or outside the scan), purgeable, free.
-// `read` may be called from any thread; the arithmetic is pure.
+// The volume's figures and their split into slices that add up to the
+// capacity: scanned, system (or outside the scan), reserved for root where
+// the file system keeps such blocks, purgeable, free. On Linux "purgeable"
+// is what the user's Trash on that volume holds: the space the system gives
+// back on request. `read` may be called from any thread (it measures the
+// Trash, at most 20000 entries); the arithmetic is pure.
 #pragma once
 
 #include <array>
@@ -21,13 +24,18 @@ struct VolumeSnapshot {
     std::int64_t available = 0;
     std::int64_t availableImportant = 0;
     std::int64_t availableOpportunistic = 0;
+    std::int64_t reserved = 0;     // blocks only root may fill
+    std::string mountPoint;        // "" when unknown
+    std::int64_t trashBytes = 0;   // the user's Trash folders on this volume
+    std::vector<std::string> trashFolders;
 
     bool operator==(const VolumeSnapshot&) const = default;
 };
 
-enum class TruthSliceID { scanned, system, purgeable, free };
-inline constexpr std::array<TruthSliceID, 4> allTruthSliceIDs = {
-    TruthSliceID::scanned, TruthSliceID::system, TruthSliceID::purgeable, TruthSliceID::free};
+enum class TruthSliceID { scanned, system, purgeable, free, reserved };
+inline constexpr std::array<TruthSliceID, 5> allTruthSliceIDs = {
+    TruthSliceID::scanned, TruthSliceID::system, TruthSliceID::purgeable, TruthSliceID::free,
+    TruthSliceID::reserved};
 std::string_view rawValue(TruthSliceID id);
 std::optional<TruthSliceID> truthSliceID(std::string_view raw);
 
@@ -40,7 +48,9 @@ struct TruthSlice {
 
 struct TruthModel {
     std::int64_t capacity = 0;
-    std::vector<TruthSlice> slices;  // always four: scanned, system, purgeable, free
+    // scanned, system, then "reserved" when the volume keeps blocks for
+    // root, then purgeable and free
+    std::vector<TruthSlice> slices;
     std::int64_t unreadableFolders = 0;
     bool isFullVolumeScope = false;
     std::string scopeLabel;
@@ -55,7 +65,11 @@ TruthModel reconcile(std::int64_t capacity, std::int64_t available,
 } // namespace TruthMath
 
 namespace VolumeAccounting {
+inline constexpr std::string_view trashLabel = "Trash";
 Result<VolumeSnapshot> read(const std::string& url);
+// The Trash folders of the current user on the volume mounted at
+// `mountPoint`: the home Trash when it lies there, and the volume's own.
+std::vector<std::string> trashFolders(const std::string& mountPoint);
 TruthModel truth(const VolumeSnapshot& volume, std::int64_t scanned,
                  std::int64_t unreadableFolders, const std::optional<std::string>& scanRoot);
 } // namespace VolumeAccounting

@@ -466,8 +466,8 @@ void AppSession::prepareWorkspaceIfNeeded() {
     workspacePrepared_ = true;
     history_ = ScanStore::history();
     notify(SessionField::history);
-    setSnapshots(SnapshotService::listLocal());
     refreshVolume();
+    refreshSnapshots();
     needsFullDiskAccess_ = !fullDiskAccessLikely();
     notify(SessionField::needsFullDiskAccess);
     detach([link = link_] {
@@ -480,7 +480,9 @@ void AppSession::prepareWorkspaceIfNeeded() {
 }
 
 void AppSession::refreshVolume() {
-    auto read = VolumeAccounting::read("/");
+    // The volume that holds the scan root: a separate /home or a USB drive
+    // has figures of its own.
+    auto read = VolumeAccounting::read(scanRoot_.empty() ? std::string("/") : scanRoot_);
     if (!read) {
         setStatus(read.error().message);
         return;
@@ -488,6 +490,16 @@ void AppSession::refreshVolume() {
     volume_ = std::move(*read);
     notify(SessionField::volume);
     pulse_->applyTruth(scannedBytes(), unreadable(), volume_, scanRoot_);
+}
+
+void AppSession::refreshSnapshots() {
+    const std::string mount = volume_ && !volume_->mountPoint.empty() ? volume_->mountPoint : "/";
+    detach([link = link_, mount] {
+        auto list = SnapshotService::listVolume(mount);
+        link->post([list = std::move(list)](AppSession& s) mutable {
+            s.setSnapshots(std::move(list));
+        });
+    });
 }
 
 void AppSession::findDuplicates() {

@@ -143,6 +143,9 @@ public:
     // Start-up, volume, analyses on request.
     void prepareWorkspaceIfNeeded();
     void refreshVolume();
+    // Lists the snapshots of the scan root's volume on a background task
+    // (the reading tools may take seconds) and publishes them.
+    void refreshSnapshots();
     void findDuplicates();
     void searchLeftovers();
     void stage(const CleanupCandidate& candidate);

@@ -31,7 +31,7 @@ TEST(CleanupCatalog, DescriptorRulesInOrder) {
         {"/h/.ollama/models", "Local AI model", CleanupRisk::caution},
         {"/h/.cache/huggingface", "Local AI model", CleanupRisk::caution},
         {"/h/weights/model.GGUF", "Local AI model", CleanupRisk::caution},
-        {"/h/Library/Caches/com.example", "macOS app cache", CleanupRisk::review},
+        {"/h/Library/Caches/com.example", "Application cache", CleanupRisk::review},
         // Rule 1 before rule 5; rule 5 before rules 6 and 9.
         {"/h/Library/Developer/Xcode/DerivedData/node_modules", "Xcode", CleanupRisk::safe},
         {"/h/Library/Caches/x/node_modules", "Developer project", CleanupRisk::review},
@@ -59,13 +59,13 @@ TEST(CleanupCatalog, DescriptorRulesInOrder) {
 
 TEST(CleanupCatalog, ListsFoldersStrictlyAboveOneMillionBytes) {
     TreeBuilder t;
-    t.dirs(t.root(), "x/node_modules", 1'000'000);
-    t.dirs(t.root(), "y/node_modules", 1'000'001);
+    t.dirs(t.root(), "x/__pycache__", 1'000'000);
+    t.dirs(t.root(), "y/__pycache__", 1'000'001);
     const auto c = CleanupCatalog::candidates(t.nodes());
     ASSERT_EQ(c.size(), 1u);
-    EXPECT_EQ(c[0].id, "/r/y/node_modules");
-    EXPECT_EQ(c[0].url, "/r/y/node_modules");
-    EXPECT_EQ(c[0].title, "node_modules");
+    EXPECT_EQ(c[0].id, "/r/y/__pycache__");
+    EXPECT_EQ(c[0].url, "/r/y/__pycache__");
+    EXPECT_EQ(c[0].title, "__pycache__");
     EXPECT_EQ(c[0].bytes, 1'000'001);
     EXPECT_EQ(c[0].owner, "Developer project");
     EXPECT_EQ(c[0].reason,
@@ -77,31 +77,31 @@ TEST(CleanupCatalog, ListsFoldersStrictlyAboveOneMillionBytes) {
 
 TEST(CleanupCatalog, KeepsOnlyTheOutermostOfNestedMatches) {
     TreeBuilder t;
-    auto* outer = t.dirs(t.root(), "p/node_modules", 9'000'000);
-    t.dirs(outer, "a/node_modules", 5'000'000);
+    auto* outer = t.dirs(t.root(), "p/__pycache__", 9'000'000);
+    t.dirs(outer, "a/__pycache__", 5'000'000);
     // A cache folder holding a project's dependencies: the cache folder wins.
     auto* cache = t.dirs(t.root(), "h/Library/Caches/tool", 8'000'000);
-    t.dir(cache, "node_modules", 8'000'000);
+    t.dir(cache, "__pycache__", 8'000'000);
     // A sibling whose name extends a retained one is not inside it.
-    t.dirs(t.root(), "p/node_modules2/node_modules", 2'000'000);
+    t.dirs(t.root(), "p/pycache2/__pycache__", 2'000'000);
     const auto c = CleanupCatalog::candidates(t.nodes());
     ASSERT_EQ(c.size(), 3u);
-    EXPECT_EQ(c[0].id, "/r/p/node_modules");
+    EXPECT_EQ(c[0].id, "/r/p/__pycache__");
     EXPECT_EQ(c[1].id, "/r/h/Library/Caches/tool");
-    EXPECT_EQ(c[1].owner, "macOS app cache");
-    EXPECT_EQ(c[2].id, "/r/p/node_modules2/node_modules");
+    EXPECT_EQ(c[1].owner, "Application cache");
+    EXPECT_EQ(c[2].id, "/r/p/pycache2/__pycache__");
 }
 
 TEST(CleanupCatalog, EqualSizesPutFewerComponentsFirstThenNodeOrder) {
     TreeBuilder t;
-    t.dirs(t.root(), "deep/er/node_modules", 3'000'000);
+    t.dirs(t.root(), "deep/er/__pycache__", 3'000'000);
     t.dirs(t.root(), "b/coverage", 3'000'000);
     t.dirs(t.root(), "a/__pycache__", 3'000'000);
     const auto c = CleanupCatalog::candidates(t.nodes());
     ASSERT_EQ(c.size(), 3u);
     EXPECT_EQ(c[0].id, "/r/b/coverage");
     EXPECT_EQ(c[1].id, "/r/a/__pycache__");
-    EXPECT_EQ(c[2].id, "/r/deep/er/node_modules");
+    EXPECT_EQ(c[2].id, "/r/deep/er/__pycache__");
 }
 
 TEST(CleanupCatalog, FilesAndEmptyForestsYieldNothing) {

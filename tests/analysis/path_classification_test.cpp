@@ -2,11 +2,15 @@
 #include "analysis/protected_paths.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <set>
+#include <span>
 #include <string>
 
+#include "platform/extent_reader.h"
 #include "scan/node_arena.h"
 #include "support/temp_dir.h"
 
@@ -16,7 +20,7 @@ namespace {
 struct NodeCase {
     const char* path;
     bool isDirectory;
-    bool mayShareBlocks;
+    bool shared;  // what the file system says of its extents
     std::int64_t logical;
     std::int64_t allocated;
     NodeKind expected;
@@ -27,9 +31,26 @@ const ScanNode* makeNode(NodeArena& arena, const NodeCase& c) {
     return arena.make({.path = path,
                        .name = path.substr(path.rfind('/') + 1),
                        .isDirectory = c.isDirectory,
-                       .mayShareBlocks = c.mayShareBlocks,
+                       .mayShareBlocks = c.logical > c.allocated && c.allocated > 0,
                        .logicalSize = c.logical,
                        .allocatedSize = c.allocated});
+}
+
+// Shared extents for the paths it holds; ext4's answer for every other file.
+class FakeExtents final : public platform::ExtentReader {
+public:
+    std::set<std::string> shared;
+    std::optional<bool> hasSharedExtents(const std::string& path) const override {
+        return shared.count(path) > 0;
+    }
+};
+
+FakeExtents extentsOf(std::span<const NodeCase> cases) {
+    FakeExtents f;
+    for (const auto& c : cases) {
+        if (c.shared) f.shared.insert(c.path);
+    }
+    return f;
 }
 
 TEST(NodeAdvice, KindRulesInOrder) {
@@ -53,24 +74,28 @@ TEST(NodeAdvice, KindRulesInOrder) {
         {"/u/Library/Developer/Xcode/DerivedData/App/x.o", false, true, 10, 10,
          NodeKind::derivedData},
         {"/u/Library/developer/Xcode/DerivedData", true, false, 0, 0, NodeKind::ordinary},
-        {"/d/clone.bin", false, true, 10, 10, NodeKind::apfsClone},
-        {"/d/clonedir", true, true, 10, 10, NodeKind::apfsClone},
+        // Sharing is what the file system says, never what the sizes suggest.
+        {"/d/reflink.bin", false, true, 10, 10, NodeKind::apfsClone},
+        {"/d/reflink-with-holes", false, true, 2 * GB, 1, NodeKind::apfsClone},
+        {"/d/shared-dir", true, true, 10, 10, NodeKind::ordinary},
         {"/d/bigdir", true, false, 2 * GB, 1, NodeKind::ordinary},
         {"/d/empty", false, false, 0, 0, NodeKind::ordinary},
-        {"/d/unallocated", false, false, 2 * GB, 0, NodeKind::ordinary},
+        {"/d/all-hole", false, false, 2 * GB, 0, NodeKind::sparseDisk},
+        {"/d/inline", false, false, 4096, 0, NodeKind::ordinary},
+        // More logical than allocated bytes without sharing: a hole, whatever the size.
         {"/d/sparse", false, false, 2 * GB, 400'000'000, NodeKind::sparseDisk},
-        {"/d/quarter", false, false, 2 * GB, 500'000'000, NodeKind::ordinary},
-        {"/d/just-below", false, false, 2 * GB, 499'999'999, NodeKind::sparseDisk},
-        {"/d/one-gb", false, false, GB, 1, NodeKind::ordinary},
-        {"/d/one-gb-plus", false, false, GB + 1, 1, NodeKind::sparseDisk},
+        {"/d/small-hole", false, false, 10'000, 4096, NodeKind::sparseDisk},
+        {"/d/full", false, false, 4096, 4096, NodeKind::ordinary},
+        {"/d/tail-block", false, false, 5000, 8192, NodeKind::ordinary},
         {"/d/huge", false, false, INT64_MAX, INT64_MAX / 4, NodeKind::sparseDisk},
         {"/d/huge-full", false, false, INT64_MAX, INT64_MAX, NodeKind::ordinary},
     };
     NodeArena arena;
+    const FakeExtents extents = extentsOf(cases);
     for (const auto& c : cases) {
         const ScanNode* node = makeNode(arena, c);
-        EXPECT_EQ(NodeAdvice::kind(*node), c.expected) << c.path;
-        EXPECT_EQ(NodeAdvice::isSparseDisk(*node),
+        EXPECT_EQ(NodeAdvice::kind(*node, extents), c.expected) << c.path;
+        EXPECT_EQ(NodeAdvice::isSparseDisk(*node, extents),
                   c.expected == NodeKind::sparseDisk || c.expected == NodeKind::dockerRaw)
             << c.path;
     }
@@ -92,10 +117,11 @@ TEST(NodeAdvice, WhyTextsByKindAndProtection) {
          "Docker\u2019s VM disk. It does not shrink when you delete images inside Docker. Prune "
          "or resize the disk in Docker Desktop; staging Docker.raw is a last resort."},
         {{"/d/sparse", false, false, 2 * GB, 1, NodeKind::sparseDisk},
-         "Sparse disk image. Logical size can dwarf unique blocks. Prune inside the app that "
-         "owns it before staging the file."},
+         "Sparse file. Logical size can dwarf the blocks it occupies. Prune inside the app "
+         "that owns it before staging the file."},
         {{"/d/clone", false, true, 1, 1, NodeKind::apfsClone},
-         "May share APFS blocks. Staging this may free less than the logical size."},
+         "Shares blocks with another file (a copy or a snapshot). Staging this may free less "
+         "than its allocated size."},
         {{"/usr/lib/libc.so", false, false, 1, 1, NodeKind::ordinary},
          "System path. It cannot be staged."},
         {{"/", true, false, 1, 1, NodeKind::ordinary}, "System path. It cannot be staged."},
@@ -108,8 +134,10 @@ TEST(NodeAdvice, WhyTextsByKindAndProtection) {
          "Local model weights. Safe to stage if you can download them again."},
     };
     NodeArena arena;
+    FakeExtents extents;
+    extents.shared.insert("/d/clone");
     for (const auto& c : cases) {
-        EXPECT_EQ(NodeAdvice::why(*makeNode(arena, c.node)), c.text) << c.node.path;
+        EXPECT_EQ(NodeAdvice::why(*makeNode(arena, c.node), extents), c.text) << c.node.path;
     }
 }
 
@@ -235,6 +263,34 @@ TEST(ProtectedPaths, SystemLinksAreSeenThrough) {
     EXPECT_TRUE(ProtectedPaths::isProtected("/bin/sh"));
     EXPECT_TRUE(ProtectedPaths::isProtected("/lib"));
     EXPECT_TRUE(ProtectedPaths::isProtected("/sbin"));
+}
+
+} // namespace
+} // namespace tb
+
+namespace tb {
+namespace {
+
+TEST(ExtentReader, AHoleIsSparseAndAFreshFileSharesNothing) {
+    test::TempDir dir;
+    const std::string sparse = dir / "disk.img";
+    test::writeSizedFile(sparse, 8192);
+    ASSERT_EQ(::truncate(sparse.c_str(), 3'000'000'000), 0);
+    const std::string plain = dir / "plain.bin";
+    test::writeSizedFile(plain, 100'000);
+    const auto& reader = platform::systemExtentReader();
+    EXPECT_FALSE(reader.hasSharedExtents(sparse).value_or(false));
+    EXPECT_FALSE(reader.hasSharedExtents(plain).value_or(false));
+    EXPECT_FALSE(reader.hasSharedExtents(dir / "missing"));
+    EXPECT_FALSE(reader.hasSharedExtents(dir.path()));  // folders are not asked
+
+    NodeArena arena;
+    struct stat st{};
+    ASSERT_EQ(::stat(sparse.c_str(), &st), 0);
+    const ScanNode* node = arena.make({.path = sparse, .name = "disk.img",
+                                       .logicalSize = st.st_size,
+                                       .allocatedSize = st.st_blocks * 512});
+    EXPECT_EQ(NodeAdvice::kind(*node), NodeKind::sparseDisk);
 }
 
 } // namespace

@@ -36,16 +36,18 @@ TEST(QuickWins, MeasuresLocationsAndSortsLargestFirst) {
     test::putSized(home / ".ollama/models/c", 1'000'000);  // below its 5,000,000
     test::putSized(home / ".cache/huggingface/hub/d", 6'000'000);
     const auto wins = QuickWins::discover(home.path());
-    ASSERT_EQ(wins.size(), 3u);
+    ASSERT_EQ(wins.size(), 4u);
     EXPECT_EQ(wins[0].id, "hf");
+    EXPECT_EQ(wins[1].id, "cache");  // the whole cache folder: equal size, later in the catalog
+    EXPECT_EQ(wins[1].bytes, wins[0].bytes);
     EXPECT_EQ(wins[0].title, "Hugging Face hub");
     EXPECT_EQ(wins[0].why, "Cached model files.");
     EXPECT_EQ(wins[0].url, home / ".cache/huggingface/hub");
     EXPECT_EQ(wins[0].bytes, allocatedOf(home / ".cache/huggingface/hub/d"));
-    EXPECT_EQ(wins[1].id, "npm");
-    EXPECT_EQ(wins[2].id, "caches");
+    EXPECT_EQ(wins[2].id, "npm");
+    EXPECT_EQ(wins[3].id, "caches");
     // Folders count as items but add nothing.
-    EXPECT_EQ(wins[2].bytes, allocatedOf(home / "Library/Caches/x/b"));
+    EXPECT_EQ(wins[3].bytes, allocatedOf(home / "Library/Caches/x/b"));
 }
 
 TEST(QuickWins, DockerRawReportsAllocatedNotLogicalBytes) {

@@ -65,7 +65,13 @@ ScopedEnv::~ScopedEnv() {
 }
 
 TempHome::TempHome()
-    : home_("HOME", dir_.path()), data_("XDG_DATA_HOME", dir_.path() + "/.local/share") {
+    : home_("HOME", dir_.path()),
+      data_("XDG_DATA_HOME", dir_.path() + "/.local/share"),
+      cache_("XDG_CACHE_HOME", dir_.path() + "/.cache"),
+      config_("XDG_CONFIG_HOME", dir_.path() + "/.config"),
+      state_("XDG_STATE_HOME", dir_.path() + "/.local/state"),
+      // The machine's own desktop entries must not show up in a test.
+      dataDirs_("XDG_DATA_DIRS", dir_.path() + "/.system-data") {
     makeDirs(dataHome());
 }
 

@@ -38,7 +38,8 @@ private:
     std::optional<std::string> old_;
 };
 
-// A temporary HOME with XDG_DATA_HOME below it.
+// A temporary HOME with every XDG base directory below it, system data
+// folders included.
 class TempHome {
 public:
     TempHome();
@@ -49,6 +50,10 @@ private:
     TempDir dir_;
     ScopedEnv home_;
     ScopedEnv data_;
+    ScopedEnv cache_;
+    ScopedEnv config_;
+    ScopedEnv state_;
+    ScopedEnv dataDirs_;
 };
 
 void makeDirs(const std::string& path);

@@ -26,6 +26,7 @@ TEST_F(CleanupViewTest, ShowsEmptyStateBeforeAnyScan) {
 TEST_F(CleanupViewTest, ConfidenceFilterHidesOtherRisksAndAllShowsThemAgain) {
     put(work() + "/Library/Developer/Xcode/DerivedData/App/a.bin", 1'500'000, 1);
     put(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
+    put(work() + "/proj/package.json", 20, 5);
     put(work() + "/.ollama/models/c.bin", 1'300'000, 3);
     CleanupView view(*session);
     scan(work());
@@ -49,6 +50,7 @@ TEST_F(CleanupViewTest, ConfidenceFilterHidesOtherRisksAndAllShowsThemAgain) {
 
 TEST_F(CleanupViewTest, AddedCandidateReadsAddedAndIsDisabled) {
     put(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
+    put(work() + "/proj/package.json", 20, 5);
     CleanupView view(*session);
     scan(work());
     auto buttons = shownButtons(&view, "Add to queue");
@@ -69,6 +71,7 @@ TEST_F(CleanupViewTest, AddedCandidateReadsAddedAndIsDisabled) {
 
 TEST_F(CleanupViewTest, FilterWithoutMatchesShowsTheEmptyState) {
     put(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
+    put(work() + "/proj/package.json", 20, 5);
     CleanupView view(*session);
     scan(work());
     view.setFilter(CleanupRisk::caution);
@@ -112,7 +115,7 @@ TEST_F(AppsViewTest, AppMatchedOnlyByBundleIdentifierStillShows) {
     ASSERT_EQ(session->appFootprints().size(), 1u);
     EXPECT_TRUE(shows(&view, "Foo"));
     EXPECT_TRUE(shows(&view, "com.example.forge"));
-    EXPECT_EQ(shownButtons(&view, "Reveal").size(), 1u);
+    EXPECT_EQ(shownButtons(&view, "Show in Files").size(), 1u);
 
     view.setQuery("FORGE");
     EXPECT_TRUE(shows(&view, "Foo"));

@@ -151,7 +151,7 @@ TEST_F(MonitorViewTest, RefreshesWhileShownAndStopsWhenHidden) {
     MonitorView view(*session);
     view.setRefreshInterval(std::chrono::milliseconds(300));
     EXPECT_TRUE(shows(&view, "Volume accounting is unavailable."));
-    EXPECT_TRUE(shows(&view, "None listed. Time Machine local snapshots appear here."));
+    EXPECT_TRUE(shows(&view, "None listed. Btrfs snapshots (Snapper, Timeshift), ZFS snapshots and LVM snapshots of this volume appear here."));
     EXPECT_EQ(volumeReads(spy), 0);
 
     view.show();

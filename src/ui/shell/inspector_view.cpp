@@ -85,15 +85,15 @@ InspectorView::InspectorView(AppSession& session, QWidget* parent)
     sizes_ = wrapping();
     DiskTheme::makeSecondary(sizes_);
     unreadable_ = wrapping();
-    unreadable_->setText(QStringLiteral("This folder was unreadable. Grant Full Disk Access and scan again."));
+    unreadable_->setText(QStringLiteral("This folder was unreadable. Scan again with permission to read it."));
     DiskTheme::makeSecondary(unreadable_);
     n->addWidget(why_);
     n->addWidget(sizes_);
     n->addWidget(unreadable_);
     d->addWidget(notes);
 
-    auto* reveal = new QPushButton(QStringLiteral("Reveal in Finder"));
-    auto* look = new QPushButton(QStringLiteral("Quick Look"));
+    auto* reveal = new QPushButton(QStringLiteral("Show in Files"));
+    auto* look = new QPushButton(QStringLiteral("Preview"));
     auto* open = new QPushButton(QStringLiteral("Open"));
     stage_ = new QPushButton(DiskTheme::icon("tray.and.arrow.down"), QStringLiteral("Add to Review Queue"));
     auto path = [this] { return std::string(session_.selected()->path()); };

@@ -22,8 +22,23 @@ QColor sliceColour(TruthSliceID id) {
     case TruthSliceID::system: return DiskTheme::primary(0.45);
     case TruthSliceID::purgeable: return DiskTheme::primary(0.22);
     case TruthSliceID::free: return DiskTheme::primary(0.08);
+    case TruthSliceID::reserved: return DiskTheme::primary(0.32);
     }
     return DiskTheme::primary(0.1);
+}
+
+// What a slice stands for, where its label alone does not say.
+QString sliceExplanation(const TruthSlice& s) {
+    switch (s.id) {
+    case TruthSliceID::reserved:
+        return QStringLiteral(" — blocks the file system keeps for the administrator");
+    case TruthSliceID::purgeable:
+        if (s.label == VolumeAccounting::trashLabel) {
+            return QStringLiteral(" — in your Trash on this volume; emptying it frees this");
+        }
+        return {};
+    default: return {};
+    }
 }
 
 } // namespace
@@ -74,7 +89,8 @@ bool TruthBar::event(QEvent* e) {
                     const auto& s = truth->slices[i];
                     QToolTip::showText(help->globalPos(), QString::fromStdString(s.label) +
                                                               QStringLiteral(": ") +
-                                                              DiskTheme::bytes(s.bytes));
+                                                              DiskTheme::bytes(s.bytes) +
+                                                              sliceExplanation(s));
                     return true;
                 }
                 x += widths[i];

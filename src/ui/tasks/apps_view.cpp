@@ -13,12 +13,20 @@
 namespace tb {
 namespace {
 
+QString kindText(const std::string& kind) {
+    if (kind == "flatpak") return QStringLiteral("Flatpak \u00b7 ");
+    if (kind == "snap") return QStringLiteral("Snap \u00b7 ");
+    if (kind == "appimage") return QStringLiteral("AppImage \u00b7 ");
+    if (kind == "desktop") return QStringLiteral("Desktop entry \u00b7 ");
+    return {};
+}
+
 QWidget* appRow(const AppFootprint& app, QPushButton* reveal) {
     using namespace TaskWidgets;
     RowParts parts = iconRow(icon("shippingbox", 20, DiskTheme::secondary()));
     parts.texts->addWidget(label(DiskTheme::displayText(app.name), TaskStyle::headline()));
-    parts.texts->addWidget(
-        label(DiskTheme::displayText(app.bundleID), TaskStyle::captionFont(), true));
+    parts.texts->addWidget(label(kindText(app.kind) + DiskTheme::displayText(app.bundleID),
+                                 TaskStyle::captionFont(), true));
     parts.texts->addWidget(path(app.url));
 
     auto* sizes = new QVBoxLayout;
@@ -55,7 +63,8 @@ AppsView::AppsView(AppSession& session, QWidget* parent)
 
     empty_ = new EmptyState(
         "shippingbox", QStringLiteral("No apps in this scan"),
-        QStringLiteral("Scan your Home folder or Applications to see app footprints."));
+        QStringLiteral("Flatpak apps, snaps, AppImages in your Home folder and desktop entries "
+                       "appear here after a scan of your Home folder."));
     pages_->addWidget(list_);
     pages_->addWidget(empty_);
     layout->addWidget(pages_, 1);
@@ -81,7 +90,7 @@ void AppsView::rebuild() {
     list_->clear();
     rows_.clear();
     for (const AppFootprint& app : session_.appFootprints()) {
-        auto* reveal = TaskWidgets::button(QStringLiteral("Reveal"));
+        auto* reveal = TaskWidgets::button(QStringLiteral("Show in Files"));
         connect(reveal, &QPushButton::clicked, this,
                 [this, url = app.url] { session_.revealInFinder(url); });
         QWidget* row = appRow(app, reveal);

@@ -7,6 +7,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "analysis/protected_paths.h"
 #include "session/app_session.h"
 #include "ui/disk_theme.h"
 
@@ -100,9 +101,18 @@ void CleanupView::rebuild() {
     rows_.clear();
     queueButtons_.clear();
     for (const CleanupCandidate& c : session_.cleanupCandidates()) {
-        auto* add = TaskWidgets::button(QStringLiteral("Add to queue"));
-        connect(add, &QPushButton::clicked, this, [this, c] { session_.stage(c); });
-        queueButtons_.track(add, c.url, QueueButtons::Style::readsAdded);
+        QPushButton* add = nullptr;
+        if (ProtectedPaths::isProtected(c.url)) {
+            // System caches are reclaimed with their own command (in the
+            // reason), never through the Trash.
+            add = TaskWidgets::button(QStringLiteral("System path"));
+            add->setEnabled(false);
+            add->setToolTip(QStringLiteral("System paths cannot be staged."));
+        } else {
+            add = TaskWidgets::button(QStringLiteral("Add to queue"));
+            connect(add, &QPushButton::clicked, this, [this, c] { session_.stage(c); });
+            queueButtons_.track(add, c.url, QueueButtons::Style::readsAdded);
+        }
         QWidget* row = candidateRow(c, add);
         list_->addRow(row);
         rows_.emplace_back(row, c.risk);

@@ -69,7 +69,7 @@ void MonitorView::hideEvent(QHideEvent* event) {
 
 void MonitorView::refreshAll() {
     session_.refreshVolume();
-    session_.setSnapshots(SnapshotService::listLocal());
+    session_.refreshSnapshots();
 }
 
 void MonitorView::showVolume() {
@@ -82,8 +82,22 @@ void MonitorView::showVolume() {
     volume_->addRow(QStringLiteral("Name"), DiskTheme::displayText(v->name));
     volume_->addRow(QStringLiteral("Capacity"), DiskTheme::bytes(v->capacity));
     volume_->addRow(QStringLiteral("Available"), DiskTheme::bytes(v->available));
-    volume_->addRow(QStringLiteral("Important"), DiskTheme::bytes(v->availableImportant));
-    volume_->addRow(QStringLiteral("Opportunistic"), DiskTheme::bytes(v->availableOpportunistic));
+    if (!v->mountPoint.empty() && v->mountPoint != v->name) {
+        volume_->addRow(QStringLiteral("Mounted at"), DiskTheme::displayText(v->mountPoint));
+    }
+    if (v->reserved > 0) {
+        volume_->addRow(QStringLiteral("Reserved for root"), DiskTheme::bytes(v->reserved));
+    }
+    if (!v->trashFolders.empty()) {
+        volume_->addRow(QStringLiteral("In Trash"), DiskTheme::bytes(v->trashBytes));
+    }
+    // Separate figures exist only where the system keeps them apart.
+    if (v->availableImportant != v->available) {
+        volume_->addRow(QStringLiteral("Important"), DiskTheme::bytes(v->availableImportant));
+    }
+    if (v->availableOpportunistic != v->available) {
+        volume_->addRow(QStringLiteral("Opportunistic"), DiskTheme::bytes(v->availableOpportunistic));
+    }
 }
 
 void MonitorView::showSnapshots() {
@@ -92,7 +106,8 @@ void MonitorView::showSnapshots() {
     const auto& list = session_.snapshots();
     if (list.empty()) {
         snapshots_->addLine(
-            QStringLiteral("None listed. Time Machine local snapshots appear here."));
+            QStringLiteral("None listed. Btrfs snapshots (Snapper, Timeshift), ZFS snapshots and "
+                           "LVM snapshots of this volume appear here."));
         return;
     }
     for (const SnapshotInfo& s : list) snapshots_->addLine(DiskTheme::displayText(s.id));

@@ -19,7 +19,7 @@ SettingsView::SettingsView(AppSession& session, QWidget* parent) : QWidget(paren
     auto* safety = new FormSection(QStringLiteral("Safety"));
     safety->addLine(
         QStringLiteral("Tarnbeck only moves reviewed selections to Trash. It does not "
-                       "permanently delete files or reclaim Time Machine snapshots in this "
+                       "permanently delete files or remove snapshots in this "
                        "release."));
     layout->addWidget(safety);
 

@@ -1,0 +1,402 @@
+#include "analysis/linux_apps.h"
+
+#include <algorithm>
+#include <iterator>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "analysis/text.h"
+#include "base/path.h"
+#include "platform/app_source_reader.h"
+#include "platform/file_system.h"
+#include "scan/scan_node.h"
+
+namespace tb {
+
+AppSources AppSources::forHome(const HomePlaces& places) {
+    AppSources s;
+    s.places = places;
+    s.flatpakInstallations.push_back(Path::appending(places.dataHome, "flatpak"));
+    s.flatpakInstallations.push_back("/var/lib/flatpak");
+    s.snapMounts = "/snap";
+    s.snapImages = "/var/lib/snapd/snaps";
+    s.dpkgDatabase = "/var/lib/dpkg";
+    s.applicationDirs.push_back(Path::appending(places.dataHome, "applications"));
+    for (const auto& d : places.dataDirs) {
+        s.applicationDirs.push_back(Path::appending(d, "applications"));
+    }
+    return s;
+}
+
+namespace LinuxApps {
+namespace {
+
+using platform::AppSourceReader::readDesktopEntry;
+using platform::FileSystem::exists;
+using platform::FileSystem::listNames;
+
+std::vector<std::string> names(const std::string& folder) {
+    auto listed = listNames(folder);
+    if (!listed) return {};
+    std::sort(listed->begin(), listed->end());
+    return std::move(*listed);
+}
+
+bool isDirectory(const std::string& path) { return exists(path).isDirectory; }
+
+std::string_view lastDotComponent(std::string_view id) {
+    const std::size_t dot = id.rfind('.');
+    return dot == std::string_view::npos ? id : id.substr(dot + 1);
+}
+
+void addFlatpaks(const AppSources& s, std::vector<InstalledApp>& out,
+                 std::unordered_set<std::string>& seen) {
+    for (const auto& installation : s.flatpakInstallations) {
+        const std::string apps = Path::appending(installation, "app");
+        for (const auto& id : names(apps)) {
+            const std::string deployed = Path::appending(apps, id);
+            if (!isDirectory(deployed) || !seen.insert("flatpak:" + id).second) continue;
+            InstalledApp a{"flatpak", id, id, {deployed}, deployed};
+            // The exported entry carries the name the menus show.
+            const std::string exported =
+                Path::appending(installation, "exports/share/applications/" + id + ".desktop");
+            if (auto e = readDesktopEntry(exported); e && !e->name.empty()) a.name = e->name;
+            out.push_back(std::move(a));
+        }
+    }
+}
+
+void addSnaps(const AppSources& s, std::vector<InstalledApp>& out) {
+    if (s.snapMounts.empty()) return;
+    for (const auto& name : names(s.snapMounts)) {
+        const std::string mounted = Path::appending(s.snapMounts, name);
+        if (name == "bin" || !isDirectory(mounted)) continue;
+        InstalledApp a{"snap", name, name, {}, mounted};
+        // A mounted revision is a squashfs image; the images are what the
+        // snap occupies on disk.
+        for (const auto& image : names(s.snapImages)) {
+            if (image.starts_with(name + "_") && image.ends_with(".snap")) {
+                a.payload.push_back(Path::appending(s.snapImages, image));
+            }
+        }
+        out.push_back(std::move(a));
+    }
+}
+
+bool isAppImageName(std::string_view name) {
+    return text::asciiLowercased(Path::extension(name)) == "appimage";
+}
+
+void addAppImages(const AppSources& s, std::span<const ScanNode* const> scanned,
+                  std::vector<InstalledApp>& out) {
+    std::unordered_set<std::string> paths;
+    const auto add = [&](const std::string& path) {
+        if (!paths.insert(path).second) return;
+        const std::string file(Path::lastComponent(path));
+        std::string name = file.substr(0, file.size() - 9);  // ".AppImage"
+        out.push_back({"appimage", file, std::move(name), {path}, path});
+    };
+    for (const ScanNode* n : scanned) {
+        if (!n->isDirectory() && isAppImageName(n->name()) &&
+            Path::isSameOrInside(n->path(), s.places.home)) {
+            add(std::string(n->path()));
+        }
+    }
+    // The usual homes of AppImages, for a scan that did not cover them.
+    for (std::string_view folder : {"", "Applications", "AppImages", ".local/bin", "Downloads"}) {
+        const std::string dir = folder.empty() ? s.places.home
+                                               : Path::appending(s.places.home, folder);
+        for (const auto& n : names(dir)) {
+            if (isAppImageName(n)) add(Path::appending(dir, n));
+        }
+    }
+}
+
+// Desktop entries below one applications folder; subfolders make the id
+// with "-" for "/".
+void collectEntries(const std::string& root, const std::string& prefix, int depth,
+                    std::vector<std::pair<std::string, std::string>>& out) {
+    if (depth > 3) return;
+    const std::string dir = prefix.empty() ? root : Path::appending(root, prefix);
+    for (const auto& n : names(dir)) {
+        const std::string rel = prefix.empty() ? n : prefix + "/" + n;
+        const std::string path = Path::appending(root, rel);
+        if (n.ends_with(".desktop")) {
+            std::string id = rel;
+            std::replace(id.begin(), id.end(), '/', '-');
+            out.emplace_back(std::move(id), path);
+        } else if (isDirectory(path)) {
+            collectEntries(root, rel, depth + 1, out);
+        }
+    }
+}
+
+void addDesktopEntries(const AppSources& s, std::vector<InstalledApp>& out) {
+    std::unordered_set<std::string> ids;
+    for (const auto& dir : s.applicationDirs) {
+        std::vector<std::pair<std::string, std::string>> entries;
+        collectEntries(dir, "", 0, entries);
+        for (auto& [id, path] : entries) {
+            // The first folder of the search path wins, even with a deleted entry.
+            if (!ids.insert(id).second) continue;
+            const auto e = readDesktopEntry(path);
+            if (!e || e->type != "Application" || e->hidden || e->noDisplay) continue;
+            if (!e->flatpak.empty() || !e->snap.empty()) continue;  // counted as such
+            std::string shortId = id.substr(0, id.size() - 8);      // ".desktop"
+            out.push_back({"desktop", std::move(shortId), e->name.empty() ? id : e->name, {}, path});
+        }
+    }
+}
+
+// The package that installed each entry, from dpkg's file lists, and its
+// Installed-Size (KiB) from the status file: what "dpkg-query -S" and
+// "dpkg-query -W -f='${Installed-Size}'" would say, without running them.
+void addPackageSizes(const AppSources& s, std::vector<InstalledApp>& apps) {
+    if (s.dpkgDatabase.empty()) return;
+    std::unordered_map<std::string, InstalledApp*> wanted;
+    for (auto& a : apps) {
+        // Entries in the Home folder are the user's own, never a package's.
+        if (a.kind == "desktop" && !Path::isSameOrInside(a.url, s.places.home)) wanted[a.url] = &a;
+    }
+    if (wanted.empty()) return;
+    using platform::AppSourceReader::readSmallFile;
+    const std::string info = Path::appending(s.dpkgDatabase, "info");
+    std::unordered_map<std::string, std::vector<InstalledApp*>> byPackage;
+    for (const auto& n : names(info)) {
+        if (!n.ends_with(".list")) continue;
+        const auto list = readSmallFile(Path::appending(info, n), 64 * 1024 * 1024);
+        if (!list || list->find("/applications/") == std::string::npos) continue;
+        std::string package = n.substr(0, n.size() - 5);
+        package = package.substr(0, package.find(':'));  // "foo:amd64"
+        std::string_view rest(*list);
+        while (!rest.empty()) {
+            const std::size_t nl = rest.find('\n');
+            const auto it = wanted.find(std::string(rest.substr(0, nl)));
+            if (it != wanted.end()) byPackage[package].push_back(it->second);
+            if (nl == std::string_view::npos) break;
+            rest.remove_prefix(nl + 1);
+        }
+    }
+    if (byPackage.empty()) return;
+    const auto status = readSmallFile(Path::appending(s.dpkgDatabase, "status"), 256 * 1024 * 1024);
+    if (!status) return;
+    std::string_view rest(*status);
+    std::string package;
+    while (!rest.empty()) {
+        const std::size_t nl = rest.find('\n');
+        const std::string_view line = rest.substr(0, nl);
+        if (line.starts_with("Package: ")) package = std::string(line.substr(9));
+        if (line.starts_with("Installed-Size: ")) {
+            const auto it = byPackage.find(package);
+            const std::string digits(text::trimmed(line.substr(16)));
+            if (it != byPackage.end() && !digits.empty() &&
+                digits.find_first_not_of("0123456789") == std::string::npos && digits.size() < 15) {
+                for (InstalledApp* a : it->second) a->packageBytes = std::stoll(digits) * 1024;
+            }
+        }
+        if (nl == std::string_view::npos) break;
+        rest.remove_prefix(nl + 1);
+    }
+}
+
+// Folder names too general to be taken as an application's own.
+bool isSharedFolderName(std::string_view lower) {
+    static const std::unordered_set<std::string_view> shared = {
+        "applications", "icons", "mime", "fonts", "trash", "flatpak", "themes", "sounds",
+        "keyrings", "autostart", "systemd", "dconf", "containers", "snap", "recently-used.xbel",
+        "user-dirs.dirs", "desktop-directories", "gvfs-metadata", "fontconfig"};
+    return lower.size() < 3 || shared.count(lower) > 0;
+}
+
+} // namespace
+
+std::vector<InstalledApp> installed(const AppSources& sources,
+                                    std::span<const ScanNode* const> scanned,
+                                    std::stop_token stop) {
+    std::vector<InstalledApp> apps;
+    std::unordered_set<std::string> seen;
+    addFlatpaks(sources, apps, seen);
+    if (stop.stop_requested()) return apps;
+    addSnaps(sources, apps);
+    addAppImages(sources, scanned, apps);
+    if (stop.stop_requested()) return apps;
+    addDesktopEntries(sources, apps);
+    addPackageSizes(sources, apps);
+    return apps;
+}
+
+std::vector<std::string> relatedLocations(const InstalledApp& app, const HomePlaces& places) {
+    std::vector<std::string> found;
+    const auto addIfPresent = [&](const std::string& path) {
+        if (exists(path).exists && std::find(found.begin(), found.end(), path) == found.end()) {
+            found.push_back(path);
+        }
+    };
+    if (app.kind == "flatpak") addIfPresent(Path::appending(places.home, ".var/app/" + app.id));
+    if (app.kind == "snap") addIfPresent(Path::appending(places.home, "snap/" + app.id));
+
+    std::vector<std::string> keys;
+    for (std::string_view k : {lastDotComponent(app.id), std::string_view(app.name)}) {
+        std::string lower = text::asciiLowercased(text::trimmed(k));
+        if (app.kind == "appimage") lower = lower.substr(0, lower.find_first_of("-_ "));
+        if (!isSharedFolderName(lower) &&
+            std::find(keys.begin(), keys.end(), lower) == keys.end()) {
+            keys.push_back(std::move(lower));
+        }
+    }
+    if (keys.empty()) return found;
+    for (const std::string* base :
+         {&places.configHome, &places.dataHome, &places.cacheHome, &places.stateHome}) {
+        for (const auto& n : names(*base)) {
+            const std::string lower = text::asciiLowercased(n);
+            if (std::find(keys.begin(), keys.end(), lower) != keys.end()) {
+                addIfPresent(Path::appending(*base, n));
+            }
+        }
+    }
+    return found;
+}
+
+AppFootprint footprint(const InstalledApp& app, const HomePlaces& places,
+                       const PathSizeIndex& index, std::stop_token stop) {
+    AppFootprint f;
+    f.id = app.url;
+    f.url = app.url;
+    f.name = app.name;
+    f.bundleID = app.id;
+    f.kind = app.kind;
+    for (const auto& p : app.payload) f.appBytes += PathSize::allocated(p, index, stop);
+    if (app.payload.empty() && app.packageBytes > 0) f.appBytes = app.packageBytes;
+    for (auto& p : relatedLocations(app, places)) {
+        f.relatedBytes += PathSize::allocated(p, index, stop);
+        f.relatedPaths.push_back(std::move(p));
+    }
+    return f;
+}
+
+std::vector<Leftover> orphans(const std::vector<InstalledApp>& apps, const AppSources& sources,
+                              const PathSizeIndex& index, std::stop_token stop) {
+    std::unordered_set<std::string> flatpaks, snaps;
+    for (const auto& a : apps) {
+        if (a.kind == "flatpak") flatpaks.insert(a.id);
+        if (a.kind == "snap") snaps.insert(a.id);
+    }
+    std::vector<Leftover> out;
+    const auto scan = [&](const std::string& folder, const std::unordered_set<std::string>& known,
+                          std::string_view owner, std::string_view reason) {
+        for (const auto& n : names(folder)) {
+            if (stop.stop_requested()) return;
+            if (n.empty() || n[0] == '.' || known.count(n)) continue;
+            const std::string path = Path::appending(folder, n);
+            if (!isDirectory(path)) continue;
+            Leftover l{path, path, std::string(reason), PathSize::allocated(path, index, stop)};
+            l.owner = std::string(owner) + " " + n;
+            l.orphan = true;
+            out.push_back(std::move(l));
+        }
+    };
+    scan(Path::appending(sources.places.home, ".var/app"), flatpaks, "Flatpak",
+         "Flatpak app data \u2014 no installed Flatpak with this id");
+    // Without snapd there is no /snap, and then no snap is installed.
+    if (!sources.snapMounts.empty()) {
+        scan(Path::appending(sources.places.home, "snap"), snaps, "Snap",
+             "Snap data \u2014 no installed snap with this name");
+    }
+    return out;
+}
+
+namespace {
+
+constexpr CleanupDescriptor unusedRuntime{
+    "Flatpak", "Runtime that no installed app uses; \"flatpak uninstall --unused\" removes it.",
+    "No installed app or extension refers to this runtime.", CleanupRisk::review};
+constexpr CleanupDescriptor oldSnapRevision{
+    "Snap", "Older revision kept for rollback; \"snap remove --revision\" removes it.",
+    "Not the revision that the snap's current link points at.", CleanupRisk::review};
+
+struct Deploy {
+    std::string ref;       // "id/arch/branch"
+    std::string path;      // installation/kind/id/arch/branch
+    std::string metadata;  // its active metadata, possibly empty
+};
+
+// Every deployed id/arch/branch of one kind ("app" or "runtime").
+std::vector<Deploy> deploys(const std::string& installation, std::string_view kind) {
+    std::vector<Deploy> out;
+    const std::string root = Path::appending(installation, kind);
+    for (const auto& id : names(root)) {
+        for (const auto& arch : names(Path::appending(root, id))) {
+            const std::string archDir = Path::appending(root, id + "/" + arch);
+            for (const auto& branch : names(archDir)) {
+                const std::string path = Path::appending(archDir, branch);
+                if (!isDirectory(path)) continue;
+                auto meta = platform::AppSourceReader::readSmallFile(
+                    Path::appending(path, "active/metadata"), 256 * 1024);
+                out.push_back({id + "/" + arch + "/" + branch, path, meta.value_or("")});
+            }
+        }
+    }
+    return out;
+}
+
+std::string_view idOf(std::string_view ref) { return ref.substr(0, ref.find('/')); }
+
+} // namespace
+
+CleanupCatalog::KnownPaths sandboxLeftovers(const AppSources& sources) {
+    using platform::AppSourceReader::keyFileValue;
+    CleanupCatalog::KnownPaths known;
+
+    std::vector<Deploy> apps, runtimes;
+    for (const auto& installation : sources.flatpakInstallations) {
+        auto a = deploys(installation, "app");
+        auto r = deploys(installation, "runtime");
+        std::move(a.begin(), a.end(), std::back_inserter(apps));
+        std::move(r.begin(), r.end(), std::back_inserter(runtimes));
+    }
+    std::unordered_set<std::string> used;  // "runtime/REF" and "app/REF"
+    for (const auto& a : apps) {
+        used.insert("app/" + a.ref);
+        if (auto r = keyFileValue(a.metadata, "Application", "runtime")) used.insert("runtime/" + *r);
+    }
+    // Extensions (GL drivers, translations, plugins) count as used when
+    // what they extend is; they may extend each other, so settle by rounds.
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const auto& r : runtimes) {
+            if (used.count("runtime/" + r.ref)) continue;
+            const auto of = keyFileValue(r.metadata, "ExtensionOf", "ref");
+            bool isUsed = of && used.count(*of);
+            for (const auto& u : used) {
+                if (isUsed) break;
+                const std::string_view usedId = idOf(std::string_view(u).substr(u.find('/') + 1));
+                isUsed = !of && idOf(r.ref).starts_with(std::string(usedId) + ".");
+            }
+            if (isUsed) grew = used.insert("runtime/" + r.ref).second;
+        }
+    }
+    for (const auto& r : runtimes) {
+        if (!used.count("runtime/" + r.ref)) known.emplace(r.path, unusedRuntime);
+    }
+
+    if (!sources.snapMounts.empty()) {
+        for (const auto& name : names(sources.snapMounts)) {
+            const auto current = platform::AppSourceReader::linkTarget(
+                Path::appending(sources.snapMounts, name + "/current"));
+            if (!current) continue;
+            for (const auto& image : names(sources.snapImages)) {
+                if (!image.starts_with(name + "_") || !image.ends_with(".snap")) continue;
+                const std::string rev =
+                    image.substr(name.size() + 1, image.size() - name.size() - 6);
+                if (rev != Path::lastComponent(*current)) {
+                    known.emplace(Path::appending(sources.snapImages, image), oldSnapRevision);
+                }
+            }
+        }
+    }
+    return known;
+}
+
+} // namespace LinuxApps
+
+} // namespace tb

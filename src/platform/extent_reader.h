@@ -1,0 +1,24 @@
+// Whether a file shares blocks with another file: reflink copies on btrfs
+// and XFS, btrfs snapshots. Asked lazily for one item at a time (the
+// selected node, a duplicate candidate), never during a walk. Any thread;
+// no state.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace tb::platform {
+
+class ExtentReader {
+public:
+    virtual ~ExtentReader() = default;
+    // True when any extent of the regular file at `path` is shared; none
+    // when the file cannot be opened or the file system cannot tell (ext4
+    // answers, and never shares).
+    virtual std::optional<bool> hasSharedExtents(const std::string& path) const = 0;
+};
+
+// FS_IOC_FIEMAP on the real system.
+const ExtentReader& systemExtentReader();
+
+} // namespace tb::platform

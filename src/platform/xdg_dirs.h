@@ -1,0 +1,18 @@
+// The XDG base directories of the current user. Any thread; reads the
+// environment only. A relative value is invalid and ignored, as the XDG Base
+// Directory specification says.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tb::platform::XdgDirs {
+
+// The variable's value when it is an absolute path, else none.
+std::optional<std::string> absoluteVariable(const char* name);
+// $XDG_DATA_DIRS split at ':', relative entries dropped; the default
+// /usr/local/share and /usr/share when nothing is left.
+std::vector<std::string> dataDirs();
+
+} // namespace tb::platform::XdgDirs

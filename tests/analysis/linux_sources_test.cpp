@@ -1,0 +1,166 @@
+// The Linux figures and listings behind the volume bar, the snapshot list
+// and the app list: reserved blocks and the Trash carved out of the used
+// space, snapshot tools read through a fake, desktop entries parsed.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+
+#include "analysis/snapshot_service.h"
+#include "analysis_fixtures.h"
+#include "platform/app_source_reader.h"
+#include "platform/process_runner.h"
+#include "scan/volume_accounting.h"
+
+namespace tb {
+namespace {
+
+struct LinuxTruthCase {
+    const char* what;
+    std::int64_t available, reserved, trash;
+    std::int64_t scannedIn;
+    bool trashInScan;
+    std::int64_t scanned, system, reservedSlice, purgeable, free;
+};
+
+TEST(VolumeAccounting, ReservedBlocksAndTheTrashAreSlicesOfTheirOwn) {
+    // Capacity 1000 throughout.
+    const LinuxTruthCase cases[] = {
+        {"reserve leaves outside-scan", 300, 50, 0, 200, false, 200, 450, 50, 0, 300},
+        {"trash inside the scan counts once", 300, 50, 100, 400, true, 300, 250, 50, 100, 300},
+        {"trash elsewhere on the volume", 300, 50, 100, 400, false, 400, 150, 50, 100, 300},
+        {"reserve larger than used", 900, 500, 0, 0, false, 0, 0, 100, 0, 900},
+        {"trash larger than what is left", 300, 600, 500, 0, false, 0, 0, 600, 100, 300},
+        {"scan beyond used space", 300, 50, 0, 5000, false, 650, 0, 50, 0, 300},
+    };
+    for (const auto& c : cases) {
+        VolumeSnapshot v{"/home/u", "/home", 1000, c.available, c.available, c.available,
+                         c.reserved, "/home", c.trash, {"/home/u/.local/share/Trash"}};
+        const auto root = c.trashInScan ? std::string("/home/u") : std::string("/home/u/src");
+        const TruthModel m = VolumeAccounting::truth(v, c.scannedIn, 0, root);
+        std::map<TruthSliceID, std::int64_t> bytes;
+        std::int64_t sum = 0;
+        for (const auto& s : m.slices) {
+            bytes[s.id] = s.bytes;
+            sum += s.bytes;
+        }
+        EXPECT_EQ(sum, 1000) << c.what;
+        EXPECT_EQ(bytes[TruthSliceID::scanned], c.scanned) << c.what;
+        EXPECT_EQ(bytes[TruthSliceID::system], c.system) << c.what;
+        EXPECT_EQ(bytes[TruthSliceID::reserved], c.reservedSlice) << c.what;
+        EXPECT_EQ(bytes[TruthSliceID::purgeable], c.purgeable) << c.what;
+        EXPECT_EQ(bytes[TruthSliceID::free], c.free) << c.what;
+        EXPECT_EQ(m.slices[3].label, "Trash") << c.what;  // after scanned, system, reserved
+    }
+    // Figures from a volume without a mount point keep the four plain slices.
+    const VolumeSnapshot plain{"/", "Disk", 1000, 300, 300, 300};
+    EXPECT_EQ(VolumeAccounting::truth(plain, 10, 0, std::nullopt).slices.size(), 4u);
+}
+
+TEST(VolumeAccounting, ReadsTheVolumeOfTheFolderAndItsTrash) {
+    test::TempHome home;
+    test::putSized(home.dataHome() + "/Trash/files/a", 300'000);
+    const auto v = VolumeAccounting::read(home.home());
+    ASSERT_TRUE(v.ok()) << v.error().message;
+    EXPECT_FALSE(v->mountPoint.empty());
+    EXPECT_GT(v->capacity, 0);
+    EXPECT_GE(v->reserved, 0);
+    EXPECT_EQ(v->trashFolders, std::vector<std::string>{home.dataHome() + "/Trash"});
+    EXPECT_GE(v->trashBytes, 300'000);
+}
+
+// Answers per executable; a tool not listed cannot be started.
+class FakeTools final : public platform::ProcessRunner {
+public:
+    std::map<std::string, platform::ProcessOutput> answers;
+    mutable std::vector<std::string> started;
+    bool hang = false;
+
+    Result<platform::ProcessOutput> run(const std::string& exe, const std::vector<std::string>&,
+                                        std::stop_token stop) const override {
+        auto it = answers.find(exe);
+        if (it == answers.end()) return Error::posix(ENOENT, exe);
+        started.push_back(exe);
+        while (hang && !stop.stop_requested()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (stop.stop_requested()) return Error::posix(ECANCELED, exe);
+        return it->second;
+    }
+};
+
+std::vector<std::string> names(const std::vector<SnapshotInfo>& list) {
+    std::vector<std::string> out;
+    for (const auto& s : list) out.push_back(s.name);
+    return out;
+}
+
+TEST(SnapshotService, SnapperAndTimeshiftFoldersComeFirstThenTheTools) {
+    test::TempDir volume;
+    test::put(volume / ".snapshots/1/info.xml",
+              "<?xml version=\"1.0\"?>\n<snapshot>\n  <type>single</type>\n  <num>1</num>\n"
+              "  <date>2024-03-01 10:00:00</date>\n  <description>first root filesystem"
+              "</description>\n</snapshot>\n");
+    test::put(volume / ".snapshots/2/info.xml", "<snapshot><num>x</num></snapshot>");  // broken
+    test::makeDirs(volume / "timeshift-btrfs/snapshots/2024-03-02_11-30-00");
+    FakeTools tools;
+    tools.answers["/usr/sbin/zfs"] = {"tank/home@daily\t123456\t1700000000\nnot a snapshot\n", 0};
+    tools.answers["/usr/sbin/lvs"] = {"  root|vg0||50000000|2024-01-01 00:00:00 +0000\n"
+                                      "  snap1|vg0|root|8000000|2024-02-01 12:00:00 +0000\n",
+                                      0};
+    tools.answers["/usr/bin/btrfs"] = {"ID 300 gen 9 top level 5 otime x path should-not-run\n", 0};
+    const auto list = SnapshotService::listVolume(volume.path(), tools);
+    EXPECT_EQ(names(list), (std::vector<std::string>{"Snapper #1 first root filesystem",
+                                                     "Timeshift 2024-03-02_11-30-00",
+                                                     "tank/home@daily", "vg0/snap1 of root"}));
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_EQ(list[0].date, "2024-03-01 10:00:00");
+    EXPECT_EQ(list[1].date, "2024-03-02 11:30:00");
+    EXPECT_EQ(list[2].bytes, 123456);
+    EXPECT_EQ(list[2].date, "2023-11-14 22:13:20");
+    EXPECT_EQ(list[3].bytes, 8000000);
+    EXPECT_FALSE(list[0].bytes);
+    EXPECT_EQ(list[0].id, list[0].raw);
+    // The btrfs listing is asked only when the folders show nothing.
+    EXPECT_EQ(std::count(tools.started.begin(), tools.started.end(), "/usr/bin/btrfs"), 0);
+}
+
+TEST(SnapshotService, BtrfsListingWhenNoFolderSaysAnythingAndRefusalsAreQuiet) {
+    test::TempDir volume;
+    FakeTools tools;
+    tools.answers["/usr/bin/btrfs"] = {
+        "ID 257 gen 10 cgen 10 top level 5 otime 2024-01-02 03:04:05 path snaps/one\n", 0};
+    tools.answers["/usr/sbin/zfs"] = {"", 1};  // "no datasets available"
+    const auto list = SnapshotService::listVolume(volume.path(), tools);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].name, "snaps/one");
+    EXPECT_EQ(list[0].date, "2024-01-02 03:04:05");
+    EXPECT_TRUE(SnapshotService::listVolume(volume.path(), FakeTools()).empty());
+}
+
+TEST(SnapshotService, AHungToolIsStoppedAfterItsTimeLimit) {
+    test::TempDir volume;
+    FakeTools tools;
+    tools.hang = true;
+    tools.answers["/usr/sbin/zfs"] = {"tank@x\t1\t1\n", 0};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(SnapshotService::listVolume(volume.path(), tools).empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+}
+
+TEST(AppSourceReader, DesktopEntryKeysOfTheMainGroupOnly) {
+    const auto e = platform::AppSourceReader::parseDesktopEntry(
+        "# comment\n[Desktop Entry]\r\nName[de]=Notizen\r\nName = Notes\r\nType=Application\r\n"
+        "NoDisplay=false\r\nX-Flatpak=org.example.Notes\r\n"
+        "[Desktop Action new]\nName=New Note\nHidden=true\n");
+    EXPECT_EQ(e.name, "Notes");
+    EXPECT_EQ(e.type, "Application");
+    EXPECT_FALSE(e.hidden);
+    EXPECT_FALSE(e.noDisplay);
+    EXPECT_EQ(e.flatpak, "org.example.Notes");
+    EXPECT_EQ(platform::AppSourceReader::parseDesktopEntry("Name=Loose\n"),
+              platform::DesktopEntry{});
+}
+
+} // namespace
+} // namespace tb
