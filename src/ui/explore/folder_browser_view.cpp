@@ -191,6 +191,8 @@ void FolderTreeModel::sort(int column, Qt::SortOrder order) {
     sortColumn_ = column;
     sortOrder_ = order;
     for (auto& [folder, rows] : rows_) {
+        const auto children = folder->children();
+        rows.assign(children.begin(), children.end());
         sortRows(rows);
         for (std::size_t i = 0; i < rows.size(); ++i) places_[rows[i]] = {folder, int(i)};
     }
