@@ -340,6 +340,7 @@ void ScanWorkspace::refreshSearchResults() {
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         item->setToolTip(2, DiskTheme::displayText(node->path()));
     }
+    searchList_->scrollToTop();
     // Tall enough for up to eight rows; more scroll.
     const int rowHeight = shown ? searchList_->sizeHintForRow(0) : 0;
     searchList_->setFixedHeight(searchList_->header()->sizeHint().height() + rowHeight * int(std::min<std::size_t>(shown, 8)) + 4);

@@ -101,6 +101,7 @@ void TypesView::chooseKind(int row) {
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         item->setToolTip(2, DiskTheme::displayText(n->path()));
     }
+    files_->scrollToTop();
 }
 
 const ScanNode* TypesView::fileAt(int row) const {
