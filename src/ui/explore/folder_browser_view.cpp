@@ -319,9 +319,13 @@ void FolderBrowserView::keyPressEvent(QKeyEvent* event) {
 }
 
 void FolderBrowserView::contextMenuEvent(QContextMenuEvent* event) {
-    if (const ScanNode* n = nodeAt(indexAt(event->pos()))) {
-        NodeMenu::popup(session_, *n, this, event->globalPos());
-    }
+    // The menu key opens the menu of the current row, beside it.
+    const bool keyboard = event->reason() != QContextMenuEvent::Mouse;
+    const QModelIndex index = keyboard ? currentIndex() : indexAt(event->pos());
+    const ScanNode* n = nodeAt(index);
+    if (!n) return;
+    const QPoint at = keyboard ? viewport()->mapToGlobal(visualRect(index).center()) : event->globalPos();
+    NodeMenu::popup(session_, *n, this, at);
 }
 
 } // namespace tb

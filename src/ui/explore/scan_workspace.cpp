@@ -17,6 +17,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <functional>
 #include <unordered_set>
 
@@ -221,6 +222,9 @@ QWidget* ScanWorkspace::buildBreadcrumb() {
     forward_->setToolTip(QStringLiteral("Forward (Alt+Right)"));
     connect(forward_, &QPushButton::clicked, this, [this] { session_.goForward(); });
     layout->addWidget(forward_);
+    // As high with Back and Forward as without, so nothing below moves.
+    bar->setFixedHeight(std::max({back_->sizeHint().height(), depth_->sizeHint().height(),
+                                  modeMenu_->sizeHint().height()}));
     return bar;
 }
 

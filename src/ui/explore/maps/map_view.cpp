@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
@@ -18,6 +19,8 @@ namespace tb {
 MapView::MapView(AppSession& session, bool dive, QWidget* parent)
     : QWidget(parent), session_(session), dive_(dive) {
     setMouseTracking(true);
+    // Focus lets the pane's keys (up, back, forward) reach it after a click.
+    setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(160, 120);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     connect(&session_, &AppSession::changed, this, [this](SessionField field) {
@@ -130,7 +133,9 @@ void MapView::mousePressEvent(QMouseEvent* event) {
 }
 
 void MapView::contextMenuEvent(QContextMenuEvent* event) {
-    const auto target = locate(event->pos());
+    // From the keyboard the menu is for the shape under the pointer, if any.
+    const QPoint at = event->reason() == QContextMenuEvent::Mouse ? event->pos() : mapFromGlobal(QCursor::pos());
+    const auto target = locate(at);
     if (!target) return;
     if (target->node) {
         NodeMenu::popup(session_, *target->node, this, event->globalPos());
