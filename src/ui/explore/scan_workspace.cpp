@@ -1,12 +1,14 @@
 #include "ui/explore/scan_workspace.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
@@ -568,7 +570,14 @@ void ScanWorkspace::showBucketList(const ScanNode* folder, QPoint globalPos) {
     layout->addWidget(title);
     layout->addWidget(list);
     popup->resize(380, std::min(420, 60 + 24 * int(items.size())));
-    popup->move(globalPos);
+    // Beside the pointer, but wholly on its screen.
+    QPoint at = globalPos;
+    if (const QScreen* screen = QGuiApplication::screenAt(globalPos)) {
+        const QRect room = screen->availableGeometry();
+        at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - popup->width())));
+        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - popup->height())));
+    }
+    popup->move(at);
     bucketList_ = popup;
     connect(popup, &QObject::destroyed, this, [this, popup] {
         if (bucketList_ == popup) bucketList_ = nullptr;

@@ -271,6 +271,7 @@ void RootView::buildToolbar() {
     connect(inspectorToggle_, &QAction::triggered, this,
             [this] { session_.setShowInspector(!session_.showInspector()); });
 
+    strip_->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
     stripItem_ = bar->addWidget(strip_);
     auto* spacer = new QWidget;
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -369,9 +370,11 @@ void RootView::buildMenus() {
 }
 
 QList<QPair<QString, QString>> RootView::shortcutList() {
-    return {
-        {QStringLiteral("Ctrl+1 \u2026 Ctrl+7"),
-         QStringLiteral("Overview, Explore, Clean Up, Apps, Duplicates, Changes, Review Queue")},
+    QList<QPair<QString, QString>> list;
+    for (std::size_t i = 0; i < navigationTabCount; ++i) {
+        list.append({QStringLiteral("Ctrl+") + QString::number(i + 1), text(appTabs[i].title)});
+    }
+    list.append({
         {QStringLiteral("Up, Down in the sidebar"), QStringLiteral("Change the tab")},
         {QStringLiteral("Ctrl+F"), QStringLiteral("Search this scan")},
         {QStringLiteral("Ctrl+R"), QStringLiteral("Scan")},
@@ -387,7 +390,8 @@ QList<QPair<QString, QString>> RootView::shortcutList() {
         {QStringLiteral("Typing in the folder list"), QStringLiteral("Find a name")},
         {QStringLiteral("Menu key, right click"), QStringLiteral("Actions for the item")},
         {QStringLiteral("Ctrl+Q"), QStringLiteral("Quit")},
-    };
+    });
+    return list;
 }
 
 void RootView::showShortcuts() {
