@@ -165,11 +165,10 @@ ScanWorkspace::ScanWorkspace(AppSession& session, QWidget* parent)
         switch (field) {
         case SessionField::viewMode: onChanged(chrome | visual); break;
         case SessionField::isScanning:
-        case SessionField::scanRoot:
-        case SessionField::focus: onChanged(visual); break;
+        case SessionField::scanRoot: onChanged(visual); break;
+        case SessionField::focus: onChanged(visual | chrome); break;
         case SessionField::forest: onChanged(all); break;
         case SessionField::trail: onChanged(chrome); break;
-        case SessionField::selected: onChanged(chrome); break;
         case SessionField::searchHits: onChanged(searchResults); break;
         case SessionField::historyHits: onChanged(pastScans); break;
         default: break;
