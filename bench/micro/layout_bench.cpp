@@ -1,7 +1,8 @@
 // Every map layout runs on each redraw. Small cases: the 13 shapes of one
-// level (12 visible children and the bucket). Large case: the flame of a
-// 1,000,000-entry tree, from a real scan of $TARNBECK_BENCH_TREE when set,
-// otherwise from a synthetic tree shaped like a source tree.
+// level (12 visible children and the bucket). Large cases: the flame, the
+// nested treemap and the sunburst rings of a 1,000,000-entry tree, from a
+// real scan of $TARNBECK_BENCH_TREE when set, otherwise from a synthetic tree
+// shaped like a source tree.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "layout/bubble_layout.h"
 #include "layout/flame_layout.h"
 #include "layout/mind_map_layout.h"
+#include "layout/nested_treemap_layout.h"
 #include "layout/sunburst_layout.h"
 #include "layout/treemap_layout.h"
 #include "scan/directory_walker.h"
@@ -164,6 +166,32 @@ void BM_FlameLayoutHugeTree(benchmark::State& state) {
     state.counters["bars"] = double(bars);
 }
 
+// What one redraw of the nested maps costs on the huge tree: the treemap
+// three levels deep and the sunburst with three rings.
+void BM_NestedTreemapDepth3HugeTree(benchmark::State& state) {
+    const HugeTree& tree = hugeTree();
+    std::size_t tiles = 0;
+    for (auto _ : state) {
+        auto hits = NestedTreemapLayout::hits(tree.root, area, 3);
+        tiles = hits.size();
+        benchmark::DoNotOptimize(hits);
+    }
+    state.counters["entries"] = double(tree.entries);
+    state.counters["tiles"] = double(tiles);
+}
+
+void BM_SunburstRings3HugeTree(benchmark::State& state) {
+    const HugeTree& tree = hugeTree();
+    std::size_t wedges = 0;
+    for (auto _ : state) {
+        auto hits = SunburstLayout::rings(tree.root, area, 3);
+        wedges = hits.size();
+        benchmark::DoNotOptimize(hits);
+    }
+    state.counters["entries"] = double(tree.entries);
+    state.counters["wedges"] = double(wedges);
+}
+
 BENCHMARK(BM_MapLayoutRanked)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TreemapLayout13)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SunburstLayout13)->Unit(benchmark::kMicrosecond);
@@ -171,6 +199,8 @@ BENCHMARK(BM_BubbleLayout13)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MindMapLayout13)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FlameLayout13)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FlameLayoutHugeTree)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NestedTreemapDepth3HugeTree)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SunburstRings3HugeTree)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 } // namespace tb

@@ -4,11 +4,23 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileDialog>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <thread>
 
 #include "base/path.h"
 #include "platform/file_system.h"
+#include "desktop/terminal_choice.h"
+
+extern char** environ;
 
 namespace tb {
 namespace {
@@ -21,6 +33,44 @@ bool serviceAnswers(const QString& name) {
 }
 
 void openUrl(const QString& url) { QDesktopServices::openUrl(QUrl::fromEncoded(url.toLatin1())); }
+
+std::string gnomeTerminalSetting() {
+    if (!qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(QStringLiteral("GNOME"))) return {};
+    QProcess gsettings;
+    gsettings.start(QStringLiteral("gsettings"),
+                    {QStringLiteral("get"), QStringLiteral("org.gnome.desktop.default-applications.terminal"),
+                     QStringLiteral("exec")});
+    if (!gsettings.waitForFinished(1000)) return {};
+    return gsettings.readAllStandardOutput().toStdString();
+}
+
+std::string kdeGlobals() {
+    QFile file(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+               QStringLiteral("/kdeglobals"));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll().toStdString();
+}
+
+// Started in the folder by its raw bytes (a QString working directory would
+// lose a name that is not UTF-8), and reaped on a thread of its own so that
+// no zombie is left behind.
+bool spawnIn(const std::string& folder, const std::vector<std::string>& command) {
+    const QString program = QStandardPaths::findExecutable(QString::fromStdString(command.front()));
+    if (program.isEmpty()) return false;
+    const std::string path = QFile::encodeName(program).toStdString();
+    std::vector<char*> argv;
+    for (const auto& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    pid_t pid = 0;
+    const int failed = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed) return false;
+    std::thread([pid] { waitpid(pid, nullptr, 0); }).detach();
+    return true;
+}
 
 } // namespace
 
@@ -110,6 +160,18 @@ void QtDesktop::preview(const std::string& path) {
 
 void QtDesktop::openAddress(const std::string& address) {
     QDesktopServices::openUrl(QUrl(QString::fromStdString(address)));
+}
+
+} // namespace tb
+
+namespace tb {
+
+void QtDesktop::openTerminal(const std::string& folder) {
+    const TerminalChoice::Hints hints{qEnvironmentVariable("TERMINAL").toStdString(), gnomeTerminalSetting(),
+                                      kdeGlobals()};
+    for (const auto& command : TerminalChoice::candidates(hints)) {
+        if (spawnIn(folder, command)) return;
+    }
 }
 
 } // namespace tb

@@ -26,6 +26,7 @@ public:
     void open(const std::string& path) override;
     void preview(const std::string& path) override;
     void openAddress(const std::string& address) override;
+    void openTerminal(const std::string& folder) override;
 
 private:
     QWidget* parent_;

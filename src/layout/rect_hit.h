@@ -17,6 +17,12 @@ struct RectHit {
     Rect rect;
     std::string label;
     std::int64_t bytes = 0;
+    // Nested maps only: the level below the focus node (0 for its children),
+    // the folder whose child or bucket this is, and whether the folder's
+    // children are drawn inside it below a header strip.
+    int depth = 0;
+    const ScanNode* parent = nullptr;
+    bool framed = false;
     bool operator==(const RectHit&) const = default;
 };
 

@@ -27,6 +27,53 @@ std::vector<WedgeHit> hits(const RankedChildren& ranked, Size size) {
     return out;
 }
 
+std::vector<WedgeHit> rings(const ScanNode* root, Size size, int depth) {
+    std::vector<WedgeHit> out;
+    if (!root) return out;
+    depth = std::clamp(depth, 1, maxRings);
+    const double outer = std::max(std::min(size.width, size.height), 0.0) * outerRadiusFactor;
+    const double hole = outer * innerRadiusFactor;
+    const double width = (outer - hole) / depth;
+    struct Pending {
+        const ScanNode* folder;
+        double start, end;
+        int ring;
+    };
+    std::vector<Pending> pending{{root, startAngle, startAngle + 2 * std::numbers::pi, 0}};
+    for (std::size_t next = 0; next < pending.size(); ++next) {
+        const Pending p = pending[next];
+        auto items = LayoutItems::from(MapLayout::ranked(p.folder->children(), MapLayout::visibleLimit),
+                                       "Other");
+        std::int64_t sum = 0;
+        for (const auto& item : items) sum += item.bytes;
+        const double total = double(std::max<std::int64_t>(sum, 1));
+        const double inner = hole + width * p.ring;
+        const double middle = inner + width / 2;
+        double angle = p.start;
+        for (auto& item : items) {
+            const double sweep = double(item.bytes) * (p.end - p.start) / total;
+            const double from = angle;
+            angle += sweep;
+            if (sweep * middle < minArc) continue;
+            Uuid id = bucketId;
+            if (item.node) {
+                id = item.node->id();
+            } else if (p.ring > 0) {
+                id = p.folder->id();
+                for (std::size_t i = 0; i < id.bytes.size(); ++i) id.bytes[i] ^= bucketId.bytes[i];
+            }
+            WedgeHit w{id, item.node, from, angle, inner, inner + width, std::move(item.label), item.bytes};
+            w.depth = p.ring;
+            w.parent = p.folder;
+            if (item.node && item.node->isDirectory() && p.ring + 1 < depth) {
+                pending.push_back({item.node, from, angle, p.ring + 1});
+            }
+            out.push_back(std::move(w));
+        }
+    }
+    return out;
+}
+
 std::optional<WedgeHit> hit(Point point, Size size, std::span<const WedgeHit> wedges) {
     const double dx = point.x - size.width / 2;
     const double dy = point.y - size.height / 2;

@@ -27,6 +27,10 @@ struct WedgeHit {
     double outer = 0;
     std::string label;               // the node's name, or "Other"
     std::int64_t bytes = 0;
+    // Rings only: the ring (0 innermost) and the folder whose child or
+    // bucket this is.
+    int depth = 0;
+    const ScanNode* parent = nullptr;
     bool operator==(const WedgeHit&) const = default;
 };
 
@@ -39,6 +43,18 @@ inline constexpr double startAngle = -std::numbers::pi / 2;  // straight up
 
 // In angle order; the ring is centred in the area (not stored in the records).
 std::vector<WedgeHit> hits(const RankedChildren& ranked, Size size);
+inline constexpr int maxRings = 4;
+// A wedge whose arc at its middle radius is shorter than this is not drawn,
+// and its folder's ring is not opened.
+inline constexpr double minArc = 1.5;
+
+// One ring per level below `root`, `depth` clamped to 1..maxRings: the root's
+// ranked children in the first ring (as `hits`), and in every further ring
+// the ranked children of each folder wedge of the ring inside it, within that
+// wedge's angles. The rings share the width between the hole and the outer
+// radius. Parents before children; bucket wedges of deeper rings have an
+// identity derived from their folder.
+std::vector<WedgeHit> rings(const ScanNode* root, Size size, int depth);
 // The wedge under `point` in an area of `size`; nothing in the hole or
 // outside the ring, and nothing at all on a ring without width (an empty
 // area).

@@ -23,6 +23,8 @@ public:
     virtual void preview(const std::string& path) = 0;
     // Opens a web or settings address.
     virtual void openAddress(const std::string& address) = 0;
+    // Starts the user's terminal in the folder; nothing where there is none.
+    virtual void openTerminal(const std::string&) {}
 };
 
 // Does nothing and chooses nothing: for headless use.

@@ -40,7 +40,7 @@ inline constexpr std::size_t navigationTabCount = 7;
 const AppTabInfo& info(AppTab tab);
 std::optional<AppTab> appTab(std::string_view raw);
 
-enum class ViewMode { folders, sunburst, flame, bubbles, mindmap, topsizes, agemap, treemap };
+enum class ViewMode { folders, sunburst, flame, bubbles, mindmap, topsizes, agemap, treemap, types };
 
 struct ViewModeInfo {
     ViewMode mode;
@@ -50,7 +50,7 @@ struct ViewModeInfo {
     std::string_view hint;
 };
 
-inline constexpr std::array<ViewModeInfo, 8> viewModes = {{
+inline constexpr std::array<ViewModeInfo, 9> viewModes = {{
     {ViewMode::folders, "folders", "Folders", "folder",
      "List of folders, largest first. Double-click to open."},
     {ViewMode::sunburst, "sunburst", "Sunburst", "circle.hexagongrid",
@@ -63,6 +63,8 @@ inline constexpr std::array<ViewModeInfo, 8> viewModes = {{
     {ViewMode::agemap, "agemap", "Age Map", "calendar", "Bytes by how recently they changed."},
     {ViewMode::treemap, "treemap", "Treemap", "square.grid.2x2",
      "Rectangles sized by bytes. Click to go in."},
+    {ViewMode::types, "types", "Types", "doc",
+     "Bytes by kind of file. Click a kind to list its largest files."},
 }};
 
 const ViewModeInfo& info(ViewMode mode);

@@ -117,7 +117,7 @@ void AppSession::setSearchQuery(const std::string& query) {
 void AppSession::releaseNodesOfForest() {
     if (selected_) setSelected(nullptr);
     if (focus_) setFocus(nullptr);
-    if (!trail_.empty()) setTrail({});
+    if (!trail_.empty() || !forward_.empty()) setTrail({});
     if (!searchHits_.empty()) {
         searchHits_.clear();
         searchHitsForest_.reset();
@@ -147,7 +147,39 @@ void AppSession::setFocus(const ScanNode* node) {
 
 void AppSession::setTrail(std::vector<const ScanNode*> trail) {
     trail_ = std::move(trail);
+    forward_.clear();
     notify(SessionField::trail);
+}
+
+void AppSession::moveFocus(const ScanNode* folder) {
+    const ScanNode* current = displayRoot();
+    forward_.clear();
+    if (current && current->id() != folder->id()) trail_.push_back(current);
+    notify(SessionField::trail);
+    setFocus(folder);
+}
+
+std::vector<const ScanNode*> AppSession::ancestors(const ScanNode* node) const {
+    std::vector<const ScanNode*> chain;
+    if (!forest_ || !node) return chain;
+    const std::string target(node->path());
+    const ScanNode* at = forest_->root();
+    // Each step takes the child whose path is a folder prefix of the target.
+    while (at && at->id() != node->id()) {
+        chain.push_back(at);
+        const ScanNode* next = nullptr;
+        for (const ScanNode* c : at->children()) {
+            const std::string path(c->path());
+            if (target.size() >= path.size() && target.compare(0, path.size(), path) == 0 &&
+                (target.size() == path.size() || target[path.size()] == '/')) {
+                next = c;
+                break;
+            }
+        }
+        at = next;
+    }
+    if (!at) chain.clear();
+    return chain;
 }
 
 // --- scanning ------------------------------------------------------------
@@ -393,10 +425,17 @@ void AppSession::jumpToHistory(const ScanRecord& record, const std::string& path
     loadHistory(record, path);
 }
 
+// A file is shown in its folder, so that it is on screen and selected.
 void AppSession::jumpTo(const ScanNode* node) {
-    setFocus(forest_ ? forest_->root() : nullptr);
-    setTrail({});
-    if (node && node->isDirectory()) setFocus(node);
+    if (!forest_) return;
+    const ScanNode* folder = forest_->root();
+    if (node && node->isDirectory()) {
+        folder = node;
+    } else if (node) {
+        const auto chain = ancestors(node);
+        if (!chain.empty()) folder = chain.back();
+    }
+    moveFocus(folder);
     setSelected(node);
 }
 
@@ -404,14 +443,7 @@ void AppSession::select(const ScanNode* node) { setSelected(node); }
 
 void AppSession::dive(const ScanNode* node) {
     if (!node) return;
-    if (node->isDirectory()) {
-        const ScanNode* current = displayRoot();
-        if (current && current->id() != node->id()) {
-            trail_.push_back(current);
-            notify(SessionField::trail);
-        }
-        setFocus(node);
-    }
+    if (node->isDirectory()) moveFocus(node);
     setSelected(node);
 }
 
@@ -420,6 +452,7 @@ void AppSession::popFocus() {
     if (!trail_.empty()) {
         back = trail_.back();
         trail_.pop_back();
+        if (const ScanNode* current = displayRoot()) forward_.push_back(current);
         notify(SessionField::trail);
     }
     setFocus(back ? back : (forest_ ? forest_->root() : nullptr));
@@ -431,6 +464,26 @@ void AppSession::resetFocus() {
     setFocus(forest_ ? forest_->root() : nullptr);
     setSelected(focus_);
 }
+
+void AppSession::goForward() {
+    if (forward_.empty()) return;
+    const ScanNode* next = forward_.back();
+    forward_.pop_back();
+    if (const ScanNode* current = displayRoot()) trail_.push_back(current);
+    notify(SessionField::trail);
+    setFocus(next);
+    setSelected(next);
+}
+
+void AppSession::goUp() {
+    const ScanNode* current = displayRoot();
+    const auto chain = ancestors(current);
+    if (chain.empty()) return;
+    moveFocus(chain.back());
+    setSelected(current);
+}
+
+void AppSession::openTerminal(const std::string& folder) { desktop_->openTerminal(folder); }
 
 void AppSession::revealInFinder(const std::string& path) { desktop_->reveal(path); }
 
@@ -562,7 +615,7 @@ void AppSession::runSearch() {
     searchInput_ = {};
     detach([link = link_, input = std::move(input)] {
         std::vector<const ScanNode*> hits;
-        if (input.forest) hits = IndexSearch::matches(input.query, input.forest->nodes());
+        if (input.forest) hits = IndexSearch::ranked(input.query, input.forest->nodes());
         std::vector<HistoryHit> stored;
         if (QueryText::trimmed(input.query).size() >= 2) {
             std::unordered_set<std::string_view> seen;

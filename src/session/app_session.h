@@ -95,6 +95,8 @@ public:
     const std::vector<HistoryHit>& historyHits() const { return historyHits_; }
     const ScanNode* focus() const { return focus_; }
     const std::vector<const ScanNode*>& trail() const { return trail_; }
+    // Where Forward goes, the next step last; emptied by every new move.
+    const std::vector<const ScanNode*>& forwardTrail() const { return forward_; }
     const std::optional<std::string>& ageBucket() const { return ageBucket_; }
     StagingStore& staging() { return *staging_; }
 
@@ -102,6 +104,9 @@ public:
     std::int64_t scannedBytes() const;
     std::int64_t unreadable() const;
     const ScanNode* displayRoot() const;
+    // The folders from the forest's root down to the node's parent, found by
+    // path; empty for the root and for a node outside the forest.
+    std::vector<const ScanNode*> ancestors(const ScanNode* node) const;
 
     // Plain assignments from the views.
     void setTab(AppTab tab);
@@ -130,6 +135,11 @@ public:
     void dive(const ScanNode* node);
     void popFocus();
     void resetFocus();
+    // Back again after popFocus.
+    void goForward();
+    // Focuses the display root's parent with the folder left selected.
+    void goUp();
+    void openTerminal(const std::string& folder);
     void revealInFinder(const std::string& path);
 
     // Stored scans. The scan on display, or one being opened, is never removed;
@@ -167,6 +177,9 @@ private:
     void setSelected(const ScanNode* node);
     void setFocus(const ScanNode* node);
     void setTrail(std::vector<const ScanNode*> trail);
+    // Records the display root in the trail before moving the focus to
+    // `folder` (a new move: Forward is forgotten).
+    void moveFocus(const ScanNode* folder);
     void stopScanTask();
     void releaseNodesOfForest();
 
@@ -212,6 +225,7 @@ private:
     std::vector<HistoryHit> historyHits_;
     const ScanNode* focus_ = nullptr;
     std::vector<const ScanNode*> trail_;
+    std::vector<const ScanNode*> forward_;
     std::optional<std::string> ageBucket_;
     StagingStore* staging_;
 

@@ -1,5 +1,7 @@
 #include "store/index_search.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "store/query_text.h"
@@ -25,6 +27,39 @@ std::vector<const ScanNode*> matches(std::string_view query,
             hits.push_back(node);
             if (hits.size() == hitLimit) break;
         }
+    }
+    return hits;
+}
+
+std::vector<const ScanNode*> ranked(std::string_view query, const std::vector<const ScanNode*>& nodes,
+                                    std::size_t limit) {
+    std::vector<const ScanNode*> hits;
+    const std::string_view trimmedQuery = QueryText::trimmed(query);
+    if (trimmedQuery.empty() || limit == 0) return hits;
+    std::string needle;
+    QueryText::lowerCased(trimmedQuery, needle);
+    std::string folded;
+    auto contains = [&](std::string_view text) {
+        QueryText::lowerCased(text, folded);
+        return folded.find(needle) != std::string::npos;
+    };
+    // Positions in the list break ties, so that the order is stable.
+    std::vector<std::uint32_t> byName, byPath;
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (contains(nodes[i]->name())) {
+            byName.push_back(std::uint32_t(i));
+        } else if (contains(nodes[i]->path())) {
+            byPath.push_back(std::uint32_t(i));
+        }
+    }
+    auto larger = [&](std::uint32_t a, std::uint32_t b) {
+        const auto sa = nodes[a]->allocatedSize(), sb = nodes[b]->allocatedSize();
+        return sa != sb ? sa > sb : a < b;
+    };
+    for (auto* group : {&byName, &byPath}) {
+        const std::size_t take = std::min(group->size(), limit - hits.size());
+        std::partial_sort(group->begin(), group->begin() + std::ptrdiff_t(take), group->end(), larger);
+        for (std::size_t i = 0; i < take; ++i) hits.push_back(nodes[(*group)[i]]);
     }
     return hits;
 }

@@ -10,11 +10,18 @@
 namespace tb::IndexSearch {
 
 inline constexpr std::size_t hitLimit = 80;
+inline constexpr std::size_t rankedLimit = 500;
 
 // The nodes whose name, or else whose path, contains the trimmed query
 // ignoring letter case, in list order, at most `hitLimit`.
 std::vector<const ScanNode*> matches(std::string_view query,
                                      const std::vector<const ScanNode*>& nodes);
+// What a user looking for space wants first: every node whose name matches,
+// largest first, then the nodes that match by path only (the contents of a
+// matching folder), largest first; equal sizes keep list order. At most
+// `limit`.
+std::vector<const ScanNode*> ranked(std::string_view query, const std::vector<const ScanNode*>& nodes,
+                                    std::size_t limit = rankedLimit);
 // The same over the root's tree flattened in pre-order; empty without a root.
 std::vector<const ScanNode*> matches(std::string_view query, const ScanNode* root);
 

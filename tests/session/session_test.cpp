@@ -203,8 +203,8 @@ TEST_F(SessionTest, Navigation) {
     session->popFocus();  // empty trail: the root
     EXPECT_EQ(session->focus(), root);
 
-    session->jumpTo(file);
-    EXPECT_EQ(session->focus(), root);
+    session->jumpTo(file);  // shown in its folder
+    EXPECT_EQ(session->focus(), sub);
     EXPECT_EQ(session->selected(), file);
     session->jumpTo(sub);
     EXPECT_EQ(session->focus(), sub);
@@ -236,7 +236,7 @@ TEST_F(SessionTest, ReopensStoredScansAndReportsMissingOnes) {
     EXPECT_EQ(session->scanRoot(), work());
     ASSERT_TRUE(session->selected());
     EXPECT_EQ(session->selected()->path(), work() + "/sub/b.bin");
-    EXPECT_EQ(session->focus(), session->forest()->root());
+    EXPECT_EQ(session->focus()->path(), work() + "/sub");  // the file's own folder
     // The oldest scan is compared with the newest: c.bin is "removed".
     ASSERT_TRUE(waitUntil([&] { return session->changes() != changesBefore; }));
     bool removed = false;

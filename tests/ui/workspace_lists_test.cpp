@@ -1,5 +1,6 @@
 #include <QLabel>
 #include <QPushButton>
+#include <QTreeWidget>
 
 #include "base/date.h"
 #include "ui/explore/age_map_view.h"
@@ -72,25 +73,34 @@ TEST_F(ListWorkspace, ProgressPanelReplacesTheLoadedScanWhileScanning) {
     EXPECT_EQ(workspace->visualisation(), static_cast<QWidget*>(workspace->treemap()));
 }
 
-TEST_F(ListWorkspace, ThirtySearchHitsShowTwelveButtons) {
+TEST_F(ListWorkspace, SearchListsTwelveLargestHitsWithSizeAndPathAndShowsAllOnRequest) {
     makeDirs(tree() + "/many");
-    for (int i = 0; i < 30; ++i) writeFile(tree() + "/many/match_" + std::to_string(i), "x");
+    for (int i = 0; i < 30; ++i) writeSizedFile(tree() + "/many/match_" + std::to_string(i), 4096 * (i + 1), unsigned(i));
     scan(tree());
     session->setSearchQuery("match_");
     ASSERT_TRUE(waitUntil([&] { return session->searchHits().size() == 30; }));
     flush();
-    const auto buttons = visibleButtons(workspace.get(), "searchHit");
-    ASSERT_EQ(buttons.size(), 12u);
-    EXPECT_EQ(buttons.front()->text(), DiskTheme::displayText(session->searchHits().front()->name()));
+    QTreeWidget* list = workspace->searchList();
+    ASSERT_TRUE(list->isVisibleTo(workspace.get()));
+    ASSERT_EQ(list->topLevelItemCount(), 12);
     const ScanNode* first = session->searchHits().front();
-    buttons.front()->click();
+    EXPECT_EQ(first->name(), "match_29");  // the largest
+    EXPECT_EQ(list->topLevelItem(0)->text(0), QStringLiteral("match_29"));
+    EXPECT_EQ(list->topLevelItem(0)->text(1), DiskTheme::bytes(first->allocatedSize()));
+    EXPECT_EQ(list->topLevelItem(0)->text(2), QStringLiteral("many/match_29"));
+    workspace->showAllHits()->click();
+    EXPECT_EQ(list->topLevelItemCount(), 30);
+
+    // Choosing a file shows its folder with the file selected.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->topLevelItem(0)).center());
     flush();
     EXPECT_EQ(session->selected(), first);
+    EXPECT_EQ(session->displayRoot(), child(root(), "many"));
 
     session->setSearchQuery("");
     ASSERT_TRUE(waitUntil([&] { return session->searchHits().empty(); }));
     flush();
-    EXPECT_TRUE(visibleButtons(workspace.get(), "searchHit").empty());
+    EXPECT_FALSE(list->isVisibleTo(workspace.get()));
 }
 
 TEST_F(ListWorkspace, PastScanButtonOpensThatScanAtThatPath) {
@@ -111,22 +121,30 @@ TEST_F(ListWorkspace, PastScanButtonOpensThatScanAtThatPath) {
                                        session->selected()->path() == path; }));
 }
 
-TEST_F(ListWorkspace, BreadcrumbShowsTheTrailAndStepsBack) {
+TEST_F(ListWorkspace, BreadcrumbShowsEveryFolderDownToTheFocusAndStepsBack) {
+    makeDirs(tree() + "/big/deeper/deepest");
+    writeSizedFile(tree() + "/big/deeper/deepest/z.bin", 1000, 7);
     scan(tree());
     show(ViewMode::treemap);
     EXPECT_TRUE(visibleButtons(workspace.get(), "breadcrumbBack").empty());
     const ScanNode* big = child(root(), "big");
-    session->dive(big);
+    const ScanNode* deepest = child(child(big, "deeper"), "deepest");
+    session->jumpTo(deepest);
     flush();
+    auto crumbs = visibleButtons(workspace.get(), "breadcrumbItem");
+    ASSERT_EQ(crumbs.size(), 3u);
+    EXPECT_EQ(crumbs[0]->text(), QStringLiteral("big"));
+    EXPECT_EQ(crumbs[2]->text(), QStringLiteral("deepest"));
+    crumbs[0]->click();
+    flush();
+    EXPECT_EQ(session->displayRoot(), big);
+
     const auto back = visibleButtons(workspace.get(), "breadcrumbBack");
     ASSERT_EQ(back.size(), 1u);
-    const auto labels = workspace->findChildren<QLabel*>();
-    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
-                            [](QLabel* l) { return l->text() == QStringLiteral("tree"); }));
     back.front()->click();
     flush();
-    EXPECT_EQ(session->displayRoot(), root());
-    EXPECT_TRUE(visibleButtons(workspace.get(), "breadcrumbBack").empty());
+    EXPECT_EQ(session->displayRoot(), deepest);
+    ASSERT_EQ(visibleButtons(workspace.get(), "breadcrumbForward").size(), 1u);
 }
 
 TEST_F(ListWorkspace, FolderListClickSelectsDoubleClickDives) {

@@ -1,5 +1,6 @@
 #include "ui/explore/scan_progress_panel.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -17,11 +18,12 @@ ScanProgressPanel::ScanProgressPanel(AppSession& session, QWidget* parent)
     auto* box = new QWidget;
     box->setMaximumWidth(360);
     auto* layout = new QVBoxLayout(box);
-    layout->setAlignment(Qt::AlignHCenter);
+    layout->setSpacing(8);
 
     auto* icon = new QLabel;
     icon->setPixmap(DiskTheme::icon("magnifyingglass.circle").pixmap(42, 42));
-    icon->setAlignment(Qt::AlignHCenter);
+    icon->setMinimumHeight(48);
+    icon->setAlignment(Qt::AlignCenter);
     title_ = new QLabel;
     title_->setFont(DiskTheme::display(20));
     title_->setAlignment(Qt::AlignHCenter);
@@ -39,7 +41,8 @@ ScanProgressPanel::ScanProgressPanel(AppSession& session, QWidget* parent)
     current_ = new QLabel;
     current_->setFont(DiskTheme::sized(9));
     current_->setAlignment(Qt::AlignHCenter);
-    current_->setWordWrap(true);
+    // A path has few places to break: one line, shortened in the middle.
+    current_->setMinimumWidth(1);
     DiskTheme::makeSecondary(current_);
     auto* cancel = new QPushButton(DiskTheme::icon("xmark"), QStringLiteral("Cancel Scan"));
     connect(cancel, &QPushButton::clicked, this, [this] { session_.cancelScan(); });
@@ -51,8 +54,14 @@ ScanProgressPanel::ScanProgressPanel(AppSession& session, QWidget* parent)
     layout->addWidget(scanned_);
     layout->addWidget(current_);
     layout->addWidget(cancel, 0, Qt::AlignHCenter);
+    // Centred through stretches rather than an alignment flag, so that the
+    // wrapped text gets the height its width needs.
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(box, 1);
+    row->addStretch();
     outer->addStretch();
-    outer->addWidget(box, 0, Qt::AlignHCenter);
+    outer->addLayout(row);
     outer->addStretch();
 
     connect(&session_.pulse(), &ScanPulse::changed, this, &ScanProgressPanel::refresh);
@@ -68,7 +77,9 @@ void ScanProgressPanel::refresh() {
     const auto& progress = session_.pulse().progress();
     scanned_->setText(progress ? DiskTheme::bytes(progress->scannedBytes) + QStringLiteral(" scanned")
                                : QString());
-    current_->setText(progress ? DiskTheme::displayText(progress->currentPath) : QString());
+    const QString path = progress ? DiskTheme::displayText(progress->currentPath) : QString();
+    current_->setText(current_->fontMetrics().elidedText(path, Qt::ElideMiddle, 340));
+    current_->setToolTip(path);
 }
 
 } // namespace tb

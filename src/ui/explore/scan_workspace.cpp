@@ -1,18 +1,27 @@
 #include "ui/explore/scan_workspace.h"
 
+#include <QApplication>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <functional>
+#include <unordered_set>
 
 #include "base/path.h"
 #include "session/app_session.h"
@@ -26,6 +35,10 @@
 #include "ui/explore/maps/sunburst_view.h"
 #include "ui/explore/top_sizes_view.h"
 #include "ui/explore/maps/treemap_view.h"
+#include "ui/explore/explore_text.h"
+#include "ui/explore/node_menu.h"
+#include "ui/explore/types_view.h"
+#include "scan/size_ranking.h"
 
 namespace tb {
 
@@ -98,8 +111,8 @@ ScanWorkspace::ScanWorkspace(AppSession& session, QWidget* parent)
     breadcrumb_ = buildBreadcrumb();
     layout->addWidget(breadcrumb_);
 
-    searchRow_ = new ButtonRow(QStringLiteral("searchHit"));
-    layout->addWidget(searchRow_);
+    searchPanel_ = buildSearchResults();
+    layout->addWidget(searchPanel_);
 
     pastRow_ = new QWidget;
     auto* pastLayout = new QHBoxLayout(pastRow_);
@@ -122,18 +135,38 @@ ScanWorkspace::ScanWorkspace(AppSession& session, QWidget* parent)
     mindMap_ = new MindMapView(session_);
     topSizes_ = new TopSizesView(session_);
     ageMap_ = new AgeMapView(session_);
-    for (QWidget* w : std::initializer_list<QWidget*>{progress_, empty_, folders_, treemap_, sunburst_,
-                                                      flame_, bubbles_, mindMap_, topSizes_, ageMap_}) {
+    types_ = new TypesView(session_);
+    for (QWidget* w : std::initializer_list<QWidget*>{progress_, empty_, folders_, treemap_, sunburst_, flame_,
+                                                      bubbles_, mindMap_, topSizes_, ageMap_, types_}) {
         stack_->addWidget(w);
     }
     layout->addWidget(stack_, 1);
+    for (MapView* map : std::initializer_list<MapView*>{treemap_, sunburst_, flame_, bubbles_, mindMap_}) {
+        connect(map, &MapView::bucketOpened, this, &ScanWorkspace::showBucketList);
+    }
+
+    // Going up and through the focus history, from anywhere in the pane.
+    const std::pair<QKeySequence, std::function<void()>> keys[] = {
+        {QKeySequence(Qt::Key_Backspace), [this] { session_.goUp(); }},
+        {QKeySequence(Qt::ALT | Qt::Key_Up), [this] { session_.goUp(); }},
+        {QKeySequence(Qt::ALT | Qt::Key_Left), [this] { session_.popFocus(); }},
+        {QKeySequence(Qt::ALT | Qt::Key_Right), [this] { session_.goForward(); }},
+    };
+    for (const auto& [key, action] : keys) {
+        auto* shortcut = new QShortcut(key, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, action] {
+            if (session_.forest() && !session_.isScanning()) action();
+        });
+    }
+    qApp->installEventFilter(this);
 
     connect(&session_, &AppSession::changed, this, [this](SessionField field) {
         switch (field) {
         case SessionField::viewMode: onChanged(chrome | visual); break;
         case SessionField::isScanning:
-        case SessionField::scanRoot:
-        case SessionField::focus: onChanged(visual); break;
+        case SessionField::scanRoot: onChanged(visual); break;
+        case SessionField::focus: onChanged(visual | chrome); break;
         case SessionField::forest: onChanged(all); break;
         case SessionField::trail: onChanged(chrome); break;
         case SessionField::searchHits: onChanged(searchResults); break;
@@ -176,12 +209,23 @@ QWidget* ScanWorkspace::buildBreadcrumb() {
     trailLayout_->setSpacing(6);
     layout->addLayout(trailLayout_);
     layout->addStretch(1);
+    depthControls_ = buildDepthControls();
+    layout->addWidget(depthControls_);
     modeMenu_ = buildModeMenu();
     layout->addWidget(modeMenu_);
     back_ = new QPushButton(QStringLiteral("Back"));
     back_->setObjectName(QStringLiteral("breadcrumbBack"));
+    back_->setToolTip(QStringLiteral("Back (Alt+Left)"));
     connect(back_, &QPushButton::clicked, this, [this] { session_.popFocus(); });
     layout->addWidget(back_);
+    forward_ = new QPushButton(QStringLiteral("Forward"));
+    forward_->setObjectName(QStringLiteral("breadcrumbForward"));
+    forward_->setToolTip(QStringLiteral("Forward (Alt+Right)"));
+    connect(forward_, &QPushButton::clicked, this, [this] { session_.goForward(); });
+    layout->addWidget(forward_);
+    // As high with Back and Forward as without, so nothing below moves.
+    bar->setFixedHeight(std::max({back_->sizeHint().height(), depth_->sizeHint().height(),
+                                  modeMenu_->sizeHint().height()}));
     return bar;
 }
 
@@ -210,35 +254,105 @@ void ScanWorkspace::refreshChrome() {
     instruction_->setText(text(mode.hint) + instructionTail);
     modeMenu_->setText(text(mode.title));
     modeMenu_->setIcon(DiskTheme::icon(mode.symbol));
+    const bool deep = session_.viewMode() == ViewMode::treemap || session_.viewMode() == ViewMode::sunburst;
+    depthControls_->setVisible(deep);
+    cushions_->setVisible(session_.viewMode() == ViewMode::treemap && mapDepth() > 1);
 
     while (QLayoutItem* item = trailLayout_->takeAt(0)) {
         delete item->widget();
         delete item;
     }
-    for (const ScanNode* node : session_.trail()) {
+    // Every folder from the root down to the focus, each one a way back to it.
+    const ScanNode* focus = session_.displayRoot();
+    std::vector<const ScanNode*> chain = session_.ancestors(focus);
+    if (!chain.empty()) chain.erase(chain.begin());  // the root is the Root button
+    if (focus && session_.forest() && focus != session_.forest()->root()) chain.push_back(focus);
+    for (const ScanNode* node : chain) {
         auto* chevron = new QLabel;
         chevron->setPixmap(DiskTheme::icon("chevron.compact.right").pixmap(10, 10));
         chevron->setEnabled(false);  // the secondary style of an icon
-        auto* name = DiskTheme::nameLabel(node->name());
+        auto* name = new QPushButton(DiskTheme::displayText(node->name()).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        name->setObjectName(QStringLiteral("breadcrumbItem"));
+        name->setFlat(true);
         name->setFont(DiskTheme::sized(12, QFont::Medium));
+        name->setToolTip(DiskTheme::displayText(node->path()));
+        connect(name, &QPushButton::clicked, this, [this, node] {
+            if (node != session_.displayRoot()) session_.jumpTo(node);
+        });
         trailLayout_->addWidget(chevron);
         trailLayout_->addWidget(name);
     }
+    forward_->setVisible(!session_.forwardTrail().empty());
     back_->setVisible(!session_.trail().empty());
 }
 
 // --- search results -------------------------------------------------------------
 
+QWidget* ScanWorkspace::buildSearchResults() {
+    auto* panel = new QWidget;
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    searchList_ = new QTreeWidget;
+    searchList_->setObjectName(QStringLiteral("searchResults"));
+    searchList_->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Path")});
+    searchList_->setRootIsDecorated(false);
+    searchList_->setUniformRowHeights(true);
+    searchList_->header()->setStretchLastSection(true);
+    searchList_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    searchList_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    searchList_->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto hitAt = [this](QTreeWidgetItem* item) -> const ScanNode* {
+        const int row = item ? searchList_->indexOfTopLevelItem(item) : -1;
+        const auto& hits = session_.searchHits();
+        return row >= 0 && std::size_t(row) < hits.size() ? hits[std::size_t(row)] : nullptr;
+    };
+    auto choose = [this, hitAt](QTreeWidgetItem* item) {
+        if (const ScanNode* node = hitAt(item)) session_.jumpTo(node);
+    };
+    connect(searchList_, &QTreeWidget::itemClicked, this, choose);
+    connect(searchList_, &QTreeWidget::itemActivated, this, choose);
+    connect(searchList_, &QWidget::customContextMenuRequested, this, [this, hitAt](QPoint pos) {
+        if (const ScanNode* node = hitAt(searchList_->itemAt(pos))) {
+            NodeMenu::popup(session_, *node, this, searchList_->viewport()->mapToGlobal(pos));
+        }
+    });
+    showAll_ = new QPushButton;
+    showAll_->setObjectName(QStringLiteral("searchShowAll"));
+    showAll_->setFlat(true);
+    connect(showAll_, &QPushButton::clicked, this, [this] {
+        showAllHits_ = !showAllHits_;
+        refreshSearchResults();
+    });
+    layout->addWidget(searchList_);
+    layout->addWidget(showAll_, 0, Qt::AlignLeft);
+    return panel;
+}
+
+// Largest first, with size and place; the first twelve, or all on request.
 void ScanWorkspace::refreshSearchResults() {
     const auto& hits = session_.searchHits();
-    searchRow_->clear();
-    for (std::size_t i = 0; i < hits.size() && i < searchButtonLimit; ++i) {
+    if (hits.empty()) showAllHits_ = false;
+    searchList_->clear();
+    const std::string root = session_.forest() ? std::string(session_.forest()->root()->path()) : std::string();
+    const std::size_t shown = showAllHits_ ? hits.size() : std::min(hits.size(), searchButtonLimit);
+    for (std::size_t i = 0; i < shown; ++i) {
         const ScanNode* node = hits[i];
-        searchRow_->add(DiskTheme::displayText(node->name()), DiskTheme::displayText(node->path()),
-                        [this, node] { session_.jumpTo(node); });
+        auto* item = new QTreeWidgetItem(searchList_, {DiskTheme::displayText(node->name()),
+                                                       DiskTheme::bytes(node->allocatedSize()),
+                                                       ExploreText::relativePath(node->path(), root)});
+        item->setIcon(0, DiskTheme::icon(node->isDirectory() ? "folder" : "doc"));
+        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        item->setToolTip(2, DiskTheme::displayText(node->path()));
     }
-    searchRow_->fitHeight();
-    searchRow_->setVisible(!hits.empty());
+    searchList_->scrollToTop();
+    // Tall enough for up to eight rows; more scroll.
+    const int rowHeight = shown ? searchList_->sizeHintForRow(0) : 0;
+    searchList_->setFixedHeight(searchList_->header()->sizeHint().height() + rowHeight * int(std::min<std::size_t>(shown, 8)) + 4);
+    showAll_->setVisible(hits.size() > searchButtonLimit);
+    showAll_->setText(showAllHits_ ? QStringLiteral("Show fewer")
+                                   : QStringLiteral("Show all ") + QString::number(hits.size()));
+    searchPanel_->setVisible(!hits.empty());
 }
 
 void ScanWorkspace::refreshPastScans() {
@@ -328,6 +442,7 @@ QWidget* ScanWorkspace::viewFor(ViewMode mode) const {
     case ViewMode::topsizes: return topSizes_;
     case ViewMode::agemap: return ageMap_;
     case ViewMode::treemap: return treemap_;
+    case ViewMode::types: return types_;
     }
     return folders_;
 }
@@ -353,12 +468,139 @@ void ScanWorkspace::refreshVisualisation() {
     if (shown == topSizes_ && session_.forest()) largest = session_.forest()->largestFiles();
     topSizes_->setRoot(rootFor(topSizes_), std::move(largest));
     ageMap_->setRoot(rootFor(ageMap_));
+    types_->setRoot(rootFor(types_));
 
     if (scanning) {
         stack_->setCurrentWidget(progress_);
     } else {
         stack_->setCurrentWidget(shown ? shown : empty_);
     }
+}
+
+// --- depth, buckets, mouse history buttons ---------------------------------------
+
+QWidget* ScanWorkspace::buildDepthControls() {
+    auto* box = new QWidget;
+    auto* layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    auto* label = new QLabel(QStringLiteral("Depth"));
+    DiskTheme::makeSecondary(label, 11);
+    depth_ = new QSpinBox;
+    depth_->setObjectName(QStringLiteral("mapDepth"));
+    depth_->setRange(1, 4);
+    depth_->setValue(defaultDepth);
+    depth_->setToolTip(QStringLiteral("Levels shown at once"));
+    connect(depth_, &QSpinBox::valueChanged, this, [this](int depth) {
+        treemap_->setDepth(depth);
+        sunburst_->setDepth(depth);
+        cushions_->setVisible(session_.viewMode() == ViewMode::treemap && depth > 1);
+    });
+    cushions_ = new QToolButton;
+    cushions_->setObjectName(QStringLiteral("cushions"));
+    cushions_->setText(QStringLiteral("Cushions"));
+    cushions_->setCheckable(true);
+    cushions_->setChecked(true);
+    cushions_->setAutoRaise(true);
+    cushions_->setToolTip(QStringLiteral("Shade the tiles as cushions"));
+    connect(cushions_, &QToolButton::toggled, this, [this](bool on) { treemap_->setCushions(on); });
+    layout->addWidget(label);
+    layout->addWidget(depth_);
+    layout->addWidget(cushions_);
+    return box;
+}
+
+void ScanWorkspace::setMapDepth(int depth) { depth_->setValue(depth); }
+
+int ScanWorkspace::mapDepth() const { return depth_->value(); }
+
+std::vector<const ScanNode*> ScanWorkspace::bucketItems(const ScanNode* folder) {
+    std::vector<const ScanNode*> items;
+    if (!folder) return items;
+    const RankedChildren ranked = MapLayout::ranked(folder->children(), MapLayout::visibleLimit);
+    std::unordered_set<const ScanNode*> shown(ranked.visible.begin(), ranked.visible.end());
+    for (const ScanNode* child : folder->children()) {
+        if (!shown.count(child)) items.push_back(child);
+    }
+    return items;
+}
+
+// What a bucket holds, in a popup list: a click goes to the item.
+void ScanWorkspace::showBucketList(const ScanNode* folder, QPoint globalPos) {
+    const auto items = bucketItems(folder);
+    if (items.empty()) return;
+    delete bucketList_;
+    auto* popup = new QFrame(this, Qt::Popup);
+    popup->setObjectName(QStringLiteral("bucketList"));
+    popup->setAttribute(Qt::WA_DeleteOnClose);
+    popup->setFrameShape(QFrame::StyledPanel);
+    auto* layout = new QVBoxLayout(popup);
+    layout->setContentsMargins(6, 6, 6, 6);
+    auto* title = new QLabel(QStringLiteral("Other (") + QString::number(items.size()) + QStringLiteral(") in ") +
+                             DiskTheme::displayText(folder->name()));
+    title->setFont(DiskTheme::sized(12, QFont::DemiBold));
+    auto* list = new QTreeWidget;
+    list->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size")});
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    list->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    list->header()->setStretchLastSection(false);
+    for (const ScanNode* node : items) {
+        auto* item = new QTreeWidgetItem(list, {DiskTheme::displayText(node->name()),
+                                                DiskTheme::bytes(node->allocatedSize())});
+        item->setIcon(0, DiskTheme::icon(node->isDirectory() ? "folder" : "doc"));
+        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        item->setToolTip(0, DiskTheme::displayText(node->path()));
+    }
+    auto go = [this, popup, list, items](QTreeWidgetItem* item) {
+        const int row = list->indexOfTopLevelItem(item);
+        if (row < 0) return;
+        const ScanNode* node = items[std::size_t(row)];
+        popup->close();
+        session_.jumpTo(node);
+    };
+    connect(list, &QTreeWidget::itemClicked, popup, go);
+    connect(list, &QTreeWidget::itemActivated, popup, go);
+    // The list names nodes of this forest only.
+    connect(&session_, &AppSession::changed, popup, [popup](SessionField f) {
+        if (f == SessionField::forest) popup->close();
+    });
+    layout->addWidget(title);
+    layout->addWidget(list);
+    popup->resize(380, std::min(420, 60 + 24 * int(items.size())));
+    // Beside the pointer, but wholly on its screen.
+    QPoint at = globalPos;
+    if (const QScreen* screen = QGuiApplication::screenAt(globalPos)) {
+        const QRect room = screen->availableGeometry();
+        at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - popup->width())));
+        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - popup->height())));
+    }
+    popup->move(at);
+    bucketList_ = popup;
+    connect(popup, &QObject::destroyed, this, [this, popup] {
+        if (bucketList_ == popup) bucketList_ = nullptr;
+    });
+    popup->show();
+    list->setFocus();
+}
+
+// The mouse's back and forward buttons, wherever the pointer is in the window.
+bool ScanWorkspace::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress && isVisible() && session_.forest() &&
+        !session_.isScanning()) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        const auto button = static_cast<QMouseEvent*>(event)->button();
+        if (widget && widget->window() == window() && (button == Qt::BackButton || button == Qt::ForwardButton)) {
+            if (button == Qt::BackButton) {
+                session_.popFocus();
+            } else {
+                session_.goForward();
+            }
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace tb

@@ -1,7 +1,9 @@
 // The Explore tab's detail pane: an instruction line, the breadcrumb of the
 // focus trail, quick search results from this and past scans, and the node in
 // focus drawn in the session's view mode (or the progress panel while a scan
-// runs, or the empty state before the first scan). Holds no state of its own:
+// runs, or the empty state before the first scan). Backspace and Alt+Up go
+// up a folder, Alt+Left and Alt+Right (and the mouse's back and forward
+// buttons) move through the focus history. Holds no state of its own:
 // everything it shows is read from the session, and every action is a
 // session command. Interface thread only.
 //
@@ -12,6 +14,8 @@
 
 #include <QWidget>
 
+#include <vector>
+
 #include "session/app_enums.h"
 
 class QLabel;
@@ -20,10 +24,13 @@ class QScrollArea;
 class QStackedWidget;
 class QToolButton;
 class QHBoxLayout;
+class QSpinBox;
+class QTreeWidget;
 
 namespace tb {
 
 class AppSession;
+class ScanNode;
 class AgeMapView;
 class BubbleView;
 class FlameView;
@@ -33,12 +40,14 @@ class ScanProgressPanel;
 class SunburstView;
 class TopSizesView;
 class TreemapView;
+class TypesView;
 class ButtonRow;
 
 class ScanWorkspace : public QWidget {
     Q_OBJECT
 public:
     static constexpr std::size_t searchButtonLimit = 12;
+    static constexpr int defaultDepth = 1;
 
     explicit ScanWorkspace(AppSession& session, QWidget* parent = nullptr);
 
@@ -55,6 +64,18 @@ public:
     MindMapView* mindMap() const { return mindMap_; }
     TopSizesView* topSizes() const { return topSizes_; }
     AgeMapView* ageMap() const { return ageMap_; }
+    TypesView* types() const { return types_; }
+    QTreeWidget* searchList() const { return searchList_; }
+    QPushButton* showAllHits() const { return showAll_; }
+    // Levels the treemap and the sunburst show at once, 1 to 4.
+    void setMapDepth(int depth);
+    int mapDepth() const;
+    // The items of `folder` that its map bucket stands for, largest first.
+    static std::vector<const ScanNode*> bucketItems(const ScanNode* folder);
+    QWidget* bucketList() const { return bucketList_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     enum Part : unsigned { chrome = 1, searchResults = 2, pastScans = 4, visual = 8, all = 15 };
@@ -68,6 +89,9 @@ private:
     QWidget* buildBreadcrumb();
     QWidget* buildEmptyState();
     QToolButton* buildModeMenu();
+    QWidget* buildSearchResults();
+    QWidget* buildDepthControls();
+    void showBucketList(const ScanNode* folder, QPoint globalPos);
 
     AppSession& session_;
     unsigned pending_ = 0;
@@ -76,8 +100,16 @@ private:
     QWidget* breadcrumb_;
     QHBoxLayout* trailLayout_;
     QPushButton* back_;
+    QPushButton* forward_;
     QToolButton* modeMenu_;
-    ButtonRow* searchRow_;
+    QWidget* depthControls_;
+    QSpinBox* depth_;
+    QToolButton* cushions_;
+    QWidget* searchPanel_;
+    QTreeWidget* searchList_;
+    QPushButton* showAll_;
+    bool showAllHits_ = false;
+    QWidget* bucketList_ = nullptr;
     QWidget* pastRow_;
     ButtonRow* pastButtons_;
     QStackedWidget* stack_;
@@ -92,6 +124,7 @@ private:
     MindMapView* mindMap_;
     TopSizesView* topSizes_;
     AgeMapView* ageMap_;
+    TypesView* types_;
 };
 
 } // namespace tb

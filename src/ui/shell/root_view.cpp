@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDragEnterEvent>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
@@ -10,8 +12,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPropertyAnimation>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QToolBar>
@@ -19,6 +23,8 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "session/app_session.h"
 #include "ui/tasks/apps_view.h"
@@ -91,8 +97,8 @@ RootView::RootView(AppSession& session, QWidget* parent) : QMainWindow(parent), 
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
+    // The strip lives in the toolbar (below), where it pushes nothing.
     strip_ = new ScanStatusStrip(session_);
-    column->addWidget(strip_);
     banner_ = new StatusBanner(session_);
     column->addWidget(banner_);
 
@@ -197,6 +203,15 @@ void RootView::buildSidebar() {
     sidebar_->expandAll();
     StoredScans::addRemoveMenu(sidebar_, session_, kHistoryRole);
 
+    // The arrows move through the rows and change the tab on the way;
+    // Return opens a recent scan.
+    connect(sidebar_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        const QVariant tab = item ? item->data(0, kTabRole) : QVariant();
+        if (tab.isValid() && AppTab(tab.toInt()) != session_.tab()) session_.setTab(AppTab(tab.toInt()));
+    });
+    connect(sidebar_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        if (item->data(0, kHistoryRole).isValid()) emit sidebar_->itemClicked(item, 0);
+    });
     connect(sidebar_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
         const QVariant tab = item->data(0, kTabRole);
         if (tab.isValid()) {
@@ -233,6 +248,7 @@ void RootView::refreshHistory() {
 
 void RootView::buildToolbar() {
     auto* bar = addToolBar(QStringLiteral("Main"));
+    toolbar_ = bar;
     bar->setMovable(false);
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
 
@@ -243,7 +259,7 @@ void RootView::buildToolbar() {
     p->setSpacing(0);
     modes_ = new QButtonGroup(picker);
     modes_->setExclusive(false);
-    for (ViewMode m : {ViewMode::folders, ViewMode::treemap, ViewMode::sunburst}) {
+    for (ViewMode m : {ViewMode::folders, ViewMode::treemap, ViewMode::sunburst, ViewMode::types}) {
         auto* b = new QToolButton;
         b->setText(text(info(m).title));
         b->setCheckable(true);
@@ -251,7 +267,7 @@ void RootView::buildToolbar() {
         modes_->addButton(b, int(m));
         p->addWidget(b);
     }
-    picker->setFixedWidth(210);
+    picker->setFixedWidth(280);
     picker->setAccessibleName(QStringLiteral("Explore"));
     connect(modes_, &QButtonGroup::idClicked, this, [this](int id) { session_.setViewMode(ViewMode(id)); });
     picker_ = bar->addWidget(picker);
@@ -262,6 +278,8 @@ void RootView::buildToolbar() {
     connect(inspectorToggle_, &QAction::triggered, this,
             [this] { session_.setShowInspector(!session_.showInspector()); });
 
+    strip_->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+    stripItem_ = bar->addWidget(strip_);
     auto* spacer = new QWidget;
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     bar->addWidget(spacer);
@@ -284,13 +302,17 @@ void RootView::buildToolbar() {
     connect(scan_, &QAction::triggered, this, [this] {
         if (!session_.isScanning()) session_.startScan();
     });
+    // As tall on every tab as on Explore, whatever it shows.
+    bar->setFixedHeight(std::max(bar->sizeHint().height(), strip_->sizeHint().height() + 4));
 }
+
+QWidget* RootView::toolbar() const { return toolbar_; }
 
 void RootView::buildMenus() {
     auto* file = menuBar()->addMenu(QStringLiteral("&File"));
     auto* settings = file->addAction(QStringLiteral("Settings\u2026"));
     settings->setMenuRole(QAction::PreferencesRole);
-    settings->setShortcut(QKeySequence::Preferences);
+    settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     connect(settings, &QAction::triggered, this, &RootView::openSettings);
     file->addSeparator();
     auto* quit = file->addAction(QStringLiteral("Quit"));
@@ -314,9 +336,94 @@ void RootView::buildMenus() {
         connect(a, &QAction::triggered, this, forward(editing[i].first));
     }
 
+    auto* find = edit->addAction(QStringLiteral("Find\u2026"));
+    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(find, &QAction::triggered, this, [this] {
+        session_.setTab(AppTab::explore);
+        searchField_->setFocus(Qt::ShortcutFocusReason);
+        searchField_->selectAll();
+    });
+
     auto* view = menuBar()->addMenu(QStringLiteral("&View"));
+    for (std::size_t i = 0; i < navigationTabCount; ++i) {
+        const AppTab tab = appTabs[i].tab;
+        auto* a = view->addAction(DiskTheme::icon(appTabs[i].symbol), text(appTabs[i].title));
+        a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + int(i))));
+        connect(a, &QAction::triggered, this, [this, tab] { session_.setTab(tab); });
+    }
+    view->addSeparator();
     auto* monitor = view->addAction(DiskTheme::icon("waveform.path.ecg"), QStringLiteral("Monitor"));
     connect(monitor, &QAction::triggered, this, [this] { session_.setTab(AppTab::monitor); });
+
+    auto* scanMenu = menuBar()->addMenu(QStringLiteral("&Scan"));
+    scanMenu->addAction(scan_);
+    auto* rescan = scanMenu->addAction(DiskTheme::icon("arrow.clockwise"), QStringLiteral("Rescan"));
+    rescan->setShortcut(QKeySequence(Qt::Key_F5));
+    connect(rescan, &QAction::triggered, this, [this] {
+        if (!session_.isScanning()) session_.startScan();
+    });
+    cancel_ = scanMenu->addAction(DiskTheme::icon("xmark"), QStringLiteral("Cancel Scan"));
+    cancel_->setShortcut(QKeySequence(Qt::Key_Escape));
+    cancel_->setEnabled(false);  // only while a scan runs, so Escape stays free otherwise
+    connect(cancel_, &QAction::triggered, this, [this] { session_.cancelScan(); });
+    scanMenu->addAction(choose_);
+
+    auto* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    connect(help->addAction(QStringLiteral("Keyboard Shortcuts")), &QAction::triggered, this,
+            &RootView::showShortcuts);
+    auto* about = help->addAction(QStringLiteral("About Tarnbeck"));
+    about->setMenuRole(QAction::AboutRole);
+    connect(about, &QAction::triggered, this, &RootView::showAbout);
+}
+
+QList<QPair<QString, QString>> RootView::shortcutList() {
+    QList<QPair<QString, QString>> list;
+    for (std::size_t i = 0; i < navigationTabCount; ++i) {
+        list.append({QStringLiteral("Ctrl+") + QString::number(i + 1), text(appTabs[i].title)});
+    }
+    list.append({
+        {QStringLiteral("Up, Down in the sidebar"), QStringLiteral("Change the tab")},
+        {QStringLiteral("Ctrl+F"), QStringLiteral("Search this scan")},
+        {QStringLiteral("Ctrl+R"), QStringLiteral("Scan")},
+        {QStringLiteral("F5"), QStringLiteral("Rescan")},
+        {QStringLiteral("Esc"), QStringLiteral("Cancel the scan")},
+        {QStringLiteral("Ctrl+,"), QStringLiteral("Settings")},
+        {QStringLiteral("Backspace, Alt+Up"), QStringLiteral("Up one folder")},
+        {QStringLiteral("Alt+Left, mouse back button"), QStringLiteral("Back")},
+        {QStringLiteral("Alt+Right, mouse forward button"), QStringLiteral("Forward")},
+        {QStringLiteral("Up, Down in the folder list"), QStringLiteral("Move the selection")},
+        {QStringLiteral("Right, Left in the folder list"), QStringLiteral("Open, close a folder row")},
+        {QStringLiteral("Return in the folder list"), QStringLiteral("Go into the folder, or open the file")},
+        {QStringLiteral("Typing in the folder list"), QStringLiteral("Find a name")},
+        {QStringLiteral("Menu key, right click"), QStringLiteral("Actions for the item")},
+        {QStringLiteral("Ctrl+Q"), QStringLiteral("Quit")},
+    });
+    return list;
+}
+
+void RootView::showShortcuts() {
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Keyboard Shortcuts"));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* table = new QTreeWidget;
+    table->setHeaderLabels({QStringLiteral("Keys"), QStringLiteral("Action")});
+    table->setRootIsDecorated(false);
+    for (const auto& [keys, action] : shortcutList()) new QTreeWidgetItem(table, {keys, action});
+    table->resizeColumnToContents(0);
+    table->setMinimumSize(620, 420);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(table);
+    layout->addWidget(buttons);
+    dialog.exec();
+}
+
+void RootView::showAbout() {
+    QMessageBox::about(this, QStringLiteral("About Tarnbeck"),
+                       QStringLiteral("<b>Tarnbeck</b> %1<br>A disk-space analyser. It reads your folders, "
+                                      "keeps every scan on this computer, and moves nothing but what you "
+                                      "confirm to the Trash.")
+                           .arg(QCoreApplication::applicationVersion()));
 }
 
 void RootView::openSettings() {
@@ -356,7 +463,11 @@ void RootView::refreshTab() {
     detail_->setCurrentIndex(pages_[tab]);
     // Monitor and Settings have no row: Overview shows as selected.
     const AppTab row = (tab == AppTab::monitor || tab == AppTab::settings) ? AppTab::overview : tab;
-    sidebar_->setCurrentItem(tabRows_[row]);
+    {
+        // Showing the row is not choosing it (Monitor shows the Overview row).
+        const QSignalBlocker quiet(sidebar_);
+        sidebar_->setCurrentItem(tabRows_[row]);
+    }
 
     const bool explore = tab == AppTab::explore;
     const bool scanning = tab == AppTab::overview || explore;
@@ -371,7 +482,8 @@ void RootView::refreshTab() {
 
 void RootView::refreshScanning() {
     const bool scanning = session_.isScanning();
-    strip_->setVisible(scanning);
+    stripItem_->setVisible(scanning);
+    cancel_->setEnabled(scanning);
     scan_->setEnabled(!scanning);
     scan_->setText(scanning ? QStringLiteral("Scanning\u2026") : QStringLiteral("Scan"));
 }

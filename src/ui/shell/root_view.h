@@ -17,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QSplitter;
 class QStackedWidget;
+class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -39,6 +40,10 @@ public:
     QTreeWidget* sidebar() const { return sidebar_; }
     QAction* scanAction() const { return scan_; }
     StatusBanner* statusBanner() const { return banner_; }
+    QWidget* toolbar() const;
+    ScanStatusStrip* scanStrip() const { return strip_; }
+    // Every keyboard shortcut with what it does, as the Help menu lists them.
+    static QList<QPair<QString, QString>> shortcutList();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -57,6 +62,8 @@ private:
     void refreshScanning();
     void setDropTargeted(bool targeted);
     void openSettings();
+    void showShortcuts();
+    void showAbout();
 
     AppSession& session_;
     QTreeWidget* sidebar_;
@@ -77,6 +84,9 @@ private:
     QAction* choose_ = nullptr;
     QAction* scan_ = nullptr;
     QAction* search_ = nullptr;
+    QAction* stripItem_ = nullptr;
+    QAction* cancel_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
     QButtonGroup* modes_ = nullptr;
     QLineEdit* searchField_ = nullptr;
     QWidget* settingsWindow_ = nullptr;

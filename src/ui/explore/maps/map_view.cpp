@@ -1,19 +1,26 @@
 #include "ui/explore/maps/map_view.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QCursor>
 #include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 #include "session/app_session.h"
 #include "ui/disk_theme.h"
 #include "ui/explore/maps/hover_caption.h"
+#include "ui/explore/node_menu.h"
 
 namespace tb {
 
 MapView::MapView(AppSession& session, bool dive, QWidget* parent)
     : QWidget(parent), session_(session), dive_(dive) {
     setMouseTracking(true);
+    // Focus lets the pane's keys (up, back, forward) reach it after a click.
+    setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(160, 120);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     connect(&session_, &AppSession::changed, this, [this](SessionField field) {
@@ -29,6 +36,14 @@ void MapView::setRoot(const ScanNode* root) {
     // A dive changes the root between the two clicks of a double click; only
     // a forest change makes the first click's node invalid.
     if (!root) lastClick_.reset();
+    setHover(std::nullopt);
+    relayout();
+}
+
+void MapView::setDepth(int depth) {
+    depth = std::clamp(depth, 1, 4);
+    if (depth == depth_) return;
+    depth_ = depth;
     setHover(std::nullopt);
     relayout();
 }
@@ -111,6 +126,21 @@ void MapView::mousePressEvent(QMouseEvent* event) {
         session_.dive(node);
     } else {
         session_.select(node);  // the bucket has no node: this clears the selection
+        if (!node && lastClick_->parent) {
+            emit bucketOpened(lastClick_->parent, event->globalPosition().toPoint());
+        }
+    }
+}
+
+void MapView::contextMenuEvent(QContextMenuEvent* event) {
+    // From the keyboard the menu is for the shape under the pointer, if any.
+    const QPoint at = event->reason() == QContextMenuEvent::Mouse ? event->pos() : mapFromGlobal(QCursor::pos());
+    const auto target = locate(at);
+    if (!target) return;
+    if (target->node) {
+        NodeMenu::popup(session_, *target->node, this, event->globalPos());
+    } else if (target->parent) {
+        emit bucketOpened(target->parent, event->globalPos());
     }
 }
 

@@ -33,6 +33,7 @@ struct MapTarget {
     const ScanNode* node = nullptr;
     std::string label;
     std::int64_t bytes = 0;
+    const ScanNode* parent = nullptr;  // the folder of the shape; set for every bucket
 };
 
 class MapView : public QWidget {
@@ -45,9 +46,17 @@ public:
     void setRoot(const ScanNode* root);
     const ScanNode* root() const { return root_; }
     bool dives() const { return dive_; }
+    // Levels shown at once, 1 to 4, where the map draws several; 1 is the
+    // single level.
+    void setDepth(int depth);
+    int depth() const { return depth_; }
     const std::optional<MapTarget>& hover() const { return hover_; }
     // The map's own hit test, in widget coordinates.
     std::optional<MapTarget> locate(QPointF point) const;
+
+signals:
+    // The bucket shape of `folder` was clicked: show what it holds.
+    void bucketOpened(const tb::ScanNode* folder, QPoint globalPos);
 
 protected:
     virtual void layoutMap(const ScanNode& root, Size size) = 0;
@@ -71,6 +80,7 @@ protected:
     void leaveEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void relayout();
@@ -79,6 +89,7 @@ private:
     AppSession& session_;
     const bool dive_;
     const ScanNode* root_ = nullptr;
+    int depth_ = 1;
     std::optional<MapTarget> hover_;
     // The shape under the first click of a possible double click: a click
     // that dives redraws the map, and the double click belongs to what was
@@ -98,9 +109,14 @@ public:
 
 protected:
     void clearMap() override { hits_.clear(); }
-    static std::optional<MapTarget> target(const std::optional<Hit>& hit) {
+    // A single-level layout leaves `parent` unset: its shapes are the root's.
+    std::optional<MapTarget> target(const std::optional<Hit>& hit) const {
         if (!hit) return std::nullopt;
-        return MapTarget{hit->node, hit->label, hit->bytes};
+        const ScanNode* parent = root();
+        if constexpr (requires { hit->parent; }) {
+            if (hit->parent) parent = hit->parent;
+        }
+        return MapTarget{hit->node, hit->label, hit->bytes, parent};
     }
 
     std::vector<Hit> hits_;

@@ -37,7 +37,11 @@ QPainterPath sector(QPointF centre, const WedgeHit& wedge) {
 SunburstView::SunburstView(AppSession& session, QWidget* parent) : HitListMapView(session, true, parent) {}
 
 void SunburstView::layoutMap(const ScanNode& root, Size size) {
-    hits_ = SunburstLayout::hits(MapLayout::ranked(root.children(), MapLayout::visibleLimit), size);
+    if (depth() == 1) {
+        hits_ = SunburstLayout::hits(MapLayout::ranked(root.children(), MapLayout::visibleLimit), size);
+    } else {
+        hits_ = SunburstLayout::rings(&root, size, depth());
+    }
 }
 
 std::optional<MapTarget> SunburstView::locateAt(Point point) const {
@@ -58,8 +62,15 @@ void SunburstView::paintMap(QPainter& painter) const {
     painter.setFont(DiskTheme::caption());
     const QFontMetricsF metrics(painter.font());
     const WedgeHit* selected = nullptr;
+    const ScanNode* group = nullptr;
     int position = 0;
     for (const WedgeHit& wedge : hits_) {
+        // Shades count within each folder's wedges, starting one further
+        // out per ring, so that a child never matches the wedge it sits on.
+        if (wedge.parent != group) {
+            group = wedge.parent;
+            position = wedge.depth;
+        }
         const int i = position++;
         if (wedge.end <= wedge.start) continue;
         const QPainterPath path = sector(c, wedge);
@@ -85,11 +96,24 @@ void SunburstView::paintMap(QPainter& painter) const {
     // Drawn last so that no neighbour paints over the outline.
     if (selected) painter.strokePath(sector(c, *selected), QPen(DiskTheme::halo(), 2));
 
-    const QRectF centreBox(c.x() - 36, c.y() - 18, 72, 36);
+    paintCentreLabel(painter, c, inner);
+}
+
+// The root's name inside the hole: wrapped at word boundaries when it fits
+// that way, otherwise one elided line; nothing in a hole too small to read.
+void SunburstView::paintCentreLabel(QPainter& painter, QPointF c, double hole) const {
+    const double side = hole * 1.4;  // the square inside the hole
+    if (side < 24) return;
+    const QRectF box(c.x() - side / 2, c.y() - side / 2, side, side);
+    const QString name = DiskTheme::displayText(root()->name());
+    const QFontMetricsF metrics(painter.font());
     painter.setPen(DiskTheme::secondary());
-    painter.drawText(centreBox, Qt::AlignCenter | Qt::TextWrapAnywhere,
-                     metrics.elidedText(DiskTheme::displayText(root()->name()), Qt::ElideMiddle,
-                                        2 * centreBox.width() - 8));
+    const QRectF wrapped = metrics.boundingRect(box, Qt::AlignCenter | Qt::TextWordWrap, name);
+    if (wrapped.width() <= box.width() && wrapped.height() <= box.height()) {
+        painter.drawText(box, Qt::AlignCenter | Qt::TextWordWrap, name);
+    } else {
+        painter.drawText(box, Qt::AlignCenter, metrics.elidedText(name, Qt::ElideMiddle, box.width()));
+    }
 }
 
 } // namespace tb

@@ -1,5 +1,6 @@
-// The focus node's children as one ring of wedges around the root's name. A
-// click on a folder's wedge goes into it.
+// The focus node's children as a ring of wedges around the root's name, and
+// at a greater depth one more ring per level, each split by the children of
+// the wedge inside it. A click on a folder's wedge goes into it.
 #pragma once
 
 #include <vector>
@@ -20,6 +21,9 @@ protected:
     void layoutMap(const ScanNode& root, Size size) override;
     std::optional<MapTarget> locateAt(Point point) const override;
     void paintMap(QPainter& painter) const override;
+
+private:
+    void paintCentreLabel(QPainter& painter, QPointF centre, double hole) const;
 };
 
 } // namespace tb

@@ -1,0 +1,57 @@
+#include "ui/explore/node_menu.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QMimeData>
+#include <QUrl>
+
+#include <string>
+
+#include "desktop/qt_desktop.h"
+#include "session/app_session.h"
+#include "ui/disk_theme.h"
+
+namespace tb::NodeMenu {
+
+QMenu* build(AppSession& session, const ScanNode& node, QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    // A scan may end while the menu is open: the hand-offs keep the path's
+    // bytes, and the actions on the node first check that its forest is
+    // still the current one.
+    const std::string path(node.path());
+    const bool folder = node.isDirectory();
+    menu->addAction(QStringLiteral("Open"), menu, [&session, path] { session.openItem(path); });
+    menu->addAction(QStringLiteral("Show in Files"), menu, [&session, path] { session.revealInFinder(path); });
+    if (folder) {
+        menu->addAction(QStringLiteral("Open Terminal Here"), menu,
+                        [&session, path] { session.openTerminal(path); });
+    }
+    menu->addAction(QStringLiteral("Copy Path"), menu, [path] {
+        auto* data = new QMimeData;
+        data->setText(DiskTheme::displayText(path));
+        // The URL keeps every byte of a name that is not UTF-8.
+        data->setData(QStringLiteral("text/uri-list"), fileUrlOf(path).toLatin1() + "\r\n");
+        QApplication::clipboard()->setMimeData(data);
+    });
+    menu->addSeparator();
+    const ScanNode* target = &node;
+    const auto forestAtBuild = session.forest();
+    auto stillCurrent = [&session, forestAtBuild] { return session.forest() == forestAtBuild; };
+    menu->addAction(QStringLiteral("Inspect"), menu, [&session, target, stillCurrent] {
+        if (!stillCurrent()) return;
+        session.select(target);
+        session.setShowInspector(true);
+    });
+    menu->addAction(QStringLiteral("Add to Review Queue"), menu, [&session, target, stillCurrent] {
+        if (stillCurrent()) session.staging().stage(*target);
+    });
+    return menu;
+}
+
+void popup(AppSession& session, const ScanNode& node, QWidget* parent, QPoint globalPos) {
+    build(session, node, parent)->popup(globalPos);
+}
+
+} // namespace tb::NodeMenu

@@ -1,0 +1,113 @@
+#include "ui/explore/types_view.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "base/byte_format.h"
+#include "session/app_session.h"
+#include "ui/disk_theme.h"
+#include "ui/explore/explore_text.h"
+#include "ui/explore/node_menu.h"
+
+namespace tb {
+namespace {
+
+QTreeWidget* makeList(const QStringList& headers) {
+    auto* list = new QTreeWidget;
+    list->setHeaderLabels(headers);
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setFrameShape(QFrame::NoFrame);
+    list->header()->setStretchLastSection(false);
+    list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int c = 1; c < headers.size(); ++c) list->header()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    return list;
+}
+
+} // namespace
+
+TypesView::TypesView(AppSession& session, QWidget* parent) : QWidget(parent), session_(session) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    kinds_ = makeList({QStringLiteral("Kind"), QStringLiteral("Size"), QStringLiteral("Share"),
+                       QStringLiteral("Files")});
+    kinds_->setObjectName(QStringLiteral("typeKinds"));
+    filesTitle_ = new QLabel;
+    DiskTheme::makeSecondary(filesTitle_, 11);
+    files_ = makeList({QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Path")});
+    files_->setObjectName(QStringLiteral("typeFiles"));
+    files_->header()->setSectionResizeMode(2, QHeaderView::Stretch);
+    files_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    files_->setContextMenuPolicy(Qt::CustomContextMenu);
+    layout->addWidget(kinds_, 2);
+    layout->addWidget(filesTitle_);
+    layout->addWidget(files_, 3);
+
+    connect(kinds_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        if (item) chooseKind(kinds_->indexOfTopLevelItem(item));
+    });
+    connect(files_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+        if (const ScanNode* n = fileAt(files_->indexOfTopLevelItem(item))) session_.select(n);
+    });
+    connect(files_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+        if (const ScanNode* n = fileAt(files_->indexOfTopLevelItem(item))) session_.jumpTo(n);
+    });
+    connect(files_, &QWidget::customContextMenuRequested, this, [this](QPoint pos) {
+        if (const ScanNode* n = fileAt(files_->indexOfTopLevelItem(files_->itemAt(pos)))) {
+            NodeMenu::popup(session_, *n, this, files_->viewport()->mapToGlobal(pos));
+        }
+    });
+    connect(&session_, &AppSession::changed, this, [this](SessionField field) {
+        // The old forest may already be gone: drop its pointers unread.
+        if (field == SessionField::forest) setRoot(nullptr);
+    });
+}
+
+void TypesView::setRoot(const ScanNode* root) {
+    if (root == root_) return;
+    root_ = root;
+    groups_ = FileKinds::breakdown(root);
+    chosen_ = -1;
+    kinds_->clear();
+    files_->clear();
+    filesTitle_->clear();
+    std::int64_t total = 0;
+    for (const auto& g : groups_) total += g.bytes;
+    for (const auto& g : groups_) {
+        const auto title = FileKinds::title(g.kind);
+        auto* row = new QTreeWidgetItem(kinds_, {QString::fromLatin1(title.data(), qsizetype(title.size())),
+                                                 DiskTheme::bytes(g.bytes),
+                                                 QString::number(ByteFormat::percent(double(g.bytes), double(total)), 'f', 1) +
+                                                     QStringLiteral(" %"),
+                                                 QString::number(g.count)});
+        for (int c = 1; c < 4; ++c) row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    if (!groups_.empty()) kinds_->setCurrentItem(kinds_->topLevelItem(0));
+}
+
+void TypesView::chooseKind(int row) {
+    if (row < 0 || std::size_t(row) >= groups_.size() || row == chosen_) return;
+    chosen_ = row;
+    const auto& group = groups_[std::size_t(row)];
+    const auto title = FileKinds::title(group.kind);
+    filesTitle_->setText(QStringLiteral("Largest files: ") + QString::fromLatin1(title.data(), qsizetype(title.size())));
+    files_->clear();
+    const std::string rootPath = root_ ? std::string(root_->path()) : std::string();
+    for (const ScanNode* n : group.largest) {
+        auto* item = new QTreeWidgetItem(files_, {DiskTheme::displayText(n->name()), DiskTheme::bytes(n->allocatedSize()),
+                                                  ExploreText::relativePath(n->path(), rootPath)});
+        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        item->setToolTip(2, DiskTheme::displayText(n->path()));
+    }
+    files_->scrollToTop();
+}
+
+const ScanNode* TypesView::fileAt(int row) const {
+    if (chosen_ < 0 || row < 0) return nullptr;
+    const auto& largest = groups_[std::size_t(chosen_)].largest;
+    return std::size_t(row) < largest.size() ? largest[std::size_t(row)] : nullptr;
+}
+
+} // namespace tb

@@ -1,0 +1,191 @@
+#include <QHeaderView>
+#include <QMenu>
+#include <QSpinBox>
+#include <QTreeWidget>
+
+#include "layout/nested_treemap_layout.h"
+#include "ui/explore/folder_browser_view.h"
+#include "ui/explore/maps/sunburst_view.h"
+#include "ui/explore/maps/treemap_view.h"
+#include "ui/explore/node_menu.h"
+#include "ui/explore/types_view.h"
+#include "workspace_fixture.h"
+
+namespace tb::test {
+namespace {
+
+using ExploreWorkspace = WorkspaceTest;
+
+std::vector<std::string> firstNames(const FolderBrowserView& list, std::size_t n) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < n && i < list.nodes().size(); ++i) out.emplace_back(list.nodes()[i]->name());
+    return out;
+}
+
+void press(QWidget* w, int key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(w, Qt::Key(key), modifiers);
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+}
+
+TEST_F(ExploreWorkspace, FolderTreeSortsByEveryColumnBothWays) {
+    setModified(tree() + "/mid", 2'000'000'000);
+    setModified(tree() + "/s10.bin", 100);
+    scan(tree());
+    show(ViewMode::folders);
+    FolderBrowserView* list = workspace->folderBrowser();
+    using V = std::vector<std::string>;
+    struct Case {
+        int column;
+        Qt::SortOrder order;
+        V first;
+    };
+    const Case cases[] = {
+        {FolderBrowserView::sizeColumn, Qt::DescendingOrder, {"big", "a.bin", "mid"}},
+        {FolderBrowserView::sizeColumn, Qt::AscendingOrder, {"empty"}},
+        {FolderBrowserView::nameColumn, Qt::AscendingOrder, {"a.bin", "big", "empty"}},
+        {FolderBrowserView::nameColumn, Qt::DescendingOrder, {"s22.bin", "s21.bin", "s20.bin"}},
+        {FolderBrowserView::itemsColumn, Qt::DescendingOrder, {"big", "mid", "a.bin"}},  // 2, 1, then files largest first
+        {FolderBrowserView::modifiedColumn, Qt::DescendingOrder, {"mid"}},
+        {FolderBrowserView::modifiedColumn, Qt::AscendingOrder, {"s10.bin"}},
+    };
+    for (const Case& c : cases) {
+        list->sortByColumn(c.column, c.order);
+        EXPECT_EQ(firstNames(*list, c.first.size()), c.first) << c.column << " " << c.order;
+    }
+    // An opened folder keeps its place and its rows through a sort.
+    list->sortByColumn(FolderBrowserView::sizeColumn, Qt::DescendingOrder);
+    const QModelIndex big = list->treeModel()->indexOf(child(root(), "big"));
+    list->expand(big);
+    list->sortByColumn(FolderBrowserView::nameColumn, Qt::AscendingOrder);
+    const QModelIndex moved = list->treeModel()->indexOf(child(root(), "big"));
+    EXPECT_EQ(moved.row(), 1);
+    EXPECT_TRUE(list->isExpanded(moved));
+    EXPECT_EQ(list->treeModel()->rowCount(moved), 2);
+    const ScanNode* x = child(child(root(), "big"), "x.bin");
+    const double share = 100.0 * double(x->allocatedSize()) / double(child(root(), "big")->allocatedSize());
+    EXPECT_EQ(list->treeModel()->data(list->treeModel()->index(0, FolderBrowserView::shareColumn, moved),
+                                      Qt::DisplayRole)
+                  .toString(),
+              QString::number(share, 'f', 1) + QStringLiteral(" %"));  // of its own folder
+}
+
+TEST_F(ExploreWorkspace, FolderTreeKeysMoveOpenGoInAndComeBack) {
+    scan(tree());
+    show(ViewMode::folders);
+    FolderBrowserView* list = workspace->folderBrowser();
+    list->setFocus();
+    const ScanNode* big = child(root(), "big");
+    session->select(big);
+    flush();
+    press(list, Qt::Key_Down);
+    EXPECT_EQ(session->selected(), child(root(), "a.bin"));
+    press(list, Qt::Key_Up);
+    EXPECT_EQ(session->selected(), big);
+    press(list, Qt::Key_Right);  // opens the row in place
+    EXPECT_TRUE(list->isExpanded(list->treeModel()->indexOf(big)));
+    press(list, Qt::Key_Down);
+    EXPECT_EQ(session->selected(), child(big, "x.bin"));
+    press(list, Qt::Key_Left);  // to the folder's row
+    press(list, Qt::Key_Left);  // and closes it
+    EXPECT_EQ(session->selected(), big);
+    EXPECT_FALSE(list->isExpanded(list->treeModel()->indexOf(big)));
+
+    QTest::keyClicks(list, "mi");  // type-ahead
+    flush();
+    EXPECT_EQ(session->selected(), child(root(), "mid"));
+    session->select(big);
+    flush();
+    press(list, Qt::Key_Return);
+    EXPECT_EQ(session->displayRoot(), big);
+    EXPECT_EQ(list->root(), big);
+    press(list, Qt::Key_Backspace);
+    EXPECT_EQ(session->displayRoot(), root());
+    EXPECT_EQ(session->selected(), big);  // the folder we came from
+    press(list, Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(session->displayRoot(), big);
+    press(list, Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(session->displayRoot(), root());
+    session->dive(big);
+    press(list, Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(session->displayRoot(), root());
+}
+
+TEST_F(ExploreWorkspace, DeepMapsHitTheDeepestShapeAndBucketsListWhatTheyHold) {
+    scan(tree());
+    show(ViewMode::treemap);
+    workspace->setMapDepth(3);
+    flush();
+    TreemapView* map = workspace->treemap();
+    const ScanNode* big = child(root(), "big");
+    const ScanNode* x = child(big, "x.bin");
+    const RectHit& inner = hitFor(map->hits(), x);
+    EXPECT_EQ(inner.depth, 1);
+    click(map, centreOf(inner.rect));
+    EXPECT_EQ(session->selected(), x);  // a file inside a frame: selected, no dive
+    EXPECT_EQ(session->displayRoot(), root());
+
+    const RectHit& bucket = hitFor(map->hits(), nullptr);
+    click(map, centreOf(bucket.rect));
+    ASSERT_TRUE(workspace->bucketList());
+    auto* list = workspace->bucketList()->findChild<QTreeWidget*>();
+    ASSERT_EQ(list->topLevelItemCount(), 5);  // 17 children, 12 drawn
+    EXPECT_EQ(ScanWorkspace::bucketItems(root()).size(), 5u);
+    const ScanNode* smallest = ScanWorkspace::bucketItems(root()).back();
+    emit list->itemClicked(list->topLevelItem(4), 0);
+    flush();
+    EXPECT_EQ(session->selected(), smallest);
+
+    session->resetFocus();
+    show(ViewMode::sunburst);
+    SunburstView* rings = workspace->sunburst();
+    EXPECT_EQ(rings->depth(), 3);
+    const WedgeHit& w = hitFor(rings->hits(), x);
+    EXPECT_EQ(w.depth, 1);
+    const double mid = (w.start + w.end) / 2, r = (w.inner + w.outer) / 2;
+    const QPointF c = rings->centre();
+    const auto found = rings->locate(QPointF(c.x() + r * std::cos(mid), c.y() + r * std::sin(mid)));
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->node, x);
+}
+
+TEST_F(ExploreWorkspace, ContextMenuOffersTheItemActions) {
+    scan(tree());
+    const ScanNode* big = child(root(), "big");
+    auto texts = [](QMenu* menu) {
+        QStringList out;
+        for (QAction* a : menu->actions()) {
+            if (!a->isSeparator()) out << a->text();
+        }
+        return out;
+    };
+    QWidget parent;
+    QMenu* folderMenu = NodeMenu::build(*session, *big, &parent);
+    EXPECT_EQ(texts(folderMenu), (QStringList{"Open", "Show in Files", "Open Terminal Here", "Copy Path",
+                                              "Inspect", "Add to Review Queue"}));
+    QMenu* fileMenu = NodeMenu::build(*session, *child(root(), "a.bin"), &parent);
+    EXPECT_FALSE(texts(fileMenu).contains(QStringLiteral("Open Terminal Here")));
+    for (QAction* a : folderMenu->actions()) {
+        if (a->text() == QStringLiteral("Inspect")) a->trigger();
+        if (a->text() == QStringLiteral("Add to Review Queue")) a->trigger();
+    }
+    EXPECT_EQ(session->selected(), big);
+    EXPECT_TRUE(session->showInspector());
+    ASSERT_EQ(session->staging().items().size(), 1u);
+}
+
+TEST_F(ExploreWorkspace, TypesModeGroupsTheFocusFilesAndListsAKindsLargest) {
+    writeSizedFile(tree() + "/big/movie.mkv", 700'000, 30);
+    writeSizedFile(tree() + "/mid/photo.jpg", 50'000, 31);
+    scan(tree());
+    show(ViewMode::types);
+    TypesView* types = workspace->types();
+    ASSERT_GE(types->groups().size(), 3u);
+    EXPECT_EQ(types->groups()[0].kind, FileKinds::Kind::other);  // the .bin files
+    EXPECT_EQ(types->kindList()->topLevelItem(1)->text(0), QStringLiteral("Video"));
+    types->chooseKind(1);
+    ASSERT_EQ(types->fileList()->topLevelItemCount(), 1);
+    EXPECT_EQ(types->fileList()->topLevelItem(0)->text(2), QStringLiteral("big/movie.mkv"));
+}
+
+} // namespace
+} // namespace tb::test

@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QTest>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include "session/app_session.h"
+#include "support/temp_dir.h"
+#include "ui/shell/root_view.h"
+
+namespace tb::test {
+namespace {
+
+class WindowKeys : public testing::Test {
+protected:
+    void SetUp() override {
+        session = std::make_unique<AppSession>();
+        window = std::make_unique<RootView>(*session);
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    void key(QWidget* w, int k, Qt::KeyboardModifiers m = {}) {
+        QTest::keyClick(w, Qt::Key(k), m);
+        QCoreApplication::processEvents();
+    }
+
+    TempHome home;
+    std::unique_ptr<AppSession> session;
+    std::unique_ptr<RootView> window;
+};
+
+TEST_F(WindowKeys, CtrlDigitsAndSidebarArrowsChangeTheTab) {
+    const std::pair<int, AppTab> table[] = {
+        {Qt::Key_1, AppTab::overview}, {Qt::Key_2, AppTab::explore}, {Qt::Key_3, AppTab::cleanup},
+        {Qt::Key_4, AppTab::apps},     {Qt::Key_5, AppTab::duplicates}, {Qt::Key_6, AppTab::changes},
+        {Qt::Key_7, AppTab::stage},
+    };
+    for (const auto& [digit, tab] : table) {
+        key(window.get(), digit, Qt::ControlModifier);
+        EXPECT_EQ(session->tab(), tab) << digit;
+    }
+    key(window.get(), Qt::Key_1, Qt::ControlModifier);
+    window->sidebar()->setFocus();
+    key(window->sidebar(), Qt::Key_Down);
+    EXPECT_EQ(session->tab(), AppTab::explore);
+    session->setTab(AppTab::monitor);  // shows the Overview row without choosing it
+    EXPECT_EQ(session->tab(), AppTab::monitor);
+}
+
+TEST_F(WindowKeys, ToolbarKeepsItsHeightOnEveryTab) {
+    const int height = window->toolbar()->height();
+    for (AppTab tab : {AppTab::explore, AppTab::cleanup, AppTab::stage, AppTab::monitor, AppTab::overview}) {
+        session->setTab(tab);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(window->toolbar()->height(), height);
+    }
+}
+
+} // namespace
+} // namespace tb::test
