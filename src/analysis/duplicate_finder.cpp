@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "analysis/text.h"
+#include "platform/extent_reader.h"
 #include "platform/file_digest.h"
 #include "scan/scan_node.h"
 
@@ -70,10 +71,11 @@ Files withSharedHead(const Files& files, const platform::ContentReader& reader,
 // Digests one size bucket, in the bucket's order, and appends its groups.
 // False when stopped before the bucket was finished.
 bool matchBucket(std::int64_t size, const Files& files, const platform::ContentReader& reader,
-                 const std::stop_token& stop, DuplicateStats& stats,
-                 std::vector<DuplicateGroup>& groups) {
+                 const platform::ExtentReader& extents, const std::stop_token& stop,
+                 DuplicateStats& stats, std::vector<DuplicateGroup>& groups) {
     struct Match {
         std::unordered_set<std::uint64_t> inodes;
+        std::unordered_set<std::uint64_t> sharedBlocks;
         std::vector<std::string> paths;
     };
     std::vector<std::pair<std::string, Match>> matches;  // in order of first sight
@@ -99,9 +101,13 @@ bool matchBucket(std::int64_t size, const Files& files, const platform::ContentR
         auto [it, inserted] = byDigest.emplace(hex, matches.size());
         if (inserted) matches.emplace_back(std::move(hex), Match{});
         Match& m = matches[it->second].second;
-        if (f->inode() == 0 || m.inodes.insert(f->inode()).second) {
-            m.paths.push_back(std::move(path));
+        if (f->inode() != 0 && !m.inodes.insert(f->inode()).second) continue;
+        // Asked only once the contents match: one ioctl per file.
+        if (const auto block = extents.firstSharedExtent(path);
+            block && !m.sharedBlocks.insert(*block).second) {
+            continue;
         }
+        m.paths.push_back(std::move(path));
     }
     for (auto& [digest, m] : matches) {
         if (m.paths.size() >= 2) groups.push_back({digest, size, std::move(m.paths)});
@@ -115,6 +121,8 @@ std::vector<DuplicateGroup> groups(std::span<const ScanNode* const> nodes, int l
                                    const DuplicateSearch& search, DuplicateStats* statsOut) {
     const platform::ContentReader& reader =
         search.reader ? *search.reader : platform::systemContentReader();
+    const platform::ExtentReader& extents =
+        search.extents ? *search.extents : platform::systemExtentReader();
     DuplicateStats stats;
 
     std::unordered_map<std::int64_t, Files> bySize;
@@ -138,7 +146,7 @@ std::vector<DuplicateGroup> groups(std::span<const ScanNode* const> nodes, int l
             files = withSharedHead(files, reader, search.stop, stats);
             if (distinctStorage(files) < 2) continue;
         }
-        if (!matchBucket(size, files, reader, search.stop, stats, result)) break;
+        if (!matchBucket(size, files, reader, extents, search.stop, stats, result)) break;
     }
 
     std::stable_sort(result.begin(), result.end(),

@@ -16,6 +16,7 @@ namespace tb {
 class ScanNode;
 namespace platform {
 class ContentReader;
+class ExtentReader;
 }
 
 struct DuplicateGroup {
@@ -32,6 +33,8 @@ struct DuplicateSearch {
     std::stop_token stop;
     // The real file system when null.
     const platform::ContentReader* reader = nullptr;
+    // Likewise: tells reflink copies, which share their blocks, apart.
+    const platform::ExtentReader* extents = nullptr;
 };
 
 struct DuplicateStats {
@@ -45,6 +48,8 @@ namespace DuplicateFinder {
 inline constexpr int defaultLimit = 40;
 inline constexpr std::int64_t minimumSize = 4096;  // files must be strictly larger
 
+// Copies that share their storage count once: hard links to one inode, and
+// reflink copies whose first extent is the same shared block.
 // Largest total (size × copies) first. The limit is checked between sizes,
 // so the result may hold more groups than `limit`; none is cut short.
 std::vector<DuplicateGroup> groups(std::span<const ScanNode* const> nodes, int limit,

@@ -1,6 +1,7 @@
 #include "analysis/quick_wins.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "analysis/ghost_catalog.h"
 #include "analysis/path_size.h"
@@ -52,13 +53,29 @@ std::vector<QuickWin> discover() {
 }
 
 std::vector<QuickWin> nodeModules(std::span<const ScanNode* const> nodes) {
+    const auto isCandidate = [](const ScanNode* n) {
+        return n->isDirectory() && n->name() == "node_modules" &&
+               n->allocatedSize() > nodeModulesMinimumBytes;
+    };
+    // Only a project's dependencies can be reinstalled with its package
+    // manager: the folder counts beside a package.json (a global
+    // /usr/lib/node_modules has none). Nodes know only their children.
+    std::unordered_set<const ScanNode*> besideManifest;
+    for (const ScanNode* n : nodes) {
+        if (!n->isDirectory()) continue;
+        const auto children = n->children();
+        const bool manifest = std::any_of(children.begin(), children.end(), [](const ScanNode* c) {
+            return !c->isDirectory() && c->name() == "package.json";
+        });
+        if (!manifest) continue;
+        for (const ScanNode* c : children) {
+            if (isCandidate(c)) besideManifest.insert(c);
+        }
+    }
     std::vector<QuickWin> wins;
     for (const ScanNode* n : nodes) {
         if (wins.size() >= nodeModulesLimit) break;
-        if (!n->isDirectory() || n->name() != "node_modules" ||
-            n->allocatedSize() <= nodeModulesMinimumBytes) {
-            continue;
-        }
+        if (!besideManifest.count(n)) continue;
         std::string path(n->path());
         wins.push_back({path, "node_modules",
                         "Dependencies. Reinstall with the project package manager.", path,

@@ -44,8 +44,8 @@ std::vector<QuickWin> discover(const std::string& home, const SizeProbe& measure
 std::vector<QuickWin> discover(const HomePlaces& places, const SizeProbe& measure,
                                std::stop_token stop = {});
 
-// The first 12 folders named exactly "node_modules" above 5,000,000 bytes,
-// in the given order.
+// The first 12 folders named exactly "node_modules" above 5,000,000 bytes
+// beside a package.json, in the given order.
 std::vector<QuickWin> nodeModules(std::span<const ScanNode* const> nodes);
 // The same over the node and all its descendants.
 std::vector<QuickWin> nodeModules(const ScanNode& subtree);

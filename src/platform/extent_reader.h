@@ -4,6 +4,7 @@
 // no state.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -16,6 +17,9 @@ public:
     // when the file cannot be opened or the file system cannot tell (ext4
     // answers, and never shares).
     virtual std::optional<bool> hasSharedExtents(const std::string& path) const = 0;
+    // The physical address of the file's first extent when that extent is
+    // shared: two files with the same one are copies sharing their blocks.
+    virtual std::optional<std::uint64_t> firstSharedExtent(const std::string& path) const = 0;
 };
 
 // FS_IOC_FIEMAP on the real system.

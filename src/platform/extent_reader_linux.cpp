@@ -20,13 +20,36 @@ constexpr unsigned batch = 64;
 // first 64 × 256 extents is good enough for advice.
 constexpr int maxBatches = 256;
 
+FileDescriptor openRegular(const std::string& path) {
+    FileDescriptor file(openRetrying(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st{};
+    if (file.valid() && (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))) return FileDescriptor();
+    return file;
+}
+
 class FiemapReader final : public ExtentReader {
 public:
-    std::optional<bool> hasSharedExtents(const std::string& path) const override {
-        FileDescriptor file(openRetrying(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    std::optional<std::uint64_t> firstSharedExtent(const std::string& path) const override {
+        FileDescriptor file = openRegular(path);
         if (!file.valid()) return std::nullopt;
-        struct stat st{};
-        if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+        alignas(fiemap) unsigned char buffer[sizeof(fiemap) + sizeof(fiemap_extent)] = {};
+        auto* map = reinterpret_cast<fiemap*>(buffer);
+        map->fm_length = FIEMAP_MAX_OFFSET;
+        map->fm_extent_count = 1;
+        if (::ioctl(file.get(), FS_IOC_FIEMAP, map) != 0 || map->fm_mapped_extents != 1) {
+            return std::nullopt;
+        }
+        // An extent the file system has not placed yet has no address.
+        const fiemap_extent& first = map->fm_extents[0];
+        if (!(first.fe_flags & FIEMAP_EXTENT_SHARED) || (first.fe_flags & FIEMAP_EXTENT_UNKNOWN)) {
+            return std::nullopt;
+        }
+        return first.fe_physical;
+    }
+
+    std::optional<bool> hasSharedExtents(const std::string& path) const override {
+        FileDescriptor file = openRegular(path);
+        if (!file.valid()) return std::nullopt;
 
         const std::size_t bytes = sizeof(fiemap) + batch * sizeof(fiemap_extent);
         std::unique_ptr<void, decltype(&std::free)> buffer(std::calloc(1, bytes), &std::free);

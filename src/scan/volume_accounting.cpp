@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
+#include <mutex>
 
 #include "base/path.h"
 #include "platform/deep_enumeration.h"
@@ -73,6 +75,41 @@ std::int64_t allocatedBelow(const std::string& folder) {
     return total;
 }
 
+// The volume is read on the interface thread every few seconds while the
+// monitor shows; a Trash changes only when items go in or come out, which
+// changes its files/ and info/ folders, so a measure stays good until then.
+class TrashSizes {
+public:
+    std::int64_t bytes(const std::string& folder) {
+        const Stamp stamp{modified(Path::appending(folder, "files")),
+                          modified(Path::appending(folder, "info"))};
+        {
+            std::lock_guard lock(mutex_);
+            auto it = known_.find(folder);
+            if (it != known_.end() && it->second.first == stamp) return it->second.second;
+        }
+        const std::int64_t measured = allocatedBelow(folder);  // no lock held
+        std::lock_guard lock(mutex_);
+        known_[folder] = {stamp, measured};
+        return measured;
+    }
+
+private:
+    using Stamp = std::pair<Date, Date>;
+    static Date modified(const std::string& path) {
+        auto v = platform::FileSystem::values(path);
+        return v ? v->modified : Date::distantPast();
+    }
+
+    std::mutex mutex_;
+    std::map<std::string, std::pair<Stamp, std::int64_t>> known_;  // guarded by mutex_
+};
+
+TrashSizes& trashSizes() {
+    static TrashSizes sizes;
+    return sizes;
+}
+
 bool isTrashInScan(const VolumeSnapshot& v, const std::optional<std::string>& scanRoot) {
     return std::any_of(v.trashFolders.begin(), v.trashFolders.end(), [&](const std::string& t) {
         return !scanRoot || Path::isSameOrInside(t, *scanRoot);
@@ -117,7 +154,7 @@ Result<VolumeSnapshot> read(const std::string& url) {
     v.reserved = figures->reserved.value_or(0);
     v.mountPoint = figures->mountPoint.value_or("");
     v.trashFolders = trashFolders(v.mountPoint);
-    for (const auto& t : v.trashFolders) v.trashBytes += allocatedBelow(t);
+    for (const auto& t : v.trashFolders) v.trashBytes += trashSizes().bytes(t);
     return v;
 }
 

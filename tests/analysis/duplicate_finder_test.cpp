@@ -12,6 +12,7 @@
 
 #include "analysis/text.h"
 #include "analysis_fixtures.h"
+#include "platform/extent_reader.h"
 #include "platform/file_digest.h"
 
 namespace tb {
@@ -116,6 +117,39 @@ TEST(DuplicateFinder, HardLinksCountAsOneCopy) {
     test::putSized(only / "a", 300'000, 3);
     ASSERT_EQ(::link((only / "a").c_str(), (only / "b").c_str()), 0);
     EXPECT_TRUE(scanAndMatch(only.path()).empty());
+}
+
+// Reflink copies: paths mapped to the shared block their first extent is.
+class FakeExtents final : public platform::ExtentReader {
+public:
+    std::map<std::string, std::uint64_t> blocks;
+    std::optional<bool> hasSharedExtents(const std::string& path) const override {
+        return blocks.count(path) > 0;
+    }
+    std::optional<std::uint64_t> firstSharedExtent(const std::string& path) const override {
+        auto it = blocks.find(path);
+        if (it == blocks.end()) return std::nullopt;
+        return it->second;
+    }
+};
+
+TEST(DuplicateFinder, ReflinkCopiesOfOneBlockCountAsOneCopy) {
+    TreeBuilder t;
+    FakeReader reader;
+    FakeExtents extents;
+    for (const char* name : {"a", "b", "c", "d"}) {
+        t.file(t.root(), name, 10'000);
+        reader.files["/r/" + std::string(name)] = std::string(10'000, 'x');
+    }
+    extents.blocks = {{"/r/a", 7}, {"/r/b", 7}, {"/r/d", 9}};
+    const DuplicateSearch search{.reader = &reader, .extents = &extents};
+    const auto groups = DuplicateFinder::groups(t.nodes(), 40, search);
+    ASSERT_EQ(groups.size(), 1u);
+    // b shares a's blocks; d shares blocks with something outside the group.
+    EXPECT_EQ(groups[0].paths, (std::vector<std::string>{"/r/a", "/r/c", "/r/d"}));
+
+    extents.blocks = {{"/r/a", 7}, {"/r/b", 7}, {"/r/c", 7}, {"/r/d", 7}};
+    EXPECT_TRUE(DuplicateFinder::groups(t.nodes(), 40, search).empty());
 }
 
 TEST(DuplicateFinder, UnreadableOrVanishedCopiesAreLeftOut) {

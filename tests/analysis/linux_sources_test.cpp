@@ -67,6 +67,12 @@ TEST(VolumeAccounting, ReadsTheVolumeOfTheFolderAndItsTrash) {
     EXPECT_GE(v->reserved, 0);
     EXPECT_EQ(v->trashFolders, std::vector<std::string>{home.dataHome() + "/Trash"});
     EXPECT_GE(v->trashBytes, 300'000);
+
+    // Measured again once something more went into the Trash.
+    test::putSized(home.dataHome() + "/Trash/files/b", 500'000);
+    const auto again = VolumeAccounting::read(home.home());
+    ASSERT_TRUE(again.ok());
+    EXPECT_GE(again->trashBytes, v->trashBytes + 500'000);
 }
 
 // Answers per executable; a tool not listed cannot be started.

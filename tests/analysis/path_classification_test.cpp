@@ -43,6 +43,9 @@ public:
     std::optional<bool> hasSharedExtents(const std::string& path) const override {
         return shared.count(path) > 0;
     }
+    std::optional<std::uint64_t> firstSharedExtent(const std::string&) const override {
+        return std::nullopt;
+    }
 };
 
 FakeExtents extentsOf(std::span<const NodeCase> cases) {
@@ -283,6 +286,7 @@ TEST(ExtentReader, AHoleIsSparseAndAFreshFileSharesNothing) {
     EXPECT_FALSE(reader.hasSharedExtents(plain).value_or(false));
     EXPECT_FALSE(reader.hasSharedExtents(dir / "missing"));
     EXPECT_FALSE(reader.hasSharedExtents(dir.path()));  // folders are not asked
+    EXPECT_FALSE(reader.firstSharedExtent(plain));     // its own blocks: no shared address
 
     NodeArena arena;
     struct stat st{};

@@ -65,11 +65,15 @@ TEST(QuickWins, DockerRawReportsAllocatedNotLogicalBytes) {
 
 TEST(QuickWins, NodeModulesAboveFiveMillionFirstTwelveInOrder) {
     TreeBuilder t;
+    t.file(t.root(), "package.json", 10);
     t.dir(t.root(), "node_modules", 5'000'000);
     t.dir(t.root(), "Node_Modules", 9'000'000);
     t.file(t.root(), "node_modules", 9'000'000);  // a file of that name
+    t.dirs(t.root(), "global/node_modules", 9'000'000);  // no package.json beside it
     for (int i = 0; i < 13; ++i) {
-        t.dirs(t.root(), "p" + std::to_string(i) + "/node_modules", 5'000'001 + i);
+        auto* project = t.dir(t.root(), "p" + std::to_string(i));
+        t.file(project, "package.json", 10);
+        t.dir(project, "node_modules", 5'000'001 + i);
     }
     const auto wins = QuickWins::nodeModules(t.nodes());
     ASSERT_EQ(wins.size(), 12u);
