@@ -24,7 +24,11 @@ ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visi
         d->context = ScanContext::make(rootPath, snapshot, unreadable == 0, Date::now());
     }
 
-    d->nodes.reserve(256);
+    // Exact room up front: doubling a million-entry list holds the old and
+    // the new copy at once.
+    const std::size_t count = d->tree.arena ? d->tree.arena->nodeCount() : 256;
+    d->nodes.reserve(count);
+    d->files.reserve(count);
     std::vector<const ScanNode*> stack{root};
     while (!stack.empty()) {
         const ScanNode* n = stack.back();
