@@ -156,14 +156,14 @@ Result<TrashFolder> topDirectoryTrash(const std::string& topDirectory) {
     if (!top.valid()) return noTrashOnVolume(Error::posix(errno));
 
     const std::string shared = base + "/.Trash";
-    FileDescriptor sharedFd(openAtRetrying(top.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
+    FileDescriptor sharedFd(
+        openAtRetrying(top.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
     struct stat st{};
     if (sharedFd.valid() && ::fstat(sharedFd.get(), &st) == 0 && (st.st_mode & S_ISVTX)) {
         const std::string root = shared + "/" + uid;
         if (auto own = openOwnFolder(sharedFd.get(), root, uid, Strictness::ownerAndMode)) {
-            if (auto t = openLayout(std::move(*own), root, topDirectory, Strictness::ownerAndMode)) {
-                return t;
-            }
+            auto t = openLayout(std::move(*own), root, topDirectory, Strictness::ownerAndMode);
+            if (t) return t;
         }
     }
     const std::string root = base + "/.Trash-" + uid;

@@ -7,6 +7,11 @@
 //   moved ──restore succeeded──▶ restored (receipt dropped, not queued again)
 //   moved ──restore refused────▶ moved (receipt kept)
 //
+// Admission refuses, besides system paths, the scanned folder, the home
+// folder, folders holding it, a system path or the Trash, and what already
+// lies in a Trash. Receipts of moves outlive the process in the receipt file
+// while their items stay in the Trash.
+//
 // Invariants: no two queued items are the same path or one inside the other;
 // an item leaves the queue only by removal, absorption or a move that the
 // Trash confirmed; a kept item keeps its queued state, so one that changed
@@ -32,7 +37,8 @@ namespace {
 constexpr const char* kUnsafePath = "System paths cannot be staged.";
 constexpr const char* kUnsafeCandidate =
     "This path is no longer safe to stage. Scan it again before reviewing it.";
-constexpr const char* kGoneAtAdmission = "This item no longer exists. Scan again before staging it.";
+constexpr const char* kGoneAtAdmission =
+    "This item no longer exists. Scan again before staging it.";
 constexpr const char* kParentQueued = "A parent folder is already in the review queue.";
 constexpr const char* kVanished = "The path is no longer available. Scan again before retrying.";
 constexpr const char* kProtected = "Protected system paths cannot be moved to Trash.";
@@ -61,8 +67,8 @@ std::string describe(const Error& error) {
 
 OperationReceipt receiptFor(const StagedItem& item, bool succeeded, std::string message,
                             std::optional<std::string> trashedURL = std::nullopt) {
-    return OperationReceipt{Uuid::random(), item.name,  item.url,           std::move(trashedURL),
-                            item.bytes,     succeeded, std::move(message), Date::now()};
+    return OperationReceipt{Uuid::random(), item.name, item.url,  std::move(trashedURL),
+                            item.bytes, succeeded, std::move(message), Date::now()};
 }
 
 StagedItem itemWithCurrentState(const std::string& url, std::string name, std::int64_t bytes,

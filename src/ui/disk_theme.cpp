@@ -171,6 +171,11 @@ QString displayText(std::string_view raw) {
     return text;
 }
 
+QString toolTipText(std::string_view rawBytes) {
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") +
+           displayText(rawBytes).toHtmlEscaped() + QStringLiteral("</p>");
+}
+
 QLabel* nameLabel(std::string_view rawBytes) {
     auto* label = new QLabel(displayText(rawBytes));
     label->setTextFormat(Qt::PlainText);

@@ -56,6 +56,9 @@ QString bytes(std::int64_t count);
 // that no name can pose as another. Show it as plain text, never rich text.
 QString displayText(std::string_view rawBytes);
 
+// displayText for a tool tip, which Qt would read as markup when it looks
+// like some: escaped inside a paragraph of its own.
+QString toolTipText(std::string_view rawBytes);
 // A plain-text label showing a name or path (raw bytes) through displayText.
 QLabel* nameLabel(std::string_view rawBytes);
 

@@ -40,6 +40,11 @@ TEST(DisplayText, NamesCannotHideOrPoseAsOthers) {
     for (const auto& c : cases) {
         EXPECT_EQ(DiskTheme::displayText(c.raw), c.shown) << c.raw;
     }
+    // Markup in a name stays text wherever Qt would guess rich text.
+    EXPECT_EQ(DiskTheme::toolTipText("<b>a&b</b>\n"),
+              QStringLiteral("<p style=\"white-space:pre-wrap\">&lt;b&gt;a&amp;b&lt;/b&gt;\u23CE</p>"));
+    std::unique_ptr<QLabel> label(DiskTheme::nameLabel("<i>x</i>"));
+    EXPECT_EQ(label->textFormat(), Qt::PlainText);
 }
 
 class SafetyUiTest : public TasksTest {

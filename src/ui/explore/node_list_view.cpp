@@ -21,7 +21,8 @@ public:
         if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
         if (!index.isValid() || std::size_t(index.row()) >= nodes_.size()) return {};
         const ScanNode* node = nodes_[std::size_t(index.row())];
-        return DiskTheme::displayText(role == Qt::ToolTipRole ? node->path() : node->name());
+        if (role == Qt::ToolTipRole) return DiskTheme::toolTipText(node->path());
+        return DiskTheme::displayText(node->name());
     }
     void reset(const std::function<void()>& change) {
         beginResetModel();
