@@ -1,5 +1,6 @@
 #include "session/app_session.h"
 
+#include <algorithm>
 #include <thread>
 #include <unordered_set>
 
@@ -517,8 +518,25 @@ void AppSession::quickLook(const std::string& path) { desktop_->preview(path); }
 void AppSession::prepareWorkspaceIfNeeded() {
     if (workspacePrepared_) return;
     workspacePrepared_ = true;
-    history_ = ScanStore::history();
-    notify(SessionField::history);
+    // Reading every file's meta rows can take a while on a big store, and a
+    // file there may sit on a slow disk: never on the interface thread.
+    detach([link = link_] {
+        auto stored = ScanStore::history();
+        link->post([stored = std::move(stored)](AppSession& s) mutable {
+            // Scans saved while the folder was read are already at the front.
+            std::vector<ScanRecord> merged;
+            for (ScanRecord& r : s.history_) {
+                const bool listed = std::any_of(stored.begin(), stored.end(), [&](const ScanRecord& o) {
+                    return o.fileURL == r.fileURL;
+                });
+                if (!listed) merged.push_back(std::move(r));
+            }
+            merged.insert(merged.end(), std::make_move_iterator(stored.begin()),
+                          std::make_move_iterator(stored.end()));
+            s.history_ = std::move(merged);
+            s.notify(SessionField::history);
+        });
+    });
     refreshVolume();
     refreshSnapshots();
     needsFullDiskAccess_ = !fullDiskAccessLikely();

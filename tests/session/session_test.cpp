@@ -337,11 +337,12 @@ TEST_F(SessionTest, PrepareWorkspaceRunsOnce) {
     scan(work());
     AppSession fresh;
     fresh.prepareWorkspaceIfNeeded();
-    EXPECT_EQ(fresh.history().size(), 1u);
     EXPECT_TRUE(fresh.volume());
     EXPECT_FALSE(fresh.needsFullDiskAccess());
+    ASSERT_TRUE(waitUntil([&] { return fresh.history().size() == 1; }));
     scan(work());  // a second file in the store
     fresh.prepareWorkspaceIfNeeded();
+    settle(200);
     EXPECT_EQ(fresh.history().size(), 1u);
 }
 
