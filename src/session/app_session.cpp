@@ -641,7 +641,7 @@ void AppSession::runSearch() {
             for (const ScanRecord& record : input.records) {
                 for (auto& row : ScanStore::search(record, input.query, 6)) {
                     if (seen.count(row.path)) continue;
-                    stored.push_back({record, std::move(row.name), std::move(row.path)});
+                    stored.push_back({record, std::move(row.name), std::move(row.path), row.allocatedSize});
                 }
             }
         }

@@ -53,6 +53,7 @@ struct HistoryHit {
     ScanRecord record;
     std::string name;
     std::string path;
+    std::int64_t allocatedSize = 0;
     bool operator==(const HistoryHit&) const = default;
 };
 

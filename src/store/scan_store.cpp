@@ -52,8 +52,8 @@ constexpr std::string_view kSelectNodes =
 constexpr std::string_view kSelectMeta = "SELECT value FROM meta WHERE key = ?";
 
 constexpr std::string_view kSearch =
-    "SELECT name, path FROM nodes WHERE name LIKE ? COLLATE NOCASE OR path LIKE ? "
-    "COLLATE NOCASE LIMIT ?";
+    "SELECT name, path, allocated FROM nodes WHERE name LIKE ? COLLATE NOCASE OR path LIKE ? "
+    "COLLATE NOCASE ORDER BY allocated DESC LIMIT ?";
 
 // Only plain tables are read: a view, or a virtual table, may run any query
 // at all (an endless recursive one, say) each time it is read.
@@ -560,7 +560,8 @@ std::vector<StoredHit> search(const ScanRecord& record, const std::string& query
     select->bindText(2, pattern);
     select->bindInt(3, limit);
     while (select->step() == SQLITE_ROW) {
-        hits.push_back({std::string(select->columnText(0)), std::string(select->columnText(1))});
+        hits.push_back({std::string(select->columnText(0)), std::string(select->columnText(1)),
+                        std::max<std::int64_t>(0, select->columnInt64(2))});
     }
     return hits;
 }

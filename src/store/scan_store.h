@@ -21,6 +21,7 @@ namespace tb {
 struct StoredHit {
     std::string name;
     std::string path;
+    std::int64_t allocatedSize = 0;  // hits come largest first
     bool operator==(const StoredHit&) const = default;
 };
 

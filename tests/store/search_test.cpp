@@ -57,7 +57,20 @@ TEST_F(StoredSearch, MatchesNameOrPathIgnoringAsciiCase) {
     EXPECT_EQ(search("it's"), (V{"/s/it's"}));
     const auto hits = ScanStore::search(record, "q1");
     ASSERT_EQ(hits.size(), 1u);
-    EXPECT_EQ(hits[0], (StoredHit{"q1.txt", "/s/Reports/q1.txt"}));
+    EXPECT_EQ(hits[0], (StoredHit{"q1.txt", "/s/Reports/q1.txt", 10}));
+}
+
+// What is big is what the user is after: the limit keeps the largest.
+TEST_F(StoredSearch, LargestHitsComeFirst) {
+    TreeBuilder t;
+    ScanNode* root = t.dir("/m", {t.file("/m/pkg-small", 5), t.file("/m/pkg-big", 900),
+                                  t.file("/m/pkg-mid", 50)});
+    auto saved = ScanStore::save(test::forestOf(t.tree(root)), "/m");
+    ASSERT_TRUE(saved);
+    const auto hits = ScanStore::search(*saved, "pkg-", 2);
+    ASSERT_EQ(hits.size(), 2u);
+    EXPECT_EQ(hits[0].path, "/m/pkg-big");
+    EXPECT_EQ(hits[1].path, "/m/pkg-mid");
 }
 
 TEST_F(StoredSearch, HonoursLimitAndUnreadableFiles) {

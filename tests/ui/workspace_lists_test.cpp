@@ -114,7 +114,7 @@ TEST_F(ListWorkspace, PastScanButtonOpensThatScanAtThatPath) {
     const auto buttons = visibleButtons(workspace.get(), "pastScan");
     ASSERT_EQ(buttons.size(), session->historyHits().size());
     const std::string path = home.home() + "/other/needle.bin";
-    EXPECT_EQ(buttons.front()->text(), QStringLiteral("needle.bin"));
+    EXPECT_EQ(buttons.front()->text(), QStringLiteral("needle.bin · 4.1 KB"));
     EXPECT_EQ(buttons.front()->toolTip(), DiskTheme::displayText(path));
     buttons.front()->click();
     ASSERT_TRUE(waitUntil([&] { return !session->isScanning() && session->selected() &&

@@ -23,6 +23,7 @@
 #include <functional>
 #include <unordered_set>
 
+#include "base/byte_format.h"
 #include "base/path.h"
 #include "session/app_session.h"
 #include "ui/explore/age_map_view.h"
@@ -359,7 +360,9 @@ void ScanWorkspace::refreshPastScans() {
     const auto& hits = session_.historyHits();
     pastButtons_->clear();
     for (const HistoryHit& hit : hits) {
-        pastButtons_->add(DiskTheme::displayText(hit.name), DiskTheme::displayText(hit.path),
+        pastButtons_->add(DiskTheme::displayText(hit.name) + QStringLiteral(" · ") +
+                              QString::fromStdString(ByteFormat::string(hit.allocatedSize)),
+                          DiskTheme::displayText(hit.path),
                           [this, hit] { session_.loadHistory(hit.record, hit.path); });
     }
     pastButtons_->fitHeight();
