@@ -32,7 +32,7 @@ bool serviceAnswers(const QString& name) {
            bus.interface()->activatableServiceNames().value().contains(name);
 }
 
-void openUrl(const QString& url) { QDesktopServices::openUrl(QUrl::fromEncoded(url.toLatin1())); }
+bool openUrl(const QString& url) { return QDesktopServices::openUrl(QUrl::fromEncoded(url.toLatin1())); }
 
 std::string gnomeTerminalSetting() {
     if (!qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(QStringLiteral("GNOME"))) return {};
@@ -130,48 +130,46 @@ std::optional<std::string> QtDesktop::chooseFolder(const std::string& start,
     return rawPathOf(dialog.selectedUrls().front());
 }
 
-void QtDesktop::reveal(const std::string& path) {
+bool QtDesktop::reveal(const std::string& path) {
     const QString service = QStringLiteral("org.freedesktop.FileManager1");
     if (serviceAnswers(service)) {
         auto call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/FileManager1"),
                                                    service, QStringLiteral("ShowItems"));
         call << QStringList{fileUrlOf(path)} << QString();
-        if (QDBusConnection::sessionBus().send(call)) return;
+        if (QDBusConnection::sessionBus().send(call)) return true;
     }
-    openUrl(fileUrlOf(Path::parent(path)));
+    return openUrl(fileUrlOf(Path::parent(path)));
 }
 
-void QtDesktop::open(const std::string& path) { openUrl(fileUrlOf(path)); }
+bool QtDesktop::open(const std::string& path) { return openUrl(fileUrlOf(path)); }
 
-void QtDesktop::preview(const std::string& path) {
+bool QtDesktop::preview(const std::string& path) {
     const QString service = QStringLiteral("org.gnome.NautilusPreviewer");
     // Most desktops have no previewer; opening the item is the nearest
     // thing, and better than a button that does nothing.
-    if (!serviceAnswers(service)) {
-        open(path);
-        return;
-    }
+    if (!serviceAnswers(service)) return open(path);
     auto call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/gnome/NautilusPreviewer"),
                                                QStringLiteral("org.gnome.NautilusPreviewer2"),
                                                QStringLiteral("ShowFile"));
     call << fileUrlOf(path) << QString() << false;
-    QDBusConnection::sessionBus().send(call);
+    return QDBusConnection::sessionBus().send(call) || open(path);
 }
 
-void QtDesktop::openAddress(const std::string& address) {
-    QDesktopServices::openUrl(QUrl(QString::fromStdString(address)));
+bool QtDesktop::openAddress(const std::string& address) {
+    return QDesktopServices::openUrl(QUrl(QString::fromStdString(address)));
 }
 
 } // namespace tb
 
 namespace tb {
 
-void QtDesktop::openTerminal(const std::string& folder) {
+bool QtDesktop::openTerminal(const std::string& folder) {
     const TerminalChoice::Hints hints{qEnvironmentVariable("TERMINAL").toStdString(), gnomeTerminalSetting(),
                                       kdeGlobals()};
     for (const auto& command : TerminalChoice::candidates(hints)) {
-        if (spawnIn(folder, command)) return;
+        if (spawnIn(folder, command)) return true;
     }
+    return false;
 }
 
 } // namespace tb

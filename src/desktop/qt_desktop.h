@@ -22,11 +22,11 @@ public:
 
     std::optional<std::string> chooseFolder(const std::string& start,
                                             const std::string& confirmLabel) override;
-    void reveal(const std::string& path) override;
-    void open(const std::string& path) override;
-    void preview(const std::string& path) override;
-    void openAddress(const std::string& address) override;
-    void openTerminal(const std::string& folder) override;
+    bool reveal(const std::string& path) override;
+    bool open(const std::string& path) override;
+    bool preview(const std::string& path) override;
+    bool openAddress(const std::string& address) override;
+    bool openTerminal(const std::string& folder) override;
 
 private:
     QWidget* parent_;

@@ -1,6 +1,6 @@
 // Desktop hand-offs: the folder chooser, revealing, opening and previewing an
-// item. Called on the interface thread only; nothing here waits for or
-// reports the outcome of the action it starts.
+// item. Called on the interface thread only; nothing here waits for the
+// action it starts, but each says whether something took it on.
 #pragma once
 
 #include <optional>
@@ -14,17 +14,18 @@ public:
     // A modal chooser of one folder; nullopt when cancelled.
     virtual std::optional<std::string> chooseFolder(const std::string& start,
                                                     const std::string& confirmLabel) = 0;
+    // Each returns false when nothing on the desktop took the request.
     // Shows the file manager with the item selected.
-    virtual void reveal(const std::string& path) = 0;
+    virtual bool reveal(const std::string& path) = 0;
     // Opens the item with its default application.
-    virtual void open(const std::string& path) = 0;
+    virtual bool open(const std::string& path) = 0;
     // A quick preview where the desktop offers one; otherwise the item is
     // opened with its default application.
-    virtual void preview(const std::string& path) = 0;
+    virtual bool preview(const std::string& path) = 0;
     // Opens a web or settings address.
-    virtual void openAddress(const std::string& address) = 0;
-    // Starts the user's terminal in the folder; nothing where there is none.
-    virtual void openTerminal(const std::string&) {}
+    virtual bool openAddress(const std::string& address) = 0;
+    // Starts the user's terminal in the folder.
+    virtual bool openTerminal(const std::string&) { return false; }
 };
 
 // Does nothing and chooses nothing: for headless use.
@@ -33,10 +34,10 @@ public:
     std::optional<std::string> chooseFolder(const std::string&, const std::string&) override {
         return std::nullopt;
     }
-    void reveal(const std::string&) override {}
-    void open(const std::string&) override {}
-    void preview(const std::string&) override {}
-    void openAddress(const std::string&) override {}
+    bool reveal(const std::string&) override { return false; }
+    bool open(const std::string&) override { return false; }
+    bool preview(const std::string&) override { return false; }
+    bool openAddress(const std::string&) override { return false; }
 };
 
 } // namespace tb::platform

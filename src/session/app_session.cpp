@@ -484,9 +484,17 @@ void AppSession::goUp() {
     setSelected(current);
 }
 
-void AppSession::openTerminal(const std::string& folder) { desktop_->openTerminal(folder); }
+// The desktop starts these and does not report back; a request nothing took
+// would otherwise be a button that silently does nothing.
+void AppSession::openTerminal(const std::string& folder) {
+    if (!desktop_->openTerminal(folder)) {
+        setStatus("No terminal could be started. Set $TERMINAL or install a terminal emulator.");
+    }
+}
 
-void AppSession::revealInFinder(const std::string& path) { desktop_->reveal(path); }
+void AppSession::revealInFinder(const std::string& path) {
+    if (!desktop_->reveal(path)) setStatus("No file manager answered to show " + path + ".");
+}
 
 bool AppSession::isOpenScan(const ScanRecord& record) const {
     return record.fileURL == openScanFile_ || (isScanning_ && record.fileURL == openingScanFile_);
@@ -509,9 +517,13 @@ Status AppSession::removeStoredScan(const ScanRecord& record) {
     return okStatus();
 }
 
-void AppSession::openItem(const std::string& path) { desktop_->open(path); }
+void AppSession::openItem(const std::string& path) {
+    if (!desktop_->open(path)) setStatus("No application answered to open " + path + ".");
+}
 
-void AppSession::quickLook(const std::string& path) { desktop_->preview(path); }
+void AppSession::quickLook(const std::string& path) {
+    if (!desktop_->preview(path)) setStatus("No application answered to preview " + path + ".");
+}
 
 // --- start-up, volume, analyses ------------------------------------------
 

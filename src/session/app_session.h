@@ -120,27 +120,44 @@ public:
     // Every assignment schedules a search, even of the same text.
     void setSearchQuery(const std::string& query);
 
-    // Scanning.
+    // Scanning. Failures never throw: what the user must know becomes the
+    // status message, and the state on screen stays as it was.
+    // The folder chooser; a cancelled dialog changes nothing.
     void chooseRoot();
+    // Sets the root, shows Explore and scans; a file or a drop during a scan
+    // only sets the status message.
     void handleDroppedFolder(const std::optional<std::string>& path);
+    // Ignored while a scan runs; a root that is not a folder sets the status.
     void startScan();
+    // Publishes at once; the forest shown before the scan stays.
     void cancelScan();
+    // macOS asks for "Full Disk Access"; Linux has no such gate, so this is
+    // always true and the prompt never shows.
     bool fullDiskAccessLikely() const;
     void openFullDiskAccess();
 
     // History and navigation.
+    // Reopens a stored scan on a background task; a file that cannot be read
+    // whole leaves the forest as it was and says "Could not open that scan.".
     void loadHistory(const ScanRecord& record, const std::optional<std::string>& jumpToPath = {});
     void jumpToHistory(const ScanRecord& record, const std::string& path);
+    // A folder is focused; a file focuses its folder with the file selected.
+    // A node outside the forest does nothing.
     void jumpTo(const ScanNode* node);
     void select(const ScanNode* node);
+    // Goes into a folder; a file is only selected.
     void dive(const ScanNode* node);
+    // Back one step of the trail; nothing when the trail is empty.
     void popFocus();
     void resetFocus();
     // Back again after popFocus.
     void goForward();
     // Focuses the display root's parent with the folder left selected.
     void goUp();
+    // Desktop hand-offs; a desktop that does not answer sets the status.
     void openTerminal(const std::string& folder);
+    // Shows the item in the file manager ("Show in Files": FileManager1 over
+    // D-Bus, else the parent folder opened).
     void revealInFinder(const std::string& path);
 
     // Stored scans. The scan on display, or one being opened, is never removed;
@@ -149,16 +166,24 @@ public:
     bool isOpenScan(const ScanRecord& record) const;
     Status removeStoredScan(const ScanRecord& record);
     void openItem(const std::string& path);
+    // "Preview": the desktop's previewer where one answers, else the item is
+    // opened with its default application.
     void quickLook(const std::string& path);
 
     // Start-up, volume, analyses on request.
+    // Once per session: the history, snapshots and quick wins arrive from
+    // background tasks; the volume is read at once.
     void prepareWorkspaceIfNeeded();
+    // The scan root's volume; a failed read keeps the last figures and sets
+    // the status message.
     void refreshVolume();
     // Lists the snapshots of the scan root's volume on a background task
     // (the reading tools may take seconds) and publishes them.
     void refreshSnapshots();
+    // Background searches; a newer scan or load drops their results.
     void findDuplicates();
     void searchLeftovers();
+    // Into the review queue; a refusal becomes the queue's last message.
     void stage(const CleanupCandidate& candidate);
     void stageDuplicate(const std::string& path, std::int64_t bytes, const std::string& reason);
 
@@ -195,18 +220,19 @@ private:
     void scheduleSearch();
     void runSearch();
 
-    std::shared_ptr<platform::Desktop> desktop_;
-    std::shared_ptr<Link> link_;
+    // Constant after construction.
+    const std::shared_ptr<platform::Desktop> desktop_;
+    const std::shared_ptr<Link> link_;
 
     AppTab tab_ = AppTab::overview;
     ViewMode viewMode_ = ViewMode::folders;
     std::string scanRoot_;
     bool isScanning_ = false;
     std::optional<ScanForest> forest_;
-    const ScanNode* selected_ = nullptr;
+    const ScanNode* selected_ = nullptr;  // into forest_ (or null), like focus_ and trails
     std::optional<VolumeSnapshot> volume_;
     std::vector<ScanRecord> history_;
-    ScanPulse* pulse_;
+    ScanPulse* pulse_;  // owned: a Qt child of this session
     std::vector<SnapshotInfo> snapshots_;
     std::vector<QuickWin> quickWins_;
     std::string leftoverQuery_;
@@ -228,7 +254,7 @@ private:
     std::vector<const ScanNode*> trail_;
     std::vector<const ScanNode*> forward_;
     std::optional<std::string> ageBucket_;
-    StagingStore* staging_;
+    StagingStore* staging_;  // owned: a Qt child of this session
 
     // Private state.
     std::shared_ptr<platform::Trash> trash_;
@@ -237,7 +263,7 @@ private:
     std::shared_ptr<std::stop_source> scanTask_;
     std::uint64_t scanGeneration_ = 0;
     bool workspacePrepared_ = false;
-    QTimer* searchTimer_;
+    QTimer* searchTimer_;  // owned: a Qt child of this session
     // What the pending search captured when it was scheduled.
     struct SearchInput {
         std::string query;

@@ -24,10 +24,15 @@ public:
         calls.push_back("choose " + start + " " + label);
         return chosen;
     }
-    void reveal(const std::string& p) override { calls.push_back("reveal " + p); }
-    void open(const std::string& p) override { calls.push_back("open " + p); }
-    void preview(const std::string& p) override { calls.push_back("preview " + p); }
-    void openAddress(const std::string& a) override { calls.push_back("address " + a); }
+    bool answers = true;
+    bool reveal(const std::string& p) override { return record("reveal " + p); }
+    bool open(const std::string& p) override { return record("open " + p); }
+    bool preview(const std::string& p) override { return record("preview " + p); }
+    bool openAddress(const std::string& a) override { return record("address " + a); }
+    bool record(std::string call) {
+        calls.push_back(std::move(call));
+        return answers;
+    }
 };
 
 class SessionTest : public testing::Test {
@@ -218,6 +223,15 @@ TEST_F(SessionTest, Navigation) {
     session->openItem("/y");
     session->quickLook("/z");
     EXPECT_EQ(desktop->calls, (std::vector<std::string>{"reveal /x", "open /y", "preview /z"}));
+    EXPECT_FALSE(session->statusMessage());
+
+    // A hand-off nothing took is said, not a button that does nothing.
+    desktop->answers = false;
+    session->openItem("/y");
+    EXPECT_EQ(session->statusMessage(), "No application answered to open /y.");
+    session->openTerminal("/t");
+    ASSERT_TRUE(session->statusMessage());
+    EXPECT_NE(session->statusMessage()->find("No terminal"), std::string::npos);
 }
 
 TEST_F(SessionTest, ReopensStoredScansAndReportsMissingOnes) {
