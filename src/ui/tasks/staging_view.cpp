@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "analysis/protected_paths.h"
 #include "session/app_session.h"
 #include "ui/disk_theme.h"
 
@@ -298,9 +299,18 @@ void StagingView::refreshSuggestions() {
             TaskWidgets::label(QStringLiteral("Known location"), TaskStyle::captionFont(), true));
         parts.trailing->addWidget(
             TaskWidgets::label(DiskTheme::bytes(win.bytes), DiskTheme::mono(12)), 0, Qt::AlignTop);
-        auto* add = queued ? TaskWidgets::button(QStringLiteral("Added"), "checkmark")
-                           : TaskWidgets::button(QStringLiteral("Add to queue"), "plus");
-        add->setEnabled(!queued);
+        // The Trash is emptied from the file manager, and system locations
+        // with their own command: neither goes through the queue.
+        const bool refused = win.id == "trash" || ProtectedPaths::isProtected(win.url);
+        auto* add = queued     ? TaskWidgets::button(QStringLiteral("Added"), "checkmark")
+                    : refused ? TaskWidgets::button(QStringLiteral("Not queueable"))
+                              : TaskWidgets::button(QStringLiteral("Add to queue"), "plus");
+        add->setEnabled(!queued && !refused);
+        if (refused) {
+            add->setToolTip(win.id == "trash"
+                                ? QStringLiteral("Empty the Trash from your file manager.")
+                                : QStringLiteral("System paths cannot be staged."));
+        }
         connect(add, &QPushButton::clicked, this,
                 [this, c = candidate(win)] { session_.staging().stage(c); });
         parts.trailing->addWidget(add, 0, Qt::AlignTop);
