@@ -113,8 +113,8 @@ TEST_F(ExploreWorkspace, FolderTreeKeysMoveOpenGoInAndComeBack) {
 TEST_F(ExploreWorkspace, DeepMapsHitTheDeepestShapeAndBucketsListWhatTheyHold) {
     scan(tree());
     show(ViewMode::treemap);
-    workspace->setMapDepth(3);
     flush();
+    EXPECT_EQ(workspace->mapDepth(), 3);  // nested from the first look
     TreemapView* map = workspace->treemap();
     const ScanNode* big = child(root(), "big");
     const ScanNode* x = child(big, "x.bin");

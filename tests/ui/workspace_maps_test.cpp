@@ -16,7 +16,14 @@
 namespace tb::test {
 namespace {
 
-using MapWorkspace = WorkspaceTest;
+// The one-level maps: what a click does on each shape.
+class MapWorkspace : public WorkspaceTest {
+protected:
+    void SetUp() override {
+        WorkspaceTest::SetUp();
+        workspace->setMapDepth(1);
+    }
+};
 
 // A point where the bubble hit test finds `node`: a circle that found no
 // place sits in the centre, over the first one, so its own centre may not do.

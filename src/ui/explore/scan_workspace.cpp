@@ -131,6 +131,9 @@ ScanWorkspace::ScanWorkspace(AppSession& session, QWidget* parent)
     folders_ = new FolderBrowserView(session_);
     treemap_ = new TreemapView(session_);
     sunburst_ = new SunburstView(session_);
+    // The depth box comes later; its first value is given here.
+    treemap_->setDepth(defaultDepth);
+    sunburst_->setDepth(defaultDepth);
     flame_ = new FlameView(session_);
     bubbles_ = new BubbleView(session_);
     mindMap_ = new MindMapView(session_);
@@ -492,8 +495,8 @@ QWidget* ScanWorkspace::buildDepthControls() {
     depth_ = new QSpinBox;
     depth_->setObjectName(QStringLiteral("mapDepth"));
     depth_->setRange(1, 4);
-    depth_->setValue(defaultDepth);
     depth_->setToolTip(QStringLiteral("Levels shown at once"));
+    depth_->setValue(defaultDepth);
     connect(depth_, &QSpinBox::valueChanged, this, [this](int depth) {
         treemap_->setDepth(depth);
         sunburst_->setDepth(depth);

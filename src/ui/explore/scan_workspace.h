@@ -47,7 +47,7 @@ class ScanWorkspace : public QWidget {
     Q_OBJECT
 public:
     static constexpr std::size_t searchButtonLimit = 12;
-    static constexpr int defaultDepth = 1;
+    static constexpr int defaultDepth = 3;
 
     explicit ScanWorkspace(AppSession& session, QWidget* parent = nullptr);
 
