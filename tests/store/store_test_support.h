@@ -1,5 +1,4 @@
-// Trees built directly in an arena, forests with a fixed context, and plain
-// SQL access to scan files, for the store's tests.
+// Plain SQL access to scan files, for the store's tests.
 #pragma once
 
 #include <sqlite3.h>
@@ -10,59 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "base/path.h"
-#include "scan/node_arena.h"
-#include "scan/scan_forest.h"
+#include "support/tree_builder.h"
 
 namespace tb::test {
-
-class TreeBuilder {
-public:
-    TreeBuilder() : arena_(std::make_shared<NodeArena>()) {}
-
-    ScanNode* file(const std::string& path, std::int64_t allocated, std::int64_t logical = 0) {
-        return arena_->make({.path = path,
-                             .name = Path::displayName(path),
-                             .logicalSize = logical ? logical : allocated,
-                             .allocatedSize = allocated});
-    }
-    ScanNode* dir(const std::string& path, std::initializer_list<ScanNode*> children = {},
-                  std::int64_t allocated = 0) {
-        ScanNode* n = arena_->make({.path = path,
-                                    .name = Path::displayName(path),
-                                    .isDirectory = true,
-                                    .allocatedSize = allocated});
-        std::vector<ScanNode*> list(children);
-        arena_->setChildren(n, list);
-        return n;
-    }
-    ScanNode* make(const NodeFields& fields) { return arena_->make(fields); }
-    void setChildren(ScanNode* parent, const std::vector<ScanNode*>& children) {
-        arena_->setChildren(parent, children);
-    }
-    NodeTree tree(ScanNode* root) const { return NodeTree{arena_, root}; }
-
-private:
-    std::shared_ptr<NodeArena> arena_;
-};
-
-inline ScanContext testContext(const std::string& root, std::int64_t capacity = 500'000'000'000,
-                               bool complete = true) {
-    ScanContext c;
-    c.rootPath = root;
-    c.scope = root == "/" ? ScanScopeKind::volume : ScanScopeKind::selectedFolder;
-    c.volumeName = "Test Volume";
-    c.volumeCapacity = capacity;
-    c.complete = complete;
-    c.createdAt = Date::now();
-    return c;
-}
-
-inline ScanForest forestOf(NodeTree tree, std::int64_t unreadable = 0, std::int64_t visited = 0,
-                           std::optional<ScanContext> context = std::nullopt) {
-    if (!context) context = testContext(std::string(tree.root->path()));
-    return ScanForest(std::move(tree), unreadable, visited, std::move(context));
-}
 
 // A raw connection for checking and forging files with plain SQL.
 class RawDb {
