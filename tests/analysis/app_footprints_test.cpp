@@ -194,12 +194,13 @@ TEST(StorageInsights, KeepsThe120LargestBundles) {
     TempDir home;
     TreeBuilder t("/nowhere");
     for (int i = 0; i < 150; ++i) {
-        auto* app = t.dir(t.root(), "App" + std::to_string(i) + (i % 2 ? ".app" : ".App"),
-                          1000 + (i * 7919) % 150);
-        t.dir(app, "Contents");
+        const std::string app = "/nowhere/App" + std::to_string(i) + (i % 2 ? ".app" : ".App");
+        t.dir(app, 1000 + (i * 7919) % 150);
+        t.dir(app + "/Contents");
     }
-    t.dir(t.dir(t.root(), "NotAnApp.apps", 1'000'000), "Contents");
-    t.dir(t.root(), "com.example.App", 1'000'000);  // a Flatpak id, not a bundle
+    t.dir("/nowhere/NotAnApp.apps", 1'000'000);
+    t.dir("/nowhere/NotAnApp.apps/Contents");
+    t.dir("/nowhere/com.example.App", 1'000'000);  // a Flatpak id, not a bundle
     const auto footprints = StorageInsights::apps(t.nodes(), home.path());
     ASSERT_EQ(footprints.size(), 120u);
     for (std::size_t i = 1; i < footprints.size(); ++i) {
