@@ -12,7 +12,7 @@
 
 #include "analysis/text.h"
 #include "analysis_fixtures.h"
-#include "platform/extent_reader.h"
+#include "support/platform_fakes.h"
 #include "platform/file_digest.h"
 
 namespace tb {
@@ -50,17 +50,6 @@ public:
         return it->second.substr(0, length);
     }
 };
-
-TEST(Sha256, MatchesTheStandardVectors) {
-    platform::Sha256 h;
-    const auto hex = [](const platform::Sha256Digest& d) {
-        return text::lowercaseHex(std::string_view(reinterpret_cast<const char*>(d.data()), d.size()));
-    };
-    EXPECT_EQ(hex(h.finish()), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-    h.update("ab", 2);
-    h.update("c", 1);
-    EXPECT_EQ(hex(h.finish()), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-}
 
 TEST(DuplicateFinder, OnlyFilesAbove4096BytesAreCompared) {
     TempDir dir;
@@ -119,24 +108,10 @@ TEST(DuplicateFinder, HardLinksCountAsOneCopy) {
     EXPECT_TRUE(scanAndMatch(only.path()).empty());
 }
 
-// Reflink copies: paths mapped to the shared block their first extent is.
-class FakeExtents final : public platform::ExtentReader {
-public:
-    std::map<std::string, std::uint64_t> blocks;
-    std::optional<bool> hasSharedExtents(const std::string& path) const override {
-        return blocks.count(path) > 0;
-    }
-    std::optional<std::uint64_t> firstSharedExtent(const std::string& path) const override {
-        auto it = blocks.find(path);
-        if (it == blocks.end()) return std::nullopt;
-        return it->second;
-    }
-};
-
 TEST(DuplicateFinder, ReflinkCopiesOfOneBlockCountAsOneCopy) {
     TreeBuilder t("/r");
     FakeReader reader;
-    FakeExtents extents;
+    test::FakeExtents extents;
     for (const char* name : {"a", "b", "c", "d"}) {
         t.file("/r/" + std::string(name), 10'000);
         reader.files["/r/" + std::string(name)] = std::string(10'000, 'x');
@@ -286,21 +261,6 @@ TEST(DuplicateFinder, SubtreeFormSearchesTheNodeAndItsDescendants) {
     const auto groups = DuplicateFinder::groups(*in);
     ASSERT_EQ(groups.size(), 1u);
     EXPECT_EQ(pathsOf(groups[0]), (std::set<std::string>{dir / "in/a", dir / "in/deep/b"}));
-}
-
-TEST(ContentReader, LargeFilesDigestTheSameAsSmallOnes) {
-    TempDir dir;
-    test::putSized(dir / "big", 20 * 1024 * 1024 + 123, 9);
-    const std::string content = test::readFile(dir / "big");
-    platform::Sha256 h;
-    h.update(content.data(), content.size());
-    const auto d = platform::systemContentReader().digest(dir / "big", {});
-    ASSERT_TRUE(d);
-    EXPECT_EQ(d->sha256, h.finish());
-    EXPECT_EQ(d->bytesRead, static_cast<std::int64_t>(content.size()));
-    std::stop_source stop;
-    stop.request_stop();
-    EXPECT_FALSE(platform::systemContentReader().digest(dir / "big", stop.get_token()));
 }
 
 } // namespace
