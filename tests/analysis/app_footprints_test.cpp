@@ -6,7 +6,8 @@
 #include "analysis/path_size.h"
 #include "analysis/storage_insights.h"
 #include "analysis/uninstaller.h"
-#include "analysis_fixtures.h"
+#include "support/temp_dir.h"
+#include "support/tree_builder.h"
 #include "platform/bundle_reader.h"
 
 namespace tb {

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "analysis_fixtures.h"
+#include "support/temp_dir.h"
+#include "support/tree_builder.h"
 
 namespace tb {
 namespace {

@@ -11,7 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "analysis/text.h"
-#include "analysis_fixtures.h"
+#include "support/temp_dir.h"
+#include "support/tree_builder.h"
 #include "support/platform_fakes.h"
 #include "platform/file_digest.h"
 

@@ -10,7 +10,8 @@
 
 #include "analysis/cleanup_catalog.h"
 #include "analysis/insights_report.h"
-#include "analysis_fixtures.h"
+#include "support/temp_dir.h"
+#include "support/tree_builder.h"
 #include "support/platform_fakes.h"
 
 namespace tb {

@@ -7,7 +7,8 @@
 #include <map>
 
 #include "analysis/snapshot_service.h"
-#include "analysis_fixtures.h"
+#include "support/temp_dir.h"
+#include "support/tree_builder.h"
 #include "support/platform_fakes.h"
 #include "scan/volume_accounting.h"
 

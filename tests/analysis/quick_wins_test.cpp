@@ -9,7 +9,7 @@
 
 #include "analysis/ghost_catalog.h"
 #include "analysis/path_size.h"
-#include "analysis_fixtures.h"
+#include "support/tree_builder.h"
 #include "support/temp_dir.h"
 
 namespace tb {

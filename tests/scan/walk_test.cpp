@@ -12,6 +12,7 @@
 #include "scan/directory_lister.h"
 #include "scan/directory_walker.h"
 #include "support/temp_dir.h"
+#include "support/tree_builder.h"
 
 namespace tb {
 namespace {
@@ -21,13 +22,6 @@ using namespace tb::test;
 const RawEntry* find(const DirectoryListing& l, std::string_view name) {
     for (const auto& e : l.entries) {
         if (e.name == name) return &e;
-    }
-    return nullptr;
-}
-
-const ScanNode* child(const ScanNode* n, std::string_view name) {
-    for (const ScanNode* c : n->children()) {
-        if (c->name() == name) return c;
     }
     return nullptr;
 }

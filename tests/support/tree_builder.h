@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/path.h"
+#include "scan/directory_walker.h"
 #include "scan/node_arena.h"
 #include "scan/scan_forest.h"
 
@@ -151,5 +152,24 @@ private:
     std::set<const ScanNode*> attached_;
     std::set<ScanNode*> unlinked_;
 };
+
+inline ScanForest scanFolder(const std::string& root) {
+    return DirectoryWalker::walk(root, [](const WalkProgress&) {});
+}
+
+// Out of line: inlined, it makes GCC's -Wnull-dereference flag its callers.
+[[gnu::noinline]] inline const ScanNode* child(const ScanNode* n, std::string_view name) {
+    for (const ScanNode* c : n->children()) {
+        if (c->name() == name) return c;
+    }
+    return nullptr;
+}
+
+inline const ScanNode* findNode(const ScanForest& forest, std::string_view path) {
+    for (const ScanNode* n : forest.nodes()) {
+        if (n->path() == path) return n;
+    }
+    return nullptr;
+}
 
 } // namespace tb::test
