@@ -1,6 +1,7 @@
-// Plain SQL access to scan files, for the store's tests.
+// Plain SQL access to scan files, and files forged with it, for the store's tests.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <initializer_list>
@@ -9,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "store/scan_store.h"
+#include "support/temp_dir.h"
 #include "support/tree_builder.h"
 
 namespace tb::test {
@@ -64,5 +67,24 @@ inline const char* kScanTables =
     "mtime REAL NOT NULL, inode INTEGER NOT NULL, may_share INTEGER NOT NULL, "
     "unreadable INTEGER NOT NULL);"
     "CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);";
+
+// Scan files forged with plain SQL, for what the writer never produces.
+class ForgedScan : public ::testing::Test {
+protected:
+    TempHome home;
+    std::string file = ScanStore::directory() + "/" + Uuid::random().toString() + ".sqlite";
+
+    void forge(const std::string& sql) {
+        RawDb db(file);
+        db.exec(kScanTables);
+        db.exec(sql);
+    }
+    ScanRecord record(const std::string& root = "/r") {
+        ScanRecord r;
+        r.rootPath = root;
+        r.fileURL = file;
+        return r;
+    }
+};
 
 } // namespace tb::test
