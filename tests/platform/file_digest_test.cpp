@@ -12,8 +12,12 @@ using test::TempDir;
 TEST(Sha256, MatchesTheStandardVectors) {
     platform::Sha256 h;
     const auto hex = [](const platform::Sha256Digest& d) {
+        static constexpr char digits[] = "0123456789abcdef";
         std::string out;
-        for (unsigned char b : d) out += "0123456789abcdef"[b >> 4], out += "0123456789abcdef"[b & 15];
+        for (unsigned char b : d) {
+            out += digits[b >> 4];
+            out += digits[b & 15];
+        }
         return out;
     };
     EXPECT_EQ(hex(h.finish()), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
