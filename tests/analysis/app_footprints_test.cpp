@@ -6,7 +6,8 @@
 #include "analysis/path_size.h"
 #include "analysis/storage_insights.h"
 #include "analysis/uninstaller.h"
-#include "analysis_fixtures.h"
+#include "support/temp_dir.h"
+#include "support/tree_builder.h"
 #include "platform/bundle_reader.h"
 
 namespace tb {
@@ -27,43 +28,6 @@ std::string plist(const std::string& body) {
 void makeBundle(const std::string& path, const std::string& body) {
     test::put(path + "/Contents/Info.plist", plist(body));
     test::putSized(path + "/Contents/MacOS/bin", 20'000);
-}
-
-TEST(BundleReader, ReadsTopLevelStringValues) {
-    struct Case {
-        std::string document;
-        BundleInfo expected;
-    };
-    const std::vector<Case> cases = {
-        {plist("<key>CFBundleIdentifier</key><string>com.example.foo</string>\n"
-               "<key>CFBundleDisplayName</key>\n  <string>Foo</string>\n"
-               "<key>CFBundleName</key><string>FooApp</string>"),
-         {"com.example.foo", "Foo", "FooApp"}},
-        // Entities, CDATA, comments and an empty string.
-        {plist("<!-- c --><key>CFBundleName</key><string>A &amp; B &#x263A;&#65;</string>"
-               "<key>CFBundleDisplayName</key><string><![CDATA[<x>]]></string>"
-               "<key>CFBundleIdentifier</key><string/>"),
-         {"", "<x>", "A & B \u263A" "A"}},
-        // Values that are not strings, and nested dictionaries, are skipped.
-        {plist("<key>CFBundleName</key><integer>3</integer>"
-               "<key>Nested</key><dict><key>CFBundleIdentifier</key><string>no</string>"
-               "<key>a</key><array><string>x</string><true/></array></dict>"
-               "<key>CFBundleIdentifier</key><string>yes</string>"),
-         {"yes", std::nullopt, std::nullopt}},
-        {"bplist00\x01\x02", {}},
-        {plist("<key>CFBundleName</key><string>unterminated"), {}},
-        {"<plist><array><string>x</string></array></plist>", {}},
-        {"", {}},
-    };
-    for (const auto& c : cases) EXPECT_EQ(parseInfoPlist(c.document), c.expected) << c.document;
-}
-
-TEST(BundleReader, MissingOrSpecialInfoPlistReadsAsEmpty) {
-    TempDir dir;
-    test::makeDirs(dir / "Empty.app");
-    EXPECT_EQ(platform::BundleReader::read(dir / "Empty.app"), BundleInfo{});
-    test::put(dir / "Bin.app/Contents/Info.plist", "bplist00garbage");
-    EXPECT_EQ(platform::BundleReader::read(dir / "Bin.app"), BundleInfo{});
 }
 
 TEST(GhostCatalog, LeftoverSpotsTrimAndSkipRepeats) {
@@ -194,12 +158,13 @@ TEST(StorageInsights, KeepsThe120LargestBundles) {
     TempDir home;
     TreeBuilder t("/nowhere");
     for (int i = 0; i < 150; ++i) {
-        auto* app = t.dir(t.root(), "App" + std::to_string(i) + (i % 2 ? ".app" : ".App"),
-                          1000 + (i * 7919) % 150);
-        t.dir(app, "Contents");
+        const std::string app = "/nowhere/App" + std::to_string(i) + (i % 2 ? ".app" : ".App");
+        t.dir(app, 1000 + (i * 7919) % 150);
+        t.dir(app + "/Contents");
     }
-    t.dir(t.dir(t.root(), "NotAnApp.apps", 1'000'000), "Contents");
-    t.dir(t.root(), "com.example.App", 1'000'000);  // a Flatpak id, not a bundle
+    t.dir("/nowhere/NotAnApp.apps", 1'000'000);
+    t.dir("/nowhere/NotAnApp.apps/Contents");
+    t.dir("/nowhere/com.example.App", 1'000'000);  // a Flatpak id, not a bundle
     const auto footprints = StorageInsights::apps(t.nodes(), home.path());
     ASSERT_EQ(footprints.size(), 120u);
     for (std::size_t i = 1; i < footprints.size(); ++i) {

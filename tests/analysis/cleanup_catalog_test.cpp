@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "analysis_fixtures.h"
+#include "support/temp_dir.h"
+#include "support/tree_builder.h"
 
 namespace tb {
 namespace {
@@ -58,9 +59,9 @@ TEST(CleanupCatalog, DescriptorRulesInOrder) {
 }
 
 TEST(CleanupCatalog, ListsFoldersStrictlyAboveOneMillionBytes) {
-    TreeBuilder t;
-    t.dirs(t.root(), "x/__pycache__", 1'000'000);
-    t.dirs(t.root(), "y/__pycache__", 1'000'001);
+    TreeBuilder t("/r");
+    t.dir("/r/x/__pycache__", 1'000'000);
+    t.dir("/r/y/__pycache__", 1'000'001);
     const auto c = CleanupCatalog::candidates(t.nodes());
     ASSERT_EQ(c.size(), 1u);
     EXPECT_EQ(c[0].id, "/r/y/__pycache__");
@@ -76,14 +77,14 @@ TEST(CleanupCatalog, ListsFoldersStrictlyAboveOneMillionBytes) {
 }
 
 TEST(CleanupCatalog, KeepsOnlyTheOutermostOfNestedMatches) {
-    TreeBuilder t;
-    auto* outer = t.dirs(t.root(), "p/__pycache__", 9'000'000);
-    t.dirs(outer, "a/__pycache__", 5'000'000);
+    TreeBuilder t("/r");
+    t.dir("/r/p/__pycache__", 9'000'000);
+    t.dir("/r/p/__pycache__/a/__pycache__", 5'000'000);
     // A cache folder holding a project's dependencies: the cache folder wins.
-    auto* cache = t.dirs(t.root(), "h/Library/Caches/tool", 8'000'000);
-    t.dir(cache, "__pycache__", 8'000'000);
+    t.dir("/r/h/Library/Caches/tool", 8'000'000);
+    t.dir("/r/h/Library/Caches/tool/__pycache__", 8'000'000);
     // A sibling whose name extends a retained one is not inside it.
-    t.dirs(t.root(), "p/pycache2/__pycache__", 2'000'000);
+    t.dir("/r/p/pycache2/__pycache__", 2'000'000);
     const auto c = CleanupCatalog::candidates(t.nodes());
     ASSERT_EQ(c.size(), 3u);
     EXPECT_EQ(c[0].id, "/r/p/__pycache__");
@@ -93,10 +94,10 @@ TEST(CleanupCatalog, KeepsOnlyTheOutermostOfNestedMatches) {
 }
 
 TEST(CleanupCatalog, EqualSizesPutFewerComponentsFirstThenNodeOrder) {
-    TreeBuilder t;
-    t.dirs(t.root(), "deep/er/__pycache__", 3'000'000);
-    t.dirs(t.root(), "b/coverage", 3'000'000);
-    t.dirs(t.root(), "a/__pycache__", 3'000'000);
+    TreeBuilder t("/r");
+    t.dir("/r/deep/er/__pycache__", 3'000'000);
+    t.dir("/r/b/coverage", 3'000'000);
+    t.dir("/r/a/__pycache__", 3'000'000);
     const auto c = CleanupCatalog::candidates(t.nodes());
     ASSERT_EQ(c.size(), 3u);
     EXPECT_EQ(c[0].id, "/r/b/coverage");
@@ -105,17 +106,17 @@ TEST(CleanupCatalog, EqualSizesPutFewerComponentsFirstThenNodeOrder) {
 }
 
 TEST(CleanupCatalog, FilesAndEmptyForestsYieldNothing) {
-    TreeBuilder t;
-    t.file(t.root(), "model.gguf", 50'000'000);
-    t.file(t.root(), "node_modules", 50'000'000);
+    TreeBuilder t("/r");
+    t.file("/r/model.gguf", 50'000'000);
+    t.file("/r/node_modules", 50'000'000);
     EXPECT_TRUE(CleanupCatalog::candidates(t.nodes()).empty());
-    TreeBuilder empty;
+    TreeBuilder empty("/r");
     EXPECT_TRUE(CleanupCatalog::candidates(empty.nodes()).empty());
 }
 
 TEST(CleanupCatalog, HuggingFaceCacheInHomeIsAModel) {
     TreeBuilder t("/home/u");
-    t.dirs(t.root(), ".cache/huggingface", 7'000'000);
+    t.dir("/home/u/.cache/huggingface", 7'000'000);
     ScanForest forest(t.tree(), 0, 3, ScanContext::make("/home/u", std::nullopt, true));
     const auto c = CleanupCatalog::candidates(forest);
     ASSERT_EQ(c.size(), 1u);

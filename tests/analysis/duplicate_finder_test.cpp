@@ -11,8 +11,9 @@
 #include <gtest/gtest.h>
 
 #include "analysis/text.h"
-#include "analysis_fixtures.h"
-#include "platform/extent_reader.h"
+#include "support/temp_dir.h"
+#include "support/tree_builder.h"
+#include "support/platform_fakes.h"
 #include "platform/file_digest.h"
 
 namespace tb {
@@ -50,17 +51,6 @@ public:
         return it->second.substr(0, length);
     }
 };
-
-TEST(Sha256, MatchesTheStandardVectors) {
-    platform::Sha256 h;
-    const auto hex = [](const platform::Sha256Digest& d) {
-        return text::lowercaseHex(std::string_view(reinterpret_cast<const char*>(d.data()), d.size()));
-    };
-    EXPECT_EQ(hex(h.finish()), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-    h.update("ab", 2);
-    h.update("c", 1);
-    EXPECT_EQ(hex(h.finish()), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-}
 
 TEST(DuplicateFinder, OnlyFilesAbove4096BytesAreCompared) {
     TempDir dir;
@@ -119,26 +109,12 @@ TEST(DuplicateFinder, HardLinksCountAsOneCopy) {
     EXPECT_TRUE(scanAndMatch(only.path()).empty());
 }
 
-// Reflink copies: paths mapped to the shared block their first extent is.
-class FakeExtents final : public platform::ExtentReader {
-public:
-    std::map<std::string, std::uint64_t> blocks;
-    std::optional<bool> hasSharedExtents(const std::string& path) const override {
-        return blocks.count(path) > 0;
-    }
-    std::optional<std::uint64_t> firstSharedExtent(const std::string& path) const override {
-        auto it = blocks.find(path);
-        if (it == blocks.end()) return std::nullopt;
-        return it->second;
-    }
-};
-
 TEST(DuplicateFinder, ReflinkCopiesOfOneBlockCountAsOneCopy) {
-    TreeBuilder t;
+    TreeBuilder t("/r");
     FakeReader reader;
-    FakeExtents extents;
+    test::FakeExtents extents;
     for (const char* name : {"a", "b", "c", "d"}) {
-        t.file(t.root(), name, 10'000);
+        t.file("/r/" + std::string(name), 10'000);
         reader.files["/r/" + std::string(name)] = std::string(10'000, 'x');
     }
     extents.blocks = {{"/r/a", 7}, {"/r/b", 7}, {"/r/d", 9}};
@@ -162,9 +138,9 @@ TEST(DuplicateFinder, UnreadableOrVanishedCopiesAreLeftOut) {
     EXPECT_EQ(pathsOf(groups[0]), (std::set<std::string>{dir / "a", dir / "c"}));
 
     // One copy that cannot be opened leaves a single readable one: no group.
-    TreeBuilder t;
-    t.file(t.root(), "x", 50'000, 50'000, 1);
-    t.file(t.root(), "y", 50'000, 50'000, 2);
+    TreeBuilder t("/r");
+    t.file("/r/x", {.logicalSize = 50'000, .allocatedSize = 50'000, .inode = 1});
+    t.file("/r/y", {.logicalSize = 50'000, .allocatedSize = 50'000, .inode = 2});
     FakeReader reader;
     reader.files["/r/x"] = std::string(50'000, 'q');
     EXPECT_TRUE(DuplicateFinder::groups(t.nodes(), 40, {{}, &reader}).empty());
@@ -173,9 +149,9 @@ TEST(DuplicateFinder, UnreadableOrVanishedCopiesAreLeftOut) {
 }
 
 TEST(DuplicateFinder, FileThatChangedLengthSinceTheScanIsLeftOut) {
-    TreeBuilder t;
-    t.file(t.root(), "x", 50'000, 50'000, 1);
-    t.file(t.root(), "y", 50'000, 50'000, 2);
+    TreeBuilder t("/r");
+    t.file("/r/x", {.logicalSize = 50'000, .allocatedSize = 50'000, .inode = 1});
+    t.file("/r/y", {.logicalSize = 50'000, .allocatedSize = 50'000, .inode = 2});
     FakeReader reader;
     reader.files["/r/x"] = std::string(60'000, 'q');
     reader.files["/r/y"] = std::string(60'000, 'q');
@@ -196,9 +172,9 @@ TEST(DuplicateFinder, SpecialFilesAreNeverReadNorBlock) {
 
     // A FIFO among scanned nodes, even with a size that makes it a candidate.
     TreeBuilder t(dir.path());
-    t.file(t.root(), "fifo", 8192, 0, 77);
+    t.file(dir / "fifo", {.logicalSize = 8192, .inode = 77});
     test::putSized(dir / "real", 8192, 5);
-    t.file(t.root(), "real", 8192, 8192, 78);
+    t.file(dir / "real", {.logicalSize = 8192, .allocatedSize = 8192, .inode = 78});
     auto groups = std::async(std::launch::async, [&] {
         return DuplicateFinder::groups(t.nodes(), 40);
     });
@@ -213,14 +189,14 @@ TEST(DuplicateFinder, SpecialFilesAreNeverReadNorBlock) {
 }
 
 TEST(DuplicateFinder, OrdersBySizeTimesCountAndKeepsNodeOrderInAGroup) {
-    TreeBuilder t;
+    TreeBuilder t("/r");
     FakeReader reader;
     for (auto name : {"p1", "p2"}) {
-        t.file(t.root(), name, 12'000'000);
+        t.file("/r/" + std::string(name), 12'000'000);
         reader.files[std::string("/r/") + name] = std::string(12'000'000, 'p');
     }
     for (auto name : {"t3", "t1", "t2"}) {
-        t.file(t.root(), name, 10'000'000);
+        t.file("/r/" + std::string(name), 10'000'000);
         reader.files[std::string("/r/") + name] = std::string(10'000'000, 't');
     }
     const auto groups = DuplicateFinder::groups(t.nodes(), 40, {{}, &reader});
@@ -231,16 +207,16 @@ TEST(DuplicateFinder, OrdersBySizeTimesCountAndKeepsNodeOrderInAGroup) {
 }
 
 TEST(DuplicateFinder, LimitIsCheckedOnlyBetweenSizes) {
-    TreeBuilder t;
+    TreeBuilder t("/r");
     FakeReader reader;
     // One size holding three pairs, and a smaller size with one more pair.
     for (int i = 0; i < 6; ++i) {
         const std::string name = "a" + std::to_string(i);
-        t.file(t.root(), name, 9000);
+        t.file("/r/" + std::string(name), 9000);
         reader.files["/r/" + name] = std::string(9000, static_cast<char>('a' + i / 2));
     }
-    t.file(t.root(), "b0", 5000);
-    t.file(t.root(), "b1", 5000);
+    t.file("/r/b0", 5000);
+    t.file("/r/b1", 5000);
     reader.files["/r/b0"] = reader.files["/r/b1"] = std::string(5000, 'b');
     EXPECT_EQ(DuplicateFinder::groups(t.nodes(), 1, {{}, &reader}).size(), 3u);
     EXPECT_EQ(DuplicateFinder::groups(t.nodes(), 3, {{}, &reader}).size(), 3u);
@@ -248,9 +224,9 @@ TEST(DuplicateFinder, LimitIsCheckedOnlyBetweenSizes) {
 }
 
 TEST(DuplicateFinder, UniqueLeadingBytesSpareTheFullRead) {
-    TreeBuilder t;
+    TreeBuilder t("/r");
     FakeReader reader;
-    for (auto name : {"a", "b", "c"}) t.file(t.root(), name, 100'000);
+    for (auto name : {"a", "b", "c"}) t.file("/r/" + std::string(name), 100'000);
     reader.files["/r/a"] = std::string(100'000, 'a');
     reader.files["/r/b"] = std::string(100'000, 'b');
     reader.files["/r/c"] = std::string(100'000, 'a');
@@ -263,10 +239,10 @@ TEST(DuplicateFinder, UniqueLeadingBytesSpareTheFullRead) {
 }
 
 TEST(DuplicateFinder, StoppedSearchReadsNothingMore) {
-    TreeBuilder t;
+    TreeBuilder t("/r");
     FakeReader reader;
     for (auto name : {"a", "b"}) {
-        t.file(t.root(), name, 9000);
+        t.file("/r/" + std::string(name), 9000);
         reader.files[std::string("/r/") + name] = std::string(9000, 'z');
     }
     std::stop_source stop;
@@ -286,21 +262,6 @@ TEST(DuplicateFinder, SubtreeFormSearchesTheNodeAndItsDescendants) {
     const auto groups = DuplicateFinder::groups(*in);
     ASSERT_EQ(groups.size(), 1u);
     EXPECT_EQ(pathsOf(groups[0]), (std::set<std::string>{dir / "in/a", dir / "in/deep/b"}));
-}
-
-TEST(ContentReader, LargeFilesDigestTheSameAsSmallOnes) {
-    TempDir dir;
-    test::putSized(dir / "big", 20 * 1024 * 1024 + 123, 9);
-    const std::string content = test::readFile(dir / "big");
-    platform::Sha256 h;
-    h.update(content.data(), content.size());
-    const auto d = platform::systemContentReader().digest(dir / "big", {});
-    ASSERT_TRUE(d);
-    EXPECT_EQ(d->sha256, h.finish());
-    EXPECT_EQ(d->bytesRead, static_cast<std::int64_t>(content.size()));
-    std::stop_source stop;
-    stop.request_stop();
-    EXPECT_FALSE(platform::systemContentReader().digest(dir / "big", stop.get_token()));
 }
 
 } // namespace

@@ -10,23 +10,15 @@
 
 #include "analysis/cleanup_catalog.h"
 #include "analysis/insights_report.h"
-#include "analysis_fixtures.h"
-#include "platform/process_runner.h"
+#include "support/temp_dir.h"
+#include "support/tree_builder.h"
+#include "support/platform_fakes.h"
 
 namespace tb {
 namespace {
 
 using test::put;
 using test::putSized;
-
-// Every tool is missing, as on a machine without btrfs, ZFS or LVM.
-class NoTools final : public platform::ProcessRunner {
-public:
-    Result<platform::ProcessOutput> run(const std::string& exe, const std::vector<std::string>&,
-                                        std::stop_token) const override {
-        return Error::posix(ENOENT, exe);
-    }
-};
 
 class LinuxHome : public ::testing::Test {
 protected:
@@ -100,7 +92,7 @@ protected:
         sources.snapMounts = system / "snap";
         sources.snapImages = system / "snaps";
         const ScanForest forest = test::scanFolder(h);
-        report = Insights::gather(forest, sources, NoTools());
+        report = Insights::gather(forest, sources, test::FakeRunner());
     }
 
     template <typename T, typename F>

@@ -1,15 +1,15 @@
 // The Linux figures and listings behind the volume bar, the snapshot list
 // and the app list: reserved blocks and the Trash carved out of the used
-// space, snapshot tools read through a fake, desktop entries parsed.
+// space, snapshot tools read through a fake.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <map>
 
 #include "analysis/snapshot_service.h"
-#include "analysis_fixtures.h"
-#include "platform/app_source_reader.h"
-#include "platform/process_runner.h"
+#include "support/temp_dir.h"
+#include "support/tree_builder.h"
+#include "support/platform_fakes.h"
 #include "scan/volume_accounting.h"
 
 namespace tb {
@@ -75,26 +75,6 @@ TEST(VolumeAccounting, ReadsTheVolumeOfTheFolderAndItsTrash) {
     EXPECT_GE(again->trashBytes, v->trashBytes + 500'000);
 }
 
-// Answers per executable; a tool not listed cannot be started.
-class FakeTools final : public platform::ProcessRunner {
-public:
-    std::map<std::string, platform::ProcessOutput> answers;
-    mutable std::vector<std::string> started;
-    bool hang = false;
-
-    Result<platform::ProcessOutput> run(const std::string& exe, const std::vector<std::string>&,
-                                        std::stop_token stop) const override {
-        auto it = answers.find(exe);
-        if (it == answers.end()) return Error::posix(ENOENT, exe);
-        started.push_back(exe);
-        while (hang && !stop.stop_requested()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        if (stop.stop_requested()) return Error::posix(ECANCELED, exe);
-        return it->second;
-    }
-};
-
 std::vector<std::string> names(const std::vector<SnapshotInfo>& list) {
     std::vector<std::string> out;
     for (const auto& s : list) out.push_back(s.name);
@@ -109,7 +89,7 @@ TEST(SnapshotService, SnapperAndTimeshiftFoldersComeFirstThenTheTools) {
               "</description>\n</snapshot>\n");
     test::put(volume / ".snapshots/2/info.xml", "<snapshot><num>x</num></snapshot>");  // broken
     test::makeDirs(volume / "timeshift-btrfs/snapshots/2024-03-02_11-30-00");
-    FakeTools tools;
+    test::FakeRunner tools;
     tools.answers["/usr/sbin/zfs"] = {"tank/home@daily\t123456\t1700000000\nnot a snapshot\n", 0};
     tools.answers["/usr/sbin/lvs"] = {"  root|vg0||50000000|2024-01-01 00:00:00 +0000\n"
                                       "  snap1|vg0|root|8000000|2024-02-01 12:00:00 +0000\n",
@@ -133,7 +113,7 @@ TEST(SnapshotService, SnapperAndTimeshiftFoldersComeFirstThenTheTools) {
 
 TEST(SnapshotService, BtrfsListingWhenNoFolderSaysAnythingAndRefusalsAreQuiet) {
     test::TempDir volume;
-    FakeTools tools;
+    test::FakeRunner tools;
     tools.answers["/usr/bin/btrfs"] = {
         "ID 257 gen 10 cgen 10 top level 5 otime 2024-01-02 03:04:05 path snaps/one\n", 0};
     tools.answers["/usr/sbin/zfs"] = {"", 1};  // "no datasets available"
@@ -141,31 +121,17 @@ TEST(SnapshotService, BtrfsListingWhenNoFolderSaysAnythingAndRefusalsAreQuiet) {
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].name, "snaps/one");
     EXPECT_EQ(list[0].date, "2024-01-02 03:04:05");
-    EXPECT_TRUE(SnapshotService::listVolume(volume.path(), FakeTools()).empty());
+    EXPECT_TRUE(SnapshotService::listVolume(volume.path(), test::FakeRunner()).empty());
 }
 
 TEST(SnapshotService, AHungToolIsStoppedAfterItsTimeLimit) {
     test::TempDir volume;
-    FakeTools tools;
+    test::FakeRunner tools;
     tools.hang = true;
     tools.answers["/usr/sbin/zfs"] = {"tank@x\t1\t1\n", 0};
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(SnapshotService::listVolume(volume.path(), tools).empty());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
-}
-
-TEST(AppSourceReader, DesktopEntryKeysOfTheMainGroupOnly) {
-    const auto e = platform::AppSourceReader::parseDesktopEntry(
-        "# comment\n[Desktop Entry]\r\nName[de]=Notizen\r\nName = Notes\r\nType=Application\r\n"
-        "NoDisplay=false\r\nX-Flatpak=org.example.Notes\r\n"
-        "[Desktop Action new]\nName=New Note\nHidden=true\n");
-    EXPECT_EQ(e.name, "Notes");
-    EXPECT_EQ(e.type, "Application");
-    EXPECT_FALSE(e.hidden);
-    EXPECT_FALSE(e.noDisplay);
-    EXPECT_EQ(e.flatpak, "org.example.Notes");
-    EXPECT_EQ(platform::AppSourceReader::parseDesktopEntry("Name=Loose\n"),
-              platform::DesktopEntry{});
 }
 
 } // namespace

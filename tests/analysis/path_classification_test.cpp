@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/extent_reader.h"
+#include "support/platform_fakes.h"
 #include "scan/node_arena.h"
 #include "support/temp_dir.h"
 
@@ -36,22 +37,10 @@ const ScanNode* makeNode(NodeArena& arena, const NodeCase& c) {
                        .allocatedSize = c.allocated});
 }
 
-// Shared extents for the paths it holds; ext4's answer for every other file.
-class FakeExtents final : public platform::ExtentReader {
-public:
-    std::set<std::string> shared;
-    std::optional<bool> hasSharedExtents(const std::string& path) const override {
-        return shared.count(path) > 0;
-    }
-    std::optional<std::uint64_t> firstSharedExtent(const std::string&) const override {
-        return std::nullopt;
-    }
-};
-
-FakeExtents extentsOf(std::span<const NodeCase> cases) {
-    FakeExtents f;
+test::FakeExtents extentsOf(std::span<const NodeCase> cases) {
+    test::FakeExtents f;
     for (const auto& c : cases) {
-        if (c.shared) f.shared.insert(c.path);
+        if (c.shared) f.blocks[c.path] = 1;
     }
     return f;
 }
@@ -94,7 +83,7 @@ TEST(NodeAdvice, KindRulesInOrder) {
         {"/d/huge-full", false, false, INT64_MAX, INT64_MAX, NodeKind::ordinary},
     };
     NodeArena arena;
-    const FakeExtents extents = extentsOf(cases);
+    const test::FakeExtents extents = extentsOf(cases);
     for (const auto& c : cases) {
         const ScanNode* node = makeNode(arena, c);
         EXPECT_EQ(NodeAdvice::kind(*node, extents), c.expected) << c.path;
@@ -137,8 +126,8 @@ TEST(NodeAdvice, WhyTextsByKindAndProtection) {
          "Local model weights. Safe to stage if you can download them again."},
     };
     NodeArena arena;
-    FakeExtents extents;
-    extents.shared.insert("/d/clone");
+    test::FakeExtents extents;
+    extents.blocks["/d/clone"] = 1;
     for (const auto& c : cases) {
         EXPECT_EQ(NodeAdvice::why(*makeNode(arena, c.node), extents), c.text) << c.node.path;
     }

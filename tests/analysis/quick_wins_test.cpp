@@ -9,7 +9,7 @@
 
 #include "analysis/ghost_catalog.h"
 #include "analysis/path_size.h"
-#include "analysis_fixtures.h"
+#include "support/tree_builder.h"
 #include "support/temp_dir.h"
 
 namespace tb {
@@ -64,16 +64,16 @@ TEST(QuickWins, DockerRawReportsAllocatedNotLogicalBytes) {
 }
 
 TEST(QuickWins, NodeModulesAboveFiveMillionFirstTwelveInOrder) {
-    TreeBuilder t;
-    t.file(t.root(), "package.json", 10);
-    t.dir(t.root(), "node_modules", 5'000'000);
-    t.dir(t.root(), "Node_Modules", 9'000'000);
-    t.file(t.root(), "node_modules", 9'000'000);  // a file of that name
-    t.dirs(t.root(), "global/node_modules", 9'000'000);  // no package.json beside it
+    TreeBuilder t("/r");
+    t.file("/r/package.json", 10);
+    t.dir("/r/node_modules", 5'000'000);
+    t.dir("/r/Node_Modules", 9'000'000);
+    t.file("/r/node_modules", 9'000'000);  // a file of that name
+    t.dir("/r/global/node_modules", 9'000'000);  // no package.json beside it
     for (int i = 0; i < 13; ++i) {
-        auto* project = t.dir(t.root(), "p" + std::to_string(i));
-        t.file(project, "package.json", 10);
-        t.dir(project, "node_modules", 5'000'001 + i);
+        const std::string project = "/r/p" + std::to_string(i);
+        t.file(project + "/package.json", 10);
+        t.dir(project + "/node_modules", 5'000'001 + i);
     }
     const auto wins = QuickWins::nodeModules(t.nodes());
     ASSERT_EQ(wins.size(), 12u);
@@ -129,8 +129,8 @@ TEST(PathSize, IndexedPathsAreNotProbed) {
     TempDir dir;
     test::putSized(dir / "real", 100'000);
     TreeBuilder t(dir.path());
-    t.file(t.root(), "real", 7, 7);
-    t.file(t.root(), "gone", 9, 9);  // scanned, no longer on disk
+    t.file(dir / "real", 7);
+    t.file(dir / "gone", 9);  // scanned, no longer on disk
     const PathSizeIndex index = PathSize::indexMap(t.nodes());
     EXPECT_EQ(PathSize::allocated(dir / "real", index), 7);
     EXPECT_EQ(PathSize::allocated(dir / "gone", index), 9);

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "analysis/text.h"
-#include "platform/process_runner.h"
+#include "support/platform_fakes.h"
 
 namespace tb {
 namespace {
@@ -54,27 +54,12 @@ TEST(SnapshotService, ParsesOnlySnapshotLinesUnchanged) {
     }
 }
 
-class FakeRunner : public platform::ProcessRunner {
-public:
-    Result<platform::ProcessOutput> output = Error{"POSIX", 2, "not found"};
-    mutable std::string executable;
-    mutable std::vector<std::string> arguments;
-
-    Result<platform::ProcessOutput> run(const std::string& exe, const std::vector<std::string>& args,
-                                        std::stop_token) const override {
-        executable = exe;
-        arguments = args;
-        return output;
-    }
-};
-
 TEST(SnapshotService, RunsTheUtilityAndFailsQuietly) {
-    FakeRunner runner;
-    EXPECT_TRUE(SnapshotService::listLocal(runner).empty());
-    EXPECT_EQ(runner.executable, "/usr/bin/tmutil");
-    EXPECT_EQ(runner.arguments, (Lines{"listlocalsnapshots", "/"}));
-    runner.output = platform::ProcessOutput{"Snapshots:\ncom.apple.TimeMachine.z.local\n", 1};
+    test::FakeRunner runner;
+    EXPECT_TRUE(SnapshotService::listLocal(runner).empty());  // cannot be started
+    runner.answers["/usr/bin/tmutil"] = {"Snapshots:\ncom.apple.TimeMachine.z.local\n", 1};
     EXPECT_EQ(lines(SnapshotService::listLocal(runner)), (Lines{"com.apple.TimeMachine.z.local"}));
+    EXPECT_EQ(runner.arguments, (Lines{"listlocalsnapshots", "/"}));
 }
 
 TEST(SnapshotService, MissingUtilityYieldsAnEmptyList) {
@@ -82,33 +67,6 @@ TEST(SnapshotService, MissingUtilityYieldsAnEmptyList) {
         GTEST_SKIP() << "this machine has a Time Machine utility";
     }
     EXPECT_TRUE(SnapshotService::listLocal().empty());
-}
-
-TEST(ProcessRunner, CollectsStandardOutputAndDropsStandardError) {
-    const auto& runner = platform::systemProcessRunner();
-    // 1 MiB on standard error first: far more than a pipe holds.
-    auto r = runner.run("/bin/sh", {"-c", "head -c 1048576 /dev/zero >&2; printf 'a\\nb'; exit 3"});
-    ASSERT_TRUE(r) << r.error().message;
-    EXPECT_EQ(r->standardOutput, "a\nb");
-    EXPECT_EQ(r->exitStatus, 3);
-    auto big = runner.run("/bin/sh", {"-c", "head -c 3000000 /dev/zero"});
-    ASSERT_TRUE(big);
-    EXPECT_EQ(big->standardOutput.size(), 3'000'000u);
-    EXPECT_FALSE(runner.run("/nonexistent/tool", {}));
-    EXPECT_FALSE(runner.run("sh", {"-c", "true"}));  // no search of PATH
-}
-
-TEST(ProcessRunner, StopKillsAHungTool) {
-    std::stop_source stop;
-    std::thread stopper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        stop.request_stop();
-    });
-    const auto start = std::chrono::steady_clock::now();
-    auto r = platform::systemProcessRunner().run("/bin/sleep", {"30"}, stop.get_token());
-    stopper.join();
-    EXPECT_FALSE(r);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
 TEST(Text, TrimsUnicodeWhiteSpaceAndValidatesUtf8) {

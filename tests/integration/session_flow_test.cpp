@@ -9,18 +9,12 @@
 #include "store/scan_store.h"
 #include "support/event_loop.h"
 #include "support/temp_dir.h"
+#include "support/tree_builder.h"
 
 namespace tb {
 namespace {
 
 using namespace tb::test;
-
-const ScanNode* nodeAt(const ScanForest& forest, const std::string& path) {
-    for (const ScanNode* n : forest.nodes()) {
-        if (n->path() == path) return n;
-    }
-    return nullptr;
-}
 
 TEST(SessionFlow, ScanReopenSearchDuplicatesStageTrashRestore) {
     TempHome home;
@@ -47,7 +41,7 @@ TEST(SessionFlow, ScanReopenSearchDuplicatesStageTrashRestore) {
     EXPECT_EQ(scanned.visited(), 8);
     EXPECT_EQ(scanned.unreadable(), 0);
     EXPECT_TRUE(scanned.context().complete);
-    ASSERT_TRUE(nodeAt(scanned, odd));
+    ASSERT_TRUE(findNode(scanned, odd));
     EXPECT_EQ(session.history().front().rootPath, root);
     ASSERT_TRUE(session.pulse().truth());
     EXPECT_EQ(session.pulse().truth()->scopeLabel, root);
@@ -77,10 +71,10 @@ TEST(SessionFlow, ScanReopenSearchDuplicatesStageTrashRestore) {
                            "Duplicate; keep another copy before moving this one.");
 
     // Queue a folder from the tree and the awkward file.
-    const ScanNode* build = nodeAt(*session.forest(), root + "/app/build");
+    const ScanNode* build = findNode(*session.forest(), root + "/app/build");
     ASSERT_TRUE(build);
     session.staging().stage(*build);
-    session.staging().stage(*nodeAt(*session.forest(), odd));
+    session.staging().stage(*findNode(*session.forest(), odd));
     ASSERT_EQ(session.staging().items().size(), 3u);
 
     // Trash everything: all three move, nothing is deleted.

@@ -5,25 +5,25 @@
 #include <string>
 #include <vector>
 
-#include "scan/node_arena.h"
 #include "scan/size_ranking.h"
+#include "support/tree_builder.h"
 
 namespace tb::test {
 
+// Anonymous nodes built bottom-up.
 class Nodes {
 public:
     ScanNode* file(std::int64_t bytes, const std::string& name = "") {
         const std::string n = name.empty() ? fresh('f') : name;
-        return arena_.make({.path = pathOf(n), .name = n, .allocatedSize = bytes});
+        return tree_.file(pathOf(n), {.allocatedSize = bytes});
     }
     // The folder's size is the sum of its children's, as after a rollup.
     ScanNode* folder(const std::vector<ScanNode*>& children, const std::string& name = "") {
         const std::string n = name.empty() ? fresh('d') : name;
         std::int64_t bytes = 0;
         for (auto* c : children) bytes += c->allocatedSize();
-        auto* d = arena_.make({.path = pathOf(n), .name = n, .isDirectory = true,
-                               .allocatedSize = bytes});
-        arena_.setChildren(d, children);
+        ScanNode* d = tree_.dir(pathOf(n), children);
+        d->setAllocatedSize(bytes);
         return d;
     }
     // Visible files of these sizes in this order, plus a bucket.
@@ -49,7 +49,7 @@ private:
         return p;
     }
 
-    NodeArena arena_;
+    TreeBuilder tree_;
     int count_ = 0;
 };
 

@@ -14,7 +14,7 @@ using test::TreeBuilder;
 std::vector<const ScanNode*> files(TreeBuilder& b, std::initializer_list<std::int64_t> sizes) {
     std::vector<const ScanNode*> out;
     int i = 0;
-    for (auto s : sizes) out.push_back(b.file("/f" + std::to_string(i++), s, s));
+    for (auto s : sizes) out.push_back(b.file("/f" + std::to_string(i++), s));
     return out;
 }
 
@@ -24,7 +24,7 @@ TEST(SizeLeaders, KeepsLargestFirstAndTheEarlierOfEquals) {
     auto top = SizeLeaders::take(nodes, 4);
     EXPECT_EQ(top, (std::vector<const ScanNode*>{nodes[1], nodes[4], nodes[3], nodes[0]}));
     auto same = top;
-    SizeLeaders::insert(b.file("/eq", 5, 5), same, 4);
+    SizeLeaders::insert(b.file("/eq", 5), same, 4);
     EXPECT_EQ(same, top);
     std::vector<const ScanNode*> none;
     SizeLeaders::insert(nodes[0], none, 0);
@@ -60,7 +60,8 @@ TEST(AgeLayout, BandBoundariesAreStrict) {
     TreeBuilder b;
     const Date now = Date::fromUnix(2'000'000'000, 0);
     auto at = [&](double ageSeconds, std::int64_t size) -> const ScanNode* {
-        return b.file("/a", size, size, now.addingSeconds(-ageSeconds));
+        return b.file("/a", {.logicalSize = size, .allocatedSize = size,
+                             .modified = now.addingSeconds(-ageSeconds)});
     };
     std::vector<const ScanNode*> fs = {at(604800, 1),     at(604799, 2),   at(-10, 4),
                                        at(2592000, 8),    at(7775999, 16), at(31536000, 32),
@@ -82,7 +83,7 @@ TEST(AgeLayout, BandBoundariesAreStrict) {
     EXPECT_EQ(crowded[0].bytes, 41 * 42 / 2);
     EXPECT_EQ(crowded[0].files.back()->allocatedSize(), 2);
 
-    ScanNode* lone = b.file("/lone", 3, 3, now);
+    ScanNode* lone = b.file("/lone", {.logicalSize = 3, .allocatedSize = 3, .modified = now});
     auto single = AgeLayout::bands(*lone, now);
     EXPECT_EQ(single[0].files.size(), 1u);
     EXPECT_EQ(single[1].bytes + single[2].bytes + single[3].bytes + single[4].bytes, 0);

@@ -12,29 +12,33 @@ using test::TreeBuilder;
 
 TEST(ScanNode, RollupSumsChildrenAndIgnoresTheFoldersOwnSize) {
     TreeBuilder b;
-    ScanNode* root = b.dir("/r", {b.dir("/r/a", {}), b.dir("/r/b", {})});
+    ScanNode* root = b.dir("/r", {b.dir("/r/a"), b.dir("/r/b")});
     root->setAllocatedSize(4096);
     root->rollup();
     EXPECT_EQ(root->logicalSize(), 0);
     EXPECT_EQ(root->allocatedSize(), 0);
 
-    ScanNode* file = b.file("/f", 7, 4096);
+    ScanNode* file = b.file("/f", {.logicalSize = 7, .allocatedSize = 4096});
     file->rollup();
     EXPECT_EQ(file->logicalSize(), 7);
     EXPECT_EQ(file->allocatedSize(), 4096);
 
-    ScanNode* tree = b.dir("/t", {b.file("/t/x", 10, 100), b.dir("/t/d", {b.file("/t/d/y", 5, 50)}),
-                                  b.file("/t/z", 1, 100)});
-    tree->rollup();
-    EXPECT_EQ(tree->logicalSize(), 16);
-    EXPECT_EQ(tree->allocatedSize(), 250);
+    TreeBuilder t("/t");
+    t.file("/t/x", {.logicalSize = 10, .allocatedSize = 100});
+    t.file("/t/d/y", {.logicalSize = 5, .allocatedSize = 50});
+    t.file("/t/z", {.logicalSize = 1, .allocatedSize = 100});
+    t.rollUp();
+    const ScanNode* top = t.at("/t");
+    ASSERT_TRUE(top);
+    EXPECT_EQ(top->logicalSize(), 16);
+    EXPECT_EQ(top->allocatedSize(), 250);
 }
 
 TEST(ScanNode, SortBySizeIsStableAndFlattenedVisitsSmallestSubtreeFirst) {
     TreeBuilder b;
-    ScanNode* a = b.dir("/r/A", {b.file("/r/A/a1", 60, 60), b.file("/r/A/a2", 40, 40)});
-    ScanNode* e1 = b.file("/r/e1", 10, 10);
-    ScanNode* e2 = b.file("/r/e2", 10, 10);
+    ScanNode* a = b.dir("/r/A", {b.file("/r/A/a1", 60), b.file("/r/A/a2", 40)});
+    ScanNode* e1 = b.file("/r/e1", 10);
+    ScanNode* e2 = b.file("/r/e2", 10);
     ScanNode* root = b.dir("/r", {e1, a, e2});
     root->rollup();
     root->sortBySize();
@@ -49,8 +53,8 @@ TEST(ScanNode, SortBySizeIsStableAndFlattenedVisitsSmallestSubtreeFirst) {
 
 TEST(ScanNode, IdentityIsTheIdAlone) {
     TreeBuilder b;
-    ScanNode* x = b.file("/same", 1, 1);
-    ScanNode* y = b.file("/same", 1, 1);
+    ScanNode* x = b.file("/same", 1);
+    ScanNode* y = b.file("/same", 1);
     EXPECT_FALSE(*x == *y);
     EXPECT_NE(ScanNodeHash{}(x), ScanNodeHash{}(y));
     const auto before = ScanNodeHash{}(x);
@@ -64,7 +68,7 @@ TEST(ScanNode, IdentityIsTheIdAlone) {
 TEST(ScanNode, DeepChainDoesNotExhaustTheStack) {
     TreeBuilder b;
     constexpr int depth = 200000;
-    ScanNode* leaf = b.file("/leaf", 3, 4096);
+    ScanNode* leaf = b.file("/leaf", {.logicalSize = 3, .allocatedSize = 4096});
     ScanNode* top = leaf;
     for (int i = 0; i < depth; ++i) top = b.dir("/d", {top});
     top->rollup();
@@ -78,8 +82,8 @@ TEST(ScanNode, DeepChainDoesNotExhaustTheStack) {
 
 TEST(ScanForest, OrdersListsAndKeepsEightyLargest) {
     TreeBuilder b;
-    ScanNode* c = b.file("/r/F/C", 5, 5);
-    ScanNode* root = b.dir("/r", {b.file("/r/A", 10, 10), b.file("/r/B", 20, 20), b.dir("/r/F", {c})});
+    ScanNode* c = b.file("/r/F/C", 5);
+    ScanNode* root = b.dir("/r", {b.file("/r/A", 10), b.file("/r/B", 20), b.dir("/r/F", {c})});
     root->rollup();
     ScanForest forest(b.tree(root), 0, 4, std::nullopt);
     std::vector<std::string_view> children, nodes, files;
@@ -94,7 +98,10 @@ TEST(ScanForest, OrdersListsAndKeepsEightyLargest) {
 
     TreeBuilder many;
     std::vector<ScanNode*> kids;
-    for (int i = 0; i < 100; ++i) kids.push_back(many.file("/m/" + std::to_string(i), i, i + 1));
+    for (int i = 0; i < 100; ++i) {
+        kids.push_back(
+            many.file("/m/" + std::to_string(i), {.logicalSize = i, .allocatedSize = i + 1}));
+    }
     ScanNode* m = many.dir("/m", kids);
     m->rollup();
     ScanForest big(many.tree(m), 3, 100, std::nullopt);
@@ -107,14 +114,16 @@ TEST(ScanForest, OrdersListsAndKeepsEightyLargest) {
 TEST(ScanForest, EqualSizesKeepTraversalOrderInLargestFiles) {
     TreeBuilder b;
     std::vector<ScanNode*> kids;
-    for (int i = 0; i < 81; ++i) kids.push_back(b.file("/e/" + std::to_string(i), 1, 8));
+    for (int i = 0; i < 81; ++i) {
+        kids.push_back(b.file("/e/" + std::to_string(i), {.logicalSize = 1, .allocatedSize = 8}));
+    }
     ScanNode* root = b.dir("/e", kids);
     ScanForest forest(b.tree(root), 0, 81, ScanContext{});
     ASSERT_EQ(forest.largestFiles().size(), 80u);
     for (std::size_t i = 0; i < 80; ++i) EXPECT_EQ(forest.largestFiles()[i], forest.files()[i]);
 
     TreeBuilder e;
-    ScanNode* lone = e.dir("/lone", {});
+    ScanNode* lone = e.dir("/lone");
     ScanForest empty(e.tree(lone), 0, 0, ScanContext{});
     EXPECT_EQ(empty.nodes().size(), 1u);
     EXPECT_TRUE(empty.files().empty());

@@ -15,18 +15,12 @@
 
 #include "scan/directory_walker.h"
 #include "support/temp_dir.h"
+#include "support/tree_builder.h"
 
 namespace tb {
 namespace {
 
 using namespace tb::test;
-
-const ScanNode* child(const ScanNode* n, std::string_view name) {
-    for (const ScanNode* c : n->children()) {
-        if (c->name() == name) return c;
-    }
-    return nullptr;
-}
 
 // A chain top/d/d/.../d built and removed one level at a time, as no path
 // to its lower levels fits in PATH_MAX.

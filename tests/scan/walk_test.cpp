@@ -12,6 +12,7 @@
 #include "scan/directory_lister.h"
 #include "scan/directory_walker.h"
 #include "support/temp_dir.h"
+#include "support/tree_builder.h"
 
 namespace tb {
 namespace {
@@ -25,11 +26,23 @@ const RawEntry* find(const DirectoryListing& l, std::string_view name) {
     return nullptr;
 }
 
-const ScanNode* child(const ScanNode* n, std::string_view name) {
-    for (const ScanNode* c : n->children()) {
-        if (c->name() == name) return c;
+struct FakeEntry {
+    std::string name;
+    bool isDirectory;
+};
+
+// What a lister would give for these entries; each file holds 10 bytes.
+DirectoryListing fakeListing(const std::string& dir, const std::vector<FakeEntry>& entries) {
+    DirectoryListing l;
+    for (const auto& [name, isDir] : entries) {
+        RawEntry e;
+        e.name = name;
+        e.url = dir + "/" + name;
+        e.isDirectory = isDir;
+        e.logicalSize = e.allocatedSize = isDir ? 0 : 10;
+        l.entries.push_back(e);
     }
-    return nullptr;
+    return l;
 }
 
 TEST(DirectoryLister, ReportsSizesTypesAndRawNames) {
@@ -160,27 +173,15 @@ TEST(DirectoryWalker, EmptyAndMissingRoots) {
 // Root cannot be stopped by permissions, so unreadable folders come from a
 // lister that refuses one of them.
 TEST(DirectoryWalker, UnreadableFolderIsCountedMarkedAndEmpty) {
-    std::map<std::string, std::vector<std::pair<std::string, bool>>> tree = {
+    std::map<std::string, std::vector<FakeEntry>> tree = {
         {"/r", {{"locked", true}, {"open", true}, {"f", false}}},
         {"/r/open", {{"g", false}}},
         {"/r/locked", {{"secret", false}}},
     };
     DirectoryWalker::Options options;
     options.lister = [&](const std::string& dir) {
-        DirectoryListing l;
-        if (dir == "/r/locked" || !tree.count(dir)) {
-            l.unreadable = true;
-            return l;
-        }
-        for (auto& [name, isDir] : tree[dir]) {
-            RawEntry e;
-            e.name = name;
-            e.url = dir + "/" + name;
-            e.isDirectory = isDir;
-            e.logicalSize = e.allocatedSize = isDir ? 0 : 10;
-            l.entries.push_back(e);
-        }
-        return l;
+        if (dir == "/r/locked" || !tree.count(dir)) return DirectoryListing{.unreadable = true};
+        return fakeListing(dir, tree[dir]);
     };
     ScanForest f = DirectoryWalker::walk("/r", [](const WalkProgress&) {}, {}, options);
     EXPECT_EQ(f.unreadable(), 1);
@@ -213,15 +214,7 @@ TEST(DirectoryWalker, StopEndsPromptlyWithWhatWasGathered) {
     // An endless tree: every folder holds two more.
     options.lister = [&](const std::string& dir) {
         if (++listed == 50) source.request_stop();
-        DirectoryListing l;
-        for (auto name : {"x", "y"}) {
-            RawEntry e;
-            e.name = name;
-            e.url = dir + "/" + name;
-            e.isDirectory = true;
-            l.entries.push_back(e);
-        }
-        return l;
+        return fakeListing(dir, {{"x", true}, {"y", true}});
     };
     ScanForest f = DirectoryWalker::walk("/endless", [](const WalkProgress&) {}, source.get_token(),
                                          options);

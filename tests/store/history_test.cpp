@@ -12,10 +12,10 @@ namespace {
 using test::TreeBuilder;
 
 ScanRecord saveScanOf(const std::string& root, std::int64_t capacity = 1000) {
-    TreeBuilder b;
-    ScanForest forest =
-        test::forestOf(b.tree(b.dir(root, {b.file(root + "/f", 4096)}, 4096)), 0, 2,
-                       test::testContext(root, capacity));
+    TreeBuilder b(root);
+    b.file(root + "/f", 4096);
+    b.rollUp();
+    ScanForest forest = b.forest(test::testContext(root, capacity), 0, 2);
     auto saved = ScanStore::save(forest, root);
     if (!saved) throw std::runtime_error(saved.error().message);
     return *saved;

@@ -22,6 +22,7 @@
 namespace tb {
 namespace {
 
+using test::ForgedScan;
 using test::RawDb;
 using test::TreeBuilder;
 
@@ -77,30 +78,13 @@ TEST(StoreIntegrity, DamagedPageGivesNoTreeRatherThanAPartialOne) {
     EXPECT_FALSE(ScanStore::load(*saved));
 }
 
-class ForgedFile : public ::testing::Test {
-protected:
-    test::TempHome home;
-    std::string file = ScanStore::directory() + "/" + Uuid::random().toString() + ".sqlite";
-
-    ScanRecord record() {
-        ScanRecord r;
-        r.rootPath = "/r";
-        r.fileURL = file;
-        return r;
-    }
-};
-
-TEST_F(ForgedFile, StoredExtremesAreClampedAndEverySumSaturates) {
-    {
-        RawDb db(file);
-        db.exec(test::kScanTables);
-        db.exec("INSERT INTO nodes VALUES ('/r', NULL, 'r', 1, 9223372036854775807, "
-                "9223372036854775807, 0, 1, 0, 0),"
-                "('/r/a', '/r', 'a', 0, 9223372036854775807, 9223372036854775807, 1e300, 2, 0, 0),"
-                "('/r/b', '/r', 'b', 0, 9223372036854775806, 9223372036854775806, -1e300, 3, 0, 0),"
-                "('/r/c', '/r', 'c', 0, -5, -9223372036854775808, 1700000000.5, 4, 0, 0);"
-                "INSERT INTO meta VALUES ('root', '/r');");
-    }
+TEST_F(ForgedScan, StoredExtremesAreClampedAndEverySumSaturates) {
+    forge("INSERT INTO nodes VALUES ('/r', NULL, 'r', 1, 9223372036854775807, "
+          "9223372036854775807, 0, 1, 0, 0),"
+          "('/r/a', '/r', 'a', 0, 9223372036854775807, 9223372036854775807, 1e300, 2, 0, 0),"
+          "('/r/b', '/r', 'b', 0, 9223372036854775806, 9223372036854775806, -1e300, 3, 0, 0),"
+          "('/r/c', '/r', 'c', 0, -5, -9223372036854775808, 1700000000.5, 4, 0, 0);"
+          "INSERT INTO meta VALUES ('root', '/r');");
     auto tree = ScanStore::load(record());
     ASSERT_TRUE(tree);
     tree->root->rollup();
@@ -125,7 +109,7 @@ TEST_F(ForgedFile, StoredExtremesAreClampedAndEverySumSaturates) {
     EXPECT_EQ(ranked.totalVisible(), INT64_MAX);
 }
 
-TEST_F(ForgedFile, ViewsAreNotRead) {
+TEST_F(ForgedScan, ViewsAreNotRead) {
     {
         RawDb db(file);
         // An endless recursive query behind each name.
@@ -143,14 +127,10 @@ TEST_F(ForgedFile, ViewsAreNotRead) {
     EXPECT_TRUE(ScanStore::search(history[0], "r").empty());
 }
 
-TEST_F(ForgedFile, HugeRowidDoesNotReserveMemory) {
-    {
-        RawDb db(file);
-        db.exec(test::kScanTables);
-        db.exec("INSERT INTO nodes(rowid, path, parent, name, is_dir, logical, allocated, mtime, "
-                "inode, may_share, unreadable) VALUES (9223372036854775807, '/r', NULL, 'r', 1, "
-                "0, 0, 0, 1, 0, 0);");
-    }
+TEST_F(ForgedScan, HugeRowidDoesNotReserveMemory) {
+    forge("INSERT INTO nodes(rowid, path, parent, name, is_dir, logical, allocated, mtime, "
+          "inode, may_share, unreadable) VALUES (9223372036854775807, '/r', NULL, 'r', 1, "
+          "0, 0, 0, 1, 0, 0);");
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
     auto tree = ScanStore::load(record());
@@ -160,7 +140,7 @@ TEST_F(ForgedFile, HugeRowidDoesNotReserveMemory) {
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "KiB of peak growth";
 }
 
-TEST_F(ForgedFile, OnlyRegularFilesAreOpened) {
+TEST_F(ForgedScan, OnlyRegularFilesAreOpened) {
     ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
     const std::string dir = ScanStore::directory();
     ASSERT_EQ(::mkfifo((dir + "/" + Uuid::random().toString() + ".sqlite-wal").c_str(), 0600), 0);
@@ -270,15 +250,11 @@ TEST(StoreIntegrity, RootWithTrailingSlashReopensWithItsVisitedCount) {
     EXPECT_EQ(reopened->root()->logicalSize(), 5);
 }
 
-TEST_F(ForgedFile, ReopenReadsTheStoredVisitedCountElseCountsRows) {
-    {
-        RawDb db(file);
-        db.exec(test::kScanTables);
-        db.exec("INSERT INTO nodes VALUES ('/r', NULL, 'r', 1, 0, 0, 0, 1, 0, 0),"
-                "('/r/a', '/r', 'a', 1, 0, 0, 0, 2, 0, 1),"
-                "('/r/b', '/r', 'b', 0, 0, 0, 0, 3, 0, 0);"
-                "INSERT INTO meta VALUES ('root', '/r'), ('unreadable', '1');");
-    }
+TEST_F(ForgedScan, ReopenReadsTheStoredVisitedCountElseCountsRows) {
+    forge("INSERT INTO nodes VALUES ('/r', NULL, 'r', 1, 0, 0, 0, 1, 0, 0),"
+          "('/r/a', '/r', 'a', 1, 0, 0, 0, 2, 0, 1),"
+          "('/r/b', '/r', 'b', 0, 0, 0, 0, 3, 0, 0);"
+          "INSERT INTO meta VALUES ('root', '/r'), ('unreadable', '1');");
     auto r = ScanStore::record(file);
     ASSERT_TRUE(r);
     auto counted = ScanStore::reopen(*r);

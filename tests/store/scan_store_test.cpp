@@ -11,6 +11,7 @@
 namespace tb {
 namespace {
 
+using test::ForgedScan;
 using test::RawDb;
 using test::TreeBuilder;
 
@@ -212,32 +213,13 @@ TEST(ScanStore, DeepTreeSavesAndLoadsWithoutRecursion) {
     EXPECT_EQ(loaded->root->allocatedSize(), 4096);
 }
 
-// Files forged with plain SQL, for what the writer never produces.
-class ForgedScan : public ::testing::Test {
-protected:
-    test::TempHome home;
-    std::string file = ScanStore::directory() + "/" + Uuid::random().toString() + ".sqlite";
-
-    void forge(const std::string& sql) {
-        RawDb db(file);
-        db.exec(test::kScanTables);
-        db.exec(sql);
-    }
-    ScanRecord recordWithRoot(const std::string& root) {
-        ScanRecord r;
-        r.rootPath = root;
-        r.fileURL = file;
-        return r;
-    }
-};
-
 TEST_F(ForgedScan, LoadFallsBackToRecordRootWithoutMetaRow) {
     forge("INSERT INTO nodes VALUES ('/r', NULL, 'r', 1, 0, 30, 0, 1, 0, 0),"
           "('/r/a', '/r', 'a', 0, 10, 10, 0, 2, 0, 0),"
           "('/r/b', '/r', 'b', 0, 20, 20, 0, 3, 0, 0),"
           "('/elsewhere/c', '/elsewhere', 'c', 0, 5, 5, 0, 4, 0, 0);"
           "INSERT INTO meta VALUES ('schema', '7');");
-    auto loaded = ScanStore::load(recordWithRoot("/r"));
+    auto loaded = ScanStore::load(record("/r"));
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->root->path(), "/r");
     // Both children, in any order, with the stored (not recomputed) sizes.
@@ -247,13 +229,13 @@ TEST_F(ForgedScan, LoadFallsBackToRecordRootWithoutMetaRow) {
     EXPECT_EQ(forest.root()->children()[1]->path(), "/r/a");
     EXPECT_EQ(forest.root()->allocatedSize(), 30);
 
-    EXPECT_FALSE(ScanStore::load(recordWithRoot("/missing")));
+    EXPECT_FALSE(ScanStore::load(record("/missing")));
 }
 
 TEST_F(ForgedScan, LoadUsesMetaRootOverRecord) {
     forge("INSERT INTO nodes VALUES ('/m', NULL, 'm', 1, 0, 0, 0, 1, 0, 0);"
           "INSERT INTO meta VALUES ('root', '/m');");
-    auto loaded = ScanStore::load(recordWithRoot("/other"));
+    auto loaded = ScanStore::load(record("/other"));
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->root->path(), "/m");
 }
@@ -265,7 +247,7 @@ TEST_F(ForgedScan, ParentCycleStillGivesAStrictTree) {
           "('/r/a', '/r', 'a', 1, 0, 0, 0, 2, 0, 0),"
           "('/s', '/s', 's', 1, 0, 0, 0, 3, 0, 0);"
           "INSERT INTO meta VALUES ('root', '/r');");
-    auto loaded = ScanStore::load(recordWithRoot("/r"));
+    auto loaded = ScanStore::load(record("/r"));
     ASSERT_TRUE(loaded);
     const auto all = loaded->root->flattened();
     ASSERT_EQ(all.size(), 2u);
@@ -278,7 +260,7 @@ TEST_F(ForgedScan, NullPathsReadAsEmptyAndTheLastRowWins) {
           "('/r/under-x', '', 'u', 0, 0, 1, 0, 3, 0, 0),"
           "(NULL, '/r', 'y', 1, 0, 9, 0, 4, 0, 0);"
           "INSERT INTO meta VALUES ('root', '/r');");
-    auto loaded = ScanStore::load(recordWithRoot("/r"));
+    auto loaded = ScanStore::load(record("/r"));
     ASSERT_TRUE(loaded);
     ASSERT_EQ(loaded->root->children().size(), 1u);
     const ScanNode* empty = loaded->root->children()[0];
@@ -293,7 +275,7 @@ TEST_F(ForgedScan, ChildrenMayComeBeforeTheirParents) {
           "('/r/a', '/r', 'a', 1, 1, 1, 0, 2, 0, 0),"
           "('/r', NULL, 'r', 1, 1, 1, 0, 1, 0, 0);"
           "INSERT INTO meta VALUES ('root', '/r');");
-    auto loaded = ScanStore::load(recordWithRoot("/r"));
+    auto loaded = ScanStore::load(record("/r"));
     ASSERT_TRUE(loaded);
     const auto all = loaded->root->flattened();
     ASSERT_EQ(all.size(), 3u);
@@ -302,8 +284,8 @@ TEST_F(ForgedScan, ChildrenMayComeBeforeTheirParents) {
 
 TEST_F(ForgedScan, UnreadableFilesGiveNoTree) {
     test::writeFile(file, "this is not a database, just text long enough to be read");
-    EXPECT_FALSE(ScanStore::load(recordWithRoot("/r")));
-    ScanRecord missing = recordWithRoot("/r");
+    EXPECT_FALSE(ScanStore::load(record("/r")));
+    ScanRecord missing = record("/r");
     missing.fileURL = home.home() + "/gone.sqlite";
     EXPECT_FALSE(ScanStore::load(missing));
 }

@@ -1,7 +1,7 @@
-// Trees built directly in an arena, forests with a fixed context, and plain
-// SQL access to scan files, for the store's tests.
+// Plain SQL access to scan files, and files forged with it, for the store's tests.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <initializer_list>
@@ -10,59 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "base/path.h"
-#include "scan/node_arena.h"
-#include "scan/scan_forest.h"
+#include "store/scan_store.h"
+#include "support/temp_dir.h"
+#include "support/tree_builder.h"
 
 namespace tb::test {
-
-class TreeBuilder {
-public:
-    TreeBuilder() : arena_(std::make_shared<NodeArena>()) {}
-
-    ScanNode* file(const std::string& path, std::int64_t allocated, std::int64_t logical = 0) {
-        return arena_->make({.path = path,
-                             .name = Path::displayName(path),
-                             .logicalSize = logical ? logical : allocated,
-                             .allocatedSize = allocated});
-    }
-    ScanNode* dir(const std::string& path, std::initializer_list<ScanNode*> children = {},
-                  std::int64_t allocated = 0) {
-        ScanNode* n = arena_->make({.path = path,
-                                    .name = Path::displayName(path),
-                                    .isDirectory = true,
-                                    .allocatedSize = allocated});
-        std::vector<ScanNode*> list(children);
-        arena_->setChildren(n, list);
-        return n;
-    }
-    ScanNode* make(const NodeFields& fields) { return arena_->make(fields); }
-    void setChildren(ScanNode* parent, const std::vector<ScanNode*>& children) {
-        arena_->setChildren(parent, children);
-    }
-    NodeTree tree(ScanNode* root) const { return NodeTree{arena_, root}; }
-
-private:
-    std::shared_ptr<NodeArena> arena_;
-};
-
-inline ScanContext testContext(const std::string& root, std::int64_t capacity = 500'000'000'000,
-                               bool complete = true) {
-    ScanContext c;
-    c.rootPath = root;
-    c.scope = root == "/" ? ScanScopeKind::volume : ScanScopeKind::selectedFolder;
-    c.volumeName = "Test Volume";
-    c.volumeCapacity = capacity;
-    c.complete = complete;
-    c.createdAt = Date::now();
-    return c;
-}
-
-inline ScanForest forestOf(NodeTree tree, std::int64_t unreadable = 0, std::int64_t visited = 0,
-                           std::optional<ScanContext> context = std::nullopt) {
-    if (!context) context = testContext(std::string(tree.root->path()));
-    return ScanForest(std::move(tree), unreadable, visited, std::move(context));
-}
 
 // A raw connection for checking and forging files with plain SQL.
 class RawDb {
@@ -115,5 +67,24 @@ inline const char* kScanTables =
     "mtime REAL NOT NULL, inode INTEGER NOT NULL, may_share INTEGER NOT NULL, "
     "unreadable INTEGER NOT NULL);"
     "CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);";
+
+// Scan files forged with plain SQL, for what the writer never produces.
+class ForgedScan : public ::testing::Test {
+protected:
+    TempHome home;
+    std::string file = ScanStore::directory() + "/" + Uuid::random().toString() + ".sqlite";
+
+    void forge(const std::string& sql) {
+        RawDb db(file);
+        db.exec(kScanTables);
+        db.exec(sql);
+    }
+    ScanRecord record(const std::string& root = "/r") {
+        ScanRecord r;
+        r.rootPath = root;
+        r.fileURL = file;
+        return r;
+    }
+};
 
 } // namespace tb::test

@@ -131,4 +131,14 @@ void setModified(const std::string& path, std::int64_t unixSeconds, long nanosec
     ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
 }
 
+void put(const std::string& path, std::string_view contents) {
+    makeDirs(path.substr(0, path.rfind('/')));
+    writeFile(path, contents);
+}
+
+void putSized(const std::string& path, std::int64_t size, unsigned seed) {
+    makeDirs(path.substr(0, path.rfind('/')));
+    writeSizedFile(path, size, seed);
+}
+
 } // namespace tb::test

@@ -63,5 +63,8 @@ void writeSizedFile(const std::string& path, std::int64_t size, unsigned seed = 
 std::string readFile(const std::string& path);
 bool exists(const std::string& path);  // lstat succeeds
 void setModified(const std::string& path, std::int64_t unixSeconds, long nanoseconds = 0);
+// writeFile and writeSizedFile with the missing folders made first.
+void put(const std::string& path, std::string_view contents);
+void putSized(const std::string& path, std::int64_t size, unsigned seed = 0);
 
 } // namespace tb::test

@@ -51,7 +51,7 @@ class SafetyUiTest : public TasksTest {
 protected:
     std::string file(const std::string& name, std::int64_t size = 10'000) {
         const std::string p = work() + "/" + name;
-        put(p, size, unsigned(name.size()));
+        putSized(p, size, unsigned(name.size()));
         return p;
     }
 };

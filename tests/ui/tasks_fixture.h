@@ -22,17 +22,6 @@
 
 namespace tb::test {
 
-// A file of `size` bytes, with its folders.
-inline void put(const std::string& path, std::int64_t size, unsigned seed = 0) {
-    makeDirs(path.substr(0, path.rfind('/')));
-    writeSizedFile(path, size, seed);
-}
-
-inline void putText(const std::string& path, std::string_view contents) {
-    makeDirs(path.substr(0, path.rfind('/')));
-    writeFile(path, contents);
-}
-
 // Every label text and elided path that would show with `root`.
 inline QStringList shownTexts(QWidget* root) {
     QStringList out;

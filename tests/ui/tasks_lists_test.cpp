@@ -24,10 +24,10 @@ TEST_F(CleanupViewTest, ShowsEmptyStateBeforeAnyScan) {
 }
 
 TEST_F(CleanupViewTest, ConfidenceFilterHidesOtherRisksAndAllShowsThemAgain) {
-    put(work() + "/Library/Developer/Xcode/DerivedData/App/a.bin", 1'500'000, 1);
-    put(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
-    put(work() + "/proj/package.json", 20, 5);
-    put(work() + "/.ollama/models/c.bin", 1'300'000, 3);
+    putSized(work() + "/Library/Developer/Xcode/DerivedData/App/a.bin", 1'500'000, 1);
+    putSized(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
+    putSized(work() + "/proj/package.json", 20, 5);
+    putSized(work() + "/.ollama/models/c.bin", 1'300'000, 3);
     CleanupView view(*session);
     scan(work());
     ASSERT_EQ(session->cleanupCandidates().size(), 3u);
@@ -49,8 +49,8 @@ TEST_F(CleanupViewTest, ConfidenceFilterHidesOtherRisksAndAllShowsThemAgain) {
 }
 
 TEST_F(CleanupViewTest, AddedCandidateReadsAddedAndIsDisabled) {
-    put(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
-    put(work() + "/proj/package.json", 20, 5);
+    putSized(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
+    putSized(work() + "/proj/package.json", 20, 5);
     CleanupView view(*session);
     scan(work());
     auto buttons = shownButtons(&view, "Add to queue");
@@ -70,8 +70,8 @@ TEST_F(CleanupViewTest, AddedCandidateReadsAddedAndIsDisabled) {
 }
 
 TEST_F(CleanupViewTest, FilterWithoutMatchesShowsTheEmptyState) {
-    put(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
-    put(work() + "/proj/package.json", 20, 5);
+    putSized(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
+    putSized(work() + "/proj/package.json", 20, 5);
     CleanupView view(*session);
     scan(work());
     view.setFilter(CleanupRisk::caution);
@@ -104,11 +104,11 @@ TEST(AppsViewMatch, NameOrBundleIdentifierIgnoringCase) {
 using AppsViewTest = TasksTest;
 
 TEST_F(AppsViewTest, AppMatchedOnlyByBundleIdentifierStillShows) {
-    putText(work() + "/Foo.app/Contents/Info.plist",
+    put(work() + "/Foo.app/Contents/Info.plist",
             "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>"
             "<key>CFBundleIdentifier</key><string>com.example.forge</string>"
             "<key>CFBundleName</key><string>Foo</string></dict></plist>");
-    put(work() + "/Foo.app/Contents/MacOS/foo", 200'000, 4);
+    putSized(work() + "/Foo.app/Contents/MacOS/foo", 200'000, 4);
     AppsView view(*session);
     EXPECT_TRUE(shows(&view, "No apps in this scan"));
     scan(work());
@@ -129,8 +129,8 @@ TEST_F(AppsViewTest, AppMatchedOnlyByBundleIdentifierStillShows) {
 using DuplicatesViewTest = TasksTest;
 
 TEST_F(DuplicatesViewTest, GroupOfThreeOffersTwoRowsAndRetainsTheLast) {
-    for (const char* dir : {"a", "b", "c"}) put(work() + "/" + dir + "/same.bin", 5000, 7);
-    put(work() + "/other.bin", 5000, 8);
+    for (const char* dir : {"a", "b", "c"}) putSized(work() + "/" + dir + "/same.bin", 5000, 7);
+    putSized(work() + "/other.bin", 5000, 8);
     DuplicatesView view(*session);
     scan(work());
     EXPECT_TRUE(shows(&view, "Find identical files"));
@@ -196,14 +196,14 @@ QLabel* deltaOf(QWidget& view, const QString& name) {
 }
 
 TEST_F(ChangesViewTest, FreedSpaceIsGreenAndGrowthIsOrangeWithPlus) {
-    put(work() + "/shrinking/big.bin", 3'000'000, 1);
-    put(work() + "/shrinking/keep.bin", 100'000, 2);
+    putSized(work() + "/shrinking/big.bin", 3'000'000, 1);
+    putSized(work() + "/shrinking/keep.bin", 100'000, 2);
     ChangesView view(*session);
     scan(work());
     EXPECT_TRUE(shows(&view, "No comparable change yet"));
 
     ASSERT_EQ(::unlink((work() + "/shrinking/big.bin").c_str()), 0);
-    put(work() + "/new.bin", 2'000'000, 3);
+    putSized(work() + "/new.bin", 2'000'000, 3);
     scan(work());
     ASSERT_FALSE(session->changes().empty());
 

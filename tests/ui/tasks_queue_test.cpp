@@ -24,7 +24,7 @@ class StagingViewTest : public TasksTest {
 protected:
     std::string file(const std::string& name, std::int64_t size = 10'000) {
         const std::string p = work() + "/" + name;
-        put(p, size, unsigned(name.size()));
+        putSized(p, size, unsigned(name.size()));
         return p;
     }
 };
@@ -98,7 +98,7 @@ TEST_F(StagingViewTest, FailedReceiptOffersNoRestore) {
 }
 
 TEST_F(StagingViewTest, QuickWinIsQueuedAsKnownLocation) {
-    put(home.home() + "/.ollama/models/blob.bin", 6'000'000, 5);
+    putSized(home.home() + "/.ollama/models/blob.bin", 6'000'000, 5);
     StagingView view(*session);
     session->prepareWorkspaceIfNeeded();
     ASSERT_TRUE(waitUntil([&] { return !session->quickWins().empty(); }));

@@ -1,0 +1,59 @@
+#include "platform/bundle_reader.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace tb {
+namespace {
+
+using platform::BundleInfo;
+using platform::BundleReader::parseInfoPlist;
+using test::TempDir;
+
+std::string plist(const std::string& body) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+           "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+           "<plist version=\"1.0\">\n<dict>\n" + body + "</dict>\n</plist>\n";
+}
+
+TEST(BundleReader, ReadsTopLevelStringValues) {
+    struct Case {
+        std::string document;
+        BundleInfo expected;
+    };
+    const std::vector<Case> cases = {
+        {plist("<key>CFBundleIdentifier</key><string>com.example.foo</string>\n"
+               "<key>CFBundleDisplayName</key>\n  <string>Foo</string>\n"
+               "<key>CFBundleName</key><string>FooApp</string>"),
+         {"com.example.foo", "Foo", "FooApp"}},
+        // Entities, CDATA, comments and an empty string.
+        {plist("<!-- c --><key>CFBundleName</key><string>A &amp; B &#x263A;&#65;</string>"
+               "<key>CFBundleDisplayName</key><string><![CDATA[<x>]]></string>"
+               "<key>CFBundleIdentifier</key><string/>"),
+         {"", "<x>", "A & B \u263A" "A"}},
+        // Values that are not strings, and nested dictionaries, are skipped.
+        {plist("<key>CFBundleName</key><integer>3</integer>"
+               "<key>Nested</key><dict><key>CFBundleIdentifier</key><string>no</string>"
+               "<key>a</key><array><string>x</string><true/></array></dict>"
+               "<key>CFBundleIdentifier</key><string>yes</string>"),
+         {"yes", std::nullopt, std::nullopt}},
+        {"bplist00\x01\x02", {}},
+        {plist("<key>CFBundleName</key><string>unterminated"), {}},
+        {"<plist><array><string>x</string></array></plist>", {}},
+        {"", {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(parseInfoPlist(c.document), c.expected) << c.document;
+}
+
+TEST(BundleReader, MissingOrSpecialInfoPlistReadsAsEmpty) {
+    TempDir dir;
+    test::makeDirs(dir / "Empty.app");
+    EXPECT_EQ(platform::BundleReader::read(dir / "Empty.app"), BundleInfo{});
+    test::put(dir / "Bin.app/Contents/Info.plist", "bplist00garbage");
+    EXPECT_EQ(platform::BundleReader::read(dir / "Bin.app"), BundleInfo{});
+}
+
+} // namespace
+} // namespace tb

@@ -1,0 +1,39 @@
+#include "platform/process_runner.h"
+
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace tb {
+namespace {
+
+TEST(ProcessRunner, CollectsStandardOutputAndDropsStandardError) {
+    const auto& runner = platform::systemProcessRunner();
+    // 1 MiB on standard error first: far more than a pipe holds.
+    auto r = runner.run("/bin/sh", {"-c", "head -c 1048576 /dev/zero >&2; printf 'a\\nb'; exit 3"});
+    ASSERT_TRUE(r) << r.error().message;
+    EXPECT_EQ(r->standardOutput, "a\nb");
+    EXPECT_EQ(r->exitStatus, 3);
+    auto big = runner.run("/bin/sh", {"-c", "head -c 3000000 /dev/zero"});
+    ASSERT_TRUE(big);
+    EXPECT_EQ(big->standardOutput.size(), 3'000'000u);
+    EXPECT_FALSE(runner.run("/nonexistent/tool", {}));
+    EXPECT_FALSE(runner.run("sh", {"-c", "true"}));  // no search of PATH
+}
+
+TEST(ProcessRunner, StopKillsAHungTool) {
+    std::stop_source stop;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stop.request_stop();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    auto r = platform::systemProcessRunner().run("/bin/sleep", {"30"}, stop.get_token());
+    stopper.join();
+    EXPECT_FALSE(r);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+} // namespace
+} // namespace tb

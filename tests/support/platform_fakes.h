@@ -1,0 +1,52 @@
+// Stand-ins for the platform services that analysis asks about the machine.
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/extent_reader.h"
+#include "platform/process_runner.h"
+
+namespace tb::test {
+
+// Answers per executable; a tool not listed cannot be started.
+class FakeRunner final : public platform::ProcessRunner {
+public:
+    std::map<std::string, platform::ProcessOutput> answers;
+    mutable std::vector<std::string> started;
+    mutable std::vector<std::string> arguments;  // of the last tool started
+    bool hang = false;
+
+    Result<platform::ProcessOutput> run(const std::string& exe,
+                                        const std::vector<std::string>& args,
+                                        std::stop_token stop) const override {
+        auto it = answers.find(exe);
+        if (it == answers.end()) return Error::posix(ENOENT, exe);
+        started.push_back(exe);
+        arguments = args;
+        while (hang && !stop.stop_requested()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (stop.stop_requested()) return Error::posix(ECANCELED, exe);
+        return it->second;
+    }
+};
+
+// Files that share blocks, by path, with the block their first extent is.
+class FakeExtents final : public platform::ExtentReader {
+public:
+    std::map<std::string, std::uint64_t> blocks;
+    std::optional<bool> hasSharedExtents(const std::string& path) const override {
+        return blocks.count(path) > 0;
+    }
+    std::optional<std::uint64_t> firstSharedExtent(const std::string& path) const override {
+        auto it = blocks.find(path);
+        if (it == blocks.end()) return std::nullopt;
+        return it->second;
+    }
+};
+
+} // namespace tb::test
