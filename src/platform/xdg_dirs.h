@@ -1,6 +1,6 @@
 // The XDG base directories of the current user. Any thread; reads the
-// environment only. A relative value is invalid and ignored, as the XDG Base
-// Directory specification says.
+// environment only. A relative value is invalid and ignored, as the XDG
+// base-directory rules say.
 #pragma once
 
 #include <optional>
