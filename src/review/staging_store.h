@@ -36,6 +36,9 @@ public:
     const std::optional<std::string>& lastMessage() const { return lastMessage_; }
     std::int64_t totalBytes() const;
 
+    // Queues an item; a refusal (missing, protected, already queued, inside
+    // or holding a queued folder) leaves the queue as it was and says why in
+    // lastMessage.
     void stage(const ScanNode& node);
     void stage(const CleanupCandidate& candidate);
     void stage(const std::string& url, const std::string& name, std::int64_t bytes,
@@ -50,8 +53,14 @@ public:
     // Keeps the receipts of successful moves in `path` from now on, taking
     // over those of earlier launches whose items are still in the Trash.
     void setReceiptFile(std::string path);
+    // Takes an item out of the queue; nothing on disk changes.
     void remove(const StagedItem& item);
+    // Rechecks every item and moves those still as queued to the Trash, one
+    // by one; an item that changed or fails to move stays where it is, keeps
+    // its place in the queue and gets a receipt saying why.
     void trashAll();
+    // Puts a moved item back; a refusal (something now at the path, a parent
+    // that became a link) leaves it in the Trash and says what to do.
     void restore(const OperationReceipt& receipt);
 
     // Whether the item at `item.url` still is what was queued.
@@ -70,7 +79,7 @@ private:
     void prependReceipts(std::vector<OperationReceipt> newestLast);
     void saveReceipts();
 
-    std::shared_ptr<platform::Trash> trash_;
+    const std::shared_ptr<platform::Trash> trash_;
     std::vector<StagedItem> items_;
     std::vector<OperationReceipt> receipts_;
     std::optional<std::string> lastMessage_;
