@@ -1,5 +1,5 @@
 // One owned file descriptor, closed when it goes, and the EINTR-retrying
-// open and read every platform file uses. A scan opens millions of
+// open, read and write every platform file uses. A scan opens millions of
 // descriptors; a leak would show only as EMFILE much later.
 #pragma once
 
@@ -9,6 +9,9 @@
 
 #include <cerrno>
 #include <string>
+#include <string_view>
+
+#include "base/result.h"
 
 namespace tb::platform {
 
@@ -66,6 +69,19 @@ inline ssize_t readRetrying(int fd, void* buffer, std::size_t length) {
         n = ::read(fd, buffer, length);
     } while (n < 0 && errno == EINTR);
     return n;
+}
+
+// Writes every byte, retrying EINTR and short writes.
+inline Status writeAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return Error::posix(errno);
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return okStatus();
 }
 
 } // namespace tb::platform

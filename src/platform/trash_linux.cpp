@@ -58,18 +58,6 @@ bool sameMount(const struct statx& a, const struct statx& b) {
     return !haveIds || a.stx_mnt_id == b.stx_mnt_id;
 }
 
-Status writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return Error::posix(errno);
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return okStatus();
-}
-
 int openAtRetrying(int dirFd, const std::string& name, int flags, mode_t mode = 0) {
     int fd;
     do {

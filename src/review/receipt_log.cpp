@@ -89,18 +89,6 @@ std::optional<std::string> readAll(const std::string& path) {
     }
 }
 
-Status writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return Error::posix(errno);
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return okStatus();
-}
-
 } // namespace
 
 std::optional<std::string> defaultPath() {
@@ -142,7 +130,7 @@ Status save(const std::string& path, const std::vector<OperationReceipt>& receip
     std::string tmpl = path + ".XXXXXX";
     platform::FileDescriptor fd(::mkostemp(tmpl.data(), O_CLOEXEC));  // mode 0600
     if (!fd.valid()) return Error::posix(errno, folder);
-    Status written = writeAll(fd.get(), text);
+    Status written = platform::writeAll(fd.get(), text);
     if (written && ::fsync(fd.get()) != 0) written = Error::posix(errno);
     if (written && fd.close() != 0) written = Error::posix(errno);
     if (written && ::rename(tmpl.c_str(), path.c_str()) != 0) written = Error::posix(errno);
