@@ -13,11 +13,6 @@ namespace {
 
 using test::readFile;
 
-mode_t modeOf(const std::string& path) {
-    struct stat st{};
-    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
-
 class ReceiptLogTest : public ::testing::Test {
 protected:
     std::string file(const std::string& name, std::string_view contents) {
@@ -48,8 +43,8 @@ TEST_F(ReceiptLogTest, PutBackWorksAfterARestartWhileTheItemIsInTheTrash) {
         before = first->receipts();
     }
     ASSERT_EQ(before.size(), 3u);
-    EXPECT_EQ(modeOf(log), 0600u);
-    EXPECT_EQ(modeOf(Path::parent(log)), 0700u);
+    EXPECT_EQ(test::modeOf(log), 0600u);
+    EXPECT_EQ(test::modeOf(Path::parent(log)), 0700u);
     // Emptied from the Trash by someone else meanwhile; its receipt means nothing now.
     ASSERT_EQ(::unlink(before[0].trashedURL->c_str()), 0);
 

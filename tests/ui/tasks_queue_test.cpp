@@ -20,14 +20,7 @@ TEST(StagingViewText, OneItemIsSingularEveryOtherCountPlural) {
     EXPECT_EQ(StagingView::selectedText(11), "11 items selected");
 }
 
-class StagingViewTest : public TasksTest {
-protected:
-    std::string file(const std::string& name, std::int64_t size = 10'000) {
-        const std::string p = work() + "/" + name;
-        putSized(p, size, unsigned(name.size()));
-        return p;
-    }
-};
+using StagingViewTest = TasksTest;
 
 TEST_F(StagingViewTest, EmptyQueueOffersExploreAndCleanUp) {
     StagingView view(*session);
