@@ -1,7 +1,6 @@
 #include "review/receipt_log.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "base/path.h"
 #include "platform/trash.h"

@@ -1,6 +1,5 @@
 #include "platform/trash.h"
 
-#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,14 +1,11 @@
 // What a damaged, forged or half-written scan file must not do: load as a
 // partial tree, overflow a total, hang a reader, or show up in the history.
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -36,15 +33,6 @@ ScanForest wideForest(TreeBuilder& b, int files) {
     b.setChildren(root, children);
     root->rollup();
     return test::forestOf(b.tree(root));
-}
-
-std::vector<std::string> namesIn(const std::string& dir) {
-    std::vector<std::string> out;
-    for (const auto& e : std::filesystem::directory_iterator(dir)) {
-        out.push_back(e.path().filename().string());
-    }
-    std::sort(out.begin(), out.end());
-    return out;
 }
 
 class StoreIntegrity : public ::testing::Test {
@@ -163,7 +151,7 @@ TEST_F(StoreIntegrity, StoreFoldersAndFilesAreTheOwnersAlone) {
         EXPECT_EQ(test::modeOf(folder), 0700u) << folder;
     }
     EXPECT_EQ(test::modeOf(saved->fileURL), 0600u);
-    EXPECT_EQ(namesIn(dir), std::vector<std::string>{Path::lastComponent(saved->fileURL).data()});
+    EXPECT_EQ(test::namesIn(dir), std::vector<std::string>{Path::lastComponent(saved->fileURL).data()});
 
     // A folder an older version left open to everyone is closed up.
     ::chmod(dir.c_str(), 0755);
@@ -174,7 +162,7 @@ TEST_F(StoreIntegrity, StoreFoldersAndFilesAreTheOwnersAlone) {
 TEST_F(StoreIntegrity, FailedSaveLeavesNothingBehind) {
     ScanNode* root = b.dir("/d", {b.file("/d/a", 10), b.file("/d/a", 20)});
     ASSERT_FALSE(ScanStore::save(test::forestOf(b.tree(root)), "/d"));
-    EXPECT_TRUE(namesIn(ScanStore::directory()).empty());
+    EXPECT_TRUE(test::namesIn(ScanStore::directory()).empty());
 }
 
 TEST_F(StoreIntegrity, HistoryRemovesWhatAKilledSaveLeftButNotALiveOne) {
@@ -194,7 +182,7 @@ TEST_F(StoreIntegrity, HistoryRemovesWhatAKilledSaveLeftButNotALiveOne) {
     ASSERT_EQ(history.size(), 1u);
     EXPECT_EQ(history[0].id, saved->id);
     const std::string liveName(Path::lastComponent(live));
-    EXPECT_EQ(namesIn(dir), (std::vector<std::string>{liveName, liveName + "-wal",
+    EXPECT_EQ(test::namesIn(dir), (std::vector<std::string>{liveName, liveName + "-wal",
                                                       std::string(Path::lastComponent(saved->fileURL))}));
 }
 

@@ -1,4 +1,3 @@
-#include <QPushButton>
 
 #include "tasks_fixture.h"
 #include "ui/tasks/apps_view.h"

@@ -1,7 +1,4 @@
-#include <QDir>
-#include <QImage>
 
-#include <numbers>
 
 #include "layout/bubble_layout.h"
 #include "layout/sunburst_layout.h"
