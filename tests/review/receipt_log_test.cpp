@@ -48,11 +48,7 @@ TEST_F(ReceiptLogTest, PutBackWorksAfterARestartWhileTheItemIsInTheTrash) {
     ASSERT_EQ(::unlink(before[0].trashedURL->c_str()), 0);
 
     auto second = launch();
-    ASSERT_EQ(second->receipts().size(), 2u);
-    for (std::size_t i = 0; i < 2; ++i) {
-        const auto& r = second->receipts()[i];
-        EXPECT_EQ(r, before[i + 1]);
-    }
+    ASSERT_EQ(second->receipts(), std::vector<OperationReceipt>(before.begin() + 1, before.end()));
     second->restore(second->receipts()[1]);  // the odd name
     EXPECT_EQ(readFile(odd), "odd");
     ASSERT_EQ(second->receipts().size(), 1u);
