@@ -386,6 +386,7 @@ TEST_F(StagingStoreTest, RestoreRefusedLeavesNewerItemAndReceipt) {
 
     store.restore(receipt);
     EXPECT_EQ(message(), "An item now exists at " + path + "; move it away and try again.");
+    EXPECT_EQ(readFile(path), "written later");
     ASSERT_EQ(store.receipts().size(), 1u);
     EXPECT_EQ(store.receipts()[0], receipt);
 
