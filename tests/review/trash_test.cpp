@@ -7,11 +7,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <regex>
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/process_runner.h"
 #include "support/temp_dir.h"
 #include "second_user.h"
 #include "trash_reader.h"
@@ -454,14 +454,8 @@ TEST_F(TrashTest, TrashCliListsWhatWasTrashedAndNothingAfterRestore) {
         GTEST_SKIP() << "trash-list (trash-cli) is not installed";
     }
     auto list = [] {
-        std::string out;
-        FILE* p = ::popen("/usr/bin/trash-list 2>/dev/null", "r");
-        if (!p) return out;
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        ::pclose(p);
-        return out;
+        auto r = platform::systemProcessRunner().run("/usr/bin/trash-list", {});
+        return r.ok() ? r->standardOutput : "<trash-list failed>";
     };
     test::writeFile(work / "50% off.txt", "a");
     test::makeDirs(work / "a folder");

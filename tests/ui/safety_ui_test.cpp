@@ -93,11 +93,7 @@ TEST_F(SafetyUiTest, MoveToTrashAsksWithCountAndSizeAndCancelIsTheDefault) {
     EXPECT_EQ(box->text(), "Move 2 items (15.0 KB) to the Trash?");
     ASSERT_NE(box->defaultButton(), nullptr);
     EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Cancel));
-    if (std::getenv("TARNBECK_UI_SHOTS")) {
-        settle(50);
-        box->grab().save(QDir(QString::fromLocal8Bit(std::getenv("TARNBECK_UI_SHOTS")))
-                             .filePath("confirm_move_to_trash.png"));
-    }
+    snapshot(*box, "confirm_move_to_trash", box->size());
     QTest::keyClick(box, Qt::Key_Return);  // a stray Return moves nothing
     settle(20);
     EXPECT_EQ(staging.items().size(), 2u);
