@@ -7,26 +7,17 @@
 #include "analysis/storage_insights.h"
 #include "analysis/uninstaller.h"
 #include "support/temp_dir.h"
+#include "support/platform_fakes.h"
 #include "support/tree_builder.h"
-#include "platform/bundle_reader.h"
 
 namespace tb {
 namespace {
 
-using platform::BundleInfo;
-using platform::BundleReader::parseInfoPlist;
 using test::TempDir;
 using test::TreeBuilder;
 
-std::string plist(const std::string& body) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-           "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-           "<plist version=\"1.0\">\n<dict>\n" + body + "</dict>\n</plist>\n";
-}
-
 void makeBundle(const std::string& path, const std::string& body) {
-    test::put(path + "/Contents/Info.plist", plist(body));
+    test::put(path + "/Contents/Info.plist", test::plist(body));
     test::putSized(path + "/Contents/MacOS/bin", 20'000);
 }
 

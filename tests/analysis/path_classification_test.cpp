@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <set>
 #include <span>
 #include <string>
 

@@ -1,7 +1,5 @@
 #include "analysis/snapshot_service.h"
 
-#include <chrono>
-#include <thread>
 
 #include <gtest/gtest.h>
 

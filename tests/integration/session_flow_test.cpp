@@ -69,6 +69,8 @@ TEST(SessionFlow, ScanReopenSearchDuplicatesStageTrashRestore) {
     ASSERT_EQ(group.paths.size(), 2u);
     session.stageDuplicate(group.paths.front(), group.size,
                            "Duplicate; keep another copy before moving this one.");
+    ASSERT_EQ(session.staging().items().size(), 1u);
+    EXPECT_EQ(session.staging().items()[0].name, Path::lastComponent(group.paths.front()));
 
     // Queue a folder from the tree and the awkward file.
     const ScanNode* build = findNode(*session.forest(), root + "/app/build");

@@ -1,11 +1,9 @@
 #include "interchange/ncdu_json.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
-#include <dirent.h>
 #include <map>
 #include <tuple>
 
@@ -155,12 +153,8 @@ TEST_F(NcduJsonTest, ImportStoresAGzipExportAndNothingWhenItIsBroken) {
     EXPECT_NE(failed.error().message.find(broken + ": line 1"), std::string::npos);
     EXPECT_FALSE(ScanFiles::importExport(dir / "missing.json", store));
 
-    std::vector<std::string> names;
-    DIR* d = ::opendir(store.c_str());
-    while (dirent* e = ::readdir(d))
-        if (e->d_name[0] != '.') names.push_back(e->d_name);
-    ::closedir(d);
-    EXPECT_EQ(names, std::vector<std::string>{history[0].fileURL.substr(store.size() + 1)});
+    EXPECT_EQ(test::namesIn(store),
+              std::vector<std::string>{history[0].fileURL.substr(store.size() + 1)});
 
     // Exported again, the folder's own blocks come back as its own size.
     std::string text;
@@ -177,11 +171,7 @@ TEST_F(NcduJsonTest, SavingToAFileLeavesNoStagingFolder) {
     ASSERT_TRUE(saved) << saved.error().message;
     EXPECT_EQ(saved->fileURL, dir / "out.sqlite");
     EXPECT_TRUE(ScanStore::load(*ScanStore::record(saved->fileURL)));
-    DIR* d = ::opendir(dir.path().c_str());
-    int entries = 0;
-    while (dirent* e = ::readdir(d)) entries += e->d_name[0] != '.' ? 1 : 0;
-    ::closedir(d);
-    EXPECT_EQ(entries, 2);  // tree and out.sqlite
+    EXPECT_EQ(test::namesIn(dir.path()), (std::vector<std::string>{"out.sqlite", "tree"}));
     EXPECT_FALSE(ScanFiles::saveAtomically(forest, dir / "tree", dir / "unused", dir / "no/such/x"));
 }
 

@@ -10,8 +10,9 @@
 namespace tb {
 namespace {
 
-TEST(BubbleLayout, SingleChildSitsInTheCentre) {
-    test::Nodes nodes;
+using BubbleLayoutTest = test::LayoutTest;
+
+TEST_F(BubbleLayoutTest, SingleChildSitsInTheCentre) {
     for (Size size : {Size{400, 300}, Size{300, 900}, Size{2000, 2000}}) {
         const auto circles = BubbleLayout::hits(nodes.ranked({42}), size);
         ASSERT_EQ(circles.size(), 1u);
@@ -23,8 +24,7 @@ TEST(BubbleLayout, SingleChildSitsInTheCentre) {
     EXPECT_TRUE(BubbleLayout::hits({}, {400, 300}).empty());
 }
 
-TEST(BubbleLayout, SecondCircleTriesStraightRightOfTheCentreFirst) {
-    test::Nodes nodes;
+TEST_F(BubbleLayoutTest, SecondCircleTriesStraightRightOfTheCentreFirst) {
     const auto fits = BubbleLayout::hits(nodes.ranked({1000, 1}), {400, 300});
     ASSERT_EQ(fits.size(), 2u);
     EXPECT_DOUBLE_EQ(fits[0].radius, 102);  // capped at 0.34 x 300
@@ -43,13 +43,12 @@ TEST(BubbleLayout, SecondCircleTriesStraightRightOfTheCentreFirst) {
     EXPECT_EQ(crowded[1].center, (Point{200, 150}));
 }
 
-TEST(BubbleLayout, PlaceStartsBeyondAnAssumedCentreWhenNothingIsPlaced) {
+TEST_F(BubbleLayoutTest, PlaceStartsBeyondAnAssumedCentreWhenNothingIsPlaced) {
     EXPECT_EQ(BubbleLayout::place(10, {}, {400, 300}, {200, 150}), (Point{236, 150}));
     EXPECT_FALSE(BubbleLayout::place(10, {}, {12, 300}, {6, 150}));
 }
 
-TEST(BubbleLayout, ZeroBytesAndTinyAreas) {
-    test::Nodes nodes;
+TEST_F(BubbleLayoutTest, ZeroBytesAndTinyAreas) {
     const auto circles = BubbleLayout::hits(nodes.ranked({100, 0}, 7, 5), {600, 400});
     ASSERT_EQ(circles.size(), 3u);
     EXPECT_DOUBLE_EQ(circles[1].radius, 12);
@@ -65,8 +64,7 @@ TEST(BubbleLayout, ZeroBytesAndTinyAreas) {
     }
 }
 
-TEST(BubbleLayout, HitPrefersTheSmallestCircle) {
-    test::Nodes nodes;
+TEST_F(BubbleLayoutTest, HitPrefersTheSmallestCircle) {
     auto r = nodes.ranked({1, 2, 3});
     const std::vector<CircleHit> circles = {
         {r.visible[0]->id(), r.visible[0], {100, 100}, 50, "big", 1},
@@ -81,10 +79,9 @@ TEST(BubbleLayout, HitPrefersTheSmallestCircle) {
     EXPECT_FALSE(BubbleLayout::hit({0, 0}, {}));
 }
 
-TEST(BubbleLayout, PlacedCirclesKeepGapAndMarginOverRandomInputs) {
+TEST_F(BubbleLayoutTest, PlacedCirclesKeepGapAndMarginOverRandomInputs) {
     std::mt19937 rng(5);
     for (int round = 0; round < 100; ++round) {
-        test::Nodes nodes;
         std::vector<std::int64_t> bytes(1 + rng() % 12);
         for (auto& b : bytes) b = rng() % 1'000'000;
         std::sort(bytes.rbegin(), bytes.rend());

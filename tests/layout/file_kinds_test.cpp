@@ -6,9 +6,11 @@
 namespace tb {
 namespace {
 
+using FileKindsTest = test::LayoutTest;
+
 using FileKinds::Kind;
 
-TEST(FileKinds, ExtensionDecidesTheKindWithoutCase) {
+TEST_F(FileKindsTest, ExtensionDecidesTheKindWithoutCase) {
     const std::pair<const char*, Kind> table[] = {
         {"film.MKV", Kind::video},   {"a.jpeg", Kind::images},      {"song.flac", Kind::audio},
         {"x.tar.gz", Kind::archives}, {"index.d.ts", Kind::code},   {"notes.md", Kind::documents},
@@ -18,8 +20,7 @@ TEST(FileKinds, ExtensionDecidesTheKindWithoutCase) {
     for (const auto& [name, kind] : table) EXPECT_EQ(FileKinds::of(name), kind) << name;
 }
 
-TEST(FileKinds, BreakdownCountsEveryFileBelowAndPutsTheLargestKindFirst) {
-    test::Nodes nodes;
+TEST_F(FileKindsTest, BreakdownCountsEveryFileBelowAndPutsTheLargestKindFirst) {
     auto* clip = nodes.file(900, "clip.mp4");
     auto* inner = nodes.folder({nodes.file(300, "b.png"), nodes.file(500, "a.png"), clip});
     auto* root = nodes.folder({inner, nodes.file(100, "c.png"), nodes.file(5, "README")});

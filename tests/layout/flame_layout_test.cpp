@@ -9,8 +9,9 @@
 namespace tb {
 namespace {
 
-TEST(FlameLayout, ShortAreaKeepsTheMinimumRowHeight) {
-    test::Nodes nodes;
+using FlameLayoutTest = test::LayoutTest;
+
+TEST_F(FlameLayoutTest, ShortAreaKeepsTheMinimumRowHeight) {
     auto* root = nodes.folder({nodes.file(3), nodes.file(1)});
     const auto bars = FlameLayout::hits(root, {600, 50});
     ASSERT_EQ(bars.size(), 3u);
@@ -22,8 +23,7 @@ TEST(FlameLayout, ShortAreaKeepsTheMinimumRowHeight) {
     EXPECT_EQ(FlameLayout::hits(root, {600, 500})[1].rect, (Rect{0, 100, 450, 99}));
 }
 
-TEST(FlameLayout, ListsBarsInPreOrder) {
-    test::Nodes nodes;
+TEST_F(FlameLayoutTest, ListsBarsInPreOrder) {
     auto* a = nodes.folder({nodes.file(2, "a1"), nodes.file(1, "a2")}, "a");
     auto* b = nodes.folder({nodes.file(1, "b1")}, "b");
     const auto bars = FlameLayout::hits(nodes.folder({a, b}, "root"), {900, 500});
@@ -32,16 +32,14 @@ TEST(FlameLayout, ListsBarsInPreOrder) {
     EXPECT_EQ(labels, (std::vector<std::string>{"root", "a", "a1", "a2", "b", "b1"}));
 }
 
-TEST(FlameLayout, DescendsOnlyIntoBarsWiderThanEightPoints) {
-    test::Nodes nodes;
+TEST_F(FlameLayoutTest, DescendsOnlyIntoBarsWiderThanEightPoints) {
     for (double width : {8.0, 8.5}) {
         auto* root = nodes.folder({nodes.file(1)});
         EXPECT_EQ(FlameLayout::hits(root, {width, 100}).size(), width > 8 ? 2u : 1u) << width;
     }
 }
 
-TEST(FlameLayout, DrawsTheTenLargestChildrenAndLeavesTheRestEmpty) {
-    test::Nodes nodes;
+TEST_F(FlameLayoutTest, DrawsTheTenLargestChildrenAndLeavesTheRestEmpty) {
     // Not sorted: up to ten children keep their order, more are ranked.
     std::vector<ScanNode*> children;
     for (int bytes : {50, 100, 100, 100, 100, 100, 100, 100, 100, 100, 50, 100}) {
@@ -58,8 +56,7 @@ TEST(FlameLayout, DrawsTheTenLargestChildrenAndLeavesTheRestEmpty) {
     EXPECT_EQ(bars[10].rect.x + bars[10].rect.width, 1000);  // 100 of 1100 bytes left empty
 }
 
-TEST(FlameLayout, ChildrenOfZeroBytesGetOnePointBarsAtTheLeft) {
-    test::Nodes nodes;
+TEST_F(FlameLayoutTest, ChildrenOfZeroBytesGetOnePointBarsAtTheLeft) {
     const auto bars = FlameLayout::hits(nodes.folder({nodes.file(0), nodes.file(0)}), {600, 100});
     ASSERT_EQ(bars.size(), 3u);
     EXPECT_EQ(bars[1].rect, (Rect{0, 20, 1, 19}));
@@ -68,8 +65,7 @@ TEST(FlameLayout, ChildrenOfZeroBytesGetOnePointBarsAtTheLeft) {
     EXPECT_EQ(FlameLayout::hit({0.5, 25}, bars)->id, bars[2].id);
 }
 
-TEST(FlameLayout, HitTakesTheLastBarAndNothingInTheRowGap) {
-    test::Nodes nodes;
+TEST_F(FlameLayoutTest, HitTakesTheLastBarAndNothingInTheRowGap) {
     const auto bars = FlameLayout::hits(nodes.folder({nodes.file(3), nodes.file(1)}), {600, 50});
     EXPECT_EQ(FlameLayout::hit({500, 20}, bars)->id, bars[2].id);
     EXPECT_EQ(FlameLayout::hit({449.9, 20}, bars)->id, bars[1].id);
@@ -77,8 +73,7 @@ TEST(FlameLayout, HitTakesTheLastBarAndNothingInTheRowGap) {
     EXPECT_FALSE(FlameLayout::hit({10, 40}, bars));
 }
 
-TEST(FlameLayout, MaxDepthBoundsTheRows) {
-    test::Nodes nodes;
+TEST_F(FlameLayoutTest, MaxDepthBoundsTheRows) {
     ScanNode* chain = nodes.file(1);
     for (int i = 0; i < 9; ++i) chain = nodes.folder({chain});
     EXPECT_EQ(FlameLayout::hits(chain, {600, 500}).size(), 5u);
@@ -90,8 +85,7 @@ TEST(FlameLayout, MaxDepthBoundsTheRows) {
     EXPECT_TRUE(FlameLayout::hits(nullptr, {600, 500}).empty());
 }
 
-TEST(FlameLayout, DeepChainDoesNotExhaustTheStack) {
-    test::Nodes nodes;
+TEST_F(FlameLayoutTest, DeepChainDoesNotExhaustTheStack) {
     ScanNode* chain = nodes.file(1);
     for (int i = 0; i < 200'000; ++i) chain = nodes.folder({chain});
     EXPECT_EQ(FlameLayout::hits(chain, {1600, 900}, 1'000'000).size(), 200'001u);
@@ -99,10 +93,9 @@ TEST(FlameLayout, DeepChainDoesNotExhaustTheStack) {
 
 // Bars of one row never overlap (beyond the one-point minimum width), and
 // no bar reaches past the right edge of the area.
-TEST(FlameLayout, BarsOfARowNeverOverlapOverRandomTrees) {
+TEST_F(FlameLayoutTest, BarsOfARowNeverOverlapOverRandomTrees) {
     std::mt19937 rng(3);
     for (int round = 0; round < 50; ++round) {
-        test::Nodes nodes;
         std::vector<ScanNode*> level;
         for (int i = 0; i < 400; ++i) level.push_back(nodes.file(rng() % 5 ? rng() % 100'000 : 0));
         while (level.size() > 1) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "scan/size_ranking.h"
 #include "support/tree_builder.h"
 
@@ -51,6 +53,12 @@ private:
 
     TreeBuilder tree_;
     int count_ = 0;
+};
+
+// Layout tests build their nodes in one Nodes each.
+class LayoutTest : public ::testing::Test {
+protected:
+    Nodes nodes;
 };
 
 } // namespace tb::test

@@ -6,8 +6,9 @@
 namespace tb {
 namespace {
 
-TEST(MindMapLayout, SingleBranchEndsAtTheMiddle) {
-    test::Nodes nodes;
+using MindMapLayoutTest = test::LayoutTest;
+
+TEST_F(MindMapLayoutTest, SingleBranchEndsAtTheMiddle) {
     const auto branches = MindMapLayout::hits(nodes.ranked({9}), {500, 300});
     ASSERT_EQ(branches.size(), 1u);
     EXPECT_EQ(branches[0].start, (Point{40, 150}));
@@ -16,8 +17,7 @@ TEST(MindMapLayout, SingleBranchEndsAtTheMiddle) {
     EXPECT_TRUE(MindMapLayout::hits({}, {500, 300}).empty());
 }
 
-TEST(MindMapLayout, BranchesFanOutOverTheBandWithThicknessByBytes) {
-    test::Nodes nodes;
+TEST_F(MindMapLayoutTest, BranchesFanOutOverTheBandWithThicknessByBytes) {
     const auto branches = MindMapLayout::hits(nodes.ranked({100, 50, 0}, 7, 10), {500, 300});
     ASSERT_EQ(branches.size(), 4u);
     const double ys[] = {28, 28 + 244.0 / 3, 28 + 2 * 244.0 / 3, 272};
@@ -36,8 +36,7 @@ TEST(MindMapLayout, BranchesFanOutOverTheBandWithThicknessByBytes) {
     EXPECT_EQ(three[2].end.y, 272);
 }
 
-TEST(MindMapLayout, OnlyBranchEndsCloserThan28PointsAreHot) {
-    test::Nodes nodes;
+TEST_F(MindMapLayoutTest, OnlyBranchEndsCloserThan28PointsAreHot) {
     const auto branches = MindMapLayout::hits(nodes.ranked({3, 2, 1}), {500, 300});
     const Point end = branches[0].end;
     EXPECT_EQ(MindMapLayout::hit({end.x, end.y - 27.9}, branches)->id, branches[0].id);

@@ -13,6 +13,9 @@
 namespace tb {
 namespace {
 
+using NestedTreemapLayoutTest = test::LayoutTest;
+using SunburstRingsTest = test::LayoutTest;
+
 constexpr double pi = std::numbers::pi;
 
 // A random tree four levels deep, folders of 1 to 20 children, so that some
@@ -41,7 +44,7 @@ bool inside(const Rect& inner, const Rect& outer) {
            inner.y + inner.height <= outer.y + outer.height + e;
 }
 
-TEST(NestedTreemapLayout, SquarifiedEqualItemsInASquareAreSquares) {
+TEST_F(NestedTreemapLayoutTest, SquarifiedEqualItemsInASquareAreSquares) {
     const std::int64_t bytes[] = {1, 1, 1, 1};
     const auto cells = NestedTreemapLayout::squarify(bytes, {0, 0, 200, 200});
     for (const Rect& c : cells) {
@@ -56,10 +59,9 @@ TEST(NestedTreemapLayout, SquarifiedEqualItemsInASquareAreSquares) {
 
 // Siblings never overlap, each tile lies in its folder's inner area below the
 // header, and the cells of one folder share its inner area by bytes.
-TEST(NestedTreemapLayout, NestsWithoutOverlapAndKeepsAreasProportionalWithinAFrame) {
+TEST_F(NestedTreemapLayoutTest, NestsWithoutOverlapAndKeepsAreasProportionalWithinAFrame) {
     std::mt19937 rng(11);
     for (int round = 0; round < 60; ++round) {
-        test::Nodes nodes;
         const ScanNode* root = randomTree(nodes, rng, 4);
         const Size size{double(300 + rng() % 1300), double(200 + rng() % 700)};
         const int depth = 1 + int(rng() % 4);
@@ -94,8 +96,7 @@ TEST(NestedTreemapLayout, NestsWithoutOverlapAndKeepsAreasProportionalWithinAFra
     }
 }
 
-TEST(NestedTreemapLayout, HitFindsTheDeepestTileAndTheHeaderFindsTheFolder) {
-    test::Nodes nodes;
+TEST_F(NestedTreemapLayoutTest, HitFindsTheDeepestTileAndTheHeaderFindsTheFolder) {
     ScanNode* leaf = nodes.file(100);
     ScanNode* inner = nodes.folder({leaf, nodes.file(100)});
     ScanNode* root = nodes.folder({inner, nodes.file(200)});
@@ -113,8 +114,7 @@ TEST(NestedTreemapLayout, HitFindsTheDeepestTileAndTheHeaderFindsTheFolder) {
     EXPECT_FALSE(NestedTreemapLayout::hit({-1, 5}, tiles));
 }
 
-TEST(NestedTreemapLayout, DropsTinyTilesAndDoesNotOpenSmallFolders) {
-    test::Nodes nodes;
+TEST_F(NestedTreemapLayoutTest, DropsTinyTilesAndDoesNotOpenSmallFolders) {
     ScanNode* small = nodes.folder({nodes.file(1), nodes.file(1)});
     ScanNode* root = nodes.folder({nodes.file(1'000'000), small, nodes.file(1)});
     const auto tiles = NestedTreemapLayout::hits(root, {400, 300}, 4);
@@ -128,8 +128,7 @@ TEST(NestedTreemapLayout, DropsTinyTilesAndDoesNotOpenSmallFolders) {
     }
 }
 
-TEST(NestedTreemapLayout, EveryLevelHasItsOwnBucket) {
-    test::Nodes nodes;
+TEST_F(NestedTreemapLayoutTest, EveryLevelHasItsOwnBucket) {
     std::vector<ScanNode*> many;
     for (int i = 0; i < 14; ++i) many.push_back(nodes.file(1000 - i));
     ScanNode* crowded = nodes.folder(many);
@@ -146,10 +145,9 @@ TEST(NestedTreemapLayout, EveryLevelHasItsOwnBucket) {
     EXPECT_EQ(buckets, 2);
 }
 
-TEST(SunburstRings, ChildrenShareTheirFoldersAnglesInTheNextRing) {
+TEST_F(SunburstRingsTest, ChildrenShareTheirFoldersAnglesInTheNextRing) {
     std::mt19937 rng(5);
     for (int round = 0; round < 60; ++round) {
-        test::Nodes nodes;
         const ScanNode* root = randomTree(nodes, rng, 4);
         const Size size{1600, 900};
         const int depth = 1 + int(rng() % 4);
@@ -178,8 +176,7 @@ TEST(SunburstRings, ChildrenShareTheirFoldersAnglesInTheNextRing) {
     }
 }
 
-TEST(SunburstRings, HitFindsTheRingUnderThePointerAndDropsSlivers) {
-    test::Nodes nodes;
+TEST_F(SunburstRingsTest, HitFindsTheRingUnderThePointerAndDropsSlivers) {
     ScanNode* leaf = nodes.file(300);
     ScanNode* folder = nodes.folder({leaf, nodes.file(100)});
     ScanNode* root = nodes.folder({folder, nodes.file(400), nodes.file(0)});

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <numbers>
 #include <random>
 
@@ -10,10 +9,11 @@
 namespace tb {
 namespace {
 
+using SunburstLayoutTest = test::LayoutTest;
+
 constexpr double pi = std::numbers::pi;
 
-TEST(SunburstLayout, ThreeToOneSplitsTheRingAtPi) {
-    test::Nodes nodes;
+TEST_F(SunburstLayoutTest, ThreeToOneSplitsTheRingAtPi) {
     const auto wedges = SunburstLayout::hits(nodes.ranked({3, 1}), {400, 300});
     ASSERT_EQ(wedges.size(), 2u);
     EXPECT_DOUBLE_EQ(wedges[0].start, -pi / 2);
@@ -24,8 +24,7 @@ TEST(SunburstLayout, ThreeToOneSplitsTheRingAtPi) {
     EXPECT_DOUBLE_EQ(wedges[0].inner, 300 * 0.46 * 0.28);
 }
 
-TEST(SunburstLayout, BucketIsLabelledOtherWithoutCount) {
-    test::Nodes nodes;
+TEST_F(SunburstLayoutTest, BucketIsLabelledOtherWithoutCount) {
     EXPECT_EQ(SunburstLayout::hits(nodes.ranked({5, 4}), {200, 200}).size(), 2u);
     const auto wedges = SunburstLayout::hits(nodes.ranked({5, 4}, 3, 2), {200, 200});
     ASSERT_EQ(wedges.size(), 3u);
@@ -35,8 +34,7 @@ TEST(SunburstLayout, BucketIsLabelledOtherWithoutCount) {
     EXPECT_EQ(wedges[2].bytes, 2);
 }
 
-TEST(SunburstLayout, HitNormalisesAnglesAroundTheTop) {
-    test::Nodes nodes;
+TEST_F(SunburstLayoutTest, HitNormalisesAnglesAroundTheTop) {
     const Size size{400, 300};  // centre (200, 150), ring 38.64 to 138
     const auto wedges = SunburstLayout::hits(nodes.ranked({3, 1}), size);
     struct Case {
@@ -64,8 +62,7 @@ TEST(SunburstLayout, HitNormalisesAnglesAroundTheTop) {
     EXPECT_FALSE(SunburstLayout::hit({200, 100}, size, {}));
 }
 
-TEST(SunburstLayout, EmptyInputsAndZeroBytesHitNothing) {
-    test::Nodes nodes;
+TEST_F(SunburstLayoutTest, EmptyInputsAndZeroBytesHitNothing) {
     EXPECT_TRUE(SunburstLayout::hits({}, {400, 300}).empty());
     // All zero: every sweep is zero.
     const auto zero = SunburstLayout::hits(nodes.ranked({0, 0}), {400, 300});
@@ -77,10 +74,9 @@ TEST(SunburstLayout, EmptyInputsAndZeroBytesHitNothing) {
     EXPECT_FALSE(SunburstLayout::hit({0, 150}, {0, 300}, flat));
 }
 
-TEST(SunburstLayout, WedgesFollowEachOtherAndSumToAFullTurn) {
+TEST_F(SunburstLayoutTest, WedgesFollowEachOtherAndSumToAFullTurn) {
     std::mt19937 rng(11);
     for (int round = 0; round < 200; ++round) {
-        test::Nodes nodes;
         std::vector<std::int64_t> bytes(1 + rng() % 12);
         for (auto& b : bytes) b = rng() % 1'000'000'000'000;
         const auto wedges = SunburstLayout::hits(nodes.ranked(bytes, 1, rng() % 1000), {300, 500});

@@ -11,6 +11,8 @@
 namespace tb {
 namespace {
 
+using TreemapLayoutTest = test::LayoutTest;
+
 TEST(LayoutItems, BucketIdentitiesAreFixedPerLayout) {
     const std::pair<Uuid, const char*> table[] = {
         {TreemapLayout::bucketId, "AAAAAAAA-0000-4000-8000-000000000001"},
@@ -21,19 +23,17 @@ TEST(LayoutItems, BucketIdentitiesAreFixedPerLayout) {
     for (const auto& [id, text] : table) EXPECT_EQ(id.toString(), text);
 }
 
-TEST(TreemapLayout, NoChildrenGiveNoTiles) {
+TEST_F(TreemapLayoutTest, NoChildrenGiveNoTiles) {
     EXPECT_TRUE(TreemapLayout::hits({}, {400, 200}).empty());
 }
 
-TEST(TreemapLayout, OneChildCoversTheAreaInsetByOnePoint) {
-    test::Nodes nodes;
+TEST_F(TreemapLayoutTest, OneChildCoversTheAreaInsetByOnePoint) {
     const auto tiles = TreemapLayout::hits(nodes.ranked({5}), {400, 200});
     ASSERT_EQ(tiles.size(), 1u);
     EXPECT_EQ(tiles[0].rect, (Rect{1, 1, 398, 198}));
 }
 
-TEST(TreemapLayout, WideAreaCutsStripsFromTheLeftAndTallFromTheTop) {
-    test::Nodes nodes;
+TEST_F(TreemapLayoutTest, WideAreaCutsStripsFromTheLeftAndTallFromTheTop) {
     const auto ranked = nodes.ranked({300, 100});
     const auto wide = TreemapLayout::hits(ranked, {400, 200});
     ASSERT_EQ(wide.size(), 2u);
@@ -49,8 +49,7 @@ TEST(TreemapLayout, WideAreaCutsStripsFromTheLeftAndTallFromTheTop) {
     EXPECT_EQ(tall[1].rect, (Rect{1, 301, 198, 98}));
 }
 
-TEST(TreemapLayout, BucketComesLastWithCountedLabelAndFixedIdentity) {
-    test::Nodes nodes;
+TEST_F(TreemapLayoutTest, BucketComesLastWithCountedLabelAndFixedIdentity) {
     const auto tiles = TreemapLayout::hits(nodes.ranked({3000, 2000}, 5, 1000), {400, 200});
     ASSERT_EQ(tiles.size(), 3u);
     EXPECT_EQ(tiles[2].label, "Other (5)");
@@ -59,8 +58,7 @@ TEST(TreemapLayout, BucketComesLastWithCountedLabelAndFixedIdentity) {
     EXPECT_EQ(tiles[2].id, TreemapLayout::bucketId);
 }
 
-TEST(TreemapLayout, SharedEdgeHitsNeitherNeighbour) {
-    test::Nodes nodes;
+TEST_F(TreemapLayoutTest, SharedEdgeHitsNeitherNeighbour) {
     const auto tiles = TreemapLayout::hits(nodes.ranked({300, 100}), {400, 200});
     EXPECT_FALSE(TreemapLayout::hit({300, 100}, tiles));
     EXPECT_FALSE(TreemapLayout::hit({299.5, 100}, tiles));
@@ -69,8 +67,7 @@ TEST(TreemapLayout, SharedEdgeHitsNeitherNeighbour) {
     EXPECT_FALSE(TreemapLayout::hit({-1, -1}, tiles));
 }
 
-TEST(TreemapLayout, ZeroByteChildrenGetOnePointStripsThatAreNeverHit) {
-    test::Nodes nodes;
+TEST_F(TreemapLayoutTest, ZeroByteChildrenGetOnePointStripsThatAreNeverHit) {
     const auto tiles = TreemapLayout::hits(nodes.ranked({0, 0, 0}), {400, 200});
     ASSERT_EQ(tiles.size(), 3u);
     EXPECT_TRUE(tiles[0].rect.isEmpty());
@@ -80,8 +77,7 @@ TEST(TreemapLayout, ZeroByteChildrenGetOnePointStripsThatAreNeverHit) {
     EXPECT_EQ(TreemapLayout::hit({3, 100}, tiles)->id, tiles[2].id);
 }
 
-TEST(TreemapLayout, EmptyAreaGivesEmptyTiles) {
-    test::Nodes nodes;
+TEST_F(TreemapLayoutTest, EmptyAreaGivesEmptyTiles) {
     for (Size size : {Size{0, 200}, Size{400, 0}, Size{0, 0}}) {
         const auto tiles = TreemapLayout::hits(nodes.ranked({5, 3}, 2, 2), size);
         ASSERT_EQ(tiles.size(), 3u);
@@ -91,10 +87,9 @@ TEST(TreemapLayout, EmptyAreaGivesEmptyTiles) {
 
 // Each strip (the tile grown back by its inset) holds its share of the area,
 // and the strips tile the area exactly.
-TEST(TreemapLayout, AreasFollowBytesOverRandomInputs) {
+TEST_F(TreemapLayoutTest, AreasFollowBytesOverRandomInputs) {
     std::mt19937 rng(7);
     for (int round = 0; round < 200; ++round) {
-        test::Nodes nodes;
         std::vector<std::int64_t> bytes(1 + rng() % 12);
         for (auto& b : bytes) b = 10'000 + rng() % 90'000;
         const int otherCount = int(rng() % 3);

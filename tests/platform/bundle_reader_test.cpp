@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/temp_dir.h"
+#include "support/platform_fakes.h"
 
 namespace tb {
 namespace {
@@ -11,36 +12,29 @@ using platform::BundleInfo;
 using platform::BundleReader::parseInfoPlist;
 using test::TempDir;
 
-std::string plist(const std::string& body) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-           "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-           "<plist version=\"1.0\">\n<dict>\n" + body + "</dict>\n</plist>\n";
-}
-
 TEST(BundleReader, ReadsTopLevelStringValues) {
     struct Case {
         std::string document;
         BundleInfo expected;
     };
     const std::vector<Case> cases = {
-        {plist("<key>CFBundleIdentifier</key><string>com.example.foo</string>\n"
+        {test::plist("<key>CFBundleIdentifier</key><string>com.example.foo</string>\n"
                "<key>CFBundleDisplayName</key>\n  <string>Foo</string>\n"
                "<key>CFBundleName</key><string>FooApp</string>"),
          {"com.example.foo", "Foo", "FooApp"}},
         // Entities, CDATA, comments and an empty string.
-        {plist("<!-- c --><key>CFBundleName</key><string>A &amp; B &#x263A;&#65;</string>"
+        {test::plist("<!-- c --><key>CFBundleName</key><string>A &amp; B &#x263A;&#65;</string>"
                "<key>CFBundleDisplayName</key><string><![CDATA[<x>]]></string>"
                "<key>CFBundleIdentifier</key><string/>"),
          {"", "<x>", "A & B \u263A" "A"}},
         // Values that are not strings, and nested dictionaries, are skipped.
-        {plist("<key>CFBundleName</key><integer>3</integer>"
+        {test::plist("<key>CFBundleName</key><integer>3</integer>"
                "<key>Nested</key><dict><key>CFBundleIdentifier</key><string>no</string>"
                "<key>a</key><array><string>x</string><true/></array></dict>"
                "<key>CFBundleIdentifier</key><string>yes</string>"),
          {"yes", std::nullopt, std::nullopt}},
         {"bplist00\x01\x02", {}},
-        {plist("<key>CFBundleName</key><string>unterminated"), {}},
+        {test::plist("<key>CFBundleName</key><string>unterminated"), {}},
         {"<plist><array><string>x</string></array></plist>", {}},
         {"", {}},
     };

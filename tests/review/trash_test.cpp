@@ -1,6 +1,5 @@
 #include "platform/trash.h"
 
-#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,11 +7,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <regex>
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/process_runner.h"
 #include "support/temp_dir.h"
 #include "second_user.h"
 #include "trash_reader.h"
@@ -133,11 +132,6 @@ TEST_F(TrashTest, FolderGoesAndComesBackWithoutAnEntryLeft) {
     EXPECT_EQ(readFile(trashRoot() + "/directorysizes"), "4096 1700000000 other%20folder\n");
 }
 
-mode_t modeOf(const std::string& path) {
-    struct stat st{};
-    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
-
 TEST_F(TrashTest, PutBackRecreatesMissingParentsClosedToOthers) {
     test::makeDirs(work / "a/b");
     test::writeFile(work / "a/b/file", "x");
@@ -148,8 +142,8 @@ TEST_F(TrashTest, PutBackRecreatesMissingParentsClosedToOthers) {
     ASSERT_EQ(::rmdir((work / "a").c_str()), 0);
     ASSERT_TRUE(trash.putBack(*r, work / "a/b/file").ok());
     EXPECT_EQ(readFile(work / "a/b/file"), "x");
-    EXPECT_EQ(modeOf(work / "a"), 0700u);
-    EXPECT_EQ(modeOf(work / "a/b"), 0700u);
+    EXPECT_EQ(test::modeOf(work / "a"), 0700u);
+    EXPECT_EQ(test::modeOf(work / "a/b"), 0700u);
 }
 
 TEST_F(TrashTest, PutBackGoesWhereTheLinksPointedWhenTrashed) {
@@ -279,9 +273,7 @@ TEST_F(OtherVolumeTrashTest, UsesTopDirectoryTrashWithRelativePath) {
     ASSERT_TRUE(r.ok()) << r.error().message;
     const std::string root = top + "/.Trash-" + uid();
     EXPECT_EQ(*r, root + "/files/a b%.txt");
-    struct stat st{};
-    ASSERT_EQ(::lstat(root.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(test::modeOf(root), 0700u);
     EXPECT_NE(readFile(root + "/info/a b%.txt.trashinfo").find("Path=docs/a%20b%25.txt\n"),
               std::string::npos);
     const auto entries = readTrash(root, top);
@@ -462,14 +454,8 @@ TEST_F(TrashTest, TrashCliListsWhatWasTrashedAndNothingAfterRestore) {
         GTEST_SKIP() << "trash-list (trash-cli) is not installed";
     }
     auto list = [] {
-        std::string out;
-        FILE* p = ::popen("/usr/bin/trash-list 2>/dev/null", "r");
-        if (!p) return out;
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        ::pclose(p);
-        return out;
+        auto r = platform::systemProcessRunner().run("/usr/bin/trash-list", {});
+        return r.ok() ? r->standardOutput : "<trash-list failed>";
     };
     test::writeFile(work / "50% off.txt", "a");
     test::makeDirs(work / "a folder");

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <map>
-#include <thread>
 
 #include "base/path.h"
 #include "scan/directory_lister.h"

@@ -52,12 +52,10 @@ TEST(ScanHistory, KeepsOnlyExactSqliteExtension) {
     test::TempHome home;
     const std::string dir = ScanStore::directory();
     const ScanRecord valid = saveScanOf("/v");
-    namespace fs = std::filesystem;
-    fs::copy_file(valid.fileURL, dir + "/" + Uuid::random().toString() + ".SQLITE");
-    fs::copy_file(valid.fileURL, dir + "/" + Uuid::random().toString() + ".db");
-    fs::copy_file(valid.fileURL, dir + "/" + Uuid::random().toString() + ".sqlite-wal");
-    fs::copy_file(valid.fileURL, dir + "/" + Uuid::random().toString());
-    fs::copy_file(valid.fileURL, dir + "/not a uuid.sqlite");
+    for (const char* ext : {".SQLITE", ".db", ".sqlite-wal", ""}) {
+        std::filesystem::copy_file(valid.fileURL, dir + "/" + Uuid::random().toString() + ext);
+    }
+    std::filesystem::copy_file(valid.fileURL, dir + "/not a uuid.sqlite");
     test::setModified(dir + "/not a uuid.sqlite", 100);
 
     const auto history = ScanStore::history();

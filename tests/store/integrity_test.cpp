@@ -1,14 +1,11 @@
 // What a damaged, forged or half-written scan file must not do: load as a
 // partial tree, overflow a total, hang a reader, or show up in the history.
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -38,23 +35,13 @@ ScanForest wideForest(TreeBuilder& b, int files) {
     return test::forestOf(b.tree(root));
 }
 
-std::vector<std::string> namesIn(const std::string& dir) {
-    std::vector<std::string> out;
-    for (const auto& e : std::filesystem::directory_iterator(dir)) {
-        out.push_back(e.path().filename().string());
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
-mode_t modeOf(const std::string& path) {
-    struct stat st{};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
-
-TEST(StoreIntegrity, DamagedPageGivesNoTreeRatherThanAPartialOne) {
+class StoreIntegrity : public ::testing::Test {
+protected:
     test::TempHome home;
     TreeBuilder b;
+};
+
+TEST_F(StoreIntegrity, DamagedPageGivesNoTreeRatherThanAPartialOne) {
     auto saved = ScanStore::save(wideForest(b, 5000), "/w");
     ASSERT_TRUE(saved) << saved.error().message;
     const auto size = std::filesystem::file_size(saved->fileURL);
@@ -151,41 +138,35 @@ TEST_F(ForgedScan, OnlyRegularFilesAreOpened) {
     EXPECT_TRUE(ScanStore::search(record(), "r").empty());
 }
 
-TEST(StoreIntegrity, StoreFoldersAndFilesAreTheOwnersAlone) {
-    test::TempHome home;
+TEST_F(StoreIntegrity, StoreFoldersAndFilesAreTheOwnersAlone) {
     const std::string data = home.home() + "/missing/data";
     test::ScopedEnv missing("XDG_DATA_HOME", data);
     const mode_t oldMask = ::umask(022);
     const std::string dir = ScanStore::directory();
-    TreeBuilder b;
     auto saved = ScanStore::save(wideForest(b, 3), "/w");
     ::umask(oldMask);
     ASSERT_TRUE(saved) << saved.error().message;
     for (const std::string& folder :
          {home.home() + "/missing", data, data + "/Tarnbeck", dir}) {
-        EXPECT_EQ(modeOf(folder), 0700u) << folder;
+        EXPECT_EQ(test::modeOf(folder), 0700u) << folder;
     }
-    EXPECT_EQ(modeOf(saved->fileURL), 0600u);
-    EXPECT_EQ(namesIn(dir), std::vector<std::string>{Path::lastComponent(saved->fileURL).data()});
+    EXPECT_EQ(test::modeOf(saved->fileURL), 0600u);
+    EXPECT_EQ(test::namesIn(dir), std::vector<std::string>{Path::lastComponent(saved->fileURL).data()});
 
     // A folder an older version left open to everyone is closed up.
     ::chmod(dir.c_str(), 0755);
     EXPECT_EQ(ScanStore::directory(), dir);
-    EXPECT_EQ(modeOf(dir), 0700u);
+    EXPECT_EQ(test::modeOf(dir), 0700u);
 }
 
-TEST(StoreIntegrity, FailedSaveLeavesNothingBehind) {
-    test::TempHome home;
-    TreeBuilder b;
+TEST_F(StoreIntegrity, FailedSaveLeavesNothingBehind) {
     ScanNode* root = b.dir("/d", {b.file("/d/a", 10), b.file("/d/a", 20)});
     ASSERT_FALSE(ScanStore::save(test::forestOf(b.tree(root)), "/d"));
-    EXPECT_TRUE(namesIn(ScanStore::directory()).empty());
+    EXPECT_TRUE(test::namesIn(ScanStore::directory()).empty());
 }
 
-TEST(StoreIntegrity, HistoryRemovesWhatAKilledSaveLeftButNotALiveOne) {
-    test::TempHome home;
+TEST_F(StoreIntegrity, HistoryRemovesWhatAKilledSaveLeftButNotALiveOne) {
     const std::string dir = ScanStore::directory();
-    TreeBuilder b;
     auto saved = ScanStore::save(wideForest(b, 3), "/w");
     ASSERT_TRUE(saved);
     const std::string dead = dir + "/." + Uuid::random().toString() + ".saving";
@@ -201,12 +182,11 @@ TEST(StoreIntegrity, HistoryRemovesWhatAKilledSaveLeftButNotALiveOne) {
     ASSERT_EQ(history.size(), 1u);
     EXPECT_EQ(history[0].id, saved->id);
     const std::string liveName(Path::lastComponent(live));
-    EXPECT_EQ(namesIn(dir), (std::vector<std::string>{liveName, liveName + "-wal",
+    EXPECT_EQ(test::namesIn(dir), (std::vector<std::string>{liveName, liveName + "-wal",
                                                       std::string(Path::lastComponent(saved->fileURL))}));
 }
 
-TEST(StoreIntegrity, RelativeLocationsAreMadeAbsoluteOrIgnored) {
-    test::TempHome home;
+TEST_F(StoreIntegrity, RelativeLocationsAreMadeAbsoluteOrIgnored) {
     {
         // Invalid by the XDG rules: the default takes its place.
         test::ScopedEnv data("XDG_DATA_HOME", "relative/data");
@@ -218,7 +198,6 @@ TEST(StoreIntegrity, RelativeLocationsAreMadeAbsoluteOrIgnored) {
     ASSERT_TRUE(::getcwd(cwd, sizeof cwd));
     ASSERT_EQ(::chdir(home.home().c_str()), 0);
     test::makeDirs("rel/scans");
-    TreeBuilder b;
     auto saved = ScanStore::saveIn("rel/scans", wideForest(b, 3), "/w");
     const auto history = ScanStore::historyIn("rel/scans");
     const bool loaded = !history.empty() && ScanStore::load(history[0]).has_value();
@@ -229,8 +208,7 @@ TEST(StoreIntegrity, RelativeLocationsAreMadeAbsoluteOrIgnored) {
     EXPECT_TRUE(loaded);
 }
 
-TEST(StoreIntegrity, RootWithTrailingSlashReopensWithItsVisitedCount) {
-    test::TempHome home;
+TEST_F(StoreIntegrity, RootWithTrailingSlashReopensWithItsVisitedCount) {
     test::makeDirs(home.home() + "/tree/sub");
     test::writeFile(home.home() + "/tree/sub/f", "12345");
     const std::string chosen = home.home() + "/tree/";

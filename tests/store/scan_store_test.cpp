@@ -46,8 +46,13 @@ std::map<std::string, const ScanNode*> byPath(const ScanNode* root) {
     return out;
 }
 
-TEST(ScanStore, DirectoryFollowsXdgDataHomeAndIsCreated) {
+class StoreFile : public ::testing::Test {
+protected:
     test::TempHome home;
+    TreeBuilder b;
+};
+
+TEST_F(StoreFile, DirectoryFollowsXdgDataHomeAndIsCreated) {
     const std::string expected = home.dataHome() + "/Tarnbeck/scans";
     EXPECT_EQ(ScanStore::directory(), expected);
     EXPECT_TRUE(test::exists(expected));
@@ -56,8 +61,7 @@ TEST(ScanStore, DirectoryFollowsXdgDataHomeAndIsCreated) {
     EXPECT_EQ(ScanStore::directory(), home.home() + "/.local/share/Tarnbeck/scans");
 }
 
-TEST(ScanStore, RoundTripKeepsEveryField) {
-    test::TempHome home;
+TEST_F(StoreFile, RoundTripKeepsEveryField) {
     SampleTree t;
     ScanContext ctx = test::testContext("/scan");
     ctx.volumeName = "Bob's disk";
@@ -98,8 +102,7 @@ TEST(ScanStore, RoundTripKeepsEveryField) {
     EXPECT_TRUE(after.at("/scan/sub/caf\xe9\xff.txt")->modified().isDistantPast());
 }
 
-TEST(ScanStore, FileFormatIsExact) {
-    test::TempHome home;
+TEST_F(StoreFile, FileFormatIsExact) {
     SampleTree t;
     ScanContext ctx = test::testContext("/scan", 1234, false);
     ctx.volumeName = "it's";
@@ -154,9 +157,7 @@ TEST(ScanStore, FileFormatIsExact) {
     EXPECT_EQ(db.rows("PRAGMA integrity_check"), (Rows{{"ok"}}));
 }
 
-TEST(ScanStore, LeafRootGivesOneRowAndNineMetaRows) {
-    test::TempHome home;
-    TreeBuilder b;
+TEST_F(StoreFile, LeafRootGivesOneRowAndNineMetaRows) {
     ScanForest forest = test::forestOf(b.tree(b.dir("/")), 0, 0, test::testContext("/"));
     auto saved = ScanStore::save(forest, "/");
     ASSERT_TRUE(saved);
@@ -168,9 +169,7 @@ TEST(ScanStore, LeafRootGivesOneRowAndNineMetaRows) {
     EXPECT_EQ(db.rows("SELECT value FROM meta WHERE key = 'scope'")[0][0], "volume");
 }
 
-TEST(ScanStore, SaveReportsOpenFailure) {
-    test::TempHome home;
-    TreeBuilder b;
+TEST_F(StoreFile, SaveReportsOpenFailure) {
     ScanForest forest = test::forestOf(b.tree(b.dir("/x")));
     auto saved = ScanStore::saveIn(home.home() + "/no/such/dir", forest, "/x");
     ASSERT_FALSE(saved);
@@ -178,11 +177,9 @@ TEST(ScanStore, SaveReportsOpenFailure) {
     EXPECT_EQ(saved.error().code, 1);
 }
 
-TEST(ScanStore, SaveReportsRowsThatDoNotGoIn) {
+TEST_F(StoreFile, SaveReportsRowsThatDoNotGoIn) {
     // Two nodes with one path: the second row violates the primary key. A
     // save that silently lost rows would be listed as a complete scan.
-    test::TempHome home;
-    TreeBuilder b;
     ScanNode* root = b.dir("/d", {b.file("/d/a", 10), b.file("/d/a", 20)});
     auto saved = ScanStore::save(test::forestOf(b.tree(root)), "/d");
     ASSERT_FALSE(saved);
@@ -191,9 +188,7 @@ TEST(ScanStore, SaveReportsRowsThatDoNotGoIn) {
     EXPECT_NE(saved.error().message.find("UNIQUE"), std::string::npos) << saved.error().message;
 }
 
-TEST(ScanStore, DeepTreeSavesAndLoadsWithoutRecursion) {
-    test::TempHome home;
-    TreeBuilder b;
+TEST_F(StoreFile, DeepTreeSavesAndLoadsWithoutRecursion) {
     // Paths need not nest for the store: the chain is made of children links.
     constexpr int depth = 200'000;
     ScanNode* root = b.dir("/d");

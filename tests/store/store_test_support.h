@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <initializer_list>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>

@@ -49,4 +49,12 @@ public:
     }
 };
 
+// An Info.plist document holding `body` in its top dictionary.
+inline std::string plist(const std::string& body) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+           "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+           "<plist version=\"1.0\">\n<dict>\n" + body + "</dict>\n</plist>\n";
+}
+
 } // namespace tb::test

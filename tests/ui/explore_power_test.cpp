@@ -1,6 +1,4 @@
-#include <QHeaderView>
 #include <QMenu>
-#include <QSpinBox>
 #include <QTreeWidget>
 
 #include "layout/nested_treemap_layout.h"

@@ -65,6 +65,12 @@ protected:
 
     // Scans `root` and waits until the analyses are published.
     void scan(const std::string& root) { scanAndWait(*session, root); }
+    // A file of `size` bytes in work(), its contents seeded by its name.
+    std::string file(const std::string& name, std::int64_t size = 10'000) {
+        const std::string p = work() + "/" + name;
+        putSized(p, size, unsigned(name.size()));
+        return p;
+    }
 
     TempHome home;
     std::unique_ptr<AppSession> session;

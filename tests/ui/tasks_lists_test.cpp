@@ -1,4 +1,3 @@
-#include <QPushButton>
 
 #include "tasks_fixture.h"
 #include "ui/tasks/apps_view.h"
@@ -15,13 +14,6 @@ namespace {
 using namespace tb::test;
 
 using CleanupViewTest = TasksTest;
-
-TEST_F(CleanupViewTest, ShowsEmptyStateBeforeAnyScan) {
-    CleanupView view(*session);
-    EXPECT_TRUE(shows(&view, "Nothing to review"));
-    EXPECT_TRUE(shows(&view, "Run a scan or change the confidence filter."));
-    snapshot(view, "tasks_cleanup_empty");
-}
 
 TEST_F(CleanupViewTest, ConfidenceFilterHidesOtherRisksAndAllShowsThemAgain) {
     putSized(work() + "/Library/Developer/Xcode/DerivedData/App/a.bin", 1'500'000, 1);
@@ -69,11 +61,15 @@ TEST_F(CleanupViewTest, AddedCandidateReadsAddedAndIsDisabled) {
     EXPECT_EQ(session->tab(), AppTab::stage);
 }
 
-TEST_F(CleanupViewTest, FilterWithoutMatchesShowsTheEmptyState) {
+TEST_F(CleanupViewTest, EmptyStateBeforeAScanAndForAFilterWithoutMatches) {
     putSized(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
     putSized(work() + "/proj/package.json", 20, 5);
     CleanupView view(*session);
+    EXPECT_TRUE(shows(&view, "Nothing to review"));
+    EXPECT_TRUE(shows(&view, "Run a scan or change the confidence filter."));
+    snapshot(view, "tasks_cleanup_empty");
     scan(work());
+    EXPECT_FALSE(shows(&view, "Nothing to review"));
     view.setFilter(CleanupRisk::caution);
     EXPECT_TRUE(shows(&view, "Nothing to review"));
     EXPECT_FALSE(shownButtons(&view, "All").at(0)->isChecked());

@@ -1,7 +1,4 @@
-#include <QDir>
-#include <QImage>
 
-#include <numbers>
 
 #include "layout/bubble_layout.h"
 #include "layout/sunburst_layout.h"
@@ -58,8 +55,6 @@ TEST_F(MapWorkspace, TreemapClickSelectsFileDivesIntoFolderAndClearsOnBucket) {
 
     const ScanNode* big = child(root(), "big");
     click(map, centreOf(hitFor(map->hits(), big).rect));
-    EXPECT_EQ(session->displayRoot(), big);
-    EXPECT_EQ(session->selected(), big);
     EXPECT_EQ(map->root(), big);
     ASSERT_EQ(map->hits().size(), 2u);  // the layout follows the new root
 }
