@@ -13,16 +13,6 @@ namespace {
 
 using TreemapLayoutTest = test::LayoutTest;
 
-TEST(LayoutItems, BucketIdentitiesAreFixedPerLayout) {
-    const std::pair<Uuid, const char*> table[] = {
-        {TreemapLayout::bucketId, "AAAAAAAA-0000-4000-8000-000000000001"},
-        {SunburstLayout::bucketId, "AAAAAAAA-0000-4000-8000-000000000002"},
-        {BubbleLayout::bucketId, "AAAAAAAA-0000-4000-8000-000000000003"},
-        {MindMapLayout::bucketId, "AAAAAAAA-0000-4000-8000-000000000004"},
-    };
-    for (const auto& [id, text] : table) EXPECT_EQ(id.toString(), text);
-}
-
 TEST_F(TreemapLayoutTest, NoChildrenGiveNoTiles) {
     EXPECT_TRUE(TreemapLayout::hits({}, {400, 200}).empty());
 }
