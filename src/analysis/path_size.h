@@ -17,7 +17,7 @@ class ScanNode;
 
 // Path to allocated size. The keys are views of the nodes' own path bytes:
 // the map is valid while the forest (or tree) that owns the nodes is alive.
-using PathSizeIndex = std::unordered_map<std::string_view, std::int64_t>;
+using PathSizeIndex = std::unordered_map<std::string, std::int64_t>;
 
 namespace PathSize {
 

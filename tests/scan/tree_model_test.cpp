@@ -111,7 +111,8 @@ TEST(ScanForest, EqualSizesKeepTraversalOrderInLargestFiles) {
     ScanNode* root = b.dir("/e", kids);
     ScanForest forest(b.tree(root), 0, 81, ScanContext{});
     ASSERT_EQ(forest.largestFiles().size(), 80u);
-    for (std::size_t i = 0; i < 80; ++i) EXPECT_EQ(forest.largestFiles()[i], forest.files()[i]);
+    const std::vector<const ScanNode*> files(forest.files().begin(), forest.files().end());
+    for (std::size_t i = 0; i < 80; ++i) EXPECT_EQ(forest.largestFiles()[i], files[i]);
 
     TreeBuilder e;
     ScanNode* lone = e.dir("/lone", {});
