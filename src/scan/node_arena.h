@@ -54,11 +54,9 @@ private:
     struct FreeBlock {
         void operator()(void* p) const noexcept;
     };
-    // Raw storage in blocks that grow from 64 KiB to 2 MiB; the large ones are
-    // offered to the kernel as huge pages, which spares a million-node scan
-    // tens of thousands of page faults. Nodes, names and child arrays share
-    // one stream, so each walker's arena leaves one partly filled block, not
-    // three. Objects are constructed by the caller.
+    // Raw storage in blocks that grow from 64 KiB to 2 MiB. Nodes, names and
+    // child arrays share one stream, so each walker's arena leaves one partly
+    // filled block, not three. Objects are constructed by the caller.
     struct Chunks {
         std::vector<std::unique_ptr<void, FreeBlock>> chunks;
         std::vector<std::size_t> sizes;  // in bytes
