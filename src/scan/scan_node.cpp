@@ -16,6 +16,12 @@ std::string_view ScanNode::storedPath() const {
 }
 
 std::string ScanNode::path() const {
+    std::string out;
+    appendPath(out);
+    return out;
+}
+
+void ScanNode::appendPath(std::string& out) const {
     // Names from the nearest node that knows its whole path down to this one.
     const ScanNode* top = this;
     std::size_t length = 0;
@@ -23,10 +29,11 @@ std::string ScanNode::path() const {
         length += top->nameLen_ + 1;
         top = top->parent_;
     }
-    std::string out;
-    out.reserve(length + (top->ownsPath_ ? top->storedPath().size() : top->nameLen_));
-    out.append(top->ownsPath_ ? top->storedPath() : top->name());
-    if (top == this) return out;
+    const std::string_view head = top->ownsPath_ ? top->storedPath() : top->name();
+    out.reserve(out.size() + head.size() + length);
+    const std::size_t start = out.size();
+    out.append(head);
+    if (top == this) return;
     const std::size_t base = out.size();
     out.resize(base + length);
     // Filled from the end: this node's name last.
@@ -37,8 +44,7 @@ std::string ScanNode::path() const {
         out[--end] = '/';
     }
     // Below "/" the separator is already there.
-    if (base > 0 && out[base - 1] == '/') out.erase(base, 1);
-    return out;
+    if (base > start && out[base - 1] == '/') out.erase(base, 1);
 }
 
 void ScanNode::rollup() {

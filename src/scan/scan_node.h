@@ -30,6 +30,9 @@ public:
     // Built on each call: keep the string, not a view into it.
     std::string url() const { return path(); }
     std::string path() const;
+    // Appends the path to `out`: for loops over many nodes, without a
+    // string per node.
+    void appendPath(std::string& out) const;
     std::string_view name() const { return {nameBytes(), nameLen_}; }
     // The folder this node was listed in; nullptr for a root.
     const ScanNode* parent() const { return parent_; }

@@ -47,7 +47,7 @@ public:
     explicit Paths(const std::vector<const ScanNode*>& order) {
         ends_.reserve(order.size());
         for (const ScanNode* n : order) {
-            bytes_.append(n->path());
+            n->appendPath(bytes_);
             ends_.push_back(bytes_.size());
         }
     }

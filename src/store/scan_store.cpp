@@ -201,10 +201,12 @@ Status insertAll(Database& db, Statement& insert, const ScanNode* root) {
             // Siblings are written one after another: their parent's path is
             // built once.
             if (item.parent && item.parent != pathOwner) {
-                parentPath = item.parent->path();
+                parentPath.clear();
+                item.parent->appendPath(parentPath);
                 pathOwner = item.parent;
             }
-            path = item.node->path();
+            path.clear();
+            item.node->appendPath(path);
             bindNode(insert, item.node, item.parent, path, parentPath);
             if (insert.step() != SQLITE_DONE) return db.statementError();
             continue;
