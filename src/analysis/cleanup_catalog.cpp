@@ -222,7 +222,7 @@ std::optional<CleanupDescriptor> descriptor(std::string_view path, std::string_v
 
 std::optional<CleanupDescriptor> classify(const ScanNode& folder, const ScanNode* parent,
                                           const HomePlaces& places) {
-    const std::string_view path = folder.path();
+    const std::string path = folder.path();
     const std::string_view name = folder.name();
     // A repository is the user's work, whatever its name; and what is
     // already in a Trash is emptied there, not queued again.

@@ -9,15 +9,34 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <optional>
+#include <vector>
 
 namespace tb {
 
 class ScanNode;
 
-// Path to allocated size. The keys are views of the nodes' own path bytes:
-// the map is valid while the forest (or tree) that owns the nodes is alive.
-using PathSizeIndex = std::unordered_map<std::string_view, std::int64_t>;
+// Path to allocated size over a tree's nodes, valid while the forest (or
+// tree) that owns them is alive. Nodes keep names, not paths, so it keeps a
+// hash of each path and rebuilds the few paths a lookup lands on: 16 bytes
+// an entry rather than a copy of every path.
+class PathSizeIndex {
+public:
+    PathSizeIndex() = default;
+    // A later node with the same path wins.
+    explicit PathSizeIndex(std::vector<const ScanNode*> nodes);
+
+    std::optional<std::int64_t> find(std::string_view path) const;
+    std::size_t size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+
+private:
+    struct Entry {
+        std::uint64_t hash;
+        const ScanNode* node;
+    };
+    std::vector<Entry> entries_;  // by hash, then in the nodes' order
+};
 
 namespace PathSize {
 

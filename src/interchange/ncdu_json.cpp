@@ -438,14 +438,10 @@ private:
             if (!isFileName(info.name)) reader_.fail("\"" + info.name + "\" is not a file name");
             if (!parent.names.insert(info.name).second)
                 reader_.fail("two entries named \"" + info.name + "\" in one folder");
-            const std::string_view parentPath = parent.node->path();
-            path.reserve(parentPath.size() + 1 + info.name.size());
-            path = parentPath;
-            if (path.empty() || path.back() != '/') path += '/';
-            path += info.name;
         }
         NodeFields fields;
         fields.path = path;
+        if (!stack_.empty()) fields.parent = stack_.back().node;
         fields.name = stack_.empty() ? std::string_view(path) : std::string_view(info.name);
         fields.isDirectory = isDirectory;
         fields.inode = info.ino;

@@ -14,9 +14,8 @@ int bandIndex(double age) {
     }
     return 4;
 }
-} // namespace
-
-std::vector<AgeBand> bands(std::span<const ScanNode* const> files, Date now) {
+template <typename Files>
+std::vector<AgeBand> bandsOf(const Files& files, Date now) {
     std::vector<AgeBand> out(5);
     for (int i = 0; i < 5; ++i) out[i].id = out[i].label = keys[i];
     for (const ScanNode* f : files) {
@@ -26,6 +25,13 @@ std::vector<AgeBand> bands(std::span<const ScanNode* const> files, Date now) {
     }
     return out;
 }
+} // namespace
+
+std::vector<AgeBand> bands(std::span<const ScanNode* const> files, Date now) {
+    return bandsOf(files, now);
+}
+
+std::vector<AgeBand> bands(const FileList& files, Date now) { return bandsOf(files, now); }
 
 std::vector<AgeBand> bands(const ScanNode& node, Date now) {
     std::vector<const ScanNode*> files;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/date.h"
+#include "scan/file_list.h"
 #include "scan/scan_node.h"
 
 namespace tb {
@@ -24,6 +25,7 @@ struct AgeBand {
 namespace AgeLayout {
 inline const std::array<std::string, 5> keys = {"7d", "30d", "90d", "1y", "older"};
 std::vector<AgeBand> bands(std::span<const ScanNode* const> files, Date now);
+std::vector<AgeBand> bands(const FileList& files, Date now);
 std::vector<AgeBand> bands(const ScanNode& node, Date now);
 } // namespace AgeLayout
 

@@ -111,21 +111,15 @@ private:
         kids_.clear();
         subdirs_.clear();
         std::int64_t bytes = 0;
-        path_ = dirPath_;
-        if (path_.empty() || path_.back() != '/') path_.push_back('/');
-        const std::size_t base = path_.size();
         for (const Listed& e : listed_) {
-            path_.resize(base);
-            path_.append(e.name);
-            const std::string_view path(path_);
-            ScanNode* node = arena_.make({.path = path,
-                                          .name = path.substr(base),
+            ScanNode* node = arena_.make({.name = e.name,
                                           .isDirectory = e.isDirectory,
                                           .inode = e.inode,
                                           .modified = e.modified,
                                           .mayShareBlocks = e.mayShareBlocks,
                                           .logicalSize = e.logical,
-                                          .allocatedSize = e.allocated});
+                                          .allocatedSize = e.allocated,
+                                          .parent = dir});
             kids_.push_back(node);
             if (e.isDirectory) {
                 if (!e.isMount) subdirs_.push_back(node);
@@ -150,7 +144,7 @@ private:
     DirectoryListing fake_;
     std::vector<Listed> listed_;
     std::vector<ScanNode*> kids_, subdirs_;
-    std::string dirPath_, path_, name_;
+    std::string dirPath_, name_;
 };
 
 } // namespace

@@ -1,4 +1,4 @@
-// Owns the nodes, path bytes and child arrays of one scanned tree. Nodes never
+// Owns the nodes, their names and child arrays of one scanned tree. Nodes never
 // move once made, so pointers stay valid for the arena's lifetime. One arena
 // is used by one thread at a time; the walk gives each worker its own and
 // merges them with `adopt` at the end.
@@ -16,8 +16,8 @@
 namespace tb {
 
 struct NodeFields {
-    std::string_view path;   // absolute path, raw bytes
-    std::string_view name;   // display name; usually the last component of path
+    std::string_view path;   // absolute path, raw bytes; kept only without a parent
+    std::string_view name;   // display name; the last component of the path
     bool isDirectory = false;
     std::uint64_t inode = 0;
     Date modified = Date::distantPast();
@@ -26,6 +26,9 @@ struct NodeFields {
     std::int64_t allocatedSize = 0;
     bool unreadable = false;
     std::optional<Uuid> id;  // a fresh random one when absent
+    // The folder the node was listed in: its path is then that folder's path
+    // and the name, and `path` is not stored.
+    const ScanNode* parent = nullptr;
 };
 
 class NodeArena {
@@ -38,7 +41,8 @@ public:
     ~NodeArena();
 
     ScanNode* make(const NodeFields& fields);
-    // Copies `children` into the arena and makes them the node's children.
+    // Copies `children` into the arena and makes them the node's children
+    // (and the node their parent).
     void setChildren(ScanNode* parent, std::span<ScanNode* const> children);
     // Takes over everything `other` owns; its nodes stay where they are.
     void adopt(NodeArena&& other);
@@ -50,22 +54,19 @@ private:
     struct FreeBlock {
         void operator()(void* p) const noexcept;
     };
-    // Raw storage in blocks that grow from 64 KiB to 2 MiB; the large ones are
-    // offered to the kernel as huge pages, which spares a million-node scan
-    // tens of thousands of page faults. Elements are constructed by the caller.
-    template <typename T>
+    // Raw storage in blocks that grow from 64 KiB to 2 MiB. Nodes, names and
+    // child arrays share one stream, so each walker's arena leaves one partly
+    // filled block, not three. Objects are constructed by the caller.
     struct Chunks {
         std::vector<std::unique_ptr<void, FreeBlock>> chunks;
         std::vector<std::size_t> sizes;  // in bytes
-        std::size_t used = 0;            // elements in the last chunk
-        std::size_t capacity = 0;        // elements the last chunk holds
-        T* take(std::size_t count);
+        std::size_t used = 0;            // bytes taken from the last chunk
+        std::size_t capacity = 0;        // bytes the last chunk holds
+        // `bytes` aligned for any node field.
+        void* take(std::size_t bytes);
     };
-    const char* storeBytes(std::string_view bytes);
 
-    Chunks<ScanNode> nodes_;
-    Chunks<char> bytes_;
-    Chunks<ScanNode*> pointers_;
+    Chunks chunks_;
     std::size_t nodeCount_ = 0;
 };
 

@@ -28,7 +28,6 @@ ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visi
     // the new copy at once.
     const std::size_t count = d->tree.arena ? d->tree.arena->nodeCount() : 256;
     d->nodes.reserve(count);
-    d->files.reserve(count);
     std::vector<const ScanNode*> stack{root};
     while (!stack.empty()) {
         const ScanNode* n = stack.back();
@@ -37,13 +36,14 @@ ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visi
         if (n->isDirectory()) {
             for (const ScanNode* c : n->children()) stack.push_back(c);
         } else {
-            d->files.push_back(n);
+            ++d->fileCount;
         }
     }
 
-    d->largestFiles.reserve(std::min<std::size_t>(d->files.size(), largestFilesLimit));
-    for (const ScanNode* f : d->files) SizeLeaders::insert(f, d->largestFiles, largestFilesLimit);
-    d->ageBands = AgeLayout::bands(d->files, Date::now());
+    const FileList files(d->nodes, d->fileCount);
+    d->largestFiles.reserve(std::min<std::size_t>(d->fileCount, largestFilesLimit));
+    for (const ScanNode* f : files) SizeLeaders::insert(f, d->largestFiles, largestFilesLimit);
+    d->ageBands = AgeLayout::bands(files, Date::now());
     data_ = std::move(d);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "scan/age_bands.h"
+#include "scan/file_list.h"
 #include "scan/node_arena.h"
 #include "scan/scan_context.h"
 #include "scan/scan_node.h"
@@ -28,7 +29,8 @@ public:
     std::int64_t visited() const { return data_->visited; }
     const ScanContext& context() const { return data_->context; }
     const std::vector<const ScanNode*>& nodes() const { return data_->nodes; }
-    const std::vector<const ScanNode*>& files() const { return data_->files; }
+    // In the order of `nodes`.
+    FileList files() const { return FileList(data_->nodes, data_->fileCount); }
     const std::vector<const ScanNode*>& largestFiles() const { return data_->largestFiles; }
     const std::vector<AgeBand>& ageBands() const { return data_->ageBands; }
     // Keeps the nodes alive for whoever holds it.
@@ -44,7 +46,7 @@ private:
         std::int64_t visited = 0;
         ScanContext context;
         std::vector<const ScanNode*> nodes;
-        std::vector<const ScanNode*> files;
+        std::size_t fileCount = 0;
         std::vector<const ScanNode*> largestFiles;
         std::vector<AgeBand> ageBands;
     };

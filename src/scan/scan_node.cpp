@@ -1,10 +1,51 @@
 #include "scan/scan_node.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "scan/byte_sum.h"
 
 namespace tb {
+
+std::string_view ScanNode::storedPath() const {
+    if (!ownsPath_) return {};
+    const char* at = nameBytes() + nameLen_;
+    std::uint32_t length;
+    std::memcpy(&length, at, sizeof length);
+    return {at + sizeof length, length};
+}
+
+std::string ScanNode::path() const {
+    std::string out;
+    appendPath(out);
+    return out;
+}
+
+void ScanNode::appendPath(std::string& out) const {
+    // Names from the nearest node that knows its whole path down to this one.
+    const ScanNode* top = this;
+    std::size_t length = 0;
+    while (!top->ownsPath_ && top->parent_) {
+        length += top->nameLen_ + 1;
+        top = top->parent_;
+    }
+    const std::string_view head = top->ownsPath_ ? top->storedPath() : top->name();
+    out.reserve(out.size() + head.size() + length);
+    const std::size_t start = out.size();
+    out.append(head);
+    if (top == this) return;
+    const std::size_t base = out.size();
+    out.resize(base + length);
+    // Filled from the end: this node's name last.
+    std::size_t end = out.size();
+    for (const ScanNode* n = this; n != top; n = n->parent_) {
+        end -= n->nameLen_;
+        std::memcpy(out.data() + end, n->nameBytes(), n->nameLen_);
+        out[--end] = '/';
+    }
+    // Below "/" the separator is already there.
+    if (base > start && out[base - 1] == '/') out.erase(base, 1);
+}
 
 void ScanNode::rollup() {
     if (!isDirectory_) return;

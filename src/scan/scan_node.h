@@ -3,10 +3,16 @@
 // (a ScanForest or a NodeTree) alive. Equality and hashing use `id` alone.
 // Nodes are mutated (sizes, children order) only while a tree is being built;
 // once a forest is published they are read from any thread without locks.
+//
+// A million-entry scan keeps a million of these, so a node holds its name
+// and its parent, not its path: `path` is rebuilt from the names above it.
+// The name's bytes follow the node in the arena.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -21,12 +27,20 @@ class ScanNode {
 public:
     const Uuid& id() const { return id_; }
     // The item's absolute path (raw bytes); `url` and `path` are the same bytes.
-    std::string_view url() const { return {path_, pathLen_}; }
-    std::string_view path() const { return {path_, pathLen_}; }
-    std::string_view name() const { return {name_, nameLen_}; }
+    // Built on each call: keep the string, not a view into it.
+    std::string url() const { return path(); }
+    std::string path() const;
+    // Appends the path to `out`: for loops over many nodes, without a
+    // string per node.
+    void appendPath(std::string& out) const;
+    std::string_view name() const { return {nameBytes(), nameLen_}; }
+    // The folder this node was listed in; nullptr for a root.
+    const ScanNode* parent() const { return parent_; }
     bool isDirectory() const { return isDirectory_; }
     std::uint64_t inode() const { return inode_; }
-    Date modified() const { return Date{modifiedSeconds_, modifiedNanos_}; }
+    Date modified() const {
+        return Date{modifiedSeconds_, static_cast<std::int32_t>(modifiedNanos_)};
+    }
     bool mayShareBlocks() const { return mayShareBlocks_; }
     std::int64_t logicalSize() const { return logicalSize_; }
     std::int64_t allocatedSize() const { return allocatedSize_; }
@@ -51,23 +65,32 @@ public:
 private:
     friend class NodeArena;
     ScanNode() = default;
+    // A root (or a node made without a parent) keeps its whole path after
+    // its name: a 32-bit length, then the bytes.
+    std::string_view storedPath() const;
+    const char* nameBytes() const;
 
     Uuid id_;
-    const char* path_ = nullptr;
-    const char* name_ = nullptr;
-    std::uint32_t pathLen_ = 0;
-    std::uint32_t nameLen_ = 0;
     std::uint64_t inode_ = 0;
     std::int64_t modifiedSeconds_ = Date::kDistantPastSeconds;
     std::int64_t logicalSize_ = 0;
     std::int64_t allocatedSize_ = 0;
+    const ScanNode* parent_ = nullptr;
     ScanNode** children_ = nullptr;
     std::uint32_t childCount_ = 0;
-    std::int32_t modifiedNanos_ = 0;
-    bool isDirectory_ = false;
-    bool mayShareBlocks_ = false;
-    bool unreadable_ = false;
+    std::uint32_t modifiedNanos_ : 30 = 0;
+    std::uint32_t isDirectory_ : 1 = 0;
+    std::uint32_t mayShareBlocks_ : 1 = 0;
+    std::uint32_t nameLen_ : 30 = 0;
+    std::uint32_t unreadable_ : 1 = 0;
+    std::uint32_t ownsPath_ : 1 = 0;
+    // The name's first bytes; the rest run on past the node.
+    char nameHead_[4] = {};
 };
+
+inline const char* ScanNode::nameBytes() const {
+    return reinterpret_cast<const char*>(this) + offsetof(ScanNode, nameHead_);
+}
 
 struct ScanNodeHash {
     std::size_t operator()(const ScanNode* n) const noexcept { return n->id().hashValue(); }

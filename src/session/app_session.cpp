@@ -648,7 +648,7 @@ void AppSession::runSearch() {
         if (input.forest) hits = IndexSearch::ranked(input.query, input.forest->nodes());
         std::vector<HistoryHit> stored;
         if (QueryText::trimmed(input.query).size() >= 2) {
-            std::unordered_set<std::string_view> seen;
+            std::unordered_set<std::string> seen;
             for (const ScanNode* n : hits) seen.insert(n->path());
             for (const ScanRecord& record : input.records) {
                 for (auto& row : ScanStore::search(record, input.query, 6)) {

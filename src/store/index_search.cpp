@@ -17,13 +17,18 @@ std::vector<const ScanNode*> matches(std::string_view query,
     QueryText::lowerCased(trimmedQuery, needle);
 
     // Both sides are lower-cased, so characters compare literally otherwise.
-    std::string folded;
+    std::string folded, path;
+    auto pathOf = [&path](const ScanNode* n) -> std::string_view {
+        path.clear();
+        n->appendPath(path);
+        return path;
+    };
     auto contains = [&](std::string_view text) {
         QueryText::lowerCased(text, folded);
         return folded.find(needle) != std::string::npos;
     };
     for (const ScanNode* node : nodes) {
-        if (contains(node->name()) || contains(node->path())) {
+        if (contains(node->name()) || contains(pathOf(node))) {
             hits.push_back(node);
             if (hits.size() == hitLimit) break;
         }
@@ -38,7 +43,12 @@ std::vector<const ScanNode*> ranked(std::string_view query, const std::vector<co
     if (trimmedQuery.empty() || limit == 0) return hits;
     std::string needle;
     QueryText::lowerCased(trimmedQuery, needle);
-    std::string folded;
+    std::string folded, path;
+    auto pathOf = [&path](const ScanNode* n) -> std::string_view {
+        path.clear();
+        n->appendPath(path);
+        return path;
+    };
     auto contains = [&](std::string_view text) {
         QueryText::lowerCased(text, folded);
         return folded.find(needle) != std::string::npos;
@@ -48,7 +58,7 @@ std::vector<const ScanNode*> ranked(std::string_view query, const std::vector<co
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         if (contains(nodes[i]->name())) {
             byName.push_back(std::uint32_t(i));
-        } else if (contains(nodes[i]->path())) {
+        } else if (contains(pathOf(nodes[i]))) {
             byPath.push_back(std::uint32_t(i));
         }
     }

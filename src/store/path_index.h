@@ -4,12 +4,39 @@
 // the index. One thread at a time.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <functional>
 #include <string_view>
 #include <vector>
 
 namespace tb {
+
+// Path bytes kept for a PathIndex, in blocks that never move.
+class PathBytes {
+public:
+    std::string_view keep(std::string_view path) {
+        if (path.size() > room_) {
+            const std::size_t size = std::max(kBlock, path.size());
+            blocks_.push_back(std::make_unique<char[]>(size));
+            next_ = blocks_.back().get();
+            room_ = size;
+        }
+        if (!path.empty()) std::memcpy(next_, path.data(), path.size());
+        const std::string_view kept(next_, path.size());
+        next_ += path.size();
+        room_ -= path.size();
+        return kept;
+    }
+
+private:
+    static constexpr std::size_t kBlock = 1 << 20;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char* next_ = nullptr;
+    std::size_t room_ = 0;
+};
 
 class PathIndex {
 public:

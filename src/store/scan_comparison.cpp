@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
 
 #include "store/path_index.h"
 
@@ -39,9 +40,31 @@ std::vector<const ScanNode*> flatten(const ScanNode* root) {
     return order;
 }
 
-PathIndex indexOf(const std::vector<const ScanNode*>& order) {
-    PathIndex index(order.size());
-    for (std::uint32_t i = 0; i < order.size(); ++i) index.assign(order[i]->path(), i);
+// Nodes keep names, not paths: the paths of one comparison are built once
+// into a single buffer that the index points into.
+class Paths {
+public:
+    explicit Paths(const std::vector<const ScanNode*>& order) {
+        ends_.reserve(order.size());
+        for (const ScanNode* n : order) {
+            n->appendPath(bytes_);
+            ends_.push_back(bytes_.size());
+        }
+    }
+    std::string_view operator[](std::size_t i) const {
+        const std::size_t begin = i == 0 ? 0 : ends_[i - 1];
+        return std::string_view(bytes_).substr(begin, ends_[i] - begin);
+    }
+    std::size_t size() const { return ends_.size(); }
+
+private:
+    std::string bytes_;
+    std::vector<std::size_t> ends_;
+};
+
+PathIndex indexOf(const Paths& paths) {
+    PathIndex index(paths.size());
+    for (std::uint32_t i = 0; i < paths.size(); ++i) index.assign(paths[i], i);
     return index;
 }
 
@@ -92,16 +115,18 @@ std::vector<ScanChange> compare(const ScanNode* current, const ScanNode* previou
     if (!current || !previous) return changes;
     const auto currentOrder = flatten(current);
     const auto previousOrder = flatten(previous);
-    const PathIndex now = indexOf(currentOrder);
-    const PathIndex before = indexOf(previousOrder);
+    const Paths currentPaths(currentOrder), previousPaths(previousOrder);
+    const PathIndex now = indexOf(currentPaths);
+    const PathIndex before = indexOf(previousPaths);
     // A path seen twice in one tree counts once, as its last node.
     const bool repeatsNow = now.size() != currentOrder.size();
     const bool repeatsBefore = before.size() != previousOrder.size();
 
     for (std::uint32_t i = 0; i < currentOrder.size(); ++i) {
         const ScanNode* n = currentOrder[i];
-        if (repeatsNow && now.find(n->path()) != i) continue;
-        const std::uint32_t old = before.find(n->path());
+        const std::string_view path = currentPaths[i];
+        if (repeatsNow && now.find(path) != i) continue;
+        const std::uint32_t old = before.find(path);
         if (old != PathIndex::none) {
             const std::int64_t b = previousOrder[old]->allocatedSize(), a = n->allocatedSize();
             if (!isNoticeable(b, a)) continue;
@@ -114,7 +139,8 @@ std::vector<ScanChange> compare(const ScanNode* current, const ScanNode* previou
     }
     for (std::uint32_t i = 0; i < previousOrder.size(); ++i) {
         const ScanNode* n = previousOrder[i];
-        if ((repeatsBefore && before.find(n->path()) != i) || now.contains(n->path())) continue;
+        const std::string_view path = previousPaths[i];
+        if ((repeatsBefore && before.find(path) != i) || now.contains(path)) continue;
         if (n->allocatedSize() > kPresenceBytes) {
             changes.push_back(
                 makeChange("removed:", n, ScanChange::Kind::removed, n->allocatedSize(), 0));

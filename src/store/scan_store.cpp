@@ -140,13 +140,14 @@ std::string metaInsert(const ScanForest& forest, const std::string& root) {
     return sql;
 }
 
-// The texts are bound in place: the arena holds them until the save ends,
-// and a million copies would cost more than the rows' own work.
-void bindNode(Statement& insert, const ScanNode* node, const ScanNode* parent) {
+// The texts are bound in place: the caller's buffers (rebuilt paths) and the
+// arena (names) hold them until the row is written.
+void bindNode(Statement& insert, const ScanNode* node, const ScanNode* parent,
+              const std::string& path, const std::string& parentPath) {
     insert.reset();
-    insert.bindTextInPlace(1, node->path());
+    insert.bindTextInPlace(1, path);
     if (parent) {
-        insert.bindTextInPlace(2, parent->path());
+        insert.bindTextInPlace(2, parentPath);
     } else {
         insert.bindNull(2);
     }
@@ -191,11 +192,22 @@ Status insertAll(Database& db, Statement& insert, const ScanNode* root) {
     };
     std::vector<Item> stack{{root, nullptr, true}, {root, nullptr, false}};
     std::vector<Item> siblings;
+    std::string path, parentPath;
+    const ScanNode* pathOwner = nullptr;  // whose path `parentPath` is
     while (!stack.empty()) {
         const Item item = stack.back();
         stack.pop_back();
         if (!item.subtree) {
-            bindNode(insert, item.node, item.parent);
+            // Siblings are written one after another: their parent's path is
+            // built once.
+            if (item.parent && item.parent != pathOwner) {
+                parentPath.clear();
+                item.parent->appendPath(parentPath);
+                pathOwner = item.parent;
+            }
+            path.clear();
+            item.node->appendPath(path);
+            bindNode(insert, item.node, item.parent, path, parentPath);
             if (insert.step() != SQLITE_DONE) return db.statementError();
             continue;
         }
@@ -232,6 +244,13 @@ Date storedDate(double seconds) {
     return Date::fromUnixDouble(std::min(seconds, kLastSecond));
 }
 
+// What ScanNode::path gives for a node named `name` under `parent`.
+bool isChildPath(std::string_view path, std::string_view parent, std::string_view name) {
+    const std::size_t separator = parent.empty() || parent.back() != '/' ? 1 : 0;
+    return path.size() == parent.size() + separator + name.size() && path.starts_with(parent) &&
+           path.ends_with(name) && (separator == 0 || path[parent.size()] == '/');
+}
+
 // Builds the tree from all rows. Rows normally come parents first (the writer's
 // pre-order), so most parents are found while reading; the others wait for
 // the end. The root is never attached under another node, so a file whose
@@ -250,6 +269,11 @@ std::optional<NodeTree> readTree(Statement& select, const std::string& rootPath,
     std::vector<Pending> pending;
     std::string pendingBytes;
     PathIndex byPath(expectedRows);
+    // Nodes keep names only; the rows' paths live here until the tree is built.
+    PathBytes pathBytes;
+    std::vector<std::string_view> pathOf;
+    pathOf.reserve(expectedRows);
+    std::string_view lastParentPath;
     nodes.reserve(expectedRows);
     parentOf.reserve(expectedRows);
     bool replacedRows = false;
@@ -268,18 +292,26 @@ std::optional<NodeTree> readTree(Statement& select, const std::string& rootPath,
         f.inode = static_cast<std::uint64_t>(select.columnInt64(7));
         f.mayShareBlocks = select.columnInt64(8) == 1;
         f.unreadable = select.columnInt64(9) == 1;
-        ScanNode* node = arena->make(f);
+        const std::string_view path = pathBytes.keep(f.path);
         const auto index = static_cast<std::uint32_t>(nodes.size());
         std::uint32_t parent = kNoParent;
         if (!select.columnIsNull(1)) {
             const std::string_view parentPath = select.columnText(1);
             // Siblings come one after another: most rows share the parent
             // of the row before, which spares a lookup in a large table.
-            if (lastParent != kNoParent && parentPath == nodes[lastParent]->path()) {
+            if (lastParent != kNoParent && parentPath == lastParentPath) {
                 parent = lastParent;
             } else {
                 parent = byPath.find(parentPath);
-                if (parent != PathIndex::none) lastParent = parent;
+                if (parent != PathIndex::none) {
+                    lastParent = parent;
+                    lastParentPath = pathOf[parent];
+                }
+            }
+            // A row whose path is its parent's path and its name keeps only
+            // the name; any other keeps its path.
+            if (parent != PathIndex::none && isChildPath(path, parentPath, f.name)) {
+                f.parent = nodes[parent];
             }
             if (parent == PathIndex::none) {
                 parent = kLater;
@@ -287,8 +319,10 @@ std::optional<NodeTree> readTree(Statement& select, const std::string& rootPath,
                 pendingBytes.append(parentPath);
             }
         }
+        ScanNode* node = arena->make(f);
         // A later row with the same path replaces the earlier one.
-        replacedRows |= byPath.assign(node->path(), index);
+        replacedRows |= byPath.assign(path, index);
+        pathOf.push_back(path);
         nodes.push_back(node);
         parentOf.push_back(parent);
     }
@@ -313,11 +347,11 @@ std::optional<NodeTree> readTree(Statement& select, const std::string& rootPath,
         if (replacedRows) {
             // Only the surviving row of a path is linked, under the surviving
             // row of its parent's path.
-            if (byPath.find(nodes[i]->path()) != i) {
+            if (byPath.find(pathOf[i]) != i) {
                 p = kNoParent;
                 continue;
             }
-            p = byPath.find(nodes[p]->path());
+            p = byPath.find(pathOf[p]);
         }
         ++childCount[p];
     }

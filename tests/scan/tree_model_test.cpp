@@ -51,6 +51,46 @@ TEST(ScanNode, SortBySizeIsStableAndFlattenedVisitsSmallestSubtreeFirst) {
     EXPECT_EQ(order, (std::vector<std::string_view>{"r", "e2", "e1", "A", "a2", "a1"}));
 }
 
+// Listed nodes keep their name and parent; the path is rebuilt from the
+// nearest node that keeps a whole path (a root, or a node made without a
+// parent, which keeps its own even once linked elsewhere).
+TEST(ScanNode, PathsAreBuiltFromTheParentChain) {
+    NodeArena arena;
+    struct Case {
+        std::string_view root, name, grandchild, expected;
+    };
+    const Case cases[] = {
+        {"/", "usr", "lib", "/usr/lib"},
+        {"/home/u", "a b", "\xff\x01", "/home/u/a b/\xff\x01"},
+        {"/home/u/", "x", "y", "/home/u/x/y"},
+        {"rel", "x", "", "rel/x/"},
+    };
+    for (const Case& c : cases) {
+        ScanNode* root = arena.make({.path = c.root, .name = "shown", .isDirectory = true});
+        ScanNode* child = arena.make({.name = c.name, .isDirectory = true, .parent = root});
+        ScanNode* leaf = arena.make({.name = c.grandchild, .parent = child});
+        EXPECT_EQ(root->path(), c.root);
+        EXPECT_EQ(leaf->path(), c.expected) << c.root;
+        EXPECT_EQ(leaf->name(), c.grandchild);
+        EXPECT_EQ(leaf->parent(), child);
+        std::string appended = "> ";
+        leaf->appendPath(appended);
+        EXPECT_EQ(appended, "> " + std::string(c.expected));
+    }
+
+    ScanNode* own = arena.make({.path = "/elsewhere/f", .name = "f"});
+    ScanNode* dir = arena.make({.path = "/d", .name = "d", .isDirectory = true});
+    arena.setChildren(dir, std::vector<ScanNode*>{own});
+    EXPECT_EQ(own->parent(), dir);
+    EXPECT_EQ(own->path(), "/elsewhere/f");
+    // A long name runs on past the node without touching its neighbour.
+    const std::string longName(300, 'n');
+    ScanNode* longOne = arena.make({.name = longName, .parent = dir});
+    ScanNode* next = arena.make({.name = "z", .parent = dir});
+    EXPECT_EQ(longOne->path(), "/d/" + longName);
+    EXPECT_EQ(next->path(), "/d/z");
+}
+
 TEST(ScanNode, IdentityIsTheIdAlone) {
     TreeBuilder b;
     ScanNode* x = b.file("/same", 1);
@@ -120,7 +160,8 @@ TEST(ScanForest, EqualSizesKeepTraversalOrderInLargestFiles) {
     ScanNode* root = b.dir("/e", kids);
     ScanForest forest(b.tree(root), 0, 81, ScanContext{});
     ASSERT_EQ(forest.largestFiles().size(), 80u);
-    for (std::size_t i = 0; i < 80; ++i) EXPECT_EQ(forest.largestFiles()[i], forest.files()[i]);
+    const std::vector<const ScanNode*> files(forest.files().begin(), forest.files().end());
+    for (std::size_t i = 0; i < 80; ++i) EXPECT_EQ(forest.largestFiles()[i], files[i]);
 
     TreeBuilder e;
     ScanNode* lone = e.dir("/lone");

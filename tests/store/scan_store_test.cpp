@@ -227,6 +227,25 @@ TEST_F(ForgedScan, LoadFallsBackToRecordRootWithoutMetaRow) {
     EXPECT_FALSE(ScanStore::load(record("/missing")));
 }
 
+// Loaded nodes keep names, not paths, only where the path is the parent's
+// path and the name; any other row keeps its stored path.
+TEST_F(ForgedScan, LoadKeepsPathsThatAreNotParentAndName) {
+    forge("INSERT INTO nodes VALUES ('/', NULL, 'Disk', 1, 0, 0, 0, 1, 0, 0),"
+          "('/a', '/', 'a', 1, 0, 0, 0, 2, 0, 0),"
+          "('/a/b', '/a', 'shown', 0, 1, 1, 0, 3, 0, 0),"
+          "('/a/c/d', '/a', 'd', 0, 2, 2, 0, 4, 0, 0),"
+          "('/a/e', '/a', 'e', 0, 3, 3, 0, 5, 0, 0);");
+    auto loaded = ScanStore::load(recordWithRoot("/"));
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ(loaded->root->children().size(), 1u);
+    std::vector<std::pair<std::string, std::string>> found;
+    for (const ScanNode* n : loaded->root->children()[0]->children()) {
+        found.emplace_back(n->path(), n->name());
+    }
+    EXPECT_EQ(found, (std::vector<std::pair<std::string, std::string>>{
+                         {"/a/b", "shown"}, {"/a/c/d", "d"}, {"/a/e", "e"}}));
+}
+
 TEST_F(ForgedScan, LoadUsesMetaRootOverRecord) {
     forge("INSERT INTO nodes VALUES ('/m', NULL, 'm', 1, 0, 0, 0, 1, 0, 0);"
           "INSERT INTO meta VALUES ('root', '/m');");
