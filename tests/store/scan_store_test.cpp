@@ -235,7 +235,7 @@ TEST_F(ForgedScan, LoadKeepsPathsThatAreNotParentAndName) {
           "('/a/b', '/a', 'shown', 0, 1, 1, 0, 3, 0, 0),"
           "('/a/c/d', '/a', 'd', 0, 2, 2, 0, 4, 0, 0),"
           "('/a/e', '/a', 'e', 0, 3, 3, 0, 5, 0, 0);");
-    auto loaded = ScanStore::load(recordWithRoot("/"));
+    auto loaded = ScanStore::load(record("/"));
     ASSERT_TRUE(loaded);
     ASSERT_EQ(loaded->root->children().size(), 1u);
     std::vector<std::pair<std::string, std::string>> found;
