@@ -37,17 +37,19 @@ int duplicates(const std::vector<std::string>& args) {
 
     for (const auto& g : groups) {
         std::string paths;
-        for (const auto& p : g.paths) paths += (paths.empty() ? "" : ", ") + jsonString(p);
+        for (const auto& p : g.paths)
+            paths += (paths.empty() ? "" : ", ") + jsonString(p);
         std::printf("{\"id\": \"%s\", \"size\": %lld, \"paths\": [%s]}\n", g.id.c_str(),
                     static_cast<long long>(g.size), paths.c_str());
     }
     const double mbPerSecond = dupSeconds > 0 ? stats.bytesHashed / 1e6 / dupSeconds : 0;
-    std::printf("{\"groups\": %zu, \"bytes_hashed\": %lld, \"files_hashed\": %lld, "
-                "\"heads_read\": %lld, \"dup_s\": %.4f, \"scan_s\": %.4f, \"hash_mb_s\": %.1f, "
-                "\"files\": %zu, \"peak_rss_kb\": %ld}\n",
-                groups.size(), static_cast<long long>(stats.bytesHashed),
-                static_cast<long long>(stats.filesHashed), static_cast<long long>(stats.headsRead),
-                dupSeconds, scanSeconds, mbPerSecond, forest.files().size(), peakRssKb());
+    std::printf(
+        "{\"groups\": %zu, \"bytes_hashed\": %lld, \"files_hashed\": %lld, "
+        "\"heads_read\": %lld, \"dup_s\": %.4f, \"scan_s\": %.4f, \"hash_mb_s\": %.1f, "
+        "\"files\": %zu, \"peak_rss_kb\": %ld}\n",
+        groups.size(), static_cast<long long>(stats.bytesHashed),
+        static_cast<long long>(stats.filesHashed), static_cast<long long>(stats.headsRead),
+        dupSeconds, scanSeconds, mbPerSecond, forest.files().size(), peakRssKb());
     return 0;
 }
 

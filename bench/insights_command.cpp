@@ -14,8 +14,12 @@
 namespace tb::bench {
 namespace {
 
-std::string num(std::int64_t v) { return std::to_string(v); }
-std::string boolean(bool v) { return v ? "true" : "false"; }
+std::string num(std::int64_t v) {
+    return std::to_string(v);
+}
+std::string boolean(bool v) {
+    return v ? "true" : "false";
+}
 
 template <typename T, typename F>
 std::string array(const std::vector<T>& items, F&& object) {
@@ -34,9 +38,10 @@ std::string volumeJson(const InsightsReport& r) {
         if (!slices.empty()) slices += ", ";
         slices += jsonString(std::string(rawValue(s.id))) + ": " + num(s.bytes);
     }
-    return "{\"name\": " + jsonString(r.volume->name) + ", \"capacity\": " +
-           num(r.volume->capacity) + ", \"mount_point\": " + jsonString(r.volume->mountPoint) +
-           ", \"slices\": {" + slices + "}}";
+    return "{\"name\": " + jsonString(r.volume->name) +
+           ", \"capacity\": " + num(r.volume->capacity) +
+           ", \"mount_point\": " + jsonString(r.volume->mountPoint) + ", \"slices\": {" + slices +
+           "}}";
 }
 
 int insights(const std::vector<std::string>& args) {
@@ -79,7 +84,8 @@ int insights(const std::vector<std::string>& args) {
     });
     out << ",\n  \"protected\": "
         << array(r.protectedPaths, [](const std::string& p) { return jsonString(p); });
-    out << ",\n  \"sparse\": " << array(r.sparse, [](const std::string& p) { return jsonString(p); });
+    out << ",\n  \"sparse\": "
+        << array(r.sparse, [](const std::string& p) { return jsonString(p); });
     out << ",\n  \"volume\": " << volumeJson(r) << "\n}\n";
     std::fputs(out.str().c_str(), stdout);
     return 0;

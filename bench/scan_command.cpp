@@ -32,9 +32,11 @@ int scan(const std::vector<std::string>& args) {
             return 1;
         }
     }
-    const int workers = options.workers > 0 ? options.workers : DirectoryWalker::workerCount(args[0]);
+    const int workers =
+        options.workers > 0 ? options.workers : DirectoryWalker::workerCount(args[0]);
     const auto start = std::chrono::steady_clock::now();
-    ScanForest forest = DirectoryWalker::walk(args[0], [](const WalkProgress&) {}, {}, options);
+    ScanForest forest = DirectoryWalker::walk(
+        args[0], [](const WalkProgress&) {}, {}, options);
     const double walkSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const auto dirs = forest.nodes().size() - forest.files().size();
@@ -54,12 +56,14 @@ int scan(const std::vector<std::string>& args) {
         saved = buf + (", \"file\": " + jsonString(record->fileURL)) +
                 ", \"file_bytes\": " + std::to_string(size ? size->size : 0);
     }
-    std::printf("{\"root\": %s, \"entries\": %lld, \"files\": %zu, \"dirs\": %zu, "
-                "\"unreadable\": %lld, \"logical\": %lld, \"allocated\": %lld, "
-                "\"walk_s\": %.4f, \"peak_rss_kb\": %ld, \"workers\": %d%s}\n",
-                jsonString(args[0]).c_str(), (long long)forest.visited(), forest.files().size(),
-                dirs, (long long)forest.unreadable(), (long long)forest.root()->logicalSize(),
-                (long long)forest.root()->allocatedSize(), walkSeconds, peakRssKb(), workers, saved.c_str());
+    std::printf(
+        "{\"root\": %s, \"entries\": %lld, \"files\": %zu, \"dirs\": %zu, "
+        "\"unreadable\": %lld, \"logical\": %lld, \"allocated\": %lld, "
+        "\"walk_s\": %.4f, \"peak_rss_kb\": %ld, \"workers\": %d%s}\n",
+        jsonString(args[0]).c_str(), (long long)forest.visited(), forest.files().size(), dirs,
+        (long long)forest.unreadable(), (long long)forest.root()->logicalSize(),
+        (long long)forest.root()->allocatedSize(), walkSeconds, peakRssKb(), workers,
+        saved.c_str());
     return 0;
 }
 

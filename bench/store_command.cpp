@@ -33,8 +33,11 @@ NodeTree syntheticTree(std::size_t count) {
     std::mt19937_64 rng(42);
     std::uniform_int_distribution<std::int64_t> size(0, 4'000'000);
     const Date base{1'600'000'000, 0};
-    ScanNode* root = arena->make({.path = "/synthetic", .name = "synthetic", .isDirectory = true,
-                                  .inode = 2, .modified = base});
+    ScanNode* root = arena->make({.path = "/synthetic",
+                                  .name = "synthetic",
+                                  .isDirectory = true,
+                                  .inode = 2,
+                                  .modified = base});
     std::size_t made = 1;
     std::deque<ScanNode*> queue{root};
     std::uint64_t inode = 3;
@@ -48,7 +51,9 @@ NodeTree syntheticTree(std::size_t count) {
                 isDir ? "folder-" + std::to_string(i) : "document-" + std::to_string(i) + ".dat";
             const std::string path = std::string(dir->path()) + "/" + name;
             const std::int64_t bytes = isDir ? 0 : size(rng);
-            ScanNode* n = arena->make({.path = path, .name = name, .isDirectory = isDir,
+            ScanNode* n = arena->make({.path = path,
+                                       .name = name,
+                                       .isDirectory = isDir,
                                        .inode = inode++ | (made % 7 == 0 ? 1ull << 63 : 0),
                                        .modified = base.addingSeconds(double(made)),
                                        .logicalSize = bytes,
@@ -99,8 +104,10 @@ Registration synthSave("synth-save", [](const std::vector<std::string>& args) ->
                   << saved.error().message << "\n";
         return 1;
     }
-    std::cout << "{\"nodes\": " << forest.nodes().size() << ", \"build_s\": " << seconds(buildSeconds)
-              << ", \"save_s\": " << seconds(saveSeconds) << ", \"file\": " << jsonString(saved->fileURL)
+    std::cout << "{\"nodes\": " << forest.nodes().size()
+              << ", \"build_s\": " << seconds(buildSeconds)
+              << ", \"save_s\": " << seconds(saveSeconds)
+              << ", \"file\": " << jsonString(saved->fileURL)
               << ", \"peak_rss_kb\": " << peakRssKb() << "}\n";
     return 0;
 });
@@ -135,10 +142,10 @@ Registration compare("compare", [](const std::vector<std::string>& args) -> int 
         return 1;
     }
     const auto start = std::chrono::steady_clock::now();
-    const auto changes =
-        ScanComparison::compare(current.forest->root(), previous.forest->root());
+    const auto changes = ScanComparison::compare(current.forest->root(), previous.forest->root());
     const double compareSeconds = secondsSince(start);
-    std::cout << "{\"changes\": " << changes.size() << ", \"compare_s\": " << seconds(compareSeconds)
+    std::cout << "{\"changes\": " << changes.size()
+              << ", \"compare_s\": " << seconds(compareSeconds)
               << ", \"load_s\": " << seconds(previous.loadSeconds + current.loadSeconds)
               << ", \"peak_rss_kb\": " << peakRssKb() << "}\n";
     return 0;

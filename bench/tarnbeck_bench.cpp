@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
     auto& all = tb::bench::commands();
     if (argc < 2 || !all.count(argv[1])) {
         std::cerr << "usage: tarnbeck-bench <command> [args]\ncommands:";
-        for (auto& [name, _] : all) std::cerr << " " << name;
+        for (auto& [name, _] : all)
+            std::cerr << " " << name;
         std::cerr << "\n";
         return 2;
     }

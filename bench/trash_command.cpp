@@ -42,12 +42,16 @@ int trash(const std::vector<std::string>& args) {
             store->trashAll();
             if (store->receipts().size() > receiptsBefore) {
                 const OperationReceipt& r = store->receipts().front();
-                if (r.succeeded) trashedTo = r.trashedURL; else error = r.message;
+                if (r.succeeded)
+                    trashedTo = r.trashedURL;
+                else
+                    error = r.message;
             } else {
                 error = store->lastMessage();
             }
             // A kept item must not be tried again with the next path.
-            for (const auto& item : std::vector<StagedItem>(store->items())) store->remove(item);
+            for (const auto& item : std::vector<StagedItem>(store->items()))
+                store->remove(item);
         }
         failed = failed || error.has_value();
         std::cout << "{\"path\":" << jsonString(path) << ",\"trashed_to\":" << jsonOrNull(trashedTo)
@@ -67,17 +71,26 @@ int restore(const std::vector<std::string>& args) {
         error = original.error().message;
     } else {
         auto store = makeStore();
-        OperationReceipt receipt{Uuid::random(), std::string(Path::lastComponent(*original)),
-                                 *original, trashed, 0, true, "Moved to Trash."};
+        OperationReceipt receipt{Uuid::random(),
+                                 std::string(Path::lastComponent(*original)),
+                                 *original,
+                                 trashed,
+                                 0,
+                                 true,
+                                 "Moved to Trash."};
         for (const auto& r : store->receipts()) {
             if (r.trashedURL == trashed) receipt = r;
         }
         store->restore(receipt);
         const std::string done = "Restored " + receipt.name + ".";
-        if (store->lastMessage() == done) restoredTo = *original; else error = store->lastMessage();
+        if (store->lastMessage() == done)
+            restoredTo = *original;
+        else
+            error = store->lastMessage();
     }
-    std::cout << "{\"trashed\":" << jsonString(trashed) << ",\"restored_to\":"
-              << jsonOrNull(restoredTo) << ",\"error\":" << jsonOrNull(error) << "}\n";
+    std::cout << "{\"trashed\":" << jsonString(trashed)
+              << ",\"restored_to\":" << jsonOrNull(restoredTo) << ",\"error\":" << jsonOrNull(error)
+              << "}\n";
     return error ? 1 : 0;
 }
 

@@ -58,8 +58,8 @@ int genTree(const std::vector<std::string>& args) {
             dirs.emplace_back(path, depth + 1);
         }
     }
-    std::printf("{\"root\": %s, \"entries\": %ld, \"dirs\": %zu}\n", jsonString(root).c_str(),
-                made, dirs.size());
+    std::printf("{\"root\": %s, \"entries\": %ld, \"dirs\": %zu}\n", jsonString(root).c_str(), made,
+                dirs.size());
     return 0;
 }
 
@@ -98,17 +98,22 @@ int bareWalk(const std::vector<std::string>& args) {
             }
             {
                 std::lock_guard lock(m);
-                for (auto& f : found) stack.push_back(std::move(f));
+                for (auto& f : found)
+                    stack.push_back(std::move(f));
                 --active;
             }
             cv.notify_all();
         }
     };
     std::vector<std::thread> threads;
-    for (int i = 0; i < workers; ++i) threads.emplace_back(work);
-    for (auto& t : threads) t.join();
-    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("{\"entries\": %ld, \"walk_s\": %.4f, \"workers\": %d}\n", entries.load(), s, workers);
+    for (int i = 0; i < workers; ++i)
+        threads.emplace_back(work);
+    for (auto& t : threads)
+        t.join();
+    const double s =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("{\"entries\": %ld, \"walk_s\": %.4f, \"workers\": %d}\n", entries.load(), s,
+                workers);
     return 0;
 }
 

@@ -51,15 +51,17 @@ NodeTree syntheticTree(std::size_t entries, std::size_t folders) {
         const std::size_t parent = rng() % i;
         folderPaths.push_back(joined(folderPaths[parent], 'd', i));
         const std::string& path = folderPaths.back();
-        folderNodes.push_back(arena->make({.path = path,
-                                           .name = std::string_view(path).substr(path.rfind('/') + 1),
-                                           .isDirectory = true}));
+        folderNodes.push_back(
+            arena->make({.path = path,
+                         .name = std::string_view(path).substr(path.rfind('/') + 1),
+                         .isDirectory = true}));
         children[parent].push_back(folderNodes.back());
     }
     std::lognormal_distribution<double> weight(0, 1.5);
     std::vector<double> cumulative(folders);
     double sum = 0;
-    for (auto& c : cumulative) c = sum += weight(rng);
+    for (auto& c : cumulative)
+        c = sum += weight(rng);
     std::uniform_real_distribution<double> unit(0, 1);
     for (std::size_t i = 0; folders + i < entries; ++i) {
         const auto at = std::lower_bound(cumulative.begin(), cumulative.end(), unit(rng) * sum);
@@ -73,7 +75,8 @@ NodeTree syntheticTree(std::size_t entries, std::size_t folders) {
             .allocatedSize = (logical + 4095) / 4096 * 4096,
         }));
     }
-    for (std::size_t i = 0; i < folders; ++i) arena->setChildren(folderNodes[i], children[i]);
+    for (std::size_t i = 0; i < folders; ++i)
+        arena->setChildren(folderNodes[i], children[i]);
     ScanNode* root = folderNodes.front();
     root->rollup();
     root->sortBySize();
@@ -81,7 +84,7 @@ NodeTree syntheticTree(std::size_t entries, std::size_t folders) {
 }
 
 struct HugeTree {
-    std::optional<ScanForest> forest;  // when scanned
+    std::optional<ScanForest> forest; // when scanned
     NodeTree synthetic;
     const ScanNode* root = nullptr;
     std::size_t entries = 0;
@@ -113,7 +116,8 @@ struct Level {
         std::vector<ScanNode*> files;
         for (int i = 0; i < 40; ++i) {
             const std::string path = joined("/level", 'f', std::size_t(i));
-            files.push_back(arena.make({.path = path, .name = std::string_view(path).substr(7),
+            files.push_back(arena.make({.path = path,
+                                        .name = std::string_view(path).substr(7),
                                         .allocatedSize = 4096 * (1000 - 20 * i)}));
         }
         folder = arena.make({.path = "/level", .name = "level", .isDirectory = true});
@@ -130,28 +134,34 @@ const Level& level() {
 
 void BM_MapLayoutRanked(benchmark::State& state) {
     const auto children = level().folder->children();
-    for (auto _ : state) benchmark::DoNotOptimize(MapLayout::ranked(children, MapLayout::visibleLimit));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(MapLayout::ranked(children, MapLayout::visibleLimit));
 }
 
 void BM_TreemapLayout13(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(TreemapLayout::hits(level().ranked, area));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(TreemapLayout::hits(level().ranked, area));
 }
 
 void BM_SunburstLayout13(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(SunburstLayout::hits(level().ranked, area));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(SunburstLayout::hits(level().ranked, area));
 }
 
 void BM_BubbleLayout13(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(BubbleLayout::hits(level().ranked, area));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(BubbleLayout::hits(level().ranked, area));
 }
 
 void BM_MindMapLayout13(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(MindMapLayout::hits(level().ranked, area));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(MindMapLayout::hits(level().ranked, area));
 }
 
 // The same folder as a flame: the root bar and its ten largest children.
 void BM_FlameLayout13(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(FlameLayout::hits(level().folder, area));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(FlameLayout::hits(level().folder, area));
 }
 
 void BM_FlameLayoutHugeTree(benchmark::State& state) {

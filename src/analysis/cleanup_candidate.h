@@ -31,9 +31,9 @@ inline std::optional<CleanupRisk> cleanupRisk(std::string_view raw) {
 }
 
 struct CleanupCandidate {
-    std::string id;     // the folder's path
-    std::string title;  // its name as scanned
-    std::string url;    // the folder's path
+    std::string id;    // the folder's path
+    std::string title; // its name as scanned
+    std::string url;   // the folder's path
     std::int64_t bytes = 0;
     std::string owner;
     std::string reason;

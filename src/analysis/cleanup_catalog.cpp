@@ -15,9 +15,8 @@
 namespace tb::CleanupCatalog {
 namespace {
 
-constexpr CleanupDescriptor xcode{
-    "Xcode", "Build products can be regenerated on the next build.",
-    "Path matches Xcode's DerivedData directory.", CleanupRisk::safe};
+constexpr CleanupDescriptor xcode{"Xcode", "Build products can be regenerated on the next build.",
+                                  "Path matches Xcode's DerivedData directory.", CleanupRisk::safe};
 constexpr CleanupDescriptor packageCache{
     "Package manager", "Downloaded package artifacts can be fetched again.",
     "Path matches a package manager cache.", CleanupRisk::safe};
@@ -40,36 +39,49 @@ constexpr std::string_view generatedNames[] = {"node_modules", ".build", "derive
 enum class MarkerPlace { beside, inside };
 
 struct MarkerRule {
-    std::string_view name;  // the folder's exact name
+    std::string_view name; // the folder's exact name
     MarkerPlace place;
-    std::array<std::string_view, 4> markers;  // any one of them; empty ones unused
+    std::array<std::string_view, 4> markers; // any one of them; empty ones unused
     CleanupDescriptor descriptor;
 };
 
 const MarkerRule markerRules[] = {
-    {"target", MarkerPlace::beside, {"Cargo.toml"},
+    {"target",
+     MarkerPlace::beside,
+     {"Cargo.toml"},
      {"Cargo", "Build output; the next cargo build regenerates it.",
       "Folder named target beside a Cargo.toml.", CleanupRisk::safe}},
-    {".venv", MarkerPlace::inside, {"pyvenv.cfg"},
+    {".venv",
+     MarkerPlace::inside,
+     {"pyvenv.cfg"},
      {"Python virtual environment",
       "Installed packages; recreate the environment from the project's requirements.",
       "Folder holds a pyvenv.cfg.", CleanupRisk::review}},
-    {"venv", MarkerPlace::inside, {"pyvenv.cfg"},
+    {"venv",
+     MarkerPlace::inside,
+     {"pyvenv.cfg"},
      {"Python virtual environment",
       "Installed packages; recreate the environment from the project's requirements.",
       "Folder holds a pyvenv.cfg.", CleanupRisk::review}},
-    {"node_modules", MarkerPlace::beside, {"package.json"},
+    {"node_modules",
+     MarkerPlace::beside,
+     {"package.json"},
      {"Developer project",
       "Generated dependencies or build output; rebuilding may require time or network.",
       "Folder named node_modules beside a package.json.", CleanupRisk::review}},
-    {"build", MarkerPlace::inside, {"CMakeCache.txt"},
+    {"build",
+     MarkerPlace::inside,
+     {"CMakeCache.txt"},
      {"CMake", "Build tree; configure and build again to regenerate it.",
       "Folder holds a CMakeCache.txt.", CleanupRisk::review}},
-    {".gradle", MarkerPlace::beside,
+    {".gradle",
+     MarkerPlace::beside,
      {"build.gradle", "build.gradle.kts", "settings.gradle", "settings.gradle.kts"},
      {"Gradle", "Project build cache; the next Gradle build regenerates it.",
       "Folder named .gradle beside a Gradle build file.", CleanupRisk::safe}},
-    {".tox", MarkerPlace::beside, {"tox.ini", "pyproject.toml", "setup.cfg"},
+    {".tox",
+     MarkerPlace::beside,
+     {"tox.ini", "pyproject.toml", "setup.cfg"},
      {"tox", "Test environments; tox recreates them on the next run.",
       "Folder named .tox beside a tox configuration.", CleanupRisk::safe}},
 };
@@ -77,7 +89,7 @@ const MarkerRule markerRules[] = {
 // --- rules on the path -----------------------------------------------------
 
 struct PathRule {
-    std::string_view fragment;  // a substring of the path
+    std::string_view fragment; // a substring of the path
     CleanupDescriptor descriptor;
 };
 
@@ -129,7 +141,7 @@ const PathRule systemRules[] = {
 // --- children of the user's cache folder ------------------------------------
 
 struct CacheOwner {
-    std::string_view name;  // child of the cache folder
+    std::string_view name; // child of the cache folder
     std::string_view owner;
 };
 

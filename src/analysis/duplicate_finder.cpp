@@ -30,8 +30,10 @@ std::size_t distinctStorage(const Files& files) {
     std::unordered_set<std::uint64_t> inodes;
     std::size_t unknown = 0;
     for (const ScanNode* f : files) {
-        if (f->inode() == 0) ++unknown;
-        else inodes.insert(f->inode());
+        if (f->inode() == 0)
+            ++unknown;
+        else
+            inodes.insert(f->inode());
     }
     return inodes.size() + unknown;
 }
@@ -78,7 +80,7 @@ bool matchBucket(std::int64_t size, const Files& files, const platform::ContentR
         std::unordered_set<std::uint64_t> sharedBlocks;
         std::vector<std::string> paths;
     };
-    std::vector<std::pair<std::string, Match>> matches;  // in order of first sight
+    std::vector<std::pair<std::string, Match>> matches; // in order of first sight
     std::unordered_map<std::string, std::size_t> byDigest;
     std::unordered_set<std::uint64_t> hashedInodes;
 
@@ -139,7 +141,8 @@ std::vector<DuplicateGroup> groups(std::span<const ScanNode* const> nodes, int l
 
     std::vector<DuplicateGroup> result;
     for (std::int64_t size : sizes) {
-        if (static_cast<std::int64_t>(result.size()) >= limit || search.stop.stop_requested()) break;
+        if (static_cast<std::int64_t>(result.size()) >= limit || search.stop.stop_requested())
+            break;
         Files files = std::move(bySize[size]);
         if (distinctStorage(files) < 2) continue;
         if (size >= headCheckMinimumSize) {
@@ -149,14 +152,13 @@ std::vector<DuplicateGroup> groups(std::span<const ScanNode* const> nodes, int l
         if (!matchBucket(size, files, reader, extents, search.stop, stats, result)) break;
     }
 
-    std::stable_sort(result.begin(), result.end(),
-                     [](const DuplicateGroup& a, const DuplicateGroup& b) {
-                         const auto total = [](const DuplicateGroup& g) {
-                             return static_cast<long double>(g.size) *
-                                    static_cast<long double>(g.paths.size());
-                         };
-                         return total(a) > total(b);
-                     });
+    std::stable_sort(
+        result.begin(), result.end(), [](const DuplicateGroup& a, const DuplicateGroup& b) {
+            const auto total = [](const DuplicateGroup& g) {
+                return static_cast<long double>(g.size) * static_cast<long double>(g.paths.size());
+            };
+            return total(a) > total(b);
+        });
     if (statsOut) *statsOut = stats;
     return result;
 }

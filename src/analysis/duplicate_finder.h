@@ -17,12 +17,12 @@ class ScanNode;
 namespace platform {
 class ContentReader;
 class ExtentReader;
-}
+} // namespace platform
 
 struct DuplicateGroup {
-    std::string id;  // SHA-256 of the content, 64 lowercase hexadecimal digits
-    std::int64_t size = 0;           // logical size of each file
-    std::vector<std::string> paths;  // two or more, in node-list order
+    std::string id;                 // SHA-256 of the content, 64 lowercase hexadecimal digits
+    std::int64_t size = 0;          // logical size of each file
+    std::vector<std::string> paths; // two or more, in node-list order
 
     bool operator==(const DuplicateGroup&) const = default;
 };
@@ -38,15 +38,15 @@ struct DuplicateSearch {
 };
 
 struct DuplicateStats {
-    std::int64_t bytesHashed = 0;  // content fed to full digests
+    std::int64_t bytesHashed = 0; // content fed to full digests
     std::int64_t filesHashed = 0;
-    std::int64_t headsRead = 0;    // files ruled out or kept by their first bytes
+    std::int64_t headsRead = 0; // files ruled out or kept by their first bytes
 };
 
 namespace DuplicateFinder {
 
 inline constexpr int defaultLimit = 40;
-inline constexpr std::int64_t minimumSize = 4096;  // files must be strictly larger
+inline constexpr std::int64_t minimumSize = 4096; // files must be strictly larger
 
 // Copies that share their storage count once: hard links to one inode, and
 // reflink copies whose first extent is the same shared block.

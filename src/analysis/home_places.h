@@ -9,11 +9,11 @@ namespace tb {
 
 struct HomePlaces {
     std::string home;
-    std::string cacheHome;   // $XDG_CACHE_HOME, default ~/.cache
-    std::string configHome;  // $XDG_CONFIG_HOME, default ~/.config
-    std::string dataHome;    // $XDG_DATA_HOME, default ~/.local/share
-    std::string stateHome;   // $XDG_STATE_HOME, default ~/.local/state
-    std::vector<std::string> dataDirs;  // $XDG_DATA_DIRS; empty for another home
+    std::string cacheHome;             // $XDG_CACHE_HOME, default ~/.cache
+    std::string configHome;            // $XDG_CONFIG_HOME, default ~/.config
+    std::string dataHome;              // $XDG_DATA_HOME, default ~/.local/share
+    std::string stateHome;             // $XDG_STATE_HOME, default ~/.local/state
+    std::vector<std::string> dataDirs; // $XDG_DATA_DIRS; empty for another home
 
     // The defaults below `home`, with no system data folders.
     static HomePlaces below(const std::string& home);

@@ -33,8 +33,8 @@ InsightsReport gather(const ScanForest& forest, const AppSources& sources,
                       const platform::ProcessRunner& runner, std::stop_token stop) {
     InsightsReport r;
     const auto& nodes = forest.nodes();
-    r.cleanup = CleanupCatalog::candidates(forest, sources.places,
-                                           LinuxApps::sandboxLeftovers(sources));
+    r.cleanup =
+        CleanupCatalog::candidates(forest, sources.places, LinuxApps::sandboxLeftovers(sources));
     r.quickWins = QuickWins::discover(
         sources.places,
         [&stop](const std::string& path) {
@@ -45,15 +45,14 @@ InsightsReport gather(const ScanForest& forest, const AppSources& sources,
     r.quickWins.insert(r.quickWins.end(), modules.begin(), modules.end());
     r.apps = StorageInsights::apps(nodes, sources, stop);
     if (const ScanNode* root = forest.root()) {
-        r.leftovers = Uninstaller::graph(*root, std::span<const ScanNode* const>(nodes), sources,
-                                         stop);
+        r.leftovers =
+            Uninstaller::graph(*root, std::span<const ScanNode* const>(nodes), sources, stop);
         r.protectedPaths = topProtected(*root);
     }
     for (const ScanNode* n : forest.files()) {
         // Only a file with more logical than allocated bytes can be sparse;
         // the rest are not asked for their extents.
-        if (n->logicalSize() > n->allocatedSize() &&
-            NodeAdvice::kind(*n) == NodeKind::sparseDisk) {
+        if (n->logicalSize() > n->allocatedSize() && NodeAdvice::kind(*n) == NodeKind::sparseDisk) {
             r.sparse.emplace_back(n->path());
         }
     }

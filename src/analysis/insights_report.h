@@ -22,7 +22,7 @@ class ScanForest;
 
 namespace platform {
 class ProcessRunner;
-}
+} // namespace platform
 
 struct InsightsReport {
     std::vector<CleanupCandidate> cleanup;
@@ -32,7 +32,7 @@ struct InsightsReport {
     std::vector<SnapshotInfo> snapshots;
     // The top-most paths strictly below the scan root that may not be queued.
     std::vector<std::string> protectedPaths;
-    std::vector<std::string> sparse;  // files classified as sparse
+    std::vector<std::string> sparse; // files classified as sparse
     std::optional<VolumeSnapshot> volume;
     std::optional<TruthModel> truth;
 };

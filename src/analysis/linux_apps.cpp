@@ -42,7 +42,9 @@ std::vector<std::string> names(const std::string& folder) {
     return std::move(*listed);
 }
 
-bool isDirectory(const std::string& path) { return exists(path).isDirectory; }
+bool isDirectory(const std::string& path) {
+    return exists(path).isDirectory;
+}
 
 std::string_view lastDotComponent(std::string_view id) {
     const std::size_t dot = id.rfind('.');
@@ -93,7 +95,7 @@ void addAppImages(const AppSources& s, std::span<const ScanNode* const> scanned,
     const auto add = [&](const std::string& path) {
         if (!paths.insert(path).second) return;
         const std::string file(Path::lastComponent(path));
-        std::string name = file.substr(0, file.size() - 9);  // ".AppImage"
+        std::string name = file.substr(0, file.size() - 9); // ".AppImage"
         out.push_back({"appimage", file, std::move(name), {path}, path});
     };
     for (const ScanNode* n : scanned) {
@@ -104,8 +106,8 @@ void addAppImages(const AppSources& s, std::span<const ScanNode* const> scanned,
     }
     // The usual homes of AppImages, for a scan that did not cover them.
     for (std::string_view folder : {"", "Applications", "AppImages", ".local/bin", "Downloads"}) {
-        const std::string dir = folder.empty() ? s.places.home
-                                               : Path::appending(s.places.home, folder);
+        const std::string dir =
+            folder.empty() ? s.places.home : Path::appending(s.places.home, folder);
         for (const auto& n : names(dir)) {
             if (isAppImageName(n)) add(Path::appending(dir, n));
         }
@@ -141,9 +143,10 @@ void addDesktopEntries(const AppSources& s, std::vector<InstalledApp>& out) {
             if (!ids.insert(id).second) continue;
             const auto e = readDesktopEntry(path);
             if (!e || e->type != "Application" || e->hidden || e->noDisplay) continue;
-            if (!e->flatpak.empty() || !e->snap.empty()) continue;  // counted as such
-            std::string shortId = id.substr(0, id.size() - 8);      // ".desktop"
-            out.push_back({"desktop", std::move(shortId), e->name.empty() ? id : e->name, {}, path});
+            if (!e->flatpak.empty() || !e->snap.empty()) continue; // counted as such
+            std::string shortId = id.substr(0, id.size() - 8);     // ".desktop"
+            out.push_back(
+                {"desktop", std::move(shortId), e->name.empty() ? id : e->name, {}, path});
         }
     }
 }
@@ -167,7 +170,7 @@ void addPackageSizes(const AppSources& s, std::vector<InstalledApp>& apps) {
         const auto list = readSmallFile(Path::appending(info, n), 64 * 1024 * 1024);
         if (!list || list->find("/applications/") == std::string::npos) continue;
         std::string package = n.substr(0, n.size() - 5);
-        package = package.substr(0, package.find(':'));  // "foo:amd64"
+        package = package.substr(0, package.find(':')); // "foo:amd64"
         std::string_view rest(*list);
         while (!rest.empty()) {
             const std::size_t nl = rest.find('\n');
@@ -191,7 +194,8 @@ void addPackageSizes(const AppSources& s, std::vector<InstalledApp>& apps) {
             const std::string digits(text::trimmed(line.substr(16)));
             if (it != byPackage.end() && !digits.empty() &&
                 digits.find_first_not_of("0123456789") == std::string::npos && digits.size() < 15) {
-                for (InstalledApp* a : it->second) a->packageBytes = std::stoll(digits) * 1024;
+                for (InstalledApp* a : it->second)
+                    a->packageBytes = std::stoll(digits) * 1024;
             }
         }
         if (nl == std::string_view::npos) break;
@@ -201,10 +205,25 @@ void addPackageSizes(const AppSources& s, std::vector<InstalledApp>& apps) {
 
 // Folder names too general to be taken as an application's own.
 bool isSharedFolderName(std::string_view lower) {
-    static const std::unordered_set<std::string_view> shared = {
-        "applications", "icons", "mime", "fonts", "trash", "flatpak", "themes", "sounds",
-        "keyrings", "autostart", "systemd", "dconf", "containers", "snap", "recently-used.xbel",
-        "user-dirs.dirs", "desktop-directories", "gvfs-metadata", "fontconfig"};
+    static const std::unordered_set<std::string_view> shared = {"applications",
+                                                                "icons",
+                                                                "mime",
+                                                                "fonts",
+                                                                "trash",
+                                                                "flatpak",
+                                                                "themes",
+                                                                "sounds",
+                                                                "keyrings",
+                                                                "autostart",
+                                                                "systemd",
+                                                                "dconf",
+                                                                "containers",
+                                                                "snap",
+                                                                "recently-used.xbel",
+                                                                "user-dirs.dirs",
+                                                                "desktop-directories",
+                                                                "gvfs-metadata",
+                                                                "fontconfig"};
     return lower.size() < 3 || shared.count(lower) > 0;
 }
 
@@ -265,7 +284,8 @@ AppFootprint footprint(const InstalledApp& app, const HomePlaces& places,
     f.name = app.name;
     f.bundleID = app.id;
     f.kind = app.kind;
-    for (const auto& p : app.payload) f.appBytes += PathSize::allocated(p, index, stop);
+    for (const auto& p : app.payload)
+        f.appBytes += PathSize::allocated(p, index, stop);
     if (app.payload.empty() && app.packageBytes > 0) f.appBytes = app.packageBytes;
     for (auto& p : relatedLocations(app, places)) {
         f.relatedBytes += PathSize::allocated(p, index, stop);
@@ -315,9 +335,9 @@ constexpr CleanupDescriptor oldSnapRevision{
     "Not the revision that the snap's current link points at.", CleanupRisk::review};
 
 struct Deploy {
-    std::string ref;       // "id/arch/branch"
-    std::string path;      // installation/kind/id/arch/branch
-    std::string metadata;  // its active metadata, possibly empty
+    std::string ref;      // "id/arch/branch"
+    std::string path;     // installation/kind/id/arch/branch
+    std::string metadata; // its active metadata, possibly empty
 };
 
 // Every deployed id/arch/branch of one kind ("app" or "runtime").
@@ -339,7 +359,9 @@ std::vector<Deploy> deploys(const std::string& installation, std::string_view ki
     return out;
 }
 
-std::string_view idOf(std::string_view ref) { return ref.substr(0, ref.find('/')); }
+std::string_view idOf(std::string_view ref) {
+    return ref.substr(0, ref.find('/'));
+}
 
 } // namespace
 
@@ -354,10 +376,11 @@ CleanupCatalog::KnownPaths sandboxLeftovers(const AppSources& sources) {
         std::move(a.begin(), a.end(), std::back_inserter(apps));
         std::move(r.begin(), r.end(), std::back_inserter(runtimes));
     }
-    std::unordered_set<std::string> used;  // "runtime/REF" and "app/REF"
+    std::unordered_set<std::string> used; // "runtime/REF" and "app/REF"
     for (const auto& a : apps) {
         used.insert("app/" + a.ref);
-        if (auto r = keyFileValue(a.metadata, "Application", "runtime")) used.insert("runtime/" + *r);
+        if (auto r = keyFileValue(a.metadata, "Application", "runtime"))
+            used.insert("runtime/" + *r);
     }
     // Extensions (GL drivers, translations, plugins) count as used when
     // what they extend is; they may extend each other, so settle by rounds.

@@ -22,12 +22,12 @@ namespace tb {
 class ScanNode;
 
 struct InstalledApp {
-    std::string kind;  // "flatpak", "snap", "appimage", "desktop"
-    std::string id;    // Flatpak id, snap name, desktop-file id, AppImage file name
-    std::string name;  // what the user sees
-    std::vector<std::string> payload;  // where the app itself lies (sized as its app bytes)
-    std::string url;   // the one location the footprint points at
-    std::int64_t packageBytes = -1;  // installed size the package manager records
+    std::string kind;                 // "flatpak", "snap", "appimage", "desktop"
+    std::string id;                   // Flatpak id, snap name, desktop-file id, AppImage file name
+    std::string name;                 // what the user sees
+    std::vector<std::string> payload; // where the app itself lies (sized as its app bytes)
+    std::string url;                  // the one location the footprint points at
+    std::int64_t packageBytes = -1;   // installed size the package manager records
 
     bool operator==(const InstalledApp&) const = default;
 };
@@ -37,11 +37,11 @@ struct InstalledApp {
 // Flatpak and snap installations are the machine's. Tests set their own.
 struct AppSources {
     HomePlaces places;
-    std::vector<std::string> flatpakInstallations;  // user one first
-    std::string snapMounts;                         // "/snap"
-    std::string snapImages;                         // "/var/lib/snapd/snaps"
-    std::vector<std::string> applicationDirs;       // each XDG data dir + "/applications"
-    std::string dpkgDatabase;                       // "/var/lib/dpkg"
+    std::vector<std::string> flatpakInstallations; // user one first
+    std::string snapMounts;                        // "/snap"
+    std::string snapImages;                        // "/var/lib/snapd/snaps"
+    std::vector<std::string> applicationDirs;      // each XDG data dir + "/applications"
+    std::string dpkgDatabase;                      // "/var/lib/dpkg"
 
     static AppSources forHome(const HomePlaces& places);
 };

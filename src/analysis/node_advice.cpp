@@ -80,8 +80,7 @@ std::string_view why(const ScanNode& node, const platform::ExtentReader& extents
     case NodeKind::apfsClone:
         return "Shares blocks with another file (a copy or a snapshot). Staging this may free "
                "less than its allocated size.";
-    case NodeKind::ordinary:
-        break;
+    case NodeKind::ordinary: break;
     }
     if (ProtectedPaths::isProtected(node.url())) return "System path. It cannot be staged.";
     if (node.isDirectory()) return "Folder size is the sum of its children on this scan.";

@@ -12,7 +12,7 @@ class ScanNode;
 namespace platform {
 class ExtentReader;
 const ExtentReader& systemExtentReader();
-}
+} // namespace platform
 
 // `apfsClone` is a file that shares blocks with another one (a reflink copy
 // or a snapshot), whatever the file system.

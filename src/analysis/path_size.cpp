@@ -11,7 +11,9 @@
 namespace tb {
 
 namespace {
-std::uint64_t hashOf(std::string_view path) { return std::hash<std::string_view>{}(path); }
+std::uint64_t hashOf(std::string_view path) {
+    return std::hash<std::string_view>{}(path);
+}
 } // namespace
 
 PathSizeIndex::PathSizeIndex(std::vector<const ScanNode*> nodes) {
@@ -76,7 +78,8 @@ PathSizeIndex indexMap(const ScanNode* subtree) {
         const ScanNode* n = stack.back();
         stack.pop_back();
         order.push_back(n);
-        for (const ScanNode* c : n->children()) stack.push_back(c);
+        for (const ScanNode* c : n->children())
+            stack.push_back(c);
     }
     return PathSizeIndex(std::move(order));
 }

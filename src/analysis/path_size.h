@@ -35,7 +35,7 @@ private:
         std::uint64_t hash;
         const ScanNode* node;
     };
-    std::vector<Entry> entries_;  // by hash, then in the nodes' order
+    std::vector<Entry> entries_; // by hash, then in the nodes' order
 };
 
 namespace PathSize {
@@ -55,8 +55,7 @@ PathSizeIndex indexMap(const ScanNode* subtree);
 // The indexed size when the path was scanned, else a probe capped at 20000.
 std::int64_t allocated(const std::string& path, const PathSizeIndex& index,
                        std::stop_token stop = {});
-std::int64_t allocated(const std::string& path, const ScanNode* subtree,
-                       std::stop_token stop = {});
+std::int64_t allocated(const std::string& path, const ScanNode* subtree, std::stop_token stop = {});
 
 } // namespace PathSize
 

@@ -12,9 +12,11 @@ namespace {
 
 // The next component of `path` from `i` (which points past a "/").
 std::string_view nextComponent(std::string_view path, std::size_t& i) {
-    while (i < path.size() && path[i] == '/') ++i;
+    while (i < path.size() && path[i] == '/')
+        ++i;
     const std::size_t start = i;
-    while (i < path.size() && path[i] != '/') ++i;
+    while (i < path.size() && path[i] != '/')
+        ++i;
     return path.substr(start, i - start);
 }
 

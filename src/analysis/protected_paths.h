@@ -13,12 +13,32 @@ namespace tb {
 namespace ProtectedPaths {
 
 // The system's own locations, then the ones a Linux system cannot run without.
-inline constexpr std::array<std::string_view, 26> prefixes = {
-    "/System", "/bin", "/sbin", "/usr/bin", "/usr/sbin", "/usr/lib", "/usr/libexec",
-    "/private/var/db", "/Library/Apple", "/Library/OSAnalytics", "/private/preboot",
-    "/private/var/folders",
-    "/boot", "/dev", "/etc", "/lib", "/lib32", "/lib64", "/libx32", "/proc", "/run", "/sys",
-    "/usr", "/var/lib", "/var/cache/apt", "/var/log"};
+inline constexpr std::array<std::string_view, 26> prefixes = {"/System",
+                                                              "/bin",
+                                                              "/sbin",
+                                                              "/usr/bin",
+                                                              "/usr/sbin",
+                                                              "/usr/lib",
+                                                              "/usr/libexec",
+                                                              "/private/var/db",
+                                                              "/Library/Apple",
+                                                              "/Library/OSAnalytics",
+                                                              "/private/preboot",
+                                                              "/private/var/folders",
+                                                              "/boot",
+                                                              "/dev",
+                                                              "/etc",
+                                                              "/lib",
+                                                              "/lib32",
+                                                              "/lib64",
+                                                              "/libx32",
+                                                              "/proc",
+                                                              "/run",
+                                                              "/sys",
+                                                              "/usr",
+                                                              "/var/lib",
+                                                              "/var/cache/apt",
+                                                              "/var/log"};
 
 // Where removable drives and the user's own mounts appear inside "/run"
 // ("*" stands for one component); what lies inside them is the user's.

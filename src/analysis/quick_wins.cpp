@@ -30,11 +30,11 @@ std::vector<QuickWin> discover(const HomePlaces& places, const SizeProbe& measur
     std::vector<QuickWin> wins;
     for (const auto& ghost : GhostCatalog::known) {
         if (stop.stop_requested()) break;
-        const std::string& base = ghost.base == GhostCatalog::Base::cacheHome ? places.cacheHome
+        const std::string& base = ghost.base == GhostCatalog::Base::cacheHome  ? places.cacheHome
                                   : ghost.base == GhostCatalog::Base::dataHome ? places.dataHome
                                                                                : places.home;
-        std::string url = ghost.relativePath.empty() ? base
-                                                     : Path::appending(base, ghost.relativePath);
+        std::string url =
+            ghost.relativePath.empty() ? base : Path::appending(base, ghost.relativePath);
         if (!platform::FileSystem::exists(url).exists) continue;
         const std::int64_t bytes = measure(url);
         if (bytes < ghost.minBytes) continue;

@@ -20,7 +20,7 @@ struct QuickWin {
     std::string id;
     std::string title;
     std::string why;
-    std::string url;  // the location's path
+    std::string url; // the location's path
     std::int64_t bytes = 0;
 
     bool operator==(const QuickWin&) const = default;
@@ -28,7 +28,7 @@ struct QuickWin {
 
 namespace QuickWins {
 
-inline constexpr std::int64_t nodeModulesMinimumBytes = 5'000'000;  // strictly above
+inline constexpr std::int64_t nodeModulesMinimumBytes = 5'000'000; // strictly above
 inline constexpr std::size_t nodeModulesLimit = 12;
 
 // The catalog locations below `home` that exist and reach their minimum,

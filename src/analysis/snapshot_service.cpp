@@ -166,13 +166,12 @@ Result<platform::ProcessOutput> runLimited(const platform::ProcessRunner& runner
 
 std::optional<std::string> firstOutput(const platform::ProcessRunner& runner,
                                        std::initializer_list<const char*> candidates,
-                                       const std::vector<std::string>& args,
-                                       std::stop_token stop) {
+                                       const std::vector<std::string>& args, std::stop_token stop) {
     for (const char* exe : candidates) {
         if (stop.stop_requested()) return std::nullopt;
         auto r = runLimited(runner, exe, args, stop);
         if (r && r->exitStatus == 0) return std::move(r->standardOutput);
-        if (r) return std::nullopt;  // it ran and refused: the next path is the same tool
+        if (r) return std::nullopt; // it ran and refused: the next path is the same tool
     }
     return std::nullopt;
 }
@@ -230,9 +229,9 @@ std::vector<SnapshotInfo> parseLvs(std::string_view output) {
         const auto f = splitOn(line, '|');
         if (f.size() < 5 || f[2].empty()) continue;
         std::string date(f[4].substr(0, 19));
-        out.push_back(described(std::string(f[1]) + "/" + std::string(f[0]) + " of " +
-                                    std::string(f[2]),
-                                std::move(date), number(f[3])));
+        out.push_back(
+            described(std::string(f[1]) + "/" + std::string(f[0]) + " of " + std::string(f[2]),
+                      std::move(date), number(f[3])));
     }
     return out;
 }
@@ -270,19 +269,22 @@ std::vector<SnapshotInfo> listVolume(const std::string& mountPoint,
         // Needs root on most systems; refusing is a normal answer.
         if (auto o = firstOutput(runner, {"/usr/bin/btrfs", "/bin/btrfs", "/usr/sbin/btrfs"},
                                  {"subvolume", "list", "-s", mountPoint}, stop)) {
-            for (auto& s : parseBtrfsList(*o)) out.push_back(std::move(s));
+            for (auto& s : parseBtrfsList(*o))
+                out.push_back(std::move(s));
         }
     }
-    if (auto o = firstOutput(runner, {"/usr/sbin/zfs", "/sbin/zfs"},
-                             {"list", "-H", "-p", "-t", "snapshot", "-o", "name,used,creation"},
-                             stop)) {
-        for (auto& s : parseZfsList(*o)) out.push_back(std::move(s));
+    if (auto o =
+            firstOutput(runner, {"/usr/sbin/zfs", "/sbin/zfs"},
+                        {"list", "-H", "-p", "-t", "snapshot", "-o", "name,used,creation"}, stop)) {
+        for (auto& s : parseZfsList(*o))
+            out.push_back(std::move(s));
     }
     if (auto o = firstOutput(runner, {"/usr/sbin/lvs", "/sbin/lvs"},
                              {"--noheadings", "--nosuffix", "--units", "b", "--separator", "|",
                               "-o", "lv_name,vg_name,origin,lv_size,lv_time"},
                              stop)) {
-        for (auto& s : parseLvs(*o)) out.push_back(std::move(s));
+        for (auto& s : parseLvs(*o))
+            out.push_back(std::move(s));
     }
     return out;
 }

@@ -18,11 +18,11 @@ namespace tb {
 
 namespace platform {
 class ProcessRunner;
-}
+} // namespace platform
 
 struct SnapshotInfo {
-    std::string id;   // one whole output line, as printed (Linux: a line made
-    std::string raw;  // of name, date and size); the same line
+    std::string id;                    // one whole output line, as printed (Linux: a line made
+    std::string raw;                   // of name, date and size); the same line
     std::string name;                  // what the tool calls it
     std::string date;                  // "YYYY-MM-DD hh:mm:ss" where known
     std::optional<std::int64_t> bytes; // space it holds, where the tool says

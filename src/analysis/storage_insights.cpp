@@ -51,9 +51,9 @@ std::vector<AppFootprint> footprints(std::span<const ScanNode* const> nodes,
         app.appBytes = bundle->allocatedSize();
         const platform::BundleInfo info = platform::BundleReader::read(app.id);
         app.bundleID = info.identifier.value_or(std::string(unknownBundle));
-        app.name = info.displayName   ? *info.displayName
-                   : info.name        ? *info.name
-                                      : AppBundle::nameWithoutExtension(app.id);
+        app.name = info.displayName ? *info.displayName
+                   : info.name      ? *info.name
+                                    : AppBundle::nameWithoutExtension(app.id);
         if (home) {
             for (auto& url : relatedPaths(app.name, app.bundleID, *home)) {
                 if (!platform::FileSystem::exists(url).exists) continue;
@@ -63,9 +63,10 @@ std::vector<AppFootprint> footprints(std::span<const ScanNode* const> nodes,
         }
         result.push_back(std::move(app));
     }
-    std::stable_sort(result.begin(), result.end(), [](const AppFootprint& a, const AppFootprint& b) {
-        return a.appBytes + a.relatedBytes > b.appBytes + b.relatedBytes;
-    });
+    std::stable_sort(result.begin(), result.end(),
+                     [](const AppFootprint& a, const AppFootprint& b) {
+                         return a.appBytes + a.relatedBytes > b.appBytes + b.relatedBytes;
+                     });
     if (result.size() > footprintLimit) result.resize(footprintLimit);
     return result;
 }

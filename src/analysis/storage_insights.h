@@ -17,15 +17,15 @@ class ScanNode;
 struct AppSources;
 
 struct AppFootprint {
-    std::string id;        // the bundle's path (where the app lies)
-    std::string name;      // display name, else bundle name, else the file name
-    std::string bundleID;  // "Unknown bundle" when the bundle has none; else the
-                           // Flatpak id, snap name or desktop-file id
-    std::string url;       // the bundle's path
+    std::string id;       // the bundle's path (where the app lies)
+    std::string name;     // display name, else bundle name, else the file name
+    std::string bundleID; // "Unknown bundle" when the bundle has none; else the
+                          // Flatpak id, snap name or desktop-file id
+    std::string url;      // the bundle's path
     std::int64_t appBytes = 0;
     std::int64_t relatedBytes = 0;
-    std::vector<std::string> relatedPaths;  // the related locations that exist
-    std::string kind = "bundle";  // "bundle", "flatpak", "snap", "appimage", "desktop"
+    std::vector<std::string> relatedPaths; // the related locations that exist
+    std::string kind = "bundle";           // "bundle", "flatpak", "snap", "appimage", "desktop"
 
     bool operator==(const AppFootprint&) const = default;
 };

@@ -63,7 +63,8 @@ std::vector<Leftover> leftovers(std::string_view appName, std::string_view bundl
         appendLinux({"query", query, query, {}, {}}, HomePlaces::of(home), sizes, stop, out);
         const std::string varApp = Path::appending(home, ".var/app/" + query);
         if (platform::FileSystem::exists(varApp).exists &&
-            std::none_of(out.begin(), out.end(), [&](const Leftover& l) { return l.id == varApp; })) {
+            std::none_of(out.begin(), out.end(),
+                         [&](const Leftover& l) { return l.id == varApp; })) {
             out.push_back({varApp, varApp, "Flatpak app data",
                            PathSize::allocated(varApp, sizes, stop), query});
         }
@@ -120,7 +121,8 @@ std::vector<Leftover> graph(const ScanNode& root,
     }
 
     const auto linux = LinuxApps::installed(sources, *nodes, stop);
-    for (const auto& app : linux) appendLinux(app, sources.places, index, stop, found);
+    for (const auto& app : linux)
+        appendLinux(app, sources.places, index, stop, found);
     auto gone = LinuxApps::orphans(linux, sources, index, stop);
     std::move(gone.begin(), gone.end(), std::back_inserter(found));
 

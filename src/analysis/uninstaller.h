@@ -18,12 +18,12 @@ class ScanNode;
 struct AppSources;
 
 struct Leftover {
-    std::string id;      // the location's path
-    std::string url;     // the same path
-    std::string reason;  // the location's label, or the orphan text
+    std::string id;     // the location's path
+    std::string url;    // the same path
+    std::string reason; // the location's label, or the orphan text
     std::int64_t bytes = 0;
-    std::string owner;    // the application it belongs or belonged to
-    bool orphan = false;  // that application is no longer installed
+    std::string owner;   // the application it belongs or belonged to
+    bool orphan = false; // that application is no longer installed
 
     bool operator==(const Leftover&) const = default;
 };

@@ -16,11 +16,8 @@ struct HelpSection {
 };
 
 constexpr std::array<std::string_view, 5> kUsage = {
-    "tarnbeck [PATH]",
-    "tarnbeck scan PATH [-o FILE]",
-    "tarnbeck export SCAN [-o FILE]",
-    "tarnbeck import FILE",
-    "tarnbeck --help | --version",
+    "tarnbeck [PATH]",      "tarnbeck scan PATH [-o FILE]", "tarnbeck export SCAN [-o FILE]",
+    "tarnbeck import FILE", "tarnbeck --help | --version",
 };
 
 constexpr std::string_view kSummary =
@@ -106,7 +103,9 @@ std::string troff(std::string_view s) {
     return out;
 }
 
-bool takesValue(std::string_view arg) { return arg == "-o" || arg == "--output"; }
+bool takesValue(std::string_view arg) {
+    return arg == "-o" || arg == "--output";
+}
 
 std::optional<Command> commandNamed(std::string_view word) {
     if (word == "scan") return Command::scan;
@@ -117,7 +116,9 @@ std::optional<Command> commandNamed(std::string_view word) {
 
 } // namespace
 
-std::string_view versionText() { return TARNBECK_VERSION; }
+std::string_view versionText() {
+    return TARNBECK_VERSION;
+}
 
 std::string helpText() {
     constexpr std::size_t kWidth = 79;
@@ -168,11 +169,13 @@ std::string manPage() {
 }
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
-    auto usage = [](std::string message) { return ParsedCommandLine{std::nullopt, UsageError{std::move(message)}}; };
+    auto usage = [](std::string message) {
+        return ParsedCommandLine{std::nullopt, UsageError{std::move(message)}};
+    };
     CommandLine line;
     std::vector<std::string> operands;
     bool optionsEnded = false;
-    bool firstIsLiteral = false;  // "tarnbeck -- scan" opens a folder named scan
+    bool firstIsLiteral = false; // "tarnbeck -- scan" opens a folder named scan
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
@@ -211,9 +214,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
         line.path = operands[next++];
         if (line.path.empty()) return usage("an empty path");
     } else if (needsPath) {
-        static constexpr std::array<std::string_view, 3> what = {"a folder to scan",
-                                                                 "a scan file to export",
-                                                                 "an export file to import"};
+        static constexpr std::array<std::string_view, 3> what = {
+            "a folder to scan", "a scan file to export", "an export file to import"};
         return usage("'" + operands[0] + "' needs " +
                      std::string(what[std::size_t(line.command) - 1]));
     }

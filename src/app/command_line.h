@@ -13,8 +13,8 @@ enum class Command { window, scan, exportScan, importExport, help, version };
 
 struct CommandLine {
     Command command = Command::window;
-    std::string path;                   // the folder, scan or export named
-    std::optional<std::string> output;  // -o FILE
+    std::string path;                  // the folder, scan or export named
+    std::optional<std::string> output; // -o FILE
     bool operator==(const CommandLine&) const = default;
 };
 
@@ -24,7 +24,7 @@ inline constexpr int exitFailure = 1;
 inline constexpr int exitUsage = 2;
 
 struct UsageError {
-    std::string message;  // names the bad argument
+    std::string message; // names the bad argument
 };
 
 // `args` excludes the program name.

@@ -25,7 +25,9 @@
 namespace tb {
 namespace {
 
-void complain(const std::string& message) { std::fprintf(stderr, "tarnbeck: %s\n", message.c_str()); }
+void complain(const std::string& message) {
+    std::fprintf(stderr, "tarnbeck: %s\n", message.c_str());
+}
 
 std::string describeSize(std::int64_t bytes) {
     return std::to_string(bytes) + " bytes (" + ByteFormat::string(bytes) + ")";
@@ -38,7 +40,8 @@ class StopOnSignal {
 public:
     StopOnSignal() {
         sigemptyset(&set_);
-        for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set_, s);
+        for (int s : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&set_, s);
         pthread_sigmask(SIG_BLOCK, &set_, &previous_);
         waiter_ = std::jthread([this](std::stop_token done) {
             const timespec tick{0, 100'000'000};
@@ -73,9 +76,11 @@ public:
 
     void show(const WalkProgress& p) {
         if (!active_) return;
-        std::string text = std::to_string(p.visited) + " entries, " + ByteFormat::string(p.scannedBytes) + ", ";
+        std::string text =
+            std::to_string(p.visited) + " entries, " + ByteFormat::string(p.scannedBytes) + ", ";
         std::string path;
-        for (unsigned char c : p.currentPath) path += (c < 0x20 || c == 0x7f) ? '?' : char(c);
+        for (unsigned char c : p.currentPath)
+            path += (c < 0x20 || c == 0x7f) ? '?' : char(c);
         const std::size_t width = columns();
         if (text.size() + path.size() + 1 > width) {
             const std::size_t room = width > text.size() + 4 ? width - text.size() - 4 : 0;
@@ -144,8 +149,8 @@ int runScan(const CommandLine& line) {
         return exitFailure;
     }
     std::printf("%s\n", record->fileURL.c_str());
-    std::fprintf(stderr, "%zu entries, %s on disk, %lld unreadable folders\n", forest.nodes().size(),
-                 describeSize(forest.root()->allocatedSize()).c_str(),
+    std::fprintf(stderr, "%zu entries, %s on disk, %lld unreadable folders\n",
+                 forest.nodes().size(), describeSize(forest.root()->allocatedSize()).c_str(),
                  static_cast<long long>(forest.unreadable()));
     return exitOk;
 }
@@ -168,7 +173,8 @@ int runExport(const CommandLine& line) {
     const bool flushed = std::fflush(out) == 0;
     if (line.output) {
         const bool closed = std::fclose(out) == 0;
-        if (status && flushed && closed && std::rename(temporary.c_str(), line.output->c_str()) == 0)
+        if (status && flushed && closed &&
+            std::rename(temporary.c_str(), line.output->c_str()) == 0)
             return exitOk;
         ::unlink(temporary.c_str());
     }

@@ -34,14 +34,16 @@ struct Opening {
 };
 
 bool endsWith(const std::string& s, std::string_view suffix) {
-    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return s.size() >= suffix.size() &&
+           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 std::optional<Opening> resolveOpening(const std::string& path) {
     char resolved[PATH_MAX];
     struct stat st {};
     if (::realpath(path.c_str(), resolved) == nullptr || ::stat(resolved, &st) != 0) {
-        std::fprintf(stderr, "tarnbeck: cannot open '%s': %s\n", path.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "tarnbeck: cannot open '%s': %s\n", path.c_str(),
+                     std::strerror(errno));
         return std::nullopt;
     }
     if (S_ISDIR(st.st_mode)) return Opening{std::string(resolved), std::nullopt};
@@ -76,7 +78,8 @@ int runWindow(int argc, char** argv, const tb::CommandLine& line) {
     QIcon icon;
     for (const char* size : {"32", "64", "256"})
         icon.addFile(QStringLiteral(":/tarnbeck/icon-%1.png").arg(QLatin1String(size)));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.tarnbeck.Tarnbeck"), icon));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("io.github.tarnbeck.Tarnbeck"), icon));
 
     auto desktop = std::make_shared<tb::QtDesktop>();
     tb::AppSession session(desktop);

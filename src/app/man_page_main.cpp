@@ -3,4 +3,6 @@
 
 #include "app/command_line.h"
 
-int main() { return std::fputs(tb::manPage().c_str(), stdout) < 0 ? 1 : 0; }
+int main() {
+    return std::fputs(tb::manPage().c_str(), stdout) < 0 ? 1 : 0;
+}

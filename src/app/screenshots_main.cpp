@@ -42,9 +42,13 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
     return true;
 }
 
-void settle(int ms = 250) { waitUntil([] { return false; }, ms); }
+void settle(int ms = 250) {
+    waitUntil([] { return false; }, ms);
+}
 
-void makeDirs(const std::string& path) { QDir().mkpath(QString::fromStdString(path)); }
+void makeDirs(const std::string& path) {
+    QDir().mkpath(QString::fromStdString(path));
+}
 
 // A file of `size` bytes whose content depends on `seed`, dated `daysAgo`.
 void put(const std::string& path, std::int64_t size, unsigned seed, int daysAgo) {
@@ -52,7 +56,8 @@ void put(const std::string& path, std::int64_t size, unsigned seed, int daysAgo)
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return;
     std::string block(64 * 1024, '\0');
-    for (std::size_t i = 0; i < block.size(); ++i) block[i] = char((i * 31 + seed * 7919) & 0xff);
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = char((i * 31 + seed * 7919) & 0xff);
     for (std::int64_t left = size; left > 0;) {
         const auto n = std::min<std::int64_t>(left, std::int64_t(block.size()));
         if (::write(fd, block.data(), std::size_t(n)) != n) break;
@@ -69,7 +74,7 @@ void put(const std::string& path, std::int64_t size, unsigned seed, int daysAgo)
 void generateTree(const std::string& home) {
     const struct {
         const char* path;
-        int megabytes10;  // tenths of a megabyte
+        int megabytes10; // tenths of a megabyte
         int daysAgo;
     } files[] = {
         {"Projects/atlas/node_modules/react/index.js", 18, 40},
@@ -100,8 +105,10 @@ void generateTree(const std::string& home) {
     for (const auto& f : files) {
         const std::string name = f.path;
         // "copy" and "old" files repeat the content of their originals.
-        const bool twin = name.find(" copy") != std::string::npos || name.find("/old/") != std::string::npos;
-        put(home + "/" + name, std::int64_t(f.megabytes10) * 100'000, twin ? seed - 1 : seed, f.daysAgo);
+        const bool twin =
+            name.find(" copy") != std::string::npos || name.find("/old/") != std::string::npos;
+        put(home + "/" + name, std::int64_t(f.megabytes10) * 100'000, twin ? seed - 1 : seed,
+            f.daysAgo);
         if (!twin) ++seed;
     }
 }
@@ -114,7 +121,8 @@ bool looksBlank(const QImage& image) {
     QSet<QRgb> colours;
     const QImage small = image.scaled(96, 64);
     for (int y = 0; y < small.height(); ++y)
-        for (int x = 0; x < small.width(); ++x) colours.insert(small.pixel(x, y));
+        for (int x = 0; x < small.width(); ++x)
+            colours.insert(small.pixel(x, y));
     return colours.size() < 8;
 }
 
@@ -173,7 +181,8 @@ int run(QApplication& app, const std::string& home) {
         const auto before = session.history().size();
         session.setScanRoot(root);
         session.startScan();
-        return waitUntil([&] { return !session.isScanning() && session.history().size() > before; });
+        return waitUntil(
+            [&] { return !session.isScanning() && session.history().size() > before; });
     };
     // Two scans a little apart, so that Changes has something to compare.
     if (!scan(home)) problems << QStringLiteral("first scan did not finish");
@@ -186,14 +195,16 @@ int run(QApplication& app, const std::string& home) {
     for (const auto& tab : tb::appTabs) {
         if (tab.tab == tb::AppTab::explore || tab.tab == tb::AppTab::stage) continue;
         session.setTab(tab.tab);
-        save(&window, QStringLiteral("tab-") + QString::fromUtf8(tab.id.data(), qsizetype(tab.id.size())));
+        save(&window,
+             QStringLiteral("tab-") + QString::fromUtf8(tab.id.data(), qsizetype(tab.id.size())));
     }
 
     session.setTab(tb::AppTab::explore);
     session.setShowInspector(false);
     for (const auto& mode : tb::viewModes) {
         session.setViewMode(mode.mode);
-        save(&window, QStringLiteral("explore-") + QString::fromUtf8(mode.id.data(), qsizetype(mode.id.size())));
+        save(&window, QStringLiteral("explore-") +
+                          QString::fromUtf8(mode.id.data(), qsizetype(mode.id.size())));
     }
     session.setViewMode(tb::ViewMode::treemap);
     if (const tb::ScanNode* root = session.displayRoot(); root && !root->children().empty())
@@ -232,13 +243,16 @@ int run(QApplication& app, const std::string& home) {
     }
     if (!settingsSaved) problems << QStringLiteral("settings-window: not shown");
 
-    for (const QString& p : problems) std::fprintf(stderr, "tarnbeck_screenshots: %s\n", p.toLocal8Bit().constData());
+    for (const QString& p : problems)
+        std::fprintf(stderr, "tarnbeck_screenshots: %s\n", p.toLocal8Bit().constData());
     std::fprintf(stderr, "%d screenshots in %s\n", written, outputFolder.toLocal8Bit().constData());
     constexpr int kAtLeast = 17;
     return problems.isEmpty() && written >= kAtLeast ? 0 : 1;
 }
 
-void removeTree(const std::string& path) { QDir(QString::fromStdString(path)).removeRecursively(); }
+void removeTree(const std::string& path) {
+    QDir(QString::fromStdString(path)).removeRecursively();
+}
 
 } // namespace
 
@@ -248,7 +262,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string home = "/tmp/tarnbeck-shots-XXXXXX";
-    if (const char* tmp = std::getenv("TMPDIR"); tmp && tmp[0] == '/') home = std::string(tmp) + "/tarnbeck-shots-XXXXXX";
+    if (const char* tmp = std::getenv("TMPDIR"); tmp && tmp[0] == '/')
+        home = std::string(tmp) + "/tarnbeck-shots-XXXXXX";
     if (::mkdtemp(home.data()) == nullptr) {
         std::perror("tarnbeck_screenshots: mkdtemp");
         return 1;

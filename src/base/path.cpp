@@ -24,7 +24,8 @@ std::string appending(std::string_view dir, std::string_view name) {
 }
 
 std::string parent(std::string_view path) {
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
     const auto slash = path.rfind('/');
     if (slash == std::string_view::npos) return ".";
     if (slash == 0) return "/";
@@ -72,8 +73,8 @@ std::string fileUrl(std::string_view path) {
     std::string out = "file://";
     for (unsigned char c : path) {
         const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '/' || c == '-' || c == '_' ||
-                           c == '.' || c == '~';
+                           (c >= '0' && c <= '9') || c == '/' || c == '-' || c == '_' || c == '.' ||
+                           c == '~';
         if (plain) {
             out.push_back(char(c));
         } else {

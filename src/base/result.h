@@ -38,6 +38,8 @@ private:
 
 struct Ok {};
 using Status = Result<Ok>;
-inline Status okStatus() { return Ok{}; }
+inline Status okStatus() {
+    return Ok{};
+}
 
 } // namespace tb

@@ -10,7 +10,8 @@ struct Generator {
     std::uint64_t s[4];
     Generator() {
         std::random_device rd;
-        for (auto& v : s) v = (std::uint64_t(rd()) << 32) ^ rd();
+        for (auto& v : s)
+            v = (std::uint64_t(rd()) << 32) ^ rd();
     }
     static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
     std::uint64_t next() {

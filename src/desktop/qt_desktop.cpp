@@ -32,14 +32,17 @@ bool serviceAnswers(const QString& name) {
            bus.interface()->activatableServiceNames().value().contains(name);
 }
 
-bool openUrl(const QString& url) { return QDesktopServices::openUrl(QUrl::fromEncoded(url.toLatin1())); }
+bool openUrl(const QString& url) {
+    return QDesktopServices::openUrl(QUrl::fromEncoded(url.toLatin1()));
+}
 
 std::string gnomeTerminalSetting() {
     if (!qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(QStringLiteral("GNOME"))) return {};
     QProcess gsettings;
-    gsettings.start(QStringLiteral("gsettings"),
-                    {QStringLiteral("get"), QStringLiteral("org.gnome.desktop.default-applications.terminal"),
-                     QStringLiteral("exec")});
+    gsettings.start(
+        QStringLiteral("gsettings"),
+        {QStringLiteral("get"), QStringLiteral("org.gnome.desktop.default-applications.terminal"),
+         QStringLiteral("exec")});
     if (!gsettings.waitForFinished(1000)) return {};
     return gsettings.readAllStandardOutput().toStdString();
 }
@@ -59,7 +62,8 @@ bool spawnIn(const std::string& folder, const std::vector<std::string>& command)
     if (program.isEmpty()) return false;
     const std::string path = QFile::encodeName(program).toStdString();
     std::vector<char*> argv;
-    for (const auto& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+    for (const auto& word : command)
+        argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -110,7 +114,7 @@ std::optional<std::string> rawPathOf(const QUrl& url) {
         std::optional<std::string> match;
         for (const std::string& name : *names) {
             if (QString::fromUtf8(name.data(), qsizetype(name.size())) != shown) continue;
-            if (match) return std::nullopt;  // two names look alike: no guessing
+            if (match) return std::nullopt; // two names look alike: no guessing
             match = name;
         }
         if (!match) return std::nullopt;
@@ -133,24 +137,27 @@ std::optional<std::string> QtDesktop::chooseFolder(const std::string& start,
 bool QtDesktop::reveal(const std::string& path) {
     const QString service = QStringLiteral("org.freedesktop.FileManager1");
     if (serviceAnswers(service)) {
-        auto call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/FileManager1"),
-                                                   service, QStringLiteral("ShowItems"));
+        auto call =
+            QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/FileManager1"),
+                                           service, QStringLiteral("ShowItems"));
         call << QStringList{fileUrlOf(path)} << QString();
         if (QDBusConnection::sessionBus().send(call)) return true;
     }
     return openUrl(fileUrlOf(Path::parent(path)));
 }
 
-bool QtDesktop::open(const std::string& path) { return openUrl(fileUrlOf(path)); }
+bool QtDesktop::open(const std::string& path) {
+    return openUrl(fileUrlOf(path));
+}
 
 bool QtDesktop::preview(const std::string& path) {
     const QString service = QStringLiteral("org.gnome.NautilusPreviewer");
     // Most desktops have no previewer; opening the item is the nearest
     // thing, and better than a button that does nothing.
     if (!serviceAnswers(service)) return open(path);
-    auto call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/gnome/NautilusPreviewer"),
-                                               QStringLiteral("org.gnome.NautilusPreviewer2"),
-                                               QStringLiteral("ShowFile"));
+    auto call = QDBusMessage::createMethodCall(
+        service, QStringLiteral("/org/gnome/NautilusPreviewer"),
+        QStringLiteral("org.gnome.NautilusPreviewer2"), QStringLiteral("ShowFile"));
     call << fileUrlOf(path) << QString() << false;
     return QDBusConnection::sessionBus().send(call) || open(path);
 }
@@ -164,8 +171,8 @@ bool QtDesktop::openAddress(const std::string& address) {
 namespace tb {
 
 bool QtDesktop::openTerminal(const std::string& folder) {
-    const TerminalChoice::Hints hints{qEnvironmentVariable("TERMINAL").toStdString(), gnomeTerminalSetting(),
-                                      kdeGlobals()};
+    const TerminalChoice::Hints hints{qEnvironmentVariable("TERMINAL").toStdString(),
+                                      gnomeTerminalSetting(), kdeGlobals()};
     for (const auto& command : TerminalChoice::candidates(hints)) {
         if (spawnIn(folder, command)) return true;
     }

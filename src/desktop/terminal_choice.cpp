@@ -8,7 +8,8 @@ namespace {
 std::vector<std::string> words(std::string_view command) {
     std::vector<std::string> out;
     std::istringstream in{std::string(command)};
-    for (std::string w; in >> w;) out.push_back(w);
+    for (std::string w; in >> w;)
+        out.push_back(w);
     return out;
 }
 

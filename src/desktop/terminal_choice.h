@@ -9,9 +9,9 @@
 namespace tb::TerminalChoice {
 
 struct Hints {
-    std::string terminalVariable;  // $TERMINAL, a command with arguments
-    std::string gnomeSetting;      // gsettings' answer, quoted: 'gnome-terminal'
-    std::string kdeGlobals;        // the text of kdeglobals
+    std::string terminalVariable; // $TERMINAL, a command with arguments
+    std::string gnomeSetting;     // gsettings' answer, quoted: 'gnome-terminal'
+    std::string kdeGlobals;       // the text of kdeglobals
 };
 
 // Commands to try in order, each split into its words: $TERMINAL, GNOME's

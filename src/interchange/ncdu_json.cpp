@@ -36,7 +36,7 @@ void appendString(std::string& out, std::string_view text) {
                 std::snprintf(esc, sizeof esc, "\\u%04x", c);
                 out += esc;
             } else {
-                out += ch;  // bytes above 0x7f pass as they are, UTF-8 or not
+                out += ch; // bytes above 0x7f pass as they are, UTF-8 or not
             }
         }
     }
@@ -98,7 +98,8 @@ std::unordered_map<std::uint64_t, std::int64_t> linkCounts(const ScanNode& root)
         const ScanNode* n = stack.back();
         stack.pop_back();
         if (!n->isDirectory() && n->inode() != 0) ++counts[n->inode()];
-        for (const ScanNode* c : n->children()) stack.push_back(c);
+        for (const ScanNode* c : n->children())
+            stack.push_back(c);
     }
     return counts;
 }
@@ -172,8 +173,8 @@ public:
     [[noreturn]] void fail(std::string what) const { throw ParseFailure{pos_, std::move(what)}; }
 
     void skipSpace() {
-        while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\n' || s_[pos_] == '\r' ||
-                                    s_[pos_] == '\t'))
+        while (pos_ < s_.size() &&
+               (s_[pos_] == ' ' || s_[pos_] == '\n' || s_[pos_] == '\r' || s_[pos_] == '\t'))
             ++pos_;
     }
     char peek() {
@@ -314,7 +315,7 @@ public:
             } else if (key == "read_error") {
                 info.readError = boolean();
             } else {
-                skip();  // hlnkc, nlink, dev, excluded, notreg, uid, gid, mode, ...
+                skip(); // hlnkc, nlink, dev, excluded, notreg, uid, gid, mode, ...
             }
         } while (consume(','));
         expect('}');
@@ -378,7 +379,8 @@ std::string location(std::string_view text, std::size_t offset) {
     const std::string_view before = text.substr(0, offset);
     const auto line = 1 + std::count(before.begin(), before.end(), '\n');
     const auto lastBreak = before.rfind('\n');
-    const std::size_t column = lastBreak == std::string_view::npos ? offset + 1 : offset - lastBreak;
+    const std::size_t column =
+        lastBreak == std::string_view::npos ? offset + 1 : offset - lastBreak;
     return "line " + std::to_string(line) + ", column " + std::to_string(column) + " (byte " +
            std::to_string(offset) + ")";
 }
@@ -466,7 +468,7 @@ Imported parse(Reader& in) {
     const std::int64_t major = in.integer();
     if (major != 1) in.fail("format version " + std::to_string(major) + " is not 1");
     in.expect(',');
-    in.integer();  // later minor versions only add fields
+    in.integer(); // later minor versions only add fields
     in.expect(',');
     Date timestamp = Date::distantPast();
     in.expect('{');

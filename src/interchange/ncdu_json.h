@@ -33,10 +33,10 @@ bool write(const ScanNode& root, const Sink& sink, const WriteOptions& options);
 
 struct Imported {
     NodeTree tree;
-    std::int64_t entries = 0;        // every file and folder, the root included
-    std::int64_t unreadable = 0;     // folders marked read_error
-    std::int64_t folderBlocks = 0;   // the folders' own disk usage, part of the totals
-    Date timestamp = Date::distantPast();  // metadata "timestamp", when present
+    std::int64_t entries = 0;             // every file and folder, the root included
+    std::int64_t unreadable = 0;          // folders marked read_error
+    std::int64_t folderBlocks = 0;        // the folders' own disk usage, part of the totals
+    Date timestamp = Date::distantPast(); // metadata "timestamp", when present
 };
 
 // Builds the tree an export describes. Folder totals are the folder's own

@@ -62,7 +62,8 @@ Result<ScanRecord> saveAtomically(const ScanForest& forest, const std::string& r
     return record;
 }
 
-Result<ImportSummary> importExport(const std::string& exportFile, const std::string& storeDirectory) {
+Result<ImportSummary> importExport(const std::string& exportFile,
+                                   const std::string& storeDirectory) {
     auto text = NcduJson::slurp(exportFile);
     if (!text) return text.error();
     auto imported = NcduJson::read(*text);

@@ -24,12 +24,13 @@ Result<ScanRecord> saveAtomically(const ScanForest& forest, const std::string& r
 struct ImportSummary {
     ScanRecord record;
     std::int64_t entries = 0;
-    std::int64_t folderBlocks = 0;  // included in the totals, unlike in our own scans
+    std::int64_t folderBlocks = 0; // included in the totals, unlike in our own scans
 };
 
 // Reads an export (plain or gzip, "-" for standard input) and stores it as a
 // scan in `storeDirectory`. A malformed or truncated export stores nothing.
-Result<ImportSummary> importExport(const std::string& exportFile, const std::string& storeDirectory);
+Result<ImportSummary> importExport(const std::string& exportFile,
+                                   const std::string& storeDirectory);
 
 // The scan in a stored scan file as an export.
 Status exportScan(const std::string& scanFile, const NcduJson::Sink& sink,

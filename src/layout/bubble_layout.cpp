@@ -36,7 +36,8 @@ std::vector<CircleHit> hits(const RankedChildren& ranked, Size size) {
     out.reserve(items.size());
     const Size area{std::max(size.width, 0.0), std::max(size.height, 0.0)};
     std::int64_t sum = 0;
-    for (const auto& item : items) sum += item.bytes;
+    for (const auto& item : items)
+        sum += item.bytes;
     const double total = double(std::max<std::int64_t>(sum, 1));
     const double budget = std::max(area.width * area.height * areaBudgetFactor, 1.0);
     const double maxRadius = std::min(area.width, area.height) * maxRadiusFactor;
@@ -79,7 +80,8 @@ std::optional<Point> place(double radius, std::span<const CircleHit> placed, Siz
 std::optional<CircleHit> hit(Point point, std::span<const CircleHit> circles) {
     const CircleHit* best = nullptr;
     for (const auto& circle : circles) {
-        if (std::hypot(point.x - circle.center.x, point.y - circle.center.y) > circle.radius) continue;
+        if (std::hypot(point.x - circle.center.x, point.y - circle.center.y) > circle.radius)
+            continue;
         if (!best || circle.radius < best->radius) best = &circle;
     }
     if (!best) return std::nullopt;

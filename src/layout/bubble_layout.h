@@ -19,11 +19,11 @@ namespace tb {
 
 // Holds a node pointer: keep the forest alive while it is used.
 struct CircleHit {
-    Uuid id;                         // the node's id, or the bubble bucket id
-    const ScanNode* node = nullptr;  // none for the bucket
+    Uuid id;                        // the node's id, or the bubble bucket id
+    const ScanNode* node = nullptr; // none for the bucket
     Point center;
     double radius = 0;
-    std::string label;               // the node's name, or "Other (N)"
+    std::string label; // the node's name, or "Other (N)"
     std::int64_t bytes = 0;
     bool operator==(const CircleHit&) const = default;
 };
@@ -31,10 +31,10 @@ struct CircleHit {
 namespace BubbleLayout {
 
 inline constexpr Uuid bucketId = LayoutItems::bucketId(3);
-inline constexpr double areaBudgetFactor = 0.62;  // of width × height
+inline constexpr double areaBudgetFactor = 0.62; // of width × height
 inline constexpr double radiusShrink = 0.9;
 inline constexpr double minRadius = 12;
-inline constexpr double maxRadiusFactor = 0.34;   // of the smaller side
+inline constexpr double maxRadiusFactor = 0.34; // of the smaller side
 inline constexpr double gap = 4;
 inline constexpr double margin = 6;
 inline constexpr double spiralFirstDistance = 6;

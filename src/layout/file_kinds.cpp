@@ -12,16 +12,19 @@ namespace {
 
 struct Row {
     Kind kind;
-    const char* extensions;  // separated by spaces
+    const char* extensions; // separated by spaces
 };
 
 constexpr Row rows[] = {
     {Kind::video, "mp4 mkv mov avi webm m4v wmv flv mpg mpeg 3gp"},
-    {Kind::images, "jpg jpeg png gif webp heic heif tif tiff bmp svg raw cr2 nef arw dng psd xcf ico"},
+    {Kind::images,
+     "jpg jpeg png gif webp heic heif tif tiff bmp svg raw cr2 nef arw dng psd xcf ico"},
     {Kind::audio, "mp3 flac wav ogg oga opus m4a aac wma aiff mid"},
-    {Kind::archives, "zip tar gz tgz bz2 xz zst 7z rar deb rpm jar whl lz4 lzma cab apk snap flatpak"},
-    {Kind::code, "c h cc cpp hpp cxx rs go py pyc js mjs cjs ts tsx jsx java class kt rb php sh pl lua "
-                 "swift cs o a so css scss html json yaml yml toml xml map wasm sql"},
+    {Kind::archives,
+     "zip tar gz tgz bz2 xz zst 7z rar deb rpm jar whl lz4 lzma cab apk snap flatpak"},
+    {Kind::code,
+     "c h cc cpp hpp cxx rs go py pyc js mjs cjs ts tsx jsx java class kt rb php sh pl lua "
+     "swift cs o a so css scss html json yaml yml toml xml map wasm sql"},
     {Kind::documents, "pdf doc docx odt xls xlsx ods ppt pptx odp txt md rtf epub csv tex djvu"},
     {Kind::diskImages, "iso img qcow2 vdi vmdk vhd vhdx dmg squashfs"},
 };
@@ -34,7 +37,8 @@ const std::unordered_map<std::string_view, Kind>& table() {
             while (!list.empty()) {
                 const auto space = list.find(' ');
                 m->try_emplace(list.substr(0, space), row.kind);
-                list = space == std::string_view::npos ? std::string_view{} : list.substr(space + 1);
+                list =
+                    space == std::string_view::npos ? std::string_view{} : list.substr(space + 1);
             }
         }
         return m;
@@ -71,7 +75,8 @@ Kind of(std::string_view fileName) {
 
 std::vector<Group> breakdown(const ScanNode* folder) {
     std::array<Group, kindCount> groups;
-    for (std::size_t i = 0; i < kindCount; ++i) groups[i].kind = Kind(i);
+    for (std::size_t i = 0; i < kindCount; ++i)
+        groups[i].kind = Kind(i);
     std::vector<const ScanNode*> stack;
     if (folder) stack.push_back(folder);
     while (!stack.empty()) {
@@ -84,13 +89,15 @@ std::vector<Group> breakdown(const ScanNode* folder) {
             SizeLeaders::insert(n, g.largest, largestPerKind);
             continue;
         }
-        for (const ScanNode* c : n->children()) stack.push_back(c);
+        for (const ScanNode* c : n->children())
+            stack.push_back(c);
     }
     std::vector<Group> out;
     for (auto& g : groups) {
         if (g.count > 0) out.push_back(std::move(g));
     }
-    std::stable_sort(out.begin(), out.end(), [](const Group& a, const Group& b) { return a.bytes > b.bytes; });
+    std::stable_sort(out.begin(), out.end(),
+                     [](const Group& a, const Group& b) { return a.bytes > b.bytes; });
     return out;
 }
 

@@ -21,10 +21,10 @@ struct Group {
     Kind kind = Kind::other;
     std::int64_t bytes = 0;
     std::int64_t count = 0;
-    std::vector<const ScanNode*> largest;  // largest first, at most largestPerKind
+    std::vector<const ScanNode*> largest; // largest first, at most largestPerKind
 };
 
-std::string_view title(Kind kind);  // "Video", "Images", …, "Disk images", "Other"
+std::string_view title(Kind kind); // "Video", "Images", …, "Disk images", "Other"
 // By the extension after the last dot, without regard to ASCII case.
 Kind of(std::string_view fileName);
 // The kinds that hold any file, largest first (by bytes; equal bytes keep

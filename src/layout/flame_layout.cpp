@@ -54,8 +54,11 @@ std::vector<RectHit> hits(const ScanNode* root, Size size, int maxDepth) {
     while (!stack.empty()) {
         const Visit v = stack.back();
         stack.pop_back();
-        out.push_back({v.node->id(), v.node, {v.x, v.y, std::max(v.width, 1.0), rowHeight - 1},
-                       std::string(v.node->name()), v.node->allocatedSize()});
+        out.push_back({v.node->id(),
+                       v.node,
+                       {v.x, v.y, std::max(v.width, 1.0), rowHeight - 1},
+                       std::string(v.node->name()),
+                       v.node->allocatedSize()});
         const auto children = v.node->children();
         if (v.depth + 1 >= maxDepth || children.empty() || v.width <= minDescendWidth) continue;
 

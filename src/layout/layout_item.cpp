@@ -17,7 +17,8 @@ std::vector<LayoutItem> from(const RankedChildren& ranked, const std::string& bu
 }
 
 std::vector<LayoutItem> from(const RankedChildren& ranked) {
-    return from(ranked, ranked.otherCount > 0 ? countedBucketLabel(ranked.otherCount) : std::string());
+    return from(ranked,
+                ranked.otherCount > 0 ? countedBucketLabel(ranked.otherCount) : std::string());
 }
 
 } // namespace tb::LayoutItems

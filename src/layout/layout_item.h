@@ -12,9 +12,9 @@
 namespace tb {
 
 struct LayoutItem {
-    const ScanNode* node = nullptr;  // none for the bucket
-    std::string label;               // the node's name, or the bucket label
-    std::int64_t bytes = 0;          // allocatedSize, or otherBytes
+    const ScanNode* node = nullptr; // none for the bucket
+    std::string label;              // the node's name, or the bucket label
+    std::int64_t bytes = 0;         // allocatedSize, or otherBytes
     bool operator==(const LayoutItem&) const = default;
 };
 
@@ -30,8 +30,8 @@ std::vector<LayoutItem> from(const RankedChildren& ranked);
 // "aaaaaaaa-0000-4000-8000-00000000000N": the identity a layout gives its
 // bucket shape, the same on every redraw.
 constexpr Uuid bucketId(std::uint8_t layoutNumber) {
-    return Uuid{{0xaa, 0xaa, 0xaa, 0xaa, 0x00, 0x00, 0x40, 0x00,
-                 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, layoutNumber}};
+    return Uuid{{0xaa, 0xaa, 0xaa, 0xaa, 0x00, 0x00, 0x40, 0x00, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00,
+                 0x00, layoutNumber}};
 }
 } // namespace LayoutItems
 

@@ -12,13 +12,15 @@ std::vector<BranchHit> hits(const RankedChildren& ranked, Size size) {
     out.reserve(items.size());
     const std::size_t n = items.size();
     std::int64_t maxBytes = 0;
-    for (const auto& item : items) maxBytes = std::max(maxBytes, item.bytes);
+    for (const auto& item : items)
+        maxBytes = std::max(maxBytes, item.bytes);
     const double divisor = double(std::max<std::int64_t>(maxBytes, 1));
     const Point start{startX, size.height * 0.5};
     for (std::size_t i = 0; i < n; ++i) {
         auto& item = items[i];
         const double t = n == 1 ? 0.5 : double(i) / double(n - 1);
-        const Point end{size.width * endColumnFactor, bandInset + (size.height - 2 * bandInset) * t};
+        const Point end{size.width * endColumnFactor,
+                        bandInset + (size.height - 2 * bandInset) * t};
         const double thickness =
             std::max(thicknessRange * double(item.bytes) / divisor + minThickness, minThickness);
         out.push_back({item.node ? item.node->id() : bucketId, item.node, start, end, thickness,

@@ -18,12 +18,12 @@ namespace tb {
 
 // Holds a node pointer: keep the forest alive while it is used.
 struct BranchHit {
-    Uuid id;                         // the node's id, or the mind map bucket id
-    const ScanNode* node = nullptr;  // none for the bucket
+    Uuid id;                        // the node's id, or the mind map bucket id
+    const ScanNode* node = nullptr; // none for the bucket
     Point start;
     Point end;
-    double thickness = 0;            // line width, points
-    std::string label;               // the node's name, or "Other (N)"
+    double thickness = 0; // line width, points
+    std::string label;    // the node's name, or "Other (N)"
     std::int64_t bytes = 0;
     bool operator==(const BranchHit&) const = default;
 };
@@ -32,11 +32,11 @@ namespace MindMapLayout {
 
 inline constexpr Uuid bucketId = LayoutItems::bucketId(4);
 inline constexpr double startX = 40;
-inline constexpr double endColumnFactor = 0.62;  // of the width
-inline constexpr double bandInset = 28;          // top and bottom of the band
+inline constexpr double endColumnFactor = 0.62; // of the width
+inline constexpr double bandInset = 28;         // top and bottom of the band
 inline constexpr double minThickness = 1.2;
-inline constexpr double thicknessRange = 5;      // up to 6.2 for the largest
-inline constexpr double hitDistance = 28;        // strictly closer than this
+inline constexpr double thicknessRange = 5; // up to 6.2 for the largest
+inline constexpr double hitDistance = 28;   // strictly closer than this
 
 // In item order, top to bottom.
 std::vector<BranchHit> hits(const RankedChildren& ranked, Size size);

@@ -26,7 +26,8 @@ double worstRatio(double sum, double smallest, double largest, double side) {
 Uuid bucketIdFor(const ScanNode* parent, int depth) {
     if (depth == 0) return TreemapLayout::bucketId;
     Uuid id = parent->id();
-    for (std::size_t i = 0; i < id.bytes.size(); ++i) id.bytes[i] ^= TreemapLayout::bucketId.bytes[i];
+    for (std::size_t i = 0; i < id.bytes.size(); ++i)
+        id.bytes[i] ^= TreemapLayout::bucketId.bytes[i];
     return id;
 }
 
@@ -35,7 +36,8 @@ Uuid bucketIdFor(const ScanNode* parent, int depth) {
 std::vector<Rect> squarify(std::span<const std::int64_t> bytes, Rect rect) {
     std::vector<Rect> out(bytes.size());
     double total = 0;
-    for (auto b : bytes) total += double(std::max<std::int64_t>(b, 0));
+    for (auto b : bytes)
+        total += double(std::max<std::int64_t>(b, 0));
     if (total <= 0 || rect.isEmpty()) return out;
     const double scale = rect.area() / total;
     Rect free = rect;
@@ -45,7 +47,7 @@ std::vector<Rect> squarify(std::span<const std::int64_t> bytes, Rect rect) {
             ++i;
             continue;
         }
-        const bool columns = free.width >= free.height;  // rows run along the short side
+        const bool columns = free.width >= free.height; // rows run along the short side
         const double side = columns ? free.height : free.width;
         // Grow the row while its worst tile gets closer to a square.
         std::size_t end = i;
@@ -57,8 +59,8 @@ std::vector<Rect> squarify(std::span<const std::int64_t> bytes, Rect rect) {
                 ++end;
                 continue;
             }
-            const double ratio = worstRatio(sum + area, std::min(smallest, area),
-                                            std::max(largest, area), side);
+            const double ratio =
+                worstRatio(sum + area, std::min(smallest, area), std::max(largest, area), side);
             if (sum > 0 && ratio > worst) break;
             sum += area;
             smallest = std::min(smallest, area);
@@ -68,9 +70,9 @@ std::vector<Rect> squarify(std::span<const std::int64_t> bytes, Rect rect) {
         }
         const bool last = end == bytes.size();
         // The last row takes what is left, so rounding leaves no gap.
-        const double thickness = last ? (columns ? free.width : free.height)
-                                      : std::min(sum / std::max(side, 1e-9),
-                                                 columns ? free.width : free.height);
+        const double thickness =
+            last ? (columns ? free.width : free.height)
+                 : std::min(sum / std::max(side, 1e-9), columns ? free.width : free.height);
         double along = columns ? free.y : free.x;
         for (std::size_t k = i; k < end; ++k) {
             if (bytes[k] <= 0) continue;
@@ -98,16 +100,19 @@ std::vector<RectHit> hits(const ScanNode* root, Size size, int depth) {
         Rect area;
         int level;
     };
-    std::vector<Pending> pending{{root, {0, 0, std::max(size.width, 0.0), std::max(size.height, 0.0)}, 0}};
+    std::vector<Pending> pending{
+        {root, {0, 0, std::max(size.width, 0.0), std::max(size.height, 0.0)}, 0}};
     std::vector<std::int64_t> bytes;
     // Breadth first: a level is complete before the next begins, and every
     // tile comes after the tile of its folder.
     for (std::size_t next = 0; next < pending.size(); ++next) {
         const Pending p = pending[next];
-        const RankedChildren ranked = MapLayout::ranked(p.folder->children(), MapLayout::visibleLimit);
+        const RankedChildren ranked =
+            MapLayout::ranked(p.folder->children(), MapLayout::visibleLimit);
         auto items = LayoutItems::from(ranked);
         bytes.clear();
-        for (const auto& item : items) bytes.push_back(item.bytes);
+        for (const auto& item : items)
+            bytes.push_back(item.bytes);
         const std::vector<Rect> cells = squarify(bytes, p.area);
         for (std::size_t i = 0; i < items.size(); ++i) {
             const Rect tile = inset(cells[i], 1);
@@ -117,10 +122,11 @@ std::vector<RectHit> hits(const ScanNode* root, Size size, int depth) {
                       std::move(item.label), item.bytes};
             h.depth = p.level;
             h.parent = p.folder;
-            const bool opens = item.node && item.node->isDirectory() && !item.node->children().empty() &&
-                               p.level + 1 < depth;
+            const bool opens = item.node && item.node->isDirectory() &&
+                               !item.node->children().empty() && p.level + 1 < depth;
             const Rect inner{tile.x + framePadding, tile.y + headerHeight,
-                             tile.width - 2 * framePadding, tile.height - headerHeight - framePadding};
+                             tile.width - 2 * framePadding,
+                             tile.height - headerHeight - framePadding};
             if (opens && inner.width >= minInnerSide && inner.height >= minInnerSide) {
                 h.framed = true;
                 pending.push_back({item.node, inner, p.level + 1});

@@ -12,8 +12,8 @@
 namespace tb {
 
 struct RectHit {
-    Uuid id;                         // the node's id, or the layout's bucket id
-    const ScanNode* node = nullptr;  // none for the bucket
+    Uuid id;                        // the node's id, or the layout's bucket id
+    const ScanNode* node = nullptr; // none for the bucket
     Rect rect;
     std::string label;
     std::int64_t bytes = 0;

@@ -13,7 +13,8 @@ std::vector<WedgeHit> hits(const RankedChildren& ranked, Size size) {
     if (items.empty()) return out;
     out.reserve(items.size());
     std::int64_t sum = 0;
-    for (const auto& item : items) sum += item.bytes;
+    for (const auto& item : items)
+        sum += item.bytes;
     const double total = double(std::max<std::int64_t>(sum, 1));
     const double outer = std::max(std::min(size.width, size.height), 0.0) * outerRadiusFactor;
     const double inner = outer * innerRadiusFactor;
@@ -42,10 +43,11 @@ std::vector<WedgeHit> rings(const ScanNode* root, Size size, int depth) {
     std::vector<Pending> pending{{root, startAngle, startAngle + 2 * std::numbers::pi, 0}};
     for (std::size_t next = 0; next < pending.size(); ++next) {
         const Pending p = pending[next];
-        auto items = LayoutItems::from(MapLayout::ranked(p.folder->children(), MapLayout::visibleLimit),
-                                       "Other");
+        auto items = LayoutItems::from(
+            MapLayout::ranked(p.folder->children(), MapLayout::visibleLimit), "Other");
         std::int64_t sum = 0;
-        for (const auto& item : items) sum += item.bytes;
+        for (const auto& item : items)
+            sum += item.bytes;
         const double total = double(std::max<std::int64_t>(sum, 1));
         const double inner = hole + width * p.ring;
         const double middle = inner + width / 2;
@@ -60,9 +62,12 @@ std::vector<WedgeHit> rings(const ScanNode* root, Size size, int depth) {
                 id = item.node->id();
             } else if (p.ring > 0) {
                 id = p.folder->id();
-                for (std::size_t i = 0; i < id.bytes.size(); ++i) id.bytes[i] ^= bucketId.bytes[i];
+                for (std::size_t i = 0; i < id.bytes.size(); ++i)
+                    id.bytes[i] ^= bucketId.bytes[i];
             }
-            WedgeHit w{id, item.node, from, angle, inner, inner + width, std::move(item.label), item.bytes};
+            WedgeHit w{
+                id,        item.node, from, angle, inner, inner + width, std::move(item.label),
+                item.bytes};
             w.depth = p.ring;
             w.parent = p.folder;
             if (item.node && item.node->isDirectory() && p.ring + 1 < depth) {

@@ -19,13 +19,13 @@ namespace tb {
 
 // Holds a node pointer: keep the forest alive while it is used.
 struct WedgeHit {
-    Uuid id;                         // the node's id, or the sunburst's bucket id
-    const ScanNode* node = nullptr;  // none for the bucket
-    double start = 0;                // radians; end >= start
+    Uuid id;                        // the node's id, or the sunburst's bucket id
+    const ScanNode* node = nullptr; // none for the bucket
+    double start = 0;               // radians; end >= start
     double end = 0;
-    double inner = 0;                // radii, points
+    double inner = 0; // radii, points
     double outer = 0;
-    std::string label;               // the node's name, or "Other"
+    std::string label; // the node's name, or "Other"
     std::int64_t bytes = 0;
     // Rings only: the ring (0 innermost) and the folder whose child or
     // bucket this is.
@@ -37,9 +37,9 @@ struct WedgeHit {
 namespace SunburstLayout {
 
 inline constexpr Uuid bucketId = LayoutItems::bucketId(2);
-inline constexpr double outerRadiusFactor = 0.46;  // of the smaller side
-inline constexpr double innerRadiusFactor = 0.28;  // of the outer radius
-inline constexpr double startAngle = -std::numbers::pi / 2;  // straight up
+inline constexpr double outerRadiusFactor = 0.46;           // of the smaller side
+inline constexpr double innerRadiusFactor = 0.28;           // of the outer radius
+inline constexpr double startAngle = -std::numbers::pi / 2; // straight up
 
 // In angle order; the ring is centred in the area (not stored in the records).
 std::vector<WedgeHit> hits(const RankedChildren& ranked, Size size);

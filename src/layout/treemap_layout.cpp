@@ -14,7 +14,8 @@ Rect inset(const Rect& r) {
 } // namespace
 
 std::vector<RectHit> hits(const RankedChildren& ranked, Size size) {
-    return squarify(LayoutItems::from(ranked), {0, 0, std::max(size.width, 0.0), std::max(size.height, 0.0)});
+    return squarify(LayoutItems::from(ranked),
+                    {0, 0, std::max(size.width, 0.0), std::max(size.height, 0.0)});
 }
 
 std::vector<RectHit> squarify(std::vector<LayoutItem> items, Rect rect) {
@@ -22,7 +23,8 @@ std::vector<RectHit> squarify(std::vector<LayoutItem> items, Rect rect) {
     if (items.empty()) return out;
     out.reserve(items.size());
     std::int64_t total = 0;
-    for (const auto& item : items) total += item.bytes;
+    for (const auto& item : items)
+        total += item.bytes;
     std::int64_t remaining = std::max<std::int64_t>(total, 1);
     Rect free = rect;
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -31,9 +33,10 @@ std::vector<RectHit> squarify(std::vector<LayoutItem> items, Rect rect) {
         const double h = free.height;
         const bool wide = h <= w;
         const double longSide = wide ? w : h;
-        const double fraction = i + 1 == items.size()
-            ? 1.0
-            : double(item.bytes) / double(std::max<std::int64_t>(remaining, 1));
+        const double fraction =
+            i + 1 == items.size()
+                ? 1.0
+                : double(item.bytes) / double(std::max<std::int64_t>(remaining, 1));
         const double thickness = std::max(longSide * fraction, 1.0);
         Rect strip;
         if (wide) {

@@ -11,12 +11,12 @@
 namespace tb::platform {
 
 struct DesktopEntry {
-    std::string name;          // "Name" of the [Desktop Entry] group, unlocalised
-    std::string type;          // "Type", "Application" for programs
-    bool hidden = false;       // "Hidden=true": the entry counts as deleted
-    bool noDisplay = false;    // "NoDisplay=true": not shown in menus
-    std::string flatpak;       // "X-Flatpak": the id of the Flatpak that exported it
-    std::string snap;          // "X-SnapInstanceName": likewise for a snap
+    std::string name;       // "Name" of the [Desktop Entry] group, unlocalised
+    std::string type;       // "Type", "Application" for programs
+    bool hidden = false;    // "Hidden=true": the entry counts as deleted
+    bool noDisplay = false; // "NoDisplay=true": not shown in menus
+    std::string flatpak;    // "X-Flatpak": the id of the Flatpak that exported it
+    std::string snap;       // "X-SnapInstanceName": likewise for a snap
 
     bool operator==(const DesktopEntry&) const = default;
 };

@@ -14,7 +14,7 @@ std::optional<std::string> readSmallFile(const std::string& path, std::size_t ma
     // O_NONBLOCK: a FIFO planted where a file is expected must not hang us.
     FileDescriptor file(openRetrying(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!file.valid()) return std::nullopt;
-    struct stat st{};
+    struct stat st {};
     if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
         static_cast<std::uint64_t>(st.st_size) > maxBytes) {
         return std::nullopt;
@@ -46,7 +46,7 @@ std::optional<std::string> keyFileValue(std::string_view document, std::string_v
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty() || line[0] == '#') continue;
         if (line[0] == '[') {
-            if (inGroup) return std::nullopt;  // the group has ended
+            if (inGroup) return std::nullopt; // the group has ended
             inGroup = line.size() == group.size() + 2 && line.substr(1, group.size()) == group &&
                       line.back() == ']';
             continue;
@@ -55,10 +55,12 @@ std::optional<std::string> keyFileValue(std::string_view document, std::string_v
         const std::size_t eq = line.find('=');
         if (eq == std::string_view::npos) continue;
         std::string_view k = line.substr(0, eq);
-        while (!k.empty() && k.back() == ' ') k.remove_suffix(1);
+        while (!k.empty() && k.back() == ' ')
+            k.remove_suffix(1);
         if (k != key) continue;
         std::string_view v = line.substr(eq + 1);
-        while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
+        while (!v.empty() && v.front() == ' ')
+            v.remove_prefix(1);
         return std::string(v);
     }
     return std::nullopt;

@@ -10,9 +10,9 @@
 namespace tb::platform {
 
 struct BundleInfo {
-    std::optional<std::string> identifier;   // "CFBundleIdentifier"
-    std::optional<std::string> displayName;  // "CFBundleDisplayName"
-    std::optional<std::string> name;         // "CFBundleName"
+    std::optional<std::string> identifier;  // "CFBundleIdentifier"
+    std::optional<std::string> displayName; // "CFBundleDisplayName"
+    std::optional<std::string> name;        // "CFBundleName"
 
     bool operator==(const BundleInfo&) const = default;
 };

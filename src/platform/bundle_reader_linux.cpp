@@ -19,7 +19,7 @@ std::optional<std::string> readSmallRegularFile(const std::string& path) {
     FileDescriptor file(openRetrying(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!file.valid()) return std::nullopt;
     const int fd = file.get();
-    struct stat st{};
+    struct stat st {};
     std::optional<std::string> result;
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
         static_cast<std::uint64_t>(st.st_size) <= maxPlistBytes) {
@@ -75,11 +75,16 @@ void appendDecoded(std::string& out, std::string_view text) {
         }
         const std::string_view ref = text.substr(amp + 1, semi - amp - 1);
         bool known = true;
-        if (ref == "lt") out += '<';
-        else if (ref == "gt") out += '>';
-        else if (ref == "amp") out += '&';
-        else if (ref == "quot") out += '"';
-        else if (ref == "apos") out += '\'';
+        if (ref == "lt")
+            out += '<';
+        else if (ref == "gt")
+            out += '>';
+        else if (ref == "amp")
+            out += '&';
+        else if (ref == "quot")
+            out += '"';
+        else if (ref == "apos")
+            out += '\'';
         else if (ref.size() > 1 && ref[0] == '#') {
             const bool hex = ref[1] == 'x' || ref[1] == 'X';
             std::uint32_t cp = 0;
@@ -87,12 +92,21 @@ void appendDecoded(std::string& out, std::string_view text) {
             known = !digits.empty();
             for (char c : digits) {
                 int d;
-                if (c >= '0' && c <= '9') d = c - '0';
-                else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-                else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-                else { known = false; break; }
+                if (c >= '0' && c <= '9')
+                    d = c - '0';
+                else if (hex && c >= 'a' && c <= 'f')
+                    d = c - 'a' + 10;
+                else if (hex && c >= 'A' && c <= 'F')
+                    d = c - 'A' + 10;
+                else {
+                    known = false;
+                    break;
+                }
                 cp = cp * (hex ? 16 : 10) + static_cast<std::uint32_t>(d);
-                if (cp > 0x10FFFF) { known = false; break; }
+                if (cp > 0x10FFFF) {
+                    known = false;
+                    break;
+                }
             }
             if (known && (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF))) known = false;
             if (known) appendUtf8(out, cp);
@@ -163,8 +177,10 @@ public:
         while (depth > 0) {
             auto tag = nextTag();
             if (!tag) return false;
-            if (tag->closing) --depth;
-            else if (!tag->selfClosing) ++depth;
+            if (tag->closing)
+                --depth;
+            else if (!tag->selfClosing)
+                ++depth;
         }
         return true;
     }
@@ -174,10 +190,14 @@ private:
     bool skipSpecial() {
         const std::string_view rest = doc_.substr(pos_);
         std::string_view end;
-        if (rest.starts_with("<!--")) end = "-->";
-        else if (rest.starts_with("<?")) end = "?>";
-        else if (rest.starts_with("<!") && !rest.starts_with("<![CDATA[")) end = ">";
-        else return false;
+        if (rest.starts_with("<!--"))
+            end = "-->";
+        else if (rest.starts_with("<?"))
+            end = "?>";
+        else if (rest.starts_with("<!") && !rest.starts_with("<![CDATA["))
+            end = ">";
+        else
+            return false;
         const std::size_t e = doc_.find(end, pos_ + 2);
         if (e == std::string_view::npos) {
             broken_ = true;
@@ -253,9 +273,12 @@ BundleInfo parseInfoPlist(std::string_view document) {
             value->selfClosing ? std::optional<std::string>("") : cursor.text("string");
         if (!text) return {};
         // A repeated key: the last one wins.
-        if (*key == "CFBundleIdentifier") info.identifier = std::move(text);
-        else if (*key == "CFBundleDisplayName") info.displayName = std::move(text);
-        else if (*key == "CFBundleName") info.name = std::move(text);
+        if (*key == "CFBundleIdentifier")
+            info.identifier = std::move(text);
+        else if (*key == "CFBundleDisplayName")
+            info.displayName = std::move(text);
+        else if (*key == "CFBundleName")
+            info.name = std::move(text);
     }
 }
 

@@ -14,7 +14,7 @@
 namespace tb::platform {
 
 struct EnumeratedItem {
-    std::string_view path;  // valid during the call only
+    std::string_view path; // valid during the call only
     bool isDirectory = false;
     // blocks * 512 of the item itself; none when its values could not be read
     std::optional<std::int64_t> totalAllocated;

@@ -48,7 +48,7 @@ public:
         FileDescriptor fd(openRetrying(path, flags));
         if (!fd.valid()) return;
         dir_ = ::fdopendir(fd.get());
-        if (dir_) fd.take();  // the DIR owns it now
+        if (dir_) fd.take(); // the DIR owns it now
     }
     ~Directory() {
         if (dir_) ::closedir(dir_);
@@ -72,7 +72,7 @@ bool enumerate(const std::string& root, const std::function<bool(const Enumerate
     {
         Directory top(root, true);
         if (!top.get()) return false;
-        struct statx sx{};
+        struct statx sx {};
         if (::statx(::dirfd(top.get()), "", AT_EMPTY_PATH, STATX_MNT_ID, &sx) != 0) return false;
         rootMount = mountOf(sx);
     }
@@ -95,7 +95,7 @@ bool enumerate(const std::string& root, const std::function<bool(const Enumerate
             std::string path = Path::appending(dirPath, e->d_name);
             EnumeratedItem item;
             bool descend = false;
-            struct statx sx{};
+            struct statx sx {};
             if (::statx(dfd, e->d_name, statxFlags, statxMask, &sx) == 0) {
                 item.isDirectory = S_ISDIR(sx.stx_mode);
                 item.totalAllocated = static_cast<std::int64_t>(sx.stx_blocks) * 512;

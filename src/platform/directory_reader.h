@@ -25,7 +25,7 @@ struct VolumeIdentity {
 VolumeIdentity volumeIdentity(const std::string& path);
 
 struct DirEntryAttributes {
-    std::uint32_t nameOffset = 0;  // into the reader's name storage
+    std::uint32_t nameOffset = 0; // into the reader's name storage
     std::uint32_t nameLength = 0;
     bool isDirectory = false;
     bool isMount = false;
@@ -34,7 +34,7 @@ struct DirEntryAttributes {
     std::int64_t modifiedSeconds = 0;
     std::int32_t modifiedNanoseconds = 0;
     std::int64_t size = 0;
-    std::int64_t allocated = 0;  // blocks * 512
+    std::int64_t allocated = 0; // blocks * 512
 };
 
 class DirectoryReader {

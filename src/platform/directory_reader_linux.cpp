@@ -18,8 +18,8 @@ namespace {
 // 512 KiB: large directories are read in a handful of calls.
 constexpr std::size_t kBufferSize = 512 * 1024;
 
-constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_MTIME |
-                                STATX_SIZE | STATX_BLOCKS | STATX_MNT_ID;
+constexpr unsigned kStatxMask =
+    STATX_TYPE | STATX_MODE | STATX_INO | STATX_MTIME | STATX_SIZE | STATX_BLOCKS | STATX_MNT_ID;
 constexpr int kStatxFlags = AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC | AT_NO_AUTOMOUNT;
 
 // struct linux_dirent64 (getdents64(2)): d_ino u64, d_off s64, d_reclen u16,
@@ -41,14 +41,14 @@ constexpr int kOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 // tells it apart from a single entry that refuses (another user's FUSE
 // mount, say).
 bool lacksSearchPermission(int dirfd) {
-    struct statx sx{};
+    struct statx sx {};
     return ::statx(dirfd, ".", AT_STATX_DONT_SYNC, STATX_TYPE, &sx) != 0 && errno == EACCES;
 }
 
 } // namespace
 
 VolumeIdentity volumeIdentity(const std::string& path) {
-    struct statx sx{};
+    struct statx sx {};
     VolumeIdentity v;
     if (::statx(AT_FDCWD, path.c_str(), AT_STATX_DONT_SYNC, STATX_TYPE | STATX_MNT_ID, &sx) != 0) {
         return v;
@@ -86,7 +86,7 @@ int DirectoryReader::openChild(int parentFd, const char* name) {
 
 int DirectoryReader::describe(int dirfd, const char* name, const VolumeIdentity& root,
                               bool keepUnreadable) {
-    struct statx sx{};
+    struct statx sx {};
     DirEntryAttributes e;
     if (::statx(dirfd, name, kStatxFlags, kStatxMask, &sx) != 0) {
         if (errno == EACCES && lacksSearchPermission(dirfd)) return EACCES;
@@ -165,7 +165,7 @@ int DirectoryReader::readPortable(int dirFd, const VolumeIdentity& root) {
     if (!own.valid()) return errno;
     DIR* dir = ::fdopendir(own.get());
     if (!dir) return errno;
-    own.take();  // the DIR owns it now
+    own.take(); // the DIR owns it now
     ::rewinddir(dir);
     int err = 0;
     for (;;) {
@@ -186,8 +186,7 @@ int DirectoryReader::readPortable(int dirFd, const VolumeIdentity& root) {
     return 0;
 }
 
-int DirectoryReader::readBulk(const std::string& directory, const VolumeIdentity& root,
-                              Link link) {
+int DirectoryReader::readBulk(const std::string& directory, const VolumeIdentity& root, Link link) {
     clear();
     FileDescriptor fd(open(directory, link));
     if (!fd.valid()) return errno;

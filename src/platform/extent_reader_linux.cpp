@@ -22,8 +22,9 @@ constexpr int maxBatches = 256;
 
 FileDescriptor openRegular(const std::string& path) {
     FileDescriptor file(openRetrying(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat st{};
-    if (file.valid() && (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))) return FileDescriptor();
+    struct stat st {};
+    if (file.valid() && (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)))
+        return FileDescriptor();
     return file;
 }
 

@@ -29,7 +29,7 @@ public:
     Sha256Digest finish();
 
 private:
-    void* ctx_;  // EVP_MD_CTX, kept out of this header
+    void* ctx_; // EVP_MD_CTX, kept out of this header
 };
 
 struct FileDigest {

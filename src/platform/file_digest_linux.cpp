@@ -18,7 +18,9 @@
 namespace tb::platform {
 namespace {
 
-EVP_MD_CTX* evp(void* ctx) { return static_cast<EVP_MD_CTX*>(ctx); }
+EVP_MD_CTX* evp(void* ctx) {
+    return static_cast<EVP_MD_CTX*>(ctx);
+}
 
 class RegularFile {
 public:
@@ -26,18 +28,20 @@ public:
     // O_NOFOLLOW: a scanned symbolic link is the link, not its target.
     explicit RegularFile(const std::string& path)
         : fd_(openRetrying(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)) {
-        struct stat st{};
+        struct stat st {};
         if (fd_.valid() && (::fstat(fd_.get(), &st) != 0 || !S_ISREG(st.st_mode))) fd_.reset();
     }
 
     bool isOpen() const { return fd_.valid(); }
     std::int64_t size() const {
-        struct stat st{};
+        struct stat st {};
         return ::fstat(fd_.get(), &st) == 0 ? st.st_size : 0;
     }
     void adviseSequential() const { ::posix_fadvise(fd_.get(), 0, 0, POSIX_FADV_SEQUENTIAL); }
     // Bytes read, 0 at the end, -1 on a read error.
-    ssize_t read(char* buffer, std::size_t length) { return readRetrying(fd_.get(), buffer, length); }
+    ssize_t read(char* buffer, std::size_t length) {
+        return readRetrying(fd_.get(), buffer, length);
+    }
 
 private:
     FileDescriptor fd_;
@@ -53,14 +57,14 @@ std::optional<FileDigest> digestOverlapped(RegularFile& file, const std::stop_to
     constexpr std::size_t slots = 3;
     struct Slot {
         std::unique_ptr<char[]> data{new char[ContentReader::chunkSize]};
-        ssize_t length = 0;  // bytes, 0 at the end, -1 on a read error
+        ssize_t length = 0; // bytes, 0 at the end, -1 on a read error
     };
     Slot slot[slots];
     std::mutex mutex;
     std::condition_variable changed;
-    std::size_t filled = 0;    // guarded by mutex: chunks handed to the hasher
-    std::size_t consumed = 0;  // guarded by mutex: chunks the hasher is done with
-    bool quit = false;         // guarded by mutex
+    std::size_t filled = 0;   // guarded by mutex: chunks handed to the hasher
+    std::size_t consumed = 0; // guarded by mutex: chunks the hasher is done with
+    bool quit = false;        // guarded by mutex
 
     std::thread reader([&] {
         for (std::size_t i = 0;; ++i) {
@@ -150,7 +154,9 @@ Sha256::Sha256() : ctx_(EVP_MD_CTX_new()) {
     if (!ctx_ || EVP_DigestInit_ex(evp(ctx_), EVP_sha256(), nullptr) != 1) throw std::bad_alloc();
 }
 
-Sha256::~Sha256() { EVP_MD_CTX_free(evp(ctx_)); }
+Sha256::~Sha256() {
+    EVP_MD_CTX_free(evp(ctx_));
+}
 
 void Sha256::update(const void* data, std::size_t length) {
     EVP_DigestUpdate(evp(ctx_), data, length);

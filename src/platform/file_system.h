@@ -20,9 +20,9 @@ struct Existence {
 
 // Resource values of one item, read without following a final symbolic link.
 struct ItemValues {
-    std::uint64_t identity = 0;        // the inode number, as the lister stores it
-    std::int64_t totalAllocated = 0;   // blocks * 512
-    std::int64_t size = 0;             // st_size
+    std::uint64_t identity = 0;      // the inode number, as the lister stores it
+    std::int64_t totalAllocated = 0; // blocks * 512
+    std::int64_t size = 0;           // st_size
     Date modified = Date::distantPast();
     bool isDirectory = false;
     bool isSymbolicLink = false;

@@ -23,13 +23,13 @@ namespace tb::platform {
 namespace FileSystem {
 
 Existence exists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return {};
     return {true, S_ISDIR(st.st_mode)};
 }
 
 Result<ItemValues> values(const std::string& path) {
-    struct statx sx{};
+    struct statx sx {};
     const unsigned mask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_MTIME | STATX_SIZE |
                           STATX_BLOCKS | STATX_MNT_ID;
     if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &sx) != 0) {
@@ -80,7 +80,7 @@ Result<RegularFile> openRegular(const std::string& path) {
     RegularFile f;
     f.fd.reset(openRetrying(path, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
     if (!f.fd.valid()) return Error::posix(errno, path);
-    struct stat st{};
+    struct stat st {};
     if (::fstat(f.fd.get(), &st) != 0) return Error::posix(errno, path);
     if (!S_ISREG(st.st_mode)) return Error::posix(S_ISDIR(st.st_mode) ? EISDIR : ENXIO, path);
     f.size = st.st_size;
@@ -96,20 +96,20 @@ Status makePrivateDirectories(const std::string& path) {
             return Error::posix(errno, prefix);
         }
     }
-    struct stat st{};
+    struct stat st {};
     if (::stat(full.c_str(), &st) != 0) return Error::posix(errno, full);
     if (!S_ISDIR(st.st_mode)) return Error::posix(ENOTDIR, full);
     return okStatus();
 }
 
 Result<FileDescriptor> createLocked(const std::string& path) {
-    FileDescriptor fd(
-        openRetrying(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    FileDescriptor fd(openRetrying(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.valid()) return Error::posix(errno, path);
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return Error::posix(errno, path);
     // Someone who cleans up stale files may have locked and removed the name
     // between our create and our lock: then the lock is on an orphan.
-    struct stat mine{}, named{};
+    struct stat mine {
+    }, named{};
     if (::fstat(fd.get(), &mine) != 0 || ::lstat(path.c_str(), &named) != 0 ||
         mine.st_ino != named.st_ino || mine.st_dev != named.st_dev) {
         return Error::posix(EAGAIN, path);
@@ -200,9 +200,9 @@ std::string mountType(std::uint64_t mountId) {
 }
 
 bool isNetworkType(std::string_view type) {
-    for (std::string_view t : {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "9p",
-                               "ceph", "glusterfs", "lustre", "fuse.sshfs", "fuse.rclone",
-                               "fuse.s3fs", "davfs", "fuse.davfs2"}) {
+    for (std::string_view t :
+         {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "9p", "ceph", "glusterfs",
+          "lustre", "fuse.sshfs", "fuse.rclone", "fuse.s3fs", "davfs", "fuse.davfs2"}) {
         if (type == t) return true;
     }
     return false;
@@ -211,7 +211,7 @@ bool isNetworkType(std::string_view type) {
 } // namespace
 
 StorageKind storageKind(const std::string& path) {
-    struct statx sx{};
+    struct statx sx {};
     if (::statx(AT_FDCWD, path.c_str(), AT_STATX_DONT_SYNC, STATX_TYPE | STATX_MNT_ID, &sx) != 0) {
         return StorageKind::unknown;
     }

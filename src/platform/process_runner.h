@@ -12,8 +12,8 @@
 namespace tb::platform {
 
 struct ProcessOutput {
-    std::string standardOutput;  // everything the tool wrote there, raw bytes
-    int exitStatus = 0;          // the exit code, or 128 + signal number
+    std::string standardOutput; // everything the tool wrote there, raw bytes
+    int exitStatus = 0;         // the exit code, or 128 + signal number
 };
 
 class ProcessRunner {

@@ -82,7 +82,7 @@ bool drain(int outFd, int errFd, std::string& out, const std::stop_token& stop) 
             const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) {
-                fds[i].fd = -1;  // poll ignores negative descriptors
+                fds[i].fd = -1; // poll ignores negative descriptors
                 continue;
             }
             if (i == 0) out.append(buffer, static_cast<std::size_t>(n));
@@ -117,7 +117,8 @@ public:
         std::vector<char*> argv;
         argv.reserve(arguments.size() + 2);
         argv.push_back(const_cast<char*>(executable.c_str()));
-        for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : arguments)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
 
         pid_t pid = 0;

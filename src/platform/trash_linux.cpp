@@ -36,14 +36,14 @@ constexpr std::size_t kMaxBaseName = 255 - kInfoSuffix.size() - 6;
 constexpr int kMaxNameAttempts = 10000;
 
 struct TrashFolder {
-    std::string root;          // holds files/ and info/
-    std::string topDirectory;  // empty for the home trash (absolute Path=)
+    std::string root;         // holds files/ and info/
+    std::string topDirectory; // empty for the home trash (absolute Path=)
     FileDescriptor files;
     FileDescriptor info;
 };
 
 std::optional<struct statx> statItem(const std::string& path, bool followLinks) {
-    struct statx sx{};
+    struct statx sx {};
     const int flags = AT_NO_AUTOMOUNT | (followLinks ? 0 : AT_SYMLINK_NOFOLLOW);
     if (::statx(AT_FDCWD, path.c_str(), flags, STATX_TYPE | STATX_MODE | STATX_UID | STATX_MNT_ID,
                 &sx) != 0) {
@@ -66,7 +66,9 @@ int openAtRetrying(int dirFd, const std::string& name, int flags, mode_t mode = 
     return fd;
 }
 
-Error trashError(int code, const std::string& text) { return Error{"POSIX", code, text}; }
+Error trashError(int code, const std::string& text) {
+    return Error{"POSIX", code, text};
+}
 
 enum class Strictness { ownerOnly, ownerAndMode };
 
@@ -80,13 +82,13 @@ Result<FileDescriptor> openOwnFolder(int dirFd, const std::string& shownPath,
     FileDescriptor fd(openAtRetrying(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
     if (!fd.valid()) {
         const int err = errno;
-        struct stat st{};
+        struct stat st {};
         if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
             return trashError(ELOOP, shownPath + " is a link");
         }
         return Error::posix(err);
     }
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return Error::posix(errno);
     if (st.st_uid != ::geteuid()) return trashError(EPERM, shownPath + " belongs to another user");
     if (strictness == Strictness::ownerAndMode && (st.st_mode & (S_IWGRP | S_IWOTH))) {
@@ -124,7 +126,7 @@ Result<TrashFolder> homeTrash(const std::string& dataHome) {
     if (::mkdir(root.c_str(), 0700) != 0 && errno != EEXIST) return Error::posix(errno);
     FileDescriptor fd(openRetrying(root, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd.valid()) return Error::posix(errno);
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return Error::posix(errno);
     if (st.st_uid != ::geteuid()) return trashError(EPERM, root + " belongs to another user");
     return openLayout(std::move(fd), root, {}, Strictness::ownerOnly);
@@ -146,7 +148,7 @@ Result<TrashFolder> topDirectoryTrash(const std::string& topDirectory) {
     const std::string shared = base + "/.Trash";
     FileDescriptor sharedFd(
         openAtRetrying(top.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
-    struct stat st{};
+    struct stat st {};
     if (sharedFd.valid() && ::fstat(sharedFd.get(), &st) == 0 && (st.st_mode & S_ISVTX)) {
         const std::string root = shared + "/" + uid;
         if (auto own = openOwnFolder(sharedFd.get(), root, uid, Strictness::ownerAndMode)) {
@@ -207,7 +209,7 @@ Result<Reservation> reserveName(const TrashFolder& trash, std::string_view itemN
             if (errno == EEXIST) continue;
             return Error::posix(errno);
         }
-        struct stat st{};
+        struct stat st {};
         if (::fstatat(trash.files.get(), r.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
             // A leftover without an entry of its own: the name is not free.
             fd.close();
@@ -235,7 +237,7 @@ int hexValue(char c) {
 std::optional<std::string> readWholeFile(const std::string& path) {
     FileDescriptor fd(openRetrying(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (fd.get() < 0) return std::nullopt;
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     std::string out;
     char buf[65536];
@@ -282,7 +284,8 @@ void dropDirectorySizesLine(const std::string& root, const std::string& name) {
 }
 
 std::string withoutTrailingSlashes(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
     return path;
 }
 
@@ -313,24 +316,27 @@ Result<FileDescriptor> openParentChain(const std::string& folder) {
         }
         if (!next.valid()) {
             const int err = errno;
-            struct stat st{};
+            struct stat st {};
             if (::fstatat(fd.get(), component.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
                 if (S_ISLNK(st.st_mode)) {
-                    return trashError(ELOOP, walked + " is now a link, so the item was not put "
-                                                      "back. It stays in the Trash.");
+                    return trashError(ELOOP, walked +
+                                                 " is now a link, so the item was not put "
+                                                 "back. It stays in the Trash.");
                 }
                 if (!S_ISDIR(st.st_mode)) {
-                    return trashError(ENOTDIR, walked + " is no longer a folder, so the item was "
-                                                         "not put back. It stays in the Trash.");
+                    return trashError(ENOTDIR, walked +
+                                                   " is no longer a folder, so the item was "
+                                                   "not put back. It stays in the Trash.");
                 }
             }
             return Error::posix(err);
         }
-        struct stat st{};
+        struct stat st {};
         if (::fstat(next.get(), &st) != 0) return Error::posix(errno);
         if (st.st_uid != ::geteuid() && st.st_uid != 0) {
-            return trashError(EPERM, walked + " belongs to another user, so the item was not put "
-                                              "back. It stays in the Trash.");
+            return trashError(EPERM, walked +
+                                         " belongs to another user, so the item was not put "
+                                         "back. It stays in the Trash.");
         }
         fd = std::move(next);
     }
@@ -342,8 +348,7 @@ Result<FileDescriptor> openParentChain(const std::string& folder) {
 std::string decodeTrashPath(std::string_view s) {
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() && hexValue(s[i + 1]) >= 0 &&
-            hexValue(s[i + 2]) >= 0) {
+        if (s[i] == '%' && i + 2 < s.size() && hexValue(s[i + 1]) >= 0 && hexValue(s[i + 2]) >= 0) {
             out.push_back(char(hexValue(s[i + 1]) * 16 + hexValue(s[i + 2])));
             i += 2;
         } else {
@@ -365,7 +370,7 @@ Status moveItemAt(int fromDir, const std::string& from, int toDir, const std::st
     }
     const int err = errno;
     if (err != EINVAL && err != ENOSYS) return Error::posix(err);
-    struct stat st{};
+    struct stat st {};
     if (::fstatat(fromDir, from.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return Error::posix(errno);
     if (S_ISDIR(st.st_mode)) {
         return Error{"POSIX", err,
@@ -376,7 +381,7 @@ Status moveItemAt(int fromDir, const std::string& from, int toDir, const std::st
     if (::linkat(fromDir, from.c_str(), toDir, to.c_str(), 0) != 0) return Error::posix(errno);
     if (::unlinkat(fromDir, from.c_str(), 0) != 0) {
         const int unlinkErr = errno;
-        ::unlinkat(toDir, to.c_str(), 0);  // only the second name made above; the data stays
+        ::unlinkat(toDir, to.c_str(), 0); // only the second name made above; the data stays
         return Error::posix(unlinkErr);
     }
     return okStatus();
@@ -439,8 +444,9 @@ Result<std::string> FreedesktopTrash::moveToTrash(const std::string& rawPath) {
                                     : topDirectoryTrash(volumes_.topDirectory(parent));
     if (!trash) return trash.error();
     if (Path::isSameOrInside(FileSystem::resolved(trash->root), original)) {
-        return Error{"POSIX", EINVAL, "The Trash lies inside this folder, so the folder cannot "
-                                      "be moved to the Trash."};
+        return Error{"POSIX", EINVAL,
+                     "The Trash lies inside this folder, so the folder cannot "
+                     "be moved to the Trash."};
     }
 
     std::string infoPath = original;

@@ -10,15 +10,15 @@
 namespace tb::platform {
 
 struct VolumeFigures {
-    std::optional<std::string> name;  // the file system's label, when it has one
+    std::optional<std::string> name; // the file system's label, when it has one
     std::optional<std::int64_t> capacity;
     std::optional<std::int64_t> available;
     // Linux keeps no separate figures for these: both are the space available
     // to an unprivileged user.
     std::optional<std::int64_t> availableImportant;
     std::optional<std::int64_t> availableOpportunistic;
-    std::optional<std::int64_t> reserved;    // free blocks kept for root
-    std::optional<std::string> mountPoint;  // where the volume is mounted
+    std::optional<std::int64_t> reserved;  // free blocks kept for root
+    std::optional<std::string> mountPoint; // where the volume is mounted
 };
 
 Result<VolumeFigures> readVolumeFigures(const std::string& path);

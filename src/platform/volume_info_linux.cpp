@@ -55,8 +55,9 @@ std::string resolved(const std::string& path) {
 
 bool inside(const std::string& path, const std::string& mount) {
     if (mount == "/") return true;
-    return path == mount || (path.size() > mount.size() && path.compare(0, mount.size(), mount) == 0 &&
-                             path[mount.size()] == '/');
+    return path == mount ||
+           (path.size() > mount.size() && path.compare(0, mount.size(), mount) == 0 &&
+            path[mount.size()] == '/');
 }
 
 } // namespace
@@ -79,8 +80,7 @@ std::optional<Mount> mountHolding(const std::string& path) {
         fields >> id >> parent >> devno >> root >> mountPoint;
         mountPoint = unescapeOctal(mountPoint);
         std::string field;
-        while (fields >> field && field != "-") {
-        }
+        while (fields >> field && field != "-") {}
         std::string fsType, source;
         fields >> fsType >> source;
         if (inside(real, mountPoint) && mountPoint.size() >= bestMount.size()) {
@@ -119,7 +119,7 @@ std::optional<std::string> volumeLabel(const std::string& path) {
 }
 
 Result<VolumeFigures> readVolumeFigures(const std::string& path) {
-    struct statvfs sv{};
+    struct statvfs sv {};
     if (::statvfs(path.c_str(), &sv) != 0) return Error::posix(errno, path);
     VolumeFigures f;
     const auto unit = static_cast<std::int64_t>(sv.f_frsize ? sv.f_frsize : sv.f_bsize);

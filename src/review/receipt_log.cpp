@@ -77,7 +77,7 @@ std::optional<std::string> readAll(const std::string& path) {
     platform::FileDescriptor fd(
         platform::openRetrying(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (!fd.valid()) return std::nullopt;
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     std::string out;
     char buf[16384];
@@ -128,7 +128,7 @@ Status save(const std::string& path, const std::vector<OperationReceipt>& receip
         }
     }
     std::string tmpl = path + ".XXXXXX";
-    platform::FileDescriptor fd(::mkostemp(tmpl.data(), O_CLOEXEC));  // mode 0600
+    platform::FileDescriptor fd(::mkostemp(tmpl.data(), O_CLOEXEC)); // mode 0600
     if (!fd.valid()) return Error::posix(errno, folder);
     Status written = platform::writeAll(fd.get(), text);
     if (written && ::fsync(fd.get()) != 0) written = Error::posix(errno);

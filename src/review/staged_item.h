@@ -12,13 +12,13 @@
 namespace tb {
 
 struct StagedItem {
-    std::string id;   // same as url
-    std::string url;  // raw-byte path of the item to move
+    std::string id;  // same as url
+    std::string url; // raw-byte path of the item to move
     std::string name;
-    std::int64_t bytes = 0;  // allocated bytes the move is expected to free
+    std::int64_t bytes = 0; // allocated bytes the move is expected to free
     std::string reason;
-    std::uint64_t inode = 0;        // 0: unknown, no identity check
-    std::int64_t logicalBytes = 0;  // 0 or less: no size check
+    std::uint64_t inode = 0;       // 0: unknown, no identity check
+    std::int64_t logicalBytes = 0; // 0 or less: no size check
     Date modified = Date::distantPast();
 
     bool operator==(const StagedItem&) const = default;
@@ -28,11 +28,11 @@ struct OperationReceipt {
     Uuid id;
     std::string name;
     std::string originalURL;
-    std::optional<std::string> trashedURL;  // absent for failures
+    std::optional<std::string> trashedURL; // absent for failures
     std::int64_t bytes = 0;
     bool succeeded = false;
     std::string message;
-    Date time = Date::distantPast();  // when the move was tried
+    Date time = Date::distantPast(); // when the move was tried
 
     bool operator==(const OperationReceipt&) const = default;
 };

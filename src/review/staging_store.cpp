@@ -67,8 +67,8 @@ std::string describe(const Error& error) {
 
 OperationReceipt receiptFor(const StagedItem& item, bool succeeded, std::string message,
                             std::optional<std::string> trashedURL = std::nullopt) {
-    return OperationReceipt{Uuid::random(), item.name, item.url,  std::move(trashedURL),
-                            item.bytes, succeeded, std::move(message), Date::now()};
+    return OperationReceipt{Uuid::random(), item.name, item.url,           std::move(trashedURL),
+                            item.bytes,     succeeded, std::move(message), Date::now()};
 }
 
 StagedItem itemWithCurrentState(const std::string& url, std::string name, std::int64_t bytes,
@@ -89,7 +89,8 @@ StagingStore::StagingStore(std::shared_ptr<platform::Trash> trash, QObject* pare
 
 std::int64_t StagingStore::totalBytes() const {
     std::int64_t total = 0;
-    for (const auto& item : items_) total += item.bytes;
+    for (const auto& item : items_)
+        total += item.bytes;
     return total;
 }
 
@@ -147,7 +148,7 @@ bool StagingStore::admit(const std::string& url, const char* unsafeMessage) {
     for (const auto& item : items_) {
         if (!strictlyInside(Path::standardized(item.url), p)) kept.push_back(item);
     }
-    if (kept.size() != items_.size()) items_ = std::move(kept);  // signalled by append
+    if (kept.size() != items_.size()) items_ = std::move(kept); // signalled by append
     return true;
 }
 
@@ -206,7 +207,8 @@ void StagingStore::trashAll() {
     for (const auto& item : items_) {
         if (!platform::FileSystem::exists(item.url).exists) {
             fresh.push_back(receiptFor(item, false, kVanished));
-        } else if (ProtectedPaths::isProtectedResolvedPath(ProtectedPaths::resolvedPath(item.url))) {
+        } else if (ProtectedPaths::isProtectedResolvedPath(
+                       ProtectedPaths::resolvedPath(item.url))) {
             fresh.push_back(receiptFor(item, false, kProtected));
         } else if (!matchesExpectedState(item)) {
             fresh.push_back(receiptFor(item, false, kChanged));

@@ -32,7 +32,7 @@ public:
 
     // Published.
     const std::vector<StagedItem>& items() const { return items_; }
-    const std::vector<OperationReceipt>& receipts() const { return receipts_; }  // newest first
+    const std::vector<OperationReceipt>& receipts() const { return receipts_; } // newest first
     const std::optional<std::string>& lastMessage() const { return lastMessage_; }
     std::int64_t totalBytes() const;
 
@@ -84,7 +84,7 @@ private:
     std::vector<OperationReceipt> receipts_;
     std::optional<std::string> lastMessage_;
     std::string scanRoot_;
-    std::string receiptFile_;  // empty: receipts live in memory only
+    std::string receiptFile_; // empty: receipts live in memory only
 };
 
 } // namespace tb

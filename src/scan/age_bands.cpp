@@ -17,7 +17,8 @@ int bandIndex(double age) {
 template <typename Files>
 std::vector<AgeBand> bandsOf(const Files& files, Date now) {
     std::vector<AgeBand> out(5);
-    for (int i = 0; i < 5; ++i) out[i].id = out[i].label = keys[i];
+    for (int i = 0; i < 5; ++i)
+        out[i].id = out[i].label = keys[i];
     for (const ScanNode* f : files) {
         AgeBand& band = out[bandIndex(now.secondsSince(f->modified()))];
         band.bytes = addBytes(band.bytes, f->allocatedSize());
@@ -31,7 +32,9 @@ std::vector<AgeBand> bands(std::span<const ScanNode* const> files, Date now) {
     return bandsOf(files, now);
 }
 
-std::vector<AgeBand> bands(const FileList& files, Date now) { return bandsOf(files, now); }
+std::vector<AgeBand> bands(const FileList& files, Date now) {
+    return bandsOf(files, now);
+}
 
 std::vector<AgeBand> bands(const ScanNode& node, Date now) {
     std::vector<const ScanNode*> files;

@@ -14,10 +14,10 @@
 namespace tb {
 
 struct AgeBand {
-    std::string id;     // "7d", "30d", "90d", "1y", "older"
-    std::string label;  // same as id
+    std::string id;    // "7d", "30d", "90d", "1y", "older"
+    std::string label; // same as id
     std::int64_t bytes = 0;
-    std::vector<const ScanNode*> files;  // the 40 largest, largest first
+    std::vector<const ScanNode*> files; // the 40 largest, largest first
 
     bool operator==(const AgeBand&) const = default;
 };

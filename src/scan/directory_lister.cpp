@@ -8,10 +8,12 @@ namespace tb {
 
 namespace VolumeID {
 
-VolumeIdentity of(const std::string& path) { return platform::volumeIdentity(path); }
+VolumeIdentity of(const std::string& path) {
+    return platform::volumeIdentity(path);
+}
 
 bool isDifferent(const std::string& path, const VolumeIdentity& root) {
-    struct stat st{};
+    struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return false;
     return static_cast<std::uint64_t>(st.st_dev) != root.device;
 }
@@ -42,7 +44,8 @@ namespace {
 std::vector<RawEntry> entries(const platform::DirectoryReader& reader, const std::string& dir) {
     std::vector<RawEntry> out;
     out.reserve(reader.entries().size());
-    for (const auto& e : reader.entries()) out.push_back(entry(reader, e, dir));
+    for (const auto& e : reader.entries())
+        out.push_back(entry(reader, e, dir));
     return out;
 }
 } // namespace
@@ -86,7 +89,8 @@ Result<std::vector<RawEntry>> children(const std::string& directory, const Volum
     }
     std::vector<RawEntry> out;
     out.reserve(reader.entries().size());
-    for (const auto& e : reader.entries()) out.push_back(DirectoryLister::entry(reader, e, directory));
+    for (const auto& e : reader.entries())
+        out.push_back(DirectoryLister::entry(reader, e, directory));
     return out;
 }
 

@@ -16,7 +16,9 @@ int workerCount(platform::StorageKind storage) {
     return storage == StorageKind::rotational || storage == StorageKind::network ? 2 : 8;
 }
 
-int workerCount(const std::string& root) { return workerCount(platform::storageKind(root)); }
+int workerCount(const std::string& root) {
+    return workerCount(platform::storageKind(root));
+}
 
 namespace {
 
@@ -90,8 +92,8 @@ private:
         } else {
             // Only the root may be reached through a link.
             const bool isRoot = item.dir == s_.rootNode;
-            fd.reset(DirectoryReader::open(dirPath_, isRoot ? DirectoryReader::Link::follow
-                                                            : DirectoryReader::Link::refuse));
+            fd.reset(DirectoryReader::open(
+                dirPath_, isRoot ? DirectoryReader::Link::follow : DirectoryReader::Link::refuse));
         }
         if (!fd.valid() || !DirectoryLister::read(reader_, fd.get(), s_.rootVolume)) return false;
         for (const auto& e : reader_.entries()) {
@@ -151,12 +153,13 @@ private:
 
 std::string normalizedRoot(const std::string& root) {
     std::string r = root;
-    while (r.size() > 1 && r.back() == '/') r.pop_back();
+    while (r.size() > 1 && r.back() == '/')
+        r.pop_back();
     return r.empty() ? "/" : r;
 }
 
-ScanForest walk(const std::string& rootUrl, const ProgressCallback& progress,
-                std::stop_token stop, const Options& options) {
+ScanForest walk(const std::string& rootUrl, const ProgressCallback& progress, std::stop_token stop,
+                const Options& options) {
     const std::string root = normalizedRoot(rootUrl);
     Shared shared;
     shared.rootVolume = VolumeID::of(root);

@@ -30,7 +30,7 @@ std::string normalizedRoot(const std::string& root);
 using ProgressCallback = std::function<void(const WalkProgress&)>;
 
 struct Options {
-    int workers = 0;  // 0: workerCount(root)
+    int workers = 0; // 0: workerCount(root)
     // Replaces the file-system lister (tests inject unreadable folders here).
     std::function<DirectoryListing(const std::string& directory)> lister;
 };

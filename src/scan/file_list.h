@@ -39,7 +39,8 @@ public:
 
     private:
         void skipFolders() {
-            while (at_ != end_ && (*at_)->isDirectory()) ++at_;
+            while (at_ != end_ && (*at_)->isDirectory())
+                ++at_;
         }
         const ScanNode* const* at_ = nullptr;
         const ScanNode* const* end_ = nullptr;

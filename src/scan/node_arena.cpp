@@ -25,7 +25,9 @@ void* allocateBlock(std::size_t bytes) {
 
 } // namespace
 
-void NodeArena::FreeBlock::operator()(void* p) const noexcept { std::free(p); }
+void NodeArena::FreeBlock::operator()(void* p) const noexcept {
+    std::free(p);
+}
 
 void* NodeArena::Chunks::take(std::size_t bytes) {
     bytes = (bytes + kAlign - 1) / kAlign * kAlign;
@@ -69,7 +71,8 @@ ScanNode* NodeArena::make(const NodeFields& f) {
     n->isDirectory_ = f.isDirectory;
     n->inode_ = f.inode;
     n->modifiedSeconds_ = f.modified.seconds;
-    n->modifiedNanos_ = static_cast<std::uint32_t>(std::clamp(f.modified.nanoseconds, 0, 999'999'999));
+    n->modifiedNanos_ =
+        static_cast<std::uint32_t>(std::clamp(f.modified.nanoseconds, 0, 999'999'999));
     n->mayShareBlocks_ = f.mayShareBlocks;
     n->logicalSize_ = f.logicalSize;
     n->allocatedSize_ = f.allocatedSize;
@@ -86,7 +89,8 @@ void NodeArena::setChildren(ScanNode* parent, std::span<ScanNode* const> childre
     }
     auto* out = static_cast<ScanNode**>(chunks_.take(children.size() * sizeof(ScanNode*)));
     std::copy(children.begin(), children.end(), out);
-    for (ScanNode* c : children) c->parent_ = parent;
+    for (ScanNode* c : children)
+        c->parent_ = parent;
     parent->children_ = out;
     parent->childCount_ = static_cast<std::uint32_t>(children.size());
 }
@@ -119,7 +123,8 @@ void NodeArena::adopt(NodeArena&& other) {
 
 std::size_t NodeArena::bytesReserved() const {
     std::size_t total = 0;
-    for (auto s : chunks_.sizes) total += s;
+    for (auto s : chunks_.sizes)
+        total += s;
     return total;
 }
 

@@ -16,8 +16,8 @@
 namespace tb {
 
 struct NodeFields {
-    std::string_view path;   // absolute path, raw bytes; kept only without a parent
-    std::string_view name;   // display name; the last component of the path
+    std::string_view path; // absolute path, raw bytes; kept only without a parent
+    std::string_view name; // display name; the last component of the path
     bool isDirectory = false;
     std::uint64_t inode = 0;
     Date modified = Date::distantPast();
@@ -25,7 +25,7 @@ struct NodeFields {
     std::int64_t logicalSize = 0;
     std::int64_t allocatedSize = 0;
     bool unreadable = false;
-    std::optional<Uuid> id;  // a fresh random one when absent
+    std::optional<Uuid> id; // a fresh random one when absent
     // The folder the node was listed in: its path is then that folder's path
     // and the name, and `path` is not stored.
     const ScanNode* parent = nullptr;
@@ -59,9 +59,9 @@ private:
     // filled block, not three. Objects are constructed by the caller.
     struct Chunks {
         std::vector<std::unique_ptr<void, FreeBlock>> chunks;
-        std::vector<std::size_t> sizes;  // in bytes
-        std::size_t used = 0;            // bytes taken from the last chunk
-        std::size_t capacity = 0;        // bytes the last chunk holds
+        std::vector<std::size_t> sizes; // in bytes
+        std::size_t used = 0;           // bytes taken from the last chunk
+        std::size_t capacity = 0;       // bytes the last chunk holds
         // `bytes` aligned for any node field.
         void* take(std::size_t bytes);
     };

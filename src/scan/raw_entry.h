@@ -10,10 +10,10 @@
 namespace tb {
 
 struct RawEntry {
-    std::string url;  // the listed directory's path with the name appended
+    std::string url; // the listed directory's path with the name appended
     std::string name;
     bool isDirectory = false;
-    bool isMount = false;  // only ever true for directories
+    bool isMount = false; // only ever true for directories
     std::uint64_t inode = 0;
     Date modified = Date::distantPast();
     std::int64_t logicalSize = 0;   // 0 for directories
@@ -23,8 +23,8 @@ struct RawEntry {
 };
 
 struct DirectoryListing {
-    std::vector<RawEntry> entries;  // in the order the file system returned them
-    bool unreadable = false;        // then entries is empty
+    std::vector<RawEntry> entries; // in the order the file system returned them
+    bool unreadable = false;       // then entries is empty
 };
 
 struct WalkProgress {

@@ -34,7 +34,8 @@ ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visi
         stack.pop_back();
         d->nodes.push_back(n);
         if (n->isDirectory()) {
-            for (const ScanNode* c : n->children()) stack.push_back(c);
+            for (const ScanNode* c : n->children())
+                stack.push_back(c);
         } else {
             ++d->fileCount;
         }
@@ -42,7 +43,8 @@ ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visi
 
     const FileList files(d->nodes, d->fileCount);
     d->largestFiles.reserve(std::min<std::size_t>(d->fileCount, largestFilesLimit));
-    for (const ScanNode* f : files) SizeLeaders::insert(f, d->largestFiles, largestFilesLimit);
+    for (const ScanNode* f : files)
+        SizeLeaders::insert(f, d->largestFiles, largestFilesLimit);
     d->ageBands = AgeLayout::bands(files, Date::now());
     data_ = std::move(d);
 }

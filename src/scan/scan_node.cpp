@@ -105,7 +105,8 @@ std::vector<const ScanNode*> ScanNode::flattened() const {
         const ScanNode* n = stack.back();
         stack.pop_back();
         result.push_back(n);
-        for (const ScanNode* c : n->children()) stack.push_back(c);
+        for (const ScanNode* c : n->children())
+            stack.push_back(c);
     }
     return result;
 }

@@ -8,7 +8,8 @@ namespace tb {
 
 std::int64_t RankedChildren::totalVisible() const {
     std::int64_t total = otherBytes;
-    for (const ScanNode* n : visible) total = addBytes(total, n->allocatedSize());
+    for (const ScanNode* n : visible)
+        total = addBytes(total, n->allocatedSize());
     return total;
 }
 
@@ -21,14 +22,16 @@ void insert(const ScanNode* node, std::vector<const ScanNode*>& list, int limit)
         list.pop_back();
     }
     auto it = list.begin();
-    while (it != list.end() && (*it)->allocatedSize() >= size) ++it;
+    while (it != list.end() && (*it)->allocatedSize() >= size)
+        ++it;
     list.insert(it, node);
 }
 
 std::vector<const ScanNode*> take(std::span<const ScanNode* const> nodes, int limit) {
     std::vector<const ScanNode*> list;
     if (limit > 0) list.reserve(std::min<std::size_t>(nodes.size(), std::size_t(limit)));
-    for (const ScanNode* n : nodes) insert(n, list, limit);
+    for (const ScanNode* n : nodes)
+        insert(n, list, limit);
     return list;
 }
 

@@ -33,24 +33,26 @@ std::optional<TruthSliceID> truthSliceID(std::string_view raw) {
 
 namespace TruthMath {
 
-TruthModel reconcile(std::int64_t c, std::int64_t a, std::int64_t i, std::int64_t o,
-                     std::int64_t s, std::int64_t unreadableFolders, bool isFullVolumeScope,
+TruthModel reconcile(std::int64_t c, std::int64_t a, std::int64_t i, std::int64_t o, std::int64_t s,
+                     std::int64_t unreadableFolders, bool isFullVolumeScope,
                      const std::string& scopeLabel) {
     using std::max;
     using std::min;
     const std::int64_t availableClamped = max<std::int64_t>(min(c, a), 0);
     const std::int64_t free = max<std::int64_t>(min(availableClamped, i), 0);
     const std::int64_t purgeable =
-        min(c - free, max(max<std::int64_t>(o - free, 0), max<std::int64_t>(availableClamped - free, 0)));
+        min(c - free,
+            max(max<std::int64_t>(o - free, 0), max<std::int64_t>(availableClamped - free, 0)));
     const std::int64_t used = max<std::int64_t>(c - free - purgeable, 0);
     const std::int64_t scanned = min(used, max<std::int64_t>(s, 0));
     const std::int64_t system = max<std::int64_t>(used - scanned, 0);
     TruthModel m;
     m.capacity = c;
-    m.slices = {{TruthSliceID::scanned, "Scanned", scanned},
-                {TruthSliceID::system, isFullVolumeScope ? "Other & system" : "Outside scan", system},
-                {TruthSliceID::purgeable, "Purgeable", purgeable},
-                {TruthSliceID::free, "Free", free}};
+    m.slices = {
+        {TruthSliceID::scanned, "Scanned", scanned},
+        {TruthSliceID::system, isFullVolumeScope ? "Other & system" : "Outside scan", system},
+        {TruthSliceID::purgeable, "Purgeable", purgeable},
+        {TruthSliceID::free, "Free", free}};
     m.unreadableFolders = unreadableFolders;
     m.isFullVolumeScope = isFullVolumeScope;
     m.scopeLabel = scopeLabel;
@@ -88,7 +90,7 @@ public:
             auto it = known_.find(folder);
             if (it != known_.end() && it->second.first == stamp) return it->second.second;
         }
-        const std::int64_t measured = allocatedBelow(folder);  // no lock held
+        const std::int64_t measured = allocatedBelow(folder); // no lock held
         std::lock_guard lock(mutex_);
         known_[folder] = {stamp, measured};
         return measured;
@@ -102,7 +104,7 @@ private:
     }
 
     std::mutex mutex_;
-    std::map<std::string, std::pair<Stamp, std::int64_t>> known_;  // guarded by mutex_
+    std::map<std::string, std::pair<Stamp, std::int64_t>> known_; // guarded by mutex_
 };
 
 TrashSizes& trashSizes() {
@@ -154,12 +156,13 @@ Result<VolumeSnapshot> read(const std::string& url) {
     v.reserved = figures->reserved.value_or(0);
     v.mountPoint = figures->mountPoint.value_or("");
     v.trashFolders = trashFolders(v.mountPoint);
-    for (const auto& t : v.trashFolders) v.trashBytes += trashSizes().bytes(t);
+    for (const auto& t : v.trashFolders)
+        v.trashBytes += trashSizes().bytes(t);
     return v;
 }
 
-TruthModel truth(const VolumeSnapshot& volume, std::int64_t scanned,
-                 std::int64_t unreadableFolders, const std::optional<std::string>& scanRoot) {
+TruthModel truth(const VolumeSnapshot& volume, std::int64_t scanned, std::int64_t unreadableFolders,
+                 const std::optional<std::string>& scanRoot) {
     using std::max;
     using std::min;
     const bool full = !scanRoot || *scanRoot == "/";

@@ -24,9 +24,9 @@ struct VolumeSnapshot {
     std::int64_t available = 0;
     std::int64_t availableImportant = 0;
     std::int64_t availableOpportunistic = 0;
-    std::int64_t reserved = 0;     // blocks only root may fill
-    std::string mountPoint;        // "" when unknown
-    std::int64_t trashBytes = 0;   // the user's Trash folders on this volume
+    std::int64_t reserved = 0;   // blocks only root may fill
+    std::string mountPoint;      // "" when unknown
+    std::int64_t trashBytes = 0; // the user's Trash folders on this volume
     std::vector<std::string> trashFolders;
 
     bool operator==(const VolumeSnapshot&) const = default;
@@ -58,10 +58,10 @@ struct TruthModel {
 };
 
 namespace TruthMath {
-TruthModel reconcile(std::int64_t capacity, std::int64_t available,
-                     std::int64_t availableImportant, std::int64_t availableOpportunistic,
-                     std::int64_t scanned, std::int64_t unreadableFolders,
-                     bool isFullVolumeScope, const std::string& scopeLabel);
+TruthModel reconcile(std::int64_t capacity, std::int64_t available, std::int64_t availableImportant,
+                     std::int64_t availableOpportunistic, std::int64_t scanned,
+                     std::int64_t unreadableFolders, bool isFullVolumeScope,
+                     const std::string& scopeLabel);
 } // namespace TruthMath
 
 namespace VolumeAccounting {
@@ -70,8 +70,8 @@ Result<VolumeSnapshot> read(const std::string& url);
 // The Trash folders of the current user on the volume mounted at
 // `mountPoint`: the home Trash when it lies there, and the volume's own.
 std::vector<std::string> trashFolders(const std::string& mountPoint);
-TruthModel truth(const VolumeSnapshot& volume, std::int64_t scanned,
-                 std::int64_t unreadableFolders, const std::optional<std::string>& scanRoot);
+TruthModel truth(const VolumeSnapshot& volume, std::int64_t scanned, std::int64_t unreadableFolders,
+                 const std::optional<std::string>& scanRoot);
 } // namespace VolumeAccounting
 
 } // namespace tb

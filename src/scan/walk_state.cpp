@@ -17,7 +17,8 @@ void WalkQueue::pushMany(std::span<ScanNode* const> dirs,
     if (dirs.empty()) return;
     {
         std::lock_guard lock(mutex_);
-        for (ScanNode* d : dirs) pending_.push_back({d, parent});
+        for (ScanNode* d : dirs)
+            pending_.push_back({d, parent});
     }
     if (dirs.size() == 1) {
         ready_.notify_one();
@@ -71,7 +72,8 @@ void NodeBag::deposit(NodeArena&& arena) {
 
 void NodeBag::collect(NodeArena& into) {
     std::lock_guard lock(mutex_);
-    for (auto& a : arenas_) into.adopt(std::move(a));
+    for (auto& a : arenas_)
+        into.adopt(std::move(a));
     arenas_.clear();
 }
 

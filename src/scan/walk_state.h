@@ -62,8 +62,8 @@ public:
 private:
     std::mutex mutex_;
     std::condition_variable_any ready_;
-    std::vector<WalkItem> pending_;   // guarded by mutex_
-    std::int64_t active_ = 0;         // guarded by mutex_
+    std::vector<WalkItem> pending_; // guarded by mutex_
+    std::int64_t active_ = 0;       // guarded by mutex_
 };
 
 // Counts and the nodes gathered so far. Workers build nodes in arenas of
@@ -81,10 +81,10 @@ public:
 
 private:
     std::mutex mutex_;
-    std::int64_t visited_ = 0;       // guarded by mutex_
-    std::int64_t unreadable_ = 0;    // guarded by mutex_
-    std::int64_t scannedBytes_ = 0;  // guarded by mutex_
-    std::vector<NodeArena> arenas_;  // guarded by mutex_
+    std::int64_t visited_ = 0;      // guarded by mutex_
+    std::int64_t unreadable_ = 0;   // guarded by mutex_
+    std::int64_t scannedBytes_ = 0; // guarded by mutex_
+    std::vector<NodeArena> arenas_; // guarded by mutex_
 };
 
 // At most one progress report per interval for the whole walk; the first
@@ -95,8 +95,8 @@ public:
 
 private:
     std::mutex mutex_;
-    bool reported_ = false;                       // guarded by mutex_
-    std::chrono::steady_clock::time_point last_;  // guarded by mutex_
+    bool reported_ = false;                      // guarded by mutex_
+    std::chrono::steady_clock::time_point last_; // guarded by mutex_
 };
 
 } // namespace tb

@@ -2,7 +2,9 @@
 
 namespace tb {
 
-const AppTabInfo& info(AppTab tab) { return appTabs[static_cast<std::size_t>(tab)]; }
+const AppTabInfo& info(AppTab tab) {
+    return appTabs[static_cast<std::size_t>(tab)];
+}
 
 std::optional<AppTab> appTab(std::string_view raw) {
     for (const auto& t : appTabs) {
@@ -11,7 +13,9 @@ std::optional<AppTab> appTab(std::string_view raw) {
     return std::nullopt;
 }
 
-const ViewModeInfo& info(ViewMode mode) { return viewModes[static_cast<std::size_t>(mode)]; }
+const ViewModeInfo& info(ViewMode mode) {
+    return viewModes[static_cast<std::size_t>(mode)];
+}
 
 std::optional<ViewMode> viewMode(std::string_view raw) {
     for (const auto& m : viewModes) {

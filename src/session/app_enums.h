@@ -8,14 +8,24 @@
 
 namespace tb {
 
-enum class AppTab { overview, explore, cleanup, apps, duplicates, changes, stage, monitor, settings };
+enum class AppTab {
+    overview,
+    explore,
+    cleanup,
+    apps,
+    duplicates,
+    changes,
+    stage,
+    monitor,
+    settings
+};
 
 struct AppTabInfo {
     AppTab tab;
     std::string_view id;
     std::string_view title;
     std::string_view symbol;
-    std::string_view help;  // empty for tabs without a sidebar row
+    std::string_view help; // empty for tabs without a sidebar row
 };
 
 inline constexpr std::array<AppTabInfo, 9> appTabs = {{
@@ -23,7 +33,8 @@ inline constexpr std::array<AppTabInfo, 9> appTabs = {{
      "See the largest contributors and the next useful action."},
     {AppTab::explore, "explore", "Explore", "square.grid.2x2",
      "Browse folders and maps with linked selection."},
-    {AppTab::cleanup, "cleanup", "Clean Up", "sparkles", "Review rebuildable storage with evidence."},
+    {AppTab::cleanup, "cleanup", "Clean Up", "sparkles",
+     "Review rebuildable storage with evidence."},
     {AppTab::apps, "apps", "Apps", "shippingbox", "See app bundles and related storage."},
     {AppTab::duplicates, "duplicates", "Duplicates", "square.on.square",
      "Find identical files by full content."},
@@ -40,7 +51,17 @@ inline constexpr std::size_t navigationTabCount = 7;
 const AppTabInfo& info(AppTab tab);
 std::optional<AppTab> appTab(std::string_view raw);
 
-enum class ViewMode { folders, sunburst, flame, bubbles, mindmap, topsizes, agemap, treemap, types };
+enum class ViewMode {
+    folders,
+    sunburst,
+    flame,
+    bubbles,
+    mindmap,
+    topsizes,
+    agemap,
+    treemap,
+    types
+};
 
 struct ViewModeInfo {
     ViewMode mode;

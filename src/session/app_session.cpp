@@ -23,7 +23,9 @@ void detach(F&& work) {
     std::thread(std::forward<F>(work)).detach();
 }
 
-std::string homeFolder() { return platform::SpecialFolders::home().value_or("/"); }
+std::string homeFolder() {
+    return platform::SpecialFolders::home().value_or("/");
+}
 
 } // namespace
 
@@ -63,7 +65,9 @@ std::int64_t AppSession::scannedBytes() const {
     return forest_ ? forest_->root()->allocatedSize() : 0;
 }
 
-std::int64_t AppSession::unreadable() const { return forest_ ? forest_->unreadable() : 0; }
+std::int64_t AppSession::unreadable() const {
+    return forest_ ? forest_->unreadable() : 0;
+}
 
 const ScanNode* AppSession::displayRoot() const {
     if (focus_) return focus_;
@@ -337,13 +341,16 @@ void AppSession::cancelScan() {
 }
 
 // Linux has no gate on reading other applications' folders.
-bool AppSession::fullDiskAccessLikely() const { return true; }
+bool AppSession::fullDiskAccessLikely() const {
+    return true;
+}
 
 void AppSession::openFullDiskAccess() {}
 
 // --- history and navigation ----------------------------------------------
 
-void AppSession::loadHistory(const ScanRecord& record, const std::optional<std::string>& jumpToPath) {
+void AppSession::loadHistory(const ScanRecord& record,
+                             const std::optional<std::string>& jumpToPath) {
     stopScanTask();
     const std::uint64_t generation = ++scanGeneration_;
     setIsScanning(true);
@@ -353,9 +360,10 @@ void AppSession::loadHistory(const ScanRecord& record, const std::optional<std::
     scanTask_ = task;
     detach([link = link_, generation, record, jumpToPath, stop = task->get_token()] {
         std::optional<ScanForest> forest = ScanStore::reopen(record);
-        link->post([generation, stop, record, forest = std::move(forest), jumpToPath](AppSession& s) {
-            s.onLoaded(generation, stop, record, forest, jumpToPath);
-        });
+        link->post(
+            [generation, stop, record, forest = std::move(forest), jumpToPath](AppSession& s) {
+                s.onLoaded(generation, stop, record, forest, jumpToPath);
+            });
     });
 }
 
@@ -440,7 +448,9 @@ void AppSession::jumpTo(const ScanNode* node) {
     setSelected(node);
 }
 
-void AppSession::select(const ScanNode* node) { setSelected(node); }
+void AppSession::select(const ScanNode* node) {
+    setSelected(node);
+}
 
 void AppSession::dive(const ScanNode* node) {
     if (!node) return;
@@ -538,9 +548,9 @@ void AppSession::prepareWorkspaceIfNeeded() {
             // Scans saved while the folder was read are already at the front.
             std::vector<ScanRecord> merged;
             for (ScanRecord& r : s.history_) {
-                const bool listed = std::any_of(stored.begin(), stored.end(), [&](const ScanRecord& o) {
-                    return o.fileURL == r.fileURL;
-                });
+                const bool listed =
+                    std::any_of(stored.begin(), stored.end(),
+                                [&](const ScanRecord& o) { return o.fileURL == r.fileURL; });
                 if (!listed) merged.push_back(std::move(r));
             }
             merged.insert(merged.end(), std::make_move_iterator(stored.begin()),
@@ -579,9 +589,8 @@ void AppSession::refreshSnapshots() {
     const std::string mount = volume_ && !volume_->mountPoint.empty() ? volume_->mountPoint : "/";
     detach([link = link_, mount] {
         auto list = SnapshotService::listVolume(mount);
-        link->post([list = std::move(list)](AppSession& s) mutable {
-            s.setSnapshots(std::move(list));
-        });
+        link->post(
+            [list = std::move(list)](AppSession& s) mutable { s.setSnapshots(std::move(list)); });
     });
 }
 
@@ -613,8 +622,8 @@ void AppSession::searchLeftovers() {
         if (!query.empty() || !forest) {
             found = Uninstaller::leftovers(query, query, home, forest ? forest->root() : nullptr);
         } else {
-            found = Uninstaller::graph(*forest->root(), std::span<const ScanNode* const>(forest->nodes()),
-                                       home);
+            found = Uninstaller::graph(*forest->root(),
+                                       std::span<const ScanNode* const>(forest->nodes()), home);
         }
         link->post([found = std::move(found)](AppSession& s) mutable {
             s.leftovers_ = std::move(found);
@@ -623,7 +632,9 @@ void AppSession::searchLeftovers() {
     });
 }
 
-void AppSession::stage(const CleanupCandidate& candidate) { staging_->stage(candidate); }
+void AppSession::stage(const CleanupCandidate& candidate) {
+    staging_->stage(candidate);
+}
 
 void AppSession::stageDuplicate(const std::string& path, std::int64_t bytes,
                                 const std::string& reason) {
@@ -637,7 +648,7 @@ void AppSession::scheduleSearch() {
     searchInput_.forest = forest_;
     searchInput_.records.assign(history_.begin(),
                                 history_.begin() + std::min<std::size_t>(3, history_.size()));
-    searchTimer_->start();  // restarting drops the pending run
+    searchTimer_->start(); // restarting drops the pending run
 }
 
 void AppSession::runSearch() {
@@ -649,11 +660,13 @@ void AppSession::runSearch() {
         std::vector<HistoryHit> stored;
         if (QueryText::trimmed(input.query).size() >= 2) {
             std::unordered_set<std::string> seen;
-            for (const ScanNode* n : hits) seen.insert(n->path());
+            for (const ScanNode* n : hits)
+                seen.insert(n->path());
             for (const ScanRecord& record : input.records) {
                 for (auto& row : ScanStore::search(record, input.query, 6)) {
                     if (seen.count(row.path)) continue;
-                    stored.push_back({record, std::move(row.name), std::move(row.path), row.allocatedSize});
+                    stored.push_back(
+                        {record, std::move(row.name), std::move(row.path), row.allocatedSize});
                 }
             }
         }

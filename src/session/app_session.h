@@ -43,10 +43,33 @@ namespace tb {
 
 // Names the published field that changed.
 enum class SessionField {
-    tab, viewMode, scanRoot, isScanning, forest, selected, volume, history, snapshots,
-    quickWins, leftoverQuery, leftovers, duplicates, isFindingDuplicates, cleanupCandidates,
-    appFootprints, changes, changesMessage, statusMessage, needsFullDiskAccess, showInspector,
-    searchQuery, searchHits, historyHits, focus, trail, ageBucket,
+    tab,
+    viewMode,
+    scanRoot,
+    isScanning,
+    forest,
+    selected,
+    volume,
+    history,
+    snapshots,
+    quickWins,
+    leftoverQuery,
+    leftovers,
+    duplicates,
+    isFindingDuplicates,
+    cleanupCandidates,
+    appFootprints,
+    changes,
+    changesMessage,
+    statusMessage,
+    needsFullDiskAccess,
+    showInspector,
+    searchQuery,
+    searchHits,
+    historyHits,
+    focus,
+    trail,
+    ageBucket,
 };
 
 struct HistoryHit {
@@ -209,7 +232,8 @@ private:
     void stopScanTask();
     void releaseNodesOfForest();
 
-    void onProgress(std::uint64_t generation, const WalkProgress& progress, const std::string& root);
+    void onProgress(std::uint64_t generation, const WalkProgress& progress,
+                    const std::string& root);
     void onWalkFinished(std::uint64_t generation, std::stop_token stop, ScanForest forest,
                         const std::string& root, std::optional<ScanRecord> previous);
     void startPostScanAnalyses(std::uint64_t generation, const ScanForest& forest,
@@ -229,10 +253,10 @@ private:
     std::string scanRoot_;
     bool isScanning_ = false;
     std::optional<ScanForest> forest_;
-    const ScanNode* selected_ = nullptr;  // into forest_ (or null), like focus_ and trails
+    const ScanNode* selected_ = nullptr; // into forest_ (or null), like focus_ and trails
     std::optional<VolumeSnapshot> volume_;
     std::vector<ScanRecord> history_;
-    ScanPulse* pulse_;  // owned: a Qt child of this session
+    ScanPulse* pulse_; // owned: a Qt child of this session
     std::vector<SnapshotInfo> snapshots_;
     std::vector<QuickWin> quickWins_;
     std::string leftoverQuery_;
@@ -248,22 +272,22 @@ private:
     bool showInspector_ = false;
     std::string searchQuery_;
     std::vector<const ScanNode*> searchHits_;
-    std::optional<ScanForest> searchHitsForest_;  // keeps the hits' nodes alive
+    std::optional<ScanForest> searchHitsForest_; // keeps the hits' nodes alive
     std::vector<HistoryHit> historyHits_;
     const ScanNode* focus_ = nullptr;
     std::vector<const ScanNode*> trail_;
     std::vector<const ScanNode*> forward_;
     std::optional<std::string> ageBucket_;
-    StagingStore* staging_;  // owned: a Qt child of this session
+    StagingStore* staging_; // owned: a Qt child of this session
 
     // Private state.
     std::shared_ptr<platform::Trash> trash_;
-    std::string openScanFile_;     // the file behind forest_, once saved or loaded
-    std::string openingScanFile_;  // the file a load in flight is reading
+    std::string openScanFile_;    // the file behind forest_, once saved or loaded
+    std::string openingScanFile_; // the file a load in flight is reading
     std::shared_ptr<std::stop_source> scanTask_;
     std::uint64_t scanGeneration_ = 0;
     bool workspacePrepared_ = false;
-    QTimer* searchTimer_;  // owned: a Qt child of this session
+    QTimer* searchTimer_; // owned: a Qt child of this session
     // What the pending search captured when it was scheduled.
     struct SearchInput {
         std::string query;

@@ -20,7 +20,9 @@ void ScanPulse::applyTruth(std::int64_t scanned, std::int64_t unreadable,
 void ScanPulse::apply(const WalkProgress& progress, const std::optional<VolumeSnapshot>& volume,
                       const std::optional<std::string>& scanRoot) {
     progress_ = progress;
-    if (volume) truth_ = VolumeAccounting::truth(*volume, progress.scannedBytes, progress.unreadable, scanRoot);
+    if (volume)
+        truth_ =
+            VolumeAccounting::truth(*volume, progress.scannedBytes, progress.unreadable, scanRoot);
     emit changed();
 }
 

@@ -36,8 +36,8 @@ std::vector<const ScanNode*> matches(std::string_view query,
     return hits;
 }
 
-std::vector<const ScanNode*> ranked(std::string_view query, const std::vector<const ScanNode*>& nodes,
-                                    std::size_t limit) {
+std::vector<const ScanNode*> ranked(std::string_view query,
+                                    const std::vector<const ScanNode*>& nodes, std::size_t limit) {
     std::vector<const ScanNode*> hits;
     const std::string_view trimmedQuery = QueryText::trimmed(query);
     if (trimmedQuery.empty() || limit == 0) return hits;
@@ -68,8 +68,10 @@ std::vector<const ScanNode*> ranked(std::string_view query, const std::vector<co
     };
     for (auto* group : {&byName, &byPath}) {
         const std::size_t take = std::min(group->size(), limit - hits.size());
-        std::partial_sort(group->begin(), group->begin() + std::ptrdiff_t(take), group->end(), larger);
-        for (std::size_t i = 0; i < take; ++i) hits.push_back(nodes[(*group)[i]]);
+        std::partial_sort(group->begin(), group->begin() + std::ptrdiff_t(take), group->end(),
+                          larger);
+        for (std::size_t i = 0; i < take; ++i)
+            hits.push_back(nodes[(*group)[i]]);
     }
     return hits;
 }

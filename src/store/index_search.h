@@ -20,7 +20,8 @@ std::vector<const ScanNode*> matches(std::string_view query,
 // largest first, then the nodes that match by path only (the contents of a
 // matching folder), largest first; equal sizes keep list order. At most
 // `limit`.
-std::vector<const ScanNode*> ranked(std::string_view query, const std::vector<const ScanNode*>& nodes,
+std::vector<const ScanNode*> ranked(std::string_view query,
+                                    const std::vector<const ScanNode*>& nodes,
                                     std::size_t limit = rankedLimit);
 // The same over the root's tree flattened in pre-order; empty without a root.
 std::vector<const ScanNode*> matches(std::string_view query, const ScanNode* root);

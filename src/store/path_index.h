@@ -90,14 +90,16 @@ private:
 
     void rehash(std::size_t atLeast) {
         std::size_t capacity = 16;
-        while (capacity < atLeast * 2) capacity *= 2;
+        while (capacity < atLeast * 2)
+            capacity *= 2;
         std::vector<Slot> old = std::move(slots_);
         slots_.assign(capacity, Slot{});
         mask_ = capacity - 1;
         for (const Slot& s : old) {
             if (s.value == none) continue;
             std::size_t i = s.hash & mask_;
-            while (slots_[i].value != none) i = (i + 1) & mask_;
+            while (slots_[i].value != none)
+                i = (i + 1) & mask_;
             slots_[i] = s;
         }
     }

@@ -21,10 +21,20 @@ Decoded decode(std::string_view s) {
     std::size_t len;
     char32_t cp, min;
     if (b0 < 0x80) return {b0, 1};
-    if ((b0 & 0xE0) == 0xC0) { len = 2; cp = b0 & 0x1F; min = 0x80; }
-    else if ((b0 & 0xF0) == 0xE0) { len = 3; cp = b0 & 0x0F; min = 0x800; }
-    else if ((b0 & 0xF8) == 0xF0) { len = 4; cp = b0 & 0x07; min = 0x10000; }
-    else return {};
+    if ((b0 & 0xE0) == 0xC0) {
+        len = 2;
+        cp = b0 & 0x1F;
+        min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        len = 3;
+        cp = b0 & 0x0F;
+        min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        len = 4;
+        cp = b0 & 0x07;
+        min = 0x10000;
+    } else
+        return {};
     if (s.size() < len) return {};
     for (std::size_t i = 1; i < len; ++i) {
         const auto b = static_cast<unsigned char>(s[i]);
@@ -55,12 +65,21 @@ void encode(char32_t cp, std::string& out) {
 
 bool isWhitespace(char32_t cp) {
     switch (cp) {
-    case 0x09: case 0x0A: case 0x0B: case 0x0C: case 0x0D: case 0x20:
-    case 0x85: case 0xA0: case 0x1680: case 0x2028: case 0x2029:
-    case 0x202F: case 0x205F: case 0x3000:
-        return true;
-    default:
-        return cp >= 0x2000 && cp <= 0x200A;
+    case 0x09:
+    case 0x0A:
+    case 0x0B:
+    case 0x0C:
+    case 0x0D:
+    case 0x20:
+    case 0x85:
+    case 0xA0:
+    case 0x1680:
+    case 0x2028:
+    case 0x2029:
+    case 0x202F:
+    case 0x205F:
+    case 0x3000: return true;
+    default: return cp >= 0x2000 && cp <= 0x200A;
     }
 }
 
@@ -79,7 +98,8 @@ char32_t lower(char32_t cp) {
 
 const std::array<char, 128> kAsciiLower = [] {
     std::array<char, 128> t{};
-    for (int c = 0; c < 128; ++c) t[c] = char(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    for (int c = 0; c < 128; ++c)
+        t[c] = char(c >= 'A' && c <= 'Z' ? c + 32 : c);
     return t;
 }();
 

@@ -9,10 +9,10 @@
 namespace tb {
 namespace {
 
-constexpr std::int64_t kSmallItemLimit = 20'000'000;  // below: absolute threshold
+constexpr std::int64_t kSmallItemLimit = 20'000'000; // below: absolute threshold
 constexpr std::uint64_t kNoticeableBytes = 1'000'000;
-constexpr std::int64_t kPresenceBytes = 1'000'000;   // added/removed need more than this
-constexpr std::int64_t kLargeItemDivisor = 20;       // 5 % for large items
+constexpr std::int64_t kPresenceBytes = 1'000'000; // added/removed need more than this
+constexpr std::int64_t kLargeItemDivisor = 20;     // 5 % for large items
 
 // |after - before| without overflow, whatever the stored sizes are.
 std::uint64_t magnitude(std::int64_t before, std::int64_t after) {
@@ -35,7 +35,8 @@ std::vector<const ScanNode*> flatten(const ScanNode* root) {
         const ScanNode* n = stack.back();
         stack.pop_back();
         order.push_back(n);
-        for (const ScanNode* c : n->children()) stack.push_back(c);
+        for (const ScanNode* c : n->children())
+            stack.push_back(c);
     }
     return order;
 }
@@ -64,7 +65,8 @@ private:
 
 PathIndex indexOf(const Paths& paths) {
     PathIndex index(paths.size());
-    for (std::uint32_t i = 0; i < paths.size(); ++i) index.assign(paths[i], i);
+    for (std::uint32_t i = 0; i < paths.size(); ++i)
+        index.assign(paths[i], i);
     return index;
 }
 
@@ -130,11 +132,11 @@ std::vector<ScanChange> compare(const ScanNode* current, const ScanNode* previou
         if (old != PathIndex::none) {
             const std::int64_t b = previousOrder[old]->allocatedSize(), a = n->allocatedSize();
             if (!isNoticeable(b, a)) continue;
-            changes.push_back(makeChange("changed:", n,
-                                         a < b ? ScanChange::Kind::shrank : ScanChange::Kind::grew,
-                                         b, a));
+            changes.push_back(makeChange(
+                "changed:", n, a < b ? ScanChange::Kind::shrank : ScanChange::Kind::grew, b, a));
         } else if (n->allocatedSize() > kPresenceBytes) {
-            changes.push_back(makeChange("added:", n, ScanChange::Kind::added, 0, n->allocatedSize()));
+            changes.push_back(
+                makeChange("added:", n, ScanChange::Kind::added, 0, n->allocatedSize()));
         }
     }
     for (std::uint32_t i = 0; i < previousOrder.size(); ++i) {
@@ -148,7 +150,8 @@ std::vector<ScanChange> compare(const ScanNode* current, const ScanNode* previou
     }
 
     auto larger = [](const ScanChange& x, const ScanChange& y) {
-        return magnitude(x.previousBytes, x.currentBytes) > magnitude(y.previousBytes, y.currentBytes);
+        return magnitude(x.previousBytes, x.currentBytes) >
+               magnitude(y.previousBytes, y.currentBytes);
     };
     std::stable_sort(changes.begin(), changes.end(), larger);
     if (changes.size() > limit) changes.resize(limit);

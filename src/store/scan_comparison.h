@@ -16,7 +16,7 @@ namespace tb {
 struct ScanChange {
     enum class Kind { added, removed, grew, shrank };
 
-    std::string id;  // "added:", "removed:" or "changed:" + path
+    std::string id; // "added:", "removed:" or "changed:" + path
     std::string path;
     std::string name;
     Kind kind = Kind::added;

@@ -13,12 +13,12 @@
 namespace tb {
 
 struct ScanRecord {
-    Uuid id;                  // names the scan file
-    std::string rootPath;     // raw bytes
-    Date finished;            // the file's modification date when read back
+    Uuid id;              // names the scan file
+    std::string rootPath; // raw bytes
+    Date finished;        // the file's modification date when read back
     std::int64_t scannedBytes = 0;
     std::int64_t unreadable = 0;
-    std::string fileURL;      // path of the scan's database file
+    std::string fileURL; // path of the scan's database file
     ScanContext context;
 
     bool operator==(const ScanRecord&) const = default;

@@ -173,7 +173,7 @@ Status insertAll(Database& db, Statement& insert, const ScanNode* root) {
     struct Item {
         const ScanNode* node;
         const ScanNode* parent;
-        bool subtree;  // the node's children, rather than its own row
+        bool subtree; // the node's children, rather than its own row
     };
     auto before = [](const Item& a, const Item& b) {
         const std::string_view x = a.node->name(), y = b.node->name();
@@ -193,7 +193,7 @@ Status insertAll(Database& db, Statement& insert, const ScanNode* root) {
     std::vector<Item> stack{{root, nullptr, true}, {root, nullptr, false}};
     std::vector<Item> siblings;
     std::string path, parentPath;
-    const ScanNode* pathOwner = nullptr;  // whose path `parentPath` is
+    const ScanNode* pathOwner = nullptr; // whose path `parentPath` is
     while (!stack.empty()) {
         const Item item = stack.back();
         stack.pop_back();
@@ -229,15 +229,17 @@ Status insertAll(Database& db, Statement& insert, const ScanNode* root) {
 std::size_t expectedRows(Database& db, std::int64_t fileBytes) {
     auto stmt = db.prepare("SELECT max(rowid) FROM nodes");
     if (!stmt || stmt->step() != SQLITE_ROW) return 0;
-    return static_cast<std::size_t>(
-        std::clamp<std::int64_t>(stmt->columnInt64(0), 0, std::max<std::int64_t>(fileBytes, 0) / 16));
+    return static_cast<std::size_t>(std::clamp<std::int64_t>(
+        stmt->columnInt64(0), 0, std::max<std::int64_t>(fileBytes, 0) / 16));
 }
 
 // Stored values are clamped to what a file system can hold: no negative
 // sizes, and dates between the distant past and the end of year 9999.
 constexpr double kLastSecond = 253'402'300'799.0;
 
-std::int64_t storedSize(std::int64_t v) { return v < 0 ? 0 : v; }
+std::int64_t storedSize(std::int64_t v) {
+    return v < 0 ? 0 : v;
+}
 
 Date storedDate(double seconds) {
     if (!(seconds >= double(Date::kDistantPastSeconds))) return Date::distantPast();
@@ -356,7 +358,8 @@ std::optional<NodeTree> readTree(Statement& select, const std::string& rootPath,
         ++childCount[p];
     }
     std::vector<std::size_t> start(nodes.size() + 1, 0);
-    for (std::size_t i = 0; i < nodes.size(); ++i) start[i + 1] = start[i] + childCount[i];
+    for (std::size_t i = 0; i < nodes.size(); ++i)
+        start[i + 1] = start[i] + childCount[i];
     std::vector<ScanNode*> grouped(start.back());
     std::vector<std::size_t> fill(start.begin(), start.end() - 1);
     for (std::size_t i = 0; i < nodes.size(); ++i) {
@@ -397,11 +400,14 @@ constexpr std::string_view kSideFiles[] = {"-wal", "-shm", "-journal"};
 
 // A scan being written is hidden and not a ".sqlite" name, so the history
 // never lists it; it gets its real name only once it is complete.
-std::string savingName(const Uuid& id) { return "." + id.toString() + std::string(kSavingSuffix); }
+std::string savingName(const Uuid& id) {
+    return "." + id.toString() + std::string(kSavingSuffix);
+}
 
 void removeWithSideFiles(const std::string& file) {
     ::unlink(file.c_str());
-    for (std::string_view side : kSideFiles) ::unlink((file + std::string(side)).c_str());
+    for (std::string_view side : kSideFiles)
+        ::unlink((file + std::string(side)).c_str());
 }
 
 // Unlinks the temporary file (and whatever SQLite put beside it) unless it
@@ -499,14 +505,17 @@ std::optional<NodeTree> loadTree(const ScanRecord& record, std::int64_t* visited
         const auto rows = static_cast<std::int64_t>(tree->arena->nodeCount());
         const auto stored = meta.text("visited");
         *visited = stored ? MetaText::parseDecimal(*stored).value_or(0)
-                          : std::max<std::int64_t>(rows - 1, 0) + std::max<std::int64_t>(record.unreadable, 0);
+                          : std::max<std::int64_t>(rows - 1, 0) +
+                                std::max<std::int64_t>(record.unreadable, 0);
     }
     return tree;
 }
 
 } // namespace
 
-std::optional<NodeTree> load(const ScanRecord& record) { return loadTree(record, nullptr); }
+std::optional<NodeTree> load(const ScanRecord& record) {
+    return loadTree(record, nullptr);
+}
 
 std::optional<ScanForest> reopen(const ScanRecord& record) {
     std::int64_t visited = 0;
@@ -533,7 +542,9 @@ std::optional<ScanRecord> record(const std::string& file) {
     return r;
 }
 
-std::vector<ScanRecord> history() { return historyIn(directory()); }
+std::vector<ScanRecord> history() {
+    return historyIn(directory());
+}
 
 namespace {
 
@@ -572,8 +583,9 @@ std::vector<ScanRecord> historyIn(const std::string& storeDirectory) {
             records.push_back(std::move(*r));
         }
     }
-    std::stable_sort(records.begin(), records.end(),
-                     [](const ScanRecord& a, const ScanRecord& b) { return a.finished > b.finished; });
+    std::stable_sort(records.begin(), records.end(), [](const ScanRecord& a, const ScanRecord& b) {
+        return a.finished > b.finished;
+    });
     return records;
 }
 

@@ -21,7 +21,7 @@ namespace tb {
 struct StoredHit {
     std::string name;
     std::string path;
-    std::int64_t allocatedSize = 0;  // hits come largest first
+    std::int64_t allocatedSize = 0; // hits come largest first
     bool operator==(const StoredHit&) const = default;
 };
 
@@ -56,8 +56,7 @@ std::optional<ScanRecord> record(const std::string& file);
 
 // Rows whose name or path contains the query (ASCII case folded by SQLite's
 // LIKE); "%" and "_" are removed from the query first.
-std::vector<StoredHit> search(const ScanRecord& record, const std::string& query,
-                              int limit = 24);
+std::vector<StoredHit> search(const ScanRecord& record, const std::string& query, int limit = 24);
 
 } // namespace ScanStore
 } // namespace tb

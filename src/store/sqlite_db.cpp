@@ -33,15 +33,27 @@ void Statement::bindTextInPlace(int index, std::string_view text) {
     sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
 }
 
-void Statement::bindNull(int index) { sqlite3_bind_null(stmt_, index); }
-void Statement::bindInt(int index, int value) { sqlite3_bind_int(stmt_, index, value); }
+void Statement::bindNull(int index) {
+    sqlite3_bind_null(stmt_, index);
+}
+void Statement::bindInt(int index, int value) {
+    sqlite3_bind_int(stmt_, index, value);
+}
 void Statement::bindInt64(int index, std::int64_t value) {
     sqlite3_bind_int64(stmt_, index, static_cast<sqlite3_int64>(value));
 }
-void Statement::bindDouble(int index, double value) { sqlite3_bind_double(stmt_, index, value); }
-void Statement::reset() { sqlite3_reset(stmt_); }
-void Statement::clearBindings() { sqlite3_clear_bindings(stmt_); }
-int Statement::step() { return sqlite3_step(stmt_); }
+void Statement::bindDouble(int index, double value) {
+    sqlite3_bind_double(stmt_, index, value);
+}
+void Statement::reset() {
+    sqlite3_reset(stmt_);
+}
+void Statement::clearBindings() {
+    sqlite3_clear_bindings(stmt_);
+}
+int Statement::step() {
+    return sqlite3_step(stmt_);
+}
 
 std::string_view Statement::columnText(int index) const {
     // Text first, then its length: the order the SQLite documentation asks for.
@@ -50,8 +62,12 @@ std::string_view Statement::columnText(int index) const {
     return {text, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, index))};
 }
 
-std::int64_t Statement::columnInt64(int index) const { return sqlite3_column_int64(stmt_, index); }
-double Statement::columnDouble(int index) const { return sqlite3_column_double(stmt_, index); }
+std::int64_t Statement::columnInt64(int index) const {
+    return sqlite3_column_int64(stmt_, index);
+}
+double Statement::columnDouble(int index) const {
+    return sqlite3_column_double(stmt_, index);
+}
 bool Statement::columnIsNull(int index) const {
     return sqlite3_column_type(stmt_, index) == SQLITE_NULL;
 }
@@ -65,8 +81,8 @@ Result<Database> Database::open(const std::string& file, Mode mode) {
     // Each connection is used by one thread only, so SQLite's own mutexes are
     // not needed.
     int flags = SQLITE_OPEN_NOMUTEX;
-    flags |= mode == Mode::readOnly ? SQLITE_OPEN_READONLY
-                                    : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    flags |=
+        mode == Mode::readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     // A relative name would become a URL with a host below.
     const std::string path = platform::FileSystem::absolute(file);
     std::string name = path;
@@ -80,7 +96,7 @@ Result<Database> Database::open(const std::string& file, Mode mode) {
         // keeps readers from leaving empty -wal and -shm files beside every
         // scan; a file whose log was never folded back is read the ordinary
         // way so that nothing in the log is missed.
-        struct stat st{};
+        struct stat st {};
         if (::stat((path + "-wal").c_str(), &st) != 0) {
             name = Path::fileUrl(path) + "?immutable=1";
             flags |= SQLITE_OPEN_URI;
@@ -131,7 +147,9 @@ std::string Database::errorMessage() const {
     return db_ ? sqlite3_errmsg(db_) : "no connection";
 }
 
-Error Database::statementError() const { return Error{kDomain, kStatementFailed, errorMessage()}; }
+Error Database::statementError() const {
+    return Error{kDomain, kStatementFailed, errorMessage()};
+}
 
 void Database::close() {
     // sqlite3_close_v2 defers the close until every statement is finalized, so a

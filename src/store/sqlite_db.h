@@ -26,7 +26,7 @@ public:
     ~Statement() { finalize(); }
 
     // Parameters count from 1, columns from 0, as in SQLite.
-    void bindText(int index, std::string_view text);  // a copy
+    void bindText(int index, std::string_view text); // a copy
     // Not copied: the bytes must stay put until the next step or reset.
     void bindTextInPlace(int index, std::string_view text);
     void bindNull(int index);

@@ -18,8 +18,12 @@ namespace tb::DiskTheme {
 // 96 dpi desktop they are slightly enlarged to read well.
 constexpr double kPointScale = 1.15;
 
-QColor primary() { return QApplication::palette().color(QPalette::WindowText); }
-QColor accent() { return QApplication::palette().color(QPalette::Highlight); }
+QColor primary() {
+    return QApplication::palette().color(QPalette::WindowText);
+}
+QColor accent() {
+    return QApplication::palette().color(QPalette::Highlight);
+}
 
 QColor primary(double opacity) {
     QColor c = primary();
@@ -38,11 +42,21 @@ QColor slice(int position) {
     return primary(shades[std::size_t(i)]);
 }
 
-QColor textBackground() { return QApplication::palette().color(QPalette::Base); }
-QColor secondary() { return QApplication::palette().color(QPalette::PlaceholderText); }
-QColor halo() { return accent(); }
-QColor green() { return QColor(52, 168, 83); }
-QColor orange() { return QColor(230, 126, 34); }
+QColor textBackground() {
+    return QApplication::palette().color(QPalette::Base);
+}
+QColor secondary() {
+    return QApplication::palette().color(QPalette::PlaceholderText);
+}
+QColor halo() {
+    return accent();
+}
+QColor green() {
+    return QColor(52, 168, 83);
+}
+QColor orange() {
+    return QColor(230, 126, 34);
+}
 
 QEasingCurve ease() {
     QEasingCurve curve(QEasingCurve::BezierSpline);
@@ -63,7 +77,9 @@ QFont mono(double size) {
     return f;
 }
 
-QFont display(double size) { return sized(size, QFont::DemiBold); }
+QFont display(double size) {
+    return sized(size, QFont::DemiBold);
+}
 
 QFont sized(double size, int weight) {
     QFont f = QApplication::font();
@@ -75,58 +91,60 @@ QFont sized(double size, int weight) {
 QIcon icon(std::string_view symbol) {
     // The views name icons by their system symbol names; these are the
     // nearest freedesktop icon names, with a style icon where no theme has one.
-    static const std::map<std::string, std::pair<const char*, QStyle::StandardPixmap>, std::less<>> names = {
-        {"folder", {"folder", QStyle::SP_DirIcon}},
-        {"folder.fill", {"folder", QStyle::SP_DirIcon}},
-        {"doc", {"text-x-generic", QStyle::SP_FileIcon}},
-        {"doc.fill", {"text-x-generic", QStyle::SP_FileIcon}},
-        {"internaldrive", {"drive-harddisk", QStyle::SP_DriveHDIcon}},
-        {"rectangle.3.group", {"view-grid", QStyle::SP_FileDialogListView}},
-        {"square.grid.2x2", {"view-grid", QStyle::SP_FileDialogDetailedView}},
-        {"sparkles", {"edit-clear", QStyle::SP_DialogResetButton}},
-        {"shippingbox", {"package-x-generic", QStyle::SP_DriveCDIcon}},
-        {"square.on.square", {"edit-copy", QStyle::SP_FileDialogContentsView}},
-        {"chart.line.uptrend.xyaxis", {"view-statistics", QStyle::SP_FileDialogInfoView}},
-        {"tray.full", {"mail-inbox", QStyle::SP_DirOpenIcon}},
-        {"tray.full.fill", {"mail-inbox", QStyle::SP_DirOpenIcon}},
-        {"tray", {"mail-inbox", QStyle::SP_DirOpenIcon}},
-        {"tray.and.arrow.down", {"document-save", QStyle::SP_DirOpenIcon}},
-        {"waveform.path.ecg", {"utilities-system-monitor", QStyle::SP_ComputerIcon}},
-        {"gearshape", {"preferences-system", QStyle::SP_FileDialogDetailedView}},
-        {"xmark", {"process-stop", QStyle::SP_BrowserStop}},
-        {"xmark.circle", {"list-remove", QStyle::SP_DialogCancelButton}},
-        {"xmark.circle.fill", {"dialog-error", QStyle::SP_MessageBoxCritical}},
-        {"checkmark.circle.fill", {"emblem-default", QStyle::SP_DialogApplyButton}},
-        {"checkmark.circle", {"emblem-default", QStyle::SP_DialogApplyButton}},
-        {"checkmark.square.fill", {"checkbox-checked", QStyle::SP_DialogApplyButton}},
-        {"checkmark.shield", {"security-high", QStyle::SP_DialogApplyButton}},
-        {"checkmark", {"emblem-default", QStyle::SP_DialogApplyButton}},
-        {"exclamationmark.shield", {"security-medium", QStyle::SP_MessageBoxWarning}},
-        {"exclamationmark.triangle", {"dialog-warning", QStyle::SP_MessageBoxWarning}},
-        {"info.circle", {"dialog-information", QStyle::SP_MessageBoxInformation}},
-        {"arrow.clockwise", {"view-refresh", QStyle::SP_BrowserReload}},
-        {"arrow.uturn.backward", {"edit-undo", QStyle::SP_ArrowBack}},
-        {"arrow.up.right", {"go-up", QStyle::SP_ArrowUp}},
-        {"arrow.down.right", {"go-down", QStyle::SP_ArrowDown}},
-        {"arrow.down.doc", {"document-import", QStyle::SP_ArrowDown}},
-        {"arrow.down.doc.fill", {"document-import", QStyle::SP_ArrowDown}},
-        {"plus", {"list-add", QStyle::SP_FileDialogNewFolder}},
-        {"plus.circle", {"list-add", QStyle::SP_FileDialogNewFolder}},
-        {"minus.circle", {"list-remove", QStyle::SP_TrashIcon}},
-        {"arrow.up.right.circle", {"go-up", QStyle::SP_ArrowUp}},
-        {"arrow.down.right.circle", {"go-down", QStyle::SP_ArrowDown}},
-        {"trash", {"user-trash", QStyle::SP_TrashIcon}},
-        {"sidebar.right", {"view-right-pane", QStyle::SP_FileDialogDetailedView}},
-        {"magnifyingglass.circle", {"system-search", QStyle::SP_FileDialogContentsView}},
-        {"calendar", {"x-office-calendar", QStyle::SP_FileDialogInfoView}},
-        {"list.number", {"view-list-details", QStyle::SP_FileDialogListView}},
-        {"flame", {"view-statistics", QStyle::SP_FileDialogInfoView}},
-        {"circle.hexagongrid", {"view-statistics", QStyle::SP_FileDialogInfoView}},
-        {"circle.grid.2x2", {"view-grid", QStyle::SP_FileDialogDetailedView}},
-        {"point.3.connected.trianglepath.dotted", {"view-statistics", QStyle::SP_FileDialogInfoView}},
-        {"chevron.right", {"go-next", QStyle::SP_ArrowRight}},
-        {"chevron.compact.right", {"go-next", QStyle::SP_ArrowRight}},
-    };
+    static const std::map<std::string, std::pair<const char*, QStyle::StandardPixmap>, std::less<>>
+        names = {
+            {"folder", {"folder", QStyle::SP_DirIcon}},
+            {"folder.fill", {"folder", QStyle::SP_DirIcon}},
+            {"doc", {"text-x-generic", QStyle::SP_FileIcon}},
+            {"doc.fill", {"text-x-generic", QStyle::SP_FileIcon}},
+            {"internaldrive", {"drive-harddisk", QStyle::SP_DriveHDIcon}},
+            {"rectangle.3.group", {"view-grid", QStyle::SP_FileDialogListView}},
+            {"square.grid.2x2", {"view-grid", QStyle::SP_FileDialogDetailedView}},
+            {"sparkles", {"edit-clear", QStyle::SP_DialogResetButton}},
+            {"shippingbox", {"package-x-generic", QStyle::SP_DriveCDIcon}},
+            {"square.on.square", {"edit-copy", QStyle::SP_FileDialogContentsView}},
+            {"chart.line.uptrend.xyaxis", {"view-statistics", QStyle::SP_FileDialogInfoView}},
+            {"tray.full", {"mail-inbox", QStyle::SP_DirOpenIcon}},
+            {"tray.full.fill", {"mail-inbox", QStyle::SP_DirOpenIcon}},
+            {"tray", {"mail-inbox", QStyle::SP_DirOpenIcon}},
+            {"tray.and.arrow.down", {"document-save", QStyle::SP_DirOpenIcon}},
+            {"waveform.path.ecg", {"utilities-system-monitor", QStyle::SP_ComputerIcon}},
+            {"gearshape", {"preferences-system", QStyle::SP_FileDialogDetailedView}},
+            {"xmark", {"process-stop", QStyle::SP_BrowserStop}},
+            {"xmark.circle", {"list-remove", QStyle::SP_DialogCancelButton}},
+            {"xmark.circle.fill", {"dialog-error", QStyle::SP_MessageBoxCritical}},
+            {"checkmark.circle.fill", {"emblem-default", QStyle::SP_DialogApplyButton}},
+            {"checkmark.circle", {"emblem-default", QStyle::SP_DialogApplyButton}},
+            {"checkmark.square.fill", {"checkbox-checked", QStyle::SP_DialogApplyButton}},
+            {"checkmark.shield", {"security-high", QStyle::SP_DialogApplyButton}},
+            {"checkmark", {"emblem-default", QStyle::SP_DialogApplyButton}},
+            {"exclamationmark.shield", {"security-medium", QStyle::SP_MessageBoxWarning}},
+            {"exclamationmark.triangle", {"dialog-warning", QStyle::SP_MessageBoxWarning}},
+            {"info.circle", {"dialog-information", QStyle::SP_MessageBoxInformation}},
+            {"arrow.clockwise", {"view-refresh", QStyle::SP_BrowserReload}},
+            {"arrow.uturn.backward", {"edit-undo", QStyle::SP_ArrowBack}},
+            {"arrow.up.right", {"go-up", QStyle::SP_ArrowUp}},
+            {"arrow.down.right", {"go-down", QStyle::SP_ArrowDown}},
+            {"arrow.down.doc", {"document-import", QStyle::SP_ArrowDown}},
+            {"arrow.down.doc.fill", {"document-import", QStyle::SP_ArrowDown}},
+            {"plus", {"list-add", QStyle::SP_FileDialogNewFolder}},
+            {"plus.circle", {"list-add", QStyle::SP_FileDialogNewFolder}},
+            {"minus.circle", {"list-remove", QStyle::SP_TrashIcon}},
+            {"arrow.up.right.circle", {"go-up", QStyle::SP_ArrowUp}},
+            {"arrow.down.right.circle", {"go-down", QStyle::SP_ArrowDown}},
+            {"trash", {"user-trash", QStyle::SP_TrashIcon}},
+            {"sidebar.right", {"view-right-pane", QStyle::SP_FileDialogDetailedView}},
+            {"magnifyingglass.circle", {"system-search", QStyle::SP_FileDialogContentsView}},
+            {"calendar", {"x-office-calendar", QStyle::SP_FileDialogInfoView}},
+            {"list.number", {"view-list-details", QStyle::SP_FileDialogListView}},
+            {"flame", {"view-statistics", QStyle::SP_FileDialogInfoView}},
+            {"circle.hexagongrid", {"view-statistics", QStyle::SP_FileDialogInfoView}},
+            {"circle.grid.2x2", {"view-grid", QStyle::SP_FileDialogDetailedView}},
+            {"point.3.connected.trianglepath.dotted",
+             {"view-statistics", QStyle::SP_FileDialogInfoView}},
+            {"chevron.right", {"go-next", QStyle::SP_ArrowRight}},
+            {"chevron.compact.right", {"go-next", QStyle::SP_ArrowRight}},
+        };
     auto it = names.find(symbol);
     if (it == names.end()) return {};
     const QIcon themed = QIcon::fromTheme(QString::fromLatin1(it->second.first));
@@ -134,7 +152,9 @@ QIcon icon(std::string_view symbol) {
     return QApplication::style()->standardIcon(it->second.second);
 }
 
-QString bytes(std::int64_t count) { return QString::fromStdString(ByteFormat::string(count)); }
+QString bytes(std::int64_t count) {
+    return QString::fromStdString(ByteFormat::string(count));
+}
 
 namespace {
 
@@ -157,9 +177,9 @@ QString displayText(std::string_view raw) {
     for (const QChar ch : decoded) {
         const char16_t u = ch.unicode();
         if (u == '\n') {
-            text += QChar(0x23CE);  // ⏎
+            text += QChar(0x23CE); // ⏎
         } else if (u < 0x20) {
-            text += QChar(0x2400 + u);  // the Control Pictures block
+            text += QChar(0x2400 + u); // the Control Pictures block
         } else if (u == 0x7F) {
             text += QChar(0x2421);
         } else if (isLayoutControl(u)) {

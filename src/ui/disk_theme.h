@@ -24,25 +24,33 @@ inline constexpr int truthBarHeight = 14;
 inline constexpr int hit = 44;
 inline constexpr int easeMs = 220;
 
-QColor primary();                    // the palette's text colour
-QColor accent();                     // the palette's highlight colour
+QColor primary(); // the palette's text colour
+QColor accent();  // the palette's highlight colour
 QColor primary(double opacity);
 QColor accent(double opacity);
-QColor slice(int position);          // primary at shades[position mod 6]
-QColor textBackground();             // the palette's base colour
-QColor secondary();                  // text at reduced emphasis
-inline QColor ink() { return Qt::black; }
-inline QColor paper() { return Qt::white; }
-inline QColor mute() { return QColor::fromRgbF(0.45f, 0.45f, 0.45f, 1.0f); }
-inline QColor hairline() { return QColor::fromRgbF(1, 1, 1, 0.12f); }
-QColor halo();                        // marks the selected shape in every map
+QColor slice(int position); // primary at shades[position mod 6]
+QColor textBackground();    // the palette's base colour
+QColor secondary();         // text at reduced emphasis
+inline QColor ink() {
+    return Qt::black;
+}
+inline QColor paper() {
+    return Qt::white;
+}
+inline QColor mute() {
+    return QColor::fromRgbF(0.45f, 0.45f, 0.45f, 1.0f);
+}
+inline QColor hairline() {
+    return QColor::fromRgbF(1, 1, 1, 0.12f);
+}
+QColor halo(); // marks the selected shape in every map
 QColor green();
 QColor orange();
-QEasingCurve ease();                  // cubic (0.2, 0) (0, 1)
+QEasingCurve ease(); // cubic (0.2, 0) (0, 1)
 
-QFont caption();                      // monospaced 10 pt medium
+QFont caption(); // monospaced 10 pt medium
 QFont mono(double size);
-QFont display(double size);           // system font, semibold
+QFont display(double size); // system font, semibold
 QFont sized(double size, int weight = QFont::Normal);
 
 // A desktop icon for one of the system symbol names the views use.

@@ -24,11 +24,13 @@ void makeBundle(const std::string& path, const std::string& body) {
 TEST(GhostCatalog, LeftoverSpotsTrimAndSkipRepeats) {
     const auto spots = GhostCatalog::leftoverSpots(" Foo\n", "\tFoo ", "/h");
     std::vector<std::string> urls;
-    for (const auto& s : spots) urls.push_back(s.url);
-    EXPECT_EQ(urls, (std::vector<std::string>{
-                        "/h/Library/Application Support/Foo", "/h/Library/Logs/Foo",
-                        "/h/Library/Caches/Foo", "/h/Library/Preferences/Foo.plist",
-                        "/h/Library/Containers/Foo", "/h/Library/Saved Application State/Foo.savedState"}));
+    for (const auto& s : spots)
+        urls.push_back(s.url);
+    EXPECT_EQ(urls,
+              (std::vector<std::string>{"/h/Library/Application Support/Foo", "/h/Library/Logs/Foo",
+                                        "/h/Library/Caches/Foo", "/h/Library/Preferences/Foo.plist",
+                                        "/h/Library/Containers/Foo",
+                                        "/h/Library/Saved Application State/Foo.savedState"}));
     EXPECT_EQ(spots[0].label, "Application support");
     EXPECT_EQ(spots[5].label, "Saved state");
 
@@ -81,7 +83,8 @@ TEST_F(AppsInHome, FootprintUsesDisplayNameAndExistingLocations) {
                                         home + "/Library/Caches/com.example.foo",
                                         home + "/Library/Application Support/com.example.foo"}));
     std::int64_t probed = 0;
-    for (const auto& p : app.relatedPaths) probed += PathSize::allocated(p);
+    for (const auto& p : app.relatedPaths)
+        probed += PathSize::allocated(p);
     EXPECT_EQ(app.relatedBytes, probed);
 }
 
@@ -111,10 +114,10 @@ TEST_F(AppsInHome, LeftoversForATrimmedQuery) {
 
 TEST_F(AppsInHome, GraphListsAppLocationsThenOrphans) {
     const ScanForest forest = test::scanFolder(root);
-    const auto found =
-        Uninstaller::graph(*forest.root(), forest.nodes(), home, {}, applications);
+    const auto found = Uninstaller::graph(*forest.root(), forest.nodes(), home, {}, applications);
     std::vector<std::pair<std::string, std::string>> got;
-    for (const auto& l : found) got.emplace_back(l.id.substr(home.size()), l.reason);
+    for (const auto& l : found)
+        got.emplace_back(l.id.substr(home.size()), l.reason);
     const std::string orphan(Uninstaller::orphanReason);
     // The bundle name, not the display name, and the identifier; Foo itself
     // is no app's name here, so it is an orphan like Bar. The identifier's
@@ -155,13 +158,13 @@ TEST(StorageInsights, KeepsThe120LargestBundles) {
     }
     t.dir("/nowhere/NotAnApp.apps", 1'000'000);
     t.dir("/nowhere/NotAnApp.apps/Contents");
-    t.dir("/nowhere/com.example.App", 1'000'000);  // a Flatpak id, not a bundle
+    t.dir("/nowhere/com.example.App", 1'000'000); // a Flatpak id, not a bundle
     const auto footprints = StorageInsights::apps(t.nodes(), home.path());
     ASSERT_EQ(footprints.size(), 120u);
     for (std::size_t i = 1; i < footprints.size(); ++i) {
         EXPECT_GE(footprints[i - 1].appBytes, footprints[i].appBytes);
     }
-    EXPECT_EQ(footprints.back().appBytes, 1030);  // sizes 1000..1149, top 120
+    EXPECT_EQ(footprints.back().appBytes, 1030); // sizes 1000..1149, top 120
     // Without an Info.plist: the file name and the unknown identifier.
     EXPECT_EQ(footprints[0].appBytes, 1149);
     EXPECT_EQ(footprints[0].name.rfind("App", 0), 0u);

@@ -12,7 +12,7 @@ using test::TreeBuilder;
 
 struct DescriptorCase {
     std::string path;
-    std::string owner;  // "" for no descriptor
+    std::string owner; // "" for no descriptor
     CleanupRisk risk = CleanupRisk::safe;
 };
 
@@ -47,7 +47,8 @@ TEST(CleanupCatalog, DescriptorRulesInOrder) {
     };
     for (const auto& c : cases) {
         const auto slash = c.path.rfind('/');
-        const auto d = CleanupCatalog::descriptor(c.path, std::string_view(c.path).substr(slash + 1));
+        const auto d =
+            CleanupCatalog::descriptor(c.path, std::string_view(c.path).substr(slash + 1));
         if (c.owner.empty()) {
             EXPECT_FALSE(d) << c.path;
             continue;

@@ -28,7 +28,9 @@ std::vector<DuplicateGroup> scanAndMatch(const std::string& root, int limit = 40
     return DuplicateFinder::groups(forest.nodes(), limit, search);
 }
 
-std::set<std::string> pathsOf(const DuplicateGroup& g) { return {g.paths.begin(), g.paths.end()}; }
+std::set<std::string> pathsOf(const DuplicateGroup& g) {
+    return {g.paths.begin(), g.paths.end()};
+}
 
 // Contents by path; a path without contents cannot be opened.
 class FakeReader : public platform::ContentReader {
@@ -130,9 +132,10 @@ TEST(DuplicateFinder, ReflinkCopiesOfOneBlockCountAsOneCopy) {
 
 TEST(DuplicateFinder, UnreadableOrVanishedCopiesAreLeftOut) {
     TempDir dir;
-    for (auto name : {"a", "b", "c"}) test::putSized(dir / name, 50'000, 4);
+    for (auto name : {"a", "b", "c"})
+        test::putSized(dir / name, 50'000, 4);
     const ScanForest forest = test::scanFolder(dir.path());
-    ASSERT_EQ(::unlink((dir / "b").c_str()), 0);  // gone after the scan
+    ASSERT_EQ(::unlink((dir / "b").c_str()), 0); // gone after the scan
     auto groups = DuplicateFinder::groups(forest.nodes(), 40);
     ASSERT_EQ(groups.size(), 1u);
     EXPECT_EQ(pathsOf(groups[0]), (std::set<std::string>{dir / "a", dir / "c"}));
@@ -168,16 +171,15 @@ TEST(DuplicateFinder, SpecialFilesAreNeverReadNorBlock) {
     ASSERT_EQ(head.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_FALSE(digest.get());
     EXPECT_FALSE(head.get());
-    EXPECT_FALSE(reader.digest("/dev/zero", {}));  // a device never ends
+    EXPECT_FALSE(reader.digest("/dev/zero", {})); // a device never ends
 
     // A FIFO among scanned nodes, even with a size that makes it a candidate.
     TreeBuilder t(dir.path());
     t.file(dir / "fifo", {.logicalSize = 8192, .inode = 77});
     test::putSized(dir / "real", 8192, 5);
     t.file(dir / "real", {.logicalSize = 8192, .allocatedSize = 8192, .inode = 78});
-    auto groups = std::async(std::launch::async, [&] {
-        return DuplicateFinder::groups(t.nodes(), 40);
-    });
+    auto groups =
+        std::async(std::launch::async, [&] { return DuplicateFinder::groups(t.nodes(), 40); });
     ASSERT_EQ(groups.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_TRUE(groups.get().empty());
 
@@ -226,7 +228,8 @@ TEST(DuplicateFinder, LimitIsCheckedOnlyBetweenSizes) {
 TEST(DuplicateFinder, UniqueLeadingBytesSpareTheFullRead) {
     TreeBuilder t("/r");
     FakeReader reader;
-    for (auto name : {"a", "b", "c"}) t.file("/r/" + std::string(name), 100'000);
+    for (auto name : {"a", "b", "c"})
+        t.file("/r/" + std::string(name), 100'000);
     reader.files["/r/a"] = std::string(100'000, 'a');
     reader.files["/r/b"] = std::string(100'000, 'b');
     reader.files["/r/c"] = std::string(100'000, 'a');

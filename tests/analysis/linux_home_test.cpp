@@ -35,31 +35,33 @@ protected:
 
         put(h + "/src/rusty/Cargo.toml", "[package]\n");
         putSized(h + "/src/rusty/target/debug/app", 3'000'000, 7);
-        putSized(h + "/src/decoy-rust/target/debug/app", 3'100'000, 8);  // no Cargo.toml
+        putSized(h + "/src/decoy-rust/target/debug/app", 3'100'000, 8); // no Cargo.toml
         put(h + "/src/py/.venv/pyvenv.cfg", "home = /usr/bin\n");
         putSized(h + "/src/py/.venv/lib/h", 2'000'000, 9);
-        putSized(h + "/src/decoy-py/venv/lib/h", 2'100'000, 10);  // no pyvenv.cfg
+        putSized(h + "/src/decoy-py/venv/lib/h", 2'100'000, 10); // no pyvenv.cfg
         put(h + "/src/web/package.json", "{}\n");
         putSized(h + "/src/web/node_modules/i", 2'000'000, 11);
         put(h + "/src/cm/build/CMakeCache.txt", "# cache\n");
         putSized(h + "/src/cm/build/obj", 2'000'000, 12);
-        put(h + "/src/gitbuild/build/CMakeCache.txt", "# cache\n");  // but a repository
+        put(h + "/src/gitbuild/build/CMakeCache.txt", "# cache\n"); // but a repository
         put(h + "/src/gitbuild/build/.git/HEAD", "ref: refs/heads/main\n");
         putSized(h + "/src/gitbuild/build/obj", 2'200'000, 13);
 
         const std::string flatpak = h + "/.local/share/flatpak";
-        putSized(flatpak + "/app/org.example.Editor/x86_64/stable/abc/files/bin/editor",
-                 2'000'000, 14);
+        putSized(flatpak + "/app/org.example.Editor/x86_64/stable/abc/files/bin/editor", 2'000'000,
+                 14);
         const std::string editor = flatpak + "/app/org.example.Editor/x86_64/stable";
         put(editor + "/abc/metadata",
             "[Application]\nname=org.example.Editor\nruntime=org.example.Platform/x86_64/1\n");
         EXPECT_EQ(::symlink("abc", (editor + "/active").c_str()), 0);
         const std::string runtimes = flatpak + "/runtime";
         putSized(runtimes + "/org.example.Platform/x86_64/1/r1/files/lib", 1'500'000, 25);
-        putSized(runtimes + "/org.example.Platform.GL.default/x86_64/1/g1/files/lib", 1'200'000, 26);
+        putSized(runtimes + "/org.example.Platform.GL.default/x86_64/1/g1/files/lib", 1'200'000,
+                 26);
         putSized(runtimes + "/org.old.Platform/x86_64/1/o1/files/lib", 1'800'000, 27);
         put(flatpak + "/exports/share/applications/org.example.Editor.desktop",
-            "[Desktop Entry]\nType=Application\nName=Example Editor\nX-Flatpak=org.example.Editor\n");
+            "[Desktop Entry]\nType=Application\nName=Example "
+            "Editor\nX-Flatpak=org.example.Editor\n");
         putSized(h + "/.var/app/org.example.Editor/config/j", 1'000'000, 15);
         putSized(h + "/.var/app/com.gone.App/data/k", 1'500'000, 16);
 
@@ -137,11 +139,12 @@ TEST_F(LinuxHome, CleanupListsMarkedFoldersAndCachesButNoDecoy) {
         ASSERT_TRUE(c) << e.path;
         EXPECT_EQ(c->owner, e.owner) << e.path;
     }
-    for (const char* decoy : {"src/decoy-rust/target", "src/decoy-py/venv",
-                              ".local/share/flatpak/runtime/org.example.Platform/x86_64/1",
-                              ".local/share/flatpak/runtime/org.example.Platform.GL.default/x86_64/1",
-                              ".cache/tool-checkout", "src/gitbuild/build",
-                              ".local/share/Trash/files/proj/node_modules"}) {
+    for (const char* decoy :
+         {"src/decoy-rust/target", "src/decoy-py/venv",
+          ".local/share/flatpak/runtime/org.example.Platform/x86_64/1",
+          ".local/share/flatpak/runtime/org.example.Platform.GL.default/x86_64/1",
+          ".cache/tool-checkout", "src/gitbuild/build",
+          ".local/share/Trash/files/proj/node_modules"}) {
         EXPECT_FALSE(candidate(decoy)) << decoy;
     }
     EXPECT_EQ(report.cleanup.size(), std::size(expected));
@@ -150,7 +153,8 @@ TEST_F(LinuxHome, CleanupListsMarkedFoldersAndCachesButNoDecoy) {
 TEST_F(LinuxHome, OnlyTheUnusedRuntimeAndTheOldSnapRevisionAreLeftOver) {
     const auto known = LinuxApps::sandboxLeftovers(sources);
     std::set<std::string> paths;
-    for (const auto& [path, d] : known) paths.insert(path);
+    for (const auto& [path, d] : known)
+        paths.insert(path);
     EXPECT_EQ(paths, (std::set<std::string>{
                          home / ".local/share/flatpak/runtime/org.old.Platform/x86_64/1",
                          system / "snaps/hello_41.snap"}));
@@ -162,7 +166,8 @@ TEST_F(LinuxHome, QuickWinsNameCachesToolchainsAndTheTrash) {
         ASSERT_TRUE(w) << id;
         EXPECT_GE(w->bytes, 1'000'000) << id;
     }
-    const QuickWin* trash = find(report.quickWins, [](const QuickWin& q) { return q.id == "trash"; });
+    const QuickWin* trash =
+        find(report.quickWins, [](const QuickWin& q) { return q.id == "trash"; });
     ASSERT_TRUE(trash);
     EXPECT_EQ(trash->url, home / ".local/share/Trash");
     EXPECT_GE(trash->bytes, 4'000'000);
@@ -173,7 +178,7 @@ TEST_F(LinuxHome, AppsOfEveryKindWithTheirData) {
         const char* kind;
         const char* id;
         const char* name;
-        const char* related;  // "" when none is expected
+        const char* related; // "" when none is expected
     } expected[] = {
         {"flatpak", "org.example.Editor", "Example Editor", ".var/app/org.example.Editor"},
         {"snap", "hello", "hello", "snap/hello"},
@@ -191,11 +196,11 @@ TEST_F(LinuxHome, AppsOfEveryKindWithTheirData) {
             EXPECT_GT(a->relatedBytes, 0) << e.id;
         }
     }
-    EXPECT_EQ(report.apps.size(), std::size(expected));  // the hidden entry is not an app
+    EXPECT_EQ(report.apps.size(), std::size(expected)); // the hidden entry is not an app
     const AppFootprint* snap =
         find(report.apps, [](const AppFootprint& f) { return f.kind == "snap"; });
     ASSERT_TRUE(snap);
-    EXPECT_GE(snap->appBytes, 1'100'000);  // the squashfs image, not the mount
+    EXPECT_GE(snap->appBytes, 1'100'000); // the squashfs image, not the mount
 }
 
 TEST_F(LinuxHome, SystemEntriesTakeTheirPackagesInstalledSize) {
@@ -245,7 +250,8 @@ TEST_F(LinuxHome, SparseFileAndVolume) {
     EXPECT_EQ(report.sparse, std::vector<std::string>{home / "vm/disk.img"});
     ASSERT_TRUE(report.truth);
     std::int64_t sum = 0;
-    for (const auto& s : report.truth->slices) sum += s.bytes;
+    for (const auto& s : report.truth->slices)
+        sum += s.bytes;
     EXPECT_EQ(sum, report.truth->capacity);
     EXPECT_TRUE(report.snapshots.empty());
 }

@@ -34,8 +34,9 @@ TEST(VolumeAccounting, ReservedBlocksAndTheTrashAreSlicesOfTheirOwn) {
         {"scan beyond used space", 300, 50, 0, 5000, false, 650, 0, 50, 0, 300},
     };
     for (const auto& c : cases) {
-        VolumeSnapshot v{"/home/u", "/home", 1000, c.available, c.available, c.available,
-                         c.reserved, "/home", c.trash, {"/home/u/.local/share/Trash"}};
+        VolumeSnapshot v{
+            "/home/u",   "/home",    1000,    c.available, c.available,
+            c.available, c.reserved, "/home", c.trash,     {"/home/u/.local/share/Trash"}};
         const auto root = c.trashInScan ? std::string("/home/u") : std::string("/home/u/src");
         const TruthModel m = VolumeAccounting::truth(v, c.scannedIn, 0, root);
         std::map<TruthSliceID, std::int64_t> bytes;
@@ -50,7 +51,7 @@ TEST(VolumeAccounting, ReservedBlocksAndTheTrashAreSlicesOfTheirOwn) {
         EXPECT_EQ(bytes[TruthSliceID::reserved], c.reservedSlice) << c.what;
         EXPECT_EQ(bytes[TruthSliceID::purgeable], c.purgeable) << c.what;
         EXPECT_EQ(bytes[TruthSliceID::free], c.free) << c.what;
-        EXPECT_EQ(m.slices[3].label, "Trash") << c.what;  // after scanned, system, reserved
+        EXPECT_EQ(m.slices[3].label, "Trash") << c.what; // after scanned, system, reserved
     }
     // Figures from a volume without a mount point keep the four plain slices.
     const VolumeSnapshot plain{"/", "Disk", 1000, 300, 300, 300};
@@ -77,7 +78,8 @@ TEST(VolumeAccounting, ReadsTheVolumeOfTheFolderAndItsTrash) {
 
 std::vector<std::string> names(const std::vector<SnapshotInfo>& list) {
     std::vector<std::string> out;
-    for (const auto& s : list) out.push_back(s.name);
+    for (const auto& s : list)
+        out.push_back(s.name);
     return out;
 }
 
@@ -87,13 +89,14 @@ TEST(SnapshotService, SnapperAndTimeshiftFoldersComeFirstThenTheTools) {
               "<?xml version=\"1.0\"?>\n<snapshot>\n  <type>single</type>\n  <num>1</num>\n"
               "  <date>2024-03-01 10:00:00</date>\n  <description>first root filesystem"
               "</description>\n</snapshot>\n");
-    test::put(volume / ".snapshots/2/info.xml", "<snapshot><num>x</num></snapshot>");  // broken
+    test::put(volume / ".snapshots/2/info.xml", "<snapshot><num>x</num></snapshot>"); // broken
     test::makeDirs(volume / "timeshift-btrfs/snapshots/2024-03-02_11-30-00");
     test::FakeRunner tools;
     tools.answers["/usr/sbin/zfs"] = {"tank/home@daily\t123456\t1700000000\nnot a snapshot\n", 0};
-    tools.answers["/usr/sbin/lvs"] = {"  root|vg0||50000000|2024-01-01 00:00:00 +0000\n"
-                                      "  snap1|vg0|root|8000000|2024-02-01 12:00:00 +0000\n",
-                                      0};
+    tools.answers["/usr/sbin/lvs"] = {
+        "  root|vg0||50000000|2024-01-01 00:00:00 +0000\n"
+        "  snap1|vg0|root|8000000|2024-02-01 12:00:00 +0000\n",
+        0};
     tools.answers["/usr/bin/btrfs"] = {"ID 300 gen 9 top level 5 otime x path should-not-run\n", 0};
     const auto list = SnapshotService::listVolume(volume.path(), tools);
     EXPECT_EQ(names(list), (std::vector<std::string>{"Snapper #1 first root filesystem",
@@ -116,7 +119,7 @@ TEST(SnapshotService, BtrfsListingWhenNoFolderSaysAnythingAndRefusalsAreQuiet) {
     test::FakeRunner tools;
     tools.answers["/usr/bin/btrfs"] = {
         "ID 257 gen 10 cgen 10 top level 5 otime 2024-01-02 03:04:05 path snaps/one\n", 0};
-    tools.answers["/usr/sbin/zfs"] = {"", 1};  // "no datasets available"
+    tools.answers["/usr/sbin/zfs"] = {"", 1}; // "no datasets available"
     const auto list = SnapshotService::listVolume(volume.path(), tools);
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].name, "snaps/one");

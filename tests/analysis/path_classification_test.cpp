@@ -20,7 +20,7 @@ namespace {
 struct NodeCase {
     const char* path;
     bool isDirectory;
-    bool shared;  // what the file system says of its extents
+    bool shared; // what the file system says of its extents
     std::int64_t logical;
     std::int64_t allocated;
     NodeKind expected;
@@ -202,7 +202,7 @@ TEST(ProtectedPaths, FoldersHoldingSystemPathsAndTrashes) {
         {"/var", true, false},
         {"/var/cache", true, false},
         {"/private", true, false},
-        {"/var/lib", false, false},  // protected itself, holds nothing more
+        {"/var/lib", false, false}, // protected itself, holds nothing more
         {"/home", false, false},
         {"/h/.local/share/Trash", false, true},
         {"/h/.local/share/Trash/files/x", false, true},
@@ -273,13 +273,14 @@ TEST(ExtentReader, AHoleIsSparseAndAFreshFileSharesNothing) {
     EXPECT_FALSE(reader.hasSharedExtents(sparse).value_or(false));
     EXPECT_FALSE(reader.hasSharedExtents(plain).value_or(false));
     EXPECT_FALSE(reader.hasSharedExtents(dir / "missing"));
-    EXPECT_FALSE(reader.hasSharedExtents(dir.path()));  // folders are not asked
+    EXPECT_FALSE(reader.hasSharedExtents(dir.path())); // folders are not asked
     EXPECT_FALSE(reader.firstSharedExtent(plain));     // its own blocks: no shared address
 
     NodeArena arena;
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(sparse.c_str(), &st), 0);
-    const ScanNode* node = arena.make({.path = sparse, .name = "disk.img",
+    const ScanNode* node = arena.make({.path = sparse,
+                                       .name = "disk.img",
                                        .logicalSize = st.st_size,
                                        .allocatedSize = st.st_blocks * 512});
     EXPECT_EQ(NodeAdvice::kind(*node), NodeKind::sparseDisk);

@@ -19,7 +19,7 @@ using test::TempDir;
 using test::TreeBuilder;
 
 std::int64_t allocatedOf(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
     return static_cast<std::int64_t>(st.st_blocks) * 512;
 }
@@ -33,12 +33,12 @@ TEST(QuickWins, MeasuresLocationsAndSortsLargestFirst) {
     TempDir home;
     test::putSized(home / ".npm/_cacache/a", 3'000'000);
     test::putSized(home / "Library/Caches/x/b", 2'000'000);
-    test::putSized(home / ".ollama/models/c", 1'000'000);  // below its 5,000,000
+    test::putSized(home / ".ollama/models/c", 1'000'000); // below its 5,000,000
     test::putSized(home / ".cache/huggingface/hub/d", 6'000'000);
     const auto wins = QuickWins::discover(home.path());
     ASSERT_EQ(wins.size(), 4u);
     EXPECT_EQ(wins[0].id, "hf");
-    EXPECT_EQ(wins[1].id, "cache");  // the whole cache folder: equal size, later in the catalog
+    EXPECT_EQ(wins[1].id, "cache"); // the whole cache folder: equal size, later in the catalog
     EXPECT_EQ(wins[1].bytes, wins[0].bytes);
     EXPECT_EQ(wins[0].title, "Hugging Face hub");
     EXPECT_EQ(wins[0].why, "Cached model files.");
@@ -55,7 +55,7 @@ TEST(QuickWins, DockerRawReportsAllocatedNotLogicalBytes) {
     const std::string raw =
         home / "Library/Containers/com.docker.docker/Data/vms/0/data/Docker.raw";
     test::putSized(raw, 2'000'000);
-    ASSERT_EQ(::truncate(raw.c_str(), 64'000'000'000), 0);  // sparse tail
+    ASSERT_EQ(::truncate(raw.c_str(), 64'000'000'000), 0); // sparse tail
     const auto wins = QuickWins::discover(home.path());
     ASSERT_EQ(wins.size(), 1u);
     EXPECT_EQ(wins[0].id, "docker");
@@ -68,8 +68,8 @@ TEST(QuickWins, NodeModulesAboveFiveMillionFirstTwelveInOrder) {
     t.file("/r/package.json", 10);
     t.dir("/r/node_modules", 5'000'000);
     t.dir("/r/Node_Modules", 9'000'000);
-    t.file("/r/node_modules", 9'000'000);  // a file of that name
-    t.dir("/r/global/node_modules", 9'000'000);  // no package.json beside it
+    t.file("/r/node_modules", 9'000'000);       // a file of that name
+    t.dir("/r/global/node_modules", 9'000'000); // no package.json beside it
     for (int i = 0; i < 13; ++i) {
         const std::string project = "/r/p" + std::to_string(i);
         t.file(project + "/package.json", 10);
@@ -91,7 +91,8 @@ TEST(PathSize, StopsAtTheEntryCap) {
     TempDir dir;
     const std::string caches = dir / "Caches";
     test::makeDirs(caches);
-    for (int i = 0; i < 20001; ++i) test::writeFile(caches + "/f" + std::to_string(i), "x");
+    for (int i = 0; i < 20001; ++i)
+        test::writeFile(caches + "/f" + std::to_string(i), "x");
     const std::int64_t each = allocatedOf(caches + "/f0");
     ASSERT_GT(each, 0);
     EXPECT_EQ(PathSize::allocated(caches), 20000 * each);
@@ -102,7 +103,7 @@ TEST(PathSize, FoldersCountTowardsTheCapAndHiddenItemsAreMeasured) {
     TempDir dir;
     test::put(dir / "top/.hidden/a", "a");
     const std::int64_t each = allocatedOf(dir / "top/.hidden/a");
-    EXPECT_EQ(PathSize::allocated(dir / "top", 1), 0);  // the folder alone
+    EXPECT_EQ(PathSize::allocated(dir / "top", 1), 0); // the folder alone
     EXPECT_EQ(PathSize::allocated(dir / "top", 2), each);
 }
 
@@ -130,7 +131,7 @@ TEST(PathSize, IndexedPathsAreNotProbed) {
     test::putSized(dir / "real", 100'000);
     TreeBuilder t(dir.path());
     t.file(dir / "real", 7);
-    t.file(dir / "gone", 9);  // scanned, no longer on disk
+    t.file(dir / "gone", 9); // scanned, no longer on disk
     const PathSizeIndex index = PathSize::indexMap(t.nodes());
     EXPECT_EQ(PathSize::allocated(dir / "real", index), 7);
     EXPECT_EQ(PathSize::allocated(dir / "gone", index), 9);
@@ -150,10 +151,11 @@ namespace {
 
 TEST(QuickWins, MinimumSizesAreInclusive) {
     test::TempDir home;
-    for (const auto& g : GhostCatalog::known) test::makeDirs(home / std::string(g.relativePath));
-    const std::map<std::string, std::int64_t> sizes = {
-        {"ollama", 4'999'999}, {"hf", 5'000'000}, {"npm", 1'000'000}, {"caches", 999'999},
-        {"derived", 1'000'000}, {"docker", 0}};
+    for (const auto& g : GhostCatalog::known)
+        test::makeDirs(home / std::string(g.relativePath));
+    const std::map<std::string, std::int64_t> sizes = {{"ollama", 4'999'999},  {"hf", 5'000'000},
+                                                       {"npm", 1'000'000},     {"caches", 999'999},
+                                                       {"derived", 1'000'000}, {"docker", 0}};
     const auto wins = QuickWins::discover(home.path(), [&](const std::string& path) {
         for (const auto& g : GhostCatalog::known) {
             if (path == home / std::string(g.relativePath)) {
@@ -164,7 +166,8 @@ TEST(QuickWins, MinimumSizesAreInclusive) {
         return std::int64_t{-1};
     });
     std::vector<std::string> ids;
-    for (const auto& w : wins) ids.push_back(w.id);
+    for (const auto& w : wins)
+        ids.push_back(w.id);
     // Equal sizes keep catalog order.
     EXPECT_EQ(ids, (std::vector<std::string>{"hf", "derived", "npm"}));
 }

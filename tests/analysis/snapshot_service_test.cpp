@@ -1,6 +1,5 @@
 #include "analysis/snapshot_service.h"
 
-
 #include <gtest/gtest.h>
 
 #include "analysis/text.h"
@@ -30,13 +29,17 @@ TEST(SnapshotService, ParsesOnlySnapshotLinesUnchanged) {
          "com.apple.TimeMachine.2024-01-03-030405.local\n",
          {"com.apple.TimeMachine.2024-01-02-030405.local",
           "com.apple.TimeMachine.2024-01-03-030405.local"}},
-        {"Snapshots for disk /:\r\ncom.apple.TimeMachine.a.local\r\ncom.apple.TimeMachine.b.local\r",
+        {"Snapshots for disk "
+         "/:\r\ncom.apple.TimeMachine.a.local\r\ncom.apple.TimeMachine.b.local\r",
          {"com.apple.TimeMachine.a.local", "com.apple.TimeMachine.b.local"}},
         {"  snap com.apple.TimeMachine.x.local  \n", {"  snap com.apple.TimeMachine.x.local  "}},
         // Every line break the system counts, and no final one.
         {"com.apple.TimeMachine.1\vcom.apple.TimeMachine.2\fcom.apple.TimeMachine.3"
-         "\xC2\x85" "com.apple.TimeMachine.4\xE2\x80\xA8" "com.apple.TimeMachine.5"
-         "\xE2\x80\xA9" "com.apple.TimeMachine.6",
+         "\xC2\x85"
+         "com.apple.TimeMachine.4\xE2\x80\xA8"
+         "com.apple.TimeMachine.5"
+         "\xE2\x80\xA9"
+         "com.apple.TimeMachine.6",
          {"com.apple.TimeMachine.1", "com.apple.TimeMachine.2", "com.apple.TimeMachine.3",
           "com.apple.TimeMachine.4", "com.apple.TimeMachine.5", "com.apple.TimeMachine.6"}},
         {"com.apple.timemachine.lower\ncom.apple.TimeMachine\n", {}},
@@ -54,7 +57,7 @@ TEST(SnapshotService, ParsesOnlySnapshotLinesUnchanged) {
 
 TEST(SnapshotService, RunsTheUtilityAndFailsQuietly) {
     test::FakeRunner runner;
-    EXPECT_TRUE(SnapshotService::listLocal(runner).empty());  // cannot be started
+    EXPECT_TRUE(SnapshotService::listLocal(runner).empty()); // cannot be started
     runner.answers["/usr/bin/tmutil"] = {"Snapshots:\ncom.apple.TimeMachine.z.local\n", 1};
     EXPECT_EQ(lines(SnapshotService::listLocal(runner)), (Lines{"com.apple.TimeMachine.z.local"}));
     EXPECT_EQ(runner.arguments, (Lines{"listlocalsnapshots", "/"}));
@@ -69,13 +72,15 @@ TEST(SnapshotService, MissingUtilityYieldsAnEmptyList) {
 
 TEST(Text, TrimsUnicodeWhiteSpaceAndValidatesUtf8) {
     EXPECT_EQ(text::trimmed(" \t\nFoo Bar\r\n"), "Foo Bar");
-    EXPECT_EQ(text::trimmed("\xC2\xA0\xE2\x80\xA8" "Foo\xE3\x80\x80"), "Foo");
+    EXPECT_EQ(text::trimmed("\xC2\xA0\xE2\x80\xA8"
+                            "Foo\xE3\x80\x80"),
+              "Foo");
     EXPECT_EQ(text::trimmed("\xFF Foo \xFF"), "\xFF Foo \xFF");
     EXPECT_EQ(text::trimmed("   "), "");
     EXPECT_TRUE(text::isValidUtf8("caf\xC3\xA9 \xF0\x9F\x98\x80"));
-    EXPECT_FALSE(text::isValidUtf8("\xED\xA0\x80"));      // a surrogate
-    EXPECT_FALSE(text::isValidUtf8("\xF4\x90\x80\x80"));  // above U+10FFFF
-    EXPECT_FALSE(text::isValidUtf8("\xE2\x82"));          // cut short
+    EXPECT_FALSE(text::isValidUtf8("\xED\xA0\x80"));     // a surrogate
+    EXPECT_FALSE(text::isValidUtf8("\xF4\x90\x80\x80")); // above U+10FFFF
+    EXPECT_FALSE(text::isValidUtf8("\xE2\x82"));         // cut short
 }
 
 } // namespace

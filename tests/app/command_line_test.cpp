@@ -50,15 +50,16 @@ TEST(CommandLine, UsageErrorsNameTheBadArgument) {
     for (const auto& c : cases) {
         const auto parsed = parseCommandLine(c.args);
         ASSERT_TRUE(parsed.error) << c.message;
-        EXPECT_NE(parsed.error->message.find(c.message), std::string::npos) << parsed.error->message;
+        EXPECT_NE(parsed.error->message.find(c.message), std::string::npos)
+            << parsed.error->message;
     }
 }
 
 TEST(CommandLine, HelpFitsATerminalAndTheManualCarriesItsEntries) {
     const std::string help = helpText();
     const std::string man = manPage();
-    for (const char* term : {"scan PATH", "export SCAN", "import FILE", "Bad usage.",
-                             "$XDG_DATA_HOME/Tarnbeck/scans"})
+    for (const char* term :
+         {"scan PATH", "export SCAN", "import FILE", "Bad usage.", "$XDG_DATA_HOME/Tarnbeck/scans"})
         EXPECT_NE(help.find(term), std::string::npos) << term;
     EXPECT_NE(man.find(".B scan PATH\nScan the folder PATH"), std::string::npos);
     EXPECT_NE(man.find(".SH EXIT STATUS"), std::string::npos);

@@ -93,7 +93,8 @@ TEST(SessionFlow, ScanReopenSearchDuplicatesStageTrashRestore) {
 
     // Put everything back.
     const auto receipts = session.staging().receipts();
-    for (const auto& r : receipts) session.staging().restore(r);
+    for (const auto& r : receipts)
+        session.staging().restore(r);
     EXPECT_TRUE(exists(root + "/app/build/cache/blob"));
     EXPECT_TRUE(exists(group.paths.front()));
     EXPECT_EQ(readFile(odd), "keep me");

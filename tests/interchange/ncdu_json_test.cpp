@@ -26,7 +26,8 @@ std::map<std::string, Row> rows(const ScanNode& root) {
         stack.pop_back();
         out[std::string(n->path())] = {n->isDirectory(), n->logicalSize(), n->allocatedSize(),
                                        n->inode(), n->modified().seconds};
-        for (const ScanNode* c : n->children()) stack.push_back(c);
+        for (const ScanNode* c : n->children())
+            stack.push_back(c);
     }
     return out;
 }
@@ -34,7 +35,13 @@ std::map<std::string, Row> rows(const ScanNode& root) {
 std::string exportText(const ScanNode& root) {
     std::string text;
     NcduJson::WriteOptions options{"test", Date::fromUnix(1'700'000'000, 0)};
-    EXPECT_TRUE(NcduJson::write(root, [&](std::string_view s) { text += s; return true; }, options));
+    EXPECT_TRUE(NcduJson::write(
+        root,
+        [&](std::string_view s) {
+            text += s;
+            return true;
+        },
+        options));
     return text;
 }
 
@@ -72,7 +79,8 @@ TEST_F(NcduJsonTest, FolderOwnBlocksCountInTotalsAndMissingFieldsAreNeutral) {
     const std::string text =
         "[1,2,{\"progname\":\"ncdu\",\"timestamp\":1700000000,\"x\":[{\"y\":[1,2]}]},\n"
         "[{\"name\":\"/data\",\"asize\":4096,\"dsize\":4096,\"dev\":65024},\n"
-        "{\"name\":\"a\",\"asize\":3,\"dsize\":4096,\"ino\":18446744073709551615,\"mtime\":1.5e9},\n"
+        "{\"name\":\"a\",\"asize\":3,\"dsize\":4096,\"ino\":18446744073709551615,\"mtime\":1.5e9},"
+        "\n"
         "{\"name\":\"fifo\",\"notreg\":true},\n"
         "[{\"name\":\"locked\",\"asize\":4096,\"dsize\":4096,\"read_error\":true}],\n"
         "{\"name\":\"\\u00e9\\ud83d\\ude00/\\u00e9\",\"excluded\":\"pattern\"}]]";
@@ -80,7 +88,8 @@ TEST_F(NcduJsonTest, FolderOwnBlocksCountInTotalsAndMissingFieldsAreNeutral) {
     ASSERT_FALSE(r) << "a name with a slash is not a file name";
     EXPECT_NE(r.error().message.find("line 6"), std::string::npos) << r.error().message;
 
-    const std::string fixed = text.substr(0, text.find("/\\u00e9")) + "\",\"excluded\":\"pattern\"}]]";
+    const std::string fixed =
+        text.substr(0, text.find("/\\u00e9")) + "\",\"excluded\":\"pattern\"}]]";
     auto ok = NcduJson::read(fixed);
     ASSERT_TRUE(ok) << ok.error().message;
     const ScanNode& root = *ok->tree.root;
@@ -128,8 +137,9 @@ TEST_F(NcduJsonTest, MalformedExportsNameWhereReadingStopped) {
 TEST_F(NcduJsonTest, ImportStoresAGzipExportAndNothingWhenItIsBroken) {
     const std::string store = home.dataHome() + "/Tarnbeck/scans";
     test::makeDirs(store);
-    const std::string good = "[1,2,{\"timestamp\":1600000000},[{\"name\":\"/r\",\"dsize\":4096},"
-                             "{\"name\":\"f\",\"asize\":5,\"dsize\":8192}]]";
+    const std::string good =
+        "[1,2,{\"timestamp\":1600000000},[{\"name\":\"/r\",\"dsize\":4096},"
+        "{\"name\":\"f\",\"asize\":5,\"dsize\":8192}]]";
     const std::string gz = dir / "good.json.gz";
     gzFile out = gzopen(gz.c_str(), "wb");
     ASSERT_NE(out, nullptr);
@@ -158,8 +168,13 @@ TEST_F(NcduJsonTest, ImportStoresAGzipExportAndNothingWhenItIsBroken) {
 
     // Exported again, the folder's own blocks come back as its own size.
     std::string text;
-    ASSERT_TRUE(ScanFiles::exportScan(history[0].fileURL,
-                                      [&](std::string_view s) { text += s; return true; }, "t"));
+    ASSERT_TRUE(ScanFiles::exportScan(
+        history[0].fileURL,
+        [&](std::string_view s) {
+            text += s;
+            return true;
+        },
+        "t"));
     EXPECT_NE(text.find("{\"name\":\"/r\",\"asize\":0,\"dsize\":4096}"), std::string::npos) << text;
 }
 
@@ -167,12 +182,14 @@ TEST_F(NcduJsonTest, SavingToAFileLeavesNoStagingFolder) {
     test::makeDirs(dir / "tree");
     test::writeFile(dir / "tree/f", "x");
     const ScanForest forest = DirectoryWalker::walk(dir / "tree", [](const WalkProgress&) {});
-    auto saved = ScanFiles::saveAtomically(forest, dir / "tree", dir / "unused", dir / "out.sqlite");
+    auto saved =
+        ScanFiles::saveAtomically(forest, dir / "tree", dir / "unused", dir / "out.sqlite");
     ASSERT_TRUE(saved) << saved.error().message;
     EXPECT_EQ(saved->fileURL, dir / "out.sqlite");
     EXPECT_TRUE(ScanStore::load(*ScanStore::record(saved->fileURL)));
     EXPECT_EQ(test::namesIn(dir.path()), (std::vector<std::string>{"out.sqlite", "tree"}));
-    EXPECT_FALSE(ScanFiles::saveAtomically(forest, dir / "tree", dir / "unused", dir / "no/such/x"));
+    EXPECT_FALSE(
+        ScanFiles::saveAtomically(forest, dir / "tree", dir / "unused", dir / "no/such/x"));
 }
 
 } // namespace

@@ -18,8 +18,8 @@ TEST_F(BubbleLayoutTest, SingleChildSitsInTheCentre) {
         ASSERT_EQ(circles.size(), 1u);
         EXPECT_EQ(circles[0].center, (Point{size.width / 2, size.height / 2}));
         const double natural = 0.9 * std::sqrt(0.62 * size.width * size.height / std::numbers::pi);
-        EXPECT_DOUBLE_EQ(circles[0].radius,
-                         std::min(0.34 * std::min(size.width, size.height), std::max(natural, 12.0)));
+        EXPECT_DOUBLE_EQ(circles[0].radius, std::min(0.34 * std::min(size.width, size.height),
+                                                     std::max(natural, 12.0)));
     }
     EXPECT_TRUE(BubbleLayout::hits({}, {400, 300}).empty());
 }
@@ -27,7 +27,7 @@ TEST_F(BubbleLayoutTest, SingleChildSitsInTheCentre) {
 TEST_F(BubbleLayoutTest, SecondCircleTriesStraightRightOfTheCentreFirst) {
     const auto fits = BubbleLayout::hits(nodes.ranked({1000, 1}), {400, 300});
     ASSERT_EQ(fits.size(), 2u);
-    EXPECT_DOUBLE_EQ(fits[0].radius, 102);  // capped at 0.34 x 300
+    EXPECT_DOUBLE_EQ(fits[0].radius, 102); // capped at 0.34 x 300
     EXPECT_DOUBLE_EQ(fits[1].radius, 12);
     EXPECT_EQ(fits[1].center, (Point{200 + 102 + 12 + 6, 150}));
 
@@ -72,9 +72,9 @@ TEST_F(BubbleLayoutTest, HitPrefersTheSmallestCircle) {
         {r.visible[2]->id(), r.visible[2], {90, 100}, 10, "twin", 3},
     };
     EXPECT_EQ(BubbleLayout::hit({112, 100}, circles)->label, "small");
-    EXPECT_EQ(BubbleLayout::hit({100, 100}, circles)->label, "small");  // in both: first of equals
+    EXPECT_EQ(BubbleLayout::hit({100, 100}, circles)->label, "small"); // in both: first of equals
     EXPECT_EQ(BubbleLayout::hit({100, 140}, circles)->label, "big");
-    EXPECT_EQ(BubbleLayout::hit({100, 150}, circles)->label, "big");  // on the rim
+    EXPECT_EQ(BubbleLayout::hit({100, 150}, circles)->label, "big"); // on the rim
     EXPECT_FALSE(BubbleLayout::hit({100, 151}, circles));
     EXPECT_FALSE(BubbleLayout::hit({0, 0}, {}));
 }
@@ -83,7 +83,8 @@ TEST_F(BubbleLayoutTest, PlacedCirclesKeepGapAndMarginOverRandomInputs) {
     std::mt19937 rng(5);
     for (int round = 0; round < 100; ++round) {
         std::vector<std::int64_t> bytes(1 + rng() % 12);
-        for (auto& b : bytes) b = rng() % 1'000'000;
+        for (auto& b : bytes)
+            b = rng() % 1'000'000;
         std::sort(bytes.rbegin(), bytes.rend());
         const Size size{double(200 + rng() % 1400), double(200 + rng() % 800)};
         const Point centre{size.width / 2, size.height / 2};
@@ -91,7 +92,7 @@ TEST_F(BubbleLayoutTest, PlacedCirclesKeepGapAndMarginOverRandomInputs) {
         for (std::size_t i = 1; i < circles.size(); ++i) {
             const auto& c = circles[i];
             EXPECT_GE(c.radius, std::min(12.0, 0.34 * std::min(size.width, size.height)));
-            if (c.center == centre) continue;  // found no place
+            if (c.center == centre) continue; // found no place
             EXPECT_GT(c.center.x - c.radius, 6);
             EXPECT_GT(c.center.y - c.radius, 6);
             EXPECT_LT(c.center.x + c.radius, size.width - 6);

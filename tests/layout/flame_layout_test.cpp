@@ -28,7 +28,8 @@ TEST_F(FlameLayoutTest, ListsBarsInPreOrder) {
     auto* b = nodes.folder({nodes.file(1, "b1")}, "b");
     const auto bars = FlameLayout::hits(nodes.folder({a, b}, "root"), {900, 500});
     std::vector<std::string> labels;
-    for (const auto& bar : bars) labels.push_back(bar.label);
+    for (const auto& bar : bars)
+        labels.push_back(bar.label);
     EXPECT_EQ(labels, (std::vector<std::string>{"root", "a", "a1", "a2", "b", "b1"}));
 }
 
@@ -53,7 +54,7 @@ TEST_F(FlameLayoutTest, DrawsTheTenLargestChildrenAndLeavesTheRestEmpty) {
     ASSERT_EQ(bars.size(), 11u);
     EXPECT_EQ(bars[1].node, children[1]);
     EXPECT_EQ(bars[10].node, children[11]);
-    EXPECT_EQ(bars[10].rect.x + bars[10].rect.width, 1000);  // 100 of 1100 bytes left empty
+    EXPECT_EQ(bars[10].rect.x + bars[10].rect.width, 1000); // 100 of 1100 bytes left empty
 }
 
 TEST_F(FlameLayoutTest, ChildrenOfZeroBytesGetOnePointBarsAtTheLeft) {
@@ -75,7 +76,8 @@ TEST_F(FlameLayoutTest, HitTakesTheLastBarAndNothingInTheRowGap) {
 
 TEST_F(FlameLayoutTest, MaxDepthBoundsTheRows) {
     ScanNode* chain = nodes.file(1);
-    for (int i = 0; i < 9; ++i) chain = nodes.folder({chain});
+    for (int i = 0; i < 9; ++i)
+        chain = nodes.folder({chain});
     EXPECT_EQ(FlameLayout::hits(chain, {600, 500}).size(), 5u);
     EXPECT_EQ(FlameLayout::hits(chain, {600, 500}, 3).size(), 3u);
     EXPECT_EQ(FlameLayout::hits(chain, {600, 500}, 1).size(), 1u);
@@ -87,7 +89,8 @@ TEST_F(FlameLayoutTest, MaxDepthBoundsTheRows) {
 
 TEST_F(FlameLayoutTest, DeepChainDoesNotExhaustTheStack) {
     ScanNode* chain = nodes.file(1);
-    for (int i = 0; i < 200'000; ++i) chain = nodes.folder({chain});
+    for (int i = 0; i < 200'000; ++i)
+        chain = nodes.folder({chain});
     EXPECT_EQ(FlameLayout::hits(chain, {1600, 900}, 1'000'000).size(), 200'001u);
 }
 
@@ -97,12 +100,14 @@ TEST_F(FlameLayoutTest, BarsOfARowNeverOverlapOverRandomTrees) {
     std::mt19937 rng(3);
     for (int round = 0; round < 50; ++round) {
         std::vector<ScanNode*> level;
-        for (int i = 0; i < 400; ++i) level.push_back(nodes.file(rng() % 5 ? rng() % 100'000 : 0));
+        for (int i = 0; i < 400; ++i)
+            level.push_back(nodes.file(rng() % 5 ? rng() % 100'000 : 0));
         while (level.size() > 1) {
             std::vector<ScanNode*> next;
             for (std::size_t i = 0; i < level.size();) {
                 const std::size_t take = std::min<std::size_t>(1 + rng() % 14, level.size() - i);
-                std::vector<ScanNode*> group(level.begin() + long(i), level.begin() + long(i + take));
+                std::vector<ScanNode*> group(level.begin() + long(i),
+                                             level.begin() + long(i + take));
                 std::stable_sort(group.begin(), group.end(), [](auto* a, auto* b) {
                     return a->allocatedSize() > b->allocatedSize();
                 });
@@ -114,7 +119,7 @@ TEST_F(FlameLayoutTest, BarsOfARowNeverOverlapOverRandomTrees) {
         const auto bars = FlameLayout::hits(level[0], {1600, 900});
         std::map<double, std::vector<Rect>> rows;
         for (const auto& bar : bars) {
-            if (bar.rect.width <= 1) continue;  // the one-point minimum may stick out
+            if (bar.rect.width <= 1) continue; // the one-point minimum may stick out
             rows[bar.rect.y].push_back(bar.rect);
             EXPECT_LE(bar.rect.x + bar.rect.width, 1600 + 1e-9);
         }

@@ -23,7 +23,8 @@ public:
     ScanNode* folder(const std::vector<ScanNode*>& children, const std::string& name = "") {
         const std::string n = name.empty() ? fresh('d') : name;
         std::int64_t bytes = 0;
-        for (auto* c : children) bytes += c->allocatedSize();
+        for (auto* c : children)
+            bytes += c->allocatedSize();
         ScanNode* d = tree_.dir(pathOf(n), children);
         d->setAllocatedSize(bytes);
         return d;
@@ -32,7 +33,8 @@ public:
     RankedChildren ranked(const std::vector<std::int64_t>& bytes, int otherCount = 0,
                           std::int64_t otherBytes = 0) {
         RankedChildren r;
-        for (auto b : bytes) r.visible.push_back(file(b));
+        for (auto b : bytes)
+            r.visible.push_back(file(b));
         r.otherCount = otherCount;
         r.otherBytes = otherBytes;
         return r;

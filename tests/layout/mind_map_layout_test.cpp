@@ -44,7 +44,7 @@ TEST_F(MindMapLayoutTest, OnlyBranchEndsCloserThan28PointsAreHot) {
     EXPECT_EQ(MindMapLayout::hit({end.x + 1, 140}, branches)->id, branches[1].id);
     // Half way between two ends: the first wins.
     const auto dense = MindMapLayout::hits(nodes.ranked({1, 1, 1, 1}, 9, 1), {500, 156});
-    const double middle = (dense[1].end.y + dense[2].end.y) / 2;  // 20 from both
+    const double middle = (dense[1].end.y + dense[2].end.y) / 2; // 20 from both
     EXPECT_EQ(MindMapLayout::hit({end.x, middle}, dense)->id, dense[1].id);
     // The middle of a line is not hot.
     EXPECT_FALSE(MindMapLayout::hit({(40 + end.x) / 2, 150}, branches));

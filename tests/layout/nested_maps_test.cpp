@@ -26,9 +26,8 @@ ScanNode* randomTree(test::Nodes& nodes, std::mt19937& rng, int levels) {
         c = levels > 1 && rng() % 3 == 0 ? randomTree(nodes, rng, levels - 1)
                                          : nodes.file(std::int64_t(1 + rng() % 100'000));
     }
-    std::stable_sort(children.begin(), children.end(), [](auto* a, auto* b) {
-        return a->allocatedSize() > b->allocatedSize();
-    });
+    std::stable_sort(children.begin(), children.end(),
+                     [](auto* a, auto* b) { return a->allocatedSize() > b->allocatedSize(); });
     return nodes.folder(children);
 }
 
@@ -76,18 +75,23 @@ TEST_F(NestedTreemapLayoutTest, NestsWithoutOverlapAndKeepsAreasProportionalWith
             EXPECT_GE(t.rect.width, NestedTreemapLayout::minTileSide);
             byParent[t.parent].push_back(&t);
             if (t.framed) {
-                innerOf[t.node] = {t.rect.x + 2, t.rect.y + 16, t.rect.width - 4, t.rect.height - 18};
+                innerOf[t.node] = {t.rect.x + 2, t.rect.y + 16, t.rect.width - 4,
+                                   t.rect.height - 18};
             }
         }
         for (const auto& [parent, group] : byParent) {
             std::int64_t total = 0;
-            for (auto* t : group) total += t->bytes;
+            for (auto* t : group)
+                total += t->bytes;
             const Rect& area = innerOf[parent];
             for (std::size_t i = 0; i < group.size(); ++i) {
                 const Rect cell{0, 0, group[i]->rect.width + 2, group[i]->rect.height + 2};
                 // Dropped tiny siblings take a little of the share; nothing more.
-                EXPECT_LE(cell.area(), area.area() * double(group[i]->bytes) / double(total) * 1.0001 + 1e-6);
-                EXPECT_GE(cell.area(), area.area() * double(group[i]->bytes) / double(parent->allocatedSize()) * 0.9999 - 1e-6);
+                EXPECT_LE(cell.area(),
+                          area.area() * double(group[i]->bytes) / double(total) * 1.0001 + 1e-6);
+                EXPECT_GE(cell.area(), area.area() * double(group[i]->bytes) /
+                                               double(parent->allocatedSize()) * 0.9999 -
+                                           1e-6);
                 for (std::size_t j = i + 1; j < group.size(); ++j) {
                     EXPECT_TRUE(apart(group[i]->rect, group[j]->rect));
                 }
@@ -104,8 +108,8 @@ TEST_F(NestedTreemapLayoutTest, HitFindsTheDeepestTileAndTheHeaderFindsTheFolder
     const RectHit& folder = *std::find_if(tiles.begin(), tiles.end(),
                                           [&](const RectHit& t) { return t.node == inner; });
     ASSERT_TRUE(folder.framed);
-    const RectHit& file = *std::find_if(tiles.begin(), tiles.end(),
-                                        [&](const RectHit& t) { return t.node == leaf; });
+    const RectHit& file =
+        *std::find_if(tiles.begin(), tiles.end(), [&](const RectHit& t) { return t.node == leaf; });
     EXPECT_EQ(file.depth, 1);
     const Point inLeaf{file.rect.x + file.rect.width / 2, file.rect.y + file.rect.height / 2};
     EXPECT_EQ(NestedTreemapLayout::hit(inLeaf, tiles)->node, leaf);
@@ -130,10 +134,12 @@ TEST_F(NestedTreemapLayoutTest, DropsTinyTilesAndDoesNotOpenSmallFolders) {
 
 TEST_F(NestedTreemapLayoutTest, EveryLevelHasItsOwnBucket) {
     std::vector<ScanNode*> many;
-    for (int i = 0; i < 14; ++i) many.push_back(nodes.file(1000 - i));
+    for (int i = 0; i < 14; ++i)
+        many.push_back(nodes.file(1000 - i));
     ScanNode* crowded = nodes.folder(many);
     std::vector<ScanNode*> top{crowded};
-    for (int i = 0; i < 14; ++i) top.push_back(nodes.file(10));
+    for (int i = 0; i < 14; ++i)
+        top.push_back(nodes.file(10));
     const auto tiles = NestedTreemapLayout::hits(nodes.folder(top), {1600, 900}, 2);
     int buckets = 0;
     for (const RectHit& t : tiles) {
@@ -182,7 +188,7 @@ TEST_F(SunburstRingsTest, HitFindsTheRingUnderThePointerAndDropsSlivers) {
     ScanNode* root = nodes.folder({folder, nodes.file(400), nodes.file(0)});
     const Size size{400, 400};
     const auto wedges = SunburstLayout::rings(root, size, 3);
-    ASSERT_EQ(wedges.size(), 4u);  // the empty file has no arc
+    ASSERT_EQ(wedges.size(), 4u); // the empty file has no arc
     const WedgeHit& outerLeaf = wedges[2];
     ASSERT_EQ(outerLeaf.node, leaf);
     EXPECT_DOUBLE_EQ(outerLeaf.start, -pi / 2);
@@ -192,8 +198,10 @@ TEST_F(SunburstRingsTest, HitFindsTheRingUnderThePointerAndDropsSlivers) {
     const Point p{200 + r * std::cos(mid), 200 + r * std::sin(mid)};
     EXPECT_EQ(SunburstLayout::hit(p, size, wedges)->node, leaf);
     const double r0 = (wedges[0].inner + wedges[0].outer) / 2;
-    EXPECT_EQ(SunburstLayout::hit({200 + r0 * std::cos(mid), 200 + r0 * std::sin(mid)}, size, wedges)->node,
-              folder);
+    EXPECT_EQ(
+        SunburstLayout::hit({200 + r0 * std::cos(mid), 200 + r0 * std::sin(mid)}, size, wedges)
+            ->node,
+        folder);
     EXPECT_FALSE(SunburstLayout::hit({200, 200}, size, wedges));
 }
 

@@ -35,11 +35,11 @@ TEST_F(SunburstLayoutTest, BucketIsLabelledOtherWithoutCount) {
 }
 
 TEST_F(SunburstLayoutTest, HitNormalisesAnglesAroundTheTop) {
-    const Size size{400, 300};  // centre (200, 150), ring 38.64 to 138
+    const Size size{400, 300}; // centre (200, 150), ring 38.64 to 138
     const auto wedges = SunburstLayout::hits(nodes.ranked({3, 1}), size);
     struct Case {
         Point point;
-        int wedge;  // -1: nothing
+        int wedge; // -1: nothing
     } const cases[] = {
         {{200, 100}, 0},          // straight up
         {{199.999, 100}, 1},      // just left of straight up: just below 3pi/2
@@ -78,7 +78,8 @@ TEST_F(SunburstLayoutTest, WedgesFollowEachOtherAndSumToAFullTurn) {
     std::mt19937 rng(11);
     for (int round = 0; round < 200; ++round) {
         std::vector<std::int64_t> bytes(1 + rng() % 12);
-        for (auto& b : bytes) b = rng() % 1'000'000'000'000;
+        for (auto& b : bytes)
+            b = rng() % 1'000'000'000'000;
         const auto wedges = SunburstLayout::hits(nodes.ranked(bytes, 1, rng() % 1000), {300, 500});
         EXPECT_DOUBLE_EQ(wedges.front().start, -pi / 2);
         EXPECT_NEAR(wedges.back().end - wedges.front().start, 2 * pi, 1e-9);

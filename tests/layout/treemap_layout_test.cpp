@@ -71,7 +71,8 @@ TEST_F(TreemapLayoutTest, EmptyAreaGivesEmptyTiles) {
     for (Size size : {Size{0, 200}, Size{400, 0}, Size{0, 0}}) {
         const auto tiles = TreemapLayout::hits(nodes.ranked({5, 3}, 2, 2), size);
         ASSERT_EQ(tiles.size(), 3u);
-        for (const auto& t : tiles) EXPECT_TRUE(t.rect.isEmpty());
+        for (const auto& t : tiles)
+            EXPECT_TRUE(t.rect.isEmpty());
     }
 }
 
@@ -81,14 +82,16 @@ TEST_F(TreemapLayoutTest, AreasFollowBytesOverRandomInputs) {
     std::mt19937 rng(7);
     for (int round = 0; round < 200; ++round) {
         std::vector<std::int64_t> bytes(1 + rng() % 12);
-        for (auto& b : bytes) b = 10'000 + rng() % 90'000;
+        for (auto& b : bytes)
+            b = 10'000 + rng() % 90'000;
         const int otherCount = int(rng() % 3);
         const std::int64_t otherBytes = otherCount ? 10'000 + rng() % 90'000 : 0;
         const Size size{double(100 + rng() % 300), double(100 + rng() % 300)};
         const auto tiles = TreemapLayout::hits(nodes.ranked(bytes, otherCount, otherBytes), size);
 
         std::int64_t total = 0;
-        for (const auto& t : tiles) total += t.bytes;
+        for (const auto& t : tiles)
+            total += t.bytes;
         double covered = 0;
         for (const auto& t : tiles) {
             const double strip = (t.rect.width + 2) * (t.rect.height + 2);

@@ -19,26 +19,29 @@ TEST(BundleReader, ReadsTopLevelStringValues) {
     };
     const std::vector<Case> cases = {
         {test::plist("<key>CFBundleIdentifier</key><string>com.example.foo</string>\n"
-               "<key>CFBundleDisplayName</key>\n  <string>Foo</string>\n"
-               "<key>CFBundleName</key><string>FooApp</string>"),
+                     "<key>CFBundleDisplayName</key>\n  <string>Foo</string>\n"
+                     "<key>CFBundleName</key><string>FooApp</string>"),
          {"com.example.foo", "Foo", "FooApp"}},
         // Entities, CDATA, comments and an empty string.
         {test::plist("<!-- c --><key>CFBundleName</key><string>A &amp; B &#x263A;&#65;</string>"
-               "<key>CFBundleDisplayName</key><string><![CDATA[<x>]]></string>"
-               "<key>CFBundleIdentifier</key><string/>"),
-         {"", "<x>", "A & B \u263A" "A"}},
+                     "<key>CFBundleDisplayName</key><string><![CDATA[<x>]]></string>"
+                     "<key>CFBundleIdentifier</key><string/>"),
+         {"", "<x>",
+          "A & B \u263A"
+          "A"}},
         // Values that are not strings, and nested dictionaries, are skipped.
         {test::plist("<key>CFBundleName</key><integer>3</integer>"
-               "<key>Nested</key><dict><key>CFBundleIdentifier</key><string>no</string>"
-               "<key>a</key><array><string>x</string><true/></array></dict>"
-               "<key>CFBundleIdentifier</key><string>yes</string>"),
+                     "<key>Nested</key><dict><key>CFBundleIdentifier</key><string>no</string>"
+                     "<key>a</key><array><string>x</string><true/></array></dict>"
+                     "<key>CFBundleIdentifier</key><string>yes</string>"),
          {"yes", std::nullopt, std::nullopt}},
         {"bplist00\x01\x02", {}},
         {test::plist("<key>CFBundleName</key><string>unterminated"), {}},
         {"<plist><array><string>x</string></array></plist>", {}},
         {"", {}},
     };
-    for (const auto& c : cases) EXPECT_EQ(parseInfoPlist(c.document), c.expected) << c.document;
+    for (const auto& c : cases)
+        EXPECT_EQ(parseInfoPlist(c.document), c.expected) << c.document;
 }
 
 TEST(BundleReader, MissingOrSpecialInfoPlistReadsAsEmpty) {

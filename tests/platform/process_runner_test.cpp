@@ -19,7 +19,7 @@ TEST(ProcessRunner, CollectsStandardOutputAndDropsStandardError) {
     ASSERT_TRUE(big);
     EXPECT_EQ(big->standardOutput.size(), 3'000'000u);
     EXPECT_FALSE(runner.run("/nonexistent/tool", {}));
-    EXPECT_FALSE(runner.run("sh", {"-c", "true"}));  // no search of PATH
+    EXPECT_FALSE(runner.run("sh", {"-c", "true"})); // no search of PATH
 }
 
 TEST(ProcessRunner, StopKillsAHungTool) {

@@ -37,7 +37,8 @@ TEST_F(ReceiptLogTest, PutBackWorksAfterARestartWhileTheItemIsInTheTrash) {
     std::vector<OperationReceipt> before;
     {
         auto first = launch();
-        for (const auto& p : {odd, plain, gone}) first->stage(p, std::string(Path::lastComponent(p)), 5);
+        for (const auto& p : {odd, plain, gone})
+            first->stage(p, std::string(Path::lastComponent(p)), 5);
         first->trashAll();
         before = first->receipts();
     }
@@ -49,7 +50,7 @@ TEST_F(ReceiptLogTest, PutBackWorksAfterARestartWhileTheItemIsInTheTrash) {
 
     auto second = launch();
     ASSERT_EQ(second->receipts(), std::vector<OperationReceipt>(before.begin() + 1, before.end()));
-    second->restore(second->receipts()[1]);  // the odd name
+    second->restore(second->receipts()[1]); // the odd name
     EXPECT_EQ(readFile(odd), "odd");
     ASSERT_EQ(second->receipts().size(), 1u);
 

@@ -66,7 +66,8 @@ protected:
     }
     std::vector<std::string> urls() const {
         std::vector<std::string> out;
-        for (const auto& i : store.items()) out.push_back(i.url);
+        for (const auto& i : store.items())
+            out.push_back(i.url);
         return out;
     }
     std::string message() const { return store.lastMessage().value_or("<none>"); }
@@ -118,10 +119,11 @@ TEST_F(StagingStoreTest, RefusesRootsHomesAndTrashesWithTheirMessages) {
     store.setScanRoot(scanRoot + "/");
     struct Case {
         std::string url;
-        const char* message;  // nullptr: admitted
+        const char* message; // nullptr: admitted
     };
     const Case cases[] = {
-        {scanRoot, "The scanned folder itself cannot be staged. Stage the items inside it instead."},
+        {scanRoot,
+         "The scanned folder itself cannot be staged. Stage the items inside it instead."},
         {inside, nullptr},
         {home.home(), "Your home folder cannot be staged."},
         {home.home() + "/.", "Your home folder cannot be staged."},
@@ -155,7 +157,7 @@ TEST_F(StagingStoreTest, ParentsChildrenAndSiblingsByPathComponents) {
     EXPECT_EQ(urls(), (std::vector<std::string>{b, x, c, ab}));
     EXPECT_FALSE(store.lastMessage());
 
-    store.stage(a, "a", 1);  // absorbs /a/b and /a/c, keeps /x and /ab in order
+    store.stage(a, "a", 1); // absorbs /a/b and /a/c, keeps /x and /ab in order
     EXPECT_EQ(urls(), (std::vector<std::string>{x, ab, a}));
     EXPECT_FALSE(store.lastMessage());
 
@@ -172,7 +174,7 @@ TEST_F(StagingStoreTest, SameUrlTwiceIsOneItemAndNoMessage) {
     QSignalSpy messageSpy(&store, &StagingStore::lastMessageChanged);
     store.stage(a, "a", 10);
     store.stage(a, "a", 10);
-    store.stage(a + "/", "a", 10);  // the same folder spelled differently
+    store.stage(a + "/", "a", 10); // the same folder spelled differently
     EXPECT_EQ(store.items().size(), 1u);
     EXPECT_FALSE(store.lastMessage());
     EXPECT_EQ(itemsSpy.count(), 1);
@@ -267,7 +269,7 @@ TEST_F(StagingStoreTest, RecheckComparesIdentitySizeAndDate) {
     EXPECT_FALSE(StagingStore::matchesExpectedState(withoutIdentity));
     withoutIdentity.logicalBytes = 0;
     withoutIdentity.modified = Date::distantPast();
-    EXPECT_TRUE(StagingStore::matchesExpectedState(withoutIdentity));  // nothing left to compare
+    EXPECT_TRUE(StagingStore::matchesExpectedState(withoutIdentity)); // nothing left to compare
 }
 
 TEST_F(StagingStoreTest, FolderFromTheTreePassesDespiteItsRolledUpSize) {
@@ -283,7 +285,7 @@ TEST_F(StagingStoreTest, FolderFromTheTreePassesDespiteItsRolledUpSize) {
 
 TEST_F(StagingStoreTest, TrashAllMovesWhatPassesAndKeepsTheRest) {
     QSignalSpy receiptsSpy(&store, &StagingStore::receiptsChanged);
-    store.trashAll();  // nothing queued yet
+    store.trashAll(); // nothing queued yet
     EXPECT_EQ(message(), "Moved 0 item(s) to Trash. The space is freed when the Trash is emptied.");
     EXPECT_EQ(receiptsSpy.count(), 0);
 
@@ -338,7 +340,7 @@ TEST_F(StagingStoreTest, RewrittenFileIsKeptWithChangedReceipt) {
     const std::string path = file("doc", "v1");
     test::setModified(path, 1'600'000'000);
     store.stage(node(path));
-    test::writeFile(path, "v2");  // same size, new date
+    test::writeFile(path, "v2"); // same size, new date
     store.trashAll();
     EXPECT_EQ(message(), "Moved 0 item(s). 1 item(s) remain for retry.");
     ASSERT_EQ(store.receipts().size(), 1u);

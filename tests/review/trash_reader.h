@@ -14,8 +14,8 @@
 namespace tb::test {
 
 struct TrashEntry {
-    std::string name;          // NAME in files/NAME
-    std::string originalPath;  // decoded and absolute
+    std::string name;         // NAME in files/NAME
+    std::string originalPath; // decoded and absolute
     std::string deletionDate;
     bool hasHeader = false;
 };

@@ -25,7 +25,9 @@ using test::readTrash;
 using test::TrashEntry;
 using namespace std::string_literals;
 
-std::string real(const std::string& path) { return platform::FileSystem::resolved(path); }
+std::string real(const std::string& path) {
+    return platform::FileSystem::resolved(path);
+}
 
 const TrashEntry* entryNamed(const std::vector<TrashEntry>& entries, const std::string& name) {
     auto it = std::find_if(entries.begin(), entries.end(),
@@ -97,13 +99,14 @@ TEST_F(TrashTest, SameNamesGetDistinctNamesAndOrphansAreSkipped) {
     EXPECT_EQ(readFile(files + "notes"), "left without an entry");
     const auto entries = readTrash(trashRoot());
     ASSERT_EQ(entries.size(), 6u);
-    EXPECT_EQ(entryNamed(entries, "report.2.pdf")->originalPath, real(work.path()) + "/b/report.pdf");
+    EXPECT_EQ(entryNamed(entries, "report.2.pdf")->originalPath,
+              real(work.path()) + "/b/report.pdf");
     EXPECT_EQ(entryNamed(entries, "notes.4")->originalPath, real(work.path()) + "/c/notes");
     EXPECT_EQ(readFile(files + "notes.4"), "c");
 }
 
 TEST_F(TrashTest, LongNamesAreShortenedWithinTheNameLimit) {
-    const std::string name = std::string(236, 'x') + "\xc3\xa9\xc3\xa9\xc3\xa9" + ".dat";  // 246
+    const std::string name = std::string(236, 'x') + "\xc3\xa9\xc3\xa9\xc3\xa9" + ".dat"; // 246
     const std::string path = work / name;
     test::writeFile(path, "long");
     auto r = trash.moveToTrash(path);
@@ -167,7 +170,7 @@ TEST_F(TrashTest, PutBackStopsAtAPlantedParent) {
     ASSERT_EQ(::chmod((work / "evil").c_str(), 0777), 0);
     struct Case {
         const char* what;
-        std::string plant;  // shell command of the other user
+        std::string plant; // shell command of the other user
         std::string message;
     };
     const Case cases[] = {
@@ -186,9 +189,9 @@ TEST_F(TrashTest, PutBackStopsAtAPlantedParent) {
         if (test::canActAsSecondUser()) {
             ASSERT_TRUE(test::runAsSecondUser(c.plant)) << c.plant;
         } else if (std::string(c.what) == "link") {
-            ASSERT_EQ(std::system(c.plant.c_str()), 0);  // the same state, planted by us
+            ASSERT_EQ(std::system(c.plant.c_str()), 0); // the same state, planted by us
         } else {
-            continue;  // a folder of another user needs root to make
+            continue; // a folder of another user needs root to make
         }
         auto r = trash.putBack(*notes, shared + "/proj/notes.txt");
         ASSERT_FALSE(r.ok()) << c.what;
@@ -210,17 +213,17 @@ TEST_F(TrashTest, PutBackNeverReplacesWhatIsThereNow) {
     ASSERT_TRUE(file.ok() && folder.ok());
     const std::string newer = "newer\0bytes\xff"s;
     test::writeFile(work / "doc.txt", newer);
-    test::makeDirs(work / "folder");  // an empty folder: a plain rename would replace it
+    test::makeDirs(work / "folder"); // an empty folder: a plain rename would replace it
     test::makeDirs(work / "link-target");
 
     auto refusedFile = trash.putBack(*file, work / "doc.txt");
     auto refusedFolder = trash.putBack(*folder, work / "folder");
     ASSERT_FALSE(refusedFile.ok());
     ASSERT_FALSE(refusedFolder.ok());
-    EXPECT_EQ(refusedFile.error().message, "An item now exists at " + real(work / "doc.txt") +
-                                               "; move it away and try again.");
-    EXPECT_EQ(refusedFolder.error().message, "An item now exists at " + real(work / "folder") +
-                                                 "; move it away and try again.");
+    EXPECT_EQ(refusedFile.error().message,
+              "An item now exists at " + real(work / "doc.txt") + "; move it away and try again.");
+    EXPECT_EQ(refusedFolder.error().message,
+              "An item now exists at " + real(work / "folder") + "; move it away and try again.");
     EXPECT_EQ(readFile(work / "doc.txt"), newer);
     EXPECT_EQ(readFile(*file), "old");
     EXPECT_TRUE(test::exists(*folder));
@@ -255,9 +258,8 @@ class OtherVolumeTrashTest : public ::testing::Test {
 protected:
     OtherVolumeTrashTest()
         : top(real(work / "volume")),
-          trash(platform::TrashVolumes{
-              [](const std::string&, const std::string&) { return false; },
-              [this](const std::string&) { return top; }}) {}
+          trash(platform::TrashVolumes{[](const std::string&, const std::string&) { return false; },
+                                       [this](const std::string&) { return top; }}) {}
     void SetUp() override { test::makeDirs(top + "/docs"); }
     std::string uid() const { return std::to_string(::geteuid()); }
 
@@ -333,10 +335,11 @@ TEST_F(OtherVolumeTrashTest, SharedTrashOthersCanReachIsPassedOver) {
          "mkdir -p .Trash/" + u + "/files .Trash/" + u + "/info && chmod 777 .Trash/" + u + "/info",
          true},
         {"files group-writable", false,
-         "mkdir -p .Trash/" + u + "/files .Trash/" + u + "/info && chmod 770 .Trash/" + u + "/files",
+         "mkdir -p .Trash/" + u + "/files .Trash/" + u + "/info && chmod 770 .Trash/" + u +
+             "/files",
          true},
-        {"a link", false, "mkdir -p elsewhere/files elsewhere/info && ln -s ../elsewhere .Trash/" + u,
-         true},
+        {"a link", false,
+         "mkdir -p elsewhere/files elsewhere/info && ln -s ../elsewhere .Trash/" + u, true},
         {"both planted", true,
          "mkdir -p -m 777 .Trash/" + u + "/files .Trash/" + u + "/info .Trash-" + u +
              "/files .Trash-" + u + "/info",
@@ -401,7 +404,8 @@ std::string trashAsNobody(const std::string& item, const std::string& homeDir,
     std::string out;
     char buf[512];
     ssize_t n;
-    while ((n = ::read(fds[0], buf, sizeof buf)) > 0) out.append(buf, std::size_t(n));
+    while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
+        out.append(buf, std::size_t(n));
     ::close(fds[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -417,7 +421,7 @@ protected:
             ASSERT_EQ(::chown(homeDir.c_str(), 65534, 65534), 0);
         }
     }
-    test::TempHome parentHome;  // in case the child's environment leaks back
+    test::TempHome parentHome; // in case the child's environment leaks back
     test::TempDir root;
     std::string homeDir = root / "nobody-home";
 };

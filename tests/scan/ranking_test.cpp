@@ -14,7 +14,8 @@ using test::TreeBuilder;
 std::vector<const ScanNode*> files(TreeBuilder& b, std::initializer_list<std::int64_t> sizes) {
     std::vector<const ScanNode*> out;
     int i = 0;
-    for (auto s : sizes) out.push_back(b.file("/f" + std::to_string(i++), s));
+    for (auto s : sizes)
+        out.push_back(b.file("/f" + std::to_string(i++), s));
     return out;
 }
 
@@ -35,7 +36,7 @@ TEST(MapLayout, RankedBucketsOnlyWhatIsNotAmongTheLargest) {
     TreeBuilder b;
     auto exact = files(b, {1, 5, 3});
     auto all = MapLayout::ranked(exact, 3);
-    EXPECT_EQ(all.visible, exact);  // input order kept, no sorting
+    EXPECT_EQ(all.visible, exact); // input order kept, no sorting
     EXPECT_EQ(all.otherCount, 0);
     EXPECT_EQ(all.totalVisible(), 9);
 
@@ -60,11 +61,12 @@ TEST(AgeLayout, BandBoundariesAreStrict) {
     TreeBuilder b;
     const Date now = Date::fromUnix(2'000'000'000, 0);
     auto at = [&](double ageSeconds, std::int64_t size) -> const ScanNode* {
-        return b.file("/a", {.logicalSize = size, .allocatedSize = size,
+        return b.file("/a", {.logicalSize = size,
+                             .allocatedSize = size,
                              .modified = now.addingSeconds(-ageSeconds)});
     };
-    std::vector<const ScanNode*> fs = {at(604800, 1),     at(604799, 2),   at(-10, 4),
-                                       at(2592000, 8),    at(7775999, 16), at(31536000, 32),
+    std::vector<const ScanNode*> fs = {at(604800, 1),  at(604799, 2),   at(-10, 4),
+                                       at(2592000, 8), at(7775999, 16), at(31536000, 32),
                                        at(1e10, 64)};
     auto bands = AgeLayout::bands(fs, now);
     ASSERT_EQ(bands.size(), 5u);
@@ -77,7 +79,8 @@ TEST(AgeLayout, BandBoundariesAreStrict) {
     EXPECT_EQ(bands[4].bytes, 32 + 64);
 
     std::vector<const ScanNode*> many;
-    for (int i = 0; i < 41; ++i) many.push_back(at(0, i + 1));
+    for (int i = 0; i < 41; ++i)
+        many.push_back(at(0, i + 1));
     auto crowded = AgeLayout::bands(many, now);
     EXPECT_EQ(crowded[0].files.size(), 40u);
     EXPECT_EQ(crowded[0].bytes, 41 * 42 / 2);
@@ -96,12 +99,9 @@ struct TruthCase {
 
 TEST(TruthMath, ReconcilesToTheCapacity) {
     const TruthCase cases[] = {
-        {1000, 300, 400, 500, 200, 200, 300, 200, 300},
-        {100, 150, 150, 0, 0, 0, 0, 0, 100},
-        {1000, 300, 100, 0, 0, 0, 700, 200, 100},
-        {1000, 500, 500, 500, 900, 500, 0, 0, 500},
-        {1000, 300, 400, 500, -5, 0, 500, 200, 300},
-        {0, 0, 0, 0, 50, 0, 0, 0, 0},
+        {1000, 300, 400, 500, 200, 200, 300, 200, 300}, {100, 150, 150, 0, 0, 0, 0, 0, 100},
+        {1000, 300, 100, 0, 0, 0, 700, 200, 100},       {1000, 500, 500, 500, 900, 500, 0, 0, 500},
+        {1000, 300, 400, 500, -5, 0, 500, 200, 300},    {0, 0, 0, 0, 50, 0, 0, 0, 0},
     };
     for (const auto& t : cases) {
         auto m = TruthMath::reconcile(t.c, t.a, t.i, t.o, t.s, 2, false, "/x");
@@ -110,7 +110,8 @@ TEST(TruthMath, ReconcilesToTheCapacity) {
         EXPECT_EQ(m.slices[1].bytes, t.system);
         EXPECT_EQ(m.slices[2].bytes, t.purgeable);
         EXPECT_EQ(m.slices[3].bytes, t.free);
-        EXPECT_EQ(m.slices[0].bytes + m.slices[1].bytes + m.slices[2].bytes + m.slices[3].bytes, t.c);
+        EXPECT_EQ(m.slices[0].bytes + m.slices[1].bytes + m.slices[2].bytes + m.slices[3].bytes,
+                  t.c);
         EXPECT_EQ(m.unreadableFolders, 2);
     }
 }

@@ -47,7 +47,8 @@ TEST(ScanNode, SortBySizeIsStableAndFlattenedVisitsSmallestSubtreeFirst) {
     EXPECT_EQ(root->children()[1], e1);
     EXPECT_EQ(root->children()[2], e2);
     std::vector<std::string_view> order;
-    for (auto* n : root->flattened()) order.push_back(n->name());
+    for (auto* n : root->flattened())
+        order.push_back(n->name());
     EXPECT_EQ(order, (std::vector<std::string_view>{"r", "e2", "e1", "A", "a2", "a1"}));
 }
 
@@ -110,7 +111,8 @@ TEST(ScanNode, DeepChainDoesNotExhaustTheStack) {
     constexpr int depth = 200000;
     ScanNode* leaf = b.file("/leaf", {.logicalSize = 3, .allocatedSize = 4096});
     ScanNode* top = leaf;
-    for (int i = 0; i < depth; ++i) top = b.dir("/d", {top});
+    for (int i = 0; i < depth; ++i)
+        top = b.dir("/d", {top});
     top->rollup();
     top->sortBySize();
     EXPECT_EQ(top->allocatedSize(), 4096);
@@ -127,9 +129,12 @@ TEST(ScanForest, OrdersListsAndKeepsEightyLargest) {
     root->rollup();
     ScanForest forest(b.tree(root), 0, 4, std::nullopt);
     std::vector<std::string_view> children, nodes, files;
-    for (auto* n : root->children()) children.push_back(n->name());
-    for (auto* n : forest.nodes()) nodes.push_back(n->name());
-    for (auto* n : forest.files()) files.push_back(n->name());
+    for (auto* n : root->children())
+        children.push_back(n->name());
+    for (auto* n : forest.nodes())
+        nodes.push_back(n->name());
+    for (auto* n : forest.files())
+        files.push_back(n->name());
     EXPECT_EQ(children, (std::vector<std::string_view>{"B", "A", "F"}));
     EXPECT_EQ(nodes, (std::vector<std::string_view>{"r", "F", "C", "A", "B"}));
     EXPECT_EQ(files, (std::vector<std::string_view>{"C", "A", "B"}));
@@ -161,7 +166,8 @@ TEST(ScanForest, EqualSizesKeepTraversalOrderInLargestFiles) {
     ScanForest forest(b.tree(root), 0, 81, ScanContext{});
     ASSERT_EQ(forest.largestFiles().size(), 80u);
     const std::vector<const ScanNode*> files(forest.files().begin(), forest.files().end());
-    for (std::size_t i = 0; i < 80; ++i) EXPECT_EQ(forest.largestFiles()[i], files[i]);
+    for (std::size_t i = 0; i < 80; ++i)
+        EXPECT_EQ(forest.largestFiles()[i], files[i]);
 
     TreeBuilder e;
     ScanNode* lone = e.dir("/lone");

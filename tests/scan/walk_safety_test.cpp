@@ -45,7 +45,8 @@ public:
         const int home = ::open(".", O_RDONLY | O_DIRECTORY);
         if (::chdir(top_.c_str()) != 0) return;
         int depth = 0;
-        while (::chdir("d") == 0) ++depth;
+        while (::chdir("d") == 0)
+            ++depth;
         ::unlink("leaf");
         for (; depth > 0; --depth) {
             if (::chdir("..") != 0) break;
@@ -65,7 +66,7 @@ TEST(WalkSafety, ChainDeeperThanAnyPathIsScannedWhole) {
     std::optional<ScopedEnv> inMemory;
     if (::access("/dev/shm", W_OK) == 0) inMemory.emplace("TMPDIR", "/dev/shm");
     TempDir t;
-    constexpr int depth = 10'000;  // paths of 20,000 bytes
+    constexpr int depth = 10'000; // paths of 20,000 bytes
     DeepChain chain(t.path(), depth);
     ScanForest f = DirectoryWalker::walk(t.path(), [](const WalkProgress&) {}, {}, {.workers = 4});
     EXPECT_EQ(f.unreadable(), 0);
@@ -111,7 +112,8 @@ void asUnprivileged(const std::function<bool()>& check) {
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        const bool dropped = ::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 65534) == 0 &&
+        const bool dropped = ::setgroups(0, nullptr) == 0 &&
+                             ::setresgid(65534, 65534, 65534) == 0 &&
                              ::setresuid(65534, 65534, 65534) == 0;
         ::_exit(!dropped ? 2 : check() ? 0 : 1);
     }

@@ -74,7 +74,7 @@ TEST(DirectoryLister, ReportsSizesTypesAndRawNames) {
     EXPECT_GE(small->allocatedSize, 4000);
     EXPECT_FALSE(small->mayShareBlocks);
     EXPECT_EQ(small->modified, Date::fromUnix(1'600'000'000, 123456789));
-    struct stat st{};
+    struct stat st {};
     ::lstat((t / "small").c_str(), &st);
     EXPECT_EQ(small->inode, st.st_ino);
 
@@ -122,7 +122,8 @@ TEST(DirectoryWalker, WorkerCountFollowsTheStorage) {
                                                  {StorageKind::unknown, 8},
                                                  {StorageKind::rotational, 2},
                                                  {StorageKind::network, 2}};
-    for (auto [kind, workers] : cases) EXPECT_EQ(DirectoryWalker::workerCount(kind), workers);
+    for (auto [kind, workers] : cases)
+        EXPECT_EQ(DirectoryWalker::workerCount(kind), workers);
     // Memory is no block device.
     EXPECT_EQ(platform::storageKind("/dev/shm"), StorageKind::unknown);
     EXPECT_EQ(platform::storageKind("/no/such/path"), StorageKind::unknown);
@@ -130,11 +131,12 @@ TEST(DirectoryWalker, WorkerCountFollowsTheStorage) {
 
 TEST(DirectoryWalker, CountsEntriesAndRollsUpEveryHardLink) {
     TempDir t;
-    for (auto name : {"a", "b", "c"}) writeSizedFile(t / name, 1000);
+    for (auto name : {"a", "b", "c"})
+        writeSizedFile(t / name, 1000);
     makeDirs(t / "sub");
     writeSizedFile(t / "sub/big", 1'000'000);
     ASSERT_EQ(::link((t / "sub/big").c_str(), (t / "sub/big2").c_str()), 0);
-    ASSERT_EQ(::mkfifo((t / "sub/pipe").c_str(), 0600), 0);  // must never be opened
+    ASSERT_EQ(::mkfifo((t / "sub/pipe").c_str(), 0600), 0); // must never be opened
 
     int reports = 0;
     ScanForest f = DirectoryWalker::walk(t.path(), [&](const WalkProgress&) { ++reports; });
@@ -182,7 +184,8 @@ TEST(DirectoryWalker, UnreadableFolderIsCountedMarkedAndEmpty) {
         if (dir == "/r/locked" || !tree.count(dir)) return DirectoryListing{.unreadable = true};
         return fakeListing(dir, tree[dir]);
     };
-    ScanForest f = DirectoryWalker::walk("/r", [](const WalkProgress&) {}, {}, options);
+    ScanForest f = DirectoryWalker::walk(
+        "/r", [](const WalkProgress&) {}, {}, options);
     EXPECT_EQ(f.unreadable(), 1);
     EXPECT_EQ(f.visited(), 5);
     const ScanNode* locked = child(f.root(), "locked");
@@ -215,8 +218,8 @@ TEST(DirectoryWalker, StopEndsPromptlyWithWhatWasGathered) {
         if (++listed == 50) source.request_stop();
         return fakeListing(dir, {{"x", true}, {"y", true}});
     };
-    ScanForest f = DirectoryWalker::walk("/endless", [](const WalkProgress&) {}, source.get_token(),
-                                         options);
+    ScanForest f = DirectoryWalker::walk(
+        "/endless", [](const WalkProgress&) {}, source.get_token(), options);
     EXPECT_LE(listed.load(), 60);
     EXPECT_GE(f.visited(), 2);
     EXPECT_LE(f.visited(), 2 * 60);
@@ -239,7 +242,7 @@ TEST(DirectoryWalker, DoesNotEnterAnotherMount) {
     EXPECT_EQ(f.visited(), 2);
 
     auto listing = DirectoryLister::list(t.path(), VolumeID::of(t.path()));
-    (void)listing;  // the mount is gone again; the walk above is what matters
+    (void)listing; // the mount is gone again; the walk above is what matters
 }
 
 } // namespace

@@ -36,7 +36,8 @@ protected:
     }
     std::vector<std::string> names(const std::vector<const ScanNode*>& nodes) const {
         std::vector<std::string> out;
-        for (const ScanNode* n : nodes) out.emplace_back(n->name());
+        for (const ScanNode* n : nodes)
+            out.emplace_back(n->name());
         return out;
     }
 
@@ -52,7 +53,8 @@ TEST_F(ExploreNavigation, SearchRanksNameMatchesBySizeThenPathOnlyMatches) {
     // of the matching folder, largest first.
     EXPECT_EQ(names(IndexSearch::ranked("TypeScript", nodes)),
               (V{"typescript", "typescript.md", "lib", "a.js", "b.js"}));
-    EXPECT_EQ(names(IndexSearch::ranked("typescript", nodes, 2)), (V{"typescript", "typescript.md"}));
+    EXPECT_EQ(names(IndexSearch::ranked("typescript", nodes, 2)),
+              (V{"typescript", "typescript.md"}));
     EXPECT_TRUE(IndexSearch::ranked(" \n", nodes).empty());
 
     session->setSearchQuery("typescript");
@@ -81,7 +83,7 @@ TEST_F(ExploreNavigation, UpBackAndForwardMoveThroughTheFocusHistory) {
     session->dive(lib);
     session->goUp();
     EXPECT_EQ(session->focus(), node("pkg/typescript"));
-    EXPECT_EQ(session->selected(), lib);  // where we came from
+    EXPECT_EQ(session->selected(), lib); // where we came from
     session->popFocus();
     EXPECT_EQ(session->focus(), lib);
     session->popFocus();
@@ -90,14 +92,14 @@ TEST_F(ExploreNavigation, UpBackAndForwardMoveThroughTheFocusHistory) {
     EXPECT_EQ(session->focus(), lib);
     session->goForward();
     EXPECT_EQ(session->focus(), node("pkg/typescript"));
-    session->goForward();  // nothing further
+    session->goForward(); // nothing further
     EXPECT_EQ(session->focus(), node("pkg/typescript"));
 
     session->popFocus();
-    session->dive(node("docs"));  // a new move forgets Forward
+    session->dive(node("docs")); // a new move forgets Forward
     EXPECT_TRUE(session->forwardTrail().empty());
     session->resetFocus();
-    session->goUp();  // the root has no parent
+    session->goUp(); // the root has no parent
     EXPECT_EQ(session->focus(), root);
 }
 

@@ -20,7 +20,8 @@ class RecordingDesktop : public platform::Desktop {
 public:
     std::optional<std::string> chosen;
     std::vector<std::string> calls;
-    std::optional<std::string> chooseFolder(const std::string& start, const std::string& label) override {
+    std::optional<std::string> chooseFolder(const std::string& start,
+                                            const std::string& label) override {
         calls.push_back("choose " + start + " " + label);
         return chosen;
     }
@@ -69,7 +70,7 @@ TEST_F(SessionTest, ScanPublishesForestThenAnalysesAndRecord) {
     session->setScanRoot(work());
     session->startScan();
     const auto generation = session->scanGeneration();
-    session->startScan();  // ignored while scanning
+    session->startScan(); // ignored while scanning
     EXPECT_EQ(session->scanGeneration(), generation);
     EXPECT_TRUE(session->isScanning());
     ASSERT_TRUE(session->pulse().progress());
@@ -89,7 +90,7 @@ TEST_F(SessionTest, ScanPublishesForestThenAnalysesAndRecord) {
 
     ASSERT_TRUE(waitUntil([&] { return session->history().size() == 1; }));
     EXPECT_EQ(session->history().front().rootPath, work());
-    EXPECT_TRUE(session->changes().empty());  // nothing earlier to compare with
+    EXPECT_TRUE(session->changes().empty()); // nothing earlier to compare with
     EXPECT_EQ(ScanStore::history().size(), 1u);
 }
 
@@ -124,7 +125,7 @@ TEST_F(SessionTest, SecondScanOfTheSameFolderYieldsChanges) {
 TEST_F(SessionTest, CancelKeepsThePreviousForestAndDropsLateResults) {
     scan(work());
     const ScanNode* before = session->forest()->root();
-    session->cancelScan();  // idle: nothing happens
+    session->cancelScan(); // idle: nothing happens
     EXPECT_FALSE(session->statusMessage());
 
     session->setScanRoot(work() + "/sub");
@@ -157,9 +158,11 @@ TEST_F(SessionTest, DroppedItems) {
     session->handleDroppedFolder(std::nullopt);
     EXPECT_EQ(session->statusMessage(), "That item could not be opened as a folder.");
     session->handleDroppedFolder(work() + "/a.bin");
-    EXPECT_EQ(session->statusMessage(), "Drop a folder to scan. Files are not supported as scan roots.");
+    EXPECT_EQ(session->statusMessage(),
+              "Drop a folder to scan. Files are not supported as scan roots.");
     session->handleDroppedFolder(work() + "/missing");
-    EXPECT_EQ(session->statusMessage(), "Drop a folder to scan. Files are not supported as scan roots.");
+    EXPECT_EQ(session->statusMessage(),
+              "Drop a folder to scan. Files are not supported as scan roots.");
 
     makeDirs(home.home() + "/Projects");
     session->handleDroppedFolder(home.home() + "/work/../Projects/.");
@@ -194,21 +197,21 @@ TEST_F(SessionTest, Navigation) {
     }
     ASSERT_TRUE(sub && file);
 
-    session->dive(root);  // already the display root: no trail
+    session->dive(root); // already the display root: no trail
     EXPECT_TRUE(session->trail().empty());
     session->dive(sub);
     EXPECT_EQ(session->focus(), sub);
     EXPECT_EQ(session->trail(), std::vector<const ScanNode*>{root});
-    session->dive(file);  // a file is only selected
+    session->dive(file); // a file is only selected
     EXPECT_EQ(session->focus(), sub);
     EXPECT_EQ(session->selected(), file);
     session->popFocus();
     EXPECT_EQ(session->focus(), root);
     EXPECT_EQ(session->selected(), root);
-    session->popFocus();  // empty trail: the root
+    session->popFocus(); // empty trail: the root
     EXPECT_EQ(session->focus(), root);
 
-    session->jumpTo(sub);  // a file's jump: ExploreNavigation
+    session->jumpTo(sub); // a file's jump: ExploreNavigation
     EXPECT_EQ(session->focus(), sub);
     session->dive(root);
     session->resetFocus();
@@ -247,7 +250,7 @@ TEST_F(SessionTest, ReopensStoredScansAndReportsMissingOnes) {
     EXPECT_EQ(session->scanRoot(), work());
     ASSERT_TRUE(session->selected());
     EXPECT_EQ(session->selected()->path(), work() + "/sub/b.bin");
-    EXPECT_EQ(session->focus()->path(), work() + "/sub");  // the file's own folder
+    EXPECT_EQ(session->focus()->path(), work() + "/sub"); // the file's own folder
     // The oldest scan is compared with the newest: c.bin is "removed".
     ASSERT_TRUE(waitUntil([&] { return session->changes() != changesBefore; }));
     bool removed = false;
@@ -302,7 +305,7 @@ TEST_F(SessionTest, StoredScansAreSearchedForTwoOrMoreCharacters) {
     scan(work() + "/sub");
     scan(work());
     session->setScanRoot(work() + "/sub");
-    scan(work() + "/sub");  // the tree on screen no longer holds a.bin
+    scan(work() + "/sub"); // the tree on screen no longer holds a.bin
     session->setSearchQuery("a.bin");
     ASSERT_TRUE(waitUntil([&] { return !session->historyHits().empty(); }));
     EXPECT_TRUE(session->searchHits().empty());
@@ -313,7 +316,7 @@ TEST_F(SessionTest, StoredScansAreSearchedForTwoOrMoreCharacters) {
 }
 
 TEST_F(SessionTest, DuplicatesAndLeftoversCommands) {
-    session->findDuplicates();  // no forest: nothing
+    session->findDuplicates(); // no forest: nothing
     EXPECT_FALSE(session->isFindingDuplicates());
 
     scan(work());
@@ -339,7 +342,7 @@ TEST_F(SessionTest, PrepareWorkspaceRunsOnce) {
     EXPECT_TRUE(fresh.volume());
     EXPECT_FALSE(fresh.needsFullDiskAccess());
     ASSERT_TRUE(waitUntil([&] { return fresh.history().size() == 1; }));
-    scan(work());  // a second file in the store
+    scan(work()); // a second file in the store
     fresh.prepareWorkspaceIfNeeded();
     settle(200);
     EXPECT_EQ(fresh.history().size(), 1u);

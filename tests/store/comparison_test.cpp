@@ -33,23 +33,23 @@ TEST(ScanComparison, ThresholdsAtTheirBoundaries) {
     };
     const Case cases[] = {
         {absent, 900'000, std::nullopt},
-        {absent, 1'000'000, std::nullopt},  // additions need strictly more
+        {absent, 1'000'000, std::nullopt}, // additions need strictly more
         {absent, 1'000'001, Kind::added},
         {1'000'000, absent, std::nullopt},
         {1'000'001, absent, Kind::removed},
-        {10'000'000, 11'000'000, Kind::grew},  // growth needs at least
+        {10'000'000, 11'000'000, Kind::grew}, // growth needs at least
         {10'000'000, 10'999'999, std::nullopt},
         {10'000'000, 9'000'000, Kind::shrank},
         {10'000'000, 9'000'001, std::nullopt},
         {19'999'999, 20'999'999, Kind::grew},
-        {20'000'000, 21'000'000, Kind::grew},  // 5 % from here on
+        {20'000'000, 21'000'000, Kind::grew}, // 5 % from here on
         {20'000'000, 20'999'999, std::nullopt},
-        {20'000'019, 21'000'019, Kind::grew},  // 20,000,019 / 20 = 1,000,000
+        {20'000'019, 21'000'019, Kind::grew}, // 20,000,019 / 20 = 1,000,000
         {100'000'000, 105'000'000, Kind::grew},
         {100'000'000, 104'999'999, std::nullopt},
         {100'000'000, 95'000'000, Kind::shrank},
         {100'000'000, 95'000'001, std::nullopt},
-        {5'000'000, 0, Kind::shrank},  // still there, so not removed
+        {5'000'000, 0, Kind::shrank}, // still there, so not removed
         {0, 1'000'000, Kind::grew},
         {7, 7, std::nullopt},
     };
@@ -89,7 +89,8 @@ TEST(ScanComparison, FoldersChangeWithTheirContentsAndNamesComeFromTheRightTree)
     current->rollup();
     const auto changes = ScanComparison::compare(current, previous);
     std::vector<std::pair<std::string, std::int64_t>> got;
-    for (const auto& c : changes) got.emplace_back(c.id, c.delta());
+    for (const auto& c : changes)
+        got.emplace_back(c.id, c.delta());
     // /r grew by 5 MB; the two 8 MB entries tie and the two 3 MB entries tie.
     ASSERT_EQ(got.size(), 5u);
     std::sort(got.begin() + 0, got.begin() + 2);
@@ -101,8 +102,12 @@ TEST(ScanComparison, FoldersChangeWithTheirContentsAndNamesComeFromTheRightTree)
                        {"removed:/r/old", -3'000'000},
                        {"removed:/r/old/big", -3'000'000}}));
     for (const auto& c : changes) {
-        if (c.id == "removed:/r/old") { EXPECT_EQ(c.name, "old"); }
-        if (c.id == "added:/r/new/big") { EXPECT_EQ(c.name, "big"); }
+        if (c.id == "removed:/r/old") {
+            EXPECT_EQ(c.name, "old");
+        }
+        if (c.id == "added:/r/new/big") {
+            EXPECT_EQ(c.name, "big");
+        }
     }
 }
 
@@ -110,18 +115,21 @@ TEST(ScanComparison, KeepsTheLargestUpToTheLimit) {
     TreeBuilder b;
     std::vector<ScanNode*> files;
     for (int i = 0; i < 500; ++i) {
-        files.push_back(b.file("/r/f" + std::to_string(i), 2'000'000 + std::int64_t(i) * 7'919 % 500 * 1000));
+        files.push_back(
+            b.file("/r/f" + std::to_string(i), 2'000'000 + std::int64_t(i) * 7'919 % 500 * 1000));
     }
     ScanNode* current = b.dir("/r");
     b.setChildren(current, files);
-    ScanNode* previous = b.dir("/r");  // root sizes stay 0 on both sides
+    ScanNode* previous = b.dir("/r"); // root sizes stay 0 on both sides
 
     const auto changes = ScanComparison::compare(current, previous);
     ASSERT_EQ(changes.size(), 160u);
     std::vector<std::int64_t> sizes;
-    for (auto* f : files) sizes.push_back(f->allocatedSize());
+    for (auto* f : files)
+        sizes.push_back(f->allocatedSize());
     std::sort(sizes.rbegin(), sizes.rend());
-    for (std::size_t i = 0; i < changes.size(); ++i) EXPECT_EQ(changes[i].delta(), sizes[i]);
+    for (std::size_t i = 0; i < changes.size(); ++i)
+        EXPECT_EQ(changes[i].delta(), sizes[i]);
     EXPECT_EQ(ScanComparison::compare(current, previous, 3).size(), 3u);
 }
 

@@ -88,7 +88,8 @@ TEST(ScanHistory, EntryThatCannotBeOpenedIsSkipped) {
     test::TempHome home;
     const std::string dir = ScanStore::directory();
     // A dangling symbolic link: the open fails outright.
-    std::filesystem::create_symlink(dir + "/gone", dir + "/" + Uuid::random().toString() + ".sqlite");
+    std::filesystem::create_symlink(dir + "/gone",
+                                    dir + "/" + Uuid::random().toString() + ".sqlite");
     EXPECT_TRUE(ScanStore::history().empty());
 }
 

@@ -56,7 +56,8 @@ TEST_F(StoreIntegrity, DamagedPageGivesNoTreeRatherThanAPartialOne) {
         const std::streamoff pageSize = field == 1 ? 65536 : field;
         ASSERT_GT(std::streamoff(size) / pageSize, 3);
         std::streamoff page = std::streamoff(size) / pageSize / 2;
-        for (char type = 0; f.seekg(page * pageSize) && f.get(type) && type != 13;) ++page;
+        for (char type = 0; f.seekg(page * pageSize) && f.get(type) && type != 13;)
+            ++page;
         ASSERT_LT(std::uintmax_t(page * pageSize), size);
         f.seekp(page * pageSize);
         const std::string zeros(std::size_t(pageSize), '\0');
@@ -66,12 +67,13 @@ TEST_F(StoreIntegrity, DamagedPageGivesNoTreeRatherThanAPartialOne) {
 }
 
 TEST_F(ForgedScan, StoredExtremesAreClampedAndEverySumSaturates) {
-    forge("INSERT INTO nodes VALUES ('/r', NULL, 'r', 1, 9223372036854775807, "
-          "9223372036854775807, 0, 1, 0, 0),"
-          "('/r/a', '/r', 'a', 0, 9223372036854775807, 9223372036854775807, 1e300, 2, 0, 0),"
-          "('/r/b', '/r', 'b', 0, 9223372036854775806, 9223372036854775806, -1e300, 3, 0, 0),"
-          "('/r/c', '/r', 'c', 0, -5, -9223372036854775808, 1700000000.5, 4, 0, 0);"
-          "INSERT INTO meta VALUES ('root', '/r');");
+    forge(
+        "INSERT INTO nodes VALUES ('/r', NULL, 'r', 1, 9223372036854775807, "
+        "9223372036854775807, 0, 1, 0, 0),"
+        "('/r/a', '/r', 'a', 0, 9223372036854775807, 9223372036854775807, 1e300, 2, 0, 0),"
+        "('/r/b', '/r', 'b', 0, 9223372036854775806, 9223372036854775806, -1e300, 3, 0, 0),"
+        "('/r/c', '/r', 'c', 0, -5, -9223372036854775808, 1700000000.5, 4, 0, 0);"
+        "INSERT INTO meta VALUES ('root', '/r');");
     auto tree = ScanStore::load(record());
     ASSERT_TRUE(tree);
     tree->root->rollup();
@@ -100,12 +102,13 @@ TEST_F(ForgedScan, ViewsAreNotRead) {
     {
         RawDb db(file);
         // An endless recursive query behind each name.
-        db.exec("CREATE VIEW nodes AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
-                "FROM n) SELECT '/r' AS path, NULL AS parent, 'r' AS name, 1 AS is_dir, 0 AS "
-                "logical, 0 AS allocated, 0.0 AS mtime, i AS inode, 0 AS may_share, 0 AS "
-                "unreadable FROM n;"
-                "CREATE VIEW meta AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
-                "FROM n) SELECT 'x' || i AS key, 'v' AS value FROM n;");
+        db.exec(
+            "CREATE VIEW nodes AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+            "FROM n) SELECT '/r' AS path, NULL AS parent, 'r' AS name, 1 AS is_dir, 0 AS "
+            "logical, 0 AS allocated, 0.0 AS mtime, i AS inode, 0 AS may_share, 0 AS "
+            "unreadable FROM n;"
+            "CREATE VIEW meta AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+            "FROM n) SELECT 'x' || i AS key, 'v' AS value FROM n;");
     }
     EXPECT_FALSE(ScanStore::load(record()));
     const auto history = ScanStore::history();
@@ -115,9 +118,10 @@ TEST_F(ForgedScan, ViewsAreNotRead) {
 }
 
 TEST_F(ForgedScan, HugeRowidDoesNotReserveMemory) {
-    forge("INSERT INTO nodes(rowid, path, parent, name, is_dir, logical, allocated, mtime, "
-          "inode, may_share, unreadable) VALUES (9223372036854775807, '/r', NULL, 'r', 1, "
-          "0, 0, 0, 1, 0, 0);");
+    forge(
+        "INSERT INTO nodes(rowid, path, parent, name, is_dir, logical, allocated, mtime, "
+        "inode, may_share, unreadable) VALUES (9223372036854775807, '/r', NULL, 'r', 1, "
+        "0, 0, 0, 1, 0, 0);");
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
     auto tree = ScanStore::load(record());
@@ -146,12 +150,12 @@ TEST_F(StoreIntegrity, StoreFoldersAndFilesAreTheOwnersAlone) {
     auto saved = ScanStore::save(wideForest(b, 3), "/w");
     ::umask(oldMask);
     ASSERT_TRUE(saved) << saved.error().message;
-    for (const std::string& folder :
-         {home.home() + "/missing", data, data + "/Tarnbeck", dir}) {
+    for (const std::string& folder : {home.home() + "/missing", data, data + "/Tarnbeck", dir}) {
         EXPECT_EQ(test::modeOf(folder), 0700u) << folder;
     }
     EXPECT_EQ(test::modeOf(saved->fileURL), 0600u);
-    EXPECT_EQ(test::namesIn(dir), std::vector<std::string>{Path::lastComponent(saved->fileURL).data()});
+    EXPECT_EQ(test::namesIn(dir),
+              std::vector<std::string>{Path::lastComponent(saved->fileURL).data()});
 
     // A folder an older version left open to everyone is closed up.
     ::chmod(dir.c_str(), 0755);
@@ -182,8 +186,9 @@ TEST_F(StoreIntegrity, HistoryRemovesWhatAKilledSaveLeftButNotALiveOne) {
     ASSERT_EQ(history.size(), 1u);
     EXPECT_EQ(history[0].id, saved->id);
     const std::string liveName(Path::lastComponent(live));
-    EXPECT_EQ(test::namesIn(dir), (std::vector<std::string>{liveName, liveName + "-wal",
-                                                      std::string(Path::lastComponent(saved->fileURL))}));
+    EXPECT_EQ(test::namesIn(dir),
+              (std::vector<std::string>{liveName, liveName + "-wal",
+                                        std::string(Path::lastComponent(saved->fileURL))}));
 }
 
 TEST_F(StoreIntegrity, RelativeLocationsAreMadeAbsoluteOrIgnored) {
@@ -229,10 +234,11 @@ TEST_F(StoreIntegrity, RootWithTrailingSlashReopensWithItsVisitedCount) {
 }
 
 TEST_F(ForgedScan, ReopenReadsTheStoredVisitedCountElseCountsRows) {
-    forge("INSERT INTO nodes VALUES ('/r', NULL, 'r', 1, 0, 0, 0, 1, 0, 0),"
-          "('/r/a', '/r', 'a', 1, 0, 0, 0, 2, 0, 1),"
-          "('/r/b', '/r', 'b', 0, 0, 0, 0, 3, 0, 0);"
-          "INSERT INTO meta VALUES ('root', '/r'), ('unreadable', '1');");
+    forge(
+        "INSERT INTO nodes VALUES ('/r', NULL, 'r', 1, 0, 0, 0, 1, 0, 0),"
+        "('/r/a', '/r', 'a', 1, 0, 0, 0, 2, 0, 1),"
+        "('/r/b', '/r', 'b', 0, 0, 0, 0, 3, 0, 0);"
+        "INSERT INTO meta VALUES ('root', '/r'), ('unreadable', '1');");
     auto r = ScanStore::record(file);
     ASSERT_TRUE(r);
     auto counted = ScanStore::reopen(*r);

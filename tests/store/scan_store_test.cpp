@@ -21,18 +21,29 @@ struct SampleTree {
     ScanNode* root;
 
     SampleTree() {
-        ScanNode* quoted = b.make({.path = "/scan/it's here", .name = "it's here",
+        ScanNode* quoted = b.make({.path = "/scan/it's here",
+                                   .name = "it's here",
                                    .inode = (1ull << 63) + 5,
                                    .modified = Date{1'700'000'000, 250'000'000},
-                                   .mayShareBlocks = true, .logicalSize = 9000,
+                                   .mayShareBlocks = true,
+                                   .logicalSize = 9000,
                                    .allocatedSize = 4096});
-        ScanNode* latin1 = b.make({.path = "/scan/sub/caf\xe9\xff.txt", .name = "caf\xe9\xff.txt",
-                                   .inode = ~0ull, .modified = Date::distantPast(),
-                                   .logicalSize = 3, .allocatedSize = 8192});
-        ScanNode* locked = b.make({.path = "/scan/sub/locked", .name = "locked",
-                                   .isDirectory = true, .inode = 7, .unreadable = true});
-        ScanNode* sub = b.make({.path = "/scan/sub", .name = "sub", .isDirectory = true,
-                                .inode = 3, .modified = Date{-86'400, 0}});
+        ScanNode* latin1 = b.make({.path = "/scan/sub/caf\xe9\xff.txt",
+                                   .name = "caf\xe9\xff.txt",
+                                   .inode = ~0ull,
+                                   .modified = Date::distantPast(),
+                                   .logicalSize = 3,
+                                   .allocatedSize = 8192});
+        ScanNode* locked = b.make({.path = "/scan/sub/locked",
+                                   .name = "locked",
+                                   .isDirectory = true,
+                                   .inode = 7,
+                                   .unreadable = true});
+        ScanNode* sub = b.make({.path = "/scan/sub",
+                                .name = "sub",
+                                .isDirectory = true,
+                                .inode = 3,
+                                .modified = Date{-86'400, 0}});
         b.setChildren(sub, {latin1, locked});
         root = b.make({.path = "/scan", .name = "scan", .isDirectory = true, .inode = 2});
         b.setChildren(root, {quoted, sub});
@@ -42,7 +53,8 @@ struct SampleTree {
 
 std::map<std::string, const ScanNode*> byPath(const ScanNode* root) {
     std::map<std::string, const ScanNode*> out;
-    for (const ScanNode* n : root->flattened()) out[std::string(n->path())] = n;
+    for (const ScanNode* n : root->flattened())
+        out[std::string(n->path())] = n;
     return out;
 }
 
@@ -144,12 +156,13 @@ TEST_F(StoreFile, FileFormatIsExact) {
                     {"complete", "0", "text"}}));
 
     // In byte order of the path, whatever order the forest gave the children.
-    EXPECT_EQ(db.rows("SELECT path, parent, is_dir, may_share, unreadable FROM nodes ORDER BY rowid"),
-              (Rows{{"/scan", "<null>", "1", "0", "0"},
-                    {"/scan/it's here", "/scan", "0", "1", "0"},
-                    {"/scan/sub", "/scan", "1", "0", "0"},
-                    {"/scan/sub/caf\xe9\xff.txt", "/scan/sub", "0", "0", "0"},
-                    {"/scan/sub/locked", "/scan/sub", "1", "0", "1"}}));
+    EXPECT_EQ(
+        db.rows("SELECT path, parent, is_dir, may_share, unreadable FROM nodes ORDER BY rowid"),
+        (Rows{{"/scan", "<null>", "1", "0", "0"},
+              {"/scan/it's here", "/scan", "0", "1", "0"},
+              {"/scan/sub", "/scan", "1", "0", "0"},
+              {"/scan/sub/caf\xe9\xff.txt", "/scan/sub", "0", "0", "0"},
+              {"/scan/sub/locked", "/scan/sub", "1", "0", "1"}}));
     EXPECT_EQ(db.rows("SELECT inode, typeof(inode), mtime, typeof(mtime), logical, allocated "
                       "FROM nodes WHERE name = 'it''s here'"),
               (Rows{{"-9223372036854775803", "integer", "1700000000.25", "real", "9000", "4096"}}));
@@ -209,11 +222,12 @@ TEST_F(StoreFile, DeepTreeSavesAndLoadsWithoutRecursion) {
 }
 
 TEST_F(ForgedScan, LoadFallsBackToRecordRootWithoutMetaRow) {
-    forge("INSERT INTO nodes VALUES ('/r', NULL, 'r', 1, 0, 30, 0, 1, 0, 0),"
-          "('/r/a', '/r', 'a', 0, 10, 10, 0, 2, 0, 0),"
-          "('/r/b', '/r', 'b', 0, 20, 20, 0, 3, 0, 0),"
-          "('/elsewhere/c', '/elsewhere', 'c', 0, 5, 5, 0, 4, 0, 0);"
-          "INSERT INTO meta VALUES ('schema', '7');");
+    forge(
+        "INSERT INTO nodes VALUES ('/r', NULL, 'r', 1, 0, 30, 0, 1, 0, 0),"
+        "('/r/a', '/r', 'a', 0, 10, 10, 0, 2, 0, 0),"
+        "('/r/b', '/r', 'b', 0, 20, 20, 0, 3, 0, 0),"
+        "('/elsewhere/c', '/elsewhere', 'c', 0, 5, 5, 0, 4, 0, 0);"
+        "INSERT INTO meta VALUES ('schema', '7');");
     auto loaded = ScanStore::load(record("/r"));
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->root->path(), "/r");
@@ -230,11 +244,12 @@ TEST_F(ForgedScan, LoadFallsBackToRecordRootWithoutMetaRow) {
 // Loaded nodes keep names, not paths, only where the path is the parent's
 // path and the name; any other row keeps its stored path.
 TEST_F(ForgedScan, LoadKeepsPathsThatAreNotParentAndName) {
-    forge("INSERT INTO nodes VALUES ('/', NULL, 'Disk', 1, 0, 0, 0, 1, 0, 0),"
-          "('/a', '/', 'a', 1, 0, 0, 0, 2, 0, 0),"
-          "('/a/b', '/a', 'shown', 0, 1, 1, 0, 3, 0, 0),"
-          "('/a/c/d', '/a', 'd', 0, 2, 2, 0, 4, 0, 0),"
-          "('/a/e', '/a', 'e', 0, 3, 3, 0, 5, 0, 0);");
+    forge(
+        "INSERT INTO nodes VALUES ('/', NULL, 'Disk', 1, 0, 0, 0, 1, 0, 0),"
+        "('/a', '/', 'a', 1, 0, 0, 0, 2, 0, 0),"
+        "('/a/b', '/a', 'shown', 0, 1, 1, 0, 3, 0, 0),"
+        "('/a/c/d', '/a', 'd', 0, 2, 2, 0, 4, 0, 0),"
+        "('/a/e', '/a', 'e', 0, 3, 3, 0, 5, 0, 0);");
     auto loaded = ScanStore::load(record("/"));
     ASSERT_TRUE(loaded);
     ASSERT_EQ(loaded->root->children().size(), 1u);
@@ -247,8 +262,9 @@ TEST_F(ForgedScan, LoadKeepsPathsThatAreNotParentAndName) {
 }
 
 TEST_F(ForgedScan, LoadUsesMetaRootOverRecord) {
-    forge("INSERT INTO nodes VALUES ('/m', NULL, 'm', 1, 0, 0, 0, 1, 0, 0);"
-          "INSERT INTO meta VALUES ('root', '/m');");
+    forge(
+        "INSERT INTO nodes VALUES ('/m', NULL, 'm', 1, 0, 0, 0, 1, 0, 0);"
+        "INSERT INTO meta VALUES ('root', '/m');");
     auto loaded = ScanStore::load(record("/other"));
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->root->path(), "/m");
@@ -257,10 +273,11 @@ TEST_F(ForgedScan, LoadUsesMetaRootOverRecord) {
 TEST_F(ForgedScan, ParentCycleStillGivesAStrictTree) {
     // The root names a child as its parent: attaching it would make a cycle
     // that every later walk of the tree would follow forever.
-    forge("INSERT INTO nodes VALUES ('/r', '/r/a', 'r', 1, 0, 0, 0, 1, 0, 0),"
-          "('/r/a', '/r', 'a', 1, 0, 0, 0, 2, 0, 0),"
-          "('/s', '/s', 's', 1, 0, 0, 0, 3, 0, 0);"
-          "INSERT INTO meta VALUES ('root', '/r');");
+    forge(
+        "INSERT INTO nodes VALUES ('/r', '/r/a', 'r', 1, 0, 0, 0, 1, 0, 0),"
+        "('/r/a', '/r', 'a', 1, 0, 0, 0, 2, 0, 0),"
+        "('/s', '/s', 's', 1, 0, 0, 0, 3, 0, 0);"
+        "INSERT INTO meta VALUES ('root', '/r');");
     auto loaded = ScanStore::load(record("/r"));
     ASSERT_TRUE(loaded);
     const auto all = loaded->root->flattened();
@@ -269,11 +286,12 @@ TEST_F(ForgedScan, ParentCycleStillGivesAStrictTree) {
 }
 
 TEST_F(ForgedScan, NullPathsReadAsEmptyAndTheLastRowWins) {
-    forge("INSERT INTO nodes VALUES ('/r', NULL, 'r', 1, 0, 0, 0, 1, 0, 0),"
-          "(NULL, '/r', 'x', 1, 0, 7, 0, 2, 0, 0),"
-          "('/r/under-x', '', 'u', 0, 0, 1, 0, 3, 0, 0),"
-          "(NULL, '/r', 'y', 1, 0, 9, 0, 4, 0, 0);"
-          "INSERT INTO meta VALUES ('root', '/r');");
+    forge(
+        "INSERT INTO nodes VALUES ('/r', NULL, 'r', 1, 0, 0, 0, 1, 0, 0),"
+        "(NULL, '/r', 'x', 1, 0, 7, 0, 2, 0, 0),"
+        "('/r/under-x', '', 'u', 0, 0, 1, 0, 3, 0, 0),"
+        "(NULL, '/r', 'y', 1, 0, 9, 0, 4, 0, 0);"
+        "INSERT INTO meta VALUES ('root', '/r');");
     auto loaded = ScanStore::load(record("/r"));
     ASSERT_TRUE(loaded);
     ASSERT_EQ(loaded->root->children().size(), 1u);
@@ -285,10 +303,11 @@ TEST_F(ForgedScan, NullPathsReadAsEmptyAndTheLastRowWins) {
 }
 
 TEST_F(ForgedScan, ChildrenMayComeBeforeTheirParents) {
-    forge("INSERT INTO nodes VALUES ('/r/a/f', '/r/a', 'f', 0, 1, 1, 0, 3, 0, 0),"
-          "('/r/a', '/r', 'a', 1, 1, 1, 0, 2, 0, 0),"
-          "('/r', NULL, 'r', 1, 1, 1, 0, 1, 0, 0);"
-          "INSERT INTO meta VALUES ('root', '/r');");
+    forge(
+        "INSERT INTO nodes VALUES ('/r/a/f', '/r/a', 'f', 0, 1, 1, 0, 3, 0, 0),"
+        "('/r/a', '/r', 'a', 1, 1, 1, 0, 2, 0, 0),"
+        "('/r', NULL, 'r', 1, 1, 1, 0, 1, 0, 0);"
+        "INSERT INTO meta VALUES ('root', '/r');");
     auto loaded = ScanStore::load(record("/r"));
     ASSERT_TRUE(loaded);
     const auto all = loaded->root->flattened();
@@ -306,7 +325,7 @@ TEST_F(ForgedScan, UnreadableFilesGiveNoTree) {
 
 struct MetaCase {
     const char* name;
-    const char* metaRows;  // SQL values list, or "" for none
+    const char* metaRows; // SQL values list, or "" for none
     std::string root;
     std::int64_t scanned, unreadable, capacity;
     ScanScopeKind scope;
@@ -321,7 +340,8 @@ TEST_P(MetaFallback, RecordReadsMetaRows) {
     forge(std::string(*c.metaRows ? "INSERT INTO meta VALUES " : "") + c.metaRows);
     auto r = ScanStore::record(file);
     ASSERT_TRUE(r);
-    const std::string root = c.root == "<uuid>" ? std::string(Path::lastComponent(file).substr(0, 36)) : c.root;
+    const std::string root =
+        c.root == "<uuid>" ? std::string(Path::lastComponent(file).substr(0, 36)) : c.root;
     EXPECT_EQ(r->rootPath, root);
     EXPECT_EQ(r->context.rootPath, root);
     EXPECT_EQ(r->id.toString(), Path::lastComponent(file).substr(0, 36));
@@ -363,12 +383,23 @@ TEST(MetaText, ParseDecimal) {
         std::optional<std::int64_t> value;
     };
     const Case cases[] = {
-        {"0", 0}, {"+7", 7}, {"-7", -7}, {"007", 7},
-        {"9223372036854775807", INT64_MAX}, {"-9223372036854775808", INT64_MIN},
-        {"9223372036854775808", std::nullopt}, {"-9223372036854775809", std::nullopt},
+        {"0", 0},
+        {"+7", 7},
+        {"-7", -7},
+        {"007", 7},
+        {"9223372036854775807", INT64_MAX},
+        {"-9223372036854775808", INT64_MIN},
+        {"9223372036854775808", std::nullopt},
+        {"-9223372036854775809", std::nullopt},
         {"99999999999999999999999", std::nullopt},
-        {"", std::nullopt}, {"+", std::nullopt}, {"-", std::nullopt}, {" 1", std::nullopt},
-        {"1 ", std::nullopt}, {"1e3", std::nullopt}, {"0x10", std::nullopt}, {"+-1", std::nullopt},
+        {"", std::nullopt},
+        {"+", std::nullopt},
+        {"-", std::nullopt},
+        {" 1", std::nullopt},
+        {"1 ", std::nullopt},
+        {"1e3", std::nullopt},
+        {"0x10", std::nullopt},
+        {"+-1", std::nullopt},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(MetaText::parseDecimal(c.text), c.value) << '"' << c.text << '"';

@@ -15,7 +15,8 @@ using test::TreeBuilder;
 
 std::vector<std::string> paths(const std::vector<StoredHit>& hits) {
     std::vector<std::string> out;
-    for (const auto& h : hits) out.push_back(h.path);
+    for (const auto& h : hits)
+        out.push_back(h.path);
     std::sort(out.begin(), out.end());
     return out;
 }
@@ -24,10 +25,14 @@ class StoredSearch : public ::testing::Test {
 protected:
     void SetUp() override {
         ScanNode* root = b.dir("/s", {
-            b.file("/s/50%off", 10), b.file("/s/500", 10), b.file("/s/a_b", 10),
-            b.file("/s/ab", 10), b.file("/s/axb", 10), b.file("/s/it's", 10),
-            b.dir("/s/Reports", {b.file("/s/Reports/q1.txt", 10)}),
-        });
+                                         b.file("/s/50%off", 10),
+                                         b.file("/s/500", 10),
+                                         b.file("/s/a_b", 10),
+                                         b.file("/s/ab", 10),
+                                         b.file("/s/axb", 10),
+                                         b.file("/s/it's", 10),
+                                         b.dir("/s/Reports", {b.file("/s/Reports/q1.txt", 10)}),
+                                     });
         auto saved = ScanStore::save(test::forestOf(b.tree(root)), "/s");
         ASSERT_TRUE(saved);
         record = *saved;
@@ -63,8 +68,8 @@ TEST_F(StoredSearch, MatchesNameOrPathIgnoringAsciiCase) {
 // What is big is what the user is after: the limit keeps the largest.
 TEST_F(StoredSearch, LargestHitsComeFirst) {
     TreeBuilder t;
-    ScanNode* root = t.dir("/m", {t.file("/m/pkg-small", 5), t.file("/m/pkg-big", 900),
-                                  t.file("/m/pkg-mid", 50)});
+    ScanNode* root = t.dir(
+        "/m", {t.file("/m/pkg-small", 5), t.file("/m/pkg-big", 900), t.file("/m/pkg-mid", 50)});
     auto saved = ScanStore::save(test::forestOf(t.tree(root)), "/m");
     ASSERT_TRUE(saved);
     const auto hits = ScanStore::search(*saved, "pkg-", 2);
@@ -83,14 +88,15 @@ TEST_F(StoredSearch, HonoursLimitAndUnreadableFiles) {
 
 TEST(IndexSearch, NameOrPathCaseInsensitiveInListOrder) {
     TreeBuilder b;
-    ScanNode* music = b.dir("/home/Ärger", {b.file("/home/Ärger/song.mp3", 5),
-                                            b.file("/home/Ärger/\xff\xfe.bin", 5)});
+    ScanNode* music = b.dir(
+        "/home/Ärger", {b.file("/home/Ärger/song.mp3", 5), b.file("/home/Ärger/\xff\xfe.bin", 5)});
     ScanNode* root = b.dir("/home", {music, b.file("/home/ÄRGERLICH.txt", 5)});
     const std::vector<const ScanNode*> list = root->flattened();
 
     auto names = [](const std::vector<const ScanNode*>& hits) {
         std::vector<std::string> out;
-        for (auto* n : hits) out.emplace_back(n->name());
+        for (auto* n : hits)
+            out.emplace_back(n->name());
         return out;
     };
     using V = std::vector<std::string>;
@@ -117,7 +123,8 @@ TEST(IndexSearch, NameOrPathCaseInsensitiveInListOrder) {
 TEST(IndexSearch, StopsAtEightyHits) {
     TreeBuilder b;
     std::vector<const ScanNode*> list;
-    for (int i = 0; i < 200; ++i) list.push_back(b.file("/d/match" + std::to_string(i), 1));
+    for (int i = 0; i < 200; ++i)
+        list.push_back(b.file("/d/match" + std::to_string(i), 1));
     const auto hits = IndexSearch::matches("MATCH", list);
     ASSERT_EQ(hits.size(), 80u);
     EXPECT_TRUE(std::equal(hits.begin(), hits.end(), list.begin()));
@@ -125,7 +132,7 @@ TEST(IndexSearch, StopsAtEightyHits) {
 
 TEST(QueryText, TrimsUnicodeWhiteSpaceOnly) {
     EXPECT_EQ(QueryText::trimmed("\u3000 a b\u00a0\r\n"), "a b");
-    EXPECT_EQ(QueryText::trimmed("\xa0x\xc2"), "\xa0x\xc2");  // lone bytes are not spaces
+    EXPECT_EQ(QueryText::trimmed("\xa0x\xc2"), "\xa0x\xc2"); // lone bytes are not spaces
     std::string out;
     QueryText::lowerCased("AÉ\xffΣ", out);
     EXPECT_EQ(out, "aé\xffσ");

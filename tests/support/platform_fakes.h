@@ -17,7 +17,7 @@ class FakeRunner final : public platform::ProcessRunner {
 public:
     std::map<std::string, platform::ProcessOutput> answers;
     mutable std::vector<std::string> started;
-    mutable std::vector<std::string> arguments;  // of the last tool started
+    mutable std::vector<std::string> arguments; // of the last tool started
     bool hang = false;
 
     Result<platform::ProcessOutput> run(const std::string& exe,
@@ -54,7 +54,8 @@ inline std::string plist(const std::string& body) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
            "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-           "<plist version=\"1.0\">\n<dict>\n" + body + "</dict>\n</plist>\n";
+           "<plist version=\"1.0\">\n<dict>\n" +
+           body + "</dict>\n</plist>\n";
 }
 
 } // namespace tb::test

@@ -62,8 +62,8 @@ void writeFile(const std::string& path, std::string_view contents);
 // A file of `size` bytes of a repeating pattern seeded by `seed`.
 void writeSizedFile(const std::string& path, std::int64_t size, unsigned seed = 0);
 std::string readFile(const std::string& path);
-bool exists(const std::string& path);  // lstat succeeds
-unsigned modeOf(const std::string& path);  // permission bits by lstat, 0 if missing
+bool exists(const std::string& path);     // lstat succeeds
+unsigned modeOf(const std::string& path); // permission bits by lstat, 0 if missing
 // The names in a folder, sorted; none when it cannot be read.
 std::vector<std::string> namesIn(const std::string& dir);
 void setModified(const std::string& path, std::int64_t unixSeconds, long nanoseconds = 0);

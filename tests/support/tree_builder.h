@@ -52,9 +52,7 @@ public:
     TreeBuilder() = default;
     explicit TreeBuilder(const std::string& rootPath) : rootPath_(rootPath) { dir(rootPath); }
 
-    ScanNode* file(const std::string& path, const Sizes& s = {}) {
-        return add(path, false, s);
-    }
+    ScanNode* file(const std::string& path, const Sizes& s = {}) { return add(path, false, s); }
     // Logical and allocated bytes alike.
     ScanNode* file(const std::string& path, std::int64_t bytes) {
         return add(path, false, {.logicalSize = bytes, .allocatedSize = bytes});
@@ -65,7 +63,8 @@ public:
     }
     ScanNode* dir(const std::string& path, const std::vector<ScanNode*>& children) {
         ScanNode* d = add(path, true, {});
-        for (ScanNode* c : children) attach(d, c);
+        for (ScanNode* c : children)
+            attach(d, c);
         link();
         return d;
     }
@@ -78,7 +77,8 @@ public:
     // Replaces the children, as the arena does.
     void setChildren(ScanNode* parent, const std::vector<ScanNode*>& children) {
         children_[parent].clear();
-        for (ScanNode* c : children) attach(parent, c);
+        for (ScanNode* c : children)
+            attach(parent, c);
         link();
     }
 
@@ -117,9 +117,12 @@ public:
 private:
     ScanNode* add(const std::string& path, bool isDirectory, const Sizes& s) {
         ScanNode* parent = folderFor(path);
-        ScanNode* n = make({.path = path, .name = Path::displayName(path),
-                            .isDirectory = isDirectory, .inode = s.inode,
-                            .modified = s.modified, .logicalSize = s.logicalSize,
+        ScanNode* n = make({.path = path,
+                            .name = Path::displayName(path),
+                            .isDirectory = isDirectory,
+                            .inode = s.inode,
+                            .modified = s.modified,
+                            .logicalSize = s.logicalSize,
                             .allocatedSize = s.allocatedSize});
         byPath_[path] = n;
         if (parent) attach(parent, n);
@@ -140,7 +143,8 @@ private:
         unlinked_.insert(parent);
     }
     void link() {
-        for (ScanNode* parent : unlinked_) arena_->setChildren(parent, children_[parent]);
+        for (ScanNode* parent : unlinked_)
+            arena_->setChildren(parent, children_[parent]);
         unlinked_.clear();
     }
 

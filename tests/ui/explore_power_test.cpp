@@ -16,13 +16,15 @@ using ExploreWorkspace = WorkspaceTest;
 
 std::vector<std::string> firstNames(const FolderBrowserView& list, std::size_t n) {
     std::vector<std::string> out;
-    for (std::size_t i = 0; i < n && i < list.nodes().size(); ++i) out.emplace_back(list.nodes()[i]->name());
+    for (std::size_t i = 0; i < n && i < list.nodes().size(); ++i)
+        out.emplace_back(list.nodes()[i]->name());
     return out;
 }
 
 void press(QWidget* w, int key, Qt::KeyboardModifiers modifiers = {}) {
     QTest::keyClick(w, Qt::Key(key), modifiers);
-    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
 }
 
 TEST_F(ExploreWorkspace, FolderTreeSortsByEveryColumnBothWays) {
@@ -42,7 +44,9 @@ TEST_F(ExploreWorkspace, FolderTreeSortsByEveryColumnBothWays) {
         {FolderBrowserView::sizeColumn, Qt::AscendingOrder, {"empty"}},
         {FolderBrowserView::nameColumn, Qt::AscendingOrder, {"a.bin", "big", "empty"}},
         {FolderBrowserView::nameColumn, Qt::DescendingOrder, {"s22.bin", "s21.bin", "s20.bin"}},
-        {FolderBrowserView::itemsColumn, Qt::DescendingOrder, {"big", "mid", "a.bin"}},  // 2, 1, then files largest first
+        {FolderBrowserView::itemsColumn,
+         Qt::DescendingOrder,
+         {"big", "mid", "a.bin"}}, // 2, 1, then files largest first
         {FolderBrowserView::modifiedColumn, Qt::DescendingOrder, {"mid"}},
         {FolderBrowserView::modifiedColumn, Qt::AscendingOrder, {"s10.bin"}},
     };
@@ -60,11 +64,13 @@ TEST_F(ExploreWorkspace, FolderTreeSortsByEveryColumnBothWays) {
     EXPECT_TRUE(list->isExpanded(moved));
     EXPECT_EQ(list->treeModel()->rowCount(moved), 2);
     const ScanNode* x = child(child(root(), "big"), "x.bin");
-    const double share = 100.0 * double(x->allocatedSize()) / double(child(root(), "big")->allocatedSize());
-    EXPECT_EQ(list->treeModel()->data(list->treeModel()->index(0, FolderBrowserView::shareColumn, moved),
-                                      Qt::DisplayRole)
+    const double share =
+        100.0 * double(x->allocatedSize()) / double(child(root(), "big")->allocatedSize());
+    EXPECT_EQ(list->treeModel()
+                  ->data(list->treeModel()->index(0, FolderBrowserView::shareColumn, moved),
+                         Qt::DisplayRole)
                   .toString(),
-              QString::number(share, 'f', 1) + QStringLiteral(" %"));  // of its own folder
+              QString::number(share, 'f', 1) + QStringLiteral(" %")); // of its own folder
 }
 
 TEST_F(ExploreWorkspace, FolderTreeKeysMoveOpenGoInAndComeBack) {
@@ -79,16 +85,16 @@ TEST_F(ExploreWorkspace, FolderTreeKeysMoveOpenGoInAndComeBack) {
     EXPECT_EQ(session->selected(), child(root(), "a.bin"));
     press(list, Qt::Key_Up);
     EXPECT_EQ(session->selected(), big);
-    press(list, Qt::Key_Right);  // opens the row in place
+    press(list, Qt::Key_Right); // opens the row in place
     EXPECT_TRUE(list->isExpanded(list->treeModel()->indexOf(big)));
     press(list, Qt::Key_Down);
     EXPECT_EQ(session->selected(), child(big, "x.bin"));
-    press(list, Qt::Key_Left);  // to the folder's row
-    press(list, Qt::Key_Left);  // and closes it
+    press(list, Qt::Key_Left); // to the folder's row
+    press(list, Qt::Key_Left); // and closes it
     EXPECT_EQ(session->selected(), big);
     EXPECT_FALSE(list->isExpanded(list->treeModel()->indexOf(big)));
 
-    QTest::keyClicks(list, "mi");  // type-ahead
+    QTest::keyClicks(list, "mi"); // type-ahead
     flush();
     EXPECT_EQ(session->selected(), child(root(), "mid"));
     session->select(big);
@@ -98,7 +104,7 @@ TEST_F(ExploreWorkspace, FolderTreeKeysMoveOpenGoInAndComeBack) {
     EXPECT_EQ(list->root(), big);
     press(list, Qt::Key_Backspace);
     EXPECT_EQ(session->displayRoot(), root());
-    EXPECT_EQ(session->selected(), big);  // the folder we came from
+    EXPECT_EQ(session->selected(), big); // the folder we came from
     press(list, Qt::Key_Left, Qt::AltModifier);
     EXPECT_EQ(session->displayRoot(), big);
     press(list, Qt::Key_Right, Qt::AltModifier);
@@ -112,21 +118,21 @@ TEST_F(ExploreWorkspace, DeepMapsHitTheDeepestShapeAndBucketsListWhatTheyHold) {
     scan(tree());
     show(ViewMode::treemap);
     flush();
-    EXPECT_EQ(workspace->mapDepth(), 3);  // nested from the first look
+    EXPECT_EQ(workspace->mapDepth(), 3); // nested from the first look
     TreemapView* map = workspace->treemap();
     const ScanNode* big = child(root(), "big");
     const ScanNode* x = child(big, "x.bin");
     const RectHit& inner = hitFor(map->hits(), x);
     EXPECT_EQ(inner.depth, 1);
     click(map, centreOf(inner.rect));
-    EXPECT_EQ(session->selected(), x);  // a file inside a frame: selected, no dive
+    EXPECT_EQ(session->selected(), x); // a file inside a frame: selected, no dive
     EXPECT_EQ(session->displayRoot(), root());
 
     const RectHit& bucket = hitFor(map->hits(), nullptr);
     click(map, centreOf(bucket.rect));
     ASSERT_TRUE(workspace->bucketList());
     auto* list = workspace->bucketList()->findChild<QTreeWidget*>();
-    ASSERT_EQ(list->topLevelItemCount(), 5);  // 17 children, 12 drawn
+    ASSERT_EQ(list->topLevelItemCount(), 5); // 17 children, 12 drawn
     EXPECT_EQ(ScanWorkspace::bucketItems(root()).size(), 5u);
     const ScanNode* smallest = ScanWorkspace::bucketItems(root()).back();
     emit list->itemClicked(list->topLevelItem(4), 0);
@@ -158,8 +164,8 @@ TEST_F(ExploreWorkspace, ContextMenuOffersTheItemActions) {
     };
     QWidget parent;
     QMenu* folderMenu = NodeMenu::build(*session, *big, &parent);
-    EXPECT_EQ(texts(folderMenu), (QStringList{"Open", "Show in Files", "Open Terminal Here", "Copy Path",
-                                              "Inspect", "Add to Review Queue"}));
+    EXPECT_EQ(texts(folderMenu), (QStringList{"Open", "Show in Files", "Open Terminal Here",
+                                              "Copy Path", "Inspect", "Add to Review Queue"}));
     QMenu* fileMenu = NodeMenu::build(*session, *child(root(), "a.bin"), &parent);
     EXPECT_FALSE(texts(fileMenu).contains(QStringLiteral("Open Terminal Here")));
     for (QAction* a : folderMenu->actions()) {
@@ -178,7 +184,7 @@ TEST_F(ExploreWorkspace, TypesModeGroupsTheFocusFilesAndListsAKindsLargest) {
     show(ViewMode::types);
     TypesView* types = workspace->types();
     ASSERT_GE(types->groups().size(), 3u);
-    EXPECT_EQ(types->groups()[0].kind, FileKinds::Kind::other);  // the .bin files
+    EXPECT_EQ(types->groups()[0].kind, FileKinds::Kind::other); // the .bin files
     EXPECT_EQ(types->kindList()->topLevelItem(1)->text(0), QStringLiteral("Video"));
     types->chooseKind(1);
     ASSERT_EQ(types->fileList()->topLevelItemCount(), 1);

@@ -28,21 +28,34 @@ TEST(DisplayText, NamesCannotHideOrPoseAsOthers) {
         {"del\x7f", QStringLiteral("del\u2421")},
         {"bad\xff", QStringLiteral("bad\uFFFD")},
         // "invoice_\u202Efdp.exe" reads as "invoice_exe.pdf" without this.
-        {"invoice_\xE2\x80\xAE" "fdp.exe", QStringLiteral("invoice_<U+202E>fdp.exe")},
-        {"a\xE2\x80\xAA" "b\xE2\x80\xAC" "c", QStringLiteral("a<U+202A>b<U+202C>c")},
-        {"x\xE2\x81\xA6" "y\xE2\x81\xA9", QStringLiteral("x<U+2066>y<U+2069>")},
-        {"\xE2\x80\x8F" "rlm\xE2\x80\x8E", QStringLiteral("<U+200F>rlm<U+200E>")},
+        {"invoice_\xE2\x80\xAE"
+         "fdp.exe",
+         QStringLiteral("invoice_<U+202E>fdp.exe")},
+        {"a\xE2\x80\xAA"
+         "b\xE2\x80\xAC"
+         "c",
+         QStringLiteral("a<U+202A>b<U+202C>c")},
+        {"x\xE2\x81\xA6"
+         "y\xE2\x81\xA9",
+         QStringLiteral("x<U+2066>y<U+2069>")},
+        {"\xE2\x80\x8F"
+         "rlm\xE2\x80\x8E",
+         QStringLiteral("<U+200F>rlm<U+200E>")},
         {"next\xC2\x85line", QStringLiteral("next<U+0085>line")},
-        {"sep\xE2\x80\xA8" "x", QStringLiteral("sep<U+2028>x")},
-        {"\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D", QStringLiteral("\u05E9\u05DC\u05D5\u05DD")},  // Hebrew stays
+        {"sep\xE2\x80\xA8"
+         "x",
+         QStringLiteral("sep<U+2028>x")},
+        {"\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D",
+         QStringLiteral("\u05E9\u05DC\u05D5\u05DD")}, // Hebrew stays
         {"caf\xC3\xA9 \xF0\x9F\x91\x8D", QStringLiteral("caf\u00E9 \U0001F44D")},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DiskTheme::displayText(c.raw), c.shown) << c.raw;
     }
     // Markup in a name stays text wherever Qt would guess rich text.
-    EXPECT_EQ(DiskTheme::toolTipText("<b>a&b</b>\n"),
-              QStringLiteral("<p style=\"white-space:pre-wrap\">&lt;b&gt;a&amp;b&lt;/b&gt;\u23CE</p>"));
+    EXPECT_EQ(
+        DiskTheme::toolTipText("<b>a&b</b>\n"),
+        QStringLiteral("<p style=\"white-space:pre-wrap\">&lt;b&gt;a&amp;b&lt;/b&gt;\u23CE</p>"));
     std::unique_ptr<QLabel> label(DiskTheme::nameLabel("<i>x</i>"));
     EXPECT_EQ(label->textFormat(), Qt::PlainText);
 }
@@ -94,7 +107,7 @@ TEST_F(SafetyUiTest, MoveToTrashAsksWithCountAndSizeAndCancelIsTheDefault) {
     ASSERT_NE(box->defaultButton(), nullptr);
     EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Cancel));
     snapshot(*box, "confirm_move_to_trash", box->size());
-    QTest::keyClick(box, Qt::Key_Return);  // a stray Return moves nothing
+    QTest::keyClick(box, Qt::Key_Return); // a stray Return moves nothing
     settle(20);
     EXPECT_EQ(staging.items().size(), 2u);
     EXPECT_TRUE(exists(a) && exists(b));
@@ -117,7 +130,9 @@ TEST_F(SafetyUiTest, MoveToTrashAsksWithCountAndSizeAndCancelIsTheDefault) {
 
 TEST_F(SafetyUiTest, InspectorShowsNewlinesAndOverridesInNames) {
     const std::string newline = file("report\nfinal.pdf");
-    const std::string override = file("invoice_\xE2\x80\xAE" "fdp.exe");
+    const std::string override = file(
+        "invoice_\xE2\x80\xAE"
+        "fdp.exe");
     scan(work());
     InspectorView inspector(*session);
     inspector.resize(320, 560);
@@ -157,7 +172,7 @@ TEST_F(SafetyUiTest, ChosenFolderKeepsBytesThatAreNotUtf8) {
     EXPECT_EQ(rawPathOf(asQtDialogGivesIt(cafe + "/sub folder")), cafe + "/sub folder");
     EXPECT_EQ(rawPathOf(asPortalGivesIt(cafe + "/sub folder")), cafe + "/sub folder");
     EXPECT_EQ(rawPathOf(asPortalGivesIt(work() + "/twin\xe8")), work() + "/twin\xe8");
-    EXPECT_EQ(rawPathOf(asQtDialogGivesIt(work() + "/twin\xe8")), std::nullopt);  // which twin?
+    EXPECT_EQ(rawPathOf(asQtDialogGivesIt(work() + "/twin\xe8")), std::nullopt); // which twin?
     EXPECT_EQ(rawPathOf(asQtDialogGivesIt(work() + "/missing")), std::nullopt);
     EXPECT_EQ(rawPathOf(QUrl(QStringLiteral("https://example.com/x"))), std::nullopt);
 }

@@ -84,8 +84,8 @@ TEST_F(StoredScansTest, RemovingMovesOnlyAScanThatIsNotOpenToTheTrash) {
 
     ASSERT_TRUE(session.removeStoredScan(older));
     EXPECT_FALSE(test::exists(older.fileURL));
-    const std::string trashed = home.dataHome() + "/Trash/files/" +
-                                older.fileURL.substr(older.fileURL.rfind('/') + 1);
+    const std::string trashed =
+        home.dataHome() + "/Trash/files/" + older.fileURL.substr(older.fileURL.rfind('/') + 1);
     EXPECT_TRUE(test::exists(trashed));
     ASSERT_EQ(session.history().size(), 1u);
     EXPECT_EQ(session.history()[0], open);

@@ -34,7 +34,9 @@ inline QStringList shownTexts(QWidget* root) {
     return out;
 }
 
-inline bool shows(QWidget* root, const QString& text) { return shownTexts(root).contains(text); }
+inline bool shows(QWidget* root, const QString& text) {
+    return shownTexts(root).contains(text);
+}
 
 inline std::vector<QAbstractButton*> shownButtons(QWidget* root, const QString& text) {
     std::vector<QAbstractButton*> out;
@@ -76,4 +78,4 @@ protected:
     std::unique_ptr<AppSession> session;
 };
 
-}  // namespace tb::test
+} // namespace tb::test

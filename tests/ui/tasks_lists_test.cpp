@@ -101,9 +101,9 @@ using AppsViewTest = TasksTest;
 
 TEST_F(AppsViewTest, AppMatchedOnlyByBundleIdentifierStillShows) {
     put(work() + "/Foo.app/Contents/Info.plist",
-            "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>"
-            "<key>CFBundleIdentifier</key><string>com.example.forge</string>"
-            "<key>CFBundleName</key><string>Foo</string></dict></plist>");
+        "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>"
+        "<key>CFBundleIdentifier</key><string>com.example.forge</string>"
+        "<key>CFBundleName</key><string>Foo</string></dict></plist>");
     putSized(work() + "/Foo.app/Contents/MacOS/foo", 200'000, 4);
     AppsView view(*session);
     EXPECT_TRUE(shows(&view, "No apps in this scan"));
@@ -117,7 +117,7 @@ TEST_F(AppsViewTest, AppMatchedOnlyByBundleIdentifierStillShows) {
     EXPECT_TRUE(shows(&view, "Foo"));
     view.setQuery("sketch");
     EXPECT_FALSE(shows(&view, "Foo"));
-    EXPECT_FALSE(shows(&view, "No apps in this scan"));  // only for a scan without apps
+    EXPECT_FALSE(shows(&view, "No apps in this scan")); // only for a scan without apps
     view.setQuery("");
     snapshot(view, "tasks_apps");
 }
@@ -125,7 +125,8 @@ TEST_F(AppsViewTest, AppMatchedOnlyByBundleIdentifierStillShows) {
 using DuplicatesViewTest = TasksTest;
 
 TEST_F(DuplicatesViewTest, GroupOfThreeOffersTwoRowsAndRetainsTheLast) {
-    for (const char* dir : {"a", "b", "c"}) putSized(work() + "/" + dir + "/same.bin", 5000, 7);
+    for (const char* dir : {"a", "b", "c"})
+        putSized(work() + "/" + dir + "/same.bin", 5000, 7);
     putSized(work() + "/other.bin", 5000, 8);
     DuplicatesView view(*session);
     scan(work());
@@ -138,7 +139,7 @@ TEST_F(DuplicatesViewTest, GroupOfThreeOffersTwoRowsAndRetainsTheLast) {
     ASSERT_TRUE(session->isFindingDuplicates());
     EXPECT_EQ(run[0]->text(), "Matching\u2026");
     auto again = shownButtons(&view, "Matching\u2026");
-    ASSERT_EQ(again.size(), 2u);  // the header's Run Again and the empty state's button
+    ASSERT_EQ(again.size(), 2u); // the header's Run Again and the empty state's button
     ASSERT_TRUE(waitUntil([&] { return !session->isFindingDuplicates(); }));
     ASSERT_EQ(session->duplicates().size(), 1u);
     const DuplicateGroup& group = session->duplicates()[0];
@@ -150,7 +151,7 @@ TEST_F(DuplicatesViewTest, GroupOfThreeOffersTwoRowsAndRetainsTheLast) {
     auto add = shownButtons(&view, "Add to queue");
     ASSERT_EQ(add.size(), 2u);
     const QStringList texts = shownTexts(&view);
-    EXPECT_EQ(texts.count(DiskTheme::displayText(group.paths[2])), 1);  // only as retained
+    EXPECT_EQ(texts.count(DiskTheme::displayText(group.paths[2])), 1); // only as retained
     EXPECT_EQ(texts.count(DiskTheme::displayText(group.paths[0])), 1);
 
     add[0]->click();
@@ -222,5 +223,5 @@ TEST(SignedBytes, PlusForGrowthAndNoChangeMinusForFreedSpace) {
     EXPECT_EQ(TaskWidgets::signedBytes(std::numeric_limits<std::int64_t>::min()).left(1), "-");
 }
 
-}  // namespace
-}  // namespace tb
+} // namespace
+} // namespace tb

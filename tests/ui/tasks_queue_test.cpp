@@ -75,7 +75,7 @@ TEST_F(StagingViewTest, FailedReceiptOffersNoRestore) {
     EXPECT_TRUE(shows(&view, "The path is no longer available. Scan again before retrying."));
     EXPECT_TRUE(shows(&view, "Moved 1 item(s). 1 item(s) remain for retry."));
     auto restore = shownButtons(&view, "Restore");
-    ASSERT_EQ(restore.size(), 1u);  // only the successful move
+    ASSERT_EQ(restore.size(), 1u); // only the successful move
     snapshot(view, "tasks_staging_receipts");
 
     restore[0]->click();
@@ -113,7 +113,8 @@ using MonitorViewTest = TasksTest;
 
 int volumeReads(const QSignalSpy& spy) {
     int n = 0;
-    for (const auto& args : spy) n += args.at(0).value<SessionField>() == SessionField::volume;
+    for (const auto& args : spy)
+        n += args.at(0).value<SessionField>() == SessionField::volume;
     return n;
 }
 
@@ -122,14 +123,16 @@ TEST_F(MonitorViewTest, RefreshesWhileShownAndStopsWhenHidden) {
     MonitorView view(*session);
     view.setRefreshInterval(std::chrono::milliseconds(300));
     EXPECT_TRUE(shows(&view, "Volume accounting is unavailable."));
-    EXPECT_TRUE(shows(&view, "None listed. Btrfs snapshots (Snapper, Timeshift), ZFS snapshots and LVM snapshots of this volume appear here."));
+    EXPECT_TRUE(shows(&view,
+                      "None listed. Btrfs snapshots (Snapper, Timeshift), ZFS snapshots and LVM "
+                      "snapshots of this volume appear here."));
     EXPECT_EQ(volumeReads(spy), 0);
 
     view.show();
-    EXPECT_EQ(volumeReads(spy), 1);  // at once
+    EXPECT_EQ(volumeReads(spy), 1); // at once
     EXPECT_TRUE(view.isRefreshing());
     ASSERT_TRUE(session->volume());
-    settle(20);  // rows added to a shown form appear with the next event round
+    settle(20); // rows added to a shown form appear with the next event round
     EXPECT_TRUE(shows(&view, "Capacity"));
     EXPECT_TRUE(shows(&view, "Read-only"));
     EXPECT_FALSE(shows(&view, "Volume accounting is unavailable."));
@@ -141,7 +144,7 @@ TEST_F(MonitorViewTest, RefreshesWhileShownAndStopsWhenHidden) {
     settle(800);
     EXPECT_EQ(volumeReads(spy), reads);
 
-    view.show();  // showing again starts over with an immediate read
+    view.show(); // showing again starts over with an immediate read
     EXPECT_EQ(volumeReads(spy), reads + 1);
     snapshot(view, "tasks_monitor", {700, 480});
 }
@@ -156,5 +159,5 @@ TEST(SettingsViewTest, ShowsSafetyAndUpdates) {
     snapshot(view, "tasks_settings", {560, 360});
 }
 
-}  // namespace
-}  // namespace tb
+} // namespace
+} // namespace tb

@@ -34,8 +34,9 @@ protected:
 
 TEST_F(WindowKeys, CtrlDigitsAndSidebarArrowsChangeTheTab) {
     const std::pair<int, AppTab> table[] = {
-        {Qt::Key_1, AppTab::overview}, {Qt::Key_2, AppTab::explore}, {Qt::Key_3, AppTab::cleanup},
-        {Qt::Key_4, AppTab::apps},     {Qt::Key_5, AppTab::duplicates}, {Qt::Key_6, AppTab::changes},
+        {Qt::Key_1, AppTab::overview},   {Qt::Key_2, AppTab::explore},
+        {Qt::Key_3, AppTab::cleanup},    {Qt::Key_4, AppTab::apps},
+        {Qt::Key_5, AppTab::duplicates}, {Qt::Key_6, AppTab::changes},
         {Qt::Key_7, AppTab::stage},
     };
     for (const auto& [digit, tab] : table) {
@@ -46,13 +47,14 @@ TEST_F(WindowKeys, CtrlDigitsAndSidebarArrowsChangeTheTab) {
     window->sidebar()->setFocus();
     key(window->sidebar(), Qt::Key_Down);
     EXPECT_EQ(session->tab(), AppTab::explore);
-    session->setTab(AppTab::monitor);  // shows the Overview row without choosing it
+    session->setTab(AppTab::monitor); // shows the Overview row without choosing it
     EXPECT_EQ(session->tab(), AppTab::monitor);
 }
 
 TEST_F(WindowKeys, ToolbarKeepsItsHeightOnEveryTab) {
     const int height = window->toolbar()->height();
-    for (AppTab tab : {AppTab::explore, AppTab::cleanup, AppTab::stage, AppTab::monitor, AppTab::overview}) {
+    for (AppTab tab :
+         {AppTab::explore, AppTab::cleanup, AppTab::stage, AppTab::monitor, AppTab::overview}) {
         session->setTab(tab);
         QCoreApplication::processEvents();
         EXPECT_EQ(window->toolbar()->height(), height);

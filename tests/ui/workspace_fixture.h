@@ -35,7 +35,8 @@ protected:
         writeSizedFile(tree() + "/mid/m.bin", 200'000, 3);
         writeSizedFile(tree() + "/a.bin", 300'000, 4);
         for (int i = 0; i < 13; ++i) {
-            writeSizedFile(tree() + "/s" + std::to_string(10 + i) + ".bin", 4000 + i, unsigned(10 + i));
+            writeSizedFile(tree() + "/s" + std::to_string(10 + i) + ".bin", 4000 + i,
+                           unsigned(10 + i));
         }
         session = std::make_unique<AppSession>();
         workspace = std::make_unique<ScanWorkspace>(*session);
@@ -58,7 +59,8 @@ protected:
 
     // Lets the workspace's queued redraw run.
     static void flush() {
-        for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
     }
 
     void show(ViewMode mode) {
@@ -106,7 +108,11 @@ auto hitFor(const Hits& hits, const ScanNode* node) -> const typename Hits::valu
     return none;
 }
 
-inline QPoint centreOf(const Rect& r) { return QPoint(int(r.x + r.width / 2), int(r.y + r.height / 2)); }
-inline QPoint toQPoint(Point p) { return QPoint(int(std::lround(p.x)), int(std::lround(p.y))); }
+inline QPoint centreOf(const Rect& r) {
+    return QPoint(int(r.x + r.width / 2), int(r.y + r.height / 2));
+}
+inline QPoint toQPoint(Point p) {
+    return QPoint(int(std::lround(p.x)), int(std::lround(p.y)));
+}
 
 } // namespace tb::test

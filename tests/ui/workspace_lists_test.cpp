@@ -28,9 +28,10 @@ TEST(FolderRowTest, BarIsItsShareOfSeventyTwoPointsButNeverBelowThree) {
         std::int64_t bytes, whole;
         double width;
     };
-    for (const Case& c : std::vector<Case>{{50, 100, 36}, {100, 100, 72}, {1, 100, 3}, {0, 100, 3},
-                                           {5, 0, 3}, {0, 0, 3}}) {
-        EXPECT_DOUBLE_EQ(FolderRow::barWidth(c.bytes, c.whole), c.width) << c.bytes << "/" << c.whole;
+    for (const Case& c : std::vector<Case>{
+             {50, 100, 36}, {100, 100, 72}, {1, 100, 3}, {0, 100, 3}, {5, 0, 3}, {0, 0, 3}}) {
+        EXPECT_DOUBLE_EQ(FolderRow::barWidth(c.bytes, c.whole), c.width)
+            << c.bytes << "/" << c.whole;
     }
 }
 
@@ -38,7 +39,7 @@ TEST(AgeBandRowTest, BarIsItsShareOfTheWidthButNeverBelowFour) {
     EXPECT_DOUBLE_EQ(AgeBandRow::barWidth(500, 500, 300), 300);
     EXPECT_DOUBLE_EQ(AgeBandRow::barWidth(250, 500, 300), 150);
     EXPECT_DOUBLE_EQ(AgeBandRow::barWidth(0, 500, 300), 4);
-    EXPECT_DOUBLE_EQ(AgeBandRow::barWidth(0, 0, 300), 4);  // every band empty
+    EXPECT_DOUBLE_EQ(AgeBandRow::barWidth(0, 0, 300), 4); // every band empty
 }
 
 TEST_F(ListWorkspace, EmptyStateBeforeTheFirstScan) {
@@ -54,7 +55,7 @@ TEST_F(ListWorkspace, EmptyStateBeforeTheFirstScan) {
     auto* scanButton = workspace->findChild<QPushButton*>(QStringLiteral("emptyScan"));
     ASSERT_TRUE(scanButton);
     EXPECT_EQ(scanButton->text(), QStringLiteral("Scan tree"));
-    EXPECT_TRUE(visibleButtons(workspace.get(), "breadcrumbRoot").empty());  // no forest yet
+    EXPECT_TRUE(visibleButtons(workspace.get(), "breadcrumbRoot").empty()); // no forest yet
 }
 
 TEST_F(ListWorkspace, ProgressPanelReplacesTheLoadedScanWhileScanning) {
@@ -65,7 +66,7 @@ TEST_F(ListWorkspace, ProgressPanelReplacesTheLoadedScanWhileScanning) {
     // within one turn of the event loop.
     QCoreApplication::sendPostedEvents(workspace.get(), QEvent::MetaCall);
     ASSERT_TRUE(session->isScanning());
-    ASSERT_TRUE(session->forest());  // the older scan is still loaded
+    ASSERT_TRUE(session->forest()); // the older scan is still loaded
     EXPECT_EQ(workspace->visualisation(), static_cast<QWidget*>(workspace->progressPanel()));
     ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
     ASSERT_TRUE(waitUntil([&] { return session->history().size() == 2; }));
@@ -75,7 +76,8 @@ TEST_F(ListWorkspace, ProgressPanelReplacesTheLoadedScanWhileScanning) {
 
 TEST_F(ListWorkspace, SearchListsTwelveLargestHitsWithSizeAndPathAndShowsAllOnRequest) {
     makeDirs(tree() + "/many");
-    for (int i = 0; i < 30; ++i) writeSizedFile(tree() + "/many/match_" + std::to_string(i), 4096 * (i + 1), unsigned(i));
+    for (int i = 0; i < 30; ++i)
+        writeSizedFile(tree() + "/many/match_" + std::to_string(i), 4096 * (i + 1), unsigned(i));
     scan(tree());
     session->setSearchQuery("match_");
     ASSERT_TRUE(waitUntil([&] { return session->searchHits().size() == 30; }));
@@ -84,7 +86,7 @@ TEST_F(ListWorkspace, SearchListsTwelveLargestHitsWithSizeAndPathAndShowsAllOnRe
     ASSERT_TRUE(list->isVisibleTo(workspace.get()));
     ASSERT_EQ(list->topLevelItemCount(), 12);
     const ScanNode* first = session->searchHits().front();
-    EXPECT_EQ(first->name(), "match_29");  // the largest
+    EXPECT_EQ(first->name(), "match_29"); // the largest
     EXPECT_EQ(list->topLevelItem(0)->text(0), QStringLiteral("match_29"));
     EXPECT_EQ(list->topLevelItem(0)->text(1), DiskTheme::bytes(first->allocatedSize()));
     EXPECT_EQ(list->topLevelItem(0)->text(2), QStringLiteral("many/match_29"));
@@ -92,7 +94,8 @@ TEST_F(ListWorkspace, SearchListsTwelveLargestHitsWithSizeAndPathAndShowsAllOnRe
     EXPECT_EQ(list->topLevelItemCount(), 30);
 
     // Choosing a file shows its folder with the file selected.
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->topLevelItem(0)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->topLevelItem(0)).center());
     flush();
     EXPECT_EQ(session->selected(), first);
     EXPECT_EQ(session->displayRoot(), child(root(), "many"));
@@ -117,8 +120,9 @@ TEST_F(ListWorkspace, PastScanButtonOpensThatScanAtThatPath) {
     EXPECT_EQ(buttons.front()->text(), QStringLiteral("needle.bin · 4.1 KB"));
     EXPECT_EQ(buttons.front()->toolTip(), DiskTheme::displayText(path));
     buttons.front()->click();
-    ASSERT_TRUE(waitUntil([&] { return !session->isScanning() && session->selected() &&
-                                       session->selected()->path() == path; }));
+    ASSERT_TRUE(waitUntil([&] {
+        return !session->isScanning() && session->selected() && session->selected()->path() == path;
+    }));
 }
 
 TEST_F(ListWorkspace, BreadcrumbShowsEveryFolderDownToTheFocusAndStepsBack) {
@@ -152,7 +156,7 @@ TEST_F(ListWorkspace, FolderListClickSelectsDoubleClickDives) {
     show(ViewMode::folders);
     FolderBrowserView* list = workspace->folderBrowser();
     ASSERT_EQ(list->nodes().size(), root()->children().size());
-    EXPECT_EQ(list->nodes().front(), child(root(), "big"));  // largest first
+    EXPECT_EQ(list->nodes().front(), child(root(), "big")); // largest first
 
     const QPoint row = list->rowRect(1).center();
     const ScanNode* second = list->nodes()[1];
@@ -186,7 +190,7 @@ TEST_F(ListWorkspace, TopSizesListsTheScansLargestFilesWhateverTheFocus) {
 TEST_F(ListWorkspace, TopSizesWithoutRankingUsesTheRootsOwnFiles) {
     scan(tree());
     const auto rows = TopSizesView::rows(root(), {});
-    ASSERT_EQ(rows.size(), 14u);  // a.bin and the thirteen small files; folders skipped
+    ASSERT_EQ(rows.size(), 14u); // a.bin and the thirteen small files; folders skipped
     EXPECT_EQ(rows.front()->name(), "a.bin");
     for (std::size_t i = 1; i < rows.size(); ++i) {
         EXPECT_GE(rows[i - 1]->allocatedSize(), rows[i]->allocatedSize());
@@ -243,7 +247,8 @@ TEST_F(ListWorkspace, AgeBandsOfAFolderInFocusCountOnlyItsFiles) {
     session->dive(child(root(), "big"));
     show(ViewMode::agemap);
     std::int64_t total = 0;
-    for (const AgeBand& band : workspace->ageMap()->bands()) total += band.bytes;
+    for (const AgeBand& band : workspace->ageMap()->bands())
+        total += band.bytes;
     EXPECT_EQ(total, child(root(), "big")->allocatedSize());
 }
 
@@ -259,7 +264,8 @@ TEST_F(ListWorkspace, NamesThatAreNotUtf8AreShownNotLost) {
     ASSERT_NE(it, list->nodes().end());
     const QString shown =
         list->model()->index(int(it - list->nodes().begin()), 0).data().toString();
-    EXPECT_EQ(shown, QString::fromUtf8("odd\xEF\xBF\xBD\xE2\x8F\x8E.bin"));  // U+FFFD, then the visible newline
+    EXPECT_EQ(shown, QString::fromUtf8(
+                         "odd\xEF\xBF\xBD\xE2\x8F\x8E.bin")); // U+FFFD, then the visible newline
     EXPECT_EQ(node->name(), odd);
     show(ViewMode::treemap);
     EXPECT_FALSE(workspace->grab().isNull());

@@ -56,7 +56,7 @@ TEST_F(MapWorkspace, TreemapClickSelectsFileDivesIntoFolderAndClearsOnBucket) {
     const ScanNode* big = child(root(), "big");
     click(map, centreOf(hitFor(map->hits(), big).rect));
     EXPECT_EQ(map->root(), big);
-    ASSERT_EQ(map->hits().size(), 2u);  // the layout follows the new root
+    ASSERT_EQ(map->hits().size(), 2u); // the layout follows the new root
 }
 
 TEST_F(MapWorkspace, DoubleClickAfterADivingClickStaysOneLevelDown) {
@@ -84,8 +84,10 @@ TEST_F(MapWorkspace, FolderClicksFollowEachMapsDiveRule) {
         std::function<QPoint()> pointOnBig;
     };
     const std::vector<Case> cases = {
-        {ViewMode::treemap, true, [&] { return centreOf(hitFor(workspace->treemap()->hits(), big).rect); }},
-        {ViewMode::flame, true, [&] { return centreOf(hitFor(workspace->flame()->hits(), big).rect); }},
+        {ViewMode::treemap, true,
+         [&] { return centreOf(hitFor(workspace->treemap()->hits(), big).rect); }},
+        {ViewMode::flame, true,
+         [&] { return centreOf(hitFor(workspace->flame()->hits(), big).rect); }},
         {ViewMode::sunburst, true,
          [&] {
              const WedgeHit& w = hitFor(workspace->sunburst()->hits(), big);
@@ -94,7 +96,8 @@ TEST_F(MapWorkspace, FolderClicksFollowEachMapsDiveRule) {
              return QPoint(int(c.x() + r * std::cos(a)), int(c.y() + r * std::sin(a)));
          }},
         {ViewMode::bubbles, false, [&] { return pointOnBubble(*workspace->bubbles(), big); }},
-        {ViewMode::mindmap, false, [&] { return toQPoint(hitFor(workspace->mindMap()->hits(), big).end); }},
+        {ViewMode::mindmap, false,
+         [&] { return toQPoint(hitFor(workspace->mindMap()->hits(), big).end); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(info(c.mode).id));
@@ -120,7 +123,7 @@ TEST_F(MapWorkspace, ClickOutsideEveryShapeChangesNothing) {
     show(ViewMode::sunburst);
     const QPointF c = workspace->sunburst()->centre();
     click(workspace->sunburst(), c.toPoint());  // the hole in the ring
-    click(workspace->sunburst(), QPoint(2, 2));  // outside the ring
+    click(workspace->sunburst(), QPoint(2, 2)); // outside the ring
     EXPECT_EQ(session->selected(), file);
     show(ViewMode::mindmap);
     click(workspace->mindMap(), QPoint(workspace->mindMap()->width() - 5, 5));

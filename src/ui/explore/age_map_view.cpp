@@ -22,13 +22,13 @@ void paintBandFile(QPainter& painter, const QRect& rect, const ScanNode& node) {
     const QRect row = rect.adjusted(sidePadding, 0, -sidePadding, 0);
     const QRect bytesRect(row.right() - AgeBandRow::bytesColumn, row.top(), AgeBandRow::bytesColumn,
                           row.height());
-    const QRect nameRect(row.left(), row.top(), std::max(0, bytesRect.left() - columnGap - row.left()),
-                         row.height());
+    const QRect nameRect(row.left(), row.top(),
+                         std::max(0, bytesRect.left() - columnGap - row.left()), row.height());
     painter.setPen(DiskTheme::primary());
-    painter.drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
-                     QFontMetricsF(painter.font())
-                         .elidedText(DiskTheme::displayText(node.name()), Qt::ElideMiddle,
-                                     nameRect.width()));
+    painter.drawText(
+        nameRect, Qt::AlignLeft | Qt::AlignVCenter,
+        QFontMetricsF(painter.font())
+            .elidedText(DiskTheme::displayText(node.name()), Qt::ElideMiddle, nameRect.width()));
     painter.setFont(DiskTheme::caption());
     painter.setPen(DiskTheme::secondary());
     painter.drawText(bytesRect, Qt::AlignRight | Qt::AlignVCenter,
@@ -46,9 +46,13 @@ AgeBandRow::AgeBandRow(const AgeMapView& map, std::size_t index, QWidget* parent
     setCursor(Qt::PointingHandCursor);
 }
 
-const AgeBand& AgeBandRow::band() const { return map_.bands()[index_]; }
+const AgeBand& AgeBandRow::band() const {
+    return map_.bands()[index_];
+}
 
-bool AgeBandRow::chosen() const { return map_.chosenBand() == &band(); }
+bool AgeBandRow::chosen() const {
+    return map_.chosenBand() == &band();
+}
 
 double AgeBandRow::barWidth(std::int64_t bytes, std::int64_t largest, double available) {
     const double share = largest < 1 ? 0.0 : double(bytes) / double(largest);
@@ -56,8 +60,8 @@ double AgeBandRow::barWidth(std::int64_t bytes, std::int64_t largest, double ava
 }
 
 double AgeBandRow::barAvailableWidth() const {
-    return std::max(0, width() - 2 * sidePadding - labelColumn - countColumn - bytesColumn -
-                           2 * columnGap);
+    return std::max(
+        0, width() - 2 * sidePadding - labelColumn - countColumn - bytesColumn - 2 * columnGap);
 }
 
 QRectF AgeBandRow::barRect() const {
@@ -96,8 +100,7 @@ void AgeBandRow::paintEvent(QPaintEvent*) {
 
 // --- AgeMapView --------------------------------------------------------------
 
-AgeMapView::AgeMapView(AppSession& session, QWidget* parent)
-    : QWidget(parent), session_(session) {
+AgeMapView::AgeMapView(AppSession& session, QWidget* parent) : QWidget(parent), session_(session) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 8, 0, 0);
     layout->setSpacing(8);
@@ -124,10 +127,12 @@ void AgeMapView::rebuild() {
     bands_.clear();
     if (root_) {
         const auto& forest = session_.forest();
-        bands_ = forest && forest->root()->id() == root_->id() ? forest->ageBands()
-                                                               : AgeLayout::bands(*root_, Date::now());
+        bands_ = forest && forest->root()->id() == root_->id()
+                     ? forest->ageBands()
+                     : AgeLayout::bands(*root_, Date::now());
     }
-    for (AgeBandRow* row : rows_) delete row;
+    for (AgeBandRow* row : rows_)
+        delete row;
     rows_.clear();
     for (std::size_t i = 0; i < bands_.size(); ++i) {
         auto* row = new AgeBandRow(*this, i);
@@ -157,7 +162,8 @@ const AgeBand* AgeMapView::chosenBand() const {
 
 std::int64_t AgeMapView::largestBandBytes() const {
     std::int64_t largest = 0;
-    for (const AgeBand& band : bands_) largest = std::max(largest, band.bytes);
+    for (const AgeBand& band : bands_)
+        largest = std::max(largest, band.bytes);
     return largest;
 }
 
@@ -165,7 +171,8 @@ void AgeMapView::showChosen() {
     const AgeBand* band = chosenBand();
     files_->setNodes(band ? band->files : std::vector<const ScanNode*>{});
     files_->setVisible(band != nullptr);
-    for (AgeBandRow* row : rows_) row->update();
+    for (AgeBandRow* row : rows_)
+        row->update();
 }
 
 } // namespace tb

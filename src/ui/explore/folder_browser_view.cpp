@@ -104,7 +104,9 @@ void FolderTreeModel::sortRows(std::vector<const ScanNode*>& rows) const {
         by([](const ScanNode* a, const ScanNode* b) { return a->modified() < b->modified(); });
         break;
     default:
-        by([](const ScanNode* a, const ScanNode* b) { return a->allocatedSize() < b->allocatedSize(); });
+        by([](const ScanNode* a, const ScanNode* b) {
+            return a->allocatedSize() < b->allocatedSize();
+        });
         break;
     }
 }
@@ -117,7 +119,8 @@ const std::vector<const ScanNode*>& FolderTreeModel::rowsOf(const ScanNode* fold
         const auto children = folder->children();
         it->second.assign(children.begin(), children.end());
         sortRows(it->second);
-        for (std::size_t i = 0; i < it->second.size(); ++i) places_[it->second[i]] = {folder, int(i)};
+        for (std::size_t i = 0; i < it->second.size(); ++i)
+            places_[it->second[i]] = {folder, int(i)};
     }
     return it->second;
 }
@@ -125,7 +128,8 @@ const std::vector<const ScanNode*>& FolderTreeModel::rowsOf(const ScanNode* fold
 QModelIndex FolderTreeModel::index(int row, int column, const QModelIndex& parent) const {
     const ScanNode* folder = parent.isValid() ? node(parent) : root_;
     const auto& rows = rowsOf(folder);
-    if (row < 0 || std::size_t(row) >= rows.size() || column < 0 || column >= columnCount()) return {};
+    if (row < 0 || std::size_t(row) >= rows.size() || column < 0 || column >= columnCount())
+        return {};
     return createIndex(row, column, const_cast<ScanNode*>(rows[std::size_t(row)]));
 }
 
@@ -140,7 +144,9 @@ int FolderTreeModel::rowCount(const QModelIndex& parent) const {
     return int(rowsOf(parent.isValid() ? node(parent) : root_).size());
 }
 
-int FolderTreeModel::columnCount(const QModelIndex&) const { return FolderBrowserView::columnCount; }
+int FolderTreeModel::columnCount(const QModelIndex&) const {
+    return FolderBrowserView::columnCount;
+}
 
 bool FolderTreeModel::hasChildren(const QModelIndex& parent) const {
     if (!parent.isValid()) return root_ && !root_->children().empty();
@@ -181,7 +187,8 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
 QVariant FolderTreeModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     static const char* titles[] = {"Name", "Size", "Share", "Items", "Modified"};
-    return section >= 0 && section < columnCount() ? QString::fromLatin1(titles[section]) : QVariant();
+    return section >= 0 && section < columnCount() ? QString::fromLatin1(titles[section])
+                                                   : QVariant();
 }
 
 void FolderTreeModel::sort(int column, Qt::SortOrder order) {
@@ -194,10 +201,12 @@ void FolderTreeModel::sort(int column, Qt::SortOrder order) {
         const auto children = folder->children();
         rows.assign(children.begin(), children.end());
         sortRows(rows);
-        for (std::size_t i = 0; i < rows.size(); ++i) places_[rows[i]] = {folder, int(i)};
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            places_[rows[i]] = {folder, int(i)};
     }
     QModelIndexList after;
-    for (const QModelIndex& i : before) after.push_back(indexOf(node(i), i.column()));
+    for (const QModelIndex& i : before)
+        after.push_back(indexOf(node(i), i.column()));
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
@@ -210,28 +219,34 @@ namespace {
 class SizeDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         QStyleOptionViewItem plain(option);
         initStyleOption(&plain, index);
         plain.text.clear();
-        option.widget->style()->drawControl(QStyle::CE_ItemViewItem, &plain, painter, option.widget);
-        const QRectF box(option.rect.left() + 6, option.rect.center().y() - FolderRow::barHeight / 2 + 1,
+        option.widget->style()->drawControl(QStyle::CE_ItemViewItem, &plain, painter,
+                                            option.widget);
+        const QRectF box(option.rect.left() + 6,
+                         option.rect.center().y() - FolderRow::barHeight / 2 + 1,
                          FolderRow::barBoxWidth, FolderRow::barHeight);
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
         painter->setPen(Qt::NoPen);
         painter->setBrush(DiskTheme::accent(0.35));
-        painter->drawRoundedRect(QRectF(box.left(), box.top(), index.data(Qt::UserRole).toDouble(), box.height()), 2, 2);
+        painter->drawRoundedRect(
+            QRectF(box.left(), box.top(), index.data(Qt::UserRole).toDouble(), box.height()), 2, 2);
         painter->setFont(DiskTheme::caption());
-        painter->setPen(option.state & QStyle::State_Selected ? option.palette.highlightedText().color()
-                                                              : DiskTheme::secondary());
+        painter->setPen(option.state & QStyle::State_Selected
+                            ? option.palette.highlightedText().color()
+                            : DiskTheme::secondary());
         painter->drawText(option.rect.adjusted(0, 0, -6, 0), Qt::AlignRight | Qt::AlignVCenter,
                           index.data(Qt::DisplayRole).toString());
         painter->restore();
     }
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return QSize(int(FolderRow::barBoxWidth) + 90,
-                     std::max(FolderRow::height, QStyledItemDelegate::sizeHint(option, index).height()));
+        return QSize(
+            int(FolderRow::barBoxWidth) + 90,
+            std::max(FolderRow::height, QStyledItemDelegate::sizeHint(option, index).height()));
     }
 };
 
@@ -252,7 +267,8 @@ FolderBrowserView::FolderBrowserView(AppSession& session, QWidget* parent)
     header()->setSortIndicator(sizeColumn, Qt::DescendingOrder);
     header()->setStretchLastSection(false);
     header()->setSectionResizeMode(nameColumn, QHeaderView::Stretch);
-    for (int c = sizeColumn; c < columnCount; ++c) header()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    for (int c = sizeColumn; c < columnCount; ++c)
+        header()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
 
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
@@ -274,7 +290,9 @@ FolderBrowserView::FolderBrowserView(AppSession& session, QWidget* parent)
     });
 }
 
-const ScanNode* FolderBrowserView::nodeAt(const QModelIndex& index) const { return model_->node(index); }
+const ScanNode* FolderBrowserView::nodeAt(const QModelIndex& index) const {
+    return model_->node(index);
+}
 
 void FolderBrowserView::setRoot(const ScanNode* root) {
     if (root == root_) return;
@@ -284,9 +302,13 @@ void FolderBrowserView::setRoot(const ScanNode* root) {
     followSelection();
 }
 
-const std::vector<const ScanNode*>& FolderBrowserView::nodes() const { return model_->rowsOf(root_); }
+const std::vector<const ScanNode*>& FolderBrowserView::nodes() const {
+    return model_->rowsOf(root_);
+}
 
-QRect FolderBrowserView::rowRect(int row) const { return visualRect(model_->index(row, nameColumn)); }
+QRect FolderBrowserView::rowRect(int row) const {
+    return visualRect(model_->index(row, nameColumn));
+}
 
 // The session's selection becomes the current row, opened and scrolled into
 // view, when it is one of the rows.
@@ -294,7 +316,8 @@ void FolderBrowserView::followSelection() {
     const QModelIndex index = model_->indexOf(session_.selected());
     following_ = true;
     if (index.isValid()) {
-        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        selectionModel()->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         scrollTo(index);
     } else {
         selectionModel()->clearSelection();
@@ -324,7 +347,8 @@ void FolderBrowserView::contextMenuEvent(QContextMenuEvent* event) {
     const QModelIndex index = keyboard ? currentIndex() : indexAt(event->pos());
     const ScanNode* n = nodeAt(index);
     if (!n) return;
-    const QPoint at = keyboard ? viewport()->mapToGlobal(visualRect(index).center()) : event->globalPos();
+    const QPoint at =
+        keyboard ? viewport()->mapToGlobal(visualRect(index).center()) : event->globalPos();
     NodeMenu::popup(session_, *n, this, at);
 }
 

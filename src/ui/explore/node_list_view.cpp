@@ -37,7 +37,9 @@ private:
 class NodeListView::Delegate : public QStyledItemDelegate {
 public:
     Delegate(NodeListView& view, int rowHeight, RowPainter paintRow)
-        : QStyledItemDelegate(&view), view_(view), rowHeight_(rowHeight),
+        : QStyledItemDelegate(&view),
+          view_(view),
+          rowHeight_(rowHeight),
           paintRow_(std::move(paintRow)) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -76,11 +78,13 @@ NodeListView::NodeListView(AppSession& session, int rowHeight, RowPainter paintR
     setMouseTracking(true);
 
     connect(this, &QListView::clicked, this, [this](const QModelIndex& index) {
-        if (std::size_t(index.row()) < nodes_.size()) session_.select(nodes_[std::size_t(index.row())]);
+        if (std::size_t(index.row()) < nodes_.size())
+            session_.select(nodes_[std::size_t(index.row())]);
     });
     if (diveOnDoubleClick) {
         connect(this, &QListView::doubleClicked, this, [this](const QModelIndex& index) {
-            if (std::size_t(index.row()) < nodes_.size()) session_.dive(nodes_[std::size_t(index.row())]);
+            if (std::size_t(index.row()) < nodes_.size())
+                session_.dive(nodes_[std::size_t(index.row())]);
         });
     }
     connect(&session_, &AppSession::changed, this, [this](SessionField field) {
@@ -96,6 +100,8 @@ void NodeListView::setNodes(std::vector<const ScanNode*> nodes) {
     scrollToTop();
 }
 
-QRect NodeListView::rowRect(int row) const { return visualRect(model_->index(row)); }
+QRect NodeListView::rowRect(int row) const {
+    return visualRect(model_->index(row));
+}
 
 } // namespace tb

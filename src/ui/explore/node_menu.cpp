@@ -23,7 +23,8 @@ QMenu* build(AppSession& session, const ScanNode& node, QWidget* parent) {
     const std::string path(node.path());
     const bool folder = node.isDirectory();
     menu->addAction(QStringLiteral("Open"), menu, [&session, path] { session.openItem(path); });
-    menu->addAction(QStringLiteral("Show in Files"), menu, [&session, path] { session.revealInFinder(path); });
+    menu->addAction(QStringLiteral("Show in Files"), menu,
+                    [&session, path] { session.revealInFinder(path); });
     if (folder) {
         menu->addAction(QStringLiteral("Open Terminal Here"), menu,
                         [&session, path] { session.openTerminal(path); });

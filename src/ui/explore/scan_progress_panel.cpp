@@ -27,8 +27,9 @@ ScanProgressPanel::ScanProgressPanel(AppSession& session, QWidget* parent)
     title_ = new QLabel;
     title_->setFont(DiskTheme::display(20));
     title_->setAlignment(Qt::AlignHCenter);
-    auto* text = new QLabel(QStringLiteral(
-        "Tarnbeck is building a local inventory. You can keep navigating after the scan finishes."));
+    auto* text =
+        new QLabel(QStringLiteral("Tarnbeck is building a local inventory. You can keep navigating "
+                                  "after the scan finishes."));
     text->setWordWrap(true);
     text->setAlignment(Qt::AlignHCenter);
     auto* bar = new QProgressBar;
@@ -75,8 +76,9 @@ void ScanProgressPanel::refresh() {
     title_->setText(QStringLiteral("Scanning ") +
                     DiskTheme::displayText(Path::lastComponent(session_.scanRoot())));
     const auto& progress = session_.pulse().progress();
-    scanned_->setText(progress ? DiskTheme::bytes(progress->scannedBytes) + QStringLiteral(" scanned")
-                               : QString());
+    scanned_->setText(progress
+                          ? DiskTheme::bytes(progress->scannedBytes) + QStringLiteral(" scanned")
+                          : QString());
     const QString path = progress ? DiskTheme::displayText(progress->currentPath) : QString();
     current_->setText(current_->fontMetrics().elidedText(path, Qt::ElideMiddle, 340));
     current_->setToolTip(path);

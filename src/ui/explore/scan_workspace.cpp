@@ -48,7 +48,9 @@ namespace {
 const QString instructionTail =
     QStringLiteral(" Select an item to inspect it, or use Clean Up to review rebuildable storage.");
 
-QString text(std::string_view utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
+QString text(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
 
 } // namespace
 
@@ -71,7 +73,8 @@ public:
     }
 
     void clear() {
-        for (QPushButton* button : buttons_) delete button;
+        for (QPushButton* button : buttons_)
+            delete button;
         buttons_.clear();
     }
 
@@ -140,12 +143,14 @@ ScanWorkspace::ScanWorkspace(AppSession& session, QWidget* parent)
     topSizes_ = new TopSizesView(session_);
     ageMap_ = new AgeMapView(session_);
     types_ = new TypesView(session_);
-    for (QWidget* w : std::initializer_list<QWidget*>{progress_, empty_, folders_, treemap_, sunburst_, flame_,
-                                                      bubbles_, mindMap_, topSizes_, ageMap_, types_}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{progress_, empty_, folders_, treemap_, sunburst_, flame_,
+                                         bubbles_, mindMap_, topSizes_, ageMap_, types_}) {
         stack_->addWidget(w);
     }
     layout->addWidget(stack_, 1);
-    for (MapView* map : std::initializer_list<MapView*>{treemap_, sunburst_, flame_, bubbles_, mindMap_}) {
+    for (MapView* map :
+         std::initializer_list<MapView*>{treemap_, sunburst_, flame_, bubbles_, mindMap_}) {
         connect(map, &MapView::bucketOpened, this, &ScanWorkspace::showBucketList);
     }
 
@@ -228,8 +233,8 @@ QWidget* ScanWorkspace::buildBreadcrumb() {
     connect(forward_, &QPushButton::clicked, this, [this] { session_.goForward(); });
     layout->addWidget(forward_);
     // As high with Back and Forward as without, so nothing below moves.
-    bar->setFixedHeight(std::max({back_->sizeHint().height(), depth_->sizeHint().height(),
-                                  modeMenu_->sizeHint().height()}));
+    bar->setFixedHeight(std::max(
+        {back_->sizeHint().height(), depth_->sizeHint().height(), modeMenu_->sizeHint().height()}));
     return bar;
 }
 
@@ -244,7 +249,8 @@ QToolButton* ScanWorkspace::buildModeMenu() {
     for (const ViewModeInfo& mode : viewModes) {
         QAction* action = menu->addAction(DiskTheme::icon(mode.symbol), text(mode.title));
         action->setToolTip(text(mode.hint));
-        connect(action, &QAction::triggered, this, [this, m = mode.mode] { session_.setViewMode(m); });
+        connect(action, &QAction::triggered, this,
+                [this, m = mode.mode] { session_.setViewMode(m); });
     }
     button->setMenu(menu);
     return button;
@@ -258,7 +264,8 @@ void ScanWorkspace::refreshChrome() {
     instruction_->setText(text(mode.hint) + instructionTail);
     modeMenu_->setText(text(mode.title));
     modeMenu_->setIcon(DiskTheme::icon(mode.symbol));
-    const bool deep = session_.viewMode() == ViewMode::treemap || session_.viewMode() == ViewMode::sunburst;
+    const bool deep =
+        session_.viewMode() == ViewMode::treemap || session_.viewMode() == ViewMode::sunburst;
     depthControls_->setVisible(deep);
     cushions_->setVisible(session_.viewMode() == ViewMode::treemap && mapDepth() > 1);
 
@@ -269,13 +276,14 @@ void ScanWorkspace::refreshChrome() {
     // Every folder from the root down to the focus, each one a way back to it.
     const ScanNode* focus = session_.displayRoot();
     std::vector<const ScanNode*> chain = session_.ancestors(focus);
-    if (!chain.empty()) chain.erase(chain.begin());  // the root is the Root button
+    if (!chain.empty()) chain.erase(chain.begin()); // the root is the Root button
     if (focus && session_.forest() && focus != session_.forest()->root()) chain.push_back(focus);
     for (const ScanNode* node : chain) {
         auto* chevron = new QLabel;
         chevron->setPixmap(DiskTheme::icon("chevron.compact.right").pixmap(10, 10));
-        chevron->setEnabled(false);  // the secondary style of an icon
-        auto* name = new QPushButton(DiskTheme::displayText(node->name()).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        chevron->setEnabled(false); // the secondary style of an icon
+        auto* name = new QPushButton(
+            DiskTheme::displayText(node->name()).replace(QLatin1Char('&'), QStringLiteral("&&")));
         name->setObjectName(QStringLiteral("breadcrumbItem"));
         name->setFlat(true);
         name->setFont(DiskTheme::sized(12, QFont::Medium));
@@ -299,7 +307,8 @@ QWidget* ScanWorkspace::buildSearchResults() {
     layout->setSpacing(4);
     searchList_ = new QTreeWidget;
     searchList_->setObjectName(QStringLiteral("searchResults"));
-    searchList_->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Path")});
+    searchList_->setHeaderLabels(
+        {QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Path")});
     searchList_->setRootIsDecorated(false);
     searchList_->setUniformRowHeights(true);
     searchList_->header()->setStretchLastSection(true);
@@ -338,13 +347,15 @@ void ScanWorkspace::refreshSearchResults() {
     const auto& hits = session_.searchHits();
     if (hits.empty()) showAllHits_ = false;
     searchList_->clear();
-    const std::string root = session_.forest() ? std::string(session_.forest()->root()->path()) : std::string();
+    const std::string root =
+        session_.forest() ? std::string(session_.forest()->root()->path()) : std::string();
     const std::size_t shown = showAllHits_ ? hits.size() : std::min(hits.size(), searchButtonLimit);
     for (std::size_t i = 0; i < shown; ++i) {
         const ScanNode* node = hits[i];
-        auto* item = new QTreeWidgetItem(searchList_, {DiskTheme::displayText(node->name()),
-                                                       DiskTheme::bytes(node->allocatedSize()),
-                                                       ExploreText::relativePath(node->path(), root)});
+        auto* item =
+            new QTreeWidgetItem(searchList_, {DiskTheme::displayText(node->name()),
+                                              DiskTheme::bytes(node->allocatedSize()),
+                                              ExploreText::relativePath(node->path(), root)});
         item->setIcon(0, DiskTheme::icon(node->isDirectory() ? "folder" : "doc"));
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         item->setToolTip(2, DiskTheme::displayText(node->path()));
@@ -352,7 +363,8 @@ void ScanWorkspace::refreshSearchResults() {
     searchList_->scrollToTop();
     // Tall enough for up to eight rows; more scroll.
     const int rowHeight = shown ? searchList_->sizeHintForRow(0) : 0;
-    searchList_->setFixedHeight(searchList_->header()->sizeHint().height() + rowHeight * int(std::min<std::size_t>(shown, 8)) + 4);
+    searchList_->setFixedHeight(searchList_->header()->sizeHint().height() +
+                                rowHeight * int(std::min<std::size_t>(shown, 8)) + 4);
     showAll_->setVisible(hits.size() > searchButtonLimit);
     showAll_->setText(showAllHits_ ? QStringLiteral("Show fewer")
                                    : QStringLiteral("Show all ") + QString::number(hits.size()));
@@ -388,10 +400,10 @@ QWidget* ScanWorkspace::buildEmptyState() {
     auto* title = new QLabel(QStringLiteral("Find what\u2019s using space"));
     title->setFont(DiskTheme::display(22));
     title->setAlignment(Qt::AlignHCenter);
-    auto* steps = new QLabel(
-        QStringLiteral("1. Click Scan \u2014 it uses the folder in the title, or Choose Folder first.\n"
-                       "2. Pick Treemap or Folders in the sidebar.\n"
-                       "3. Click an item; the inspector says what it is and whether it is safe to stage."));
+    auto* steps = new QLabel(QStringLiteral(
+        "1. Click Scan \u2014 it uses the folder in the title, or Choose Folder first.\n"
+        "2. Pick Treemap or Folders in the sidebar.\n"
+        "3. Click an item; the inspector says what it is and whether it is safe to stage."));
     steps->setWordWrap(true);
     DiskTheme::makeSecondary(steps);
 
@@ -436,7 +448,9 @@ QWidget* ScanWorkspace::buildEmptyState() {
     return page;
 }
 
-QWidget* ScanWorkspace::visualisation() const { return stack_->currentWidget(); }
+QWidget* ScanWorkspace::visualisation() const {
+    return stack_->currentWidget();
+}
 
 QWidget* ScanWorkspace::viewFor(ViewMode mode) const {
     switch (mode) {
@@ -455,9 +469,10 @@ QWidget* ScanWorkspace::viewFor(ViewMode mode) const {
 
 void ScanWorkspace::refreshVisualisation() {
     const bool scanning = session_.isScanning();
-    emptyScan_->setText(scanning ? QStringLiteral("Scanning\u2026")
-                                 : QStringLiteral("Scan ") +
-                                       DiskTheme::displayText(Path::lastComponent(session_.scanRoot())));
+    emptyScan_->setText(scanning
+                            ? QStringLiteral("Scanning\u2026")
+                            : QStringLiteral("Scan ") +
+                                  DiskTheme::displayText(Path::lastComponent(session_.scanRoot())));
     emptyScan_->setEnabled(!scanning);
 
     // Only the view on screen holds a root; the others lay out nothing.
@@ -516,9 +531,13 @@ QWidget* ScanWorkspace::buildDepthControls() {
     return box;
 }
 
-void ScanWorkspace::setMapDepth(int depth) { depth_->setValue(depth); }
+void ScanWorkspace::setMapDepth(int depth) {
+    depth_->setValue(depth);
+}
 
-int ScanWorkspace::mapDepth() const { return depth_->value(); }
+int ScanWorkspace::mapDepth() const {
+    return depth_->value();
+}
 
 std::vector<const ScanNode*> ScanWorkspace::bucketItems(const ScanNode* folder) {
     std::vector<const ScanNode*> items;
@@ -542,8 +561,8 @@ void ScanWorkspace::showBucketList(const ScanNode* folder, QPoint globalPos) {
     popup->setFrameShape(QFrame::StyledPanel);
     auto* layout = new QVBoxLayout(popup);
     layout->setContentsMargins(6, 6, 6, 6);
-    auto* title = new QLabel(QStringLiteral("Other (") + QString::number(items.size()) + QStringLiteral(") in ") +
-                             DiskTheme::displayText(folder->name()));
+    auto* title = new QLabel(QStringLiteral("Other (") + QString::number(items.size()) +
+                             QStringLiteral(") in ") + DiskTheme::displayText(folder->name()));
     title->setFont(DiskTheme::sized(12, QFont::DemiBold));
     auto* list = new QTreeWidget;
     list->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size")});
@@ -553,8 +572,8 @@ void ScanWorkspace::showBucketList(const ScanNode* folder, QPoint globalPos) {
     list->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     list->header()->setStretchLastSection(false);
     for (const ScanNode* node : items) {
-        auto* item = new QTreeWidgetItem(list, {DiskTheme::displayText(node->name()),
-                                                DiskTheme::bytes(node->allocatedSize())});
+        auto* item = new QTreeWidgetItem(
+            list, {DiskTheme::displayText(node->name()), DiskTheme::bytes(node->allocatedSize())});
         item->setIcon(0, DiskTheme::icon(node->isDirectory() ? "folder" : "doc"));
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         item->setToolTip(0, DiskTheme::displayText(node->path()));
@@ -579,8 +598,10 @@ void ScanWorkspace::showBucketList(const ScanNode* folder, QPoint globalPos) {
     QPoint at = globalPos;
     if (const QScreen* screen = QGuiApplication::screenAt(globalPos)) {
         const QRect room = screen->availableGeometry();
-        at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - popup->width())));
-        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - popup->height())));
+        at.setX(
+            std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - popup->width())));
+        at.setY(
+            std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - popup->height())));
     }
     popup->move(at);
     bucketList_ = popup;
@@ -597,7 +618,8 @@ bool ScanWorkspace::eventFilter(QObject* watched, QEvent* event) {
         !session_.isScanning()) {
         auto* widget = qobject_cast<QWidget*>(watched);
         const auto button = static_cast<QMouseEvent*>(event)->button();
-        if (widget && widget->window() == window() && (button == Qt::BackButton || button == Qt::ForwardButton)) {
+        if (widget && widget->window() == window() &&
+            (button == Qt::BackButton || button == Qt::ForwardButton)) {
             if (button == Qt::BackButton) {
                 session_.popFocus();
             } else {

@@ -23,16 +23,16 @@ void paintFileRow(QPainter& painter, const QRect& rect, const ScanNode& node) {
     const QRect pathRect(row.left(), row.top() + row.height() / 2, textWidth, row.height() / 2);
 
     painter.setPen(DiskTheme::primary());
-    painter.drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
-                     QFontMetricsF(painter.font())
-                         .elidedText(DiskTheme::displayText(node.name()), Qt::ElideMiddle,
-                                     textWidth));
+    painter.drawText(
+        nameRect, Qt::AlignLeft | Qt::AlignVCenter,
+        QFontMetricsF(painter.font())
+            .elidedText(DiskTheme::displayText(node.name()), Qt::ElideMiddle, textWidth));
     painter.setFont(DiskTheme::caption());
     painter.setPen(DiskTheme::secondary());
     const QFontMetricsF caption(painter.font());
-    painter.drawText(pathRect, Qt::AlignLeft | Qt::AlignVCenter,
-                     caption.elidedText(DiskTheme::displayText(node.path()), Qt::ElideMiddle,
-                                        textWidth));
+    painter.drawText(
+        pathRect, Qt::AlignLeft | Qt::AlignVCenter,
+        caption.elidedText(DiskTheme::displayText(node.path()), Qt::ElideMiddle, textWidth));
     painter.drawText(bytesRect, Qt::AlignRight | Qt::AlignVCenter,
                      DiskTheme::bytes(node.allocatedSize()));
 }

@@ -22,7 +22,8 @@ QTreeWidget* makeList(const QStringList& headers) {
     list->setFrameShape(QFrame::NoFrame);
     list->header()->setStretchLastSection(false);
     list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    for (int c = 1; c < headers.size(); ++c) list->header()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    for (int c = 1; c < headers.size(); ++c)
+        list->header()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
     return list;
 }
 
@@ -74,15 +75,18 @@ void TypesView::setRoot(const ScanNode* root) {
     files_->clear();
     filesTitle_->clear();
     std::int64_t total = 0;
-    for (const auto& g : groups_) total += g.bytes;
+    for (const auto& g : groups_)
+        total += g.bytes;
     for (const auto& g : groups_) {
         const auto title = FileKinds::title(g.kind);
-        auto* row = new QTreeWidgetItem(kinds_, {QString::fromLatin1(title.data(), qsizetype(title.size())),
-                                                 DiskTheme::bytes(g.bytes),
-                                                 QString::number(ByteFormat::percent(double(g.bytes), double(total)), 'f', 1) +
-                                                     QStringLiteral(" %"),
-                                                 QString::number(g.count)});
-        for (int c = 1; c < 4; ++c) row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        auto* row = new QTreeWidgetItem(
+            kinds_,
+            {QString::fromLatin1(title.data(), qsizetype(title.size())), DiskTheme::bytes(g.bytes),
+             QString::number(ByteFormat::percent(double(g.bytes), double(total)), 'f', 1) +
+                 QStringLiteral(" %"),
+             QString::number(g.count)});
+        for (int c = 1; c < 4; ++c)
+            row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     }
     if (!groups_.empty()) kinds_->setCurrentItem(kinds_->topLevelItem(0));
 }
@@ -92,12 +96,14 @@ void TypesView::chooseKind(int row) {
     chosen_ = row;
     const auto& group = groups_[std::size_t(row)];
     const auto title = FileKinds::title(group.kind);
-    filesTitle_->setText(QStringLiteral("Largest files: ") + QString::fromLatin1(title.data(), qsizetype(title.size())));
+    filesTitle_->setText(QStringLiteral("Largest files: ") +
+                         QString::fromLatin1(title.data(), qsizetype(title.size())));
     files_->clear();
     const std::string rootPath = root_ ? std::string(root_->path()) : std::string();
     for (const ScanNode* n : group.largest) {
-        auto* item = new QTreeWidgetItem(files_, {DiskTheme::displayText(n->name()), DiskTheme::bytes(n->allocatedSize()),
-                                                  ExploreText::relativePath(n->path(), rootPath)});
+        auto* item = new QTreeWidgetItem(
+            files_, {DiskTheme::displayText(n->name()), DiskTheme::bytes(n->allocatedSize()),
+                     ExploreText::relativePath(n->path(), rootPath)});
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         item->setToolTip(2, DiskTheme::displayText(n->path()));
     }

@@ -20,7 +20,7 @@ namespace {
 QLabel* wrapping(QWidget* parent = nullptr) {
     auto* l = new QLabel(parent);
     l->setWordWrap(true);
-    l->setTextFormat(Qt::PlainText);  // a name like "<b>x</b>" is a name, not markup
+    l->setTextFormat(Qt::PlainText); // a name like "<b>x</b>" is a name, not markup
     return l;
 }
 
@@ -46,8 +46,9 @@ InspectorView::InspectorView(AppSession& session, QWidget* parent)
     title->setFont(DiskTheme::display(15));
     title->setAlignment(Qt::AlignHCenter);
     auto* text = wrapping();
-    text->setText(QStringLiteral(
-        "Click a file or folder in the scan. This panel shows size on disk and whether it is safe to stage."));
+    text->setText(
+        QStringLiteral("Click a file or folder in the scan. This panel shows size on disk and "
+                       "whether it is safe to stage."));
     text->setAlignment(Qt::AlignHCenter);
     DiskTheme::makeSecondary(text);
     e->addWidget(icon);
@@ -85,7 +86,8 @@ InspectorView::InspectorView(AppSession& session, QWidget* parent)
     sizes_ = wrapping();
     DiskTheme::makeSecondary(sizes_);
     unreadable_ = wrapping();
-    unreadable_->setText(QStringLiteral("This folder was unreadable. Scan again with permission to read it."));
+    unreadable_->setText(
+        QStringLiteral("This folder was unreadable. Scan again with permission to read it."));
     DiskTheme::makeSecondary(unreadable_);
     n->addWidget(why_);
     n->addWidget(sizes_);
@@ -95,7 +97,8 @@ InspectorView::InspectorView(AppSession& session, QWidget* parent)
     auto* reveal = new QPushButton(QStringLiteral("Show in Files"));
     auto* look = new QPushButton(QStringLiteral("Preview"));
     auto* open = new QPushButton(QStringLiteral("Open"));
-    stage_ = new QPushButton(DiskTheme::icon("tray.and.arrow.down"), QStringLiteral("Add to Review Queue"));
+    stage_ = new QPushButton(DiskTheme::icon("tray.and.arrow.down"),
+                             QStringLiteral("Add to Review Queue"));
     auto path = [this] { return std::string(session_.selected()->path()); };
     connect(reveal, &QPushButton::clicked, this, [this, path] {
         if (session_.selected()) session_.revealInFinder(path());
@@ -113,7 +116,8 @@ InspectorView::InspectorView(AppSession& session, QWidget* parent)
         // A refusal is shown in the window's status line; stay here with it.
         if (session_.staging().isStaged(node->path())) session_.setTab(AppTab::stage);
     });
-    for (auto* b : {reveal, look, open, stage_}) d->addWidget(b);
+    for (auto* b : {reveal, look, open, stage_})
+        d->addWidget(b);
     d->addStretch();
     stack_->addWidget(details);
 
@@ -132,7 +136,8 @@ void InspectorView::refresh() {
     logical_->setText(DiskTheme::bytes(node->logicalSize()));
     allocated_->setText(DiskTheme::bytes(node->allocatedSize()));
     modified_->setText(shortDate(node->modified()));
-    why_->setText(QString::fromUtf8(NodeAdvice::why(*node).data(), qsizetype(NodeAdvice::why(*node).size())));
+    why_->setText(
+        QString::fromUtf8(NodeAdvice::why(*node).data(), qsizetype(NodeAdvice::why(*node).size())));
     const NodeKind kind = NodeAdvice::kind(*node);
     const bool showSizes = kind == NodeKind::sparseDisk || kind == NodeKind::dockerRaw;
     sizes_->setVisible(showSizes);

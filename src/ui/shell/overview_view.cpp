@@ -60,11 +60,14 @@ QWidget* card(const QString& title, const QString& value, const QString& detail)
     return frame;
 }
 
-QString kindWord(ScanChange::Kind k) { return QString::fromLatin1(rawValue(k).data(), qsizetype(rawValue(k).size())); }
+QString kindWord(ScanChange::Kind k) {
+    return QString::fromLatin1(rawValue(k).data(), qsizetype(rawValue(k).size()));
+}
 
 } // namespace
 
-OverviewView::OverviewView(AppSession& session, QWidget* parent) : QWidget(parent), session_(session) {
+OverviewView::OverviewView(AppSession& session, QWidget* parent)
+    : QWidget(parent), session_(session) {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     auto* scroll = new QScrollArea;
@@ -91,12 +94,13 @@ OverviewView::OverviewView(AppSession& session, QWidget* parent) : QWidget(paren
 
     connect(&session_, &AppSession::changed, this, [this](SessionField f) {
         switch (f) {
-        case SessionField::isScanning: case SessionField::scanRoot: case SessionField::forest:
-        case SessionField::volume: case SessionField::cleanupCandidates: case SessionField::changes:
-            refresh();
-            break;
-        default:
-            break;
+        case SessionField::isScanning:
+        case SessionField::scanRoot:
+        case SessionField::forest:
+        case SessionField::volume:
+        case SessionField::cleanupCandidates:
+        case SessionField::changes: refresh(); break;
+        default: break;
         }
     });
     connect(&session_.staging(), &StagingStore::itemsChanged, this, &OverviewView::refresh);
@@ -117,18 +121,21 @@ void OverviewView::rebuildBody() {
     const bool hasForest = bool(session_.forest());
     if (session_.isScanning()) {
         title_->setText(QStringLiteral("Scanning ") +
-                        DiskTheme::displayText(Path::lastComponent(session_.scanRoot())) + QChar(0x2026));
-        subtitle_->setText(QStringLiteral(
-            "Tarnbeck is building a local inventory. You can keep navigating while the scan runs."));
+                        DiskTheme::displayText(Path::lastComponent(session_.scanRoot())) +
+                        QChar(0x2026));
+        subtitle_->setText(
+            QStringLiteral("Tarnbeck is building a local inventory. You can keep navigating while "
+                           "the scan runs."));
     } else if (hasForest) {
         title_->setText(QStringLiteral("Your storage, at a glance."));
         subtitle_->setText(QStringLiteral(
             "A clear starting point for what is large, what is rebuildable and what changed."));
     } else {
         title_->setText(QStringLiteral("Know your storage."));
-        subtitle_->setText(QStringLiteral(
-            "Start with a read-only scan. Tarnbeck keeps the inventory on this computer and explains every "
-            "recommendation."));
+        subtitle_->setText(
+            QStringLiteral("Start with a read-only scan. Tarnbeck keeps the inventory on this "
+                           "computer and explains every "
+                           "recommendation."));
     }
 
     while (QLayoutItem* item = body_->takeAt(0)) {
@@ -145,7 +152,8 @@ void OverviewView::rebuildBody() {
     body_->addWidget(section(QStringLiteral("Worth reviewing"), QStringLiteral("See all"),
                              int(AppTab::cleanup), worthReviewing()));
     body_->addWidget(section(QStringLiteral("Since your last comparable scan"),
-                             QStringLiteral("Open changes"), int(AppTab::changes), sinceLastScan()));
+                             QStringLiteral("Open changes"), int(AppTab::changes),
+                             sinceLastScan()));
 }
 
 QWidget* OverviewView::emptyState() {
@@ -164,10 +172,12 @@ QWidget* OverviewView::emptyState() {
     auto* icon = new QLabel;
     icon->setPixmap(DiskTheme::icon("internaldrive").pixmap(48, 48));
     l->addWidget(centred(icon));
-    l->addWidget(centred(label(QStringLiteral("Start with a folder you understand"), DiskTheme::display(17))));
-    l->addWidget(centred(label(QStringLiteral("Your Home folder gives the richest picture. You can scan an "
-                                              "external SSD or a project folder whenever you need a closer look."),
-                               DiskTheme::sized(11), true)));
+    l->addWidget(centred(
+        label(QStringLiteral("Start with a folder you understand"), DiskTheme::display(17))));
+    l->addWidget(centred(
+        label(QStringLiteral("Your Home folder gives the richest picture. You can scan an "
+                             "external SSD or a project folder whenever you need a closer look."),
+              DiskTheme::sized(11), true)));
     auto* scan = new QPushButton(session_.isScanning() ? QStringLiteral("Scanning\u2026")
                                                        : QStringLiteral("Scan Home Folder"));
     scan->setDefault(true);
@@ -184,8 +194,9 @@ QWidget* OverviewView::emptyState() {
     auto* dropLine = new QHBoxLayout;
     auto* dropIcon = new QLabel;
     dropIcon->setPixmap(DiskTheme::icon("arrow.down.doc").pixmap(14, 14));
-    auto* dropText = label(QStringLiteral("Or drag a folder anywhere into this window to scan it immediately."),
-                           DiskTheme::sized(10), true);
+    auto* dropText =
+        label(QStringLiteral("Or drag a folder anywhere into this window to scan it immediately."),
+              DiskTheme::sized(10), true);
     dropText->setWordWrap(false);
     dropLine->addStretch();
     dropLine->addWidget(dropIcon);
@@ -207,16 +218,18 @@ QWidget* OverviewView::metricCards() {
                           DiskTheme::displayText(v->name)));
     }
     l->addWidget(card(QStringLiteral("Items"), QString::number(forest.visited()),
-                      forest.unreadable() > 0
-                          ? QString::number(forest.unreadable()) + QStringLiteral(" folders need access")
-                          : QStringLiteral("Complete scan")));
+                      forest.unreadable() > 0 ? QString::number(forest.unreadable()) +
+                                                    QStringLiteral(" folders need access")
+                                              : QStringLiteral("Complete scan")));
     const auto queued = session_.staging().items().size();
-    l->addWidget(card(QStringLiteral("Review queue"), QString::number(queued),
-                      queued > 0 ? QStringLiteral("Ready for review") : QStringLiteral("Nothing selected")));
+    l->addWidget(
+        card(QStringLiteral("Review queue"), QString::number(queued),
+             queued > 0 ? QStringLiteral("Ready for review") : QStringLiteral("Nothing selected")));
     return w;
 }
 
-QWidget* OverviewView::section(const QString& title, const QString& action, int tab, QWidget* body) {
+QWidget* OverviewView::section(const QString& title, const QString& action, int tab,
+                               QWidget* body) {
     auto* w = new QWidget;
     auto* l = new QVBoxLayout(w);
     l->setContentsMargins(0, 0, 0, 0);
@@ -249,7 +262,8 @@ QWidget* OverviewView::contributors() {
         auto* r = new QHBoxLayout(row);
         r->setContentsMargins(6, 2, 6, 2);
         auto* icon = new QLabel;
-        icon->setPixmap(DiskTheme::icon(node->isDirectory() ? "folder.fill" : "doc.fill").pixmap(16, 16));
+        icon->setPixmap(
+            DiskTheme::icon(node->isDirectory() ? "folder.fill" : "doc.fill").pixmap(16, 16));
         r->addWidget(icon);
         r->addWidget(DiskTheme::nameLabel(node->name()), 1);
         const double whole = double(root->allocatedSize());
@@ -283,11 +297,14 @@ QWidget* OverviewView::worthReviewing() {
         auto* r = new QHBoxLayout;
         const bool safe = c.risk == CleanupRisk::safe;
         auto* icon = new QLabel;
-        icon->setPixmap(DiskTheme::icon(safe ? "checkmark.shield" : "exclamationmark.shield").pixmap(16, 16));
+        icon->setPixmap(
+            DiskTheme::icon(safe ? "checkmark.shield" : "exclamationmark.shield").pixmap(16, 16));
         r->addWidget(icon);
         r->addWidget(DiskTheme::nameLabel(c.title), 1);
-        auto* risk = new QLabel(QString::fromUtf8(rawValue(c.risk).data(), qsizetype(rawValue(c.risk).size())));
-        risk->setStyleSheet(QStringLiteral("color: %1;").arg((safe ? DiskTheme::green() : DiskTheme::orange()).name()));
+        auto* risk = new QLabel(
+            QString::fromUtf8(rawValue(c.risk).data(), qsizetype(rawValue(c.risk).size())));
+        risk->setStyleSheet(QStringLiteral("color: %1;")
+                                .arg((safe ? DiskTheme::green() : DiskTheme::orange()).name()));
         r->addWidget(risk);
         auto* bytes = label(DiskTheme::bytes(c.bytes), DiskTheme::caption());
         bytes->setFixedWidth(72);
@@ -307,8 +324,9 @@ QWidget* OverviewView::sinceLastScan() {
     l->setContentsMargins(0, 0, 0, 0);
     const auto& changes = session_.changes();
     if (changes.empty()) {
-        l->addWidget(label(QStringLiteral("Scan the same folder again to see what grew or disappeared."),
-                           DiskTheme::sized(11), true));
+        l->addWidget(
+            label(QStringLiteral("Scan the same folder again to see what grew or disappeared."),
+                  DiskTheme::sized(11), true));
         return w;
     }
     for (std::size_t i = 0; i < std::min<std::size_t>(3, changes.size()); ++i) {
@@ -316,15 +334,18 @@ QWidget* OverviewView::sinceLastScan() {
         auto* r = new QHBoxLayout;
         const bool grew = c.kind == ScanChange::Kind::grew;
         auto* icon = new QLabel;
-        icon->setPixmap(DiskTheme::icon(grew ? "arrow.up.right" : "arrow.down.right").pixmap(14, 14));
+        icon->setPixmap(
+            DiskTheme::icon(grew ? "arrow.up.right" : "arrow.down.right").pixmap(14, 14));
         r->addWidget(icon);
         auto* kind = new QLabel(kindWord(c.kind));
-        kind->setStyleSheet(QStringLiteral("color: %1;").arg((grew ? DiskTheme::orange() : DiskTheme::green()).name()));
+        kind->setStyleSheet(QStringLiteral("color: %1;")
+                                .arg((grew ? DiskTheme::orange() : DiskTheme::green()).name()));
         r->addWidget(kind);
         r->addWidget(DiskTheme::nameLabel(c.name), 1);
         const auto delta = c.delta();
-        auto* bytes = label((delta >= 0 ? QStringLiteral("+") : QString()) + DiskTheme::bytes(delta),
-                            DiskTheme::caption());
+        auto* bytes =
+            label((delta >= 0 ? QStringLiteral("+") : QString()) + DiskTheme::bytes(delta),
+                  DiskTheme::caption());
         r->addWidget(bytes);
         l->addLayout(r);
     }

@@ -49,7 +49,9 @@ namespace {
 constexpr int kTabRole = Qt::UserRole + 1;
 constexpr int kHistoryRole = Qt::UserRole + 2;
 
-QString text(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+QString text(std::string_view s) {
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
 
 // The card shown over the window while a folder is dragged over it.
 QWidget* makeDropOverlay(QWidget* parent) {
@@ -72,7 +74,8 @@ QWidget* makeDropOverlay(QWidget* parent) {
     auto* title = new QLabel(QStringLiteral("Drop a folder to scan"));
     title->setFont(DiskTheme::display(17));
     title->setAlignment(Qt::AlignHCenter);
-    auto* line = new QLabel(QStringLiteral("Tarnbeck will switch to Explore and start a read-only scan."));
+    auto* line =
+        new QLabel(QStringLiteral("Tarnbeck will switch to Explore and start a read-only scan."));
     line->setAlignment(Qt::AlignHCenter);
     l->addWidget(icon);
     l->addWidget(title);
@@ -144,7 +147,8 @@ RootView::RootView(AppSession& session, QWidget* parent) : QMainWindow(parent), 
         case SessionField::viewMode: refreshTab(); break;
         case SessionField::history: refreshHistory(); break;
         case SessionField::isScanning: refreshScanning(); break;
-        case SessionField::forest: case SessionField::volume: refreshTitle(); break;
+        case SessionField::forest:
+        case SessionField::volume: refreshTitle(); break;
         case SessionField::showInspector:
             inspector_->setVisible(session_.showInspector());
             inspectorToggle_->setChecked(session_.showInspector());
@@ -196,7 +200,8 @@ void RootView::buildSidebar() {
     addTab(understand, AppTab::overview);
     addTab(understand, AppTab::explore);
     auto* act = addSection(QStringLiteral("Act"));
-    for (auto t : {AppTab::cleanup, AppTab::apps, AppTab::duplicates, AppTab::changes}) addTab(act, t);
+    for (auto t : {AppTab::cleanup, AppTab::apps, AppTab::duplicates, AppTab::changes})
+        addTab(act, t);
     auto* review = addSection(QStringLiteral("Review"));
     addTab(review, AppTab::stage);
     recent_ = addSection(QStringLiteral("Recent scans"));
@@ -207,7 +212,8 @@ void RootView::buildSidebar() {
     // Return opens a recent scan.
     connect(sidebar_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         const QVariant tab = item ? item->data(0, kTabRole) : QVariant();
-        if (tab.isValid() && AppTab(tab.toInt()) != session_.tab()) session_.setTab(AppTab(tab.toInt()));
+        if (tab.isValid() && AppTab(tab.toInt()) != session_.tab())
+            session_.setTab(AppTab(tab.toInt()));
     });
     connect(sidebar_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
         if (item->data(0, kHistoryRole).isValid()) emit sidebar_->itemClicked(item, 0);
@@ -269,10 +275,12 @@ void RootView::buildToolbar() {
     }
     picker->setFixedWidth(280);
     picker->setAccessibleName(QStringLiteral("Explore"));
-    connect(modes_, &QButtonGroup::idClicked, this, [this](int id) { session_.setViewMode(ViewMode(id)); });
+    connect(modes_, &QButtonGroup::idClicked, this,
+            [this](int id) { session_.setViewMode(ViewMode(id)); });
     picker_ = bar->addWidget(picker);
 
-    inspectorToggle_ = bar->addAction(DiskTheme::icon("sidebar.right"), QStringLiteral("Inspector"));
+    inspectorToggle_ =
+        bar->addAction(DiskTheme::icon("sidebar.right"), QStringLiteral("Inspector"));
     inspectorToggle_->setCheckable(true);
     inspectorToggle_->setToolTip(QStringLiteral("Show or hide the selection inspector"));
     connect(inspectorToggle_, &QAction::triggered, this,
@@ -306,7 +314,9 @@ void RootView::buildToolbar() {
     bar->setFixedHeight(std::max(bar->sizeHint().height(), strip_->sizeHint().height() + 4));
 }
 
-QWidget* RootView::toolbar() const { return toolbar_; }
+QWidget* RootView::toolbar() const {
+    return toolbar_;
+}
 
 void RootView::buildMenus() {
     auto* file = menuBar()->addMenu(QStringLiteral("&File"));
@@ -326,8 +336,9 @@ void RootView::buildMenus() {
         };
     };
     const std::pair<const char*, QKeySequence::StandardKey> editing[] = {
-        {"undo", QKeySequence::Undo}, {"redo", QKeySequence::Redo}, {"cut", QKeySequence::Cut},
-        {"copy", QKeySequence::Copy}, {"paste", QKeySequence::Paste}, {"selectAll", QKeySequence::SelectAll}};
+        {"undo", QKeySequence::Undo},   {"redo", QKeySequence::Redo},
+        {"cut", QKeySequence::Cut},     {"copy", QKeySequence::Copy},
+        {"paste", QKeySequence::Paste}, {"selectAll", QKeySequence::SelectAll}};
     const char* titles[] = {"Undo", "Redo", "Cut", "Copy", "Paste", "Select All"};
     for (std::size_t i = 0; i < std::size(editing); ++i) {
         auto* a = edit->addAction(QString::fromLatin1(titles[i]));
@@ -352,19 +363,21 @@ void RootView::buildMenus() {
         connect(a, &QAction::triggered, this, [this, tab] { session_.setTab(tab); });
     }
     view->addSeparator();
-    auto* monitor = view->addAction(DiskTheme::icon("waveform.path.ecg"), QStringLiteral("Monitor"));
+    auto* monitor =
+        view->addAction(DiskTheme::icon("waveform.path.ecg"), QStringLiteral("Monitor"));
     connect(monitor, &QAction::triggered, this, [this] { session_.setTab(AppTab::monitor); });
 
     auto* scanMenu = menuBar()->addMenu(QStringLiteral("&Scan"));
     scanMenu->addAction(scan_);
-    auto* rescan = scanMenu->addAction(DiskTheme::icon("arrow.clockwise"), QStringLiteral("Rescan"));
+    auto* rescan =
+        scanMenu->addAction(DiskTheme::icon("arrow.clockwise"), QStringLiteral("Rescan"));
     rescan->setShortcut(QKeySequence(Qt::Key_F5));
     connect(rescan, &QAction::triggered, this, [this] {
         if (!session_.isScanning()) session_.startScan();
     });
     cancel_ = scanMenu->addAction(DiskTheme::icon("xmark"), QStringLiteral("Cancel Scan"));
     cancel_->setShortcut(QKeySequence(Qt::Key_Escape));
-    cancel_->setEnabled(false);  // only while a scan runs, so Escape stays free otherwise
+    cancel_->setEnabled(false); // only while a scan runs, so Escape stays free otherwise
     connect(cancel_, &QAction::triggered, this, [this] { session_.cancelScan(); });
     scanMenu->addAction(choose_);
 
@@ -392,8 +405,10 @@ QList<QPair<QString, QString>> RootView::shortcutList() {
         {QStringLiteral("Alt+Left, mouse back button"), QStringLiteral("Back")},
         {QStringLiteral("Alt+Right, mouse forward button"), QStringLiteral("Forward")},
         {QStringLiteral("Up, Down in the folder list"), QStringLiteral("Move the selection")},
-        {QStringLiteral("Right, Left in the folder list"), QStringLiteral("Open, close a folder row")},
-        {QStringLiteral("Return in the folder list"), QStringLiteral("Go into the folder, or open the file")},
+        {QStringLiteral("Right, Left in the folder list"),
+         QStringLiteral("Open, close a folder row")},
+        {QStringLiteral("Return in the folder list"),
+         QStringLiteral("Go into the folder, or open the file")},
         {QStringLiteral("Typing in the folder list"), QStringLiteral("Find a name")},
         {QStringLiteral("Menu key, right click"), QStringLiteral("Actions for the item")},
         {QStringLiteral("Ctrl+Q"), QStringLiteral("Quit")},
@@ -408,7 +423,8 @@ void RootView::showShortcuts() {
     auto* table = new QTreeWidget;
     table->setHeaderLabels({QStringLiteral("Keys"), QStringLiteral("Action")});
     table->setRootIsDecorated(false);
-    for (const auto& [keys, action] : shortcutList()) new QTreeWidgetItem(table, {keys, action});
+    for (const auto& [keys, action] : shortcutList())
+        new QTreeWidgetItem(table, {keys, action});
     table->resizeColumnToContents(0);
     table->setMinimumSize(620, 420);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
@@ -419,11 +435,12 @@ void RootView::showShortcuts() {
 }
 
 void RootView::showAbout() {
-    QMessageBox::about(this, QStringLiteral("About Tarnbeck"),
-                       QStringLiteral("<b>Tarnbeck</b> %1<br>A disk-space analyser. It reads your folders, "
-                                      "keeps every scan on this computer, and moves nothing but what you "
-                                      "confirm to the Trash.")
-                           .arg(QCoreApplication::applicationVersion()));
+    QMessageBox::about(
+        this, QStringLiteral("About Tarnbeck"),
+        QStringLiteral("<b>Tarnbeck</b> %1<br>A disk-space analyser. It reads your folders, "
+                       "keeps every scan on this computer, and moves nothing but what you "
+                       "confirm to the Trash.")
+            .arg(QCoreApplication::applicationVersion()));
 }
 
 void RootView::openSettings() {
@@ -442,12 +459,13 @@ QString RootView::subtitle() const {
     switch (session_.tab()) {
     case AppTab::stage: {
         const auto n = session_.staging().items().size();
-        return n == 0 ? QStringLiteral("Nothing selected") : QString::number(n) + QStringLiteral(" selected");
+        return n == 0 ? QStringLiteral("Nothing selected")
+                      : QString::number(n) + QStringLiteral(" selected");
     }
     case AppTab::monitor:
-        return session_.volume() ? DiskTheme::displayText(session_.volume()->name) : QStringLiteral("Volume");
-    case AppTab::settings:
-        return QStringLiteral("Safety and updates");
+        return session_.volume() ? DiskTheme::displayText(session_.volume()->name)
+                                 : QStringLiteral("Volume");
+    case AppTab::settings: return QStringLiteral("Safety and updates");
     default:
         return session_.forest() ? DiskTheme::displayText(session_.forest()->context().rootPath)
                                  : QStringLiteral("No scan yet");
@@ -476,7 +494,8 @@ void RootView::refreshTab() {
     search_->setVisible(explore);
     choose_->setVisible(scanning);
     scan_->setVisible(scanning);
-    for (auto* b : modes_->buttons()) b->setChecked(modes_->id(b) == int(session_.viewMode()));
+    for (auto* b : modes_->buttons())
+        b->setChecked(modes_->id(b) == int(session_.viewMode()));
     refreshTitle();
 }
 
@@ -529,7 +548,9 @@ void RootView::dragEnterEvent(QDragEnterEvent* event) {
     }
 }
 
-void RootView::dragLeaveEvent(QDragLeaveEvent*) { setDropTargeted(false); }
+void RootView::dragLeaveEvent(QDragLeaveEvent*) {
+    setDropTargeted(false);
+}
 
 void RootView::dropEvent(QDropEvent* event) {
     setDropTargeted(false);
@@ -542,8 +563,11 @@ void RootView::dropEvent(QDropEvent* event) {
     // Only the first item counts; its path keeps the dropped bytes.
     const QUrl first = urls.front();
     std::optional<std::string> path;
-    if (first.isLocalFile()) path = QByteArray::fromPercentEncoding(first.path(QUrl::FullyEncoded).toLatin1()).toStdString();
-    QMetaObject::invokeMethod(this, [this, path] { session_.handleDroppedFolder(path); }, Qt::QueuedConnection);
+    if (first.isLocalFile())
+        path = QByteArray::fromPercentEncoding(first.path(QUrl::FullyEncoded).toLatin1())
+                   .toStdString();
+    QMetaObject::invokeMethod(
+        this, [this, path] { session_.handleDroppedFolder(path); }, Qt::QueuedConnection);
 }
 
 } // namespace tb

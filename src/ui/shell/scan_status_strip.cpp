@@ -42,7 +42,8 @@ void ScanStatusStrip::refresh() {
                     DiskTheme::displayText(Path::lastComponent(session_.scanRoot())));
     const auto& progress = session_.pulse().progress();
     scanned_->setVisible(bool(progress));
-    if (progress) scanned_->setText(DiskTheme::bytes(progress->scannedBytes) + QStringLiteral(" scanned"));
+    if (progress)
+        scanned_->setText(DiskTheme::bytes(progress->scannedBytes) + QStringLiteral(" scanned"));
 }
 
 } // namespace tb

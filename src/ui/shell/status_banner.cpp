@@ -43,7 +43,9 @@ StatusBanner::StatusBanner(AppSession& session, QWidget* parent)
     if (session.statusMessage()) show(session.statusMessage());
 }
 
-QString StatusBanner::text() const { return isHidden() ? QString() : text_->text(); }
+QString StatusBanner::text() const {
+    return isHidden() ? QString() : text_->text();
+}
 
 void StatusBanner::show(const std::optional<std::string>& message) {
     if (!message || message->empty()) {

@@ -22,7 +22,8 @@ std::int64_t folderBytes(const std::string& folder) {
     auto names = platform::FileSystem::listNames(folder);
     if (!names) return 0;
     std::int64_t total = 0;
-    for (const std::string& name : *names) total += fileBytes(folder + "/" + name);
+    for (const std::string& name : *names)
+        total += fileBytes(folder + "/" + name);
     return total;
 }
 
@@ -61,17 +62,18 @@ void addRemoveMenu(QTreeWidget* sidebar, AppSession& session, int historyRole) {
     sidebar->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(sidebar, &QWidget::customContextMenuRequested, sidebar,
                      [sidebar, &session, historyRole](const QPoint& at) {
-        QTreeWidgetItem* item = sidebar->itemAt(at);
-        if (!item) return;
-        const QVariant index = item->data(0, historyRole);
-        if (!index.isValid() || index.toInt() >= int(session.history().size())) return;
-        const ScanRecord record = session.history()[std::size_t(index.toInt())];
-        QMenu menu(sidebar);
-        QAction* remove = menu.addAction(QStringLiteral("Remove\u2026"));
-        remove->setEnabled(!session.isOpenScan(record));
-        if (menu.exec(sidebar->viewport()->mapToGlobal(at)) == remove)
-            confirmRemoval(sidebar->window(), session, record);
-    });
+                         QTreeWidgetItem* item = sidebar->itemAt(at);
+                         if (!item) return;
+                         const QVariant index = item->data(0, historyRole);
+                         if (!index.isValid() || index.toInt() >= int(session.history().size()))
+                             return;
+                         const ScanRecord record = session.history()[std::size_t(index.toInt())];
+                         QMenu menu(sidebar);
+                         QAction* remove = menu.addAction(QStringLiteral("Remove\u2026"));
+                         remove->setEnabled(!session.isOpenScan(record));
+                         if (menu.exec(sidebar->viewport()->mapToGlobal(at)) == remove)
+                             confirmRemoval(sidebar->window(), session, record);
+                     });
 }
 
 QWidget* usageSection(AppSession& session) {

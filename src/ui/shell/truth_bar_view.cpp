@@ -87,10 +87,9 @@ bool TruthBar::event(QEvent* e) {
             for (std::size_t i = 0; i < widths.size(); ++i) {
                 if (help->pos().x() >= x && help->pos().x() < x + widths[i]) {
                     const auto& s = truth->slices[i];
-                    QToolTip::showText(help->globalPos(), QString::fromStdString(s.label) +
-                                                              QStringLiteral(": ") +
-                                                              DiskTheme::bytes(s.bytes) +
-                                                              sliceExplanation(s));
+                    QToolTip::showText(help->globalPos(),
+                                       QString::fromStdString(s.label) + QStringLiteral(": ") +
+                                           DiskTheme::bytes(s.bytes) + sliceExplanation(s));
                     return true;
                 }
                 x += widths[i];
@@ -103,7 +102,8 @@ bool TruthBar::event(QEvent* e) {
     return QWidget::event(e);
 }
 
-TruthBarView::TruthBarView(AppSession& session, QWidget* parent) : QWidget(parent), session_(session) {
+TruthBarView::TruthBarView(AppSession& session, QWidget* parent)
+    : QWidget(parent), session_(session) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(12, 4, 12, 6);
     layout->setSpacing(10);
@@ -123,7 +123,8 @@ TruthBarView::TruthBarView(AppSession& session, QWidget* parent) : QWidget(paren
     w->setContentsMargins(0, 0, 0, 0);
     auto* icon = new QLabel;
     icon->setPixmap(DiskTheme::icon("exclamationmark.triangle").pixmap(14, 14));
-    auto* text = new QLabel(QStringLiteral("Full Disk Access is off. Protected folders will be undercounted."));
+    auto* text = new QLabel(
+        QStringLiteral("Full Disk Access is off. Protected folders will be undercounted."));
     text->setFont(DiskTheme::sized(9));
     auto* open = new QPushButton(QStringLiteral("Open Settings"));
     connect(open, &QPushButton::clicked, this, [this] { session_.openFullDiskAccess(); });
@@ -151,7 +152,8 @@ void TruthBarView::refresh() {
     const bool folderScope = truth && !truth->isFullVolumeScope;
     scope_->setVisible(folderScope);
     if (folderScope) {
-        const QString label = QStringLiteral("Analysis: ") + DiskTheme::displayText(truth->scopeLabel);
+        const QString label =
+            QStringLiteral("Analysis: ") + DiskTheme::displayText(truth->scopeLabel);
         scope_->setText(scope_->fontMetrics().elidedText(label, Qt::ElideMiddle, 320));
         scope_->setToolTip(label);
     }
@@ -161,7 +163,8 @@ void TruthBarView::refresh() {
         QStringList parts;
         for (const auto& s : truth->slices) {
             parts << QStringLiteral("<span style='font-size:8pt'>%1</span> <b>%2</b>")
-                         .arg(QString::fromStdString(s.label).toHtmlEscaped(), DiskTheme::bytes(s.bytes));
+                         .arg(QString::fromStdString(s.label).toHtmlEscaped(),
+                              DiskTheme::bytes(s.bytes));
         }
         legend_->setText(parts.join(QStringLiteral("&nbsp;&nbsp; ")));
     }

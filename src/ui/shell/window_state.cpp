@@ -20,7 +20,9 @@ QSettings settings() {
 
 // Splitters are told apart by their place in the window; one added later
 // shifts the keys, and a state that no longer fits is simply not applied.
-QString splitterKey(int index) { return QStringLiteral("window/splitter%1").arg(index); }
+QString splitterKey(int index) {
+    return QStringLiteral("window/splitter%1").arg(index);
+}
 
 } // namespace
 
@@ -49,7 +51,8 @@ void saveWindowState(const QMainWindow& window, const AppSession& session) {
     QSettings s = settings();
     s.setValue(QStringLiteral("window/geometry"), window.saveGeometry());
     const auto splitters = window.findChildren<QSplitter*>();
-    for (int i = 0; i < splitters.size(); ++i) s.setValue(splitterKey(i), splitters[i]->saveState());
+    for (int i = 0; i < splitters.size(); ++i)
+        s.setValue(splitterKey(i), splitters[i]->saveState());
     s.setValue(QStringLiteral("session/showInspector"), session.showInspector());
     const std::string_view mode = info(session.viewMode()).id;
     s.setValue(QStringLiteral("session/viewMode"), QByteArray(mode.data(), qsizetype(mode.size())));

@@ -44,7 +44,7 @@ QWidget* appRow(const AppFootprint& app, QPushButton* reveal) {
     return parts.row;
 }
 
-}  // namespace
+} // namespace
 
 AppsView::AppsView(AppSession& session, QWidget* parent)
     : QWidget(parent),
@@ -76,9 +76,13 @@ AppsView::AppsView(AppSession& session, QWidget* parent)
     rebuild();
 }
 
-QString AppsView::query() const { return search_->text(); }
+QString AppsView::query() const {
+    return search_->text();
+}
 
-void AppsView::setQuery(const QString& query) { search_->setText(query); }
+void AppsView::setQuery(const QString& query) {
+    search_->setText(query);
+}
 
 bool AppsView::matches(const AppFootprint& app, const QString& query) {
     if (query.isEmpty()) return true;
@@ -109,4 +113,4 @@ void AppsView::applyQuery() {
     }
 }
 
-}  // namespace tb
+} // namespace tb

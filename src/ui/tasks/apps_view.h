@@ -37,7 +37,7 @@ private:
     QStackedWidget* pages_;
     RowList* list_;
     QWidget* empty_;
-    std::vector<QWidget*> rows_;  // parallel to session_.appFootprints()
+    std::vector<QWidget*> rows_; // parallel to session_.appFootprints()
 };
 
-}  // namespace tb
+} // namespace tb

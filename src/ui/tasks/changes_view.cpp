@@ -13,14 +13,10 @@ namespace {
 
 std::string_view symbol(ScanChange::Kind kind) {
     switch (kind) {
-    case ScanChange::Kind::added:
-        return "plus.circle";
-    case ScanChange::Kind::removed:
-        return "minus.circle";
-    case ScanChange::Kind::grew:
-        return "arrow.up.right.circle";
-    case ScanChange::Kind::shrank:
-        return "arrow.down.right.circle";
+    case ScanChange::Kind::added: return "plus.circle";
+    case ScanChange::Kind::removed: return "minus.circle";
+    case ScanChange::Kind::grew: return "arrow.up.right.circle";
+    case ScanChange::Kind::shrank: return "arrow.down.right.circle";
     }
     return "plus.circle";
 }
@@ -44,7 +40,7 @@ QWidget* changeRow(const ScanChange& change) {
     return parts.row;
 }
 
-}  // namespace
+} // namespace
 
 ChangesView::ChangesView(AppSession& session, QWidget* parent)
     : QWidget(parent), session_(session), pages_(new QStackedWidget), list_(new RowList) {
@@ -64,8 +60,9 @@ ChangesView::ChangesView(AppSession& session, QWidget* parent)
 
 void ChangesView::rebuild() {
     list_->clear();
-    for (const ScanChange& change : session_.changes()) list_->addRow(changeRow(change));
+    for (const ScanChange& change : session_.changes())
+        list_->addRow(changeRow(change));
     pages_->setCurrentWidget(session_.changes().empty() ? empty_ : static_cast<QWidget*>(list_));
 }
 
-}  // namespace tb
+} // namespace tb

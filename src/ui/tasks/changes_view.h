@@ -26,4 +26,4 @@ private:
     QWidget* empty_;
 };
 
-}  // namespace tb
+} // namespace tb

@@ -18,7 +18,9 @@ namespace {
 // of its own beside the risks' values.
 constexpr int allSegment = 100;
 
-QString text(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+QString text(std::string_view s) {
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
 
 QWidget* candidateRow(const CleanupCandidate& c, QPushButton* add) {
     using namespace TaskWidgets;
@@ -41,7 +43,7 @@ QWidget* candidateRow(const CleanupCandidate& c, QPushButton* add) {
     return parts.row;
 }
 
-}  // namespace
+} // namespace
 
 CleanupView::CleanupView(AppSession& session, QWidget* parent)
     : QWidget(parent),
@@ -66,7 +68,8 @@ CleanupView::CleanupView(AppSession& session, QWidget* parent)
         segments->addWidget(b);
     };
     addSegment(QStringLiteral("All"), allSegment);
-    for (CleanupRisk risk : allCleanupRisks) addSegment(text(rawValue(risk)), int(risk));
+    for (CleanupRisk risk : allCleanupRisks)
+        addSegment(text(rawValue(risk)), int(risk));
     picker_->setExclusive(true);
     bar->insertLayout(1, segments);
     auto* openQueue = TaskWidgets::button(QStringLiteral("Open Review Queue"), "tray.full");
@@ -131,4 +134,4 @@ void CleanupView::applyFilter() {
     pages_->setCurrentWidget(shown > 0 ? static_cast<QWidget*>(list_) : empty_);
 }
 
-}  // namespace tb
+} // namespace tb

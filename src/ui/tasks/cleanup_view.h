@@ -40,4 +40,4 @@ private:
     QueueButtons queueButtons_;
 };
 
-}  // namespace tb
+} // namespace tb

@@ -17,7 +17,7 @@ namespace {
 const QString runTitle = QStringLiteral("Run Full Content Match");
 const QString matchingTitle = QStringLiteral("Matching\u2026");
 
-}  // namespace
+} // namespace
 
 std::int64_t DuplicatesView::reclaimable(const DuplicateGroup& group) {
     const auto others = std::max<std::int64_t>(std::int64_t(group.paths.size()), 1) - 1;
@@ -68,7 +68,8 @@ void DuplicatesView::refreshMatching() {
 void DuplicatesView::rebuild() {
     list_->clear();
     queueButtons_.clear();
-    for (const DuplicateGroup& group : session_.duplicates()) list_->addRow(groupBlock(group));
+    for (const DuplicateGroup& group : session_.duplicates())
+        list_->addRow(groupBlock(group));
     queueButtons_.refresh(session_.staging());
     pages_->setCurrentWidget(session_.duplicates().empty() ? empty_ : static_cast<QWidget*>(list_));
 }
@@ -113,4 +114,4 @@ QWidget* DuplicatesView::groupBlock(const DuplicateGroup& group) {
     return block;
 }
 
-}  // namespace tb
+} // namespace tb

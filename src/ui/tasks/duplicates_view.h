@@ -37,4 +37,4 @@ private:
     QueueButtons queueButtons_;
 };
 
-}  // namespace tb
+} // namespace tb

@@ -53,7 +53,9 @@ void MonitorView::setRefreshInterval(std::chrono::milliseconds interval) {
     timer_->setInterval(interval);
 }
 
-bool MonitorView::isRefreshing() const { return timer_->isActive(); }
+bool MonitorView::isRefreshing() const {
+    return timer_->isActive();
+}
 
 void MonitorView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
@@ -96,7 +98,8 @@ void MonitorView::showVolume() {
         volume_->addRow(QStringLiteral("Important"), DiskTheme::bytes(v->availableImportant));
     }
     if (v->availableOpportunistic != v->available) {
-        volume_->addRow(QStringLiteral("Opportunistic"), DiskTheme::bytes(v->availableOpportunistic));
+        volume_->addRow(QStringLiteral("Opportunistic"),
+                        DiskTheme::bytes(v->availableOpportunistic));
     }
 }
 
@@ -110,7 +113,8 @@ void MonitorView::showSnapshots() {
                            "LVM snapshots of this volume appear here."));
         return;
     }
-    for (const SnapshotInfo& s : list) snapshots_->addLine(DiskTheme::displayText(s.id));
+    for (const SnapshotInfo& s : list)
+        snapshots_->addLine(DiskTheme::displayText(s.id));
 }
 
-}  // namespace tb
+} // namespace tb

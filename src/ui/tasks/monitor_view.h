@@ -40,4 +40,4 @@ private:
     FormSection* snapshots_;
 };
 
-}  // namespace tb
+} // namespace tb

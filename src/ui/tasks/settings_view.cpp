@@ -42,4 +42,4 @@ SettingsView::SettingsView(AppSession& session, QWidget* parent) : QWidget(paren
             [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(releaseAddress))); });
 }
 
-}  // namespace tb
+} // namespace tb

@@ -16,4 +16,4 @@ public:
     explicit SettingsView(AppSession& session, QWidget* parent = nullptr);
 };
 
-}  // namespace tb
+} // namespace tb

@@ -14,7 +14,9 @@
 namespace tb {
 namespace {
 
-QString text(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+QString text(std::string_view s) {
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
 
 QWidget* sectionTitle(const QString& title, const QString& detail = {}) {
     auto* box = new QWidget;
@@ -48,7 +50,7 @@ QVBoxLayout* sectionBox(RowList* list) {
     return layout;
 }
 
-}  // namespace
+} // namespace
 
 template <typename Value>
 template <typename MakeRow>
@@ -72,7 +74,8 @@ void KeptRows<Value>::update(const std::vector<Value>& values, MakeRow makeRow) 
         if (!row) row = makeRow(v);
         next.emplace_back(v, row);
     }
-    while (QLayoutItem* item = layout_->takeAt(0)) delete item;  // the widgets stay
+    while (QLayoutItem* item = layout_->takeAt(0))
+        delete item; // the widgets stay
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         if (taken[i]) continue;
         QWidget* gone = rows_[i].second;
@@ -80,7 +83,8 @@ void KeptRows<Value>::update(const std::vector<Value>& values, MakeRow makeRow) 
         gone->setParent(nullptr);
         gone->deleteLater();
     }
-    for (auto& [value, row] : next) layout_->addWidget(row);
+    for (auto& [value, row] : next)
+        layout_->addWidget(row);
     rows_ = std::move(next);
 }
 
@@ -158,7 +162,7 @@ QString StagingView::confirmationText(std::size_t count, std::int64_t bytes) {
 void StagingView::confirmTrash() {
     const StagingStore& staging = session_.staging();
     if (staging.items().empty()) {
-        session_.staging().trashAll();  // only reports that nothing was moved
+        session_.staging().trashAll(); // only reports that nothing was moved
         return;
     }
     if (confirmation_) return;
@@ -302,7 +306,7 @@ void StagingView::refreshSuggestions() {
         // The Trash is emptied from the file manager, and system locations
         // with their own command: neither goes through the queue.
         const bool refused = win.id == "trash" || ProtectedPaths::isProtected(win.url);
-        auto* add = queued     ? TaskWidgets::button(QStringLiteral("Added"), "checkmark")
+        auto* add = queued    ? TaskWidgets::button(QStringLiteral("Added"), "checkmark")
                     : refused ? TaskWidgets::button(QStringLiteral("Not queueable"))
                               : TaskWidgets::button(QStringLiteral("Add to queue"), "plus");
         add->setEnabled(!queued && !refused);
@@ -335,4 +339,4 @@ QWidget* StagingView::receiptRow(const OperationReceipt& receipt) {
     return parts.row;
 }
 
-}  // namespace tb
+} // namespace tb

@@ -74,4 +74,4 @@ private:
     QPointer<QMessageBox> confirmation_;
 };
 
-}  // namespace tb
+} // namespace tb

@@ -59,7 +59,7 @@ enum class Frame { none, circle, square, shield };
 
 struct Glyph {
     Frame frame;
-    bool filled;  // frame filled, mark in white
+    bool filled; // frame filled, mark in white
     Mark mark;
 };
 
@@ -179,9 +179,11 @@ const std::map<std::string, Glyph, std::less<>>& glyphs() {
     return all;
 }
 
-}  // namespace
+} // namespace
 
-bool has(std::string_view symbol) { return glyphs().find(symbol) != glyphs().end(); }
+bool has(std::string_view symbol) {
+    return glyphs().find(symbol) != glyphs().end();
+}
 
 void draw(QPainter& painter, std::string_view symbol, const QRectF& box, const QColor& color) {
     auto it = glyphs().find(symbol);
@@ -214,4 +216,4 @@ void draw(QPainter& painter, std::string_view symbol, const QRectF& box, const Q
     painter.restore();
 }
 
-}  // namespace tb::TaskGlyphs
+} // namespace tb::TaskGlyphs

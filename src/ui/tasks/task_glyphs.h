@@ -17,4 +17,4 @@ bool has(std::string_view symbol);
 // Draws `symbol` into `box` in `color`; does nothing for an unknown symbol.
 void draw(QPainter& painter, std::string_view symbol, const QRectF& box, const QColor& color);
 
-}  // namespace tb::TaskGlyphs
+} // namespace tb::TaskGlyphs

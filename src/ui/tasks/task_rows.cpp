@@ -27,17 +27,31 @@ QFont pixelFont(int pixels, QFont::Weight weight = QFont::Normal) {
     return f;
 }
 
-}  // namespace
+} // namespace
 
-QFont body() { return pixelFont(13); }
-QFont headline() { return pixelFont(13, QFont::DemiBold); }
-QFont callout() { return pixelFont(12); }
-QFont captionFont() { return pixelFont(11); }
-QFont caption2() { return pixelFont(10); }
-QFont title3() { return pixelFont(16); }
-QFont title() { return pixelFont(20, QFont::DemiBold); }
+QFont body() {
+    return pixelFont(13);
+}
+QFont headline() {
+    return pixelFont(13, QFont::DemiBold);
+}
+QFont callout() {
+    return pixelFont(12);
+}
+QFont captionFont() {
+    return pixelFont(11);
+}
+QFont caption2() {
+    return pixelFont(10);
+}
+QFont title3() {
+    return pixelFont(16);
+}
+QFont title() {
+    return pixelFont(20, QFont::DemiBold);
+}
 
-}  // namespace TaskStyle
+} // namespace TaskStyle
 
 namespace {
 
@@ -46,7 +60,8 @@ namespace {
 // deleted only after the click has returned.
 void discard(QLayoutItem* item) {
     if (QLayout* inner = item->layout()) {
-        while (QLayoutItem* child = inner->takeAt(0)) discard(child);
+        while (QLayoutItem* child = inner->takeAt(0))
+            discard(child);
     }
     if (QWidget* w = item->widget()) {
         w->hide();
@@ -56,7 +71,7 @@ void discard(QLayoutItem* item) {
     delete item;
 }
 
-}  // namespace
+} // namespace
 
 // --- ElidedLabel --------------------------------------------------------------
 
@@ -125,10 +140,13 @@ RowList::RowList(QWidget* parent) : QScrollArea(parent), body_(new QWidget) {
 
 void RowList::clear() {
     // Everything but the closing stretch.
-    while (layout_->count() > 1) discard(layout_->takeAt(0));
+    while (layout_->count() > 1)
+        discard(layout_->takeAt(0));
 }
 
-void RowList::addRow(QWidget* row) { layout_->insertWidget(layout_->count() - 1, row); }
+void RowList::addRow(QWidget* row) {
+    layout_->insertWidget(layout_->count() - 1, row);
+}
 
 // --- EmptyState -----------------------------------------------------------------
 
@@ -166,7 +184,9 @@ EmptyState::EmptyState(std::string_view symbol, const QString& title, const QStr
     layout->addStretch(1);
 }
 
-void EmptyState::addButton(QPushButton* button) { buttons_->addWidget(button); }
+void EmptyState::addButton(QPushButton* button) {
+    buttons_->addWidget(button);
+}
 
 // --- FormSection ----------------------------------------------------------------
 
@@ -189,7 +209,9 @@ FormSection::FormSection(const QString& title, QWidget* parent) : QWidget(parent
     outer->addWidget(card);
 }
 
-void FormSection::clearRows() { TaskWidgets::clearLayout(rows_); }
+void FormSection::clearRows() {
+    TaskWidgets::clearLayout(rows_);
+}
 
 void FormSection::addRow(const QString& label, const QString& value) {
     auto* row = new TaskRow;
@@ -209,7 +231,9 @@ void FormSection::addLine(const QString& text) {
     rows_->addWidget(line);
 }
 
-void FormSection::addWidget(QWidget* widget) { rows_->addWidget(widget); }
+void FormSection::addWidget(QWidget* widget) {
+    rows_->addWidget(widget);
+}
 
 // --- QueueButtons ---------------------------------------------------------------
 
@@ -323,7 +347,8 @@ ElidedLabel* path(std::string_view rawPath) {
 }
 
 void clearLayout(QLayout* layout) {
-    while (QLayoutItem* item = layout->takeAt(0)) discard(item);
+    while (QLayoutItem* item = layout->takeAt(0))
+        discard(item);
 }
 
 QString signedBytes(std::int64_t delta) {
@@ -334,6 +359,6 @@ QString signedBytes(std::int64_t delta) {
     return QStringLiteral("-") + DiskTheme::bytes(magnitude);
 }
 
-}  // namespace TaskWidgets
+} // namespace TaskWidgets
 
-}  // namespace tb
+} // namespace tb

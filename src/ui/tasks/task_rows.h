@@ -28,14 +28,14 @@ class StagingStore;
 namespace TaskStyle {
 
 QFont body();
-QFont headline();  // body size, semibold
+QFont headline(); // body size, semibold
 QFont callout();
 QFont captionFont();
 QFont caption2();
 QFont title3();
 QFont title();
 
-}  // namespace TaskStyle
+} // namespace TaskStyle
 
 // One line of text shortened in the middle when it does not fit; the whole
 // text stays available as text() and as the tool tip. Paths get this.
@@ -165,6 +165,6 @@ void clearLayout(QLayout* layout);
 // "+1.5 KB" for growth or no change, "-1.5 KB" for space freed.
 QString signedBytes(std::int64_t delta);
 
-}  // namespace TaskWidgets
+} // namespace TaskWidgets
 
-}  // namespace tb
+} // namespace tb

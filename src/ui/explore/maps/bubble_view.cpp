@@ -9,9 +9,10 @@ namespace tb {
 
 namespace {
 constexpr double minLabelRadius = 28;
-}
+} // namespace
 
-BubbleView::BubbleView(AppSession& session, QWidget* parent) : HitListMapView(session, false, parent) {}
+BubbleView::BubbleView(AppSession& session, QWidget* parent)
+    : HitListMapView(session, false, parent) {}
 
 void BubbleView::layoutMap(const ScanNode& root, Size size) {
     hits_ = BubbleLayout::hits(MapLayout::ranked(root.children(), MapLayout::visibleLimit), size);
@@ -34,11 +35,10 @@ void BubbleView::paintMap(QPainter& painter) const {
         if (circle.radius > minLabelRadius) {
             const double room = 2 * circle.radius - 12;
             painter.setPen(labelColour(i));
-            painter.drawText(QRectF(c.x() - room / 2, c.y() - metrics.height() / 2, room,
-                                    metrics.height()),
-                             Qt::AlignCenter,
-                             metrics.elidedText(DiskTheme::displayText(circle.label),
-                                                Qt::ElideRight, room));
+            painter.drawText(
+                QRectF(c.x() - room / 2, c.y() - metrics.height() / 2, room, metrics.height()),
+                Qt::AlignCenter,
+                metrics.elidedText(DiskTheme::displayText(circle.label), Qt::ElideRight, room));
         }
     }
 }

@@ -4,7 +4,8 @@
 
 namespace tb {
 
-FlameView::FlameView(AppSession& session, QWidget* parent) : HitListMapView(session, true, parent) {}
+FlameView::FlameView(AppSession& session, QWidget* parent)
+    : HitListMapView(session, true, parent) {}
 
 void FlameView::layoutMap(const ScanNode& root, Size size) {
     hits_ = FlameLayout::hits(&root, size, maxDepth);

@@ -11,7 +11,7 @@ class QRectF;
 namespace tb {
 
 struct HoverCaption {
-    std::string title;  // raw bytes, decoded only for display
+    std::string title; // raw bytes, decoded only for display
     std::int64_t bytes = 0;
 
     // Draws the caption in the bottom-left corner of `area`, 10 points from

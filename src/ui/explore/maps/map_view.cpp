@@ -89,8 +89,8 @@ void MapView::paintTiles(QPainter& painter, std::span<const RectHit> tiles) cons
             const QRectF text = r.adjusted(8, 6, -8, -6);
             painter.setPen(labelColour(i));
             painter.drawText(text, Qt::AlignLeft | Qt::AlignTop,
-                             metrics.elidedText(DiskTheme::displayText(tile.label),
-                                                Qt::ElideRight, text.width()));
+                             metrics.elidedText(DiskTheme::displayText(tile.label), Qt::ElideRight,
+                                                text.width()));
         }
     }
 }
@@ -109,11 +109,17 @@ void MapView::paintEvent(QPaintEvent*) {
     if (hover_) HoverCaption{hover_->label, hover_->bytes}.paint(painter, QRectF(rect()));
 }
 
-void MapView::resizeEvent(QResizeEvent*) { relayout(); }
+void MapView::resizeEvent(QResizeEvent*) {
+    relayout();
+}
 
-void MapView::mouseMoveEvent(QMouseEvent* event) { setHover(locate(event->position())); }
+void MapView::mouseMoveEvent(QMouseEvent* event) {
+    setHover(locate(event->position()));
+}
 
-void MapView::leaveEvent(QEvent*) { setHover(std::nullopt); }
+void MapView::leaveEvent(QEvent*) {
+    setHover(std::nullopt);
+}
 
 void MapView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
@@ -125,7 +131,7 @@ void MapView::mousePressEvent(QMouseEvent* event) {
     if (dive_ && node && node->isDirectory()) {
         session_.dive(node);
     } else {
-        session_.select(node);  // the bucket has no node: this clears the selection
+        session_.select(node); // the bucket has no node: this clears the selection
         if (!node && lastClick_->parent) {
             emit bucketOpened(lastClick_->parent, event->globalPosition().toPoint());
         }
@@ -134,7 +140,8 @@ void MapView::mousePressEvent(QMouseEvent* event) {
 
 void MapView::contextMenuEvent(QContextMenuEvent* event) {
     // From the keyboard the menu is for the shape under the pointer, if any.
-    const QPoint at = event->reason() == QContextMenuEvent::Mouse ? event->pos() : mapFromGlobal(QCursor::pos());
+    const QPoint at =
+        event->reason() == QContextMenuEvent::Mouse ? event->pos() : mapFromGlobal(QCursor::pos());
     const auto target = locate(at);
     if (!target) return;
     if (target->node) {

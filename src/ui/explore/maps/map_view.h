@@ -33,7 +33,7 @@ struct MapTarget {
     const ScanNode* node = nullptr;
     std::string label;
     std::int64_t bytes = 0;
-    const ScanNode* parent = nullptr;  // the folder of the shape; set for every bucket
+    const ScanNode* parent = nullptr; // the folder of the shape; set for every bucket
 };
 
 class MapView : public QWidget {

@@ -13,10 +13,12 @@ namespace tb {
 
 namespace {
 
-constexpr double minLabelSweep = 0.28;  // radians
+constexpr double minLabelSweep = 0.28; // radians
 
 // Layout angles grow clockwise on screen; Qt's degrees grow anticlockwise.
-double qtDegrees(double radians) { return -radians * 180.0 / std::numbers::pi; }
+double qtDegrees(double radians) {
+    return -radians * 180.0 / std::numbers::pi;
+}
 
 QRectF circle(QPointF centre, double radius) {
     return QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
@@ -34,11 +36,13 @@ QPainterPath sector(QPointF centre, const WedgeHit& wedge) {
 
 } // namespace
 
-SunburstView::SunburstView(AppSession& session, QWidget* parent) : HitListMapView(session, true, parent) {}
+SunburstView::SunburstView(AppSession& session, QWidget* parent)
+    : HitListMapView(session, true, parent) {}
 
 void SunburstView::layoutMap(const ScanNode& root, Size size) {
     if (depth() == 1) {
-        hits_ = SunburstLayout::hits(MapLayout::ranked(root.children(), MapLayout::visibleLimit), size);
+        hits_ =
+            SunburstLayout::hits(MapLayout::ranked(root.children(), MapLayout::visibleLimit), size);
     } else {
         hits_ = SunburstLayout::rings(&root, size, depth());
     }
@@ -88,9 +92,9 @@ void SunburstView::paintMap(QPainter& painter) const {
             const QString text =
                 metrics.elidedText(DiskTheme::displayText(wedge.label), Qt::ElideRight, room);
             painter.setPen(labelColour(i));
-            painter.drawText(QRectF(at.x() - room / 2, at.y() - metrics.height() / 2, room,
-                                    metrics.height()),
-                             Qt::AlignCenter, text);
+            painter.drawText(
+                QRectF(at.x() - room / 2, at.y() - metrics.height() / 2, room, metrics.height()),
+                Qt::AlignCenter, text);
         }
     }
     // Drawn last so that no neighbour paints over the outline.
@@ -102,7 +106,7 @@ void SunburstView::paintMap(QPainter& painter) const {
 // The root's name inside the hole: wrapped at word boundaries when it fits
 // that way, otherwise one elided line; nothing in a hole too small to read.
 void SunburstView::paintCentreLabel(QPainter& painter, QPointF c, double hole) const {
-    const double side = hole * 1.4;  // the square inside the hole
+    const double side = hole * 1.4; // the square inside the hole
     if (side < 24) return;
     const QRectF box(c.x() - side / 2, c.y() - side / 2, side, side);
     const QString name = DiskTheme::displayText(root()->name());
@@ -112,7 +116,8 @@ void SunburstView::paintCentreLabel(QPainter& painter, QPointF c, double hole) c
     if (wrapped.width() <= box.width() && wrapped.height() <= box.height()) {
         painter.drawText(box, Qt::AlignCenter | Qt::TextWordWrap, name);
     } else {
-        painter.drawText(box, Qt::AlignCenter, metrics.elidedText(name, Qt::ElideMiddle, box.width()));
+        painter.drawText(box, Qt::AlignCenter,
+                         metrics.elidedText(name, Qt::ElideMiddle, box.width()));
     }
 }
 

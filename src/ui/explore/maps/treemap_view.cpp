@@ -11,7 +11,8 @@
 
 namespace tb {
 
-TreemapView::TreemapView(AppSession& session, QWidget* parent) : HitListMapView(session, true, parent) {}
+TreemapView::TreemapView(AppSession& session, QWidget* parent)
+    : HitListMapView(session, true, parent) {}
 
 void TreemapView::setCushions(bool on) {
     cushions_ = on;
@@ -20,7 +21,8 @@ void TreemapView::setCushions(bool on) {
 
 void TreemapView::layoutMap(const ScanNode& root, Size size) {
     if (depth() == 1) {
-        hits_ = TreemapLayout::hits(MapLayout::ranked(root.children(), MapLayout::visibleLimit), size);
+        hits_ =
+            TreemapLayout::hits(MapLayout::ranked(root.children(), MapLayout::visibleLimit), size);
     } else {
         hits_ = NestedTreemapLayout::hits(&root, size, depth());
     }
@@ -62,8 +64,8 @@ void TreemapView::paintNested(QPainter& painter) const {
             if (header.width() > 24) {
                 painter.setPen(DiskTheme::primary());
                 painter.drawText(header, Qt::AlignLeft | Qt::AlignVCenter,
-                                 metrics.elidedText(DiskTheme::displayText(tile.label), Qt::ElideRight,
-                                                    header.width()));
+                                 metrics.elidedText(DiskTheme::displayText(tile.label),
+                                                    Qt::ElideRight, header.width()));
             }
             continue;
         }
@@ -87,8 +89,9 @@ void TreemapView::paintNested(QPainter& painter) const {
     if (selected) {
         painter.setPen(QPen(DiskTheme::halo(), 2));
         painter.setBrush(Qt::NoBrush);
-        painter.drawRect(QRectF(selected->rect.x, selected->rect.y, selected->rect.width, selected->rect.height)
-                             .adjusted(1, 1, -1, -1));
+        painter.drawRect(
+            QRectF(selected->rect.x, selected->rect.y, selected->rect.width, selected->rect.height)
+                .adjusted(1, 1, -1, -1));
     }
 }
 
