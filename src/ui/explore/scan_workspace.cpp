@@ -605,9 +605,6 @@ void ScanWorkspace::showBucketList(const ScanNode* folder, QPoint globalPos) {
     }
     popup->move(at);
     bucketList_ = popup;
-    connect(popup, &QObject::destroyed, this, [this, popup] {
-        if (bucketList_ == popup) bucketList_ = nullptr;
-    });
     popup->show();
     list->setFocus();
 }

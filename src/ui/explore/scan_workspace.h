@@ -12,6 +12,7 @@
 // after the last of them, so it never reads a half-updated state.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 #include <vector>
@@ -109,7 +110,8 @@ private:
     QTreeWidget* searchList_;
     QPushButton* showAll_;
     bool showAllHits_ = false;
-    QWidget* bucketList_ = nullptr;
+    // Cleared by Qt when the popup goes, even while this widget is being destroyed.
+    QPointer<QWidget> bucketList_;
     QWidget* pastRow_;
     ButtonRow* pastButtons_;
     QStackedWidget* stack_;
