@@ -8,27 +8,41 @@
 
 namespace tb::IndexSearch {
 
+namespace {
+
+// One query against many names and paths, with its buffers reused. Both sides
+// are lower-cased, so characters compare literally otherwise.
+class Matcher {
+public:
+    explicit Matcher(std::string_view query) {
+        const std::string_view trimmed = QueryText::trimmed(query);
+        if (!trimmed.empty()) QueryText::lowerCased(trimmed, needle_);
+    }
+    bool empty() const { return needle_.empty(); }
+    bool inName(const ScanNode* n) { return contains(n->name()); }
+    bool inPath(const ScanNode* n) {
+        path_.clear();
+        n->appendPath(path_);
+        return contains(path_);
+    }
+
+private:
+    bool contains(std::string_view text) {
+        QueryText::lowerCased(text, folded_);
+        return folded_.find(needle_) != std::string::npos;
+    }
+    std::string needle_, folded_, path_;
+};
+
+} // namespace
+
 std::vector<const ScanNode*> matches(std::string_view query,
                                      const std::vector<const ScanNode*>& nodes) {
     std::vector<const ScanNode*> hits;
-    const std::string_view trimmedQuery = QueryText::trimmed(query);
-    if (trimmedQuery.empty()) return hits;
-    std::string needle;
-    QueryText::lowerCased(trimmedQuery, needle);
-
-    // Both sides are lower-cased, so characters compare literally otherwise.
-    std::string folded, path;
-    auto pathOf = [&path](const ScanNode* n) -> std::string_view {
-        path.clear();
-        n->appendPath(path);
-        return path;
-    };
-    auto contains = [&](std::string_view text) {
-        QueryText::lowerCased(text, folded);
-        return folded.find(needle) != std::string::npos;
-    };
+    Matcher match(query);
+    if (match.empty()) return hits;
     for (const ScanNode* node : nodes) {
-        if (contains(node->name()) || contains(pathOf(node))) {
+        if (match.inName(node) || match.inPath(node)) {
             hits.push_back(node);
             if (hits.size() == hitLimit) break;
         }
@@ -39,26 +53,14 @@ std::vector<const ScanNode*> matches(std::string_view query,
 std::vector<const ScanNode*> ranked(std::string_view query,
                                     const std::vector<const ScanNode*>& nodes, std::size_t limit) {
     std::vector<const ScanNode*> hits;
-    const std::string_view trimmedQuery = QueryText::trimmed(query);
-    if (trimmedQuery.empty() || limit == 0) return hits;
-    std::string needle;
-    QueryText::lowerCased(trimmedQuery, needle);
-    std::string folded, path;
-    auto pathOf = [&path](const ScanNode* n) -> std::string_view {
-        path.clear();
-        n->appendPath(path);
-        return path;
-    };
-    auto contains = [&](std::string_view text) {
-        QueryText::lowerCased(text, folded);
-        return folded.find(needle) != std::string::npos;
-    };
+    Matcher match(query);
+    if (match.empty() || limit == 0) return hits;
     // Positions in the list break ties, so that the order is stable.
     std::vector<std::uint32_t> byName, byPath;
     for (std::size_t i = 0; i < nodes.size(); ++i) {
-        if (contains(nodes[i]->name())) {
+        if (match.inName(nodes[i])) {
             byName.push_back(std::uint32_t(i));
-        } else if (contains(pathOf(nodes[i]))) {
+        } else if (match.inPath(nodes[i])) {
             byPath.push_back(std::uint32_t(i));
         }
     }
