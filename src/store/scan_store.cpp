@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <optional>
 #include <cstring>
 #include <string_view>
 
@@ -40,10 +42,9 @@ constexpr const char* kCreateTables =
     "    value TEXT NOT NULL\n"
     ");";
 
-constexpr std::string_view kInsertNode =
+constexpr std::string_view kInsertNodeHead =
     "INSERT INTO nodes(path, parent, name, is_dir, logical, allocated, mtime, inode, "
-    "may_share, unreadable)\n"
-    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?);";
+    "may_share, unreadable) VALUES ";
 
 constexpr std::string_view kSelectNodes =
     "SELECT path, parent, name, is_dir, logical, allocated, mtime, inode, may_share, "
@@ -140,27 +141,85 @@ std::string metaInsert(const ScanForest& forest, const std::string& root) {
     return sql;
 }
 
-// The texts are bound in place: the caller's buffers (rebuilt paths) and the
-// arena (names) hold them until the row is written.
-void bindNode(Statement& insert, const ScanNode* node, const ScanNode* parent,
-              const std::string& path, const std::string& parentPath) {
-    insert.reset();
-    insert.bindTextInPlace(1, path);
-    if (parent) {
-        insert.bindTextInPlace(2, parentPath);
-    } else {
-        insert.bindNull(2);
+// Rows go in by the batch: one statement keeps its cursors open across its
+// rows, so each row of the path index starts where the last one ended
+// instead of seeking down from the root, and the per-statement work is paid
+// once per batch. The texts are bound in place: the batch's own buffers
+// (rebuilt paths) and the arena (names) hold them until the batch is written.
+class RowBatch {
+public:
+    static constexpr int kRows = 64;
+    static constexpr int kColumns = 10;
+
+    explicit RowBatch(Database& db) : db_(db) {}
+
+    Status add(const ScanNode* node, const ScanNode* parent, const std::string& parentPath) {
+        const int i = count_;
+        paths_[i].clear();
+        node->appendPath(paths_[i]);
+        if (parent) parents_[i] = parentPath;
+        rows_[i] = {node, parent != nullptr};
+        return ++count_ == kRows ? flush() : okStatus();
     }
-    insert.bindTextInPlace(3, node->name());
-    insert.bindInt(4, node->isDirectory() ? 1 : 0);
-    insert.bindInt64(5, node->logicalSize());
-    insert.bindInt64(6, node->allocatedSize());
-    insert.bindDouble(7, node->modified().unixSeconds());
-    // SQLite integers are signed: keep the inode's bit pattern.
-    insert.bindInt64(8, static_cast<std::int64_t>(node->inode()));
-    insert.bindInt(9, node->mayShareBlocks() ? 1 : 0);
-    insert.bindInt(10, node->unreadable() ? 1 : 0);
-}
+
+    // Writes what is left: a short batch gets a statement of its own length.
+    Status finish() { return count_ ? flush() : okStatus(); }
+
+private:
+    struct Row {
+        const ScanNode* node;
+        bool hasParent;
+    };
+
+    Status flush() {
+        std::optional<Statement>& stmt = count_ == kRows ? full_ : partial_;
+        if (!stmt) {
+            auto prepared = db_.prepare(insertSql(count_));
+            if (!prepared) return prepared.error();
+            stmt.emplace(std::move(*prepared));
+        }
+        stmt->reset();
+        for (int i = 0; i < count_; ++i)
+            bindRow(*stmt, i * kColumns, i);
+        count_ = 0;
+        if (stmt->step() != SQLITE_DONE) return db_.statementError();
+        // A short batch only ever comes last.
+        if (&stmt == &partial_) partial_.reset();
+        return okStatus();
+    }
+
+    void bindRow(Statement& insert, int base, int i) const {
+        const ScanNode* node = rows_[i].node;
+        insert.bindTextInPlace(base + 1, paths_[i]);
+        if (rows_[i].hasParent) {
+            insert.bindTextInPlace(base + 2, parents_[i]);
+        } else {
+            insert.bindNull(base + 2);
+        }
+        insert.bindTextInPlace(base + 3, node->name());
+        insert.bindInt(base + 4, node->isDirectory() ? 1 : 0);
+        insert.bindInt64(base + 5, node->logicalSize());
+        insert.bindInt64(base + 6, node->allocatedSize());
+        insert.bindDouble(base + 7, node->modified().unixSeconds());
+        // SQLite integers are signed: keep the inode's bit pattern.
+        insert.bindInt64(base + 8, static_cast<std::int64_t>(node->inode()));
+        insert.bindInt(base + 9, node->mayShareBlocks() ? 1 : 0);
+        insert.bindInt(base + 10, node->unreadable() ? 1 : 0);
+    }
+
+    static std::string insertSql(int rows) {
+        std::string sql(kInsertNodeHead);
+        for (int i = 0; i < rows; ++i)
+            sql += i ? ",(?,?,?,?,?,?,?,?,?,?)" : "(?,?,?,?,?,?,?,?,?,?)";
+        return sql;
+    }
+
+    Database& db_;
+    std::optional<Statement> full_, partial_;
+    std::array<std::string, kRows> paths_, parents_;
+    std::array<Row, kRows> rows_{};
+    int count_ = 0;
+};
 
 // Every row in byte order of its path, so that the path index only ever
 // grows at its end. Paths of one subtree are contiguous in that order, but a
@@ -169,7 +228,7 @@ void bindNode(Statement& insert, const ScanNode* node, const ScanNode* parent,
 // its name, its subtree under its name followed by "/". Explicit stack: the
 // depth is the file system's to choose. A row that does not go in fails the
 // save: a scan reported as stored must be complete.
-Status insertAll(Database& db, Statement& insert, const ScanNode* root) {
+Status insertAll(Database& db, const ScanNode* root) {
     struct Item {
         const ScanNode* node;
         const ScanNode* parent;
@@ -192,7 +251,8 @@ Status insertAll(Database& db, Statement& insert, const ScanNode* root) {
     };
     std::vector<Item> stack{{root, nullptr, true}, {root, nullptr, false}};
     std::vector<Item> siblings;
-    std::string path, parentPath;
+    RowBatch batch(db);
+    std::string parentPath;
     const ScanNode* pathOwner = nullptr; // whose path `parentPath` is
     while (!stack.empty()) {
         const Item item = stack.back();
@@ -205,10 +265,7 @@ Status insertAll(Database& db, Statement& insert, const ScanNode* root) {
                 item.parent->appendPath(parentPath);
                 pathOwner = item.parent;
             }
-            path.clear();
-            item.node->appendPath(path);
-            bindNode(insert, item.node, item.parent, path, parentPath);
-            if (insert.step() != SQLITE_DONE) return db.statementError();
+            if (auto s = batch.add(item.node, item.parent, parentPath); !s) return s;
             continue;
         }
         siblings.clear();
@@ -219,7 +276,7 @@ Status insertAll(Database& db, Statement& insert, const ScanNode* root) {
         std::stable_sort(siblings.begin(), siblings.end(), before);
         stack.insert(stack.end(), siblings.rbegin(), siblings.rend());
     }
-    return okStatus();
+    return batch.finish();
 }
 
 // The writer's rows are numbered 1..n, so the largest rowid sizes the tables
@@ -440,11 +497,7 @@ Status writeScan(Database& db, const ScanForest& forest, const std::string& root
     }
     auto transaction = sql::Transaction::begin(db);
     if (!transaction) return transaction.error();
-    {
-        auto insert = db.prepare(kInsertNode);
-        if (!insert) return insert.error();
-        if (auto s = insertAll(db, *insert, forest.root()); !s) return s.error();
-    }
+    if (auto s = insertAll(db, forest.root()); !s) return s.error();
     if (auto s = db.exec(metaInsert(forest, root)); !s) return s.error();
     if (auto s = transaction->commit(); !s) return s.error();
     return db.exec("PRAGMA journal_mode=WAL");
