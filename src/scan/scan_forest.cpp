@@ -1,9 +1,17 @@
 #include "scan/scan_forest.h"
 
+#include <system_error>
+#include <thread>
+
 #include "scan/size_ranking.h"
 #include "scan/volume_accounting.h"
 
 namespace tb {
+namespace {
+
+constexpr std::size_t kFilesWorthASecondThread = 100'000;
+
+} // namespace
 
 ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visited,
                        std::optional<ScanContext> context) {
@@ -42,10 +50,25 @@ ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visi
     }
 
     const FileList files(d->nodes, d->fileCount);
+    // Two read-only passes over every file: on a large tree the age bands
+    // are counted on a second core while this one ranks the largest files.
+    const Date now = Date::now();
+    std::thread beside;
+    if (d->fileCount >= kFilesWorthASecondThread) {
+        try {
+            beside = std::thread([&] { d->ageBands = AgeLayout::bands(files, now); });
+        } catch (const std::system_error&) {
+            // No thread to spare: counted below, on this one.
+        }
+    }
     d->largestFiles.reserve(std::min<std::size_t>(d->fileCount, largestFilesLimit));
     for (const ScanNode* f : files)
         SizeLeaders::insert(f, d->largestFiles, largestFilesLimit);
-    d->ageBands = AgeLayout::bands(files, Date::now());
+    if (beside.joinable()) {
+        beside.join();
+    } else {
+        d->ageBands = AgeLayout::bands(files, now);
+    }
     data_ = std::move(d);
 }
 

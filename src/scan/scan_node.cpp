@@ -77,8 +77,19 @@ void ScanNode::rollup() {
         }
         n->logicalSize_ = logical;
         n->allocatedSize_ = allocated;
+        n->sortChildren();
         stack.pop_back();
     }
+}
+
+void ScanNode::sortChildren() {
+    auto larger = [](const ScanNode* a, const ScanNode* b) {
+        return a->allocatedSize_ > b->allocatedSize_;
+    };
+    // A tree the walk rolled up is in order already; checking is cheaper
+    // than a stable sort's buffer.
+    if (childCount_ < 2 || std::is_sorted(children_, children_ + childCount_, larger)) return;
+    std::stable_sort(children_, children_ + childCount_, larger);
 }
 
 void ScanNode::sortBySize() {
@@ -86,12 +97,7 @@ void ScanNode::sortBySize() {
     while (!stack.empty()) {
         ScanNode* n = stack.back();
         stack.pop_back();
-        if (n->childCount_ > 1) {
-            std::stable_sort(n->children_, n->children_ + n->childCount_,
-                             [](const ScanNode* a, const ScanNode* b) {
-                                 return a->allocatedSize_ > b->allocatedSize_;
-                             });
-        }
+        n->sortChildren();
         for (ScanNode* c : n->children()) {
             if (c->childCount_ > 0) stack.push_back(c);
         }

@@ -51,7 +51,9 @@ public:
     void setAllocatedSize(std::int64_t v) { allocatedSize_ = v; }
     void setUnreadable(bool v) { unreadable_ = v; }
 
-    // Folder sizes become the sums over their children (files keep theirs).
+    // Folder sizes become the sums over their children (files keep theirs),
+    // and each folder's children are then ordered as sortBySize orders them:
+    // the children are at hand, which spares a second pass over the tree.
     // Iterative: the depth is the file system's to choose.
     void rollup();
     // Every folder's children by allocatedSize, largest first, stable.
@@ -68,6 +70,7 @@ private:
     // A root (or a node made without a parent) keeps its whole path after
     // its name: a 32-bit length, then the bytes.
     std::string_view storedPath() const;
+    void sortChildren();
     const char* nameBytes() const;
 
     Uuid id_;
