@@ -310,6 +310,102 @@ bool isChildPath(std::string_view path, std::string_view parent, std::string_vie
            path.ends_with(name) && (separator == 0 || path[parent.size()] == '/');
 }
 
+// One row's fields; the texts point into the statement's current row.
+NodeFields rowFields(Statement& select) {
+    NodeFields f;
+    f.path = select.columnText(0);
+    f.name = select.columnText(2);
+    f.isDirectory = select.columnInt64(3) == 1;
+    f.logicalSize = storedSize(select.columnInt64(4));
+    f.allocatedSize = storedSize(select.columnInt64(5));
+    f.modified = storedDate(select.columnDouble(6));
+    f.inode = static_cast<std::uint64_t>(select.columnInt64(7));
+    f.mayShareBlocks = select.columnInt64(8) == 1;
+    f.unreadable = select.columnInt64(9) == 1;
+    return f;
+}
+
+constexpr std::uint32_t kNoParent = PathIndex::none;
+
+// Hands each node to its parent (`parentOf`, kNoParent for none), the
+// children of all parents grouped in one array and then copied into the
+// arena.
+void linkChildren(NodeArena& arena, const std::vector<ScanNode*>& nodes,
+                  const std::vector<std::uint32_t>& parentOf) {
+    std::vector<std::uint32_t> childCount(nodes.size(), 0);
+    for (const std::uint32_t p : parentOf) {
+        if (p != kNoParent) ++childCount[p];
+    }
+    std::vector<std::size_t> start(nodes.size() + 1, 0);
+    for (std::size_t i = 0; i < nodes.size(); ++i)
+        start[i + 1] = start[i] + childCount[i];
+    std::vector<ScanNode*> grouped(start.back());
+    std::vector<std::size_t> fill(start.begin(), start.end() - 1);
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (parentOf[i] != kNoParent) grouped[fill[parentOf[i]]++] = nodes[i];
+    }
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (childCount[i] == 0) continue;
+        arena.setChildren(nodes[i],
+                          std::span<ScanNode* const>(grouped.data() + start[i], childCount[i]));
+    }
+}
+
+enum class Rows { read, unordered, unreadable };
+
+// The rows as this store writes them: the root first, then every row in
+// byte order of its path (so no path twice), each named as a child of a
+// folder read before it. Only folders' paths are indexed, a few percent of
+// a large scan's rows; any row out of that shape leaves the tree to
+// readTree, which indexes every path.
+Rows readOrderedTree(Statement& select, const std::string& rootPath, std::size_t expectedRows,
+                     std::optional<NodeTree>& out) {
+    auto arena = std::make_shared<NodeArena>();
+    std::vector<ScanNode*> nodes;
+    std::vector<std::uint32_t> parentOf;
+    nodes.reserve(expectedRows);
+    parentOf.reserve(expectedRows);
+    PathIndex folders;
+    PathBytes folderPaths;
+    std::string previous, lastParentPath;
+    std::uint32_t lastParent = kNoParent;
+
+    int rc;
+    while ((rc = select.step()) == SQLITE_ROW) {
+        if (nodes.size() >= kNoParent - 1) return Rows::unordered;
+        NodeFields f = rowFields(select);
+        std::uint32_t parent = kNoParent;
+        if (nodes.empty()) {
+            if (!select.columnIsNull(1) || f.path != rootPath) return Rows::unordered;
+        } else {
+            if (select.columnIsNull(1) || f.path <= std::string_view(previous)) {
+                return Rows::unordered;
+            }
+            const std::string_view parentPath = select.columnText(1);
+            if (lastParent != kNoParent && parentPath == lastParentPath) {
+                parent = lastParent;
+            } else {
+                parent = folders.find(parentPath);
+                if (parent == PathIndex::none) return Rows::unordered;
+                lastParent = parent;
+                lastParentPath.assign(parentPath);
+            }
+            if (!isChildPath(f.path, parentPath, f.name)) return Rows::unordered;
+            f.parent = nodes[parent];
+        }
+        previous.assign(f.path);
+        const auto index = static_cast<std::uint32_t>(nodes.size());
+        if (f.isDirectory) folders.assign(folderPaths.keep(f.path), index);
+        nodes.push_back(arena->make(f));
+        parentOf.push_back(parent);
+    }
+    if (rc != SQLITE_DONE) return Rows::unreadable;
+    if (nodes.empty()) return Rows::unordered;
+    linkChildren(*arena, nodes, parentOf);
+    out = NodeTree{std::move(arena), nodes.front()};
+    return Rows::read;
+}
+
 // Builds the tree from all rows. Rows normally come parents first (the writer's
 // pre-order), so most parents are found while reading; the others wait for
 // the end. The root is never attached under another node, so a file whose
@@ -318,7 +414,6 @@ std::optional<NodeTree> readTree(Statement& select, const std::string& rootPath,
                                  std::size_t expectedRows) {
     auto arena = std::make_shared<NodeArena>();
     std::vector<ScanNode*> nodes;
-    constexpr std::uint32_t kNoParent = PathIndex::none;
     constexpr std::uint32_t kLater = PathIndex::none - 1;
     std::vector<std::uint32_t> parentOf;
     struct Pending {
@@ -341,16 +436,7 @@ std::optional<NodeTree> readTree(Statement& select, const std::string& rootPath,
     int rc;
     while ((rc = select.step()) == SQLITE_ROW) {
         if (nodes.size() >= kLater) return std::nullopt;
-        NodeFields f;
-        f.path = select.columnText(0);
-        f.name = select.columnText(2);
-        f.isDirectory = select.columnInt64(3) == 1;
-        f.logicalSize = storedSize(select.columnInt64(4));
-        f.allocatedSize = storedSize(select.columnInt64(5));
-        f.modified = storedDate(select.columnDouble(6));
-        f.inode = static_cast<std::uint64_t>(select.columnInt64(7));
-        f.mayShareBlocks = select.columnInt64(8) == 1;
-        f.unreadable = select.columnInt64(9) == 1;
+        NodeFields f = rowFields(select);
         const std::string_view path = pathBytes.keep(f.path);
         const auto index = static_cast<std::uint32_t>(nodes.size());
         std::uint32_t parent = kNoParent;
@@ -395,8 +481,6 @@ std::optional<NodeTree> readTree(Statement& select, const std::string& rootPath,
     for (const Pending& p : pending) {
         parentOf[p.node] = byPath.find(std::string_view(pendingBytes).substr(p.offset, p.length));
     }
-    // Children grouped per parent in one array, then copied into the arena.
-    std::vector<std::uint32_t> childCount(nodes.size(), 0);
     for (std::uint32_t i = 0; i < nodes.size(); ++i) {
         std::uint32_t& p = parentOf[i];
         if (p == kNoParent || i == rootIndex) {
@@ -412,21 +496,8 @@ std::optional<NodeTree> readTree(Statement& select, const std::string& rootPath,
             }
             p = byPath.find(pathOf[p]);
         }
-        ++childCount[p];
     }
-    std::vector<std::size_t> start(nodes.size() + 1, 0);
-    for (std::size_t i = 0; i < nodes.size(); ++i)
-        start[i + 1] = start[i] + childCount[i];
-    std::vector<ScanNode*> grouped(start.back());
-    std::vector<std::size_t> fill(start.begin(), start.end() - 1);
-    for (std::size_t i = 0; i < nodes.size(); ++i) {
-        if (parentOf[i] != kNoParent) grouped[fill[parentOf[i]]++] = nodes[i];
-    }
-    for (std::size_t i = 0; i < nodes.size(); ++i) {
-        if (childCount[i] == 0) continue;
-        arena->setChildren(nodes[i],
-                           std::span<ScanNode* const>(grouped.data() + start[i], childCount[i]));
-    }
+    linkChildren(*arena, nodes, parentOf);
     return NodeTree{std::move(arena), nodes[rootIndex]};
 }
 
@@ -551,7 +622,17 @@ std::optional<NodeTree> loadTree(const ScanRecord& record, std::int64_t* visited
     if (!select) return std::nullopt;
     MetaRows meta(*db);
     const std::string rootPath = meta.text("root").value_or(record.rootPath);
-    auto tree = readTree(*select, rootPath, expectedRows(*db, size->size));
+    const std::size_t expected = expectedRows(*db, size->size);
+    std::optional<NodeTree> tree;
+    switch (readOrderedTree(*select, rootPath, expected, tree)) {
+    case Rows::read: break;
+    case Rows::unreadable: return std::nullopt;
+    case Rows::unordered:
+        tree.reset();
+        select->reset();
+        tree = readTree(*select, rootPath, expected);
+        break;
+    }
     if (tree && visited) {
         // Without the row, every row but the root's is an entry the walk saw,
         // and every unreadable folder was counted once more.
