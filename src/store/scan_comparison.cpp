@@ -1,10 +1,11 @@
 #include "store/scan_comparison.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 
-#include "store/path_index.h"
 
 namespace tb {
 namespace {
@@ -26,8 +27,7 @@ bool isNoticeable(std::int64_t before, std::int64_t after) {
     return m >= std::uint64_t(before / kLargeItemDivisor);
 }
 
-// Flattened with an explicit stack, each path mapped to its position in the
-// list; a later node with the same path wins.
+// Pre-order with an explicit stack: the depth is the file system's to choose.
 std::vector<const ScanNode*> flatten(const ScanNode* root) {
     std::vector<const ScanNode*> order;
     std::vector<const ScanNode*> stack{root};
@@ -41,34 +41,75 @@ std::vector<const ScanNode*> flatten(const ScanNode* root) {
     return order;
 }
 
-// Nodes keep names, not paths: the paths of one comparison are built once
-// into a single buffer that the index points into.
-class Paths {
+// One tree's nodes by path, for the lookups of a comparison. Nodes keep
+// names, not paths, and a million paths kept at once would cost more than
+// the trees: a slot holds only the hash of a path and the node's position,
+// and a candidate is confirmed by rebuilding its path. A later node with the
+// same path takes the slot.
+class NodePaths {
 public:
-    explicit Paths(const std::vector<const ScanNode*>& order) {
-        ends_.reserve(order.size());
-        for (const ScanNode* n : order) {
-            n->appendPath(bytes_);
-            ends_.push_back(bytes_.size());
+    static constexpr std::uint32_t none = UINT32_MAX;
+
+    explicit NodePaths(const std::vector<const ScanNode*>& order) : order_(order) {
+        std::size_t capacity = 16;
+        while (capacity < order.size() * 2)
+            capacity *= 2;
+        slots_.assign(capacity, Slot{});
+        mask_ = capacity - 1;
+        std::string path;
+        for (std::uint32_t i = 0; i < order.size(); ++i) {
+            path.clear();
+            order[i]->appendPath(path);
+            const std::uint64_t h = hashOf(path);
+            for (std::size_t k = h & mask_;; k = (k + 1) & mask_) {
+                Slot& s = slots_[k];
+                if (s.value == none) {
+                    s = {h, i};
+                    break;
+                }
+                if (s.hash == h && isPathOf(s.value, path)) {
+                    s.value = i;
+                    repeats_ = true;
+                    break;
+                }
+            }
         }
     }
-    std::string_view operator[](std::size_t i) const {
-        const std::size_t begin = i == 0 ? 0 : ends_[i - 1];
-        return std::string_view(bytes_).substr(begin, ends_[i] - begin);
+
+    static std::uint64_t hashOf(std::string_view path) {
+        return std::hash<std::string_view>{}(path);
     }
-    std::size_t size() const { return ends_.size(); }
+
+    // The position of the last node with this path, or none.
+    std::uint32_t find(std::string_view path, std::uint64_t hash) const {
+        for (std::size_t k = hash & mask_;; k = (k + 1) & mask_) {
+            const Slot& s = slots_[k];
+            if (s.value == none) return none;
+            if (s.hash == hash && isPathOf(s.value, path)) return s.value;
+        }
+    }
+
+    // Whether some path belongs to more than one node.
+    bool repeats() const { return repeats_; }
 
 private:
-    std::string bytes_;
-    std::vector<std::size_t> ends_;
-};
+    struct Slot {
+        std::uint64_t hash = 0;
+        std::uint32_t value = none;
+    };
 
-PathIndex indexOf(const Paths& paths) {
-    PathIndex index(paths.size());
-    for (std::uint32_t i = 0; i < paths.size(); ++i)
-        index.assign(paths[i], i);
-    return index;
-}
+    bool isPathOf(std::uint32_t i, std::string_view path) const {
+        scratch_.clear();
+        order_[i]->appendPath(scratch_);
+        return scratch_ == path;
+    }
+
+    const std::vector<const ScanNode*>& order_;
+    std::vector<Slot> slots_;
+    std::size_t mask_ = 0;
+    bool repeats_ = false;
+    mutable std::string scratch_;
+};
 
 ScanChange makeChange(std::string_view prefix, const ScanNode* node, ScanChange::Kind kind,
                       std::int64_t before, std::int64_t after) {
@@ -117,19 +158,22 @@ std::vector<ScanChange> compare(const ScanNode* current, const ScanNode* previou
     if (!current || !previous) return changes;
     const auto currentOrder = flatten(current);
     const auto previousOrder = flatten(previous);
-    const Paths currentPaths(currentOrder), previousPaths(previousOrder);
-    const PathIndex now = indexOf(currentPaths);
-    const PathIndex before = indexOf(previousPaths);
-    // A path seen twice in one tree counts once, as its last node.
-    const bool repeatsNow = now.size() != currentOrder.size();
-    const bool repeatsBefore = before.size() != previousOrder.size();
+    const NodePaths now(currentOrder), before(previousOrder);
+    // Which previous nodes a current node has the path of: the removed ones
+    // are the rest.
+    std::vector<bool> present(previousOrder.size(), false);
+    std::string path;
 
     for (std::uint32_t i = 0; i < currentOrder.size(); ++i) {
         const ScanNode* n = currentOrder[i];
-        const std::string_view path = currentPaths[i];
-        if (repeatsNow && now.find(path) != i) continue;
-        const std::uint32_t old = before.find(path);
-        if (old != PathIndex::none) {
+        path.clear();
+        n->appendPath(path);
+        const std::uint64_t h = NodePaths::hashOf(path);
+        // A path seen twice in one tree counts once, as its last node.
+        if (now.repeats() && now.find(path, h) != i) continue;
+        const std::uint32_t old = before.find(path, h);
+        if (old != NodePaths::none) {
+            present[old] = true;
             const std::int64_t b = previousOrder[old]->allocatedSize(), a = n->allocatedSize();
             if (!isNoticeable(b, a)) continue;
             changes.push_back(makeChange(
@@ -141,12 +185,14 @@ std::vector<ScanChange> compare(const ScanNode* current, const ScanNode* previou
     }
     for (std::uint32_t i = 0; i < previousOrder.size(); ++i) {
         const ScanNode* n = previousOrder[i];
-        const std::string_view path = previousPaths[i];
-        if ((repeatsBefore && before.find(path) != i) || now.contains(path)) continue;
-        if (n->allocatedSize() > kPresenceBytes) {
-            changes.push_back(
-                makeChange("removed:", n, ScanChange::Kind::removed, n->allocatedSize(), 0));
+        if (present[i] || n->allocatedSize() <= kPresenceBytes) continue;
+        if (before.repeats()) {
+            path.clear();
+            n->appendPath(path);
+            if (before.find(path, NodePaths::hashOf(path)) != i) continue;
         }
+        changes.push_back(
+            makeChange("removed:", n, ScanChange::Kind::removed, n->allocatedSize(), 0));
     }
 
     auto larger = [](const ScanChange& x, const ScanChange& y) {

@@ -111,6 +111,20 @@ TEST(ScanComparison, FoldersChangeWithTheirContentsAndNamesComeFromTheRightTree)
     }
 }
 
+// A forged scan may hold one path twice: each tree counts it once, as the
+// node that comes last in its pre-order (the first child here).
+TEST(ScanComparison, APathHeldTwiceCountsOnce) {
+    TreeBuilder b;
+    ScanNode* previous = b.dir("/r", {b.file("/r/a", 2'000'000), b.file("/r/b", 40'000'000),
+                                      b.file("/r/b", 3'000'000)});
+    ScanNode* current = b.dir("/r", {b.file("/r/a", 30'000'000), b.file("/r/a", 2'000'000)});
+    std::vector<std::pair<std::string, std::int64_t>> got;
+    for (const auto& c : ScanComparison::compare(current, previous))
+        got.emplace_back(c.id, c.delta());
+    EXPECT_EQ(got, (std::vector<std::pair<std::string, std::int64_t>>{
+                       {"removed:/r/b", -40'000'000}, {"changed:/r/a", 28'000'000}}));
+}
+
 TEST(ScanComparison, KeepsTheLargestUpToTheLimit) {
     TreeBuilder b;
     std::vector<ScanNode*> files;
