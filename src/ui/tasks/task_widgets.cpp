@@ -1,4 +1,4 @@
-#include "ui/tasks/task_rows.h"
+#include "ui/tasks/task_widgets.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -9,7 +9,6 @@
 
 #include <limits>
 
-#include "review/staging_store.h"
 #include "ui/disk_theme.h"
 #include "ui/tasks/task_glyphs.h"
 
@@ -233,22 +232,6 @@ void FormSection::addLine(const QString& text) {
 
 void FormSection::addWidget(QWidget* widget) {
     rows_->addWidget(widget);
-}
-
-// --- QueueButtons ---------------------------------------------------------------
-
-void QueueButtons::track(QPushButton* button, std::string url, Style style) {
-    buttons_.push_back({button, std::move(url), style});
-}
-
-void QueueButtons::refresh(const StagingStore& staging) const {
-    for (const Tracked& t : buttons_) {
-        const bool queued = staging.isStaged(t.url);
-        t.button->setEnabled(!queued);
-        if (t.style == Style::readsAdded) {
-            t.button->setText(queued ? QStringLiteral("Added") : QStringLiteral("Add to queue"));
-        }
-    }
 }
 
 // --- TaskWidgets ----------------------------------------------------------------
