@@ -88,6 +88,37 @@ QFont sized(double size, int weight) {
     return f;
 }
 
+// The task styles are fixed in pixels, so that the proportions between them
+// hold on any screen density.
+static QFont pixelFont(int pixels, QFont::Weight weight = QFont::Normal) {
+    QFont f = QApplication::font();
+    f.setPixelSize(pixels);
+    f.setWeight(weight);
+    return f;
+}
+
+QFont body() {
+    return pixelFont(13);
+}
+QFont headline() {
+    return pixelFont(13, QFont::DemiBold);
+}
+QFont callout() {
+    return pixelFont(12);
+}
+QFont captionFont() {
+    return pixelFont(11);
+}
+QFont caption2() {
+    return pixelFont(10);
+}
+QFont title3() {
+    return pixelFont(16);
+}
+QFont title() {
+    return pixelFont(20, QFont::DemiBold);
+}
+
 QIcon icon(std::string_view symbol) {
     // The views name icons by their system symbol names; these are the
     // nearest freedesktop icon names, with a style icon where no theme has one.

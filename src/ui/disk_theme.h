@@ -52,6 +52,14 @@ QFont caption(); // monospaced 10 pt medium
 QFont mono(double size);
 QFont display(double size); // system font, semibold
 QFont sized(double size, int weight = QFont::Normal);
+// The task views' text styles, from a line of detail up to a view's title.
+QFont body();
+QFont headline(); // body size, semibold
+QFont callout();
+QFont captionFont(); // proportional, unlike caption()
+QFont caption2();
+QFont title3();
+QFont title();
 
 // A desktop icon for one of the system symbol names the views use.
 QIcon icon(std::string_view symbol);

@@ -22,18 +22,6 @@ class QVBoxLayout;
 
 namespace tb {
 
-namespace TaskStyle {
-
-QFont body();
-QFont headline(); // body size, semibold
-QFont callout();
-QFont captionFont();
-QFont caption2();
-QFont title3();
-QFont title();
-
-} // namespace TaskStyle
-
 // One line of text shortened in the middle when it does not fit; the whole
 // text stays available as text() and as the tool tip. Paths get this.
 class ElidedLabel : public QWidget {
