@@ -187,6 +187,10 @@ QString bytes(std::int64_t count) {
     return QString::fromStdString(ByteFormat::string(count));
 }
 
+QString text(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
 namespace {
 
 // Characters that change how the text around them is laid out without
@@ -202,7 +206,7 @@ bool isLayoutControl(char16_t u) {
 } // namespace
 
 QString displayText(std::string_view raw) {
-    const QString decoded = QString::fromUtf8(raw.data(), qsizetype(raw.size()));
+    const QString decoded = text(raw);
     QString text;
     text.reserve(decoded.size());
     for (const QChar ch : decoded) {

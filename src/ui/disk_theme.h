@@ -66,6 +66,10 @@ QIcon icon(std::string_view symbol);
 
 // "1.5 KB" as a QString.
 QString bytes(std::int64_t count);
+// Text of the program's own (titles, hints) from UTF-8; a byte that is not
+// UTF-8 shows as U+FFFD. Names, and messages that may hold one, go through
+// displayText.
+QString text(std::string_view utf8);
 // A path or name (raw bytes) for display: invalid UTF-8 shows as U+FFFD,
 // control characters as visible symbols (a newline as "⏎"), and
 // bidirectional overrides, isolates and marks as their code ("<U+202E>"), so

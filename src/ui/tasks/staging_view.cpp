@@ -14,10 +14,6 @@
 namespace tb {
 namespace {
 
-QString text(std::string_view s) {
-    return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
-
 QWidget* sectionTitle(const QString& title, const QString& detail = {}) {
     auto* box = new QWidget;
     auto* layout = new QVBoxLayout(box);
@@ -264,7 +260,7 @@ void StagingView::refreshSummary() {
     }
     // The outcome of the last queue action, which nothing else shows.
     if (staging.lastMessage()) {
-        auto* message = TaskWidgets::wrappingLabel(text(*staging.lastMessage()),
+        auto* message = TaskWidgets::wrappingLabel(DiskTheme::displayText(*staging.lastMessage()),
                                                    DiskTheme::captionFont(), true);
         message->setObjectName(QStringLiteral("lastMessage"));
         parts.texts->addWidget(message);
@@ -328,8 +324,8 @@ QWidget* StagingView::receiptRow(const OperationReceipt& receipt) {
                           receipt.succeeded ? DiskTheme::green() : DiskTheme::orange()));
     parts.texts->addWidget(
         TaskWidgets::label(DiskTheme::displayText(receipt.name), DiskTheme::body()));
-    parts.texts->addWidget(
-        TaskWidgets::wrappingLabel(text(receipt.message), DiskTheme::captionFont(), true));
+    parts.texts->addWidget(TaskWidgets::wrappingLabel(DiskTheme::displayText(receipt.message),
+                                                      DiskTheme::captionFont(), true));
     if (receipt.succeeded) {
         auto* restore = TaskWidgets::smallButton(QStringLiteral("Restore"), "arrow.uturn.backward");
         connect(restore, &QPushButton::clicked, this,

@@ -255,7 +255,7 @@ QLabel* icon(std::string_view symbol, int size, std::optional<QColor> tint) {
     l->setPixmap(pixmap(symbol, size, tint));
     l->setFixedSize(size, size);
     if (tint) l->setProperty("tint", *tint);
-    l->setProperty("symbol", QString::fromUtf8(symbol.data(), qsizetype(symbol.size())));
+    l->setProperty("symbol", DiskTheme::text(symbol));
     return l;
 }
 
