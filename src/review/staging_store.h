@@ -51,7 +51,9 @@ public:
     // The root of the scan on display; it may not enter the queue itself.
     void setScanRoot(std::string root) { scanRoot_ = std::move(root); }
     // Keeps the receipts of successful moves in `path` from now on, taking
-    // over those of earlier launches whose items are still in the Trash.
+    // over those of earlier launches whose items are still in the Trash. A
+    // missing or damaged file brings none; a failed write keeps the receipts
+    // for this launch.
     void setReceiptFile(std::string path);
     // Takes an item out of the queue; nothing on disk changes.
     void remove(const StagedItem& item);
@@ -63,7 +65,8 @@ public:
     // that became a link) leaves it in the Trash and says what to do.
     void restore(const OperationReceipt& receipt);
 
-    // Whether the item at `item.url` still is what was queued.
+    // Whether the item at `item.url` still is what was queued; false when it
+    // cannot be read.
     static bool matchesExpectedState(const StagedItem& item);
 
 signals:

@@ -163,6 +163,8 @@ public:
     // Reopens a stored scan on a background task; a file that cannot be read
     // whole leaves the forest as it was and says "Could not open that scan.".
     void loadHistory(const ScanRecord& record, const std::optional<std::string>& jumpToPath = {});
+    // loadHistory, then jumpTo the node at `path`; a path no longer in the
+    // scan leaves the scan's root on display.
     void jumpToHistory(const ScanRecord& record, const std::string& path);
     // A folder is focused; a file focuses its folder with the file selected.
     // A node outside the forest does nothing.
@@ -185,12 +187,14 @@ public:
 
     // Stored scans. The scan on display, or one being opened, is never removed;
     // any other moves to the Trash (after the interface has asked) and leaves
-    // the history.
+    // the history. A refusal or a failed move is returned and becomes the
+    // status message; the history stays as it was.
     bool isOpenScan(const ScanRecord& record) const;
     Status removeStoredScan(const ScanRecord& record);
+    // Opens with the default application; no answer sets the status.
     void openItem(const std::string& path);
     // "Preview": the desktop's previewer where one answers, else the item is
-    // opened with its default application.
+    // opened with its default application; no answer sets the status.
     void quickLook(const std::string& path);
 
     // Start-up, volume, analyses on request.
@@ -201,7 +205,8 @@ public:
     // the status message.
     void refreshVolume();
     // Lists the snapshots of the scan root's volume on a background task
-    // (the reading tools may take seconds) and publishes them.
+    // (the reading tools may take seconds) and publishes them; a tool that
+    // is missing or fails contributes none.
     void refreshSnapshots();
     // Background searches; a newer scan or load drops their results.
     void findDuplicates();
@@ -256,7 +261,7 @@ private:
     const ScanNode* selected_ = nullptr; // into forest_ (or null), like focus_ and trails
     std::optional<VolumeSnapshot> volume_;
     std::vector<ScanRecord> history_;
-    ScanPulse* pulse_; // owned: a Qt child of this session
+    ScanPulse* const pulse_; // owned: a Qt child of this session
     std::vector<SnapshotInfo> snapshots_;
     std::vector<QuickWin> quickWins_;
     std::string leftoverQuery_;
@@ -278,16 +283,16 @@ private:
     std::vector<const ScanNode*> trail_;
     std::vector<const ScanNode*> forward_;
     std::optional<std::string> ageBucket_;
-    StagingStore* staging_; // owned: a Qt child of this session
+    StagingStore* const staging_; // owned: a Qt child of this session
 
     // Private state.
-    std::shared_ptr<platform::Trash> trash_;
+    const std::shared_ptr<platform::Trash> trash_;
     std::string openScanFile_;    // the file behind forest_, once saved or loaded
     std::string openingScanFile_; // the file a load in flight is reading
     std::shared_ptr<std::stop_source> scanTask_;
     std::uint64_t scanGeneration_ = 0;
     bool workspacePrepared_ = false;
-    QTimer* searchTimer_; // owned: a Qt child of this session
+    QTimer* const searchTimer_; // owned: a Qt child of this session
     // What the pending search captured when it was scheduled.
     struct SearchInput {
         std::string query;

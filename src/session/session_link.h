@@ -61,7 +61,7 @@ public:
 
 private:
     std::mutex mutex_;
-    Session* session_; // guarded by mutex_
+    Session* session_; // not owned; guarded by mutex_
 };
 
 } // namespace tb

@@ -88,6 +88,37 @@ QFont sized(double size, int weight) {
     return f;
 }
 
+// The task styles are fixed in pixels, so that the proportions between them
+// hold on any screen density.
+static QFont pixelFont(int pixels, QFont::Weight weight = QFont::Normal) {
+    QFont f = QApplication::font();
+    f.setPixelSize(pixels);
+    f.setWeight(weight);
+    return f;
+}
+
+QFont body() {
+    return pixelFont(13);
+}
+QFont headline() {
+    return pixelFont(13, QFont::DemiBold);
+}
+QFont callout() {
+    return pixelFont(12);
+}
+QFont captionFont() {
+    return pixelFont(11);
+}
+QFont caption2() {
+    return pixelFont(10);
+}
+QFont title3() {
+    return pixelFont(16);
+}
+QFont title() {
+    return pixelFont(20, QFont::DemiBold);
+}
+
 QIcon icon(std::string_view symbol) {
     // The views name icons by their system symbol names; these are the
     // nearest freedesktop icon names, with a style icon where no theme has one.
@@ -156,6 +187,10 @@ QString bytes(std::int64_t count) {
     return QString::fromStdString(ByteFormat::string(count));
 }
 
+QString text(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
 namespace {
 
 // Characters that change how the text around them is laid out without
@@ -171,7 +206,7 @@ bool isLayoutControl(char16_t u) {
 } // namespace
 
 QString displayText(std::string_view raw) {
-    const QString decoded = QString::fromUtf8(raw.data(), qsizetype(raw.size()));
+    const QString decoded = text(raw);
     QString text;
     text.reserve(decoded.size());
     for (const QChar ch : decoded) {

@@ -52,12 +52,24 @@ QFont caption(); // monospaced 10 pt medium
 QFont mono(double size);
 QFont display(double size); // system font, semibold
 QFont sized(double size, int weight = QFont::Normal);
+// The task views' text styles, from a line of detail up to a view's title.
+QFont body();
+QFont headline(); // body size, semibold
+QFont callout();
+QFont captionFont(); // proportional, unlike caption()
+QFont caption2();
+QFont title3();
+QFont title();
 
 // A desktop icon for one of the system symbol names the views use.
 QIcon icon(std::string_view symbol);
 
 // "1.5 KB" as a QString.
 QString bytes(std::int64_t count);
+// Text of the program's own (titles, hints) from UTF-8; a byte that is not
+// UTF-8 shows as U+FFFD. Names, and messages that may hold one, go through
+// displayText.
+QString text(std::string_view utf8);
 // A path or name (raw bytes) for display: invalid UTF-8 shows as U+FFFD,
 // control characters as visible symbols (a newline as "⏎"), and
 // bidirectional overrides, isolates and marks as their code ("<U+202E>"), so

@@ -18,7 +18,7 @@
 #include "support/event_loop.h"
 #include "support/session_scan.h"
 #include "support/temp_dir.h"
-#include "ui/tasks/task_rows.h"
+#include "ui/tasks/task_widgets.h"
 
 namespace tb::test {
 

@@ -48,10 +48,6 @@ namespace {
 const QString instructionTail =
     QStringLiteral(" Select an item to inspect it, or use Clean Up to review rebuildable storage.");
 
-QString text(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-}
-
 } // namespace
 
 // A horizontal, scrollable row of small bordered buttons.
@@ -247,8 +243,9 @@ QToolButton* ScanWorkspace::buildModeMenu() {
     button->setAutoRaise(true);
     auto* menu = new QMenu(button);
     for (const ViewModeInfo& mode : viewModes) {
-        QAction* action = menu->addAction(DiskTheme::icon(mode.symbol), text(mode.title));
-        action->setToolTip(text(mode.hint));
+        QAction* action =
+            menu->addAction(DiskTheme::icon(mode.symbol), DiskTheme::text(mode.title));
+        action->setToolTip(DiskTheme::text(mode.hint));
         connect(action, &QAction::triggered, this,
                 [this, m = mode.mode] { session_.setViewMode(m); });
     }
@@ -261,8 +258,8 @@ void ScanWorkspace::refreshChrome() {
     instruction_->setVisible(loaded);
     breadcrumb_->setVisible(loaded);
     const ViewModeInfo& mode = info(session_.viewMode());
-    instruction_->setText(text(mode.hint) + instructionTail);
-    modeMenu_->setText(text(mode.title));
+    instruction_->setText(DiskTheme::text(mode.hint) + instructionTail);
+    modeMenu_->setText(DiskTheme::text(mode.title));
     modeMenu_->setIcon(DiskTheme::icon(mode.symbol));
     const bool deep =
         session_.viewMode() == ViewMode::treemap || session_.viewMode() == ViewMode::sunburst;

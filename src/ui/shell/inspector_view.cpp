@@ -136,8 +136,7 @@ void InspectorView::refresh() {
     logical_->setText(DiskTheme::bytes(node->logicalSize()));
     allocated_->setText(DiskTheme::bytes(node->allocatedSize()));
     modified_->setText(shortDate(node->modified()));
-    why_->setText(
-        QString::fromUtf8(NodeAdvice::why(*node).data(), qsizetype(NodeAdvice::why(*node).size())));
+    why_->setText(DiskTheme::text(NodeAdvice::why(*node)));
     const NodeKind kind = NodeAdvice::kind(*node);
     const bool showSizes = kind == NodeKind::sparseDisk || kind == NodeKind::dockerRaw;
     sizes_->setVisible(showSizes);

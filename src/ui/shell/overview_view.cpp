@@ -301,8 +301,7 @@ QWidget* OverviewView::worthReviewing() {
             DiskTheme::icon(safe ? "checkmark.shield" : "exclamationmark.shield").pixmap(16, 16));
         r->addWidget(icon);
         r->addWidget(DiskTheme::nameLabel(c.title), 1);
-        auto* risk = new QLabel(
-            QString::fromUtf8(rawValue(c.risk).data(), qsizetype(rawValue(c.risk).size())));
+        auto* risk = new QLabel(DiskTheme::text(rawValue(c.risk)));
         risk->setStyleSheet(QStringLiteral("color: %1;")
                                 .arg((safe ? DiskTheme::green() : DiskTheme::orange()).name()));
         r->addWidget(risk);

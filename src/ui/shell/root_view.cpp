@@ -49,10 +49,6 @@ namespace {
 constexpr int kTabRole = Qt::UserRole + 1;
 constexpr int kHistoryRole = Qt::UserRole + 2;
 
-QString text(std::string_view s) {
-    return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
-
 // The card shown over the window while a folder is dragged over it.
 QWidget* makeDropOverlay(QWidget* parent) {
     auto* overlay = new QWidget(parent);
@@ -190,9 +186,9 @@ void RootView::buildSidebar() {
     };
     auto addTab = [this](QTreeWidgetItem* section, AppTab tab) {
         const auto& i = info(tab);
-        auto* row = new QTreeWidgetItem(section, QStringList{text(i.title)});
+        auto* row = new QTreeWidgetItem(section, QStringList{DiskTheme::text(i.title)});
         row->setIcon(0, DiskTheme::icon(i.symbol));
-        row->setToolTip(0, text(i.help));
+        row->setToolTip(0, DiskTheme::text(i.help));
         row->setData(0, kTabRole, int(tab));
         tabRows_[tab] = row;
     };
@@ -267,9 +263,9 @@ void RootView::buildToolbar() {
     modes_->setExclusive(false);
     for (ViewMode m : {ViewMode::folders, ViewMode::treemap, ViewMode::sunburst, ViewMode::types}) {
         auto* b = new QToolButton;
-        b->setText(text(info(m).title));
+        b->setText(DiskTheme::text(info(m).title));
         b->setCheckable(true);
-        b->setToolTip(text(info(m).hint));
+        b->setToolTip(DiskTheme::text(info(m).hint));
         modes_->addButton(b, int(m));
         p->addWidget(b);
     }
@@ -358,7 +354,8 @@ void RootView::buildMenus() {
     auto* view = menuBar()->addMenu(QStringLiteral("&View"));
     for (std::size_t i = 0; i < navigationTabCount; ++i) {
         const AppTab tab = appTabs[i].tab;
-        auto* a = view->addAction(DiskTheme::icon(appTabs[i].symbol), text(appTabs[i].title));
+        auto* a =
+            view->addAction(DiskTheme::icon(appTabs[i].symbol), DiskTheme::text(appTabs[i].title));
         a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + int(i))));
         connect(a, &QAction::triggered, this, [this, tab] { session_.setTab(tab); });
     }
@@ -392,7 +389,8 @@ void RootView::buildMenus() {
 QList<QPair<QString, QString>> RootView::shortcutList() {
     QList<QPair<QString, QString>> list;
     for (std::size_t i = 0; i < navigationTabCount; ++i) {
-        list.append({QStringLiteral("Ctrl+") + QString::number(i + 1), text(appTabs[i].title)});
+        list.append(
+            {QStringLiteral("Ctrl+") + QString::number(i + 1), DiskTheme::text(appTabs[i].title)});
     }
     list.append({
         {QStringLiteral("Up, Down in the sidebar"), QStringLiteral("Change the tab")},
@@ -473,7 +471,8 @@ QString RootView::subtitle() const {
 }
 
 void RootView::refreshTitle() {
-    setWindowTitle(text(info(session_.tab()).title) + QStringLiteral(" \u2014 ") + subtitle());
+    setWindowTitle(DiskTheme::text(info(session_.tab()).title) + QStringLiteral(" \u2014 ") +
+                   subtitle());
 }
 
 void RootView::refreshTab() {

@@ -24,9 +24,9 @@ QString kindText(const std::string& kind) {
 QWidget* appRow(const AppFootprint& app, QPushButton* reveal) {
     using namespace TaskWidgets;
     RowParts parts = iconRow(icon("shippingbox", 20, DiskTheme::secondary()));
-    parts.texts->addWidget(label(DiskTheme::displayText(app.name), TaskStyle::headline()));
+    parts.texts->addWidget(label(DiskTheme::displayText(app.name), DiskTheme::headline()));
     parts.texts->addWidget(label(kindText(app.kind) + DiskTheme::displayText(app.bundleID),
-                                 TaskStyle::captionFont(), true));
+                                 DiskTheme::captionFont(), true));
     parts.texts->addWidget(path(app.url));
 
     auto* sizes = new QVBoxLayout;
@@ -35,7 +35,7 @@ QWidget* appRow(const AppFootprint& app, QPushButton* reveal) {
                      0, Qt::AlignRight);
     if (app.relatedBytes >= 1) {
         sizes->addWidget(label(DiskTheme::bytes(app.relatedBytes) + QStringLiteral(" related"),
-                               TaskStyle::captionFont(), true),
+                               DiskTheme::captionFont(), true),
                          0, Qt::AlignRight);
     }
     sizes->addStretch(1);

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "ui/tasks/task_rows.h"
+#include "ui/tasks/task_widgets.h"
 
 class QLineEdit;
 class QStackedWidget;

@@ -27,9 +27,9 @@ QWidget* changeRow(const ScanChange& change) {
     // Green when the change frees space.
     const QColor tint = delta < 0 ? DiskTheme::green() : DiskTheme::orange();
     RowParts parts = iconRow(icon(symbol(change.kind), 20, tint));
-    parts.texts->addWidget(label(DiskTheme::displayText(change.name), TaskStyle::body()));
+    parts.texts->addWidget(label(DiskTheme::displayText(change.name), DiskTheme::body()));
     parts.texts->addWidget(
-        new ElidedLabel(DiskTheme::displayText(change.path), TaskStyle::captionFont()));
+        new ElidedLabel(DiskTheme::displayText(change.path), DiskTheme::captionFont()));
 
     auto* difference = label(signedBytes(delta), DiskTheme::mono(12));
     QPalette p = difference->palette();

@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-#include "ui/tasks/task_rows.h"
+#include "ui/tasks/task_widgets.h"
 
 class QStackedWidget;
 

@@ -18,10 +18,6 @@ namespace {
 // of its own beside the risks' values.
 constexpr int allSegment = 100;
 
-QString text(std::string_view s) {
-    return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
-
 QWidget* candidateRow(const CleanupCandidate& c, QPushButton* add) {
     using namespace TaskWidgets;
     const bool rebuildable = c.risk == CleanupRisk::safe;
@@ -30,12 +26,14 @@ QWidget* candidateRow(const CleanupCandidate& c, QPushButton* add) {
     parts.row->layout()->setContentsMargins(0, 10, 0, 10);
     auto* titleLine = new QHBoxLayout;
     titleLine->setSpacing(8);
-    titleLine->addWidget(label(DiskTheme::displayText(c.title), TaskStyle::headline()));
-    titleLine->addWidget(label(text(c.owner), TaskStyle::captionFont(), true));
+    titleLine->addWidget(label(DiskTheme::displayText(c.title), DiskTheme::headline()));
+    titleLine->addWidget(label(DiskTheme::text(c.owner), DiskTheme::captionFont(), true));
     titleLine->addStretch(1);
     parts.texts->addLayout(titleLine);
-    parts.texts->addWidget(wrappingLabel(text(c.reason), TaskStyle::captionFont(), true));
-    parts.texts->addWidget(wrappingLabel(text(c.evidence), TaskStyle::captionFont(), true));
+    parts.texts->addWidget(
+        wrappingLabel(DiskTheme::text(c.reason), DiskTheme::captionFont(), true));
+    parts.texts->addWidget(
+        wrappingLabel(DiskTheme::text(c.evidence), DiskTheme::captionFont(), true));
     parts.texts->addWidget(path(c.url));
     parts.trailing->addWidget(label(DiskTheme::bytes(c.bytes), DiskTheme::mono(12)), 0,
                               Qt::AlignTop);
@@ -56,7 +54,7 @@ CleanupView::CleanupView(AppSession& session, QWidget* parent)
     layout->setSpacing(0);
 
     QHBoxLayout* bar = TaskWidgets::headerBar(layout);
-    auto* confidence = TaskWidgets::label(QStringLiteral("Confidence"), TaskStyle::body());
+    auto* confidence = TaskWidgets::label(QStringLiteral("Confidence"), DiskTheme::body());
     bar->insertWidget(0, confidence);
     auto* segments = new QHBoxLayout;
     segments->setSpacing(0);
@@ -69,7 +67,7 @@ CleanupView::CleanupView(AppSession& session, QWidget* parent)
     };
     addSegment(QStringLiteral("All"), allSegment);
     for (CleanupRisk risk : allCleanupRisks)
-        addSegment(text(rawValue(risk)), int(risk));
+        addSegment(DiskTheme::text(rawValue(risk)), int(risk));
     picker_->setExclusive(true);
     bar->insertLayout(1, segments);
     auto* openQueue = TaskWidgets::button(QStringLiteral("Open Review Queue"), "tray.full");

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "analysis/cleanup_candidate.h"
-#include "ui/tasks/task_rows.h"
+#include "ui/tasks/queue_buttons.h"
+#include "ui/tasks/task_widgets.h"
 
 class QButtonGroup;
 class QStackedWidget;

@@ -83,7 +83,7 @@ QWidget* DuplicatesView::groupBlock(const DuplicateGroup& group) {
 
     auto* header = new QHBoxLayout;
     header->addWidget(label(QStringLiteral("%1 identical files").arg(qlonglong(group.paths.size())),
-                            TaskStyle::headline()));
+                            DiskTheme::headline()));
     header->addStretch(1);
     header->addWidget(label(DiskTheme::bytes(reclaimable(group)), DiskTheme::mono(12)));
     layout->addLayout(header);
@@ -92,7 +92,7 @@ QWidget* DuplicatesView::groupBlock(const DuplicateGroup& group) {
         auto* retained = new QHBoxLayout;
         retained->setSpacing(0);
         retained->addWidget(label(QStringLiteral("The last path is retained by default: "),
-                                  TaskStyle::caption2(), true));
+                                  DiskTheme::caption2(), true));
         retained->addWidget(path(group.paths.back()), 1);
         layout->addLayout(retained);
     }

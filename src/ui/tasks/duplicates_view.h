@@ -4,7 +4,8 @@
 
 #include <QWidget>
 
-#include "ui/tasks/task_rows.h"
+#include "ui/tasks/queue_buttons.h"
+#include "ui/tasks/task_widgets.h"
 
 class QPushButton;
 class QStackedWidget;

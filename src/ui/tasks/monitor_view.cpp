@@ -7,7 +7,7 @@
 
 #include "session/app_session.h"
 #include "ui/disk_theme.h"
-#include "ui/tasks/task_rows.h"
+#include "ui/tasks/task_widgets.h"
 
 namespace tb {
 

@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "ui/shell/stored_scans.h"
-#include "ui/tasks/task_rows.h"
+#include "ui/tasks/task_widgets.h"
 
 namespace tb {
 

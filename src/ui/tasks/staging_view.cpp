@@ -14,18 +14,14 @@
 namespace tb {
 namespace {
 
-QString text(std::string_view s) {
-    return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
-
 QWidget* sectionTitle(const QString& title, const QString& detail = {}) {
     auto* box = new QWidget;
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 18, 0, 4);
     layout->setSpacing(2);
-    layout->addWidget(TaskWidgets::label(title, TaskStyle::title3()));
+    layout->addWidget(TaskWidgets::label(title, DiskTheme::title3()));
     if (!detail.isEmpty()) {
-        layout->addWidget(TaskWidgets::wrappingLabel(detail, TaskStyle::captionFont(), true));
+        layout->addWidget(TaskWidgets::wrappingLabel(detail, DiskTheme::captionFont(), true));
     }
     return box;
 }
@@ -35,8 +31,8 @@ QWidget* step(const QString& title, const QString& detail) {
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(1);
-    layout->addWidget(TaskWidgets::label(title, TaskStyle::headline()));
-    layout->addWidget(TaskWidgets::label(detail, TaskStyle::captionFont(), true));
+    layout->addWidget(TaskWidgets::label(title, DiskTheme::headline()));
+    layout->addWidget(TaskWidgets::label(detail, DiskTheme::captionFont(), true));
     return box;
 }
 
@@ -201,11 +197,11 @@ QWidget* StagingView::introBlock() {
     layout->setContentsMargins(0, 8, 0, 12);
     layout->setSpacing(6);
     layout->addWidget(
-        TaskWidgets::label(QStringLiteral("Review before removal"), TaskStyle::title()));
+        TaskWidgets::label(QStringLiteral("Review before removal"), DiskTheme::title()));
     layout->addWidget(TaskWidgets::wrappingLabel(
         QStringLiteral("Nothing moves until you confirm it here. Tarnbeck rechecks every path "
                        "immediately before using Trash."),
-        TaskStyle::body(), true));
+        DiskTheme::body(), true));
     auto* steps = new QHBoxLayout;
     steps->setSpacing(14);
     steps->addWidget(step(QStringLiteral("Select"), QStringLiteral("Explore or Clean Up")));
@@ -226,7 +222,7 @@ QWidget* StagingView::emptyQueueBlock() {
     layout->addWidget(TaskWidgets::wrappingLabel(
         QStringLiteral(
             "Select an item to see its size, evidence and consequence before adding it here."),
-        TaskStyle::body(), true));
+        DiskTheme::body(), true));
     auto* buttons = new QHBoxLayout;
     auto* explore = TaskWidgets::button(QStringLiteral("Open Explore"), "square.grid.2x2");
     auto* cleanup = TaskWidgets::button(QStringLiteral("Open Clean Up"), "sparkles");
@@ -249,23 +245,23 @@ void StagingView::refreshSummary() {
     parts.row->layout()->setContentsMargins(0, 12, 0, 12);
     if (queued) {
         parts.texts->addWidget(
-            TaskWidgets::label(selectedText(staging.items().size()), TaskStyle::title3()));
+            TaskWidgets::label(selectedText(staging.items().size()), DiskTheme::title3()));
         parts.texts->addWidget(TaskWidgets::label(
             QStringLiteral("Potentially reclaimable: ") + DiskTheme::bytes(staging.totalBytes()),
-            TaskStyle::body(), true));
+            DiskTheme::body(), true));
         auto* trash = TaskWidgets::button(QStringLiteral("Move to Trash"), "trash");
         connect(trash, &QPushButton::clicked, this, &StagingView::confirmTrash);
         parts.trailing->addWidget(trash, 0, Qt::AlignVCenter);
     } else {
         parts.texts->addWidget(
-            TaskWidgets::label(QStringLiteral("Your review queue is empty"), TaskStyle::title3()));
+            TaskWidgets::label(QStringLiteral("Your review queue is empty"), DiskTheme::title3()));
         parts.texts->addWidget(TaskWidgets::label(
-            QStringLiteral("Add something from Explore or Clean Up."), TaskStyle::body(), true));
+            QStringLiteral("Add something from Explore or Clean Up."), DiskTheme::body(), true));
     }
     // The outcome of the last queue action, which nothing else shows.
     if (staging.lastMessage()) {
-        auto* message = TaskWidgets::wrappingLabel(text(*staging.lastMessage()),
-                                                   TaskStyle::captionFont(), true);
+        auto* message = TaskWidgets::wrappingLabel(DiskTheme::displayText(*staging.lastMessage()),
+                                                   DiskTheme::captionFont(), true);
         message->setObjectName(QStringLiteral("lastMessage"));
         parts.texts->addWidget(message);
     }
@@ -273,13 +269,13 @@ void StagingView::refreshSummary() {
 }
 
 QWidget* StagingView::itemRow(const StagedItem& item) {
-    const int checkSize = QFontMetrics(TaskStyle::title3()).height();
+    const int checkSize = QFontMetrics(DiskTheme::title3()).height();
     TaskWidgets::RowParts parts = TaskWidgets::iconRow(
         TaskWidgets::icon("checkmark.square.fill", checkSize, DiskTheme::accent()));
     parts.texts->addWidget(
-        TaskWidgets::label(DiskTheme::displayText(item.name), TaskStyle::headline()));
+        TaskWidgets::label(DiskTheme::displayText(item.name), DiskTheme::headline()));
     parts.texts->addWidget(TaskWidgets::wrappingLabel(DiskTheme::displayText(item.reason),
-                                                      TaskStyle::callout(), true));
+                                                      DiskTheme::callout(), true));
     parts.texts->addWidget(TaskWidgets::path(item.url));
     parts.trailing->addWidget(TaskWidgets::label(DiskTheme::bytes(item.bytes), DiskTheme::mono(12)),
                               0, Qt::AlignTop);
@@ -298,9 +294,9 @@ void StagingView::refreshSuggestions() {
             TaskWidgets::icon(queued ? "checkmark.circle.fill" : "sparkles", 20,
                               queued ? DiskTheme::green() : DiskTheme::accent()));
         parts.texts->addWidget(
-            TaskWidgets::label(DiskTheme::displayText(win.title), TaskStyle::headline()));
+            TaskWidgets::label(DiskTheme::displayText(win.title), DiskTheme::headline()));
         parts.texts->addWidget(
-            TaskWidgets::label(QStringLiteral("Known location"), TaskStyle::captionFont(), true));
+            TaskWidgets::label(QStringLiteral("Known location"), DiskTheme::captionFont(), true));
         parts.trailing->addWidget(
             TaskWidgets::label(DiskTheme::bytes(win.bytes), DiskTheme::mono(12)), 0, Qt::AlignTop);
         // The Trash is emptied from the file manager, and system locations
@@ -327,9 +323,9 @@ QWidget* StagingView::receiptRow(const OperationReceipt& receipt) {
         TaskWidgets::icon(receipt.succeeded ? "checkmark.circle.fill" : "xmark.circle.fill", 18,
                           receipt.succeeded ? DiskTheme::green() : DiskTheme::orange()));
     parts.texts->addWidget(
-        TaskWidgets::label(DiskTheme::displayText(receipt.name), TaskStyle::body()));
-    parts.texts->addWidget(
-        TaskWidgets::wrappingLabel(text(receipt.message), TaskStyle::captionFont(), true));
+        TaskWidgets::label(DiskTheme::displayText(receipt.name), DiskTheme::body()));
+    parts.texts->addWidget(TaskWidgets::wrappingLabel(DiskTheme::displayText(receipt.message),
+                                                      DiskTheme::captionFont(), true));
     if (receipt.succeeded) {
         auto* restore = TaskWidgets::smallButton(QStringLiteral("Restore"), "arrow.uturn.backward");
         connect(restore, &QPushButton::clicked, this,

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "review/staged_item.h"
-#include "ui/tasks/task_rows.h"
+#include "ui/tasks/task_widgets.h"
 
 class QVBoxLayout;
 

@@ -1,7 +1,8 @@
-// Building blocks shared by the task views (Clean Up, Apps, Duplicates,
-// Changes, Review Queue, Monitor, Settings): their text styles, a middle-
-// elided path line, a scrolling list of rows, the empty state, the header row
-// of actions and the sections of a grouped form. Interface thread only.
+// The widgets the task views (Clean Up, Apps, Duplicates, Changes, Review
+// Queue, Monitor, Settings) are built of: a middle-elided path line, rows and
+// a scrolling list of them, the empty state, the header row of actions, the
+// sections of a grouped form, and icons drawn from the task glyphs or the
+// desktop theme. Interface thread only.
 #pragma once
 
 #include <QFrame>
@@ -11,8 +12,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 class QBoxLayout;
 class QHBoxLayout;
@@ -22,20 +21,6 @@ class QPushButton;
 class QVBoxLayout;
 
 namespace tb {
-
-class StagingStore;
-
-namespace TaskStyle {
-
-QFont body();
-QFont headline(); // body size, semibold
-QFont callout();
-QFont captionFont();
-QFont caption2();
-QFont title3();
-QFont title();
-
-} // namespace TaskStyle
 
 // One line of text shortened in the middle when it does not fit; the whole
 // text stays available as text() and as the tool tip. Paths get this.
@@ -114,26 +99,6 @@ public:
 
 private:
     QVBoxLayout* rows_;
-};
-
-// "Add to queue" buttons that follow the queue: each one is tied to a
-// location and turns disabled (and, if asked, reads "Added") once that
-// location is queued.
-class QueueButtons {
-public:
-    enum class Style { disableOnly, readsAdded };
-
-    void clear() { buttons_.clear(); }
-    void track(QPushButton* button, std::string url, Style style);
-    void refresh(const StagingStore& staging) const;
-
-private:
-    struct Tracked {
-        QPushButton* button;
-        std::string url;
-        Style style;
-    };
-    std::vector<Tracked> buttons_;
 };
 
 namespace TaskWidgets {

@@ -1,4 +1,4 @@
-#include "ui/tasks/task_rows.h"
+#include "ui/tasks/task_widgets.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -9,49 +9,10 @@
 
 #include <limits>
 
-#include "review/staging_store.h"
 #include "ui/disk_theme.h"
 #include "ui/tasks/task_glyphs.h"
 
 namespace tb {
-
-namespace TaskStyle {
-namespace {
-
-// Sizes in pixels, so that the proportions between the styles hold on any
-// screen density.
-QFont pixelFont(int pixels, QFont::Weight weight = QFont::Normal) {
-    QFont f = QApplication::font();
-    f.setPixelSize(pixels);
-    f.setWeight(weight);
-    return f;
-}
-
-} // namespace
-
-QFont body() {
-    return pixelFont(13);
-}
-QFont headline() {
-    return pixelFont(13, QFont::DemiBold);
-}
-QFont callout() {
-    return pixelFont(12);
-}
-QFont captionFont() {
-    return pixelFont(11);
-}
-QFont caption2() {
-    return pixelFont(10);
-}
-QFont title3() {
-    return pixelFont(16);
-}
-QFont title() {
-    return pixelFont(20, QFont::DemiBold);
-}
-
-} // namespace TaskStyle
 
 namespace {
 
@@ -158,16 +119,13 @@ EmptyState::EmptyState(std::string_view symbol, const QString& title, const QStr
     auto* image = TaskWidgets::icon(symbol, 40, DiskTheme::secondary());
     layout->addWidget(image, 0, Qt::AlignHCenter);
     layout->addSpacing(8);
-    auto* heading = TaskWidgets::label(title, TaskStyle::title3());
-    heading->setFont([] {
-        QFont f = TaskStyle::title3();
-        f.setWeight(QFont::DemiBold);
-        return f;
-    }());
+    QFont headingFont = DiskTheme::title3();
+    headingFont.setWeight(QFont::DemiBold);
+    auto* heading = TaskWidgets::label(title, headingFont);
     layout->addWidget(heading, 0, Qt::AlignHCenter);
     // A wrapping label given an alignment shrinks to one short line; it
     // gets a band of its own between stretches instead.
-    auto* detail = TaskWidgets::wrappingLabel(text, TaskStyle::body(), true);
+    auto* detail = TaskWidgets::wrappingLabel(text, DiskTheme::body(), true);
     detail->setAlignment(Qt::AlignHCenter);
     detail->setMaximumWidth(420);
     detail->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -194,7 +152,7 @@ FormSection::FormSection(const QString& title, QWidget* parent) : QWidget(parent
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(6);
-    auto* heading = TaskWidgets::label(title, TaskStyle::headline(), true);
+    auto* heading = TaskWidgets::label(title, DiskTheme::headline(), true);
     heading->setContentsMargins(10, 0, 0, 0);
     outer->addWidget(heading);
     auto* card = new QFrame;
@@ -217,38 +175,22 @@ void FormSection::addRow(const QString& label, const QString& value) {
     auto* row = new TaskRow;
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 6, 0, 6);
-    layout->addWidget(TaskWidgets::label(label, TaskStyle::body()));
+    layout->addWidget(TaskWidgets::label(label, DiskTheme::body()));
     layout->addStretch(1);
-    auto* shown = TaskWidgets::label(value, TaskStyle::body(), true);
+    auto* shown = TaskWidgets::label(value, DiskTheme::body(), true);
     shown->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(shown);
     rows_->addWidget(row);
 }
 
 void FormSection::addLine(const QString& text) {
-    auto* line = TaskWidgets::wrappingLabel(text, TaskStyle::body());
+    auto* line = TaskWidgets::wrappingLabel(text, DiskTheme::body());
     line->setContentsMargins(0, 6, 0, 6);
     rows_->addWidget(line);
 }
 
 void FormSection::addWidget(QWidget* widget) {
     rows_->addWidget(widget);
-}
-
-// --- QueueButtons ---------------------------------------------------------------
-
-void QueueButtons::track(QPushButton* button, std::string url, Style style) {
-    buttons_.push_back({button, std::move(url), style});
-}
-
-void QueueButtons::refresh(const StagingStore& staging) const {
-    for (const Tracked& t : buttons_) {
-        const bool queued = staging.isStaged(t.url);
-        t.button->setEnabled(!queued);
-        if (t.style == Style::readsAdded) {
-            t.button->setText(queued ? QStringLiteral("Added") : QStringLiteral("Add to queue"));
-        }
-    }
 }
 
 // --- TaskWidgets ----------------------------------------------------------------
@@ -313,7 +255,7 @@ QLabel* icon(std::string_view symbol, int size, std::optional<QColor> tint) {
     l->setPixmap(pixmap(symbol, size, tint));
     l->setFixedSize(size, size);
     if (tint) l->setProperty("tint", *tint);
-    l->setProperty("symbol", QString::fromUtf8(symbol.data(), qsizetype(symbol.size())));
+    l->setProperty("symbol", DiskTheme::text(symbol));
     return l;
 }
 
@@ -343,7 +285,7 @@ QHBoxLayout* headerBar(QBoxLayout* into) {
 }
 
 ElidedLabel* path(std::string_view rawPath) {
-    return new ElidedLabel(DiskTheme::displayText(rawPath), TaskStyle::caption2());
+    return new ElidedLabel(DiskTheme::displayText(rawPath), DiskTheme::caption2());
 }
 
 void clearLayout(QLayout* layout) {
