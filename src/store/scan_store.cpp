@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <optional>
 #include <cstring>
@@ -524,6 +525,11 @@ Result<ScanRecord> save(const ScanForest& forest, const std::string& root) {
 namespace {
 
 constexpr std::string_view kSavingSuffix = ".saving";
+constexpr int kSaveAttempts = 5;
+
+bool isLockRace(const Error& e) {
+    return e.domain == "POSIX" && (e.code == EAGAIN || e.code == EWOULDBLOCK);
+}
 constexpr std::string_view kSideFiles[] = {"-wal", "-shm", "-journal"};
 
 // A scan being written is hidden and not a ".sqlite" name, so the history
@@ -581,13 +587,21 @@ Result<ScanRecord> saveIn(const std::string& storeDirectory, const ScanForest& f
     // The walk wrote its rows under this spelling of the root.
     const std::string root = DirectoryWalker::normalizedRoot(chosenRoot);
     const std::string dir = platform::FileSystem::absolute(storeDirectory);
-    const Uuid id = Uuid::random();
-    const std::string file = Path::appending(dir, id.toString() + ".sqlite");
-    const std::string saving = Path::appending(dir, savingName(id));
     // The lock tells a starting instance that this file is still being
-    // written; it lasts until the descriptor goes, after the rename.
-    auto lock = platform::FileSystem::createLocked(saving);
+    // written; it lasts until the descriptor goes, after the rename. One
+    // that cleans up just as the file appears (before the lock) takes it
+    // for a killed save's: then the save starts over under a new name.
+    Uuid id;
+    std::string saving;
+    Result<platform::FileDescriptor> lock = Error{};
+    for (int attempt = 0; attempt < kSaveAttempts; ++attempt) {
+        id = Uuid::random();
+        saving = Path::appending(dir, savingName(id));
+        lock = platform::FileSystem::createLocked(saving);
+        if (lock || !isLockRace(lock.error())) break;
+    }
     if (!lock) return Error{"ScanStore", 1, lock.error().message};
+    const std::string file = Path::appending(dir, id.toString() + ".sqlite");
     SavingFile cleanup(saving);
 
     ScanRecord r;
