@@ -16,6 +16,15 @@ namespace {
 
 class StoredScansTest : public ::testing::Test {
 protected:
+    // A window holding a splitter of two panes, as the main window does.
+    static QSplitter* splitIn(QMainWindow& window) {
+        auto* splitter = new QSplitter;
+        splitter->addWidget(new QWidget);
+        splitter->addWidget(new QWidget);
+        window.setCentralWidget(splitter);
+        return splitter;
+    }
+
     test::TempHome home;
     test::ScopedEnv config{"XDG_CONFIG_HOME", home.home() + "/.config"};
 };
@@ -26,10 +35,7 @@ TEST_F(StoredScansTest, WindowStateComesBackInTheNextRun) {
     QList<int> savedSizes;
     {
         QMainWindow window;
-        auto* splitter = new QSplitter;
-        splitter->addWidget(new QWidget);
-        splitter->addWidget(new QWidget);
-        window.setCentralWidget(splitter);
+        QSplitter* splitter = splitIn(window);
         window.resize(900, 700);
         window.show();
         splitter->setSizes({150, 750});
@@ -42,10 +48,7 @@ TEST_F(StoredScansTest, WindowStateComesBackInTheNextRun) {
         saveWindowState(window, session);
     }
     QMainWindow window;
-    auto* splitter = new QSplitter;
-    splitter->addWidget(new QWidget);
-    splitter->addWidget(new QWidget);
-    window.setCentralWidget(splitter);
+    QSplitter* splitter = splitIn(window);
     AppSession session;
     restoreWindowState(window, session);
     window.show();

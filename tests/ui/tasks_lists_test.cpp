@@ -37,7 +37,6 @@ TEST_F(CleanupViewTest, ConfidenceFilterHidesOtherRisksAndAllShowsThemAgain) {
     shownButtons(&view, "All").at(0)->click();
     EXPECT_FALSE(view.filter());
     EXPECT_EQ(shownButtons(&view, "Add to queue").size(), 3u);
-    snapshot(view, "tasks_cleanup");
 }
 
 TEST_F(CleanupViewTest, AddedCandidateReadsAddedAndIsDisabled) {
@@ -67,7 +66,6 @@ TEST_F(CleanupViewTest, EmptyStateBeforeAScanAndForAFilterWithoutMatches) {
     CleanupView view(*session);
     EXPECT_TRUE(shows(&view, "Nothing to review"));
     EXPECT_TRUE(shows(&view, "Run a scan or change the confidence filter."));
-    snapshot(view, "tasks_cleanup_empty");
     scan(work());
     EXPECT_FALSE(shows(&view, "Nothing to review"));
     view.setFilter(CleanupRisk::caution);
@@ -119,7 +117,6 @@ TEST_F(AppsViewTest, AppMatchedOnlyByBundleIdentifierStillShows) {
     EXPECT_FALSE(shows(&view, "Foo"));
     EXPECT_FALSE(shows(&view, "No apps in this scan")); // only for a scan without apps
     view.setQuery("");
-    snapshot(view, "tasks_apps");
 }
 
 using DuplicatesViewTest = TasksTest;
@@ -131,7 +128,6 @@ TEST_F(DuplicatesViewTest, GroupOfThreeOffersTwoRowsAndRetainsTheLast) {
     DuplicatesView view(*session);
     scan(work());
     EXPECT_TRUE(shows(&view, "Find identical files"));
-    snapshot(view, "tasks_duplicates_empty");
 
     auto run = shownButtons(&view, "Run Full Content Match");
     ASSERT_EQ(run.size(), 1u);
@@ -168,7 +164,6 @@ TEST_F(DuplicatesViewTest, GroupOfThreeOffersTwoRowsAndRetainsTheLast) {
     auto runAgain = shownButtons(&view, "Run Again");
     ASSERT_EQ(runAgain.size(), 1u);
     EXPECT_TRUE(runAgain[0]->isEnabled());
-    snapshot(view, "tasks_duplicates");
 }
 
 TEST(DuplicatesViewMath, ReclaimableCountsAllButOnePath) {
@@ -213,7 +208,6 @@ TEST_F(ChangesViewTest, FreedSpaceIsGreenAndGrowthIsOrangeWithPlus) {
     ASSERT_NE(added, nullptr);
     EXPECT_TRUE(added->text().startsWith("+2.0 MB")) << added->text().toStdString();
     EXPECT_EQ(added->palette().color(QPalette::WindowText), DiskTheme::orange());
-    snapshot(view, "tasks_changes");
 }
 
 TEST(SignedBytes, PlusForGrowthAndNoChangeMinusForFreedSpace) {

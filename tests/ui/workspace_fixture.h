@@ -14,6 +14,7 @@
 #include <string>
 
 #include "layout/geometry.h"
+#include "layout/sunburst_layout.h"
 #include "session/app_session.h"
 #include "support/event_loop.h"
 #include "support/session_scan.h"
@@ -113,6 +114,11 @@ inline QPoint centreOf(const Rect& r) {
 }
 inline QPoint toQPoint(Point p) {
     return QPoint(int(std::lround(p.x)), int(std::lround(p.y)));
+}
+// The middle of a wedge of rings drawn around `centre`.
+inline QPoint centreOf(const WedgeHit& w, QPointF centre) {
+    const double a = (w.start + w.end) / 2, r = (w.inner + w.outer) / 2;
+    return QPoint(int(centre.x() + r * std::cos(a)), int(centre.y() + r * std::sin(a)));
 }
 
 } // namespace tb::test
