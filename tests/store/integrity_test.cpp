@@ -163,12 +163,6 @@ TEST_F(StoreIntegrity, StoreFoldersAndFilesAreTheOwnersAlone) {
     EXPECT_EQ(test::modeOf(dir), 0700u);
 }
 
-TEST_F(StoreIntegrity, FailedSaveLeavesNothingBehind) {
-    ScanNode* root = b.dir("/d", {b.file("/d/a", 10), b.file("/d/a", 20)});
-    ASSERT_FALSE(ScanStore::save(test::forestOf(b.tree(root)), "/d"));
-    EXPECT_TRUE(test::namesIn(ScanStore::directory()).empty());
-}
-
 TEST_F(StoreIntegrity, HistoryRemovesWhatAKilledSaveLeftButNotALiveOne) {
     const std::string dir = ScanStore::directory();
     auto saved = ScanStore::save(wideForest(b, 3), "/w");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 
 #include "store/meta_text.h"
@@ -182,15 +183,13 @@ TEST_F(StoreFile, LeafRootGivesOneRowAndNineMetaRows) {
     EXPECT_EQ(db.rows("SELECT value FROM meta WHERE key = 'scope'")[0][0], "volume");
 }
 
-TEST_F(StoreFile, SaveReportsOpenFailure) {
-    ScanForest forest = test::forestOf(b.tree(b.dir("/x")));
-    auto saved = ScanStore::saveIn(home.home() + "/no/such/dir", forest, "/x");
-    ASSERT_FALSE(saved);
-    EXPECT_EQ(saved.error().domain, "ScanStore");
-    EXPECT_EQ(saved.error().code, 1);
-}
+TEST_F(StoreFile, FailedSavesSayWhyAndLeaveNothingBehind) {
+    auto unopened = ScanStore::saveIn(home.home() + "/no/such/dir",
+                                      test::forestOf(b.tree(b.dir("/x"))), "/x");
+    ASSERT_FALSE(unopened);
+    EXPECT_EQ(unopened.error().domain, "ScanStore");
+    EXPECT_EQ(unopened.error().code, 1);
 
-TEST_F(StoreFile, SaveReportsRowsThatDoNotGoIn) {
     // Two nodes with one path: the second row violates the primary key. A
     // save that silently lost rows would be listed as a complete scan.
     ScanNode* root = b.dir("/d", {b.file("/d/a", 10), b.file("/d/a", 20)});
@@ -199,6 +198,7 @@ TEST_F(StoreFile, SaveReportsRowsThatDoNotGoIn) {
     EXPECT_EQ(saved.error().domain, "ScanStore");
     EXPECT_EQ(saved.error().code, 2);
     EXPECT_NE(saved.error().message.find("UNIQUE"), std::string::npos) << saved.error().message;
+    EXPECT_TRUE(test::namesIn(ScanStore::directory()).empty());
 }
 
 TEST_F(StoreFile, DeepTreeSavesAndLoadsWithoutRecursion) {
@@ -261,30 +261,6 @@ TEST_F(ForgedScan, LoadKeepsPathsThatAreNotParentAndName) {
                          {"/a/b", "shown"}, {"/a/c/d", "d"}, {"/a/e", "e"}}));
 }
 
-TEST_F(ForgedScan, LoadUsesMetaRootOverRecord) {
-    forge(
-        "INSERT INTO nodes VALUES ('/m', NULL, 'm', 1, 0, 0, 0, 1, 0, 0);"
-        "INSERT INTO meta VALUES ('root', '/m');");
-    auto loaded = ScanStore::load(record("/other"));
-    ASSERT_TRUE(loaded);
-    EXPECT_EQ(loaded->root->path(), "/m");
-}
-
-TEST_F(ForgedScan, ParentCycleStillGivesAStrictTree) {
-    // The root names a child as its parent: attaching it would make a cycle
-    // that every later walk of the tree would follow forever.
-    forge(
-        "INSERT INTO nodes VALUES ('/r', '/r/a', 'r', 1, 0, 0, 0, 1, 0, 0),"
-        "('/r/a', '/r', 'a', 1, 0, 0, 0, 2, 0, 0),"
-        "('/s', '/s', 's', 1, 0, 0, 0, 3, 0, 0);"
-        "INSERT INTO meta VALUES ('root', '/r');");
-    auto loaded = ScanStore::load(record("/r"));
-    ASSERT_TRUE(loaded);
-    const auto all = loaded->root->flattened();
-    ASSERT_EQ(all.size(), 2u);
-    EXPECT_TRUE(all[1]->children().empty());
-}
-
 TEST_F(ForgedScan, NullPathsReadAsEmptyAndTheLastRowWins) {
     forge(
         "INSERT INTO nodes VALUES ('/r', NULL, 'r', 1, 0, 0, 0, 1, 0, 0),"
@@ -302,17 +278,38 @@ TEST_F(ForgedScan, NullPathsReadAsEmptyAndTheLastRowWins) {
     EXPECT_EQ(empty->children()[0]->name(), "u");
 }
 
-TEST_F(ForgedScan, ChildrenMayComeBeforeTheirParents) {
-    forge(
-        "INSERT INTO nodes VALUES ('/r/a/f', '/r/a', 'f', 0, 1, 1, 0, 3, 0, 0),"
-        "('/r/a', '/r', 'a', 1, 1, 1, 0, 2, 0, 0),"
-        "('/r', NULL, 'r', 1, 1, 1, 0, 1, 0, 0);"
-        "INSERT INTO meta VALUES ('root', '/r');");
-    auto loaded = ScanStore::load(record("/r"));
-    ASSERT_TRUE(loaded);
-    const auto all = loaded->root->flattened();
-    ASSERT_EQ(all.size(), 3u);
-    EXPECT_EQ(all[2]->path(), "/r/a/f");
+// Whatever the rows say, the load gives a strict tree from the meta root.
+TEST_F(ForgedScan, LoadBuildsAStrictTreeFromTheMetaRoot) {
+    struct Case {
+        const char* what;
+        const char* rows;
+        std::vector<std::string> paths; // flattened
+    };
+    const Case cases[] = {
+        {"meta root over the record's",
+         "('/m', NULL, 'm', 1, 0, 0, 0, 1, 0, 0);INSERT INTO meta VALUES ('root', '/m')",
+         {"/m"}},
+        // The root names a child as its parent: attaching it would make a
+        // cycle that every later walk of the tree would follow forever.
+        {"parent cycle",
+         "('/r', '/r/a', 'r', 1, 0, 0, 0, 1, 0, 0), ('/r/a', '/r', 'a', 1, 0, 0, 0, 2, 0, 0),"
+         "('/s', '/s', 's', 1, 0, 0, 0, 3, 0, 0);INSERT INTO meta VALUES ('root', '/r')",
+         {"/r", "/r/a"}},
+        {"children before their parents",
+         "('/r/a/f', '/r/a', 'f', 0, 1, 1, 0, 3, 0, 0), ('/r/a', '/r', 'a', 1, 1, 1, 0, 2, 0, 0),"
+         "('/r', NULL, 'r', 1, 1, 1, 0, 1, 0, 0);INSERT INTO meta VALUES ('root', '/r')",
+         {"/r", "/r/a", "/r/a/f"}},
+    };
+    for (const Case& c : cases) {
+        std::remove(file.c_str());
+        forge(std::string("INSERT INTO nodes VALUES ") + c.rows);
+        auto loaded = ScanStore::load(record("/other"));
+        ASSERT_TRUE(loaded) << c.what;
+        std::vector<std::string> paths;
+        for (const ScanNode* n : loaded->root->flattened())
+            paths.emplace_back(n->path());
+        EXPECT_EQ(paths, c.paths) << c.what;
+    }
 }
 
 TEST_F(ForgedScan, UnreadableFilesGiveNoTree) {
