@@ -61,8 +61,11 @@ TEST(CleanupCatalog, DescriptorRulesInOrder) {
 
 TEST(CleanupCatalog, ListsFoldersStrictlyAboveOneMillionBytes) {
     TreeBuilder t("/r");
+    EXPECT_TRUE(CleanupCatalog::candidates(t.nodes()).empty());
     t.dir("/r/x/__pycache__", 1'000'000);
     t.dir("/r/y/__pycache__", 1'000'001);
+    t.file("/r/model.gguf", 50'000'000); // files are never candidates
+    t.file("/r/node_modules", 50'000'000);
     const auto c = CleanupCatalog::candidates(t.nodes());
     ASSERT_EQ(c.size(), 1u);
     EXPECT_EQ(c[0].id, "/r/y/__pycache__");
@@ -104,15 +107,6 @@ TEST(CleanupCatalog, EqualSizesPutFewerComponentsFirstThenNodeOrder) {
     EXPECT_EQ(c[0].id, "/r/b/coverage");
     EXPECT_EQ(c[1].id, "/r/a/__pycache__");
     EXPECT_EQ(c[2].id, "/r/deep/er/__pycache__");
-}
-
-TEST(CleanupCatalog, FilesAndEmptyForestsYieldNothing) {
-    TreeBuilder t("/r");
-    t.file("/r/model.gguf", 50'000'000);
-    t.file("/r/node_modules", 50'000'000);
-    EXPECT_TRUE(CleanupCatalog::candidates(t.nodes()).empty());
-    TreeBuilder empty("/r");
-    EXPECT_TRUE(CleanupCatalog::candidates(empty.nodes()).empty());
 }
 
 TEST(CleanupCatalog, HuggingFaceCacheInHomeIsAModel) {

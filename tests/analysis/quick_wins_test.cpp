@@ -24,13 +24,9 @@ std::int64_t allocatedOf(const std::string& path) {
     return static_cast<std::int64_t>(st.st_blocks) * 512;
 }
 
-TEST(QuickWins, HomeWithoutCatalogLocationsYieldsNothing) {
-    TempDir home;
-    EXPECT_TRUE(QuickWins::discover(home.path()).empty());
-}
-
 TEST(QuickWins, MeasuresLocationsAndSortsLargestFirst) {
     TempDir home;
+    EXPECT_TRUE(QuickWins::discover(home.path()).empty());
     test::putSized(home / ".npm/_cacache/a", 3'000'000);
     test::putSized(home / "Library/Caches/x/b", 2'000'000);
     test::putSized(home / ".ollama/models/c", 1'000'000); // below its 5,000,000
@@ -99,24 +95,19 @@ TEST(PathSize, StopsAtTheEntryCap) {
     EXPECT_EQ(PathSize::allocated(caches, 20001), 20001 * each);
 }
 
-TEST(PathSize, FoldersCountTowardsTheCapAndHiddenItemsAreMeasured) {
+TEST(PathSize, FilesHiddenItemsLinksMissingPathsAndStops) {
     TempDir dir;
+    // Folders count towards the cap; hidden items are measured.
     test::put(dir / "top/.hidden/a", "a");
     const std::int64_t each = allocatedOf(dir / "top/.hidden/a");
     EXPECT_EQ(PathSize::allocated(dir / "top", 1), 0); // the folder alone
     EXPECT_EQ(PathSize::allocated(dir / "top", 2), each);
-}
-
-TEST(PathSize, DoesNotFollowLinksBelowTheProbedFolder) {
-    TempDir dir;
+    // Links below the probed folder are not followed.
     test::putSized(dir / "big/data", 3'000'000);
     test::makeDirs(dir / "probe");
     ASSERT_EQ(::symlink((dir / "big").c_str(), (dir / "probe/link").c_str()), 0);
     EXPECT_LT(PathSize::allocated(dir / "probe"), 100'000);
-}
 
-TEST(PathSize, FilesMissingPathsAndStops) {
-    TempDir dir;
     test::putSized(dir / "f", 10'000);
     EXPECT_EQ(PathSize::allocated(dir / "f"), allocatedOf(dir / "f"));
     EXPECT_EQ(PathSize::allocated(dir / "missing"), 0);
@@ -142,12 +133,6 @@ TEST(PathSize, IndexedPathsAreNotProbed) {
     EXPECT_EQ(PathSize::indexMap(t.root()).size(), 3u);
     EXPECT_TRUE(PathSize::indexMap(static_cast<const ScanNode*>(nullptr)).empty());
 }
-
-} // namespace
-} // namespace tb
-
-namespace tb {
-namespace {
 
 TEST(QuickWins, MinimumSizesAreInclusive) {
     test::TempDir home;
