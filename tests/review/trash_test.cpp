@@ -1,9 +1,7 @@
 #include "platform/trash.h"
 
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,7 +11,7 @@
 #include "platform/file_system.h"
 #include "platform/process_runner.h"
 #include "support/temp_dir.h"
-#include "second_user.h"
+#include "support/second_user.h"
 #include "trash_reader.h"
 
 namespace tb {
@@ -239,18 +237,15 @@ TEST_F(TrashTest, MissingDataFolderIsCreatedNotTheWorkingDirectory) {
     EXPECT_EQ(readTrash(home.home() + "/fresh/share/Trash").size(), 1u);
 }
 
-TEST_F(TrashTest, RefusesToMoveTheFolderHoldingTheTrash) {
+TEST_F(TrashTest, RefusesTheFolderHoldingTheTrashAndMissingItems) {
     auto r = trash.moveToTrash(home.home());
     ASSERT_FALSE(r.ok());
     EXPECT_FALSE(r.error().message.empty());
     EXPECT_TRUE(test::exists(home.dataHome()));
     EXPECT_TRUE(readTrash(trashRoot()).empty());
-}
-
-TEST_F(TrashTest, MissingItemFailsWithTheSystemsText) {
-    auto r = trash.moveToTrash(work / "nothing");
-    ASSERT_FALSE(r.ok());
-    EXPECT_EQ(r.error().message, "No such file or directory");
+    auto missing = trash.moveToTrash(work / "nothing");
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.error().message, "No such file or directory");
 }
 
 // Another volume, stood in by a folder the fake reports as its own mount.
@@ -379,37 +374,15 @@ TEST_F(OtherVolumeTrashTest, SharedTrashOthersCanReachIsPassedOver) {
 }
 
 // Root ignores permissions, so these run the trash in a child that has
-// dropped to "nobody"; the child reports the outcome through a pipe.
+// dropped to "nobody".
 std::string trashAsNobody(const std::string& item, const std::string& homeDir,
                           platform::TrashVolumes volumes) {
-    int fds[2];
-    if (::pipe(fds) != 0) return "pipe failed";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        if (::geteuid() == 0) {
-            if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
-                ::setresuid(65534, 65534, 65534) != 0) {
-                ::_exit(2);
-            }
-        }
+    return test::inChildAsNobody([&] {
         ::setenv("HOME", homeDir.c_str(), 1);
         ::setenv("XDG_DATA_HOME", (homeDir + "/.local/share").c_str(), 1);
         auto r = FreedesktopTrash(std::move(volumes)).moveToTrash(item);
-        const std::string out = r.ok() ? "moved to " + *r : r.error().message;
-        if (::write(fds[1], out.data(), out.size()) < 0) ::_exit(3);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    std::string out;
-    char buf[512];
-    ssize_t n;
-    while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
-        out.append(buf, std::size_t(n));
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return out;
+        return r.ok() ? "moved to " + *r : r.error().message;
+    });
 }
 
 class UnprivilegedTrashTest : public ::testing::Test {
