@@ -364,49 +364,42 @@ TEST_F(StagingStoreTest, ProtectedLocationReachedThroughALinkIsNotMoved) {
     EXPECT_TRUE(trash->attempts.empty());
 }
 
-TEST_F(StagingStoreTest, RestorePutsBackAndDropsTheReceipt) {
+TEST_F(StagingStoreTest, RestorePutsBackOnlyWhereNothingNewIsAndKeepsFailedReceipts) {
     const std::string path = file("back", "payload");
-    store.stage(path, "back", 7);
+    const std::string report = file("report", "original");
+    const std::string gone = file("gone");
+    for (const auto& p : {path, report, gone})
+        store.stage(p, std::string(Path::lastComponent(p)), 7);
+    ::unlink(gone.c_str());
     store.trashAll();
-    ASSERT_EQ(store.receipts().size(), 1u);
-    const OperationReceipt receipt = store.receipts()[0];
+    ASSERT_EQ(store.receipts().size(), 3u); // newest first: gone, report, back
+    const OperationReceipt failed = store.receipts()[0], later = store.receipts()[1];
+
     QSignalSpy receiptsSpy(&store, &StagingStore::receiptsChanged);
-    store.restore(receipt);
+    store.restore(store.receipts()[2]);
     EXPECT_EQ(readFile(path), "payload");
-    EXPECT_TRUE(store.receipts().empty());
-    EXPECT_TRUE(store.items().empty());
+    EXPECT_EQ(store.receipts().size(), 2u);
+    EXPECT_EQ(urls(), std::vector<std::string>{gone}); // the failed one waits for retry
     EXPECT_EQ(message(), "Restored back.");
     EXPECT_EQ(receiptsSpy.count(), 1);
-}
 
-TEST_F(StagingStoreTest, RestoreRefusedLeavesNewerItemAndReceipt) {
-    const std::string path = file("report", "original");
-    store.stage(path, "report", 7);
-    store.trashAll();
-    const OperationReceipt receipt = store.receipts()[0];
-    test::writeFile(path, "written later");
+    // Without a trashed location there is nothing to put back.
+    const auto before = store.lastMessage();
+    store.restore(failed);
+    EXPECT_EQ(store.lastMessage(), before);
+    EXPECT_EQ(store.receipts().size(), 2u);
 
-    store.restore(receipt);
-    EXPECT_EQ(message(), "An item now exists at " + path + "; move it away and try again.");
-    EXPECT_EQ(readFile(path), "written later");
-    ASSERT_EQ(store.receipts().size(), 1u);
-    EXPECT_EQ(store.receipts()[0], receipt);
+    test::writeFile(report, "written later");
+    store.restore(later);
+    EXPECT_EQ(message(), "An item now exists at " + report + "; move it away and try again.");
+    EXPECT_EQ(readFile(report), "written later");
+    ASSERT_EQ(store.receipts().size(), 2u);
+    EXPECT_EQ(store.receipts()[1], later);
 
     trash->failPutBack = Error{"POSIX", 0, ""};
-    store.restore(receipt);
+    store.restore(later);
     EXPECT_FALSE(message().empty());
-    EXPECT_EQ(store.receipts().size(), 1u);
-}
-
-TEST_F(StagingStoreTest, RestoreWithoutTrashedLocationDoesNothing) {
-    const std::string path = file("f");
-    store.stage(path, "f", 1);
-    ::unlink(path.c_str());
-    store.trashAll();
-    const auto before = store.lastMessage();
-    store.restore(store.receipts()[0]);
-    EXPECT_EQ(store.lastMessage(), before);
-    EXPECT_EQ(store.receipts().size(), 1u);
+    EXPECT_EQ(store.receipts().size(), 2u);
 }
 
 } // namespace

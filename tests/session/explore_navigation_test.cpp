@@ -62,22 +62,7 @@ TEST_F(ExploreNavigation, SearchRanksNameMatchesBySizeThenPathOnlyMatches) {
     EXPECT_EQ(session->searchHits().front(), node("pkg/typescript"));
 }
 
-TEST_F(ExploreNavigation, JumpShowsAFileInItsFolderAndBackReturns) {
-    const ScanNode* root = session->forest()->root();
-    const ScanNode* file = node("pkg/typescript/lib/a.js");
-    EXPECT_EQ(session->ancestors(file),
-              (std::vector<const ScanNode*>{root, node("pkg"), node("pkg/typescript"),
-                                            node("pkg/typescript/lib")}));
-    EXPECT_TRUE(session->ancestors(root).empty());
-
-    session->jumpTo(file);
-    EXPECT_EQ(session->focus(), node("pkg/typescript/lib"));
-    EXPECT_EQ(session->selected(), file);
-    session->popFocus();
-    EXPECT_EQ(session->focus(), root);
-}
-
-TEST_F(ExploreNavigation, UpBackAndForwardMoveThroughTheFocusHistory) {
+TEST_F(ExploreNavigation, JumpUpBackAndForwardMoveThroughTheFocusHistory) {
     const ScanNode* root = session->forest()->root();
     const ScanNode* lib = node("pkg/typescript/lib");
     session->dive(lib);
@@ -100,6 +85,18 @@ TEST_F(ExploreNavigation, UpBackAndForwardMoveThroughTheFocusHistory) {
     EXPECT_TRUE(session->forwardTrail().empty());
     session->resetFocus();
     session->goUp(); // the root has no parent
+    EXPECT_EQ(session->focus(), root);
+    // A jump shows a file in its folder; Back returns.
+    const ScanNode* file = node("pkg/typescript/lib/a.js");
+    EXPECT_EQ(session->ancestors(file),
+              (std::vector<const ScanNode*>{root, node("pkg"), node("pkg/typescript"),
+                                            node("pkg/typescript/lib")}));
+    EXPECT_TRUE(session->ancestors(root).empty());
+
+    session->jumpTo(file);
+    EXPECT_EQ(session->focus(), node("pkg/typescript/lib"));
+    EXPECT_EQ(session->selected(), file);
+    session->popFocus();
     EXPECT_EQ(session->focus(), root);
 }
 

@@ -39,11 +39,14 @@ TEST_F(CleanupViewTest, ConfidenceFilterHidesOtherRisksAndAllShowsThemAgain) {
     EXPECT_EQ(shownButtons(&view, "Add to queue").size(), 3u);
 }
 
-TEST_F(CleanupViewTest, AddedCandidateReadsAddedAndIsDisabled) {
+TEST_F(CleanupViewTest, EmptyStateAddedCandidateAndAFilterWithoutMatches) {
     putSized(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
     putSized(work() + "/proj/package.json", 20, 5);
     CleanupView view(*session);
+    EXPECT_TRUE(shows(&view, "Nothing to review"));
+    EXPECT_TRUE(shows(&view, "Run a scan or change the confidence filter."));
     scan(work());
+    EXPECT_FALSE(shows(&view, "Nothing to review"));
     auto buttons = shownButtons(&view, "Add to queue");
     ASSERT_EQ(buttons.size(), 1u);
     buttons[0]->click();
@@ -56,24 +59,15 @@ TEST_F(CleanupViewTest, AddedCandidateReadsAddedAndIsDisabled) {
     EXPECT_EQ(buttons[0]->text(), "Add to queue");
     EXPECT_TRUE(buttons[0]->isEnabled());
 
-    shownButtons(&view, "Open Review Queue").at(0)->click();
-    EXPECT_EQ(session->tab(), AppTab::stage);
-}
-
-TEST_F(CleanupViewTest, EmptyStateBeforeAScanAndForAFilterWithoutMatches) {
-    putSized(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
-    putSized(work() + "/proj/package.json", 20, 5);
-    CleanupView view(*session);
-    EXPECT_TRUE(shows(&view, "Nothing to review"));
-    EXPECT_TRUE(shows(&view, "Run a scan or change the confidence filter."));
-    scan(work());
-    EXPECT_FALSE(shows(&view, "Nothing to review"));
     view.setFilter(CleanupRisk::caution);
     EXPECT_TRUE(shows(&view, "Nothing to review"));
     EXPECT_FALSE(shownButtons(&view, "All").at(0)->isChecked());
     view.setFilter(std::nullopt);
     EXPECT_FALSE(shows(&view, "Nothing to review"));
     EXPECT_TRUE(shownButtons(&view, "All").at(0)->isChecked());
+
+    shownButtons(&view, "Open Review Queue").at(0)->click();
+    EXPECT_EQ(session->tab(), AppTab::stage);
 }
 
 TEST(AppsViewMatch, NameOrBundleIdentifierIgnoringCase) {

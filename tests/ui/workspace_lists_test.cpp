@@ -42,7 +42,7 @@ TEST(AgeBandRowTest, BarIsItsShareOfTheWidthButNeverBelowFour) {
     EXPECT_DOUBLE_EQ(AgeBandRow::barWidth(0, 0, 300), 4); // every band empty
 }
 
-TEST_F(ListWorkspace, EmptyStateBeforeTheFirstScan) {
+TEST_F(ListWorkspace, EmptyStateBeforeTheFirstScanAndProgressPanelWhileScanning) {
     flush();
     EXPECT_EQ(workspace->visualisation(), workspace->emptyState());
     const auto labels = workspace->emptyState()->findChildren<QLabel*>();
@@ -56,9 +56,7 @@ TEST_F(ListWorkspace, EmptyStateBeforeTheFirstScan) {
     ASSERT_TRUE(scanButton);
     EXPECT_EQ(scanButton->text(), QStringLiteral("Scan tree"));
     EXPECT_TRUE(visibleButtons(workspace.get(), "breadcrumbRoot").empty()); // no forest yet
-}
-
-TEST_F(ListWorkspace, ProgressPanelReplacesTheLoadedScanWhileScanning) {
+    // While scanning, the progress panel replaces the loaded scan.
     scan(tree());
     show(ViewMode::treemap);
     session->startScan();
@@ -185,10 +183,7 @@ TEST_F(ListWorkspace, TopSizesListsTheScansLargestFilesWhateverTheFocus) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->rowRect(2).center());
     flush();
     EXPECT_EQ(session->selected(), list->nodes()[2]);
-}
-
-TEST_F(ListWorkspace, TopSizesWithoutRankingUsesTheRootsOwnFiles) {
-    scan(tree());
+    // Without a ranking, the root's own files.
     const auto rows = TopSizesView::rows(root(), {});
     ASSERT_EQ(rows.size(), 14u); // a.bin and the thirteen small files; folders skipped
     EXPECT_EQ(rows.front()->name(), "a.bin");
@@ -240,12 +235,9 @@ TEST_F(ListWorkspace, AgeBandsFillTheWidthForTheLargestAndFourPointsWhenEmpty) {
     flush();
     EXPECT_EQ(session->ageBucket(), std::optional<std::string>("30d"));
     EXPECT_EQ(session->selected(), child(root(), "a.bin"));
-}
-
-TEST_F(ListWorkspace, AgeBandsOfAFolderInFocusCountOnlyItsFiles) {
-    scan(tree());
+    // The bands of a folder in focus count only its files.
     session->dive(child(root(), "big"));
-    show(ViewMode::agemap);
+    flush();
     std::int64_t total = 0;
     for (const AgeBand& band : workspace->ageMap()->bands())
         total += band.bytes;
