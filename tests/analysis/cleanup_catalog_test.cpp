@@ -66,18 +66,14 @@ TEST(CleanupCatalog, ListsFoldersStrictlyAboveOneMillionBytes) {
     t.dir("/r/y/__pycache__", 1'000'001);
     t.file("/r/model.gguf", 50'000'000); // files are never candidates
     t.file("/r/node_modules", 50'000'000);
-    const auto c = CleanupCatalog::candidates(t.nodes());
-    ASSERT_EQ(c.size(), 1u);
-    EXPECT_EQ(c[0].id, "/r/y/__pycache__");
-    EXPECT_EQ(c[0].url, "/r/y/__pycache__");
-    EXPECT_EQ(c[0].title, "__pycache__");
-    EXPECT_EQ(c[0].bytes, 1'000'001);
-    EXPECT_EQ(c[0].owner, "Developer project");
-    EXPECT_EQ(c[0].reason,
-              "Generated dependencies or build output; rebuilding may require time or network.");
-    EXPECT_EQ(c[0].evidence, "Folder name is a recognized generated-output category.");
-    EXPECT_EQ(c[0].risk, CleanupRisk::review);
-    EXPECT_TRUE(c[0].isDirectory);
+    EXPECT_EQ(
+        CleanupCatalog::candidates(t.nodes()),
+        (std::vector<CleanupCandidate>{
+            {"/r/y/__pycache__", "__pycache__", "/r/y/__pycache__", 1'000'001, "Developer project",
+             "Generated dependencies or build output; rebuilding may require time or "
+             "network.",
+             "Folder name is a recognized generated-output category.", CleanupRisk::review,
+             true}}));
 }
 
 TEST(CleanupCatalog, KeepsOnlyTheOutermostOfNestedMatches) {

@@ -33,13 +33,11 @@ TEST(QuickWins, MeasuresLocationsAndSortsLargestFirst) {
     test::putSized(home / ".cache/huggingface/hub/d", 6'000'000);
     const auto wins = QuickWins::discover(home.path());
     ASSERT_EQ(wins.size(), 4u);
-    EXPECT_EQ(wins[0].id, "hf");
+    EXPECT_EQ(wins[0], (QuickWin{"hf", "Hugging Face hub", "Cached model files.",
+                                 home / ".cache/huggingface/hub",
+                                 allocatedOf(home / ".cache/huggingface/hub/d")}));
     EXPECT_EQ(wins[1].id, "cache"); // the whole cache folder: equal size, later in the catalog
     EXPECT_EQ(wins[1].bytes, wins[0].bytes);
-    EXPECT_EQ(wins[0].title, "Hugging Face hub");
-    EXPECT_EQ(wins[0].why, "Cached model files.");
-    EXPECT_EQ(wins[0].url, home / ".cache/huggingface/hub");
-    EXPECT_EQ(wins[0].bytes, allocatedOf(home / ".cache/huggingface/hub/d"));
     EXPECT_EQ(wins[2].id, "npm");
     EXPECT_EQ(wins[3].id, "caches");
     // Folders count as items but add nothing.

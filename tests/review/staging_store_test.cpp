@@ -195,20 +195,14 @@ TEST_F(StagingStoreTest, EachVariantFillsItsItem) {
     store.stage(CleanupCandidate{cache, "Cache", cache, 999, "Builder", "Rebuilt on demand"});
     ASSERT_EQ(store.items().size(), 3u);
 
-    const StagedItem& n = store.items()[0];
-    EXPECT_EQ(n.id, big);
-    EXPECT_EQ(n.name, "model.gguf");
-    EXPECT_EQ(n.bytes, 8192);
-    EXPECT_EQ(n.reason, "Local model weights. Safe to stage if you can download them again.");
-    EXPECT_EQ(n.logicalBytes, 5000);
-
+    const auto now = [](const std::string& p) { return *platform::FileSystem::values(p); };
+    EXPECT_EQ(store.items()[0],
+              (StagedItem{big, big, "model.gguf", 8192,
+                          "Local model weights. Safe to stage if you can download them again.",
+                          now(big).identity, 5000, now(big).modified}));
     const StagedItem& p = store.items()[1];
-    EXPECT_EQ(p.name, "Plain");
-    EXPECT_EQ(p.bytes, 77);
-    EXPECT_EQ(p.reason, "Selected for review");
-    EXPECT_EQ(p.inode, platform::FileSystem::values(plain)->identity);
-    EXPECT_EQ(p.logicalBytes, 5);
-    EXPECT_EQ(p.modified, (Date{1'600'000'000, 123'456'789}));
+    EXPECT_EQ(p, (StagedItem{plain, plain, "Plain", 77, "Selected for review", now(plain).identity,
+                             5, Date{1'600'000'000, 123'456'789}}));
 
     const StagedItem& c = store.items()[2];
     EXPECT_EQ(c.name, "Cache");
