@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "session/app_session.h"
-#include "store/index_search.h"
+#include "support/tree_builder.h"
 #include "support/event_loop.h"
 #include "support/session_scan.h"
 #include "support/temp_dir.h"
@@ -27,40 +27,12 @@ protected:
     }
     std::string work() const { return home.home() + "/work"; }
     const ScanNode* node(std::string_view relative) const {
-        const std::string path = work() + "/" + std::string(relative);
-        for (const ScanNode* n : session->forest()->nodes()) {
-            if (n->path() == path) return n;
-        }
-        ADD_FAILURE() << "no node " << relative;
-        return nullptr;
-    }
-    std::vector<std::string> names(const std::vector<const ScanNode*>& nodes) const {
-        std::vector<std::string> out;
-        for (const ScanNode* n : nodes)
-            out.emplace_back(n->name());
-        return out;
+        return findNode(*session->forest(), work() + "/" + std::string(relative));
     }
 
     TempHome home;
     std::unique_ptr<AppSession> session;
 };
-
-using V = std::vector<std::string>;
-
-TEST_F(ExploreNavigation, SearchRanksNameMatchesBySizeThenPathOnlyMatches) {
-    const auto& nodes = session->forest()->nodes();
-    // Largest name match first, whatever the tree order; then the contents
-    // of the matching folder, largest first.
-    EXPECT_EQ(names(IndexSearch::ranked("TypeScript", nodes)),
-              (V{"typescript", "typescript.md", "lib", "a.js", "b.js"}));
-    EXPECT_EQ(names(IndexSearch::ranked("typescript", nodes, 2)),
-              (V{"typescript", "typescript.md"}));
-    EXPECT_TRUE(IndexSearch::ranked(" \n", nodes).empty());
-
-    session->setSearchQuery("typescript");
-    ASSERT_TRUE(waitUntil([&] { return session->searchHits().size() == 5; }));
-    EXPECT_EQ(session->searchHits().front(), node("pkg/typescript"));
-}
 
 TEST_F(ExploreNavigation, JumpUpBackAndForwardMoveThroughTheFocusHistory) {
     const ScanNode* root = session->forest()->root();

@@ -10,6 +10,7 @@
 #include "support/event_loop.h"
 #include "support/session_scan.h"
 #include "support/temp_dir.h"
+#include "support/tree_builder.h"
 
 namespace tb {
 namespace {
@@ -188,12 +189,8 @@ TEST_F(SessionTest, ChooseRootOnlyChangesTheRoot) {
 TEST_F(SessionTest, Navigation) {
     scan(work());
     const ScanNode* root = session->forest()->root();
-    const ScanNode* sub = nullptr;
-    const ScanNode* file = nullptr;
-    for (const ScanNode* n : session->forest()->nodes()) {
-        if (n->name() == "sub") sub = n;
-        if (n->name() == "b.bin") file = n;
-    }
+    const ScanNode* sub = findNode(*session->forest(), work() + "/sub");
+    const ScanNode* file = findNode(*session->forest(), work() + "/sub/b.bin");
     ASSERT_TRUE(sub && file);
 
     session->dive(root); // already the display root: no trail

@@ -11,6 +11,7 @@
 #include "ui/shell/root_view.h"
 #include "ui/shell/status_banner.h"
 #include "ui/tasks/staging_view.h"
+#include "support/tree_builder.h"
 
 namespace tb {
 namespace {
@@ -142,10 +143,7 @@ TEST_F(SafetyUiTest, InspectorShowsNewlinesAndOverridesInNames) {
         {override, QStringLiteral("invoice_<U+202E>fdp.exe")},
     };
     for (const auto& c : cases) {
-        const ScanNode* node = nullptr;
-        for (const ScanNode* n : session->forest()->root()->children()) {
-            if (n->path() == c.path) node = n;
-        }
+        const ScanNode* node = findNode(*session->forest(), c.path);
         ASSERT_NE(node, nullptr) << c.path;
         session->select(node);
         settle(20);
