@@ -118,8 +118,7 @@ TEST_F(TrashTest, LongNamesAreShortenedWithinTheNameLimit) {
 }
 
 TEST_F(TrashTest, FolderGoesAndComesBackWithoutAnEntryLeft) {
-    test::makeDirs(work / "project/src");
-    test::writeFile(work / "project/src/main.c", "int main(){}");
+    test::put(work / "project/src/main.c", "int main(){}");
     auto r = trash.moveToTrash(work / "project/");
     ASSERT_TRUE(r.ok()) << r.error().message;
     EXPECT_EQ(readFile(*r + "/src/main.c"), "int main(){}");
@@ -134,8 +133,7 @@ TEST_F(TrashTest, FolderGoesAndComesBackWithoutAnEntryLeft) {
 }
 
 TEST_F(TrashTest, PutBackRecreatesMissingParentsClosedToOthers) {
-    test::makeDirs(work / "a/b");
-    test::writeFile(work / "a/b/file", "x");
+    test::put(work / "a/b/file", "x");
     ASSERT_EQ(::chmod((work / "a").c_str(), 0700), 0);
     auto r = trash.moveToTrash(work / "a/b/file");
     ASSERT_TRUE(r.ok());
@@ -148,8 +146,7 @@ TEST_F(TrashTest, PutBackRecreatesMissingParentsClosedToOthers) {
 }
 
 TEST_F(TrashTest, PutBackGoesWhereTheLinksPointedWhenTrashed) {
-    test::makeDirs(work / "real/dir");
-    test::writeFile(work / "real/dir/file", "x");
+    test::put(work / "real/dir/file", "x");
     ASSERT_EQ(::symlink((work / "real").c_str(), (work / "alias").c_str()), 0);
     auto r = trash.moveToTrash(work / "alias/dir/file");
     ASSERT_TRUE(r.ok());
@@ -400,8 +397,7 @@ protected:
 };
 
 TEST_F(UnprivilegedTrashTest, ReadOnlyFolderFailsWithTheSystemsTextAndLeavesNoEntry) {
-    test::makeDirs(root / "locked");
-    test::writeFile(root / "locked/file", "mine");
+    test::put(root / "locked/file", "mine");
     ASSERT_EQ(::chmod((root / "locked").c_str(), 0555), 0);
     const std::string result =
         trashAsNobody(root / "locked/file", homeDir, platform::TrashVolumes::system());

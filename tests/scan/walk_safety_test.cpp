@@ -75,10 +75,8 @@ TEST(WalkSafety, ChainDeeperThanAnyPathIsScannedWhole) {
 
 TEST(WalkSafety, FolderSwappedForALinkAboveAWaitingFolderPullsNothingIn) {
     TempDir t;
-    makeDirs(t / "root/a/b");
-    writeFile(t / "root/a/b/mine", "m");
-    makeDirs(t / "outside/b");
-    writeFile(t / "outside/b/secret", "s");
+    put(t / "root/a/b/mine", "m");
+    put(t / "outside/b/secret", "s");
     int reports = 0;
     // One worker: the root is listed, then a (b waits), then the swap.
     auto progress = [&](const WalkProgress&) {
@@ -102,8 +100,7 @@ TEST(WalkSafety, FolderSwappedForALinkAboveAWaitingFolderPullsNothingIn) {
 
 TEST(WalkSafety, FolderWithReadButNoSearchPermissionIsUnreadable) {
     TempDir t;
-    makeDirs(t / "r/listable");
-    writeFile(t / "r/listable/a", "aa");
+    put(t / "r/listable/a", "aa");
     writeFile(t / "r/listable/b", "bb");
     writeFile(t / "r/open", "o");
     ASSERT_EQ(::chmod((t / "r/listable").c_str(), 0444), 0);

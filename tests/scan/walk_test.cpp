@@ -131,8 +131,7 @@ TEST(DirectoryWalker, CountsEntriesAndRollsUpEveryHardLink) {
     TempDir t;
     for (auto name : {"a", "b", "c"})
         writeSizedFile(t / name, 1000);
-    makeDirs(t / "sub");
-    writeSizedFile(t / "sub/big", 1'000'000);
+    putSized(t / "sub/big", 1'000'000);
     ASSERT_EQ(::link((t / "sub/big").c_str(), (t / "sub/big2").c_str()), 0);
     ASSERT_EQ(::mkfifo((t / "sub/pipe").c_str(), 0600), 0); // must never be opened
 
@@ -244,8 +243,7 @@ TEST(DirectoryWalker, DoesNotEnterAnotherMount) {
 // is an entry of its own and a folder that turned into one is not followed.
 TEST(DirectoryWalker, FollowsALinkOnlyAtTheRoot) {
     TempDir t;
-    makeDirs(t / "real/inner");
-    writeSizedFile(t / "real/inner/data", 5000);
+    putSized(t / "real/inner/data", 5000);
     ASSERT_EQ(::symlink((t / "real").c_str(), (t / "alias").c_str()), 0);
 
     ScanForest viaLink = DirectoryWalker::walk(t / "alias", [](const WalkProgress&) {});

@@ -16,12 +16,10 @@ using namespace tb::test;
 class ExploreNavigation : public testing::Test {
 protected:
     void SetUp() override {
-        makeDirs(work() + "/pkg/typescript/lib");
-        makeDirs(work() + "/docs");
-        writeSizedFile(work() + "/docs/typescript.md", 2000, 1);
-        writeSizedFile(work() + "/pkg/typescript/lib/a.js", 400'000, 2);
-        writeSizedFile(work() + "/pkg/typescript/lib/b.js", 300'000, 3);
-        writeSizedFile(work() + "/pkg/other.js", 100'000, 4);
+        putSized(work() + "/docs/typescript.md", 2000, 1);
+        putSized(work() + "/pkg/typescript/lib/a.js", 400'000, 2);
+        putSized(work() + "/pkg/typescript/lib/b.js", 300'000, 3);
+        putSized(work() + "/pkg/other.js", 100'000, 4);
         session = std::make_unique<AppSession>();
         scanAndWait(*session, work());
     }

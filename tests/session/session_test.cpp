@@ -40,9 +40,8 @@ public:
 class SessionTest : public testing::Test {
 protected:
     void SetUp() override {
-        makeDirs(home.home() + "/work/sub");
-        writeSizedFile(home.home() + "/work/a.bin", 5000, 1);
-        writeSizedFile(home.home() + "/work/sub/b.bin", 9000, 2);
+        putSized(home.home() + "/work/a.bin", 5000, 1);
+        putSized(home.home() + "/work/sub/b.bin", 9000, 2);
         desktop = std::make_shared<RecordingDesktop>();
         session = std::make_unique<AppSession>(desktop);
     }
@@ -311,8 +310,7 @@ TEST_F(SessionTest, DuplicatesAndLeftoversCommands) {
     EXPECT_EQ(session->statusMessage(), "No content matches in this scan.");
     // A found group and queueing one of its copies: the session flow test.
 
-    makeDirs(home.home() + "/Library/Application Support/Widget");
-    writeSizedFile(home.home() + "/Library/Application Support/Widget/state", 2000, 9);
+    putSized(home.home() + "/Library/Application Support/Widget/state", 2000, 9);
     session->setLeftoverQuery("  Widget ");
     session->searchLeftovers();
     ASSERT_TRUE(waitUntil([&] { return !session->leftovers().empty(); }, 5000))

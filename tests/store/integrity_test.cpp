@@ -208,8 +208,7 @@ TEST_F(StoreIntegrity, RelativeLocationsAreMadeAbsoluteOrIgnored) {
 }
 
 TEST_F(StoreIntegrity, RootWithTrailingSlashReopensWithItsVisitedCount) {
-    test::makeDirs(home.home() + "/tree/sub");
-    test::writeFile(home.home() + "/tree/sub/f", "12345");
+    test::put(home.home() + "/tree/sub/f", "12345");
     const std::string chosen = home.home() + "/tree/";
     ScanForest walked = DirectoryWalker::walk(chosen, [](const WalkProgress&) {});
     auto saved = ScanStore::save(walked, chosen);

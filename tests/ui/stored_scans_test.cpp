@@ -70,8 +70,7 @@ TEST_F(StoredScansTest, WindowStateComesBackInTheNextRun) {
 
 TEST_F(StoredScansTest, RemovingMovesOnlyAScanThatIsNotOpenToTheTrash) {
     const std::string tree = home.home() + "/tree";
-    test::makeDirs(tree);
-    test::writeFile(tree + "/f", "data");
+    test::put(tree + "/f", "data");
     AppSession session;
     session.prepareWorkspaceIfNeeded();
     test::scanAndWait(session, tree);

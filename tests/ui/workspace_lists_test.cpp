@@ -73,9 +73,8 @@ TEST_F(ListWorkspace, EmptyStateBeforeTheFirstScanAndProgressPanelWhileScanning)
 }
 
 TEST_F(ListWorkspace, SearchListsTwelveLargestHitsWithSizeAndPathAndShowsAllOnRequest) {
-    makeDirs(tree() + "/many");
     for (int i = 0; i < 30; ++i)
-        writeSizedFile(tree() + "/many/match_" + std::to_string(i), 4096 * (i + 1), unsigned(i));
+        putSized(tree() + "/many/match_" + std::to_string(i), 4096 * (i + 1), unsigned(i));
     scan(tree());
     session->setSearchQuery("match_");
     ASSERT_TRUE(waitUntil([&] { return session->searchHits().size() == 30; }));
@@ -105,8 +104,7 @@ TEST_F(ListWorkspace, SearchListsTwelveLargestHitsWithSizeAndPathAndShowsAllOnRe
 }
 
 TEST_F(ListWorkspace, PastScanButtonOpensThatScanAtThatPath) {
-    makeDirs(home.home() + "/other");
-    writeSizedFile(home.home() + "/other/needle.bin", 1000, 9);
+    putSized(home.home() + "/other/needle.bin", 1000, 9);
     scan(home.home() + "/other");
     scan(tree());
     session->setSearchQuery("needle");
@@ -124,8 +122,7 @@ TEST_F(ListWorkspace, PastScanButtonOpensThatScanAtThatPath) {
 }
 
 TEST_F(ListWorkspace, BreadcrumbShowsEveryFolderDownToTheFocusAndStepsBack) {
-    makeDirs(tree() + "/big/deeper/deepest");
-    writeSizedFile(tree() + "/big/deeper/deepest/z.bin", 1000, 7);
+    putSized(tree() + "/big/deeper/deepest/z.bin", 1000, 7);
     scan(tree());
     show(ViewMode::treemap);
     EXPECT_TRUE(visibleButtons(workspace.get(), "breadcrumbBack").empty());
