@@ -318,59 +318,53 @@ TEST_F(ForgedScan, UnreadableFilesGiveNoTree) {
     EXPECT_FALSE(ScanStore::load(missing));
 }
 
-struct MetaCase {
-    const char* name;
-    const char* metaRows; // SQL values list, or "" for none
-    std::string root;
-    std::int64_t scanned, unreadable, capacity;
-    ScanScopeKind scope;
-    std::string volumeName;
-    bool complete;
-};
-
-class MetaFallback : public ForgedScan, public ::testing::WithParamInterface<MetaCase> {};
-
-TEST_P(MetaFallback, RecordReadsMetaRows) {
-    const MetaCase& c = GetParam();
-    forge(std::string(*c.metaRows ? "INSERT INTO meta VALUES " : "") + c.metaRows);
-    auto r = ScanStore::record(file);
-    ASSERT_TRUE(r);
-    const std::string root =
-        c.root == "<uuid>" ? std::string(Path::lastComponent(file).substr(0, 36)) : c.root;
-    EXPECT_EQ(r->rootPath, root);
-    EXPECT_EQ(r->context.rootPath, root);
-    EXPECT_EQ(r->id.toString(), Path::lastComponent(file).substr(0, 36));
-    EXPECT_EQ(r->scannedBytes, c.scanned);
-    EXPECT_EQ(r->unreadable, c.unreadable);
-    EXPECT_EQ(r->context.volumeCapacity, c.capacity);
-    EXPECT_EQ(r->context.scope, c.scope);
-    EXPECT_EQ(r->context.volumeName, c.volumeName == "<root>" ? root : c.volumeName);
-    EXPECT_EQ(r->context.complete, c.complete);
-    EXPECT_EQ(r->fileURL, file);
+// Meta rows as written, missing, malformed or extreme: each reads as itself
+// or as a neutral value.
+TEST_F(ForgedScan, RecordReadsMetaRowsOrNeutralValues) {
+    struct Case {
+        const char* metaRows; // SQL values list, or "" for none
+        std::string root;
+        std::int64_t scanned, unreadable, capacity;
+        ScanScopeKind scope;
+        std::string volumeName;
+        bool complete;
+    };
+    const Case cases[] = {
+        {"", "<uuid>", 0, 0, 0, ScanScopeKind::selectedFolder, "<root>", true},
+        {"('root', '/')", "/", 0, 0, 0, ScanScopeKind::volume, "<root>", true},
+        {"('root', '/a'), ('scanned', '+42'), ('unreadable', '-3'),"
+         "('scope', 'volume'), ('volume_name', 'V'), ('volume_capacity', '900'),"
+         "('complete', '0')",
+         "/a", 42, -3, 900, ScanScopeKind::volume, "V", false},
+        {"('root', '/a'), ('scanned', ' 42'), ('unreadable', ''),"
+         "('scope', 'Volume'), ('volume_capacity', '9223372036854775808'),"
+         "('complete', 'false')",
+         "/a", 0, 0, 0, ScanScopeKind::selectedFolder, "<root>", true},
+        {"('root', '/'), ('scanned', '9223372036854775807'),"
+         "('unreadable', '-9223372036854775808'), ('scope', 'selectedFolder'),"
+         "('volume_capacity', '-'), ('complete', '00')",
+         "/", INT64_MAX, INT64_MIN, 0, ScanScopeKind::selectedFolder, "<root>", true},
+    };
+    const std::string uuid(Path::lastComponent(file).substr(0, 36));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.metaRows);
+        std::remove(file.c_str());
+        forge(std::string(*c.metaRows ? "INSERT INTO meta VALUES " : "") + c.metaRows);
+        auto r = ScanStore::record(file);
+        ASSERT_TRUE(r);
+        const std::string root = c.root == "<uuid>" ? uuid : c.root;
+        EXPECT_EQ(r->rootPath, root);
+        EXPECT_EQ(r->context.rootPath, root);
+        EXPECT_EQ(r->id.toString(), uuid);
+        EXPECT_EQ(r->scannedBytes, c.scanned);
+        EXPECT_EQ(r->unreadable, c.unreadable);
+        EXPECT_EQ(r->context.volumeCapacity, c.capacity);
+        EXPECT_EQ(r->context.scope, c.scope);
+        EXPECT_EQ(r->context.volumeName, c.volumeName == "<root>" ? root : c.volumeName);
+        EXPECT_EQ(r->context.complete, c.complete);
+        EXPECT_EQ(r->fileURL, file);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, MetaFallback,
-    ::testing::Values(
-        MetaCase{"NoRows", "", "<uuid>", 0, 0, 0, ScanScopeKind::selectedFolder, "<root>", true},
-        MetaCase{"SlashRootIsVolume", "('root', '/')", "/", 0, 0, 0, ScanScopeKind::volume,
-                 "<root>", true},
-        MetaCase{"AllValid",
-                 "('root', '/a'), ('scanned', '+42'), ('unreadable', '-3'),"
-                 "('scope', 'volume'), ('volume_name', 'V'), ('volume_capacity', '900'),"
-                 "('complete', '0')",
-                 "/a", 42, -3, 900, ScanScopeKind::volume, "V", false},
-        MetaCase{"Malformed",
-                 "('root', '/a'), ('scanned', ' 42'), ('unreadable', ''),"
-                 "('scope', 'Volume'), ('volume_capacity', '9223372036854775808'),"
-                 "('complete', 'false')",
-                 "/a", 0, 0, 0, ScanScopeKind::selectedFolder, "<root>", true},
-        MetaCase{"Extremes",
-                 "('root', '/'), ('scanned', '9223372036854775807'),"
-                 "('unreadable', '-9223372036854775808'), ('scope', 'selectedFolder'),"
-                 "('volume_capacity', '-'), ('complete', '00')",
-                 "/", INT64_MAX, INT64_MIN, 0, ScanScopeKind::selectedFolder, "<root>", true}),
-    [](const auto& p) { return std::string(p.param.name); });
 
 TEST(MetaText, ParseDecimal) {
     struct Case {
