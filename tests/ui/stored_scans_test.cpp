@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QMainWindow>
+#include <QRegularExpression>
 #include <QSplitter>
 
 #include "session/app_session.h"
@@ -10,6 +11,7 @@
 #include "support/temp_dir.h"
 #include "ui/shell/stored_scans.h"
 #include "ui/shell/window_state.h"
+#include "tasks_fixture.h"
 
 namespace tb {
 namespace {
@@ -93,10 +95,8 @@ TEST_F(StoredScansTest, RemovingMovesOnlyAScanThatIsNotOpenToTheTrash) {
     EXPECT_EQ(session.history()[0], open);
 
     std::unique_ptr<QWidget> section(StoredScans::usageSection(session));
-    bool counted = false;
-    for (QLabel* l : section->findChildren<QLabel*>())
-        counted = counted || l->text().startsWith(QStringLiteral("1 scan takes"));
-    EXPECT_TRUE(counted);
+    const QRegularExpression oneScan(QStringLiteral("^1 scan takes"));
+    EXPECT_EQ(test::shownTexts(section.get()).filter(oneScan).size(), 1);
 }
 
 } // namespace
