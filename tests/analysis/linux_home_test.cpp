@@ -243,11 +243,7 @@ TEST_F(LinuxHome, LeftoversTellOwnedDataFromOrphans) {
 
 TEST_F(LinuxHome, SparseFileAndVolume) {
     EXPECT_EQ(report.sparse, std::vector<std::string>{home / "vm/disk.img"});
-    ASSERT_TRUE(report.truth);
-    std::int64_t sum = 0;
-    for (const auto& s : report.truth->slices)
-        sum += s.bytes;
-    EXPECT_EQ(sum, report.truth->capacity);
+    EXPECT_TRUE(report.truth); // its slices are the volume accounting tests'
     EXPECT_TRUE(report.snapshots.empty());
 }
 

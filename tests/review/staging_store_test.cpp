@@ -330,19 +330,6 @@ TEST_F(StagingStoreTest, TrashAllMovesWhatPassesAndKeepsTheRest) {
     EXPECT_EQ(message(), "Moved 1 item(s). 2 item(s) remain for retry.");
 }
 
-TEST_F(StagingStoreTest, RewrittenFileIsKeptWithChangedReceipt) {
-    const std::string path = file("doc", "v1");
-    test::setModified(path, 1'600'000'000);
-    store.stage(node(path));
-    test::writeFile(path, "v2"); // same size, new date
-    store.trashAll();
-    EXPECT_EQ(message(), "Moved 0 item(s). 1 item(s) remain for retry.");
-    ASSERT_EQ(store.receipts().size(), 1u);
-    EXPECT_EQ(store.receipts()[0].message,
-              "The item changed since it was staged. Scan it again before retrying.");
-    EXPECT_TRUE(trash->attempts.empty());
-}
-
 TEST_F(StagingStoreTest, ProtectedLocationReachedThroughALinkIsNotMoved) {
     // /proc/version, reached by a folder that became a link after queueing.
     const std::string dir = folder("d");

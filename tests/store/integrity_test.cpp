@@ -185,11 +185,17 @@ TEST_F(StoreIntegrity, HistoryRemovesWhatAKilledSaveLeftButNotALiveOne) {
                                         std::string(Path::lastComponent(saved->fileURL))}));
 }
 
-TEST_F(StoreIntegrity, RelativeLocationsAreMadeAbsoluteOrIgnored) {
+TEST_F(StoreIntegrity, DirectoryFollowsXdgAndRelativeLocationsAreMadeAbsoluteOrIgnored) {
+    const std::string expected = home.dataHome() + "/Tarnbeck/scans";
+    EXPECT_EQ(ScanStore::directory(), expected);
+    EXPECT_TRUE(test::exists(expected));
     {
+        test::ScopedEnv unset("XDG_DATA_HOME", "");
+        EXPECT_EQ(ScanStore::directory(), home.home() + "/.local/share/Tarnbeck/scans");
+
         // Invalid by the XDG rules: the default takes its place.
         test::ScopedEnv data("XDG_DATA_HOME", "relative/data");
-        EXPECT_EQ(ScanStore::directory(), home.dataHome() + "/Tarnbeck/scans");
+        EXPECT_EQ(ScanStore::directory(), expected);
         test::ScopedEnv relativeHome("HOME", "relative/home");
         EXPECT_NE(platform::SpecialFolders::home(), std::optional<std::string>("relative/home"));
     }

@@ -65,15 +65,6 @@ protected:
     TreeBuilder b;
 };
 
-TEST_F(StoreFile, DirectoryFollowsXdgDataHomeAndIsCreated) {
-    const std::string expected = home.dataHome() + "/Tarnbeck/scans";
-    EXPECT_EQ(ScanStore::directory(), expected);
-    EXPECT_TRUE(test::exists(expected));
-
-    test::ScopedEnv unset("XDG_DATA_HOME", "");
-    EXPECT_EQ(ScanStore::directory(), home.home() + "/.local/share/Tarnbeck/scans");
-}
-
 TEST_F(StoreFile, RoundTripKeepsEveryField) {
     SampleTree t;
     ScanContext ctx = test::testContext("/scan");
