@@ -88,9 +88,7 @@ TEST_F(ListWorkspace, SearchListsTwelveLargestHitsWithSizeAndPathAndShowsAllOnRe
     EXPECT_EQ(list->topLevelItemCount(), 30);
 
     // Choosing a file shows its folder with the file selected.
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualItemRect(list->topLevelItem(0)).center());
-    flush();
+    click(list->viewport(), list->visualItemRect(list->topLevelItem(0)).center());
     EXPECT_EQ(session->selected(), first);
     EXPECT_EQ(session->displayRoot(), child(root(), "many"));
 
@@ -152,16 +150,14 @@ TEST_F(ListWorkspace, FolderListClickSelectsDoubleClickDives) {
 
     const QPoint row = list->rowRect(1).center();
     const ScanNode* second = list->nodes()[1];
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row);
-    flush();
+    click(list->viewport(), row);
     EXPECT_EQ(session->selected(), second);
     EXPECT_EQ(session->displayRoot(), root());
 
     const ScanNode* big = list->nodes().front();
     const QPoint first = list->rowRect(0).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, first);
-    flush();
+    doubleClick(list->viewport(), first);
     EXPECT_EQ(session->displayRoot(), big);
     EXPECT_EQ(list->root(), big);
     EXPECT_EQ(list->nodes().size(), big->children().size());
@@ -174,8 +170,7 @@ TEST_F(ListWorkspace, TopSizesListsTheScansLargestFilesWhateverTheFocus) {
     TopSizesView* list = workspace->topSizes();
     EXPECT_EQ(list->nodes(), session->forest()->largestFiles());
     EXPECT_EQ(list->nodes().front()->name(), "x.bin");
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->rowRect(2).center());
-    flush();
+    click(list->viewport(), list->rowRect(2).center());
     EXPECT_EQ(session->selected(), list->nodes()[2]);
     // Without a ranking, the root's own files.
     const auto rows = TopSizesView::rows(root(), {});
@@ -217,16 +212,14 @@ TEST_F(ListWorkspace, AgeBandsFillTheWidthForTheLargestAndFourPointsWhenEmpty) {
     // Choosing "older" selects its largest file and lists its files.
     AgeBandRow* older = map->rows()[4];
     ASSERT_EQ(map->bands()[4].id, "older");
-    QTest::mouseClick(older, Qt::LeftButton, {}, older->rect().center());
-    flush();
+    click(older, older->rect().center());
     EXPECT_EQ(session->ageBucket(), std::optional<std::string>("older"));
     EXPECT_EQ(session->selected(), child(root(), "a.bin"));
     EXPECT_DOUBLE_EQ(older->barRect().height(), 22);
     EXPECT_EQ(map->fileList()->nodes(), map->bands()[4].files);
 
     // An empty band is chosen without touching the selection.
-    QTest::mouseClick(map->rows()[1], Qt::LeftButton, {}, map->rows()[1]->rect().center());
-    flush();
+    click(map->rows()[1], map->rows()[1]->rect().center());
     EXPECT_EQ(session->ageBucket(), std::optional<std::string>("30d"));
     EXPECT_EQ(session->selected(), child(root(), "a.bin"));
     // The bands of a folder in focus count only its files.
