@@ -92,7 +92,7 @@ TEST_F(SafetyUiTest, WindowShowsTheBanner) {
     EXPECT_TRUE(window.statusBanner()->isVisibleTo(&window));
 }
 
-TEST_F(SafetyUiTest, MoveToTrashAsksWithCountAndSizeAndCancelIsTheDefault) {
+TEST_F(SafetyUiTest, MoveToTrashAsksWithCancelAsTheDefaultAndFailedMovesOfferNoRestore) {
     StagingView view(*session);
     StagingStore& staging = session->staging();
     const std::string a = file("a.bin", 10'000), b = file("b.bin", 5'000);
@@ -121,10 +121,20 @@ TEST_F(SafetyUiTest, MoveToTrashAsksWithCountAndSizeAndCancelIsTheDefault) {
         if (button->text() == "Move to Trash") move = button;
     }
     ASSERT_NE(move, nullptr);
+    ASSERT_EQ(::unlink(a.c_str()), 0); // gone meanwhile: its receipt offers no restore
     move->click();
     settle(20);
-    EXPECT_TRUE(staging.items().empty());
     EXPECT_FALSE(exists(a) || exists(b));
+    ASSERT_EQ(staging.receipts().size(), 2u);
+    EXPECT_TRUE(shows(&view, "The path is no longer available. Scan again before retrying."));
+    EXPECT_TRUE(shows(&view, "Moved 1 item(s). 1 item(s) remain for retry."));
+    auto restore = shownButtons(&view, "Restore");
+    ASSERT_EQ(restore.size(), 1u); // only the successful move
+    restore[0]->click();
+    settle(20);
+    EXPECT_TRUE(shows(&view, "Restored b.bin."));
+    EXPECT_TRUE(exists(b));
+    EXPECT_TRUE(shownButtons(&view, "Restore").empty());
 }
 
 TEST_F(SafetyUiTest, InspectorShowsNewlinesAndOverridesInNames) {

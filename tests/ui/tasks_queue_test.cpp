@@ -52,33 +52,6 @@ TEST_F(StagingViewTest, SummaryCountsQueuedItems) {
     EXPECT_TRUE(shows(&view, "Your review queue is empty"));
 }
 
-TEST_F(StagingViewTest, FailedReceiptOffersNoRestore) {
-    StagingView view(*session);
-    StagingStore& staging = session->staging();
-    const std::string gone = file("gone.bin");
-    const std::string moved = file("moved.bin");
-    staging.stage(gone, "gone.bin", 10'000);
-    staging.stage(moved, "moved.bin", 10'000);
-    ASSERT_EQ(::unlink(gone.c_str()), 0);
-
-    shownButtons(&view, "Move to Trash").at(0)->click();
-    ASSERT_NE(view.confirmation(), nullptr);
-    for (auto* button : view.confirmation()->buttons()) {
-        if (button->text() == "Move to Trash") button->click();
-    }
-    settle(20);
-    ASSERT_EQ(staging.receipts().size(), 2u);
-    EXPECT_TRUE(shows(&view, "The path is no longer available. Scan again before retrying."));
-    EXPECT_TRUE(shows(&view, "Moved 1 item(s). 1 item(s) remain for retry."));
-    auto restore = shownButtons(&view, "Restore");
-    ASSERT_EQ(restore.size(), 1u); // only the successful move
-
-    restore[0]->click();
-    settle(20);
-    EXPECT_TRUE(shows(&view, "Restored moved.bin."));
-    EXPECT_TRUE(shownButtons(&view, "Restore").empty());
-}
-
 TEST_F(StagingViewTest, QuickWinIsQueuedAsKnownLocation) {
     putSized(home.home() + "/.ollama/models/blob.bin", 6'000'000, 5);
     StagingView view(*session);
