@@ -110,9 +110,9 @@ TEST(WalkSafety, FolderWithReadButNoSearchPermissionIsUnreadable) {
     const std::string seen = inChildAsNobody([root] {
         ScanForest f = DirectoryWalker::walk(root, [](const WalkProgress&) {});
         const ScanNode* listable = child(f.root(), "listable");
+        const bool empty = listable && listable->unreadable() && listable->children().empty();
         return std::to_string(f.unreadable()) + " " + std::to_string(f.visited()) +
-               (listable && listable->unreadable() && listable->children().empty() ? " empty" : "") +
-               (f.context().complete ? " complete" : "");
+               (empty ? " empty" : "") + (f.context().complete ? " complete" : "");
     });
     if (seen == noSecondUser) GTEST_SKIP() << "cannot switch to uid 65534";
     EXPECT_EQ(seen, "1 3 empty");

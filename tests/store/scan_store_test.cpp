@@ -160,7 +160,7 @@ TEST_F(StoreFile, FileFormatIsExact) {
     EXPECT_EQ(db.rows("PRAGMA integrity_check"), (Rows{{"ok"}}));
 }
 
-TEST_F(StoreFile, LeafRootGivesOneRowAndNineMetaRows) {
+TEST_F(StoreFile, LeafRootGivesOneRowAndTheVolumeScope) {
     ScanForest forest = test::forestOf(b.tree(b.dir("/")), 0, 0, test::testContext("/"));
     auto saved = ScanStore::save(forest, "/");
     ASSERT_TRUE(saved);
@@ -172,8 +172,8 @@ TEST_F(StoreFile, LeafRootGivesOneRowAndNineMetaRows) {
 }
 
 TEST_F(StoreFile, FailedSavesSayWhyAndLeaveNothingBehind) {
-    auto unopened = ScanStore::saveIn(home.home() + "/no/such/dir",
-                                      test::forestOf(b.tree(b.dir("/x"))), "/x");
+    auto unopened =
+        ScanStore::saveIn(home.home() + "/no/such/dir", test::forestOf(b.tree(b.dir("/x"))), "/x");
     ASSERT_FALSE(unopened);
     EXPECT_EQ(unopened.error().domain, "ScanStore");
     EXPECT_EQ(unopened.error().code, 1);

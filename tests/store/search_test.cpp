@@ -80,7 +80,6 @@ TEST_F(StoredSearch, LargestHitsComeFirstUpToTheLimit) {
     EXPECT_TRUE(ScanStore::search(gone, "s").empty());
 }
 
-
 // Name matches come first, then what matches by path only, largest first.
 TEST(IndexSearch, NameOrPathIgnoringCaseNameMatchesFirst) {
     TreeBuilder b;
