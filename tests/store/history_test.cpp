@@ -61,7 +61,7 @@ TEST(ScanHistory, KeepsOnlyExactSqliteExtension) {
     EXPECT_EQ(history[1].rootPath, "/v");
 }
 
-TEST(ScanHistory, FileThatIsNoDatabaseIsListedWithFallbacks) {
+TEST(ScanHistory, FileThatIsNoDatabaseIsListedWithFallbacksButGivesNoTree) {
     // It opens (SQLite reads lazily) but its meta rows cannot be read.
     test::TempHome home;
     const Uuid id = Uuid::random();
@@ -76,6 +76,9 @@ TEST(ScanHistory, FileThatIsNoDatabaseIsListedWithFallbacks) {
     EXPECT_EQ(history[0].context.volumeName, id.toString());
     EXPECT_TRUE(history[0].context.complete);
     EXPECT_FALSE(ScanStore::load(history[0]));
+    ScanRecord gone = history[0];
+    gone.fileURL = home.home() + "/gone.sqlite";
+    EXPECT_FALSE(ScanStore::load(gone));
 }
 
 TEST(ScanHistory, MissingFolderOrEntriesThatCannotBeOpenedGiveNothing) {

@@ -300,14 +300,6 @@ TEST_F(ForgedScan, LoadBuildsAStrictTreeFromTheMetaRoot) {
     }
 }
 
-TEST_F(ForgedScan, UnreadableFilesGiveNoTree) {
-    test::writeFile(file, "this is not a database, just text long enough to be read");
-    EXPECT_FALSE(ScanStore::load(record("/r")));
-    ScanRecord missing = record("/r");
-    missing.fileURL = home.home() + "/gone.sqlite";
-    EXPECT_FALSE(ScanStore::load(missing));
-}
-
 // Meta rows as written, missing, malformed or extreme: each reads as itself
 // or as a neutral value.
 TEST_F(ForgedScan, RecordReadsMetaRowsOrNeutralValues) {
