@@ -128,11 +128,6 @@ TEST(VolumeAccounting, ScopeFollowsTheScanRoot) {
     EXPECT_EQ(truthSliceID("system"), TruthSliceID::system);
     EXPECT_FALSE(truthSliceID("System"));
 
-    auto root = VolumeAccounting::read("/");
-    ASSERT_TRUE(root.ok()) << root.error().message;
-    EXPECT_GT(root->capacity, 0);
-    EXPECT_FALSE(root->name.empty());
-    EXPECT_FALSE(VolumeAccounting::read("/no/such/place").ok());
 }
 
 TEST(ScanContext, ScopeAndFallbacks) {
@@ -146,8 +141,6 @@ TEST(ScanContext, ScopeAndFallbacks) {
     auto known = ScanContext::make("/home/u", VolumeSnapshot{"/home/u", "Data", 10, 1, 1, 1}, true);
     EXPECT_TRUE(known.isComparable());
     EXPECT_EQ(known.volumeName, "Data");
-    EXPECT_EQ(scanScopeKind("volume"), ScanScopeKind::volume);
-    EXPECT_FALSE(scanScopeKind("Volume"));
 }
 
 } // namespace
