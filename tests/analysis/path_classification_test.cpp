@@ -153,6 +153,7 @@ TEST(ProtectedPaths, PrefixRuleAndSiblings) {
         {"", false},
         {"/var/cache/apt/archives/x.deb", true},
         {"/var/cache/fontconfig", false},
+        {"/var/log/journal", true},
         // Inside "/run" only what the user mounted is theirs.
         {"/run", true},
         {"/run/systemd/journal", true},
