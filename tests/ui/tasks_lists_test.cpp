@@ -110,7 +110,6 @@ TEST_F(AppsViewTest, AppMatchedOnlyByBundleIdentifierStillShows) {
     view.setQuery("sketch");
     EXPECT_FALSE(shows(&view, "Foo"));
     EXPECT_FALSE(shows(&view, "No apps in this scan")); // only for a scan without apps
-    view.setQuery("");
 }
 
 using DuplicatesViewTest = TasksTest;
