@@ -72,15 +72,11 @@ TEST_F(TrashTest, AwkwardNamesAreEncodedAndReadBack) {
 }
 
 TEST_F(TrashTest, SameNamesGetDistinctNamesAndOrphansAreSkipped) {
-    test::makeDirs(work / "a");
-    test::makeDirs(work / "b");
-    test::makeDirs(work / "c");
-    test::makeDirs(trashRoot() + "/files");
     test::makeDirs(trashRoot() + "/info");
-    test::writeFile(trashRoot() + "/files/notes", "left without an entry");
+    test::put(trashRoot() + "/files/notes", "left without an entry");
     for (const char* d : {"a", "b", "c"}) {
-        test::writeFile(work / (std::string(d) + "/report.pdf"), d);
-        test::writeFile(work / (std::string(d) + "/notes"), d);
+        test::put(work / (std::string(d) + "/report.pdf"), d);
+        test::put(work / (std::string(d) + "/notes"), d);
     }
     std::vector<std::string> trashed;
     for (const char* d : {"a", "b", "c"}) {
@@ -209,16 +205,13 @@ TEST_F(TrashTest, PutBackNeverReplacesWhatIsThereNow) {
     const std::string newer = "newer\0bytes\xff"s;
     test::writeFile(work / "doc.txt", newer);
     test::makeDirs(work / "folder"); // an empty folder: a plain rename would replace it
-    test::makeDirs(work / "link-target");
-
-    auto refusedFile = trash.putBack(*file, work / "doc.txt");
-    auto refusedFolder = trash.putBack(*folder, work / "folder");
-    ASSERT_FALSE(refusedFile.ok());
-    ASSERT_FALSE(refusedFolder.ok());
-    EXPECT_EQ(refusedFile.error().message,
-              "An item now exists at " + real(work / "doc.txt") + "; move it away and try again.");
-    EXPECT_EQ(refusedFolder.error().message,
-              "An item now exists at " + real(work / "folder") + "; move it away and try again.");
+    for (const auto& [trashed, original] :
+         {std::pair{*file, work / "doc.txt"}, std::pair{*folder, work / "folder"}}) {
+        auto refused = trash.putBack(trashed, original);
+        ASSERT_FALSE(refused.ok()) << original;
+        EXPECT_EQ(refused.error().message,
+                  "An item now exists at " + real(original) + "; move it away and try again.");
+    }
     EXPECT_EQ(readFile(work / "doc.txt"), newer);
     EXPECT_EQ(readFile(*file), "old");
     EXPECT_TRUE(test::exists(*folder));
