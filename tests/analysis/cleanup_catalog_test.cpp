@@ -61,20 +61,19 @@ TEST(CleanupCatalog, DescriptorRulesInOrder) {
 
 TEST(CleanupCatalog, ListsFoldersStrictlyAboveOneMillionBytes) {
     TreeBuilder t("/r");
+    EXPECT_TRUE(CleanupCatalog::candidates(t.nodes()).empty());
     t.dir("/r/x/__pycache__", 1'000'000);
     t.dir("/r/y/__pycache__", 1'000'001);
-    const auto c = CleanupCatalog::candidates(t.nodes());
-    ASSERT_EQ(c.size(), 1u);
-    EXPECT_EQ(c[0].id, "/r/y/__pycache__");
-    EXPECT_EQ(c[0].url, "/r/y/__pycache__");
-    EXPECT_EQ(c[0].title, "__pycache__");
-    EXPECT_EQ(c[0].bytes, 1'000'001);
-    EXPECT_EQ(c[0].owner, "Developer project");
-    EXPECT_EQ(c[0].reason,
-              "Generated dependencies or build output; rebuilding may require time or network.");
-    EXPECT_EQ(c[0].evidence, "Folder name is a recognized generated-output category.");
-    EXPECT_EQ(c[0].risk, CleanupRisk::review);
-    EXPECT_TRUE(c[0].isDirectory);
+    t.file("/r/model.gguf", 50'000'000); // files are never candidates
+    t.file("/r/node_modules", 50'000'000);
+    EXPECT_EQ(
+        CleanupCatalog::candidates(t.nodes()),
+        (std::vector<CleanupCandidate>{
+            {"/r/y/__pycache__", "__pycache__", "/r/y/__pycache__", 1'000'001, "Developer project",
+             "Generated dependencies or build output; rebuilding may require time or "
+             "network.",
+             "Folder name is a recognized generated-output category.", CleanupRisk::review,
+             true}}));
 }
 
 TEST(CleanupCatalog, KeepsOnlyTheOutermostOfNestedMatches) {
@@ -104,15 +103,6 @@ TEST(CleanupCatalog, EqualSizesPutFewerComponentsFirstThenNodeOrder) {
     EXPECT_EQ(c[0].id, "/r/b/coverage");
     EXPECT_EQ(c[1].id, "/r/a/__pycache__");
     EXPECT_EQ(c[2].id, "/r/deep/er/__pycache__");
-}
-
-TEST(CleanupCatalog, FilesAndEmptyForestsYieldNothing) {
-    TreeBuilder t("/r");
-    t.file("/r/model.gguf", 50'000'000);
-    t.file("/r/node_modules", 50'000'000);
-    EXPECT_TRUE(CleanupCatalog::candidates(t.nodes()).empty());
-    TreeBuilder empty("/r");
-    EXPECT_TRUE(CleanupCatalog::candidates(empty.nodes()).empty());
 }
 
 TEST(CleanupCatalog, HuggingFaceCacheInHomeIsAModel) {

@@ -52,6 +52,11 @@ public:
         if (it == files.end()) return std::nullopt;
         return it->second.substr(0, length);
     }
+    // A scanned file holding `contents`.
+    void add(TreeBuilder& t, const std::string& path, std::string contents) {
+        t.file(path, std::int64_t(contents.size()));
+        files[path] = std::move(contents);
+    }
 };
 
 TEST(DuplicateFinder, OnlyFilesAbove4096BytesAreCompared) {
@@ -115,10 +120,8 @@ TEST(DuplicateFinder, ReflinkCopiesOfOneBlockCountAsOneCopy) {
     TreeBuilder t("/r");
     FakeReader reader;
     test::FakeExtents extents;
-    for (const char* name : {"a", "b", "c", "d"}) {
-        t.file("/r/" + std::string(name), 10'000);
-        reader.files["/r/" + std::string(name)] = std::string(10'000, 'x');
-    }
+    for (const char* name : {"a", "b", "c", "d"})
+        reader.add(t, "/r/" + std::string(name), std::string(10'000, 'x'));
     extents.blocks = {{"/r/a", 7}, {"/r/b", 7}, {"/r/d", 9}};
     const DuplicateSearch search{.reader = &reader, .extents = &extents};
     const auto groups = DuplicateFinder::groups(t.nodes(), 40, search);
@@ -130,7 +133,7 @@ TEST(DuplicateFinder, ReflinkCopiesOfOneBlockCountAsOneCopy) {
     EXPECT_TRUE(DuplicateFinder::groups(t.nodes(), 40, search).empty());
 }
 
-TEST(DuplicateFinder, UnreadableOrVanishedCopiesAreLeftOut) {
+TEST(DuplicateFinder, UnreadableVanishedOrChangedCopiesAreLeftOut) {
     TempDir dir;
     for (auto name : {"a", "b", "c"})
         test::putSized(dir / name, 50'000, 4);
@@ -149,15 +152,8 @@ TEST(DuplicateFinder, UnreadableOrVanishedCopiesAreLeftOut) {
     EXPECT_TRUE(DuplicateFinder::groups(t.nodes(), 40, {{}, &reader}).empty());
     reader.files["/r/y"] = std::string(50'000, 'q');
     EXPECT_EQ(DuplicateFinder::groups(t.nodes(), 40, {{}, &reader}).size(), 1u);
-}
-
-TEST(DuplicateFinder, FileThatChangedLengthSinceTheScanIsLeftOut) {
-    TreeBuilder t("/r");
-    t.file("/r/x", {.logicalSize = 50'000, .allocatedSize = 50'000, .inode = 1});
-    t.file("/r/y", {.logicalSize = 50'000, .allocatedSize = 50'000, .inode = 2});
-    FakeReader reader;
-    reader.files["/r/x"] = std::string(60'000, 'q');
-    reader.files["/r/y"] = std::string(60'000, 'q');
+    // Both changed length since the scan: neither is the file that was scanned.
+    reader.files["/r/x"] = reader.files["/r/y"] = std::string(60'000, 'q');
     EXPECT_TRUE(DuplicateFinder::groups(t.nodes(), 40, {{}, &reader}).empty());
 }
 
@@ -193,14 +189,10 @@ TEST(DuplicateFinder, SpecialFilesAreNeverReadNorBlock) {
 TEST(DuplicateFinder, OrdersBySizeTimesCountAndKeepsNodeOrderInAGroup) {
     TreeBuilder t("/r");
     FakeReader reader;
-    for (auto name : {"p1", "p2"}) {
-        t.file("/r/" + std::string(name), 12'000'000);
-        reader.files[std::string("/r/") + name] = std::string(12'000'000, 'p');
-    }
-    for (auto name : {"t3", "t1", "t2"}) {
-        t.file("/r/" + std::string(name), 10'000'000);
-        reader.files[std::string("/r/") + name] = std::string(10'000'000, 't');
-    }
+    for (auto name : {"p1", "p2"})
+        reader.add(t, "/r/" + std::string(name), std::string(12'000'000, 'p'));
+    for (auto name : {"t3", "t1", "t2"})
+        reader.add(t, "/r/" + std::string(name), std::string(10'000'000, 't'));
     const auto groups = DuplicateFinder::groups(t.nodes(), 40, {{}, &reader});
     ASSERT_EQ(groups.size(), 2u);
     EXPECT_EQ(groups[0].size, 10'000'000);
@@ -212,14 +204,10 @@ TEST(DuplicateFinder, LimitIsCheckedOnlyBetweenSizes) {
     TreeBuilder t("/r");
     FakeReader reader;
     // One size holding three pairs, and a smaller size with one more pair.
-    for (int i = 0; i < 6; ++i) {
-        const std::string name = "a" + std::to_string(i);
-        t.file("/r/" + std::string(name), 9000);
-        reader.files["/r/" + name] = std::string(9000, static_cast<char>('a' + i / 2));
-    }
-    t.file("/r/b0", 5000);
-    t.file("/r/b1", 5000);
-    reader.files["/r/b0"] = reader.files["/r/b1"] = std::string(5000, 'b');
+    for (int i = 0; i < 6; ++i)
+        reader.add(t, "/r/a" + std::to_string(i), std::string(9000, char('a' + i / 2)));
+    for (auto name : {"/r/b0", "/r/b1"})
+        reader.add(t, name, std::string(5000, 'b'));
     EXPECT_EQ(DuplicateFinder::groups(t.nodes(), 1, {{}, &reader}).size(), 3u);
     EXPECT_EQ(DuplicateFinder::groups(t.nodes(), 3, {{}, &reader}).size(), 3u);
     EXPECT_EQ(DuplicateFinder::groups(t.nodes(), 4, {{}, &reader}).size(), 4u);
@@ -228,26 +216,17 @@ TEST(DuplicateFinder, LimitIsCheckedOnlyBetweenSizes) {
 TEST(DuplicateFinder, UniqueLeadingBytesSpareTheFullRead) {
     TreeBuilder t("/r");
     FakeReader reader;
-    for (auto name : {"a", "b", "c"})
-        t.file("/r/" + std::string(name), 100'000);
-    reader.files["/r/a"] = std::string(100'000, 'a');
-    reader.files["/r/b"] = std::string(100'000, 'b');
-    reader.files["/r/c"] = std::string(100'000, 'a');
+    for (auto [name, fill] : {std::pair{"/r/a", 'a'}, {"/r/b", 'b'}, {"/r/c", 'a'}})
+        reader.add(t, name, std::string(100'000, fill));
     DuplicateStats stats;
     const auto groups = DuplicateFinder::groups(t.nodes(), 40, {{}, &reader}, &stats);
     ASSERT_EQ(groups.size(), 1u);
     EXPECT_EQ(groups[0].paths, (std::vector<std::string>{"/r/a", "/r/c"}));
     EXPECT_EQ(reader.digested, (std::vector<std::string>{"/r/a", "/r/c"}));
     EXPECT_EQ(stats.bytesHashed, 200'000);
-}
 
-TEST(DuplicateFinder, StoppedSearchReadsNothingMore) {
-    TreeBuilder t("/r");
-    FakeReader reader;
-    for (auto name : {"a", "b"}) {
-        t.file("/r/" + std::string(name), 9000);
-        reader.files[std::string("/r/") + name] = std::string(9000, 'z');
-    }
+    // A stopped search reads nothing more.
+    reader.digested.clear();
     std::stop_source stop;
     stop.request_stop();
     EXPECT_TRUE(DuplicateFinder::groups(t.nodes(), 40, {stop.get_token(), &reader}).empty());

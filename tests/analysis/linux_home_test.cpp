@@ -150,27 +150,14 @@ TEST_F(LinuxHome, CleanupListsMarkedFoldersAndCachesButNoDecoy) {
     EXPECT_EQ(report.cleanup.size(), std::size(expected));
 }
 
-TEST_F(LinuxHome, OnlyTheUnusedRuntimeAndTheOldSnapRevisionAreLeftOver) {
-    const auto known = LinuxApps::sandboxLeftovers(sources);
-    std::set<std::string> paths;
-    for (const auto& [path, d] : known)
-        paths.insert(path);
-    EXPECT_EQ(paths, (std::set<std::string>{
-                         home / ".local/share/flatpak/runtime/org.old.Platform/x86_64/1",
-                         system / "snaps/hello_41.snap"}));
-}
-
 TEST_F(LinuxHome, QuickWinsNameCachesToolchainsAndTheTrash) {
     for (const char* id : {"cache", "pip", "thumbnails", "cargo", "maven", "go-mod", "trash"}) {
         const QuickWin* w = find(report.quickWins, [&](const QuickWin& q) { return q.id == id; });
         ASSERT_TRUE(w) << id;
-        EXPECT_GE(w->bytes, 1'000'000) << id;
+        EXPECT_GE(w->bytes, std::string(id) == "trash" ? 4'000'000 : 1'000'000) << id;
+        if (std::string(id) != "trash") continue;
+        EXPECT_EQ(w->url, home / ".local/share/Trash");
     }
-    const QuickWin* trash =
-        find(report.quickWins, [](const QuickWin& q) { return q.id == "trash"; });
-    ASSERT_TRUE(trash);
-    EXPECT_EQ(trash->url, home / ".local/share/Trash");
-    EXPECT_GE(trash->bytes, 4'000'000);
 }
 
 TEST_F(LinuxHome, AppsOfEveryKindWithTheirData) {
@@ -226,6 +213,14 @@ TEST_F(LinuxHome, SystemEntriesTakeTheirPackagesInstalledSize) {
 }
 
 TEST_F(LinuxHome, LeftoversTellOwnedDataFromOrphans) {
+    // Of the sandboxes, only the unused runtime and the old snap revision.
+    std::set<std::string> sandboxed;
+    for (const auto& [path, d] : LinuxApps::sandboxLeftovers(sources))
+        sandboxed.insert(path);
+    EXPECT_EQ(sandboxed, (std::set<std::string>{
+                             home / ".local/share/flatpak/runtime/org.old.Platform/x86_64/1",
+                             system / "snaps/hello_41.snap"}));
+
     const Leftover* owned = leftover(".var/app/org.example.Editor");
     ASSERT_TRUE(owned);
     EXPECT_FALSE(owned->orphan);
@@ -248,11 +243,7 @@ TEST_F(LinuxHome, LeftoversTellOwnedDataFromOrphans) {
 
 TEST_F(LinuxHome, SparseFileAndVolume) {
     EXPECT_EQ(report.sparse, std::vector<std::string>{home / "vm/disk.img"});
-    ASSERT_TRUE(report.truth);
-    std::int64_t sum = 0;
-    for (const auto& s : report.truth->slices)
-        sum += s.bytes;
-    EXPECT_EQ(sum, report.truth->capacity);
+    EXPECT_TRUE(report.truth); // its slices are the volume accounting tests'
     EXPECT_TRUE(report.snapshots.empty());
 }
 

@@ -74,6 +74,7 @@ TEST(VolumeAccounting, ReadsTheVolumeOfTheFolderAndItsTrash) {
     const auto again = VolumeAccounting::read(home.home());
     ASSERT_TRUE(again.ok());
     EXPECT_GE(again->trashBytes, v->trashBytes + 500'000);
+    EXPECT_FALSE(VolumeAccounting::read(home.home() + "/no/such/place").ok());
 }
 
 std::vector<std::string> names(const std::vector<SnapshotInfo>& list) {

@@ -24,26 +24,20 @@ std::int64_t allocatedOf(const std::string& path) {
     return static_cast<std::int64_t>(st.st_blocks) * 512;
 }
 
-TEST(QuickWins, HomeWithoutCatalogLocationsYieldsNothing) {
-    TempDir home;
-    EXPECT_TRUE(QuickWins::discover(home.path()).empty());
-}
-
 TEST(QuickWins, MeasuresLocationsAndSortsLargestFirst) {
     TempDir home;
+    EXPECT_TRUE(QuickWins::discover(home.path()).empty());
     test::putSized(home / ".npm/_cacache/a", 3'000'000);
     test::putSized(home / "Library/Caches/x/b", 2'000'000);
     test::putSized(home / ".ollama/models/c", 1'000'000); // below its 5,000,000
     test::putSized(home / ".cache/huggingface/hub/d", 6'000'000);
     const auto wins = QuickWins::discover(home.path());
     ASSERT_EQ(wins.size(), 4u);
-    EXPECT_EQ(wins[0].id, "hf");
+    EXPECT_EQ(wins[0], (QuickWin{"hf", "Hugging Face hub", "Cached model files.",
+                                 home / ".cache/huggingface/hub",
+                                 allocatedOf(home / ".cache/huggingface/hub/d")}));
     EXPECT_EQ(wins[1].id, "cache"); // the whole cache folder: equal size, later in the catalog
     EXPECT_EQ(wins[1].bytes, wins[0].bytes);
-    EXPECT_EQ(wins[0].title, "Hugging Face hub");
-    EXPECT_EQ(wins[0].why, "Cached model files.");
-    EXPECT_EQ(wins[0].url, home / ".cache/huggingface/hub");
-    EXPECT_EQ(wins[0].bytes, allocatedOf(home / ".cache/huggingface/hub/d"));
     EXPECT_EQ(wins[2].id, "npm");
     EXPECT_EQ(wins[3].id, "caches");
     // Folders count as items but add nothing.
@@ -99,24 +93,19 @@ TEST(PathSize, StopsAtTheEntryCap) {
     EXPECT_EQ(PathSize::allocated(caches, 20001), 20001 * each);
 }
 
-TEST(PathSize, FoldersCountTowardsTheCapAndHiddenItemsAreMeasured) {
+TEST(PathSize, FilesHiddenItemsLinksMissingPathsAndStops) {
     TempDir dir;
+    // Folders count towards the cap; hidden items are measured.
     test::put(dir / "top/.hidden/a", "a");
     const std::int64_t each = allocatedOf(dir / "top/.hidden/a");
     EXPECT_EQ(PathSize::allocated(dir / "top", 1), 0); // the folder alone
     EXPECT_EQ(PathSize::allocated(dir / "top", 2), each);
-}
-
-TEST(PathSize, DoesNotFollowLinksBelowTheProbedFolder) {
-    TempDir dir;
+    // Links below the probed folder are not followed.
     test::putSized(dir / "big/data", 3'000'000);
     test::makeDirs(dir / "probe");
     ASSERT_EQ(::symlink((dir / "big").c_str(), (dir / "probe/link").c_str()), 0);
     EXPECT_LT(PathSize::allocated(dir / "probe"), 100'000);
-}
 
-TEST(PathSize, FilesMissingPathsAndStops) {
-    TempDir dir;
     test::putSized(dir / "f", 10'000);
     EXPECT_EQ(PathSize::allocated(dir / "f"), allocatedOf(dir / "f"));
     EXPECT_EQ(PathSize::allocated(dir / "missing"), 0);
@@ -142,12 +131,6 @@ TEST(PathSize, IndexedPathsAreNotProbed) {
     EXPECT_EQ(PathSize::indexMap(t.root()).size(), 3u);
     EXPECT_TRUE(PathSize::indexMap(static_cast<const ScanNode*>(nullptr)).empty());
 }
-
-} // namespace
-} // namespace tb
-
-namespace tb {
-namespace {
 
 TEST(QuickWins, MinimumSizesAreInclusive) {
     test::TempDir home;

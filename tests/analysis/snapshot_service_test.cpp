@@ -63,13 +63,6 @@ TEST(SnapshotService, RunsTheUtilityAndFailsQuietly) {
     EXPECT_EQ(runner.arguments, (Lines{"listlocalsnapshots", "/"}));
 }
 
-TEST(SnapshotService, MissingUtilityYieldsAnEmptyList) {
-    if (platform::systemProcessRunner().run("/usr/bin/tmutil", {"help"})) {
-        GTEST_SKIP() << "this machine has a Time Machine utility";
-    }
-    EXPECT_TRUE(SnapshotService::listLocal().empty());
-}
-
 TEST(Text, TrimsUnicodeWhiteSpaceAndValidatesUtf8) {
     EXPECT_EQ(text::trimmed(" \t\nFoo Bar\r\n"), "Foo Bar");
     EXPECT_EQ(text::trimmed("\xC2\xA0\xE2\x80\xA8"

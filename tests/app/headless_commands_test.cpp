@@ -11,8 +11,7 @@ namespace {
 TEST(HeadlessCommands, ScanAndExportWriteWholeFilesOrNone) {
     test::TempHome home;
     test::TempDir dir;
-    test::makeDirs(dir / "tree/sub");
-    test::writeFile(dir / "tree/sub/f", "0123456789");
+    test::put(dir / "tree/sub/f", "0123456789");
 
     EXPECT_EQ(runHeadless({Command::scan, dir / "tree", dir / "s.sqlite"}), exitOk);
     auto record = ScanStore::record(dir / "s.sqlite");

@@ -10,7 +10,7 @@
 namespace tb {
 namespace {
 
-TEST(ByteFormat, UsesDecimalUnitsWithOneDecimalBelowHundred) {
+TEST(ByteFormat, DecimalUnitsWithOneDecimalBelowHundredAndPercents) {
     const std::pair<std::int64_t, const char*> cases[] = {
         {0, "0 B"},          {999, "999 B"},          {1000, "1.0 KB"},
         {1500, "1.5 KB"},    {99949, "99.9 KB"},      {150000, "150 KB"},
@@ -19,20 +19,12 @@ TEST(ByteFormat, UsesDecimalUnitsWithOneDecimalBelowHundred) {
     };
     for (auto [bytes, text] : cases)
         EXPECT_EQ(ByteFormat::string(bytes), text) << bytes;
-}
-
-TEST(ByteFormat, PercentIsZeroBelowAWholeOfOne) {
+    // A percentage is zero below a whole of one.
     EXPECT_DOUBLE_EQ(ByteFormat::percent(1, 4), 25.0);
     EXPECT_DOUBLE_EQ(ByteFormat::percent(5, 0.5), 0.0);
 }
 
-TEST(Date, DistantPastSortsFirstAndPrintsYearOne) {
-    EXPECT_LT(Date::distantPast(), Date::fromUnix(-60'000'000'000, 0));
-    EXPECT_EQ(Date::distantPast().isoString(), "0001-01-01T00:00:00Z");
-    EXPECT_TRUE(Date::distantPast().isDistantPast());
-}
-
-TEST(Date, KeepsNanosecondsAndNormalises) {
+TEST(Date, KeepsNanosecondsNormalisesAndPrintsTheDistantPastAsYearOne) {
     const Date d = Date::fromUnix(10, -1);
     EXPECT_EQ(d.seconds, 9);
     EXPECT_EQ(d.nanoseconds, 999'999'999);
@@ -40,6 +32,9 @@ TEST(Date, KeepsNanosecondsAndNormalises) {
     const Date back = Date::fromUnixDouble(1700000000.25);
     EXPECT_EQ(back.seconds, 1700000000);
     EXPECT_NEAR(back.nanoseconds, 250'000'000, 1000);
+    EXPECT_LT(Date::distantPast(), Date::fromUnix(-60'000'000'000, 0));
+    EXPECT_EQ(Date::distantPast().isoString(), "0001-01-01T00:00:00Z");
+    EXPECT_TRUE(Date::distantPast().isDistantPast());
 }
 
 TEST(Uuid, RandomIsVersionFourAndRoundTripsUpperCase) {

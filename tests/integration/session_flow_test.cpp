@@ -20,11 +20,9 @@ TEST(SessionFlow, ScanReopenSearchDuplicatesStageTrashRestore) {
     TempHome home;
     const std::string root = home.home() + "/Projects";
     const std::string odd = root + "/notes 100% \"draft\"\n\xff.txt";
-    makeDirs(root + "/app/build/cache");
-    makeDirs(root + "/photos");
-    writeSizedFile(root + "/photos/beach.jpg", 300'000, 11);
-    writeSizedFile(root + "/app/beach-copy.jpg", 300'000, 11);
-    writeSizedFile(root + "/app/build/cache/blob", 50'000, 12);
+    putSized(root + "/photos/beach.jpg", 300'000, 11);
+    putSized(root + "/app/beach-copy.jpg", 300'000, 11);
+    putSized(root + "/app/build/cache/blob", 50'000, 12);
     writeFile(odd, "keep me");
 
     AppSession session;

@@ -179,8 +179,7 @@ TEST_F(NcduJsonTest, ImportStoresAGzipExportAndNothingWhenItIsBroken) {
 }
 
 TEST_F(NcduJsonTest, SavingToAFileLeavesNoStagingFolder) {
-    test::makeDirs(dir / "tree");
-    test::writeFile(dir / "tree/f", "x");
+    test::put(dir / "tree/f", "x");
     const ScanForest forest = DirectoryWalker::walk(dir / "tree", [](const WalkProgress&) {});
     auto saved =
         ScanFiles::saveAtomically(forest, dir / "tree", dir / "unused", dir / "out.sqlite");

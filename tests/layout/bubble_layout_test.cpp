@@ -41,9 +41,7 @@ TEST_F(BubbleLayoutTest, SecondCircleTriesStraightRightOfTheCentreFirst) {
     // No place at all: drawn over the centre circle.
     const auto crowded = BubbleLayout::hits(nodes.ranked({300, 100}), {400, 300});
     EXPECT_EQ(crowded[1].center, (Point{200, 150}));
-}
-
-TEST_F(BubbleLayoutTest, PlaceStartsBeyondAnAssumedCentreWhenNothingIsPlaced) {
+    // Nothing placed yet: the spiral starts beyond an assumed centre circle.
     EXPECT_EQ(BubbleLayout::place(10, {}, {400, 300}, {200, 150}), (Point{236, 150}));
     EXPECT_FALSE(BubbleLayout::place(10, {}, {12, 300}, {6, 150}));
 }

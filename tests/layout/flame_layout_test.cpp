@@ -23,7 +23,7 @@ TEST_F(FlameLayoutTest, ShortAreaKeepsTheMinimumRowHeight) {
     EXPECT_EQ(FlameLayout::hits(root, {600, 500})[1].rect, (Rect{0, 100, 450, 99}));
 }
 
-TEST_F(FlameLayoutTest, ListsBarsInPreOrder) {
+TEST_F(FlameLayoutTest, ListsBarsInPreOrderDescendingOnlyIntoBarsWiderThanEight) {
     auto* a = nodes.folder({nodes.file(2, "a1"), nodes.file(1, "a2")}, "a");
     auto* b = nodes.folder({nodes.file(1, "b1")}, "b");
     const auto bars = FlameLayout::hits(nodes.folder({a, b}, "root"), {900, 500});
@@ -31,9 +31,7 @@ TEST_F(FlameLayoutTest, ListsBarsInPreOrder) {
     for (const auto& bar : bars)
         labels.push_back(bar.label);
     EXPECT_EQ(labels, (std::vector<std::string>{"root", "a", "a1", "a2", "b", "b1"}));
-}
-
-TEST_F(FlameLayoutTest, DescendsOnlyIntoBarsWiderThanEightPoints) {
+    // Only bars wider than eight points are descended into.
     for (double width : {8.0, 8.5}) {
         auto* root = nodes.folder({nodes.file(1)});
         EXPECT_EQ(FlameLayout::hits(root, {width, 100}).size(), width > 8 ? 2u : 1u) << width;
@@ -57,21 +55,18 @@ TEST_F(FlameLayoutTest, DrawsTheTenLargestChildrenAndLeavesTheRestEmpty) {
     EXPECT_EQ(bars[10].rect.x + bars[10].rect.width, 1000); // 100 of 1100 bytes left empty
 }
 
-TEST_F(FlameLayoutTest, ChildrenOfZeroBytesGetOnePointBarsAtTheLeft) {
+TEST_F(FlameLayoutTest, HitTakesTheLastBarAndZeroByteChildrenGetOnePointBars) {
     const auto bars = FlameLayout::hits(nodes.folder({nodes.file(0), nodes.file(0)}), {600, 100});
     ASSERT_EQ(bars.size(), 3u);
     EXPECT_EQ(bars[1].rect, (Rect{0, 20, 1, 19}));
     EXPECT_EQ(bars[2].rect, (Rect{0, 20, 1, 19}));
     // Overlapping bars: the later one is on top.
     EXPECT_EQ(FlameLayout::hit({0.5, 25}, bars)->id, bars[2].id);
-}
-
-TEST_F(FlameLayoutTest, HitTakesTheLastBarAndNothingInTheRowGap) {
-    const auto bars = FlameLayout::hits(nodes.folder({nodes.file(3), nodes.file(1)}), {600, 50});
-    EXPECT_EQ(FlameLayout::hit({500, 20}, bars)->id, bars[2].id);
-    EXPECT_EQ(FlameLayout::hit({449.9, 20}, bars)->id, bars[1].id);
-    EXPECT_FALSE(FlameLayout::hit({10, 17.5}, bars));
-    EXPECT_FALSE(FlameLayout::hit({10, 40}, bars));
+    const auto two = FlameLayout::hits(nodes.folder({nodes.file(3), nodes.file(1)}), {600, 50});
+    EXPECT_EQ(FlameLayout::hit({500, 20}, two)->id, two[2].id);
+    EXPECT_EQ(FlameLayout::hit({449.9, 20}, two)->id, two[1].id);
+    EXPECT_FALSE(FlameLayout::hit({10, 17.5}, two)); // the gap between rows
+    EXPECT_FALSE(FlameLayout::hit({10, 40}, two));
 }
 
 TEST_F(FlameLayoutTest, MaxDepthBoundsTheRows) {
@@ -85,13 +80,11 @@ TEST_F(FlameLayoutTest, MaxDepthBoundsTheRows) {
     ASSERT_EQ(zero.size(), 1u);
     EXPECT_EQ(zero[0].rect, (Rect{0, 0, 600, 499}));
     EXPECT_TRUE(FlameLayout::hits(nullptr, {600, 500}).empty());
-}
-
-TEST_F(FlameLayoutTest, DeepChainDoesNotExhaustTheStack) {
-    ScanNode* chain = nodes.file(1);
+    // A deep chain does not exhaust the stack.
+    ScanNode* deep = nodes.file(1);
     for (int i = 0; i < 200'000; ++i)
-        chain = nodes.folder({chain});
-    EXPECT_EQ(FlameLayout::hits(chain, {1600, 900}, 1'000'000).size(), 200'001u);
+        deep = nodes.folder({deep});
+    EXPECT_EQ(FlameLayout::hits(deep, {1600, 900}, 1'000'000).size(), 200'001u);
 }
 
 // Bars of one row never overlap (beyond the one-point minimum width), and

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "layout/geometry.h"
 #include "scan/size_ranking.h"
 #include "support/tree_builder.h"
 
@@ -56,6 +57,11 @@ private:
     TreeBuilder tree_;
     int count_ = 0;
 };
+
+inline bool apart(const Rect& a, const Rect& b) {
+    return a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y ||
+           b.y + b.height <= a.y;
+}
 
 // Layout tests build their nodes in one Nodes each.
 class LayoutTest : public ::testing::Test {

@@ -8,15 +8,6 @@ namespace {
 
 using MindMapLayoutTest = test::LayoutTest;
 
-TEST_F(MindMapLayoutTest, SingleBranchEndsAtTheMiddle) {
-    const auto branches = MindMapLayout::hits(nodes.ranked({9}), {500, 300});
-    ASSERT_EQ(branches.size(), 1u);
-    EXPECT_EQ(branches[0].start, (Point{40, 150}));
-    EXPECT_EQ(branches[0].end, (Point{500 * 0.62, 150}));
-    EXPECT_DOUBLE_EQ(branches[0].thickness, 6.2);
-    EXPECT_TRUE(MindMapLayout::hits({}, {500, 300}).empty());
-}
-
 TEST_F(MindMapLayoutTest, BranchesFanOutOverTheBandWithThicknessByBytes) {
     const auto branches = MindMapLayout::hits(nodes.ranked({100, 50, 0}, 7, 10), {500, 300});
     ASSERT_EQ(branches.size(), 4u);
@@ -34,6 +25,13 @@ TEST_F(MindMapLayoutTest, BranchesFanOutOverTheBandWithThicknessByBytes) {
     EXPECT_EQ(three[0].end.y, 28);
     EXPECT_EQ(three[1].end.y, 150);
     EXPECT_EQ(three[2].end.y, 272);
+    // A single branch ends at the middle.
+    const auto single = MindMapLayout::hits(nodes.ranked({9}), {500, 300});
+    ASSERT_EQ(single.size(), 1u);
+    EXPECT_EQ(single[0].start, (Point{40, 150}));
+    EXPECT_EQ(single[0].end, (Point{500 * 0.62, 150}));
+    EXPECT_DOUBLE_EQ(single[0].thickness, 6.2);
+    EXPECT_TRUE(MindMapLayout::hits({}, {500, 300}).empty());
 }
 
 TEST_F(MindMapLayoutTest, OnlyBranchEndsCloserThan28PointsAreHot) {

@@ -31,11 +31,6 @@ ScanNode* randomTree(test::Nodes& nodes, std::mt19937& rng, int levels) {
     return nodes.folder(children);
 }
 
-bool apart(const Rect& a, const Rect& b) {
-    return a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y ||
-           b.y + b.height <= a.y;
-}
-
 bool inside(const Rect& inner, const Rect& outer) {
     constexpr double e = 1e-9;
     return inner.x >= outer.x - e && inner.y >= outer.y - e &&
@@ -93,7 +88,7 @@ TEST_F(NestedTreemapLayoutTest, NestsWithoutOverlapAndKeepsAreasProportionalWith
                                                double(parent->allocatedSize()) * 0.9999 -
                                            1e-6);
                 for (std::size_t j = i + 1; j < group.size(); ++j) {
-                    EXPECT_TRUE(apart(group[i]->rect, group[j]->rect));
+                    EXPECT_TRUE(test::apart(group[i]->rect, group[j]->rect));
                 }
             }
         }

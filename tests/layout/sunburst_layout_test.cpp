@@ -13,7 +13,7 @@ using SunburstLayoutTest = test::LayoutTest;
 
 constexpr double pi = std::numbers::pi;
 
-TEST_F(SunburstLayoutTest, ThreeToOneSplitsTheRingAtPi) {
+TEST_F(SunburstLayoutTest, ThreeToOneSplitsTheRingAtPiAndTheBucketComesLast) {
     const auto wedges = SunburstLayout::hits(nodes.ranked({3, 1}), {400, 300});
     ASSERT_EQ(wedges.size(), 2u);
     EXPECT_DOUBLE_EQ(wedges[0].start, -pi / 2);
@@ -22,16 +22,14 @@ TEST_F(SunburstLayoutTest, ThreeToOneSplitsTheRingAtPi) {
     EXPECT_DOUBLE_EQ(wedges[1].end, 3 * pi / 2);
     EXPECT_DOUBLE_EQ(wedges[0].outer, 300 * 0.46);
     EXPECT_DOUBLE_EQ(wedges[0].inner, 300 * 0.46 * 0.28);
-}
-
-TEST_F(SunburstLayoutTest, BucketIsLabelledOtherWithoutCount) {
+    // The bucket is labelled Other, without a count.
     EXPECT_EQ(SunburstLayout::hits(nodes.ranked({5, 4}), {200, 200}).size(), 2u);
-    const auto wedges = SunburstLayout::hits(nodes.ranked({5, 4}, 3, 2), {200, 200});
-    ASSERT_EQ(wedges.size(), 3u);
-    EXPECT_EQ(wedges[2].label, "Other");
-    EXPECT_EQ(wedges[2].node, nullptr);
-    EXPECT_EQ(wedges[2].id, SunburstLayout::bucketId);
-    EXPECT_EQ(wedges[2].bytes, 2);
+    const auto bucket = SunburstLayout::hits(nodes.ranked({5, 4}, 3, 2), {200, 200});
+    ASSERT_EQ(bucket.size(), 3u);
+    EXPECT_EQ(bucket[2].label, "Other");
+    EXPECT_EQ(bucket[2].node, nullptr);
+    EXPECT_EQ(bucket[2].id, SunburstLayout::bucketId);
+    EXPECT_EQ(bucket[2].bytes, 2);
 }
 
 TEST_F(SunburstLayoutTest, HitNormalisesAnglesAroundTheTop) {

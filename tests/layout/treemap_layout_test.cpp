@@ -13,17 +13,7 @@ namespace {
 
 using TreemapLayoutTest = test::LayoutTest;
 
-TEST_F(TreemapLayoutTest, NoChildrenGiveNoTiles) {
-    EXPECT_TRUE(TreemapLayout::hits({}, {400, 200}).empty());
-}
-
-TEST_F(TreemapLayoutTest, OneChildCoversTheAreaInsetByOnePoint) {
-    const auto tiles = TreemapLayout::hits(nodes.ranked({5}), {400, 200});
-    ASSERT_EQ(tiles.size(), 1u);
-    EXPECT_EQ(tiles[0].rect, (Rect{1, 1, 398, 198}));
-}
-
-TEST_F(TreemapLayoutTest, WideAreaCutsStripsFromTheLeftAndTallFromTheTop) {
+TEST_F(TreemapLayoutTest, StripsInsetByOnePointFromTheLeftOfWideAndTheTopOfTallAreas) {
     const auto ranked = nodes.ranked({300, 100});
     const auto wide = TreemapLayout::hits(ranked, {400, 200});
     ASSERT_EQ(wide.size(), 2u);
@@ -37,6 +27,10 @@ TEST_F(TreemapLayoutTest, WideAreaCutsStripsFromTheLeftAndTallFromTheTop) {
     const auto tall = TreemapLayout::hits(ranked, {200, 400});
     EXPECT_EQ(tall[0].rect, (Rect{1, 1, 198, 298}));
     EXPECT_EQ(tall[1].rect, (Rect{1, 301, 198, 98}));
+    // One child covers the area inset by one point.
+    const auto one = TreemapLayout::hits(nodes.ranked({5}), {400, 200});
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].rect, (Rect{1, 1, 398, 198}));
 }
 
 TEST_F(TreemapLayoutTest, BucketComesLastWithCountedLabelAndFixedIdentity) {
@@ -67,13 +61,14 @@ TEST_F(TreemapLayoutTest, ZeroByteChildrenGetOnePointStripsThatAreNeverHit) {
     EXPECT_EQ(TreemapLayout::hit({3, 100}, tiles)->id, tiles[2].id);
 }
 
-TEST_F(TreemapLayoutTest, EmptyAreaGivesEmptyTiles) {
+TEST_F(TreemapLayoutTest, EmptyAreaOrNoChildrenGiveEmptyTiles) {
     for (Size size : {Size{0, 200}, Size{400, 0}, Size{0, 0}}) {
         const auto tiles = TreemapLayout::hits(nodes.ranked({5, 3}, 2, 2), size);
         ASSERT_EQ(tiles.size(), 3u);
         for (const auto& t : tiles)
             EXPECT_TRUE(t.rect.isEmpty());
     }
+    EXPECT_TRUE(TreemapLayout::hits({}, {400, 200}).empty());
 }
 
 // Each strip (the tile grown back by its inset) holds its share of the area,
@@ -101,11 +96,7 @@ TEST_F(TreemapLayoutTest, AreasFollowBytesOverRandomInputs) {
         EXPECT_NEAR(covered, size.width * size.height, 1e-6);
         for (std::size_t i = 0; i < tiles.size(); ++i) {
             for (std::size_t j = i + 1; j < tiles.size(); ++j) {
-                const Rect& a = tiles[i].rect;
-                const Rect& b = tiles[j].rect;
-                const bool apart = a.x + a.width <= b.x || b.x + b.width <= a.x ||
-                                   a.y + a.height <= b.y || b.y + b.height <= a.y;
-                EXPECT_TRUE(apart) << "tiles " << i << " and " << j << " overlap";
+                EXPECT_TRUE(test::apart(tiles[i].rect, tiles[j].rect)) << i << " and " << j;
             }
         }
     }

@@ -42,9 +42,7 @@ TEST(BundleReader, ReadsTopLevelStringValues) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(parseInfoPlist(c.document), c.expected) << c.document;
-}
-
-TEST(BundleReader, MissingOrSpecialInfoPlistReadsAsEmpty) {
+    // A missing or binary Info.plist reads as empty.
     TempDir dir;
     test::makeDirs(dir / "Empty.app");
     EXPECT_EQ(platform::BundleReader::read(dir / "Empty.app"), BundleInfo{});

@@ -70,8 +70,7 @@ TEST_F(ReceiptLogTest, ANewItemUnderAnOldTrashNameIsNotMistakenForTheOld) {
         ASSERT_EQ(::unlink(trashed.c_str()), 0);
         ASSERT_EQ(::unlink((home.dataHome() + "/Trash/info/report.trashinfo").c_str()), 0);
     }
-    test::makeDirs(work / "other");
-    test::writeFile(work / "other/report", "second");
+    test::put(work / "other/report", "second");
     ASSERT_TRUE(platform::FreedesktopTrash().moveToTrash(work / "other/report").ok());
     EXPECT_TRUE(launch()->receipts().empty());
 }

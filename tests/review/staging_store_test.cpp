@@ -195,20 +195,14 @@ TEST_F(StagingStoreTest, EachVariantFillsItsItem) {
     store.stage(CleanupCandidate{cache, "Cache", cache, 999, "Builder", "Rebuilt on demand"});
     ASSERT_EQ(store.items().size(), 3u);
 
-    const StagedItem& n = store.items()[0];
-    EXPECT_EQ(n.id, big);
-    EXPECT_EQ(n.name, "model.gguf");
-    EXPECT_EQ(n.bytes, 8192);
-    EXPECT_EQ(n.reason, "Local model weights. Safe to stage if you can download them again.");
-    EXPECT_EQ(n.logicalBytes, 5000);
-
+    const auto now = [](const std::string& p) { return *platform::FileSystem::values(p); };
+    EXPECT_EQ(store.items()[0],
+              (StagedItem{big, big, "model.gguf", 8192,
+                          "Local model weights. Safe to stage if you can download them again.",
+                          now(big).identity, 5000, now(big).modified}));
     const StagedItem& p = store.items()[1];
-    EXPECT_EQ(p.name, "Plain");
-    EXPECT_EQ(p.bytes, 77);
-    EXPECT_EQ(p.reason, "Selected for review");
-    EXPECT_EQ(p.inode, platform::FileSystem::values(plain)->identity);
-    EXPECT_EQ(p.logicalBytes, 5);
-    EXPECT_EQ(p.modified, (Date{1'600'000'000, 123'456'789}));
+    EXPECT_EQ(p, (StagedItem{plain, plain, "Plain", 77, "Selected for review", now(plain).identity,
+                             5, Date{1'600'000'000, 123'456'789}}));
 
     const StagedItem& c = store.items()[2];
     EXPECT_EQ(c.name, "Cache");
@@ -336,19 +330,6 @@ TEST_F(StagingStoreTest, TrashAllMovesWhatPassesAndKeepsTheRest) {
     EXPECT_EQ(message(), "Moved 1 item(s). 2 item(s) remain for retry.");
 }
 
-TEST_F(StagingStoreTest, RewrittenFileIsKeptWithChangedReceipt) {
-    const std::string path = file("doc", "v1");
-    test::setModified(path, 1'600'000'000);
-    store.stage(node(path));
-    test::writeFile(path, "v2"); // same size, new date
-    store.trashAll();
-    EXPECT_EQ(message(), "Moved 0 item(s). 1 item(s) remain for retry.");
-    ASSERT_EQ(store.receipts().size(), 1u);
-    EXPECT_EQ(store.receipts()[0].message,
-              "The item changed since it was staged. Scan it again before retrying.");
-    EXPECT_TRUE(trash->attempts.empty());
-}
-
 TEST_F(StagingStoreTest, ProtectedLocationReachedThroughALinkIsNotMoved) {
     // /proc/version, reached by a folder that became a link after queueing.
     const std::string dir = folder("d");
@@ -364,49 +345,42 @@ TEST_F(StagingStoreTest, ProtectedLocationReachedThroughALinkIsNotMoved) {
     EXPECT_TRUE(trash->attempts.empty());
 }
 
-TEST_F(StagingStoreTest, RestorePutsBackAndDropsTheReceipt) {
+TEST_F(StagingStoreTest, RestorePutsBackOnlyWhereNothingNewIsAndKeepsFailedReceipts) {
     const std::string path = file("back", "payload");
-    store.stage(path, "back", 7);
+    const std::string report = file("report", "original");
+    const std::string gone = file("gone");
+    for (const auto& p : {path, report, gone})
+        store.stage(p, std::string(Path::lastComponent(p)), 7);
+    ::unlink(gone.c_str());
     store.trashAll();
-    ASSERT_EQ(store.receipts().size(), 1u);
-    const OperationReceipt receipt = store.receipts()[0];
+    ASSERT_EQ(store.receipts().size(), 3u); // newest first: gone, report, back
+    const OperationReceipt failed = store.receipts()[0], later = store.receipts()[1];
+
     QSignalSpy receiptsSpy(&store, &StagingStore::receiptsChanged);
-    store.restore(receipt);
+    store.restore(store.receipts()[2]);
     EXPECT_EQ(readFile(path), "payload");
-    EXPECT_TRUE(store.receipts().empty());
-    EXPECT_TRUE(store.items().empty());
+    EXPECT_EQ(store.receipts().size(), 2u);
+    EXPECT_EQ(urls(), std::vector<std::string>{gone}); // the failed one waits for retry
     EXPECT_EQ(message(), "Restored back.");
     EXPECT_EQ(receiptsSpy.count(), 1);
-}
 
-TEST_F(StagingStoreTest, RestoreRefusedLeavesNewerItemAndReceipt) {
-    const std::string path = file("report", "original");
-    store.stage(path, "report", 7);
-    store.trashAll();
-    const OperationReceipt receipt = store.receipts()[0];
-    test::writeFile(path, "written later");
+    // Without a trashed location there is nothing to put back.
+    const auto before = store.lastMessage();
+    store.restore(failed);
+    EXPECT_EQ(store.lastMessage(), before);
+    EXPECT_EQ(store.receipts().size(), 2u);
 
-    store.restore(receipt);
-    EXPECT_EQ(message(), "An item now exists at " + path + "; move it away and try again.");
-    EXPECT_EQ(readFile(path), "written later");
-    ASSERT_EQ(store.receipts().size(), 1u);
-    EXPECT_EQ(store.receipts()[0], receipt);
+    test::writeFile(report, "written later");
+    store.restore(later);
+    EXPECT_EQ(message(), "An item now exists at " + report + "; move it away and try again.");
+    EXPECT_EQ(readFile(report), "written later");
+    ASSERT_EQ(store.receipts().size(), 2u);
+    EXPECT_EQ(store.receipts()[1], later);
 
     trash->failPutBack = Error{"POSIX", 0, ""};
-    store.restore(receipt);
+    store.restore(later);
     EXPECT_FALSE(message().empty());
-    EXPECT_EQ(store.receipts().size(), 1u);
-}
-
-TEST_F(StagingStoreTest, RestoreWithoutTrashedLocationDoesNothing) {
-    const std::string path = file("f");
-    store.stage(path, "f", 1);
-    ::unlink(path.c_str());
-    store.trashAll();
-    const auto before = store.lastMessage();
-    store.restore(store.receipts()[0]);
-    EXPECT_EQ(store.lastMessage(), before);
-    EXPECT_EQ(store.receipts().size(), 1u);
+    EXPECT_EQ(store.receipts().size(), 2u);
 }
 
 } // namespace

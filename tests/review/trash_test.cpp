@@ -1,9 +1,7 @@
 #include "platform/trash.h"
 
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,7 +11,7 @@
 #include "platform/file_system.h"
 #include "platform/process_runner.h"
 #include "support/temp_dir.h"
-#include "second_user.h"
+#include "support/second_user.h"
 #include "trash_reader.h"
 
 namespace tb {
@@ -74,15 +72,11 @@ TEST_F(TrashTest, AwkwardNamesAreEncodedAndReadBack) {
 }
 
 TEST_F(TrashTest, SameNamesGetDistinctNamesAndOrphansAreSkipped) {
-    test::makeDirs(work / "a");
-    test::makeDirs(work / "b");
-    test::makeDirs(work / "c");
-    test::makeDirs(trashRoot() + "/files");
     test::makeDirs(trashRoot() + "/info");
-    test::writeFile(trashRoot() + "/files/notes", "left without an entry");
+    test::put(trashRoot() + "/files/notes", "left without an entry");
     for (const char* d : {"a", "b", "c"}) {
-        test::writeFile(work / (std::string(d) + "/report.pdf"), d);
-        test::writeFile(work / (std::string(d) + "/notes"), d);
+        test::put(work / (std::string(d) + "/report.pdf"), d);
+        test::put(work / (std::string(d) + "/notes"), d);
     }
     std::vector<std::string> trashed;
     for (const char* d : {"a", "b", "c"}) {
@@ -120,8 +114,7 @@ TEST_F(TrashTest, LongNamesAreShortenedWithinTheNameLimit) {
 }
 
 TEST_F(TrashTest, FolderGoesAndComesBackWithoutAnEntryLeft) {
-    test::makeDirs(work / "project/src");
-    test::writeFile(work / "project/src/main.c", "int main(){}");
+    test::put(work / "project/src/main.c", "int main(){}");
     auto r = trash.moveToTrash(work / "project/");
     ASSERT_TRUE(r.ok()) << r.error().message;
     EXPECT_EQ(readFile(*r + "/src/main.c"), "int main(){}");
@@ -136,8 +129,7 @@ TEST_F(TrashTest, FolderGoesAndComesBackWithoutAnEntryLeft) {
 }
 
 TEST_F(TrashTest, PutBackRecreatesMissingParentsClosedToOthers) {
-    test::makeDirs(work / "a/b");
-    test::writeFile(work / "a/b/file", "x");
+    test::put(work / "a/b/file", "x");
     ASSERT_EQ(::chmod((work / "a").c_str(), 0700), 0);
     auto r = trash.moveToTrash(work / "a/b/file");
     ASSERT_TRUE(r.ok());
@@ -150,8 +142,7 @@ TEST_F(TrashTest, PutBackRecreatesMissingParentsClosedToOthers) {
 }
 
 TEST_F(TrashTest, PutBackGoesWhereTheLinksPointedWhenTrashed) {
-    test::makeDirs(work / "real/dir");
-    test::writeFile(work / "real/dir/file", "x");
+    test::put(work / "real/dir/file", "x");
     ASSERT_EQ(::symlink((work / "real").c_str(), (work / "alias").c_str()), 0);
     auto r = trash.moveToTrash(work / "alias/dir/file");
     ASSERT_TRUE(r.ok());
@@ -214,16 +205,13 @@ TEST_F(TrashTest, PutBackNeverReplacesWhatIsThereNow) {
     const std::string newer = "newer\0bytes\xff"s;
     test::writeFile(work / "doc.txt", newer);
     test::makeDirs(work / "folder"); // an empty folder: a plain rename would replace it
-    test::makeDirs(work / "link-target");
-
-    auto refusedFile = trash.putBack(*file, work / "doc.txt");
-    auto refusedFolder = trash.putBack(*folder, work / "folder");
-    ASSERT_FALSE(refusedFile.ok());
-    ASSERT_FALSE(refusedFolder.ok());
-    EXPECT_EQ(refusedFile.error().message,
-              "An item now exists at " + real(work / "doc.txt") + "; move it away and try again.");
-    EXPECT_EQ(refusedFolder.error().message,
-              "An item now exists at " + real(work / "folder") + "; move it away and try again.");
+    for (const auto& [trashed, original] :
+         {std::pair{*file, work / "doc.txt"}, std::pair{*folder, work / "folder"}}) {
+        auto refused = trash.putBack(trashed, original);
+        ASSERT_FALSE(refused.ok()) << original;
+        EXPECT_EQ(refused.error().message,
+                  "An item now exists at " + real(original) + "; move it away and try again.");
+    }
     EXPECT_EQ(readFile(work / "doc.txt"), newer);
     EXPECT_EQ(readFile(*file), "old");
     EXPECT_TRUE(test::exists(*folder));
@@ -239,18 +227,15 @@ TEST_F(TrashTest, MissingDataFolderIsCreatedNotTheWorkingDirectory) {
     EXPECT_EQ(readTrash(home.home() + "/fresh/share/Trash").size(), 1u);
 }
 
-TEST_F(TrashTest, RefusesToMoveTheFolderHoldingTheTrash) {
+TEST_F(TrashTest, RefusesTheFolderHoldingTheTrashAndMissingItems) {
     auto r = trash.moveToTrash(home.home());
     ASSERT_FALSE(r.ok());
     EXPECT_FALSE(r.error().message.empty());
     EXPECT_TRUE(test::exists(home.dataHome()));
     EXPECT_TRUE(readTrash(trashRoot()).empty());
-}
-
-TEST_F(TrashTest, MissingItemFailsWithTheSystemsText) {
-    auto r = trash.moveToTrash(work / "nothing");
-    ASSERT_FALSE(r.ok());
-    EXPECT_EQ(r.error().message, "No such file or directory");
+    auto missing = trash.moveToTrash(work / "nothing");
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.error().message, "No such file or directory");
 }
 
 // Another volume, stood in by a folder the fake reports as its own mount.
@@ -379,37 +364,15 @@ TEST_F(OtherVolumeTrashTest, SharedTrashOthersCanReachIsPassedOver) {
 }
 
 // Root ignores permissions, so these run the trash in a child that has
-// dropped to "nobody"; the child reports the outcome through a pipe.
+// dropped to "nobody".
 std::string trashAsNobody(const std::string& item, const std::string& homeDir,
                           platform::TrashVolumes volumes) {
-    int fds[2];
-    if (::pipe(fds) != 0) return "pipe failed";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        if (::geteuid() == 0) {
-            if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
-                ::setresuid(65534, 65534, 65534) != 0) {
-                ::_exit(2);
-            }
-        }
+    return test::inChildAsNobody([&] {
         ::setenv("HOME", homeDir.c_str(), 1);
         ::setenv("XDG_DATA_HOME", (homeDir + "/.local/share").c_str(), 1);
         auto r = FreedesktopTrash(std::move(volumes)).moveToTrash(item);
-        const std::string out = r.ok() ? "moved to " + *r : r.error().message;
-        if (::write(fds[1], out.data(), out.size()) < 0) ::_exit(3);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    std::string out;
-    char buf[512];
-    ssize_t n;
-    while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
-        out.append(buf, std::size_t(n));
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return out;
+        return r.ok() ? "moved to " + *r : r.error().message;
+    });
 }
 
 class UnprivilegedTrashTest : public ::testing::Test {
@@ -427,8 +390,7 @@ protected:
 };
 
 TEST_F(UnprivilegedTrashTest, ReadOnlyFolderFailsWithTheSystemsTextAndLeavesNoEntry) {
-    test::makeDirs(root / "locked");
-    test::writeFile(root / "locked/file", "mine");
+    test::put(root / "locked/file", "mine");
     ASSERT_EQ(::chmod((root / "locked").c_str(), 0555), 0);
     const std::string result =
         trashAsNobody(root / "locked/file", homeDir, platform::TrashVolumes::system());

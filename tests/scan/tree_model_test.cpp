@@ -122,7 +122,7 @@ TEST(ScanNode, DeepChainDoesNotExhaustTheStack) {
     EXPECT_EQ(AgeLayout::bands(*top, Date::now())[4].bytes, 4096);
 }
 
-TEST(ScanForest, OrdersListsAndKeepsEightyLargest) {
+TEST(ScanForest, OrdersListsAndKeepsEightyLargestEqualSizesInTraversalOrder) {
     TreeBuilder b;
     ScanNode* c = b.file("/r/F/C", 5);
     ScanNode* root = b.dir("/r", {b.file("/r/A", 10), b.file("/r/B", 20), b.dir("/r/F", {c})});
@@ -154,20 +154,16 @@ TEST(ScanForest, OrdersListsAndKeepsEightyLargest) {
     EXPECT_EQ(big.largestFiles().front()->allocatedSize(), 100);
     EXPECT_EQ(big.largestFiles().back()->allocatedSize(), 21);
     EXPECT_FALSE(big.context().complete);
-}
-
-TEST(ScanForest, EqualSizesKeepTraversalOrderInLargestFiles) {
-    TreeBuilder b;
-    std::vector<ScanNode*> kids;
-    for (int i = 0; i < 81; ++i) {
-        kids.push_back(b.file("/e/" + std::to_string(i), {.logicalSize = 1, .allocatedSize = 8}));
-    }
-    ScanNode* root = b.dir("/e", kids);
-    ScanForest forest(b.tree(root), 0, 81, ScanContext{});
-    ASSERT_EQ(forest.largestFiles().size(), 80u);
-    const std::vector<const ScanNode*> files(forest.files().begin(), forest.files().end());
+    // Equal sizes keep traversal order among the largest files.
+    TreeBuilder eq;
+    std::vector<ScanNode*> same;
+    for (int i = 0; i < 81; ++i)
+        same.push_back(eq.file("/e/" + std::to_string(i), {.logicalSize = 1, .allocatedSize = 8}));
+    ScanForest equal(eq.tree(eq.dir("/e", same)), 0, 81, ScanContext{});
+    ASSERT_EQ(equal.largestFiles().size(), 80u);
+    const std::vector<const ScanNode*> walked(equal.files().begin(), equal.files().end());
     for (std::size_t i = 0; i < 80; ++i)
-        EXPECT_EQ(forest.largestFiles()[i], files[i]);
+        EXPECT_EQ(equal.largestFiles()[i], walked[i]);
 
     TreeBuilder e;
     ScanNode* lone = e.dir("/lone");

@@ -60,25 +60,13 @@ TEST(ScanComparison, ThresholdsAtTheirBoundaries) {
             EXPECT_TRUE(changes.empty());
             continue;
         }
-        ASSERT_EQ(changes.size(), 1u);
-        const ScanChange& ch = changes[0];
-        EXPECT_EQ(ch.kind, *c.kind);
-        EXPECT_EQ(ch.path, "/r/x");
-        EXPECT_EQ(ch.name, "x");
         const std::string prefix = *c.kind == Kind::added     ? "added:"
                                    : *c.kind == Kind::removed ? "removed:"
                                                               : "changed:";
-        EXPECT_EQ(ch.id, prefix + "/r/x");
-        EXPECT_EQ(ch.previousBytes, std::max<std::int64_t>(c.before, 0));
-        EXPECT_EQ(ch.currentBytes, std::max<std::int64_t>(c.after, 0));
+        EXPECT_EQ(changes, (std::vector<ScanChange>{{prefix + "/r/x", "/r/x", "x", *c.kind,
+                                                     std::max<std::int64_t>(c.before, 0),
+                                                     std::max<std::int64_t>(c.after, 0)}}));
     }
-}
-
-TEST(ScanComparison, IdenticalTreesGiveNothing) {
-    TreeBuilder b;
-    ScanNode* root = b.dir("/r", {b.file("/r/a", 50'000'000), b.file("/r/b", 3)});
-    root->rollup();
-    EXPECT_TRUE(ScanComparison::compare(root, root).empty());
 }
 
 TEST(ScanComparison, FoldersChangeWithTheirContentsAndNamesComeFromTheRightTree) {

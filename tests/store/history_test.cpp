@@ -21,12 +21,6 @@ ScanRecord saveScanOf(const std::string& root, std::int64_t capacity = 1000) {
     return *saved;
 }
 
-TEST(ScanHistory, MissingOrEmptyDirectoryGivesNothing) {
-    test::TempHome home;
-    EXPECT_TRUE(ScanStore::historyIn(home.home() + "/does/not/exist").empty());
-    EXPECT_TRUE(ScanStore::history().empty());
-}
-
 TEST(ScanHistory, NewestFirstByModificationDate) {
     test::TempHome home;
     const ScanRecord a = saveScanOf("/a"), b = saveScanOf("/b"), c = saveScanOf("/c");
@@ -67,7 +61,7 @@ TEST(ScanHistory, KeepsOnlyExactSqliteExtension) {
     EXPECT_EQ(history[1].rootPath, "/v");
 }
 
-TEST(ScanHistory, FileThatIsNoDatabaseIsListedWithFallbacks) {
+TEST(ScanHistory, FileThatIsNoDatabaseIsListedWithFallbacksButGivesNoTree) {
     // It opens (SQLite reads lazily) but its meta rows cannot be read.
     test::TempHome home;
     const Uuid id = Uuid::random();
@@ -82,10 +76,15 @@ TEST(ScanHistory, FileThatIsNoDatabaseIsListedWithFallbacks) {
     EXPECT_EQ(history[0].context.volumeName, id.toString());
     EXPECT_TRUE(history[0].context.complete);
     EXPECT_FALSE(ScanStore::load(history[0]));
+    ScanRecord gone = history[0];
+    gone.fileURL = home.home() + "/gone.sqlite";
+    EXPECT_FALSE(ScanStore::load(gone));
 }
 
-TEST(ScanHistory, EntryThatCannotBeOpenedIsSkipped) {
+TEST(ScanHistory, MissingFolderOrEntriesThatCannotBeOpenedGiveNothing) {
     test::TempHome home;
+    EXPECT_TRUE(ScanStore::historyIn(home.home() + "/does/not/exist").empty());
+    EXPECT_TRUE(ScanStore::history().empty());
     const std::string dir = ScanStore::directory();
     // A dangling symbolic link: the open fails outright.
     std::filesystem::create_symlink(dir + "/gone",

@@ -163,12 +163,6 @@ TEST_F(StoreIntegrity, StoreFoldersAndFilesAreTheOwnersAlone) {
     EXPECT_EQ(test::modeOf(dir), 0700u);
 }
 
-TEST_F(StoreIntegrity, FailedSaveLeavesNothingBehind) {
-    ScanNode* root = b.dir("/d", {b.file("/d/a", 10), b.file("/d/a", 20)});
-    ASSERT_FALSE(ScanStore::save(test::forestOf(b.tree(root)), "/d"));
-    EXPECT_TRUE(test::namesIn(ScanStore::directory()).empty());
-}
-
 TEST_F(StoreIntegrity, HistoryRemovesWhatAKilledSaveLeftButNotALiveOne) {
     const std::string dir = ScanStore::directory();
     auto saved = ScanStore::save(wideForest(b, 3), "/w");
@@ -191,11 +185,17 @@ TEST_F(StoreIntegrity, HistoryRemovesWhatAKilledSaveLeftButNotALiveOne) {
                                         std::string(Path::lastComponent(saved->fileURL))}));
 }
 
-TEST_F(StoreIntegrity, RelativeLocationsAreMadeAbsoluteOrIgnored) {
+TEST_F(StoreIntegrity, DirectoryFollowsXdgAndRelativeLocationsAreMadeAbsoluteOrIgnored) {
+    const std::string expected = home.dataHome() + "/Tarnbeck/scans";
+    EXPECT_EQ(ScanStore::directory(), expected);
+    EXPECT_TRUE(test::exists(expected));
     {
+        test::ScopedEnv unset("XDG_DATA_HOME", "");
+        EXPECT_EQ(ScanStore::directory(), home.home() + "/.local/share/Tarnbeck/scans");
+
         // Invalid by the XDG rules: the default takes its place.
         test::ScopedEnv data("XDG_DATA_HOME", "relative/data");
-        EXPECT_EQ(ScanStore::directory(), home.dataHome() + "/Tarnbeck/scans");
+        EXPECT_EQ(ScanStore::directory(), expected);
         test::ScopedEnv relativeHome("HOME", "relative/home");
         EXPECT_NE(platform::SpecialFolders::home(), std::optional<std::string>("relative/home"));
     }
@@ -214,8 +214,7 @@ TEST_F(StoreIntegrity, RelativeLocationsAreMadeAbsoluteOrIgnored) {
 }
 
 TEST_F(StoreIntegrity, RootWithTrailingSlashReopensWithItsVisitedCount) {
-    test::makeDirs(home.home() + "/tree/sub");
-    test::writeFile(home.home() + "/tree/sub/f", "12345");
+    test::put(home.home() + "/tree/sub/f", "12345");
     const std::string chosen = home.home() + "/tree/";
     ScanForest walked = DirectoryWalker::walk(chosen, [](const WalkProgress&) {});
     auto saved = ScanStore::save(walked, chosen);

@@ -46,7 +46,8 @@ protected:
     ScanRecord record;
 };
 
-TEST_F(StoredSearch, PercentAndUnderscoreAreRemovedNotWildcards) {
+// Percent and underscore are removed, not wildcards; case is ASCII's.
+TEST_F(StoredSearch, MatchesNameOrPathLiterallyIgnoringAsciiCase) {
     using V = std::vector<std::string>;
     EXPECT_EQ(search("50%"), (V{"/s/50%off", "/s/500"}));
     // "a_b" searches for "ab": neither "a_b" nor "axb" contains that.
@@ -54,10 +55,6 @@ TEST_F(StoredSearch, PercentAndUnderscoreAreRemovedNotWildcards) {
     EXPECT_EQ(search("%_%"), V{});
     EXPECT_EQ(search(" \t\n"), V{});
     EXPECT_EQ(search(""), V{});
-}
-
-TEST_F(StoredSearch, MatchesNameOrPathIgnoringAsciiCase) {
-    using V = std::vector<std::string>;
     EXPECT_EQ(search("  rePORTs\n"), (V{"/s/Reports", "/s/Reports/q1.txt"}));
     EXPECT_EQ(search("it's"), (V{"/s/it's"}));
     const auto hits = ScanStore::search(record, "q1");
@@ -66,7 +63,7 @@ TEST_F(StoredSearch, MatchesNameOrPathIgnoringAsciiCase) {
 }
 
 // What is big is what the user is after: the limit keeps the largest.
-TEST_F(StoredSearch, LargestHitsComeFirst) {
+TEST_F(StoredSearch, LargestHitsComeFirstUpToTheLimit) {
     TreeBuilder t;
     ScanNode* root = t.dir(
         "/m", {t.file("/m/pkg-small", 5), t.file("/m/pkg-big", 900), t.file("/m/pkg-mid", 50)});
@@ -76,9 +73,6 @@ TEST_F(StoredSearch, LargestHitsComeFirst) {
     ASSERT_EQ(hits.size(), 2u);
     EXPECT_EQ(hits[0].path, "/m/pkg-big");
     EXPECT_EQ(hits[1].path, "/m/pkg-mid");
-}
-
-TEST_F(StoredSearch, HonoursLimitAndUnreadableFiles) {
     EXPECT_EQ(search("/s", 3).size(), 3u);
     EXPECT_EQ(search("/s").size(), 9u);
     ScanRecord gone = record;
@@ -86,48 +80,26 @@ TEST_F(StoredSearch, HonoursLimitAndUnreadableFiles) {
     EXPECT_TRUE(ScanStore::search(gone, "s").empty());
 }
 
-TEST(IndexSearch, NameOrPathCaseInsensitiveInListOrder) {
+// Name matches come first, then what matches by path only, largest first.
+TEST(IndexSearch, NameOrPathIgnoringCaseNameMatchesFirst) {
     TreeBuilder b;
     ScanNode* music = b.dir(
-        "/home/Ärger", {b.file("/home/Ärger/song.mp3", 5), b.file("/home/Ärger/\xff\xfe.bin", 5)});
-    ScanNode* root = b.dir("/home", {music, b.file("/home/ÄRGERLICH.txt", 5)});
+        "/home/Ärger", {b.file("/home/Ärger/song.mp3", 5), b.file("/home/Ärger/\xff\xfe.bin", 7)});
+    ScanNode* root = b.dir("/home", {music, b.file("/home/ÄRGERLICH.txt", 9)});
     const std::vector<const ScanNode*> list = root->flattened();
-
-    auto names = [](const std::vector<const ScanNode*>& hits) {
-        std::vector<std::string> out;
-        for (auto* n : hits)
+    using V = std::vector<std::string>;
+    auto names = [&](std::string_view query, std::size_t limit = IndexSearch::rankedLimit) {
+        V out;
+        for (const ScanNode* n : IndexSearch::ranked(query, list, limit))
             out.emplace_back(n->name());
         return out;
     };
-    using V = std::vector<std::string>;
-    // The song matches by its path only; the order is the list's.
-    const V expected = [&] {
-        V v;
-        for (auto* n : list) {
-            if (n->path().find("rger") != std::string_view::npos ||
-                n->path().find("RGER") != std::string_view::npos) {
-                v.emplace_back(n->name());
-            }
-        }
-        return v;
-    }();
-    EXPECT_EQ(expected.size(), 4u);
-    EXPECT_EQ(names(IndexSearch::matches("\n ärger\t", list)), expected);
-    EXPECT_EQ(names(IndexSearch::matches("ÄRGER", root)), expected);
-    EXPECT_EQ(names(IndexSearch::matches("SONG", list)), (V{"song.mp3"}));
-    EXPECT_EQ(names(IndexSearch::matches("\xff\xfe", list)), (V{"\xff\xfe.bin"}));
-    EXPECT_TRUE(IndexSearch::matches(" \u00a0\n", list).empty());
-    EXPECT_TRUE(IndexSearch::matches("x", nullptr).empty());
-}
-
-TEST(IndexSearch, StopsAtEightyHits) {
-    TreeBuilder b;
-    std::vector<const ScanNode*> list;
-    for (int i = 0; i < 200; ++i)
-        list.push_back(b.file("/d/match" + std::to_string(i), 1));
-    const auto hits = IndexSearch::matches("MATCH", list);
-    ASSERT_EQ(hits.size(), 80u);
-    EXPECT_TRUE(std::equal(hits.begin(), hits.end(), list.begin()));
+    EXPECT_EQ(names("\n ärger\t"), (V{"ÄRGERLICH.txt", "Ärger", "\xff\xfe.bin", "song.mp3"}));
+    EXPECT_EQ(names("ÄRGER", 3), (V{"ÄRGERLICH.txt", "Ärger", "\xff\xfe.bin"}));
+    EXPECT_EQ(names("SONG"), (V{"song.mp3"}));
+    EXPECT_EQ(names("\xff\xfe"), (V{"\xff\xfe.bin"}));
+    EXPECT_TRUE(names(" \u00a0\n").empty());
+    EXPECT_TRUE(names("txt", 0).empty());
 }
 
 TEST(QueryText, TrimsUnicodeWhiteSpaceOnly) {

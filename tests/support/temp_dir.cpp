@@ -17,17 +17,6 @@
 namespace tb::test {
 namespace {
 
-int removeEntry(const char* path, const struct stat* sb, int type, FTW*) {
-    if (type == FTW_DP || type == FTW_D || type == FTW_DNR) {
-        ::chmod(path, 0700);
-        ::rmdir(path);
-    } else {
-        (void)sb;
-        ::unlink(path);
-    }
-    return 0;
-}
-
 int unlockEntry(const char* path, const struct stat*, int type, FTW*) {
     if (type == FTW_D || type == FTW_DNR) ::chmod(path, 0700);
     return 0;
@@ -45,8 +34,10 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
+    // Folders a test closed are opened first, or their contents would stay.
     ::nftw(path_.c_str(), unlockEntry, 64, FTW_PHYS);
-    ::nftw(path_.c_str(), removeEntry, 64, FTW_DEPTH | FTW_PHYS);
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
 }
 
 std::string TempDir::operator/(std::string_view relative) const {
@@ -78,15 +69,8 @@ TempHome::TempHome()
 }
 
 void makeDirs(const std::string& path) {
-    std::string partial;
-    std::size_t i = 0;
-    while (i < path.size()) {
-        auto j = path.find('/', i + 1);
-        if (j == std::string::npos) j = path.size();
-        partial = path.substr(0, j);
-        if (!partial.empty()) ::mkdir(partial.c_str(), 0755);
-        i = j;
-    }
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
 }
 
 void writeFile(const std::string& path, std::string_view contents) {

@@ -145,9 +145,7 @@ TEST_F(ExploreWorkspace, DeepMapsHitTheDeepestShapeAndBucketsListWhatTheyHold) {
     EXPECT_EQ(rings->depth(), 3);
     const WedgeHit& w = hitFor(rings->hits(), x);
     EXPECT_EQ(w.depth, 1);
-    const double mid = (w.start + w.end) / 2, r = (w.inner + w.outer) / 2;
-    const QPointF c = rings->centre();
-    const auto found = rings->locate(QPointF(c.x() + r * std::cos(mid), c.y() + r * std::sin(mid)));
+    const auto found = rings->locate(centreOf(w, rings->centre()));
     ASSERT_TRUE(found);
     EXPECT_EQ(found->node, x);
 }

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QMainWindow>
+#include <QRegularExpression>
 #include <QSplitter>
 
 #include "session/app_session.h"
@@ -10,12 +11,22 @@
 #include "support/temp_dir.h"
 #include "ui/shell/stored_scans.h"
 #include "ui/shell/window_state.h"
+#include "tasks_fixture.h"
 
 namespace tb {
 namespace {
 
 class StoredScansTest : public ::testing::Test {
 protected:
+    // A window holding a splitter of two panes, as the main window does.
+    static QSplitter* splitIn(QMainWindow& window) {
+        auto* splitter = new QSplitter;
+        splitter->addWidget(new QWidget);
+        splitter->addWidget(new QWidget);
+        window.setCentralWidget(splitter);
+        return splitter;
+    }
+
     test::TempHome home;
     test::ScopedEnv config{"XDG_CONFIG_HOME", home.home() + "/.config"};
 };
@@ -26,10 +37,7 @@ TEST_F(StoredScansTest, WindowStateComesBackInTheNextRun) {
     QList<int> savedSizes;
     {
         QMainWindow window;
-        auto* splitter = new QSplitter;
-        splitter->addWidget(new QWidget);
-        splitter->addWidget(new QWidget);
-        window.setCentralWidget(splitter);
+        QSplitter* splitter = splitIn(window);
         window.resize(900, 700);
         window.show();
         splitter->setSizes({150, 750});
@@ -42,10 +50,7 @@ TEST_F(StoredScansTest, WindowStateComesBackInTheNextRun) {
         saveWindowState(window, session);
     }
     QMainWindow window;
-    auto* splitter = new QSplitter;
-    splitter->addWidget(new QWidget);
-    splitter->addWidget(new QWidget);
-    window.setCentralWidget(splitter);
+    QSplitter* splitter = splitIn(window);
     AppSession session;
     restoreWindowState(window, session);
     window.show();
@@ -67,8 +72,7 @@ TEST_F(StoredScansTest, WindowStateComesBackInTheNextRun) {
 
 TEST_F(StoredScansTest, RemovingMovesOnlyAScanThatIsNotOpenToTheTrash) {
     const std::string tree = home.home() + "/tree";
-    test::makeDirs(tree);
-    test::writeFile(tree + "/f", "data");
+    test::put(tree + "/f", "data");
     AppSession session;
     session.prepareWorkspaceIfNeeded();
     test::scanAndWait(session, tree);
@@ -91,10 +95,8 @@ TEST_F(StoredScansTest, RemovingMovesOnlyAScanThatIsNotOpenToTheTrash) {
     EXPECT_EQ(session.history()[0], open);
 
     std::unique_ptr<QWidget> section(StoredScans::usageSection(session));
-    bool counted = false;
-    for (QLabel* l : section->findChildren<QLabel*>())
-        counted = counted || l->text().startsWith(QStringLiteral("1 scan takes"));
-    EXPECT_TRUE(counted);
+    const QRegularExpression oneScan(QStringLiteral("^1 scan takes"));
+    EXPECT_EQ(test::shownTexts(section.get()).filter(oneScan).size(), 1);
 }
 
 } // namespace

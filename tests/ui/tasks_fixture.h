@@ -5,11 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QDir>
 #include <QLabel>
 #include <QWidget>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,17 +42,6 @@ inline std::vector<QAbstractButton*> shownButtons(QWidget* root, const QString& 
         if (b->isVisibleTo(root) && b->text() == text) out.push_back(b);
     }
     return out;
-}
-
-// Saves a picture of the view when TARNBECK_UI_SHOTS names a folder.
-inline void snapshot(QWidget& view, const char* name, QSize size = {900, 620}) {
-    const char* dir = std::getenv("TARNBECK_UI_SHOTS");
-    if (!dir || !*dir) return;
-    view.resize(size);
-    view.show();
-    settle(50);
-    view.grab().save(
-        QDir(QString::fromLocal8Bit(dir)).filePath(QString::fromLatin1(name) + ".png"));
 }
 
 class TasksTest : public testing::Test {

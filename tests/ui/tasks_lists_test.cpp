@@ -37,14 +37,16 @@ TEST_F(CleanupViewTest, ConfidenceFilterHidesOtherRisksAndAllShowsThemAgain) {
     shownButtons(&view, "All").at(0)->click();
     EXPECT_FALSE(view.filter());
     EXPECT_EQ(shownButtons(&view, "Add to queue").size(), 3u);
-    snapshot(view, "tasks_cleanup");
 }
 
-TEST_F(CleanupViewTest, AddedCandidateReadsAddedAndIsDisabled) {
+TEST_F(CleanupViewTest, EmptyStateAddedCandidateAndAFilterWithoutMatches) {
     putSized(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
     putSized(work() + "/proj/package.json", 20, 5);
     CleanupView view(*session);
+    EXPECT_TRUE(shows(&view, "Nothing to review"));
+    EXPECT_TRUE(shows(&view, "Run a scan or change the confidence filter."));
     scan(work());
+    EXPECT_FALSE(shows(&view, "Nothing to review"));
     auto buttons = shownButtons(&view, "Add to queue");
     ASSERT_EQ(buttons.size(), 1u);
     buttons[0]->click();
@@ -57,25 +59,15 @@ TEST_F(CleanupViewTest, AddedCandidateReadsAddedAndIsDisabled) {
     EXPECT_EQ(buttons[0]->text(), "Add to queue");
     EXPECT_TRUE(buttons[0]->isEnabled());
 
-    shownButtons(&view, "Open Review Queue").at(0)->click();
-    EXPECT_EQ(session->tab(), AppTab::stage);
-}
-
-TEST_F(CleanupViewTest, EmptyStateBeforeAScanAndForAFilterWithoutMatches) {
-    putSized(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
-    putSized(work() + "/proj/package.json", 20, 5);
-    CleanupView view(*session);
-    EXPECT_TRUE(shows(&view, "Nothing to review"));
-    EXPECT_TRUE(shows(&view, "Run a scan or change the confidence filter."));
-    snapshot(view, "tasks_cleanup_empty");
-    scan(work());
-    EXPECT_FALSE(shows(&view, "Nothing to review"));
     view.setFilter(CleanupRisk::caution);
     EXPECT_TRUE(shows(&view, "Nothing to review"));
     EXPECT_FALSE(shownButtons(&view, "All").at(0)->isChecked());
     view.setFilter(std::nullopt);
     EXPECT_FALSE(shows(&view, "Nothing to review"));
     EXPECT_TRUE(shownButtons(&view, "All").at(0)->isChecked());
+
+    shownButtons(&view, "Open Review Queue").at(0)->click();
+    EXPECT_EQ(session->tab(), AppTab::stage);
 }
 
 TEST(AppsViewMatch, NameOrBundleIdentifierIgnoringCase) {
@@ -118,8 +110,6 @@ TEST_F(AppsViewTest, AppMatchedOnlyByBundleIdentifierStillShows) {
     view.setQuery("sketch");
     EXPECT_FALSE(shows(&view, "Foo"));
     EXPECT_FALSE(shows(&view, "No apps in this scan")); // only for a scan without apps
-    view.setQuery("");
-    snapshot(view, "tasks_apps");
 }
 
 using DuplicatesViewTest = TasksTest;
@@ -131,7 +121,6 @@ TEST_F(DuplicatesViewTest, GroupOfThreeOffersTwoRowsAndRetainsTheLast) {
     DuplicatesView view(*session);
     scan(work());
     EXPECT_TRUE(shows(&view, "Find identical files"));
-    snapshot(view, "tasks_duplicates_empty");
 
     auto run = shownButtons(&view, "Run Full Content Match");
     ASSERT_EQ(run.size(), 1u);
@@ -168,7 +157,6 @@ TEST_F(DuplicatesViewTest, GroupOfThreeOffersTwoRowsAndRetainsTheLast) {
     auto runAgain = shownButtons(&view, "Run Again");
     ASSERT_EQ(runAgain.size(), 1u);
     EXPECT_TRUE(runAgain[0]->isEnabled());
-    snapshot(view, "tasks_duplicates");
 }
 
 TEST(DuplicatesViewMath, ReclaimableCountsAllButOnePath) {
@@ -213,7 +201,6 @@ TEST_F(ChangesViewTest, FreedSpaceIsGreenAndGrowthIsOrangeWithPlus) {
     ASSERT_NE(added, nullptr);
     EXPECT_TRUE(added->text().startsWith("+2.0 MB")) << added->text().toStdString();
     EXPECT_EQ(added->palette().color(QPalette::WindowText), DiskTheme::orange());
-    snapshot(view, "tasks_changes");
 }
 
 TEST(SignedBytes, PlusForGrowthAndNoChangeMinusForFreedSpace) {

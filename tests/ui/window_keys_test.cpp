@@ -32,7 +32,7 @@ protected:
     std::unique_ptr<RootView> window;
 };
 
-TEST_F(WindowKeys, CtrlDigitsAndSidebarArrowsChangeTheTab) {
+TEST_F(WindowKeys, CtrlDigitsAndSidebarArrowsChangeTheTabUnderAToolbarOfOneHeight) {
     const std::pair<int, AppTab> table[] = {
         {Qt::Key_1, AppTab::overview},   {Qt::Key_2, AppTab::explore},
         {Qt::Key_3, AppTab::cleanup},    {Qt::Key_4, AppTab::apps},
@@ -49,9 +49,7 @@ TEST_F(WindowKeys, CtrlDigitsAndSidebarArrowsChangeTheTab) {
     EXPECT_EQ(session->tab(), AppTab::explore);
     session->setTab(AppTab::monitor); // shows the Overview row without choosing it
     EXPECT_EQ(session->tab(), AppTab::monitor);
-}
-
-TEST_F(WindowKeys, ToolbarKeepsItsHeightOnEveryTab) {
+    // The toolbar keeps its height on every tab.
     const int height = window->toolbar()->height();
     for (AppTab tab :
          {AppTab::explore, AppTab::cleanup, AppTab::stage, AppTab::monitor, AppTab::overview}) {

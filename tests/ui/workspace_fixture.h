@@ -14,6 +14,7 @@
 #include <string>
 
 #include "layout/geometry.h"
+#include "layout/sunburst_layout.h"
 #include "session/app_session.h"
 #include "support/event_loop.h"
 #include "support/session_scan.h"
@@ -27,13 +28,11 @@ class WorkspaceTest : public testing::Test {
 protected:
     void SetUp() override {
         // 17 children: the maps show 12 and put 5 into the bucket.
-        makeDirs(tree() + "/big");
-        makeDirs(tree() + "/mid");
         makeDirs(tree() + "/empty");
-        writeSizedFile(tree() + "/big/x.bin", 400'000, 1);
-        writeSizedFile(tree() + "/big/y.bin", 100'000, 2);
-        writeSizedFile(tree() + "/mid/m.bin", 200'000, 3);
-        writeSizedFile(tree() + "/a.bin", 300'000, 4);
+        putSized(tree() + "/big/x.bin", 400'000, 1);
+        putSized(tree() + "/big/y.bin", 100'000, 2);
+        putSized(tree() + "/mid/m.bin", 200'000, 3);
+        putSized(tree() + "/a.bin", 300'000, 4);
         for (int i = 0; i < 13; ++i) {
             writeSizedFile(tree() + "/s" + std::to_string(10 + i) + ".bin", 4000 + i,
                            unsigned(10 + i));
@@ -113,6 +112,11 @@ inline QPoint centreOf(const Rect& r) {
 }
 inline QPoint toQPoint(Point p) {
     return QPoint(int(std::lround(p.x)), int(std::lround(p.y)));
+}
+// The middle of a wedge of rings drawn around `centre`.
+inline QPoint centreOf(const WedgeHit& w, QPointF centre) {
+    const double a = (w.start + w.end) / 2, r = (w.inner + w.outer) / 2;
+    return QPoint(int(centre.x() + r * std::cos(a)), int(centre.y() + r * std::sin(a)));
 }
 
 } // namespace tb::test

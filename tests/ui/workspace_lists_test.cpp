@@ -8,6 +8,7 @@
 #include "ui/explore/scan_progress_panel.h"
 #include "ui/explore/top_sizes_view.h"
 #include "ui/explore/maps/treemap_view.h"
+#include "tasks_fixture.h"
 #include "workspace_fixture.h"
 
 namespace tb::test {
@@ -42,23 +43,17 @@ TEST(AgeBandRowTest, BarIsItsShareOfTheWidthButNeverBelowFour) {
     EXPECT_DOUBLE_EQ(AgeBandRow::barWidth(0, 0, 300), 4); // every band empty
 }
 
-TEST_F(ListWorkspace, EmptyStateBeforeTheFirstScan) {
+TEST_F(ListWorkspace, EmptyStateBeforeTheFirstScanAndProgressPanelWhileScanning) {
     flush();
     EXPECT_EQ(workspace->visualisation(), workspace->emptyState());
-    const auto labels = workspace->emptyState()->findChildren<QLabel*>();
-    const bool hasTitle = std::any_of(labels.begin(), labels.end(), [](QLabel* l) {
-        return l->text() == QStringLiteral("Find what\u2019s using space");
-    });
-    EXPECT_TRUE(hasTitle);
+    EXPECT_TRUE(shows(workspace->emptyState(), QStringLiteral("Find what\u2019s using space")));
     session->setScanRoot(tree());
     flush();
     auto* scanButton = workspace->findChild<QPushButton*>(QStringLiteral("emptyScan"));
     ASSERT_TRUE(scanButton);
     EXPECT_EQ(scanButton->text(), QStringLiteral("Scan tree"));
     EXPECT_TRUE(visibleButtons(workspace.get(), "breadcrumbRoot").empty()); // no forest yet
-}
-
-TEST_F(ListWorkspace, ProgressPanelReplacesTheLoadedScanWhileScanning) {
+    // While scanning, the progress panel replaces the loaded scan.
     scan(tree());
     show(ViewMode::treemap);
     session->startScan();
@@ -75,9 +70,8 @@ TEST_F(ListWorkspace, ProgressPanelReplacesTheLoadedScanWhileScanning) {
 }
 
 TEST_F(ListWorkspace, SearchListsTwelveLargestHitsWithSizeAndPathAndShowsAllOnRequest) {
-    makeDirs(tree() + "/many");
     for (int i = 0; i < 30; ++i)
-        writeSizedFile(tree() + "/many/match_" + std::to_string(i), 4096 * (i + 1), unsigned(i));
+        putSized(tree() + "/many/match_" + std::to_string(i), 4096 * (i + 1), unsigned(i));
     scan(tree());
     session->setSearchQuery("match_");
     ASSERT_TRUE(waitUntil([&] { return session->searchHits().size() == 30; }));
@@ -94,9 +88,7 @@ TEST_F(ListWorkspace, SearchListsTwelveLargestHitsWithSizeAndPathAndShowsAllOnRe
     EXPECT_EQ(list->topLevelItemCount(), 30);
 
     // Choosing a file shows its folder with the file selected.
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualItemRect(list->topLevelItem(0)).center());
-    flush();
+    click(list->viewport(), list->visualItemRect(list->topLevelItem(0)).center());
     EXPECT_EQ(session->selected(), first);
     EXPECT_EQ(session->displayRoot(), child(root(), "many"));
 
@@ -107,8 +99,7 @@ TEST_F(ListWorkspace, SearchListsTwelveLargestHitsWithSizeAndPathAndShowsAllOnRe
 }
 
 TEST_F(ListWorkspace, PastScanButtonOpensThatScanAtThatPath) {
-    makeDirs(home.home() + "/other");
-    writeSizedFile(home.home() + "/other/needle.bin", 1000, 9);
+    putSized(home.home() + "/other/needle.bin", 1000, 9);
     scan(home.home() + "/other");
     scan(tree());
     session->setSearchQuery("needle");
@@ -126,8 +117,7 @@ TEST_F(ListWorkspace, PastScanButtonOpensThatScanAtThatPath) {
 }
 
 TEST_F(ListWorkspace, BreadcrumbShowsEveryFolderDownToTheFocusAndStepsBack) {
-    makeDirs(tree() + "/big/deeper/deepest");
-    writeSizedFile(tree() + "/big/deeper/deepest/z.bin", 1000, 7);
+    putSized(tree() + "/big/deeper/deepest/z.bin", 1000, 7);
     scan(tree());
     show(ViewMode::treemap);
     EXPECT_TRUE(visibleButtons(workspace.get(), "breadcrumbBack").empty());
@@ -160,16 +150,14 @@ TEST_F(ListWorkspace, FolderListClickSelectsDoubleClickDives) {
 
     const QPoint row = list->rowRect(1).center();
     const ScanNode* second = list->nodes()[1];
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row);
-    flush();
+    click(list->viewport(), row);
     EXPECT_EQ(session->selected(), second);
     EXPECT_EQ(session->displayRoot(), root());
 
     const ScanNode* big = list->nodes().front();
     const QPoint first = list->rowRect(0).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, first);
-    flush();
+    doubleClick(list->viewport(), first);
     EXPECT_EQ(session->displayRoot(), big);
     EXPECT_EQ(list->root(), big);
     EXPECT_EQ(list->nodes().size(), big->children().size());
@@ -182,13 +170,9 @@ TEST_F(ListWorkspace, TopSizesListsTheScansLargestFilesWhateverTheFocus) {
     TopSizesView* list = workspace->topSizes();
     EXPECT_EQ(list->nodes(), session->forest()->largestFiles());
     EXPECT_EQ(list->nodes().front()->name(), "x.bin");
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->rowRect(2).center());
-    flush();
+    click(list->viewport(), list->rowRect(2).center());
     EXPECT_EQ(session->selected(), list->nodes()[2]);
-}
-
-TEST_F(ListWorkspace, TopSizesWithoutRankingUsesTheRootsOwnFiles) {
-    scan(tree());
+    // Without a ranking, the root's own files.
     const auto rows = TopSizesView::rows(root(), {});
     ASSERT_EQ(rows.size(), 14u); // a.bin and the thirteen small files; folders skipped
     EXPECT_EQ(rows.front()->name(), "a.bin");
@@ -228,24 +212,19 @@ TEST_F(ListWorkspace, AgeBandsFillTheWidthForTheLargestAndFourPointsWhenEmpty) {
     // Choosing "older" selects its largest file and lists its files.
     AgeBandRow* older = map->rows()[4];
     ASSERT_EQ(map->bands()[4].id, "older");
-    QTest::mouseClick(older, Qt::LeftButton, {}, older->rect().center());
-    flush();
+    click(older, older->rect().center());
     EXPECT_EQ(session->ageBucket(), std::optional<std::string>("older"));
     EXPECT_EQ(session->selected(), child(root(), "a.bin"));
     EXPECT_DOUBLE_EQ(older->barRect().height(), 22);
     EXPECT_EQ(map->fileList()->nodes(), map->bands()[4].files);
 
     // An empty band is chosen without touching the selection.
-    QTest::mouseClick(map->rows()[1], Qt::LeftButton, {}, map->rows()[1]->rect().center());
-    flush();
+    click(map->rows()[1], map->rows()[1]->rect().center());
     EXPECT_EQ(session->ageBucket(), std::optional<std::string>("30d"));
     EXPECT_EQ(session->selected(), child(root(), "a.bin"));
-}
-
-TEST_F(ListWorkspace, AgeBandsOfAFolderInFocusCountOnlyItsFiles) {
-    scan(tree());
+    // The bands of a folder in focus count only its files.
     session->dive(child(root(), "big"));
-    show(ViewMode::agemap);
+    flush();
     std::int64_t total = 0;
     for (const AgeBand& band : workspace->ageMap()->bands())
         total += band.bytes;

@@ -1,0 +1,56 @@
+// Acts as "nobody" (uid 65534): the other user of the attacks the Trash
+// must withstand, and a user that permissions stop where root passes. Only
+// root can switch users, so callers skip with a message elsewhere.
+#pragma once
+
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+namespace tb::test {
+
+inline bool canActAsSecondUser() {
+    return ::geteuid() == 0 && ::access("/usr/bin/setpriv", X_OK) == 0;
+}
+
+// `command` is passed to sh in single quotes: it must hold none itself.
+inline bool runAsSecondUser(const std::string& command) {
+    const std::string line =
+        "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups sh -c '" + command + "'";
+    return std::system(line.c_str()) == 0;
+}
+
+inline const std::string noSecondUser = "<could not act as uid 65534>";
+
+// Runs `work` in a forked child, as uid 65534 when this process is root, and
+// gives back the text it returned (`noSecondUser` when the switch failed).
+inline std::string inChildAsNobody(const std::function<std::string()>& work) {
+    int fds[2];
+    if (::pipe(fds) != 0) return "<pipe failed>";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+             ::setresuid(65534, 65534, 65534) != 0)) {
+            ::_exit(2);
+        }
+        const std::string out = work();
+        ::_exit(::write(fds[1], out.data(), out.size()) < 0 ? 3 : 0);
+    }
+    ::close(fds[1]);
+    std::string out;
+    char buf[512];
+    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
+        out.append(buf, std::size_t(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 2 ? noSecondUser : out;
+}
+
+} // namespace tb::test
