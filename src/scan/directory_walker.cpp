@@ -1,6 +1,7 @@
 #include "scan/directory_walker.h"
 
 #include <atomic>
+#include <deque>
 #include <thread>
 #include <vector>
 
@@ -35,6 +36,10 @@ struct Shared {
     // descriptors. Beyond the budget, subfolders are opened by path.
     std::atomic<int> openDirectories{0};
     int openBudget = 256;
+    // One store of pending folders per worker: any worker may settle a
+    // folder another one listed, so they all live until the walk is over.
+    std::vector<std::deque<PendingFolder>> pendingFolders;
+    std::atomic<bool> rootSettled{false};
 };
 
 // One listed entry, whichever lister produced it.
@@ -48,7 +53,8 @@ struct Listed {
 
 class Worker {
 public:
-    Worker(Shared& shared, std::stop_token stop) : s_(shared), stop_(std::move(stop)) {}
+    Worker(Shared& shared, std::deque<PendingFolder>& pending, std::stop_token stop)
+        : s_(shared), pending_(pending), stop_(std::move(stop)) {}
 
     void run() {
         for (WalkItem item = s_.queue.pop(stop_); item.dir; item = s_.queue.pop(stop_)) {
@@ -64,8 +70,9 @@ public:
             if (!listed) {
                 dir->setUnreadable(true);
                 s_.bag.markUnreadable();
+                settled(item.owner);
             } else if (!stop_.stop_requested()) {
-                ingest(dir, std::move(fd));
+                ingest(dir, item.owner, std::move(fd));
             }
             if (s_.gate.allow(progressInterval)) (*s_.progress)(s_.bag.progress(dirPath_));
             s_.queue.finish();
@@ -109,7 +116,12 @@ private:
         return true;
     }
 
-    void ingest(ScanNode* dir, platform::FileDescriptor fd) {
+    // A folder below `owner` (none: the root) is settled.
+    void settled(PendingFolder* owner) {
+        if (PendingFolder::oneDone(owner)) s_.rootSettled.store(true, std::memory_order_release);
+    }
+
+    void ingest(ScanNode* dir, PendingFolder* owner, platform::FileDescriptor fd) {
         kids_.clear();
         subdirs_.clear();
         std::int64_t bytes = 0;
@@ -136,10 +148,18 @@ private:
             s_.openDirectories.load(std::memory_order_relaxed) < s_.openBudget) {
             open = std::make_shared<const OpenDirectory>(std::move(fd), s_.openDirectories);
         }
-        s_.queue.pushMany(subdirs_, open);
+        if (subdirs_.empty()) {
+            dir->settle();
+            settled(owner);
+            return;
+        }
+        PendingFolder& pending =
+            pending_.emplace_back(dir, owner, static_cast<std::int64_t>(subdirs_.size()));
+        s_.queue.pushMany(subdirs_, open, &pending);
     }
 
     Shared& s_;
+    std::deque<PendingFolder>& pending_;
     std::stop_token stop_;
     platform::DirectoryReader reader_;
     NodeArena arena_;
@@ -176,16 +196,20 @@ ScanForest walk(const std::string& rootUrl, const ProgressCallback& progress, st
     shared.queue.push({rootNode, nullptr});
 
     const int count = options.workers > 0 ? options.workers : workerCount(root);
+    shared.pendingFolders.resize(std::size_t(count));
     {
         std::vector<std::jthread> workers;
         workers.reserve(std::size_t(count));
         for (int i = 0; i < count; ++i) {
-            workers.emplace_back([&shared, stop] { Worker(shared, stop).run(); });
+            workers.emplace_back([&shared, i, stop] {
+                Worker(shared, shared.pendingFolders[std::size_t(i)], stop).run();
+            });
         }
     }
 
     shared.bag.collect(*arena);
-    rootNode->rollup();
+    // A stopped walk left folders unsettled: they are summed here.
+    if (!shared.rootSettled.load(std::memory_order_acquire)) rootNode->rollup();
     return ScanForest(NodeTree{arena, rootNode}, shared.bag.unreadableCount(),
                       shared.bag.visitedCount(), std::nullopt);
 }

@@ -70,16 +70,20 @@ void ScanNode::rollup() {
             }
             continue;
         }
-        std::int64_t logical = 0, allocated = 0;
-        for (const ScanNode* c : n->children()) {
-            logical = addBytes(logical, c->logicalSize_);
-            allocated = addBytes(allocated, c->allocatedSize_);
-        }
-        n->logicalSize_ = logical;
-        n->allocatedSize_ = allocated;
-        n->sortChildren();
+        n->settle();
         stack.pop_back();
     }
+}
+
+void ScanNode::settle() {
+    std::int64_t logical = 0, allocated = 0;
+    for (const ScanNode* c : children()) {
+        logical = addBytes(logical, c->logicalSize_);
+        allocated = addBytes(allocated, c->allocatedSize_);
+    }
+    logicalSize_ = logical;
+    allocatedSize_ = allocated;
+    sortChildren();
 }
 
 void ScanNode::sortChildren() {

@@ -56,6 +56,9 @@ public:
     // the children are at hand, which spares a second pass over the tree.
     // Iterative: the depth is the file system's to choose.
     void rollup();
+    // What rollup does for one folder, once its subfolders are settled: for
+    // a walk that sees folders complete one at a time.
+    void settle();
     // Every folder's children by allocatedSize, largest first, stable.
     void sortBySize();
     // Pre-order with an explicit stack: the node first, then each folder's

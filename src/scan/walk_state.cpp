@@ -12,13 +12,23 @@ void WalkQueue::push(WalkItem item) {
     ready_.notify_one();
 }
 
+bool PendingFolder::oneDone(PendingFolder* folder) {
+    // The last count to go settles the folder; acquire-release orders every
+    // subfolder's settling before it. Iterative: a deep chain settles at once.
+    for (; folder; folder = folder->above_) {
+        if (folder->waiting_.fetch_sub(1, std::memory_order_acq_rel) != 1) return false;
+        folder->dir_->settle();
+    }
+    return true;
+}
+
 void WalkQueue::pushMany(std::span<ScanNode* const> dirs,
-                         const std::shared_ptr<const OpenDirectory>& parent) {
+                         const std::shared_ptr<const OpenDirectory>& parent, PendingFolder* owner) {
     if (dirs.empty()) return;
     {
         std::lock_guard lock(mutex_);
         for (ScanNode* d : dirs)
-            pending_.push_back({d, parent});
+            pending_.push_back({d, parent, owner});
     }
     if (dirs.size() == 1) {
         ready_.notify_one();

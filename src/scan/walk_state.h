@@ -39,11 +39,32 @@ private:
     std::atomic<int>& openCount_;
 };
 
-// One folder to list and the open parent to reach it from (none for the
-// root, and for folders whose parent could not stay open).
+// A listed folder whose subfolders are still being walked. The worker that
+// finishes the last of them settles the folder's sizes on the spot and tells
+// the folder above, so the tree is rolled up while it is walked rather than
+// in a pass after it. Lives until the walk is over.
+class PendingFolder {
+public:
+    PendingFolder(ScanNode* dir, PendingFolder* above, std::int64_t subfolders)
+        : dir_(dir), above_(above), waiting_(subfolders) {}
+
+    // One subfolder of `folder` (none: the root) is settled. Returns whether
+    // the root has become settled by it.
+    static bool oneDone(PendingFolder* folder);
+
+private:
+    ScanNode* const dir_;
+    PendingFolder* const above_;
+    std::atomic<std::int64_t> waiting_;
+};
+
+// One folder to list, the open parent to reach it from (none for the root,
+// and for folders whose parent could not stay open) and the pending folder
+// it counts in (none for the root).
 struct WalkItem {
     ScanNode* dir = nullptr;
     std::shared_ptr<const OpenDirectory> parent;
+    PendingFolder* owner = nullptr;
 };
 
 // Directories waiting to be listed (a stack: depth first in the large) and
@@ -52,7 +73,7 @@ class WalkQueue {
 public:
     void push(WalkItem item);
     void pushMany(std::span<ScanNode* const> dirs,
-                  const std::shared_ptr<const OpenDirectory>& parent);
+                  const std::shared_ptr<const OpenDirectory>& parent, PendingFolder* owner);
     // The next directory (dir is nullptr when the walk is over or stopped).
     // Waits while other workers may still push work.
     WalkItem pop(std::stop_token stop);
