@@ -273,9 +273,12 @@ std::vector<SnapshotInfo> listVolume(const std::string& mountPoint,
                 out.push_back(std::move(s));
         }
     }
-    if (auto o =
-            firstOutput(runner, {"/usr/sbin/zfs", "/sbin/zfs"},
-                        {"list", "-H", "-p", "-t", "snapshot", "-o", "name,used,creation"}, stop)) {
+    // The snapshots of the dataset holding the mount point, not of every
+    // pool; on any other file system the tool refuses, which lists nothing.
+    if (auto o = firstOutput(runner, {"/usr/sbin/zfs", "/sbin/zfs"},
+                             {"list", "-H", "-p", "-t", "snapshot", "-d", "1", "-o",
+                              "name,used,creation", mountPoint},
+                             stop)) {
         for (auto& s : parseZfsList(*o))
             out.push_back(std::move(s));
     }

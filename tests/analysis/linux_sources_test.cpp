@@ -113,6 +113,8 @@ TEST(SnapshotService, SnapperAndTimeshiftFoldersComeFirstThenTheTools) {
     EXPECT_EQ(list[0].id, list[0].raw);
     // The btrfs listing is asked only when the folders show nothing.
     EXPECT_EQ(std::count(tools.started.begin(), tools.started.end(), "/usr/bin/btrfs"), 0);
+    // ZFS is asked for the scanned volume's dataset only.
+    EXPECT_EQ(tools.arguments["/usr/sbin/zfs"].back(), volume.path());
 }
 
 TEST(SnapshotService, BtrfsListingWhenNoFolderSaysAnythingAndRefusalsAreQuiet) {

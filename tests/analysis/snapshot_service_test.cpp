@@ -60,7 +60,8 @@ TEST(SnapshotService, RunsTheUtilityAndFailsQuietly) {
     EXPECT_TRUE(SnapshotService::listLocal(runner).empty()); // cannot be started
     runner.answers["/usr/bin/tmutil"] = {"Snapshots:\ncom.apple.TimeMachine.z.local\n", 1};
     EXPECT_EQ(lines(SnapshotService::listLocal(runner)), (Lines{"com.apple.TimeMachine.z.local"}));
-    EXPECT_EQ(runner.arguments, (Lines{"listlocalsnapshots", "/"}));
+    EXPECT_EQ(runner.arguments[std::string(SnapshotService::tool)],
+              (Lines{"listlocalsnapshots", "/"}));
 }
 
 TEST(Text, TrimsUnicodeWhiteSpaceAndValidatesUtf8) {

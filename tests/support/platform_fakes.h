@@ -17,7 +17,7 @@ class FakeRunner final : public platform::ProcessRunner {
 public:
     std::map<std::string, platform::ProcessOutput> answers;
     mutable std::vector<std::string> started;
-    mutable std::vector<std::string> arguments; // of the last tool started
+    mutable std::map<std::string, std::vector<std::string>> arguments; // by tool, the last run
     bool hang = false;
 
     Result<platform::ProcessOutput> run(const std::string& exe,
@@ -26,7 +26,7 @@ public:
         auto it = answers.find(exe);
         if (it == answers.end()) return Error::posix(ENOENT, exe);
         started.push_back(exe);
-        arguments = args;
+        arguments[exe] = args;
         while (hang && !stop.stop_requested()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
