@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "layout/bubble_layout.h"
+#include "layout/file_kinds.h"
 #include "layout/flame_layout.h"
 #include "layout/mind_map_layout.h"
 #include "layout/nested_treemap_layout.h"
@@ -190,6 +191,14 @@ void BM_NestedTreemapDepth3HugeTree(benchmark::State& state) {
     state.counters["tiles"] = double(tiles);
 }
 
+// The Types view of the whole huge tree: every file sorted into its kind.
+void BM_FileKindsHugeTree(benchmark::State& state) {
+    const HugeTree& tree = hugeTree();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(FileKinds::breakdown(tree.root));
+    state.counters["entries"] = double(tree.entries);
+}
+
 void BM_SunburstRings3HugeTree(benchmark::State& state) {
     const HugeTree& tree = hugeTree();
     std::size_t wedges = 0;
@@ -211,6 +220,7 @@ BENCHMARK(BM_FlameLayout13)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FlameLayoutHugeTree)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NestedTreemapDepth3HugeTree)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SunburstRings3HugeTree)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FileKindsHugeTree)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 } // namespace tb

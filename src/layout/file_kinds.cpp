@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "base/path.h"
+#include "scan/byte_sum.h"
 #include "scan/size_ranking.h"
 
 namespace tb::FileKinds {
@@ -84,7 +85,7 @@ std::vector<Group> breakdown(const ScanNode* folder) {
         stack.pop_back();
         if (!n->isDirectory()) {
             Group& g = groups[std::size_t(of(n->name()))];
-            g.bytes += n->allocatedSize();
+            g.bytes = addBytes(g.bytes, n->allocatedSize());
             ++g.count;
             SizeLeaders::insert(n, g.largest, largestPerKind);
             continue;

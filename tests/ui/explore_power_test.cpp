@@ -181,6 +181,7 @@ TEST_F(ExploreWorkspace, TypesModeGroupsTheFocusFilesAndListsAKindsLargest) {
     scan(tree());
     show(ViewMode::types);
     TypesView* types = workspace->types();
+    ASSERT_TRUE(waitUntil([&] { return !types->groups().empty(); }));
     ASSERT_GE(types->groups().size(), 3u);
     EXPECT_EQ(types->groups()[0].kind, FileKinds::Kind::other); // the .bin files
     EXPECT_EQ(types->kindList()->topLevelItem(1)->text(0), QStringLiteral("Video"));

@@ -5,7 +5,10 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <thread>
+
 #include "base/byte_format.h"
+#include "scan/byte_sum.h"
 #include "session/app_session.h"
 #include "ui/disk_theme.h"
 #include "ui/explore/explore_text.h"
@@ -29,7 +32,8 @@ QTreeWidget* makeList(const QStringList& headers) {
 
 } // namespace
 
-TypesView::TypesView(AppSession& session, QWidget* parent) : QWidget(parent), session_(session) {
+TypesView::TypesView(AppSession& session, QWidget* parent)
+    : QWidget(parent), session_(session), link_(std::make_shared<SessionLink<TypesView>>(this)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     kinds_ = makeList({QStringLiteral("Kind"), QStringLiteral("Size"), QStringLiteral("Share"),
@@ -66,17 +70,36 @@ TypesView::TypesView(AppSession& session, QWidget* parent) : QWidget(parent), se
     });
 }
 
+TypesView::~TypesView() {
+    link_->cut();
+}
+
 void TypesView::setRoot(const ScanNode* root) {
     if (root == root_) return;
     root_ = root;
-    groups_ = FileKinds::breakdown(root);
+    const std::uint64_t generation = ++generation_;
+    showGroups({});
+    if (!root || !session_.forest()) return;
+    filesTitle_->setText(QStringLiteral("Counting files by kind\u2026"));
+    // The forest's copy keeps the nodes alive until the count is back; a
+    // later root or forest makes the answer stale.
+    std::thread([link = link_, forest = *session_.forest(), root, generation] {
+        auto groups = FileKinds::breakdown(root);
+        link->post([generation, groups = std::move(groups)](TypesView& view) {
+            if (view.generation_ == generation) view.showGroups(groups);
+        });
+    }).detach();
+}
+
+void TypesView::showGroups(std::vector<FileKinds::Group> groups) {
+    groups_ = std::move(groups);
     chosen_ = -1;
     kinds_->clear();
     files_->clear();
     filesTitle_->clear();
     std::int64_t total = 0;
     for (const auto& g : groups_)
-        total += g.bytes;
+        total = addBytes(total, g.bytes);
     for (const auto& g : groups_) {
         const auto title = FileKinds::title(g.kind);
         auto* row = new QTreeWidgetItem(

@@ -2,14 +2,19 @@
 // documents, disk images, other): one row per kind with its bytes, its share
 // and its count, largest first. Choosing a kind lists its largest files
 // below; a click on a file selects it, a double click shows it in its folder.
+// The files are counted beside the interface thread (a million of them take
+// a good part of a second); the rows appear when the count is back.
 // Interface thread only; rows are forgotten when the forest changes.
 #pragma once
 
 #include <QWidget>
 
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "layout/file_kinds.h"
+#include "session/session_link.h"
 
 class QLabel;
 class QTreeWidget;
@@ -22,6 +27,7 @@ class TypesView : public QWidget {
     Q_OBJECT
 public:
     explicit TypesView(AppSession& session, QWidget* parent = nullptr);
+    ~TypesView() override;
 
     void setRoot(const ScanNode* root);
     const ScanNode* root() const { return root_; }
@@ -32,11 +38,14 @@ public:
 
 private:
     const ScanNode* fileAt(int row) const;
+    void showGroups(std::vector<FileKinds::Group> groups);
 
     AppSession& session_;
     const ScanNode* root_ = nullptr;
     std::vector<FileKinds::Group> groups_;
     int chosen_ = -1;
+    std::uint64_t generation_ = 0; // of the root the rows belong to
+    std::shared_ptr<SessionLink<TypesView>> link_;
     QTreeWidget* kinds_;
     QLabel* filesTitle_;
     QTreeWidget* files_;
