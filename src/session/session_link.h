@@ -45,9 +45,11 @@ public:
         QPointer<Session> weak(session_);
         auto shared = std::make_shared<std::function<void(Session&)>>(std::move(call));
         announceHandOff(shared.get());
+        // The event holds the only reference, so the call and whatever it
+        // carries are destroyed on the session's thread, after it ran.
         QMetaObject::invokeMethod(
             session_,
-            [weak, shared] {
+            [weak, shared = std::move(shared)] {
                 receiveHandOff(shared.get());
                 if (weak) (*shared)(*weak);
             },
