@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cstdint>
 #include <condition_variable>
 #include <ctime>
 #include <mutex>
@@ -222,12 +223,27 @@ std::vector<SnapshotInfo> parseZfsList(std::string_view output) {
     return out;
 }
 
-std::vector<SnapshotInfo> parseLvs(std::string_view output) {
-    std::vector<SnapshotInfo> out;
+std::vector<SnapshotInfo> parseLvs(std::string_view output, std::uint64_t device) {
+    // lv_name|vg_name|origin|lv_size|lv_time|lv_kernel_major|lv_kernel_minor;
+    // only snapshots have an origin, and only active volumes a device.
+    std::vector<std::vector<std::string_view>> rows;
+    std::string_view volumeGroup, volume; // the one holding `device`
     for (std::string_view line : splitLines(output)) {
-        // lv_name|vg_name|origin|lv_size|lv_time; only snapshots have an origin.
-        const auto f = splitOn(line, '|');
-        if (f.size() < 5 || f[2].empty()) continue;
+        auto f = splitOn(line, '|');
+        if (f.size() < 7) continue;
+        const auto major = number(f[5]), minor = number(f[6]);
+        if (major && minor && *major <= UINT32_MAX && *minor <= UINT32_MAX &&
+            platform::FileSystem::deviceNumber(std::uint32_t(*major), std::uint32_t(*minor)) ==
+                device) {
+            volumeGroup = f[1];
+            volume = f[0];
+        }
+        rows.push_back(std::move(f));
+    }
+    std::vector<SnapshotInfo> out;
+    if (volume.empty()) return out;
+    for (const auto& f : rows) {
+        if (f[1] != volumeGroup || f[2] != volume) continue;
         std::string date(f[4].substr(0, 19));
         out.push_back(
             described(std::string(f[1]) + "/" + std::string(f[0]) + " of " + std::string(f[2]),
@@ -282,11 +298,17 @@ std::vector<SnapshotInfo> listVolume(const std::string& mountPoint,
         for (auto& s : parseZfsList(*o))
             out.push_back(std::move(s));
     }
-    if (auto o = firstOutput(runner, {"/usr/sbin/lvs", "/sbin/lvs"},
-                             {"--noheadings", "--nosuffix", "--units", "b", "--separator", "|",
-                              "-o", "lv_name,vg_name,origin,lv_size,lv_time"},
-                             stop)) {
-        for (auto& s : parseLvs(*o))
+    // LVM snapshots of the logical volume the file system sits on; they hold
+    // room in its volume group, not on other file systems.
+    const auto volume = platform::FileSystem::values(mountPoint);
+    if (!volume) return out;
+    if (auto o =
+            firstOutput(runner, {"/usr/sbin/lvs", "/sbin/lvs"},
+                        {"--noheadings", "--nosuffix", "--units", "b", "--separator", "|", "-o",
+                         "lv_name,vg_name,origin,lv_size,lv_time,lv_kernel_major,"
+                         "lv_kernel_minor"},
+                        stop)) {
+        for (auto& s : parseLvs(*o, volume->device))
             out.push_back(std::move(s));
     }
     return out;

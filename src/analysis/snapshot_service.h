@@ -54,7 +54,8 @@ std::vector<SnapshotInfo> listVolume(const std::string& mountPoint, std::stop_to
 // Readers of each Linux source, for the listing above.
 std::optional<SnapshotInfo> parseSnapperInfo(std::string_view infoXml);
 std::vector<SnapshotInfo> parseZfsList(std::string_view output);
-std::vector<SnapshotInfo> parseLvs(std::string_view output);
+// The snapshots of the logical volume whose device number is `device`.
+std::vector<SnapshotInfo> parseLvs(std::string_view output, std::uint64_t device);
 std::vector<SnapshotInfo> parseBtrfsList(std::string_view output);
 // "2024-01-02_03-04-05" (a Timeshift folder) -> "2024-01-02 03:04:05".
 std::string timeshiftDate(std::string_view folderName);

@@ -37,6 +37,8 @@ namespace FileSystem {
 Existence exists(const std::string& path);
 // lstat-like values of the item itself.
 Result<ItemValues> values(const std::string& path);
+// A device number as ItemValues::device holds it, from its two halves.
+std::uint64_t deviceNumber(std::uint32_t major, std::uint32_t minor);
 // realpath where the path exists; otherwise the lexically standardised path.
 std::string resolved(const std::string& path);
 // The names in one folder (no "." or ".."), in the order the system gives them.

@@ -28,6 +28,10 @@ Existence exists(const std::string& path) {
     return {true, S_ISDIR(st.st_mode)};
 }
 
+std::uint64_t deviceNumber(std::uint32_t major, std::uint32_t minor) {
+    return makedev(major, minor);
+}
+
 Result<ItemValues> values(const std::string& path) {
     struct statx sx {};
     const unsigned mask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_MTIME | STATX_SIZE |

@@ -2,6 +2,8 @@
 // and the app list: reserved blocks and the Trash carved out of the used
 // space, snapshot tools read through a fake.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <chrono>
 #include <map>
@@ -94,9 +96,17 @@ TEST(SnapshotService, SnapperAndTimeshiftFoldersComeFirstThenTheTools) {
     test::makeDirs(volume / "timeshift-btrfs/snapshots/2024-03-02_11-30-00");
     test::FakeRunner tools;
     tools.answers["/usr/sbin/zfs"] = {"tank/home@daily\t123456\t1700000000\nnot a snapshot\n", 0};
+    // The temporary folder's volume stands for vg0/root; vg1/home is another
+    // volume, and its snapshot is not this one's.
+    struct stat st {};
+    ASSERT_EQ(::stat(volume.path().c_str(), &st), 0);
+    const std::string device =
+        std::to_string(major(st.st_dev)) + "|" + std::to_string(minor(st.st_dev));
     tools.answers["/usr/sbin/lvs"] = {
-        "  root|vg0||50000000|2024-01-01 00:00:00 +0000\n"
-        "  snap1|vg0|root|8000000|2024-02-01 12:00:00 +0000\n",
+        "  root|vg0||50000000|2024-01-01 00:00:00 +0000|" + device + "\n" +
+            "  snap1|vg0|root|8000000|2024-02-01 12:00:00 +0000|-1|-1\n"
+            "  home|vg1||1|2024-01-01 00:00:00 +0000|4095|4095\n"
+            "  snap2|vg1|home|1|2024-02-01 12:00:00 +0000|-1|-1\n",
         0};
     tools.answers["/usr/bin/btrfs"] = {"ID 300 gen 9 top level 5 otime x path should-not-run\n", 0};
     const auto list = SnapshotService::listVolume(volume.path(), tools);
