@@ -71,6 +71,16 @@ QColor MapView::labelColour(int position) {
     return shade < 0.35 ? DiskTheme::primary() : DiskTheme::textBackground();
 }
 
+void MapView::paintTileLabel(QPainter& painter, const QFontMetricsF& metrics, const QRectF& tile,
+                             int position, std::string_view label) {
+    if (tile.width() <= 72 || tile.height() <= 22) return;
+    const QRectF text = tile.adjusted(8, 6, -8, -6);
+    painter.setPen(labelColour(position));
+    painter.drawText(
+        text, Qt::AlignLeft | Qt::AlignTop,
+        metrics.elidedText(DiskTheme::displayText(label), Qt::ElideRight, text.width()));
+}
+
 void MapView::paintTiles(QPainter& painter, std::span<const RectHit> tiles) const {
     painter.setFont(DiskTheme::caption());
     const QFontMetricsF metrics(painter.font());
@@ -85,13 +95,7 @@ void MapView::paintTiles(QPainter& painter, std::span<const RectHit> tiles) cons
             painter.setBrush(Qt::NoBrush);
             painter.drawRect(r.adjusted(1, 1, -1, -1));
         }
-        if (r.width() > 72 && r.height() > 22) {
-            const QRectF text = r.adjusted(8, 6, -8, -6);
-            painter.setPen(labelColour(i));
-            painter.drawText(text, Qt::AlignLeft | Qt::AlignTop,
-                             metrics.elidedText(DiskTheme::displayText(tile.label), Qt::ElideRight,
-                                                text.width()));
-        }
+        paintTileLabel(painter, metrics, r, i, tile.label);
     }
 }
 

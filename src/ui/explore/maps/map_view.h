@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFontMetricsF>
 #include <QElapsedTimer>
 #include <QPointF>
 #include <QWidget>
@@ -17,6 +18,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/uuid.h"
@@ -73,6 +75,10 @@ protected:
     void paintTiles(QPainter& painter, std::span<const RectHit> tiles) const;
     // The label colour on a shape filled with the palette entry `position`.
     static QColor labelColour(int position);
+    // A tile's label in its top left corner, elided, where the tile is large
+    // enough to hold one.
+    static void paintTileLabel(QPainter& painter, const QFontMetricsF& metrics, const QRectF& tile,
+                               int position, std::string_view label);
 
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

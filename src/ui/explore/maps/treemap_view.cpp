@@ -78,13 +78,7 @@ void TreemapView::paintNested(QPainter& painter) const {
             light.setColorAt(1, QColor(0, 0, 0, 56));
             painter.fillRect(r, light);
         }
-        if (r.width() > 72 && r.height() > 22) {
-            const QRectF text = r.adjusted(8, 6, -8, -6);
-            painter.setPen(labelColour(i));
-            painter.drawText(text, Qt::AlignLeft | Qt::AlignTop,
-                             metrics.elidedText(DiskTheme::displayText(tile.label), Qt::ElideRight,
-                                                text.width()));
-        }
+        paintTileLabel(painter, metrics, r, i, tile.label);
     }
     if (selected) {
         painter.setPen(QPen(DiskTheme::halo(), 2));
