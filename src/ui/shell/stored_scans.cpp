@@ -1,6 +1,5 @@
 #include "ui/shell/stored_scans.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -99,12 +98,7 @@ QWidget* usageSection(AppSession& session) {
     auto* show = TaskWidgets::button(QStringLiteral("Show in File Manager"));
     QObject::connect(show, &QPushButton::clicked, section,
                      [&session, folder] { session.revealInFinder(folder); });
-    auto* row = new QWidget;
-    auto* rowLayout = new QHBoxLayout(row);
-    rowLayout->setContentsMargins(0, 4, 0, 6);
-    rowLayout->addWidget(show);
-    rowLayout->addStretch(1);
-    section->addWidget(row);
+    section->addWidget(TaskWidgets::buttonRow(show));
     return section;
 }
 

@@ -1,7 +1,6 @@
 #include "ui/tasks/settings_view.h"
 
 #include <QDesktopServices>
-#include <QHBoxLayout>
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -28,12 +27,7 @@ SettingsView::SettingsView(AppSession& session, QWidget* parent) : QWidget(paren
         QStringLiteral("Check for updates from the Tarnbeck website. The latest signed "
                        "release downloads directly in your browser."));
     auto* download = TaskWidgets::button(QStringLiteral("Download Latest Release"));
-    auto* row = new QWidget;
-    auto* rowLayout = new QHBoxLayout(row);
-    rowLayout->setContentsMargins(0, 4, 0, 6);
-    rowLayout->addWidget(download);
-    rowLayout->addStretch(1);
-    updates->addWidget(row);
+    updates->addWidget(TaskWidgets::buttonRow(download));
     layout->addWidget(updates);
     layout->addWidget(StoredScans::usageSection(session));
     layout->addStretch(1);

@@ -265,6 +265,15 @@ QPushButton* button(const QString& text, std::string_view symbol) {
     return b;
 }
 
+QWidget* buttonRow(QPushButton* button) {
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 4, 0, 6);
+    layout->addWidget(button);
+    layout->addStretch(1);
+    return row;
+}
+
 QPushButton* smallButton(const QString& text, std::string_view symbol) {
     QPushButton* b = button(text, symbol);
     QFont f = b->font();

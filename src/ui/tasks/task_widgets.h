@@ -119,6 +119,8 @@ QLabel* icon(std::string_view symbol, int size, std::optional<QColor> tint = std
 QPixmap pixmap(std::string_view symbol, int size, std::optional<QColor> tint = std::nullopt);
 QPushButton* button(const QString& text, std::string_view symbol = {});
 QPushButton* smallButton(const QString& text, std::string_view symbol = {});
+// One button on a row of its own, at the leading end, for a form section.
+QWidget* buttonRow(QPushButton* button);
 // The row of actions at the top of a view; returns the layout the buttons go
 // in after a stretch, so they sit at the trailing end.
 QHBoxLayout* headerBar(QBoxLayout* into);
