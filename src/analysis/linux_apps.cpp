@@ -363,6 +363,49 @@ std::string_view idOf(std::string_view ref) {
     return ref.substr(0, ref.find('/'));
 }
 
+std::string_view branchOf(std::string_view ref) {
+    return ref.substr(ref.rfind('/') + 1);
+}
+
+// Where an app or runtime takes extensions in ("[Extension ID]"). Flatpak
+// loads whatever matches, so a match is in use even when its own
+// ExtensionOf names a runtime that is not installed: the GL drivers of every
+// app built on a derived platform are such extensions.
+struct ExtensionPoint {
+    std::string id;
+    bool subdirectories = false;       // "ID.anything" matches as well
+    std::vector<std::string> branches; // "versions", else "version", else the host's
+
+    bool admits(std::string_view ref) const {
+        const std::string_view name = idOf(ref);
+        const bool named = name == id || (subdirectories && name.size() > id.size() &&
+                                          name.starts_with(id) && name[id.size()] == '.');
+        return named &&
+               std::find(branches.begin(), branches.end(), branchOf(ref)) != branches.end();
+    }
+};
+
+std::vector<ExtensionPoint> extensionPoints(const Deploy& host) {
+    using platform::AppSourceReader::keyFileValue;
+    constexpr std::string_view prefix = "Extension ";
+    std::vector<ExtensionPoint> out;
+    for (const auto& group : platform::AppSourceReader::keyFileGroups(host.metadata)) {
+        if (!group.starts_with(prefix)) continue;
+        ExtensionPoint p{group.substr(prefix.size())};
+        p.subdirectories = keyFileValue(host.metadata, group, "subdirectories") == "true";
+        const std::string list = keyFileValue(host.metadata, group, "versions")
+                                     .value_or(keyFileValue(host.metadata, group, "version")
+                                                   .value_or(std::string(branchOf(host.ref))));
+        for (std::size_t start = 0; start <= list.size();) {
+            const std::size_t end = std::min(list.find(';', start), list.size());
+            if (end > start) p.branches.push_back(list.substr(start, end - start));
+            start = end + 1;
+        }
+        out.push_back(std::move(p));
+    }
+    return out;
+}
+
 } // namespace
 
 CleanupCatalog::KnownPaths sandboxLeftovers(const AppSources& sources) {
@@ -377,25 +420,41 @@ CleanupCatalog::KnownPaths sandboxLeftovers(const AppSources& sources) {
         std::move(r.begin(), r.end(), std::back_inserter(runtimes));
     }
     std::unordered_set<std::string> used; // "runtime/REF" and "app/REF"
+    std::vector<ExtensionPoint> points;   // of every app and used runtime
+    const auto takeIn = [&](const Deploy& host) {
+        auto more = extensionPoints(host);
+        std::move(more.begin(), more.end(), std::back_inserter(points));
+    };
     for (const auto& a : apps) {
         used.insert("app/" + a.ref);
+        takeIn(a);
         if (auto r = keyFileValue(a.metadata, "Application", "runtime"))
             used.insert("runtime/" + *r);
     }
     // Extensions (GL drivers, translations, plugins) count as used when
-    // what they extend is; they may extend each other, so settle by rounds.
+    // what they extend is, or when something used takes them in; they may
+    // extend each other, so settle by rounds.
+    std::unordered_set<const Deploy*> hosts;
     for (bool grew = true; grew;) {
         grew = false;
         for (const auto& r : runtimes) {
-            if (used.count("runtime/" + r.ref)) continue;
+            if (used.count("runtime/" + r.ref)) {
+                if (hosts.insert(&r).second) {
+                    takeIn(r);
+                    grew = true;
+                }
+                continue;
+            }
             const auto of = keyFileValue(r.metadata, "ExtensionOf", "ref");
-            bool isUsed = of && used.count(*of);
+            bool isUsed = (of && used.count(*of)) ||
+                          std::any_of(points.begin(), points.end(),
+                                      [&](const ExtensionPoint& p) { return p.admits(r.ref); });
             for (const auto& u : used) {
                 if (isUsed) break;
                 const std::string_view usedId = idOf(std::string_view(u).substr(u.find('/') + 1));
                 isUsed = !of && idOf(r.ref).starts_with(std::string(usedId) + ".");
             }
-            if (isUsed) grew = used.insert("runtime/" + r.ref).second;
+            if (isUsed) grew = used.insert("runtime/" + r.ref).second || grew;
         }
     }
     for (const auto& r : runtimes) {

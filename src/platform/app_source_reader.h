@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tb::platform {
 
@@ -38,6 +39,9 @@ std::optional<DesktopEntry> readDesktopEntry(const std::string& path);
 // metadata), or none.
 std::optional<std::string> keyFileValue(std::string_view document, std::string_view group,
                                         std::string_view key);
+// The names of a key file's groups, in order ("Desktop Entry", not
+// "[Desktop Entry]").
+std::vector<std::string> keyFileGroups(std::string_view document);
 
 } // namespace AppSourceReader
 

@@ -66,6 +66,20 @@ std::optional<std::string> keyFileValue(std::string_view document, std::string_v
     return std::nullopt;
 }
 
+std::vector<std::string> keyFileGroups(std::string_view document) {
+    std::vector<std::string> out;
+    while (!document.empty()) {
+        const std::size_t nl = document.find('\n');
+        std::string_view line = document.substr(0, nl);
+        document.remove_prefix(nl == std::string_view::npos ? document.size() : nl + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
+            out.emplace_back(line.substr(1, line.size() - 2));
+        }
+    }
+    return out;
+}
+
 DesktopEntry parseDesktopEntry(std::string_view document) {
     constexpr std::string_view group = "Desktop Entry";
     const auto value = [&](std::string_view key) {

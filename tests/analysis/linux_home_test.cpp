@@ -10,6 +10,7 @@
 
 #include "analysis/cleanup_catalog.h"
 #include "analysis/insights_report.h"
+#include "base/path.h"
 #include "support/temp_dir.h"
 #include "support/tree_builder.h"
 #include "support/platform_fakes.h"
@@ -51,13 +52,20 @@ protected:
         putSized(flatpak + "/app/org.example.Editor/x86_64/stable/abc/files/bin/editor", 2'000'000,
                  14);
         const std::string editor = flatpak + "/app/org.example.Editor/x86_64/stable";
-        put(editor + "/abc/metadata",
-            "[Application]\nname=org.example.Editor\nruntime=org.example.Platform/x86_64/1\n");
-        EXPECT_EQ(::symlink("abc", (editor + "/active").c_str()), 0);
+        deploy(editor + "/abc",
+               "[Application]\nname=org.example.Editor\nruntime=org.example.Platform/x86_64/1\n");
         const std::string runtimes = flatpak + "/runtime";
         putSized(runtimes + "/org.example.Platform/x86_64/1/r1/files/lib", 1'500'000, 25);
-        putSized(runtimes + "/org.example.Platform.GL.default/x86_64/1/g1/files/lib", 1'200'000,
-                 26);
+        // The drivers extend a base platform that is not installed; the
+        // editor's platform takes them in, but only the branches it names.
+        deploy(runtimes + "/org.example.Platform/x86_64/1/r1",
+               "[Runtime]\n[Extension org.example.Platform.GL]\nversions=1;1-extra\n"
+               "subdirectories=true\n");
+        for (const char* branch : {"1", "0"}) {
+            const std::string gl = runtimes + "/org.example.Platform.GL.default/x86_64/" + branch;
+            putSized(gl + "/g1/files/lib", 1'200'000, 26);
+            deploy(gl + "/g1", "[ExtensionOf]\nref=runtime/org.base.Platform/x86_64/1\n");
+        }
         putSized(runtimes + "/org.old.Platform/x86_64/1/o1/files/lib", 1'800'000, 27);
         put(flatpak + "/exports/share/applications/org.example.Editor.desktop",
             "[Desktop Entry]\nType=Application\nName=Example "
@@ -97,6 +105,13 @@ protected:
         report = Insights::gather(forest, sources, test::FakeRunner());
     }
 
+    // A Flatpak deployment's metadata, made the active one.
+    static void deploy(const std::string& commit, const std::string& metadata) {
+        put(commit + "/metadata", metadata);
+        const std::string name(Path::lastComponent(commit));
+        EXPECT_EQ(::symlink(name.c_str(), (Path::parent(commit) + "/active").c_str()), 0);
+    }
+
     template <typename T, typename F>
     static const T* find(const std::vector<T>& items, F&& pred) {
         auto it = std::find_if(items.begin(), items.end(), pred);
@@ -133,6 +148,7 @@ TEST_F(LinuxHome, CleanupListsMarkedFoldersAndCachesButNoDecoy) {
         {"src/web/node_modules", "Developer project"},
         {"src/cm/build", "CMake"},
         {".local/share/flatpak/runtime/org.old.Platform/x86_64/1", "Flatpak"},
+        {".local/share/flatpak/runtime/org.example.Platform.GL.default/x86_64/0", "Flatpak"},
     };
     for (const auto& e : expected) {
         const CleanupCandidate* c = candidate(e.path);
@@ -219,6 +235,8 @@ TEST_F(LinuxHome, LeftoversTellOwnedDataFromOrphans) {
         sandboxed.insert(path);
     EXPECT_EQ(sandboxed, (std::set<std::string>{
                              home / ".local/share/flatpak/runtime/org.old.Platform/x86_64/1",
+                             home / ".local/share/flatpak/runtime/org.example.Platform.GL.default/"
+                                    "x86_64/0",
                              system / "snaps/hello_41.snap"}));
 
     const Leftover* owned = leftover(".var/app/org.example.Editor");
