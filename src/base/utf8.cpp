@@ -1,5 +1,7 @@
 #include "base/utf8.h"
 
+#include <algorithm>
+
 namespace tb::Utf8 {
 
 Decoded decode(std::string_view s) {
@@ -51,6 +53,13 @@ std::string_view trimmed(std::string_view s) {
         s.remove_suffix(d.length);
     }
     return s;
+}
+
+std::size_t characters(std::string_view s) {
+    std::size_t count = 0;
+    for (; !s.empty(); ++count)
+        s.remove_prefix(std::max<std::size_t>(decode(s).length, 1));
+    return count;
 }
 
 } // namespace tb::Utf8

@@ -20,5 +20,7 @@ Decoded decode(std::string_view s);
 bool isWhitespace(char32_t cp);
 // Without white space at either end.
 std::string_view trimmed(std::string_view s);
+// How many characters `s` holds, each stray byte counting as one.
+std::size_t characters(std::string_view s);
 
 } // namespace tb::Utf8

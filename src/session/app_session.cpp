@@ -6,6 +6,7 @@
 
 #include "analysis/cleanup_catalog.h"
 #include "base/path.h"
+#include "base/utf8.h"
 #include "platform/file_system.h"
 #include "review/receipt_log.h"
 #include "scan/directory_walker.h"
@@ -210,7 +211,7 @@ void AppSession::handleDroppedFolder(const std::optional<std::string>& path) {
     }
     setScanRoot(root);
     setTab(AppTab::explore);
-    setStatus("Scanning " + std::string(Path::lastComponent(root)) + "\u2026");
+    setStatus("Scanning " + std::string(Path::displayName(root)) + "\u2026");
     startScan();
 }
 
@@ -253,9 +254,16 @@ void AppSession::startScan() {
     const std::string root = scanRoot_;
     std::optional<ScanRecord> previous;
     if (!history_.empty()) previous = history_.front();
+    // A scan started at launch may come before the history has been read.
+    const bool readPrevious = !previous && !historyRead_;
     auto task = std::make_shared<std::stop_source>();
     scanTask_ = task;
-    detach([link = link_, root, previous, generation, stop = task->get_token()] {
+    detach([link = link_, root, previous, readPrevious, generation,
+            stop = task->get_token()]() mutable {
+        if (readPrevious) {
+            auto stored = ScanStore::history();
+            if (!stored.empty()) previous = std::move(stored.front());
+        }
         auto progress = [link, generation, root](const WalkProgress& p) {
             link->post([generation, p, root](AppSession& s) { s.onProgress(generation, p, root); });
         };
@@ -287,6 +295,7 @@ void AppSession::onWalkFinished(std::uint64_t generation, std::stop_token stop, 
     needsFullDiskAccess_ = forest.unreadable() >= 1 && !fullDiskAccessLikely();
     notify(SessionField::needsFullDiskAccess);
     scanTask_.reset();
+    if (!searchQuery_.empty()) scheduleSearch(); // typed while the walk ran
     startPostScanAnalyses(generation, forest, root, std::move(previous));
 }
 
@@ -556,6 +565,7 @@ void AppSession::prepareWorkspaceIfNeeded() {
             merged.insert(merged.end(), std::make_move_iterator(stored.begin()),
                           std::make_move_iterator(stored.end()));
             s.history_ = std::move(merged);
+            s.historyRead_ = true;
             s.notify(SessionField::history);
         });
     });
@@ -658,7 +668,7 @@ void AppSession::runSearch() {
         std::vector<const ScanNode*> hits;
         if (input.forest) hits = IndexSearch::ranked(input.query, input.forest->nodes());
         std::vector<HistoryHit> stored;
-        if (QueryText::trimmed(input.query).size() >= 2) {
+        if (Utf8::characters(QueryText::trimmed(input.query)) >= 2) {
             std::unordered_set<std::string> seen;
             for (const ScanNode* n : hits)
                 seen.insert(n->path());

@@ -292,6 +292,7 @@ private:
     std::shared_ptr<std::stop_source> scanTask_;
     std::uint64_t scanGeneration_ = 0;
     bool workspacePrepared_ = false;
+    bool historyRead_ = false;  // the store's history has reached history_
     QTimer* const searchTimer_; // owned: a Qt child of this session
     // What the pending search captured when it was scheduled.
     struct SearchInput {
