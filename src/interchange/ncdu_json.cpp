@@ -435,6 +435,9 @@ private:
             if (info.name.empty() || info.name.find('\0') != std::string::npos)
                 reader_.fail("the root has no usable name");
             path = info.name;
+            // "/data/" is "/data", which is how the store keys the scan.
+            while (path.size() > 1 && path.back() == '/')
+                path.pop_back();
         } else {
             Frame& parent = stack_.back();
             if (!isFileName(info.name)) reader_.fail("\"" + info.name + "\" is not a file name");

@@ -138,7 +138,7 @@ TEST_F(NcduJsonTest, ImportStoresAGzipExportAndNothingWhenItIsBroken) {
     const std::string store = home.dataHome() + "/Tarnbeck/scans";
     test::makeDirs(store);
     const std::string good =
-        "[1,2,{\"timestamp\":1600000000},[{\"name\":\"/r\",\"dsize\":4096},"
+        "[1,2,{\"timestamp\":1600000000},[{\"name\":\"/r//\",\"dsize\":4096},"
         "{\"name\":\"f\",\"asize\":5,\"dsize\":8192}]]";
     const std::string gz = dir / "good.json.gz";
     gzFile out = gzopen(gz.c_str(), "wb");
@@ -155,6 +155,10 @@ TEST_F(NcduJsonTest, ImportStoresAGzipExportAndNothingWhenItIsBroken) {
     EXPECT_EQ(history[0].rootPath, "/r");
     EXPECT_EQ(history[0].scannedBytes, 4096 + 8192);
     EXPECT_EQ(history[0].finished.seconds, 1'600'000'000);
+    const auto tree = ScanStore::load(history[0]); // the root as typed, its slashes trimmed
+    ASSERT_TRUE(tree);
+    EXPECT_EQ(tree->root->path(), "/r");
+    EXPECT_EQ(tree->root->children().size(), 1u);
 
     const std::string broken = dir / "broken.json";
     test::writeFile(broken, good.substr(0, good.size() - 3));
