@@ -142,7 +142,8 @@ void InspectorView::refresh() {
     sizes_->setVisible(showSizes);
     if (showSizes) {
         sizes_->setText(QStringLiteral("Logical ") + DiskTheme::bytes(node->logicalSize()) +
-                        QStringLiteral(" vs allocated ") + DiskTheme::bytes(node->allocatedSize()));
+                        QStringLiteral(" vs allocated ") + DiskTheme::bytes(node->allocatedSize()) +
+                        QStringLiteral("."));
     }
     unreadable_->setVisible(node->unreadable());
     stage_->setEnabled(!ProtectedPaths::isProtected(node->path()));
