@@ -1,4 +1,5 @@
-// Store benchmarks: synth-save N DIR, load FILE, compare OLD NEW,
+// Store benchmarks: synth-save N DIR, load FILE, compare OLD NEW (both
+// loaded), compare-stored OLD NEW (OLD read row by row, as the window does),
 // search FILE QUERY [LIMIT], index-search FILE QUERY (in memory, after a load).
 #include <chrono>
 #include <cstdio>
@@ -147,6 +148,27 @@ Registration compare("compare", [](const std::vector<std::string>& args) -> int 
     std::cout << "{\"changes\": " << changes.size()
               << ", \"compare_s\": " << seconds(compareSeconds)
               << ", \"load_s\": " << seconds(previous.loadSeconds + current.loadSeconds)
+              << ", \"peak_rss_kb\": " << peakRssKb() << "}\n";
+    return 0;
+});
+
+Registration compareStored("compare-stored", [](const std::vector<std::string>& args) -> int {
+    if (args.size() != 2) {
+        std::cerr << "usage: compare-stored OLD NEW\n";
+        return 2;
+    }
+    auto previous = ScanStore::record(args[0]);
+    Loaded current = loadForest(args[1]);
+    if (!previous || !current.forest) {
+        std::cerr << "Could not open that scan.\n";
+        return 1;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const auto changes = ScanComparison::compare(current.forest->root(), *previous);
+    const double compareSeconds = secondsSince(start);
+    std::cout << "{\"changes\": " << changes.size()
+              << ", \"compare_s\": " << seconds(compareSeconds)
+              << ", \"load_s\": " << seconds(current.loadSeconds)
               << ", \"peak_rss_kb\": " << peakRssKb() << "}\n";
     return 0;
 });

@@ -313,9 +313,7 @@ void AppSession::startPostScanAnalyses(std::uint64_t generation, const ScanFores
         r.quickWins.insert(r.quickWins.end(), modules.begin(), modules.end());
         if (previous && previous->context.rootPath == forest.context().rootPath &&
             previous->context.volumeCapacity == forest.context().volumeCapacity) {
-            if (auto old = ScanStore::load(*previous)) {
-                r.changes = ScanComparison::compare(forest.root(), old->root, changeLimit);
-            }
+            r.changes = ScanComparison::compare(forest.root(), *previous, changeLimit);
         }
         link->post([generation, r = std::move(r)](AppSession& s) mutable {
             s.publishPostScan(generation, std::move(r));
@@ -414,9 +412,7 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
         r.candidates = CleanupCatalog::candidates(loaded);
         r.apps = StorageInsights::apps(loaded, homeFolder());
         if (previous && isSameSubject(*previous, record)) {
-            if (auto old = ScanStore::load(*previous)) {
-                r.changes = ScanComparison::compare(loaded.root(), old->root, changeLimit);
-            }
+            r.changes = ScanComparison::compare(loaded.root(), *previous, changeLimit);
         }
         link->post([generation, r = std::move(r)](AppSession& s) mutable {
             if (generation != s.scanGeneration_) return;

@@ -6,6 +6,8 @@
 #include <limits>
 #include <string>
 
+#include "store/scan_store.h"
+
 namespace tb {
 namespace {
 
@@ -149,51 +151,53 @@ std::optional<ScanChange::Kind> scanChangeKind(std::string_view raw) {
     return std::nullopt;
 }
 
-namespace ScanComparison {
+namespace {
 
-std::vector<ScanChange> compare(const ScanNode* current, const ScanNode* previous,
-                                std::size_t limit) {
-    std::vector<ScanChange> changes;
-    if (!current || !previous) return changes;
-    const auto currentOrder = flatten(current);
-    const auto previousOrder = flatten(previous);
-    const NodePaths now(currentOrder), before(previousOrder);
-    // Which previous nodes a current node has the path of: the removed ones
-    // are the rest.
-    std::vector<bool> present(previousOrder.size(), false);
-    std::string path;
+ScanChange::Kind changeKind(std::int64_t before, std::int64_t after) {
+    return after < before ? ScanChange::Kind::shrank : ScanChange::Kind::grew;
+}
 
-    for (std::uint32_t i = 0; i < currentOrder.size(); ++i) {
-        const ScanNode* n = currentOrder[i];
-        path.clear();
-        n->appendPath(path);
-        const std::uint64_t h = NodePaths::hashOf(path);
-        // A path seen twice in one tree counts once, as its last node.
-        if (now.repeats() && now.find(path, h) != i) continue;
-        const std::uint32_t old = before.find(path, h);
-        if (old != NodePaths::none) {
-            present[old] = true;
-            const std::int64_t b = previousOrder[old]->allocatedSize(), a = n->allocatedSize();
-            if (!isNoticeable(b, a)) continue;
-            changes.push_back(makeChange(
-                "changed:", n, a < b ? ScanChange::Kind::shrank : ScanChange::Kind::grew, b, a));
-        } else if (n->allocatedSize() > kPresenceBytes) {
+// The current tree's half of a comparison: each node by path, and which of
+// them the previous scan held too.
+class CurrentSide {
+public:
+    explicit CurrentSide(const ScanNode* root) : order_(flatten(root)), paths_(order_) {
+        held_.assign(order_.size(), false);
+    }
+
+    // The node that stands for `path` (the last of several with it), marked
+    // as held before; null when there is none.
+    const ScanNode* take(std::string_view path) {
+        const std::uint32_t i = paths_.find(path, NodePaths::hashOf(path));
+        if (i == NodePaths::none) return nullptr;
+        held_[i] = true;
+        return order_[i];
+    }
+
+    // Appends an addition for each node the previous scan did not hold.
+    void addNew(std::vector<ScanChange>& changes) const {
+        std::string path;
+        for (std::uint32_t i = 0; i < order_.size(); ++i) {
+            const ScanNode* n = order_[i];
+            if (held_[i] || n->allocatedSize() <= kPresenceBytes) continue;
+            if (paths_.repeats()) {
+                // A path seen twice in one tree counts once, as its last node.
+                path.clear();
+                n->appendPath(path);
+                if (paths_.find(path, NodePaths::hashOf(path)) != i) continue;
+            }
             changes.push_back(
                 makeChange("added:", n, ScanChange::Kind::added, 0, n->allocatedSize()));
         }
     }
-    for (std::uint32_t i = 0; i < previousOrder.size(); ++i) {
-        const ScanNode* n = previousOrder[i];
-        if (present[i] || n->allocatedSize() <= kPresenceBytes) continue;
-        if (before.repeats()) {
-            path.clear();
-            n->appendPath(path);
-            if (before.find(path, NodePaths::hashOf(path)) != i) continue;
-        }
-        changes.push_back(
-            makeChange("removed:", n, ScanChange::Kind::removed, n->allocatedSize(), 0));
-    }
 
+private:
+    std::vector<const ScanNode*> order_;
+    NodePaths paths_;
+    std::vector<bool> held_;
+};
+
+std::vector<ScanChange> largestFirst(std::vector<ScanChange> changes, std::size_t limit) {
     auto larger = [](const ScanChange& x, const ScanChange& y) {
         return magnitude(x.previousBytes, x.currentBytes) >
                magnitude(y.previousBytes, y.currentBytes);
@@ -201,6 +205,72 @@ std::vector<ScanChange> compare(const ScanNode* current, const ScanNode* previou
     std::stable_sort(changes.begin(), changes.end(), larger);
     if (changes.size() > limit) changes.resize(limit);
     return changes;
+}
+
+} // namespace
+
+namespace ScanComparison {
+
+std::vector<ScanChange> compare(const ScanNode* current, const ScanNode* previous,
+                                std::size_t limit) {
+    std::vector<ScanChange> changes;
+    if (!current || !previous) return changes;
+    CurrentSide now(current);
+    const auto previousOrder = flatten(previous);
+    const NodePaths before(previousOrder);
+    std::string path;
+    for (std::uint32_t i = 0; i < previousOrder.size(); ++i) {
+        const ScanNode* old = previousOrder[i];
+        path.clear();
+        old->appendPath(path);
+        if (before.repeats() && before.find(path, NodePaths::hashOf(path)) != i) continue;
+        const std::int64_t b = old->allocatedSize();
+        if (const ScanNode* n = now.take(path)) {
+            const std::int64_t a = n->allocatedSize();
+            if (isNoticeable(b, a))
+                changes.push_back(makeChange("changed:", n, changeKind(b, a), b, a));
+        } else if (b > kPresenceBytes) {
+            changes.push_back(makeChange("removed:", old, ScanChange::Kind::removed, b, 0));
+        }
+    }
+    now.addNew(changes);
+    return largestFirst(std::move(changes), limit);
+}
+
+// The stored rows are read one at a time against the current tree, so the
+// previous scan is never held whole: on a million entries that is the
+// difference between one tree in memory and two.
+std::vector<ScanChange> compare(const ScanNode* current, const ScanRecord& previous,
+                                std::size_t limit) {
+    if (!current) return {};
+    CurrentSide now(current);
+    std::vector<ScanChange> changes;
+    const ScanStore::StoredRows read = ScanStore::visitRows(previous, [&](const NodeFields& row) {
+        const std::int64_t b = row.allocatedSize;
+        if (const ScanNode* n = now.take(row.path)) {
+            const std::int64_t a = n->allocatedSize();
+            if (isNoticeable(b, a))
+                changes.push_back(makeChange("changed:", n, changeKind(b, a), b, a));
+        } else if (b > kPresenceBytes) {
+            ScanChange c;
+            c.path = std::string(row.path);
+            c.id = "removed:" + c.path;
+            c.name = std::string(row.name);
+            c.kind = ScanChange::Kind::removed;
+            c.previousBytes = b;
+            changes.push_back(std::move(c));
+        }
+    });
+    switch (read) {
+    case ScanStore::StoredRows::read: break;
+    case ScanStore::StoredRows::unreadable: return {};
+    case ScanStore::StoredRows::notInStoreOrder: {
+        auto tree = ScanStore::load(previous);
+        return tree ? compare(current, tree->root, limit) : std::vector<ScanChange>{};
+    }
+    }
+    now.addNew(changes);
+    return largestFirst(std::move(changes), limit);
 }
 
 } // namespace ScanComparison

@@ -1,6 +1,7 @@
 // What changed between two scans of the same subject: items that appeared,
 // disappeared, or whose allocated size moved noticeably, at every depth.
-// A pure function over two trees that nobody modifies meanwhile; any thread.
+// Pure functions over trees that nobody modifies meanwhile (and a stored
+// file); any thread.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "scan/scan_node.h"
+#include "store/scan_record.h"
 
 namespace tb {
 
@@ -37,6 +39,10 @@ inline constexpr std::size_t defaultLimit = 160;
 
 // Largest |delta| first; equal magnitudes in no promised order.
 std::vector<ScanChange> compare(const ScanNode* current, const ScanNode* previous,
+                                std::size_t limit = defaultLimit);
+// The same against a stored scan, read row by row rather than loaded;
+// nothing when the file cannot be read.
+std::vector<ScanChange> compare(const ScanNode* current, const ScanRecord& previous,
                                 std::size_t limit = defaultLimit);
 
 } // namespace ScanComparison

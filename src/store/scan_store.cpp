@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <cerrno>
 #include <array>
 #include <optional>
@@ -354,29 +355,26 @@ void linkChildren(NodeArena& arena, const std::vector<ScanNode*>& nodes,
 
 enum class Rows { read, unordered, unreadable };
 
-// The rows as this store writes them: the root first, then every row in
-// byte order of its path (so no path twice), each named as a child of a
+// Walks the rows as this store writes them: the root first, then every row
+// in byte order of its path (so no path twice), each named as a child of a
 // folder read before it. Only folders' paths are indexed, a few percent of
-// a large scan's rows; any row out of that shape leaves the tree to
-// readTree, which indexes every path.
-Rows readOrderedTree(Statement& select, const std::string& rootPath, std::size_t expectedRows,
-                     std::optional<NodeTree>& out) {
-    auto arena = std::make_shared<NodeArena>();
-    std::vector<ScanNode*> nodes;
-    std::vector<std::uint32_t> parentOf;
-    nodes.reserve(expectedRows);
-    parentOf.reserve(expectedRows);
+// a large scan's rows. `visit(fields, parent)` gets each row with the
+// position of its parent's row (kNoParent for the root) before the next is
+// read; a row out of that shape stops the walk as unordered.
+template <typename Visit>
+Rows forOrderedRows(Statement& select, const std::string& rootPath, Visit&& visit) {
     PathIndex folders;
     PathBytes folderPaths;
     std::string previous, lastParentPath;
     std::uint32_t lastParent = kNoParent;
+    std::uint32_t count = 0;
 
     int rc;
     while ((rc = select.step()) == SQLITE_ROW) {
-        if (nodes.size() >= kNoParent - 1) return Rows::unordered;
+        if (count >= kNoParent - 1) return Rows::unordered;
         NodeFields f = rowFields(select);
         std::uint32_t parent = kNoParent;
-        if (nodes.empty()) {
+        if (count == 0) {
             if (!select.columnIsNull(1) || f.path != rootPath) return Rows::unordered;
         } else {
             if (select.columnIsNull(1) || f.path <= std::string_view(previous)) {
@@ -392,16 +390,31 @@ Rows readOrderedTree(Statement& select, const std::string& rootPath, std::size_t
                 lastParentPath.assign(parentPath);
             }
             if (!isChildPath(f.path, parentPath, f.name)) return Rows::unordered;
-            f.parent = nodes[parent];
         }
         previous.assign(f.path);
-        const auto index = static_cast<std::uint32_t>(nodes.size());
-        if (f.isDirectory) folders.assign(folderPaths.keep(f.path), index);
-        nodes.push_back(arena->make(f));
-        parentOf.push_back(parent);
+        if (f.isDirectory) folders.assign(folderPaths.keep(f.path), count);
+        visit(f, parent);
+        ++count;
     }
     if (rc != SQLITE_DONE) return Rows::unreadable;
-    if (nodes.empty()) return Rows::unordered;
+    return count == 0 ? Rows::unordered : Rows::read;
+}
+
+// The tree of rows in the store's own order; anything else is left to
+// readTree, which indexes every path.
+Rows readOrderedTree(Statement& select, const std::string& rootPath, std::size_t expectedRows,
+                     std::optional<NodeTree>& out) {
+    auto arena = std::make_shared<NodeArena>();
+    std::vector<ScanNode*> nodes;
+    std::vector<std::uint32_t> parentOf;
+    nodes.reserve(expectedRows);
+    parentOf.reserve(expectedRows);
+    const Rows rows = forOrderedRows(select, rootPath, [&](NodeFields& f, std::uint32_t parent) {
+        if (parent != kNoParent) f.parent = nodes[parent];
+        nodes.push_back(arena->make(f));
+        parentOf.push_back(parent);
+    });
+    if (rows != Rows::read) return rows;
     linkChildren(*arena, nodes, parentOf);
     out = NodeTree{std::move(arena), nodes.front()};
     return Rows::read;
@@ -627,7 +640,16 @@ Result<ScanRecord> saveIn(const std::string& storeDirectory, const ScanForest& f
 
 namespace {
 
-std::optional<NodeTree> loadTree(const ScanRecord& record, std::int64_t* visited) {
+// A scan file opened for reading its nodes, with the root its rows hang from.
+struct NodeRows {
+    Database db;
+    Statement select;
+    std::string rootPath;
+    std::size_t expectedRows = 0;
+    std::optional<std::string> visited; // the stored count, if any
+};
+
+std::optional<NodeRows> openNodeRows(const ScanRecord& record) {
     auto size = platform::FileSystem::values(platform::FileSystem::absolute(record.fileURL));
     auto db = Database::open(record.fileURL, Database::Mode::readOnly);
     if (!db || !size) return std::nullopt;
@@ -635,25 +657,33 @@ std::optional<NodeTree> loadTree(const ScanRecord& record, std::int64_t* visited
     auto select = db->prepare(kSelectNodes);
     if (!select) return std::nullopt;
     MetaRows meta(*db);
-    const std::string rootPath = meta.text("root").value_or(record.rootPath);
+    std::string rootPath = meta.text("root").value_or(record.rootPath);
+    std::optional<std::string> visited = meta.text("visited");
     const std::size_t expected = expectedRows(*db, size->size);
+    return NodeRows{std::move(*db), std::move(*select), std::move(rootPath), expected,
+                    std::move(visited)};
+}
+
+std::optional<NodeTree> loadTree(const ScanRecord& record, std::int64_t* visited) {
+    auto rows = openNodeRows(record);
+    if (!rows) return std::nullopt;
     std::optional<NodeTree> tree;
-    switch (readOrderedTree(*select, rootPath, expected, tree)) {
+    switch (readOrderedTree(rows->select, rows->rootPath, rows->expectedRows, tree)) {
     case Rows::read: break;
     case Rows::unreadable: return std::nullopt;
     case Rows::unordered:
         tree.reset();
-        select->reset();
-        tree = readTree(*select, rootPath, expected);
+        rows->select.reset();
+        tree = readTree(rows->select, rows->rootPath, rows->expectedRows);
         break;
     }
     if (tree && visited) {
         // Without the row, every row but the root's is an entry the walk saw,
         // and every unreadable folder was counted once more.
-        const auto rows = static_cast<std::int64_t>(tree->arena->nodeCount());
-        const auto stored = meta.text("visited");
+        const auto count = static_cast<std::int64_t>(tree->arena->nodeCount());
+        const auto& stored = rows->visited;
         *visited = stored ? MetaText::parseDecimal(*stored).value_or(0)
-                          : std::max<std::int64_t>(rows - 1, 0) +
+                          : std::max<std::int64_t>(count - 1, 0) +
                                 std::max<std::int64_t>(record.unreadable, 0);
     }
     return tree;
@@ -663,6 +693,19 @@ std::optional<NodeTree> loadTree(const ScanRecord& record, std::int64_t* visited
 
 std::optional<NodeTree> load(const ScanRecord& record) {
     return loadTree(record, nullptr);
+}
+
+StoredRows visitRows(const ScanRecord& record,
+                     const std::function<void(const NodeFields&)>& visit) {
+    auto rows = openNodeRows(record);
+    if (!rows) return StoredRows::unreadable;
+    switch (forOrderedRows(rows->select, rows->rootPath,
+                           [&](const NodeFields& f, std::uint32_t) { visit(f); })) {
+    case Rows::read: return StoredRows::read;
+    case Rows::unordered: return StoredRows::notInStoreOrder;
+    case Rows::unreadable: break;
+    }
+    return StoredRows::unreadable;
 }
 
 std::optional<ScanForest> reopen(const ScanRecord& record) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -43,6 +44,12 @@ Result<ScanRecord> saveIn(const std::string& storeDirectory, const ScanForest& f
 // (else record.rootPath); nothing when the file cannot be read or holds no
 // row for the root. Sibling order is unspecified until a ScanForest sorts it.
 std::optional<NodeTree> load(const ScanRecord& record);
+// Hands over each row of a file this store wrote, in its order (the root
+// first, then paths in byte order), without building a tree; a row's texts
+// last until the next. A file in any other order (not written by this store)
+// stops the walk part way as notInStoreOrder: only `load` reads it whole.
+enum class StoredRows { read, notInStoreOrder, unreadable };
+StoredRows visitRows(const ScanRecord& record, const std::function<void(const NodeFields&)>& visit);
 // The stored scan as a forest with the record's unreadable count and
 // context and the stored `visited` count (without that row, the entries the
 // file holds plus the unreadable folders).

@@ -3,14 +3,37 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "store_test_support.h"
 
 namespace tb {
 namespace {
 
+using test::ForgedScan;
 using test::TreeBuilder;
 using Kind = ScanChange::Kind;
+
+std::vector<std::string> idsOf(std::vector<ScanChange> changes) {
+    std::vector<std::string> ids;
+    for (const auto& c : changes)
+        ids.push_back(c.id + " " + c.name + " " + std::to_string(c.delta()));
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+// The comparison with the previous tree, checked against the comparison
+// with the same tree stored and read back row by row.
+std::vector<ScanChange> compareBoth(TreeBuilder& b, const ScanNode* current, ScanNode* previous) {
+    test::TempHome home;
+    const auto direct = ScanComparison::compare(current, previous);
+    auto saved = ScanStore::save(test::forestOf(b.tree(previous)), std::string(previous->path()));
+    EXPECT_TRUE(saved);
+    if (saved) {
+        EXPECT_EQ(idsOf(ScanComparison::compare(current, *saved)), idsOf(direct));
+    }
+    return direct;
+}
 
 // One item "/r/x" in each tree (absent when the size is negative); the roots
 // keep equal sizes so that only the item can change.
@@ -22,7 +45,7 @@ std::vector<ScanChange> compareItem(std::int64_t before, std::int64_t after) {
     };
     ScanNode* previous = tree(before);
     ScanNode* current = tree(after);
-    return ScanComparison::compare(current, previous);
+    return compareBoth(b, current, previous);
 }
 
 TEST(ScanComparison, ThresholdsAtTheirBoundaries) {
@@ -75,7 +98,7 @@ TEST(ScanComparison, FoldersChangeWithTheirContentsAndNamesComeFromTheRightTree)
     ScanNode* current = b.dir("/r", {b.dir("/r/new", {b.file("/r/new/big", 8'000'000)})});
     previous->rollup();
     current->rollup();
-    const auto changes = ScanComparison::compare(current, previous);
+    const auto changes = compareBoth(b, current, previous);
     std::vector<std::pair<std::string, std::int64_t>> got;
     for (const auto& c : changes)
         got.emplace_back(c.id, c.delta());
@@ -103,8 +126,8 @@ TEST(ScanComparison, FoldersChangeWithTheirContentsAndNamesComeFromTheRightTree)
 // node that comes last in its pre-order (the first child here).
 TEST(ScanComparison, APathHeldTwiceCountsOnce) {
     TreeBuilder b;
-    ScanNode* previous = b.dir("/r", {b.file("/r/a", 2'000'000), b.file("/r/b", 40'000'000),
-                                      b.file("/r/b", 3'000'000)});
+    ScanNode* previous = b.dir(
+        "/r", {b.file("/r/a", 2'000'000), b.file("/r/b", 40'000'000), b.file("/r/b", 3'000'000)});
     ScanNode* current = b.dir("/r", {b.file("/r/a", 30'000'000), b.file("/r/a", 2'000'000)});
     std::vector<std::pair<std::string, std::int64_t>> got;
     for (const auto& c : ScanComparison::compare(current, previous))
@@ -144,6 +167,23 @@ TEST(ScanComparison, ExtremeStoredSizesDoNotOverflow) {
     EXPECT_EQ(rawValue(Kind::shrank), "shrank");
     EXPECT_EQ(scanChangeKind("grew"), Kind::grew);
     EXPECT_FALSE(scanChangeKind("Grew"));
+}
+
+// A file in another order than the store writes is compared as loaded; one
+// that cannot be read gives nothing.
+TEST_F(ForgedScan, StoredRowsOutOfOrderAreComparedAsLoaded) {
+    forge(
+        "INSERT INTO nodes VALUES ('/r/b', '/r', 'b', 0, 0, 3000000, 0, 3, 0, 0),"
+        "('/r', NULL, 'r', 1, 0, 5000000, 0, 1, 0, 0),"
+        "('/r/a', '/r', 'a', 0, 0, 2000000, 0, 2, 0, 0);");
+    TreeBuilder b;
+    const ScanNode* current = b.dir("/r", {b.file("/r/a", 9'000'000)});
+    const auto changes = ScanComparison::compare(current, record());
+    EXPECT_EQ(idsOf(changes),
+              (std::vector<std::string>{"changed:/r r -5000000", "changed:/r/a a 7000000",
+                                        "removed:/r/b b -3000000"}));
+    std::remove(file.c_str());
+    EXPECT_TRUE(ScanComparison::compare(current, record()).empty());
 }
 
 } // namespace

@@ -348,6 +348,8 @@ TEST_F(ForgedScan, RecordReadsMetaRowsOrNeutralValues) {
     }
 }
 
+// The meta-row table above reads signs, both 64-bit limits, the first
+// value past them, blanks and a lone sign; these are the remaining forms.
 TEST(MetaText, ParseDecimal) {
     struct Case {
         const char* text;
@@ -355,18 +357,10 @@ TEST(MetaText, ParseDecimal) {
     };
     const Case cases[] = {
         {"0", 0},
-        {"+7", 7},
-        {"-7", -7},
         {"007", 7},
-        {"9223372036854775807", INT64_MAX},
-        {"-9223372036854775808", INT64_MIN},
-        {"9223372036854775808", std::nullopt},
         {"-9223372036854775809", std::nullopt},
         {"99999999999999999999999", std::nullopt},
-        {"", std::nullopt},
         {"+", std::nullopt},
-        {"-", std::nullopt},
-        {" 1", std::nullopt},
         {"1 ", std::nullopt},
         {"1e3", std::nullopt},
         {"0x10", std::nullopt},
