@@ -1,8 +1,10 @@
 #include "ui/disk_theme.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLocale>
 #include <QPalette>
 #include <QStyle>
 #include <QWidget>
@@ -185,6 +187,14 @@ QIcon icon(std::string_view symbol) {
 
 QString bytes(std::int64_t count) {
     return QString::fromStdString(ByteFormat::string(count));
+}
+
+QString shortDate(Date date, bool withYear) {
+    if (date.isDistantPast()) return QStringLiteral("Unknown");
+    const auto when =
+        QDateTime::fromMSecsSinceEpoch(date.seconds * 1000 + date.nanoseconds / 1'000'000);
+    return QLocale().toString(
+        when, withYear ? QStringLiteral("d MMM yyyy, HH:mm") : QStringLiteral("d MMM, HH:mm"));
 }
 
 QString text(std::string_view utf8) {

@@ -12,6 +12,8 @@
 #include <array>
 #include <string_view>
 
+#include "base/date.h"
+
 class QLabel;
 class QWidget;
 
@@ -66,6 +68,9 @@ QIcon icon(std::string_view symbol);
 
 // "1.5 KB" as a QString.
 QString bytes(std::int64_t count);
+// "6 Dec 2026, 21:07" in local time ("6 Dec, 21:07" without the year);
+// "Unknown" for the distant past.
+QString shortDate(Date date, bool withYear = true);
 // Text of the program's own (titles, hints) from UTF-8; a byte that is not
 // UTF-8 shows as U+FFFD. Names, and messages that may hold one, go through
 // displayText.

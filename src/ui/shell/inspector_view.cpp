@@ -1,10 +1,8 @@
 #include "ui/shell/inspector_view.h"
 
-#include <QDateTime>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 #include <QStackedLayout>
 #include <QVBoxLayout>
@@ -22,12 +20,6 @@ QLabel* wrapping(QWidget* parent = nullptr) {
     l->setWordWrap(true);
     l->setTextFormat(Qt::PlainText); // a name like "<b>x</b>" is a name, not markup
     return l;
-}
-
-QString shortDate(Date d) {
-    if (d.isDistantPast()) return QStringLiteral("Unknown");
-    const auto when = QDateTime::fromMSecsSinceEpoch(d.seconds * 1000 + d.nanoseconds / 1'000'000);
-    return QLocale().toString(when, QStringLiteral("d MMM yyyy, HH:mm"));
 }
 
 } // namespace
@@ -135,7 +127,7 @@ void InspectorView::refresh() {
     path_->setText(DiskTheme::displayText(node->path()));
     logical_->setText(DiskTheme::bytes(node->logicalSize()));
     allocated_->setText(DiskTheme::bytes(node->allocatedSize()));
-    modified_->setText(shortDate(node->modified()));
+    modified_->setText(DiskTheme::shortDate(node->modified()));
     why_->setText(DiskTheme::text(NodeAdvice::why(*node)));
     const NodeKind kind = NodeAdvice::kind(*node);
     const bool showSizes = kind == NodeKind::sparseDisk || kind == NodeKind::dockerRaw;

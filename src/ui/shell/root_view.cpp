@@ -240,10 +240,13 @@ void RootView::refreshHistory() {
     for (std::size_t i = 0; i < history.size(); ++i) {
         const auto& r = history[i];
         auto* row = new QTreeWidgetItem(recent_);
+        // Scans of one folder differ by their date.
         row->setText(0, DiskTheme::displayText(r.rootPath) + QStringLiteral("\n") +
-                            DiskTheme::bytes(r.scannedBytes) + QStringLiteral(" \u00b7 file ") +
-                            DiskTheme::bytes(StoredScans::fileBytes(r.fileURL)));
-        row->setToolTip(0, QStringLiteral("Open this saved scan; right-click to remove it"));
+                            DiskTheme::shortDate(r.finished, false) + QStringLiteral(" \u00b7 ") +
+                            DiskTheme::bytes(r.scannedBytes));
+        row->setToolTip(0, QStringLiteral("Open this saved scan; right-click to remove it\n"
+                                          "Scan file: ") +
+                               DiskTheme::bytes(StoredScans::fileBytes(r.fileURL)));
         row->setData(0, kHistoryRole, int(i));
     }
 }
