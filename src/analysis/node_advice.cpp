@@ -51,15 +51,18 @@ NodeKind kind(const ScanNode& node, const platform::ExtentReader& extents) {
     const auto logical = node.logicalSize();
     const auto allocated = node.allocatedSize();
     if (logical < 1) return NodeKind::ordinary;
+    const std::string path(node.path());
+    // Fewer blocks than bytes is a hole or compression; only a hole makes a
+    // sparse file. Where the file cannot be asked, the sizes decide.
+    const auto holed = [&] { return extents.hasHoles(path).value_or(true); };
     // No blocks at all: a tiny file kept inside its inode, or all hole.
-    if (allocated < 1) return logical > inlineLimit ? NodeKind::sparseDisk : NodeKind::ordinary;
-    // A reflink copy reports its full size as allocated, so the sizes alone
-    // never show sharing; and more logical than allocated bytes is a hole
-    // (or compression), not a shared block.
-    if (extents.hasSharedExtents(std::string(node.path())).value_or(false)) {
-        return NodeKind::apfsClone;
+    if (allocated < 1) {
+        return logical > inlineLimit && holed() ? NodeKind::sparseDisk : NodeKind::ordinary;
     }
-    if (logical > allocated) return NodeKind::sparseDisk;
+    // A reflink copy reports its full size as allocated, so the sizes alone
+    // never show sharing.
+    if (extents.hasSharedExtents(path).value_or(false)) return NodeKind::apfsClone;
+    if (logical > allocated && holed()) return NodeKind::sparseDisk;
     return NodeKind::ordinary;
 }
 

@@ -23,7 +23,8 @@ namespace NodeAdvice {
 // Only the file system can say whether blocks are shared: a regular file is
 // asked for its extents (one ioctl), so call this for the items a user looks
 // at, not for a whole tree. Larger logical than allocated size without
-// shared blocks is a sparse (or compressed) file.
+// shared blocks is a sparse file when the file has a hole, and an ordinary
+// (compressed) one otherwise.
 NodeKind kind(const ScanNode& node,
               const platform::ExtentReader& extents = platform::systemExtentReader());
 // One of the eight advice texts.

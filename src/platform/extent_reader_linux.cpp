@@ -5,6 +5,7 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -46,6 +47,16 @@ public:
             return std::nullopt;
         }
         return first.fe_physical;
+    }
+
+    std::optional<bool> hasHoles(const std::string& path) const override {
+        FileDescriptor file = openRegular(path);
+        struct stat st {};
+        if (!file.valid() || ::fstat(file.get(), &st) != 0) return std::nullopt;
+        // A file system without hole reporting answers with the end: no hole.
+        const off_t hole = ::lseek(file.get(), 0, SEEK_HOLE);
+        if (hole < 0) return std::nullopt;
+        return hole < st.st_size;
     }
 
     std::optional<bool> hasSharedExtents(const std::string& path) const override {

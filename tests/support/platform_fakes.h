@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <map>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,6 +40,10 @@ public:
 class FakeExtents final : public platform::ExtentReader {
 public:
     std::map<std::string, std::uint64_t> blocks;
+    std::set<std::string> compressed; // fewer blocks than bytes, but no hole
+    std::optional<bool> hasHoles(const std::string& path) const override {
+        return compressed.count(path) == 0;
+    }
     std::optional<bool> hasSharedExtents(const std::string& path) const override {
         return blocks.count(path) > 0;
     }
