@@ -23,7 +23,6 @@ TEST_F(SunburstLayoutTest, ThreeToOneSplitsTheRingAtPiAndTheBucketComesLast) {
     EXPECT_DOUBLE_EQ(wedges[0].outer, 300 * 0.46);
     EXPECT_DOUBLE_EQ(wedges[0].inner, 300 * 0.46 * 0.28);
     // The bucket is labelled Other, without a count.
-    EXPECT_EQ(SunburstLayout::hits(nodes.ranked({5, 4}), {200, 200}).size(), 2u);
     const auto bucket = SunburstLayout::hits(nodes.ranked({5, 4}, 3, 2), {200, 200});
     ASSERT_EQ(bucket.size(), 3u);
     EXPECT_EQ(bucket[2].label, "Other");

@@ -2,9 +2,6 @@
 
 #include <random>
 
-#include "layout/bubble_layout.h"
-#include "layout/mind_map_layout.h"
-#include "layout/sunburst_layout.h"
 #include "layout/treemap_layout.h"
 #include "layout_fixture.h"
 
