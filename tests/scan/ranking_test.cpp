@@ -51,10 +51,6 @@ TEST(MapLayout, RankedBucketsOnlyWhatIsNotAmongTheLargest) {
     EXPECT_TRUE(zero.visible.empty());
     EXPECT_EQ(zero.otherCount, 3);
     EXPECT_EQ(zero.otherBytes, 9);
-
-    auto empty = MapLayout::ranked(std::vector<const ScanNode*>{}, 12);
-    EXPECT_TRUE(empty.visible.empty());
-    EXPECT_EQ(empty.otherCount, 0);
 }
 
 TEST(AgeLayout, BandBoundariesAreStrict) {

@@ -115,10 +115,8 @@ TEST(DirectoryLister, ReportsSizesTypesAndRawNames) {
 
 TEST(DirectoryWalker, WorkerCountFollowsTheStorage) {
     using platform::StorageKind;
-    const std::pair<StorageKind, int> cases[] = {{StorageKind::solidState, 8},
-                                                 {StorageKind::unknown, 8},
-                                                 {StorageKind::rotational, 2},
-                                                 {StorageKind::network, 2}};
+    const std::pair<StorageKind, int> cases[] = {
+        {StorageKind::unknown, 8}, {StorageKind::rotational, 2}, {StorageKind::network, 2}};
     for (auto [kind, workers] : cases)
         EXPECT_EQ(DirectoryWalker::workerCount(kind), workers);
     // Memory is no block device.
