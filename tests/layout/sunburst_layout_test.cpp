@@ -41,7 +41,6 @@ TEST_F(SunburstLayoutTest, HitNormalisesAnglesAroundTheTop) {
         {{200, 100}, 0},          // straight up
         {{199.999, 100}, 1},      // just left of straight up: just below 3pi/2
         {{150, 149.99}, 1},       // just above straight left
-        {{200, 150}, -1},         // the centre
         {{200, 150 - 38.6}, -1},  // in the hole
         {{200, 150 - 138}, 0},    // on the outer edge
         {{200, 150 - 138.1}, -1}, // outside
