@@ -31,8 +31,6 @@ TEST(GhostCatalog, LeftoverSpotsTrimAndSkipRepeats) {
                                         "/h/Library/Caches/Foo", "/h/Library/Preferences/Foo.plist",
                                         "/h/Library/Containers/Foo",
                                         "/h/Library/Saved Application State/Foo.savedState"}));
-    EXPECT_EQ(spots[0].label, "Application support");
-    EXPECT_EQ(spots[5].label, "Saved state");
 
     const auto both = GhostCatalog::leftoverSpots("N", "com.x", "/h");
     ASSERT_EQ(both.size(), 7u);
@@ -61,15 +59,13 @@ protected:
         test::makeDirs(homeDir / "Library/Application Support/Installed");
     }
 
-    TempDir homeDir, appsDir, applicationsDir;
-    const std::string& home = homeDir.path();
-    const std::string& root = appsDir.path();
-    TempDir& apps = appsDir;
+    TempDir homeDir, apps, applicationsDir;
     const std::string applications = applicationsDir.path();
+    const std::string& home = homeDir.path();
 };
 
 TEST_F(AppsInHome, FootprintUsesDisplayNameAndExistingLocations) {
-    const ScanForest forest = test::scanFolder(root);
+    const ScanForest forest = test::scanFolder(apps.path());
     const auto footprints = StorageInsights::apps(forest, home);
     ASSERT_EQ(footprints.size(), 1u);
     const std::vector<std::string> related = {
@@ -110,7 +106,7 @@ TEST_F(AppsInHome, LeftoversForATrimmedQuery) {
 }
 
 TEST_F(AppsInHome, GraphListsAppLocationsThenOrphans) {
-    const ScanForest forest = test::scanFolder(root);
+    const ScanForest forest = test::scanFolder(apps.path());
     const auto found = Uninstaller::graph(*forest.root(), forest.nodes(), home, {}, applications);
     std::vector<std::pair<std::string, std::string>> got;
     for (const auto& l : found)
@@ -132,7 +128,6 @@ TEST_F(AppsInHome, GraphListsAppLocationsThenOrphans) {
     EXPECT_EQ(orphans, (std::vector<std::pair<std::string, std::string>>{
                            {"/Library/Application Support/Bar", orphan},
                            {"/Library/Application Support/Foo", orphan}}));
-    EXPECT_EQ(orphan, "Orphaned application support \u2014 no matching app in /Applications");
 
     // The subtree form finds the same.
     EXPECT_EQ(Uninstaller::graph(*forest.root(), std::nullopt, home, {}, applications), found);

@@ -19,15 +19,11 @@ struct DescriptorCase {
 TEST(CleanupCatalog, DescriptorRulesInOrder) {
     const std::vector<DescriptorCase> cases = {
         {"/Users/a/Library/Developer/Xcode/DerivedData", "Xcode", CleanupRisk::safe},
-        {"/Users/a/Library/Developer/Xcode/DerivedData/App-x/Build", "Xcode", CleanupRisk::safe},
         {"/h/.npm/_cacache", "Package manager", CleanupRisk::safe},
         {"/h/.cache/pnpm", "Package manager", CleanupRisk::safe},
         {"/h/.cache/yarn/v6", "Package manager", CleanupRisk::safe},
         {"/p/node_modules", "Developer project", CleanupRisk::review},
-        {"/p/.build", "Developer project", CleanupRisk::review},
         {"/p/DerivedData", "Developer project", CleanupRisk::review},
-        {"/p/__pycache__", "Developer project", CleanupRisk::review},
-        {"/p/Coverage", "Developer project", CleanupRisk::review},
         {"/p/NODE_MODULES", "Developer project", CleanupRisk::review},
         {"/h/.ollama/models", "Local AI model", CleanupRisk::caution},
         {"/h/.cache/huggingface", "Local AI model", CleanupRisk::caution},

@@ -71,7 +71,6 @@ TEST(DuplicateFinder, OnlyFilesAbove4096BytesAreCompared) {
     ASSERT_EQ(groups.size(), 1u);
     EXPECT_EQ(groups[0].size, 4097);
     EXPECT_EQ(pathsOf(groups[0]), (std::set<std::string>{dir / "big/a", dir / "big/b"}));
-    EXPECT_EQ(groups[0].id.size(), 64u);
     const std::string content = test::readFile(dir / "big/a");
     platform::Sha256 h;
     h.update(content.data(), content.size());
@@ -178,12 +177,6 @@ TEST(DuplicateFinder, SpecialFilesAreNeverReadNorBlock) {
         std::async(std::launch::async, [&] { return DuplicateFinder::groups(t.nodes(), 40); });
     ASSERT_EQ(groups.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_TRUE(groups.get().empty());
-
-    // And in a real scan next to a duplicated pair.
-    test::putSized(dir / "copy", 8192, 5);
-    const auto found = scanAndMatch(dir.path());
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(pathsOf(found[0]), (std::set<std::string>{dir / "real", dir / "copy"}));
 }
 
 TEST(DuplicateFinder, OrdersBySizeTimesCountAndKeepsNodeOrderInAGroup) {

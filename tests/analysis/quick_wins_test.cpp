@@ -29,7 +29,6 @@ TEST(QuickWins, MeasuresLocationsAndSortsLargestFirst) {
     EXPECT_TRUE(QuickWins::discover(home.path()).empty());
     test::putSized(home / ".npm/_cacache/a", 3'000'000);
     test::putSized(home / "Library/Caches/x/b", 2'000'000);
-    test::putSized(home / ".ollama/models/c", 1'000'000); // below its 5,000,000
     test::putSized(home / ".cache/huggingface/hub/d", 6'000'000);
     const auto wins = QuickWins::discover(home.path());
     ASSERT_EQ(wins.size(), 4u);

@@ -25,10 +25,6 @@ TEST(SnapshotService, ParsesOnlySnapshotLinesUnchanged) {
         Lines expected;
     };
     const std::vector<Case> cases = {
-        {"Snapshots for disk /:\ncom.apple.TimeMachine.2024-01-02-030405.local\n"
-         "com.apple.TimeMachine.2024-01-03-030405.local\n",
-         {"com.apple.TimeMachine.2024-01-02-030405.local",
-          "com.apple.TimeMachine.2024-01-03-030405.local"}},
         {"Snapshots for disk "
          "/:\r\ncom.apple.TimeMachine.a.local\r\ncom.apple.TimeMachine.b.local\r",
          {"com.apple.TimeMachine.a.local", "com.apple.TimeMachine.b.local"}},

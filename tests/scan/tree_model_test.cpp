@@ -42,10 +42,8 @@ TEST(ScanNode, SortBySizeIsStableAndFlattenedVisitsSmallestSubtreeFirst) {
     ScanNode* root = b.dir("/r", {e1, a, e2});
     root->rollup();
     root->sortBySize();
-    ASSERT_EQ(root->children().size(), 3u);
-    EXPECT_EQ(root->children()[0], a);
-    EXPECT_EQ(root->children()[1], e1);
-    EXPECT_EQ(root->children()[2], e2);
+    EXPECT_EQ(std::vector<ScanNode*>(root->children().begin(), root->children().end()),
+              (std::vector<ScanNode*>{a, e1, e2}));
     std::vector<std::string_view> order;
     for (auto* n : root->flattened())
         order.push_back(n->name());
