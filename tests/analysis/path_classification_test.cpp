@@ -77,10 +77,14 @@ TEST(NodeAdvice, KindRulesInOrder) {
         {"/d/full", false, false, 4096, 4096, NodeKind::ordinary},
         {"/d/tail-block", false, false, 5000, 8192, NodeKind::ordinary},
         {"/d/huge", false, false, INT64_MAX, INT64_MAX / 4, NodeKind::sparseDisk},
+        // Fewer blocks than bytes without a hole: compressed, not sparse.
+        {"/d/compressed", false, false, 10'000, 4096, NodeKind::ordinary},
+        {"/d/compressed-to-nothing", false, false, 10'000, 0, NodeKind::ordinary},
         {"/d/huge-full", false, false, INT64_MAX, INT64_MAX, NodeKind::ordinary},
     };
     NodeArena arena;
-    const test::FakeExtents extents = extentsOf(cases);
+    test::FakeExtents extents = extentsOf(cases);
+    extents.compressed = {"/d/compressed", "/d/compressed-to-nothing"};
     for (const auto& c : cases) {
         const ScanNode* node = makeNode(arena, c);
         EXPECT_EQ(NodeAdvice::kind(*node, extents), c.expected) << c.path;
@@ -136,6 +140,10 @@ TEST(ProtectedPaths, PrefixRuleAndSiblings) {
     for (const auto& c : cases) {
         EXPECT_EQ(ProtectedPaths::isProtectedResolvedPath(c.path), c.isProtected) << c.path;
     }
+    // The list itself, for the Linux locations no other row reaches.
+    for (const char* system :
+         {"/var/lib/x", "/var/log/x", "/var/cache/apt/x", "/lib64/x", "/boot/x"})
+        EXPECT_TRUE(ProtectedPaths::isProtectedResolvedPath(system)) << system;
     for (auto prefix : ProtectedPaths::prefixes) {
         const std::string p(prefix);
         EXPECT_TRUE(ProtectedPaths::isProtectedResolvedPath(p)) << p;
@@ -213,6 +221,9 @@ TEST(ExtentReader, AHoleIsSparseAndAFreshFileSharesNothing) {
     EXPECT_FALSE(reader.hasSharedExtents(dir / "missing"));
     EXPECT_FALSE(reader.hasSharedExtents(dir.path())); // folders are not asked
     EXPECT_FALSE(reader.firstSharedExtent(plain));     // its own blocks: no shared address
+    EXPECT_EQ(reader.hasHoles(sparse), true);
+    EXPECT_EQ(reader.hasHoles(plain), false);
+    EXPECT_FALSE(reader.hasHoles(dir / "missing"));
 
     NodeArena arena;
     struct stat st {};
