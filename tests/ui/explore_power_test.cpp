@@ -114,7 +114,7 @@ TEST_F(ExploreWorkspace, FolderTreeKeysMoveOpenGoInAndComeBack) {
     EXPECT_EQ(session->displayRoot(), root());
 }
 
-TEST_F(ExploreWorkspace, DeepMapsHitTheDeepestShapeAndBucketsListWhatTheyHold) {
+TEST_F(ExploreWorkspace, DeepMapsHitTheDeepestShapeBucketsListWhatTheyHoldAndMenusAct) {
     scan(tree());
     show(ViewMode::treemap);
     flush();
@@ -148,11 +148,7 @@ TEST_F(ExploreWorkspace, DeepMapsHitTheDeepestShapeAndBucketsListWhatTheyHold) {
     const auto found = rings->locate(centreOf(w, rings->centre()));
     ASSERT_TRUE(found);
     EXPECT_EQ(found->node, x);
-}
 
-TEST_F(ExploreWorkspace, ContextMenuOffersTheItemActions) {
-    scan(tree());
-    const ScanNode* big = child(root(), "big");
     auto texts = [](QMenu* menu) {
         QStringList out;
         for (QAction* a : menu->actions()) {

@@ -106,7 +106,7 @@ TEST_F(MapWorkspace, FolderClicksFollowEachMapsDiveRule) {
     }
 }
 
-TEST_F(MapWorkspace, ClickOutsideEveryShapeChangesNothing) {
+TEST_F(MapWorkspace, ClickOutsideEveryShapeChangesNothingAndHoverNamesTheShape) {
     scan(tree());
     const ScanNode* file = child(root(), "a.bin");
     session->select(file);
@@ -118,10 +118,7 @@ TEST_F(MapWorkspace, ClickOutsideEveryShapeChangesNothing) {
     show(ViewMode::mindmap);
     click(workspace->mindMap(), QPoint(workspace->mindMap()->width() - 5, 5));
     EXPECT_EQ(session->selected(), file);
-}
 
-TEST_F(MapWorkspace, HoverCaptionNamesTheShapeUnderThePointer) {
-    scan(tree());
     show(ViewMode::bubbles);
     BubbleView* map = workspace->bubbles();
     const ScanNode* big = child(root(), "big");
@@ -151,7 +148,7 @@ TEST_F(MapWorkspace, FolderWithoutChildrenDrawsTheEmptyForms) {
     EXPECT_FALSE(workspace->mindMap()->grab().isNull());
 }
 
-TEST_F(MapWorkspace, LayoutFollowsTheWidgetSize) {
+TEST_F(MapWorkspace, LayoutFollowsTheWidgetSizeAndANewForestDropsTheOldTreesShapesAtOnce) {
     scan(tree());
     show(ViewMode::treemap);
     workspace->resize(1100, 760);
@@ -164,12 +161,7 @@ TEST_F(MapWorkspace, LayoutFollowsTheWidgetSize) {
     }
     EXPECT_DOUBLE_EQ(covered.width, size.width());
     EXPECT_DOUBLE_EQ(covered.height, size.height());
-}
 
-TEST_F(MapWorkspace, ANewForestDropsTheOldTreesShapesAtOnce) {
-    scan(tree());
-    show(ViewMode::treemap);
-    ASSERT_FALSE(workspace->treemap()->hits().empty());
     // The session announces the new forest while its focus and selection
     // still name nodes of the old one: by then the map holds none of them.
     int checked = 0;
