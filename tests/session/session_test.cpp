@@ -147,10 +147,7 @@ TEST_F(SessionTest, CancelThenStartPublishesOnlyTheSecondScan) {
     session->setScanRoot(work());
     session->startScan();
     session->cancelScan();
-    session->setScanRoot(work() + "/sub");
-    session->startScan();
-    ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
-    ASSERT_TRUE(waitUntil([&] { return session->history().size() == 1; }));
+    scan(work() + "/sub");
     settle(300);
     EXPECT_EQ(session->forest()->root()->path(), work() + "/sub");
     ASSERT_EQ(session->history().size(), 1u);
@@ -232,6 +229,48 @@ TEST_F(SessionTest, Navigation) {
     session->openTerminal("/t");
     ASSERT_TRUE(session->statusMessage());
     EXPECT_NE(session->statusMessage()->find("No terminal"), std::string::npos);
+}
+
+TEST_F(SessionTest, JumpUpBackAndForwardMoveThroughTheFocusHistory) {
+    putSized(work() + "/sub/deep/lib/c.bin", 4000, 3);
+    scan(work());
+    const auto node = [&](const std::string& relative) {
+        return findNode(*session->forest(), work() + "/" + relative);
+    };
+    const ScanNode* root = session->forest()->root();
+    const ScanNode* lib = node("sub/deep/lib");
+    session->dive(lib);
+    session->goUp();
+    EXPECT_EQ(session->focus(), node("sub/deep"));
+    EXPECT_EQ(session->selected(), lib); // where we came from
+    session->popFocus();
+    EXPECT_EQ(session->focus(), lib);
+    session->popFocus();
+    EXPECT_EQ(session->focus(), root);
+    session->goForward();
+    EXPECT_EQ(session->focus(), lib);
+    session->goForward();
+    EXPECT_EQ(session->focus(), node("sub/deep"));
+    session->goForward(); // nothing further
+    EXPECT_EQ(session->focus(), node("sub/deep"));
+
+    session->popFocus();
+    session->dive(node("sub")); // a new move forgets Forward
+    EXPECT_TRUE(session->forwardTrail().empty());
+    session->resetFocus();
+    session->goUp(); // the root has no parent
+    EXPECT_EQ(session->focus(), root);
+    // A jump shows a file in its folder; Back returns.
+    const ScanNode* file = node("sub/deep/lib/c.bin");
+    EXPECT_EQ(session->ancestors(file),
+              (std::vector<const ScanNode*>{root, node("sub"), node("sub/deep"), lib}));
+    EXPECT_TRUE(session->ancestors(root).empty());
+
+    session->jumpTo(file);
+    EXPECT_EQ(session->focus(), lib);
+    EXPECT_EQ(session->selected(), file);
+    session->popFocus();
+    EXPECT_EQ(session->focus(), root);
 }
 
 TEST_F(SessionTest, ReopensStoredScansAndReportsMissingOnes) {

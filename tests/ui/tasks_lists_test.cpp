@@ -44,7 +44,6 @@ TEST_F(CleanupViewTest, EmptyStateAddedCandidateAndAFilterWithoutMatches) {
     putSized(work() + "/proj/package.json", 20, 5);
     CleanupView view(*session);
     EXPECT_TRUE(shows(&view, "Nothing to review"));
-    EXPECT_TRUE(shows(&view, "Run a scan or change the confidence filter."));
     scan(work());
     EXPECT_FALSE(shows(&view, "Nothing to review"));
     auto buttons = shownButtons(&view, "Add to queue");
@@ -115,13 +114,11 @@ TEST_F(DuplicatesViewTest, GroupOfThreeOffersTwoRowsAndRetainsTheLast) {
     putSized(work() + "/other.bin", 5000, 8);
     DuplicatesView view(*session);
     scan(work());
-    EXPECT_TRUE(shows(&view, "Find identical files"));
 
     auto run = shownButtons(&view, "Run Full Content Match");
     ASSERT_EQ(run.size(), 1u);
     run[0]->click();
     ASSERT_TRUE(session->isFindingDuplicates());
-    EXPECT_EQ(run[0]->text(), "Matching\u2026");
     auto again = shownButtons(&view, "Matching\u2026");
     ASSERT_EQ(again.size(), 2u); // the header's Run Again and the empty state's button
     ASSERT_TRUE(waitUntil([&] { return !session->isFindingDuplicates(); }));

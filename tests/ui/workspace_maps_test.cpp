@@ -35,7 +35,7 @@ QPoint pointOnBubble(const BubbleView& map, const ScanNode* node) {
     return {};
 }
 
-TEST_F(MapWorkspace, TreemapClickSelectsFileDivesIntoFolderAndClearsOnBucket) {
+TEST_F(MapWorkspace, TreemapClickSelectsFileDivesIntoFolderAndClearsOnBucketAndEmptyFormsDraw) {
     scan(tree());
     show(ViewMode::treemap);
     TreemapView* map = workspace->treemap();
@@ -63,6 +63,20 @@ TEST_F(MapWorkspace, TreemapClickSelectsFileDivesIntoFolderAndClearsOnBucket) {
     doubleClick(map, p);
     EXPECT_EQ(session->displayRoot(), big);
     EXPECT_EQ(session->trail().size(), 1u);
+
+    // A folder without children: each map's empty form.
+    session->jumpTo(child(root(), "empty"));
+    flush();
+    EXPECT_TRUE(workspace->treemap()->hits().empty());
+    show(ViewMode::sunburst);
+    EXPECT_TRUE(workspace->sunburst()->hits().empty());
+    show(ViewMode::flame);
+    EXPECT_EQ(workspace->flame()->hits().size(), 1u);
+    show(ViewMode::bubbles);
+    EXPECT_TRUE(workspace->bubbles()->hits().empty());
+    show(ViewMode::mindmap);
+    EXPECT_TRUE(workspace->mindMap()->hits().empty());
+    EXPECT_FALSE(workspace->mindMap()->grab().isNull());
 }
 
 // Single click on a folder's shape: the treemap, sunburst and flame go in;
@@ -129,23 +143,6 @@ TEST_F(MapWorkspace, ClickOutsideEveryShapeChangesNothingAndHoverNamesTheShape) 
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(map, &leave);
     EXPECT_FALSE(map->hover());
-}
-
-TEST_F(MapWorkspace, FolderWithoutChildrenDrawsTheEmptyForms) {
-    scan(tree());
-    session->jumpTo(child(root(), "empty"));
-    flush();
-    show(ViewMode::treemap);
-    EXPECT_TRUE(workspace->treemap()->hits().empty());
-    show(ViewMode::sunburst);
-    EXPECT_TRUE(workspace->sunburst()->hits().empty());
-    show(ViewMode::flame);
-    EXPECT_EQ(workspace->flame()->hits().size(), 1u);
-    show(ViewMode::bubbles);
-    EXPECT_TRUE(workspace->bubbles()->hits().empty());
-    show(ViewMode::mindmap);
-    EXPECT_TRUE(workspace->mindMap()->hits().empty());
-    EXPECT_FALSE(workspace->mindMap()->grab().isNull());
 }
 
 TEST_F(MapWorkspace, LayoutFollowsTheWidgetSizeAndANewForestDropsTheOldTreesShapesAtOnce) {
