@@ -21,12 +21,6 @@ std::vector<std::string> firstNames(const FolderBrowserView& list, std::size_t n
     return out;
 }
 
-void press(QWidget* w, int key, Qt::KeyboardModifiers modifiers = {}) {
-    QTest::keyClick(w, Qt::Key(key), modifiers);
-    for (int i = 0; i < 3; ++i)
-        QCoreApplication::processEvents();
-}
-
 TEST_F(ExploreWorkspace, FolderTreeSortsByEveryColumnBothWays) {
     setModified(tree() + "/mid", 2'000'000'000);
     setModified(tree() + "/s10.bin", 100);
