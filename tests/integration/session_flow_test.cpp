@@ -8,6 +8,7 @@
 #include "session/app_session.h"
 #include "store/scan_store.h"
 #include "support/event_loop.h"
+#include "support/session_scan.h"
 #include "support/temp_dir.h"
 #include "support/tree_builder.h"
 
@@ -99,9 +100,7 @@ TEST(SessionFlow, ScanReopenSearchDuplicatesStageTrashRestore) {
     EXPECT_TRUE(platform::FileSystem::listNames(home.dataHome() + "/Trash/info")->empty());
 
     // A second scan of the same folder sees nothing noticeable.
-    session.startScan();
-    ASSERT_TRUE(waitUntil([&] { return !session.isScanning(); }));
-    ASSERT_TRUE(waitUntil([&] { return session.history().size() == 2; }));
+    scanAndWait(session, root);
     EXPECT_TRUE(session.changes().empty());
 }
 

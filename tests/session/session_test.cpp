@@ -2,6 +2,8 @@
 
 #include <QSignalSpy>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 #include "session/app_session.h"
@@ -101,12 +103,10 @@ TEST_F(SessionTest, SecondScanOfTheSameFolderYieldsChanges) {
     scan(work());
     writeSizedFile(work() + "/sub/new.bin", 2'000'000, 3);
     scan(work());
-    ASSERT_FALSE(session->changes().empty());
-    bool added = false;
-    for (const auto& c : session->changes()) {
-        added |= c.kind == ScanChange::Kind::added && c.path == work() + "/sub/new.bin";
-    }
-    EXPECT_TRUE(added);
+    const auto& changes = session->changes();
+    EXPECT_TRUE(std::any_of(changes.begin(), changes.end(), [&](const ScanChange& c) {
+        return c.kind == ScanChange::Kind::added && c.path == work() + "/sub/new.bin";
+    }));
     // A window that scans before its history is read compares all the same.
     writeSizedFile(work() + "/sub/newer.bin", 2'000'000, 4);
     AppSession fresh;
@@ -147,10 +147,7 @@ TEST_F(SessionTest, CancelThenStartPublishesOnlyTheSecondScan) {
     session->setScanRoot(work());
     session->startScan();
     session->cancelScan();
-    session->setScanRoot(work() + "/sub");
-    session->startScan();
-    ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
-    ASSERT_TRUE(waitUntil([&] { return session->history().size() == 1; }));
+    scan(work() + "/sub");
     settle(300);
     EXPECT_EQ(session->forest()->root()->path(), work() + "/sub");
     ASSERT_EQ(session->history().size(), 1u);
@@ -234,6 +231,48 @@ TEST_F(SessionTest, Navigation) {
     EXPECT_NE(session->statusMessage()->find("No terminal"), std::string::npos);
 }
 
+TEST_F(SessionTest, JumpUpBackAndForwardMoveThroughTheFocusHistory) {
+    putSized(work() + "/sub/deep/lib/c.bin", 4000, 3);
+    scan(work());
+    const auto node = [&](const std::string& relative) {
+        return findNode(*session->forest(), work() + "/" + relative);
+    };
+    const ScanNode* root = session->forest()->root();
+    const ScanNode* lib = node("sub/deep/lib");
+    session->dive(lib);
+    session->goUp();
+    EXPECT_EQ(session->focus(), node("sub/deep"));
+    EXPECT_EQ(session->selected(), lib); // where we came from
+    session->popFocus();
+    EXPECT_EQ(session->focus(), lib);
+    session->popFocus();
+    EXPECT_EQ(session->focus(), root);
+    session->goForward();
+    EXPECT_EQ(session->focus(), lib);
+    session->goForward();
+    EXPECT_EQ(session->focus(), node("sub/deep"));
+    session->goForward(); // nothing further
+    EXPECT_EQ(session->focus(), node("sub/deep"));
+
+    session->popFocus();
+    session->dive(node("sub")); // a new move forgets Forward
+    EXPECT_TRUE(session->forwardTrail().empty());
+    session->resetFocus();
+    session->goUp(); // the root has no parent
+    EXPECT_EQ(session->focus(), root);
+    // A jump shows a file in its folder; Back returns.
+    const ScanNode* file = node("sub/deep/lib/c.bin");
+    EXPECT_EQ(session->ancestors(file),
+              (std::vector<const ScanNode*>{root, node("sub"), node("sub/deep"), lib}));
+    EXPECT_TRUE(session->ancestors(root).empty());
+
+    session->jumpTo(file);
+    EXPECT_EQ(session->focus(), lib);
+    EXPECT_EQ(session->selected(), file);
+    session->popFocus();
+    EXPECT_EQ(session->focus(), root);
+}
+
 TEST_F(SessionTest, ReopensStoredScansAndReportsMissingOnes) {
     scan(work());
     writeSizedFile(work() + "/c.bin", 3'000'000, 4);
@@ -253,11 +292,10 @@ TEST_F(SessionTest, ReopensStoredScansAndReportsMissingOnes) {
     EXPECT_EQ(session->focus()->path(), work() + "/sub"); // the file's own folder
     // The oldest scan is compared with the newest: c.bin is "removed".
     ASSERT_TRUE(waitUntil([&] { return session->changes() != changesBefore; }));
-    bool removed = false;
-    for (const auto& c : session->changes()) {
-        removed |= c.kind == ScanChange::Kind::removed && c.path == work() + "/c.bin";
-    }
-    EXPECT_TRUE(removed);
+    const auto& changes = session->changes();
+    EXPECT_TRUE(std::any_of(changes.begin(), changes.end(), [&](const ScanChange& c) {
+        return c.kind == ScanChange::Kind::removed && c.path == work() + "/c.bin";
+    }));
 
     const ScanNode* shown = session->forest()->root();
     ASSERT_EQ(::unlink(oldest.fileURL.c_str()), 0);

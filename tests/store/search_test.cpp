@@ -54,7 +54,6 @@ TEST_F(StoredSearch, MatchesNameOrPathLiterallyIgnoringAsciiCase) {
     EXPECT_EQ(search("a_b"), (V{"/s/ab"}));
     EXPECT_EQ(search("%_%"), V{});
     EXPECT_EQ(search(" \t\n"), V{});
-    EXPECT_EQ(search(""), V{});
     EXPECT_EQ(search("  rePORTs\n"), (V{"/s/Reports", "/s/Reports/q1.txt"}));
     EXPECT_EQ(search("it's"), (V{"/s/it's"}));
     const auto hits = ScanStore::search(record, "q1");
@@ -73,7 +72,6 @@ TEST_F(StoredSearch, LargestHitsComeFirstUpToTheLimit) {
     ASSERT_EQ(hits.size(), 2u);
     EXPECT_EQ(hits[0].path, "/m/pkg-big");
     EXPECT_EQ(hits[1].path, "/m/pkg-mid");
-    EXPECT_EQ(search("/s", 3).size(), 3u);
     EXPECT_EQ(search("/s").size(), 9u);
     ScanRecord gone = record;
     gone.fileURL = home.home() + "/missing.sqlite";

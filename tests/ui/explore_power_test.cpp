@@ -21,12 +21,6 @@ std::vector<std::string> firstNames(const FolderBrowserView& list, std::size_t n
     return out;
 }
 
-void press(QWidget* w, int key, Qt::KeyboardModifiers modifiers = {}) {
-    QTest::keyClick(w, Qt::Key(key), modifiers);
-    for (int i = 0; i < 3; ++i)
-        QCoreApplication::processEvents();
-}
-
 TEST_F(ExploreWorkspace, FolderTreeSortsByEveryColumnBothWays) {
     setModified(tree() + "/mid", 2'000'000'000);
     setModified(tree() + "/s10.bin", 100);
@@ -114,7 +108,7 @@ TEST_F(ExploreWorkspace, FolderTreeKeysMoveOpenGoInAndComeBack) {
     EXPECT_EQ(session->displayRoot(), root());
 }
 
-TEST_F(ExploreWorkspace, DeepMapsHitTheDeepestShapeAndBucketsListWhatTheyHold) {
+TEST_F(ExploreWorkspace, DeepMapsHitTheDeepestShapeBucketsListWhatTheyHoldAndMenusAct) {
     scan(tree());
     show(ViewMode::treemap);
     flush();
@@ -148,11 +142,7 @@ TEST_F(ExploreWorkspace, DeepMapsHitTheDeepestShapeAndBucketsListWhatTheyHold) {
     const auto found = rings->locate(centreOf(w, rings->centre()));
     ASSERT_TRUE(found);
     EXPECT_EQ(found->node, x);
-}
 
-TEST_F(ExploreWorkspace, ContextMenuOffersTheItemActions) {
-    scan(tree());
-    const ScanNode* big = child(root(), "big");
     auto texts = [](QMenu* menu) {
         QStringList out;
         for (QAction* a : menu->actions()) {

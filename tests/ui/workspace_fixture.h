@@ -85,6 +85,10 @@ protected:
         QTest::mouseDClick(w, Qt::LeftButton, {}, p);
         flush();
     }
+    static void press(QWidget* w, int key, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClick(w, Qt::Key(key), modifiers);
+        flush();
+    }
     static void hover(QWidget* w, QPoint p) {
         QMouseEvent move(QEvent::MouseMove, QPointF(p), w->mapToGlobal(QPointF(p)), Qt::NoButton,
                          Qt::NoButton, Qt::NoModifier);

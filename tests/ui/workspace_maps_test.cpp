@@ -35,7 +35,7 @@ QPoint pointOnBubble(const BubbleView& map, const ScanNode* node) {
     return {};
 }
 
-TEST_F(MapWorkspace, TreemapClickSelectsFileDivesIntoFolderAndClearsOnBucket) {
+TEST_F(MapWorkspace, TreemapClickSelectsFileDivesIntoFolderAndClearsOnBucketAndEmptyFormsDraw) {
     scan(tree());
     show(ViewMode::treemap);
     TreemapView* map = workspace->treemap();
@@ -63,6 +63,20 @@ TEST_F(MapWorkspace, TreemapClickSelectsFileDivesIntoFolderAndClearsOnBucket) {
     doubleClick(map, p);
     EXPECT_EQ(session->displayRoot(), big);
     EXPECT_EQ(session->trail().size(), 1u);
+
+    // A folder without children: each map's empty form.
+    session->jumpTo(child(root(), "empty"));
+    flush();
+    EXPECT_TRUE(workspace->treemap()->hits().empty());
+    show(ViewMode::sunburst);
+    EXPECT_TRUE(workspace->sunburst()->hits().empty());
+    show(ViewMode::flame);
+    EXPECT_EQ(workspace->flame()->hits().size(), 1u);
+    show(ViewMode::bubbles);
+    EXPECT_TRUE(workspace->bubbles()->hits().empty());
+    show(ViewMode::mindmap);
+    EXPECT_TRUE(workspace->mindMap()->hits().empty());
+    EXPECT_FALSE(workspace->mindMap()->grab().isNull());
 }
 
 // Single click on a folder's shape: the treemap, sunburst and flame go in;
@@ -106,7 +120,7 @@ TEST_F(MapWorkspace, FolderClicksFollowEachMapsDiveRule) {
     }
 }
 
-TEST_F(MapWorkspace, ClickOutsideEveryShapeChangesNothing) {
+TEST_F(MapWorkspace, ClickOutsideEveryShapeChangesNothingAndHoverNamesTheShape) {
     scan(tree());
     const ScanNode* file = child(root(), "a.bin");
     session->select(file);
@@ -118,10 +132,7 @@ TEST_F(MapWorkspace, ClickOutsideEveryShapeChangesNothing) {
     show(ViewMode::mindmap);
     click(workspace->mindMap(), QPoint(workspace->mindMap()->width() - 5, 5));
     EXPECT_EQ(session->selected(), file);
-}
 
-TEST_F(MapWorkspace, HoverCaptionNamesTheShapeUnderThePointer) {
-    scan(tree());
     show(ViewMode::bubbles);
     BubbleView* map = workspace->bubbles();
     const ScanNode* big = child(root(), "big");
@@ -134,24 +145,7 @@ TEST_F(MapWorkspace, HoverCaptionNamesTheShapeUnderThePointer) {
     EXPECT_FALSE(map->hover());
 }
 
-TEST_F(MapWorkspace, FolderWithoutChildrenDrawsTheEmptyForms) {
-    scan(tree());
-    session->jumpTo(child(root(), "empty"));
-    flush();
-    show(ViewMode::treemap);
-    EXPECT_TRUE(workspace->treemap()->hits().empty());
-    show(ViewMode::sunburst);
-    EXPECT_TRUE(workspace->sunburst()->hits().empty());
-    show(ViewMode::flame);
-    EXPECT_EQ(workspace->flame()->hits().size(), 1u);
-    show(ViewMode::bubbles);
-    EXPECT_TRUE(workspace->bubbles()->hits().empty());
-    show(ViewMode::mindmap);
-    EXPECT_TRUE(workspace->mindMap()->hits().empty());
-    EXPECT_FALSE(workspace->mindMap()->grab().isNull());
-}
-
-TEST_F(MapWorkspace, LayoutFollowsTheWidgetSize) {
+TEST_F(MapWorkspace, LayoutFollowsTheWidgetSizeAndANewForestDropsTheOldTreesShapesAtOnce) {
     scan(tree());
     show(ViewMode::treemap);
     workspace->resize(1100, 760);
@@ -164,12 +158,7 @@ TEST_F(MapWorkspace, LayoutFollowsTheWidgetSize) {
     }
     EXPECT_DOUBLE_EQ(covered.width, size.width());
     EXPECT_DOUBLE_EQ(covered.height, size.height());
-}
 
-TEST_F(MapWorkspace, ANewForestDropsTheOldTreesShapesAtOnce) {
-    scan(tree());
-    show(ViewMode::treemap);
-    ASSERT_FALSE(workspace->treemap()->hits().empty());
     // The session announces the new forest while its focus and selection
     // still name nodes of the old one: by then the map holds none of them.
     int checked = 0;
