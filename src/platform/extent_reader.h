@@ -1,7 +1,7 @@
 // Whether a file shares blocks with another file (reflink copies on btrfs
-// and XFS, btrfs snapshots) and whether it has holes. Asked lazily for one item at a time (the
-// selected node, a duplicate candidate), never during a walk. Any thread;
-// no state.
+// and XFS, btrfs snapshots) and whether it has holes. Asked lazily for one
+// item at a time (the selected node, a duplicate candidate), never during a
+// walk. Any thread; no state.
 #pragma once
 
 #include <cstdint>
