@@ -178,6 +178,11 @@ TEST_F(ExploreWorkspace, TypesModeGroupsTheFocusFilesAndListsAKindsLargest) {
     types->chooseKind(1);
     ASSERT_EQ(types->fileList()->topLevelItemCount(), 1);
     EXPECT_EQ(types->fileList()->topLevelItem(0)->text(2), QStringLiteral("big/movie.mkv"));
+    // The highlight follows the selection made anywhere.
+    session->select(child(child(root(), "big"), "movie.mkv"));
+    EXPECT_TRUE(types->fileList()->topLevelItem(0)->isSelected());
+    session->select(root());
+    EXPECT_TRUE(types->fileList()->selectedItems().isEmpty());
 }
 
 } // namespace

@@ -149,6 +149,15 @@ TEST_F(ListWorkspace, FolderListClickSelectsDoubleClickDivesAndTopSizesIgnoreThe
     click(list->viewport(), row);
     EXPECT_EQ(session->selected(), second);
     EXPECT_EQ(session->displayRoot(), root());
+    // A new scan selects its root, whichever row had the focus; an item
+    // chosen in another view is the current row here.
+    scan(tree());
+    show(ViewMode::folders);
+    EXPECT_EQ(session->selected(), root());
+    show(ViewMode::types);
+    session->jumpTo(child(root(), "a.bin"));
+    show(ViewMode::folders);
+    EXPECT_EQ(list->treeModel()->node(list->currentIndex()), child(root(), "a.bin"));
 
     const ScanNode* big = list->nodes().front();
     const QPoint first = list->rowRect(0).center();

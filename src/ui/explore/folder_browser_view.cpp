@@ -62,6 +62,7 @@ const ScanNode* FolderTreeModel::parentOf(const ScanNode* node) const {
 }
 
 QModelIndex FolderTreeModel::indexOf(const ScanNode* node, int column) const {
+    rowsOf(root_); // rows are placed when first asked for, maybe not yet after a reset
     const auto it = places_.find(node);
     if (!node || it == places_.end()) return {};
     return createIndex(it->second.row, column, const_cast<ScanNode*>(node));
@@ -324,6 +325,15 @@ void FolderBrowserView::followSelection() {
     }
     following_ = false;
     viewport()->update();
+}
+
+// Arriving focus makes the first row current when none is (after a new
+// scan, say): that is no choice of the user's, so the session's selection
+// stays where it is.
+void FolderBrowserView::focusInEvent(QFocusEvent* event) {
+    following_ = true;
+    QTreeView::focusInEvent(event);
+    following_ = false;
 }
 
 void FolderBrowserView::keyPressEvent(QKeyEvent* event) {

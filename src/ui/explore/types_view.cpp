@@ -5,6 +5,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <thread>
 
 #include "base/byte_format.h"
@@ -67,6 +68,7 @@ TypesView::TypesView(AppSession& session, QWidget* parent)
     connect(&session_, &AppSession::changed, this, [this](SessionField field) {
         // The old forest may already be gone: drop its pointers unread.
         if (field == SessionField::forest) setRoot(nullptr);
+        if (field == SessionField::selected) followSelection();
     });
 }
 
@@ -131,6 +133,19 @@ void TypesView::chooseKind(int row) {
         item->setToolTip(2, DiskTheme::displayText(n->path()));
     }
     files_->scrollToTop();
+    followSelection();
+}
+
+// The session's selection is the highlighted file when it is one of the rows.
+void TypesView::followSelection() {
+    QTreeWidgetItem* row = nullptr;
+    if (chosen_ >= 0) {
+        const auto& largest = groups_[std::size_t(chosen_)].largest;
+        const auto it = std::find(largest.begin(), largest.end(), session_.selected());
+        if (it != largest.end()) row = files_->topLevelItem(int(it - largest.begin()));
+    }
+    files_->clearSelection();
+    if (row) files_->setCurrentItem(row);
 }
 
 const ScanNode* TypesView::fileAt(int row) const {

@@ -39,6 +39,7 @@ public:
 private:
     const ScanNode* fileAt(int row) const;
     void showGroups(std::vector<FileKinds::Group> groups);
+    void followSelection();
 
     AppSession& session_;
     const ScanNode* root_ = nullptr;
