@@ -52,6 +52,10 @@ AppSession::AppSession(std::shared_ptr<platform::Desktop> desktop,
     searchTimer_->setInterval(searchPauseMs);
     connect(searchTimer_, &QTimer::timeout, this, &AppSession::runSearch);
     if (auto receipts = ReceiptLog::defaultPath()) staging_->setReceiptFile(*receipts);
+    // What goes into the Trash or comes back out changes its slice of the volume.
+    connect(staging_, &StagingStore::receiptsChanged, this, [this] {
+        if (volume_) refreshVolume();
+    });
 }
 
 AppSession::~AppSession() {
@@ -528,6 +532,7 @@ Status AppSession::removeStoredScan(const ScanRecord& record) {
     }
     std::erase_if(history_, [&](const ScanRecord& r) { return r.fileURL == record.fileURL; });
     notify(SessionField::history);
+    if (volume_) refreshVolume();
     setStatus("The scan was moved to the Trash.");
     return okStatus();
 }

@@ -89,6 +89,7 @@ TEST(SessionFlow, ScanReopenSearchDuplicatesStageTrashRestore) {
         EXPECT_FALSE(exists(r.originalURL));
     }
     EXPECT_TRUE(exists(home.dataHome() + "/Trash/info"));
+    EXPECT_GE(session.volume()->trashBytes, 350'000); // the volume bar shows it at once
 
     // Put everything back.
     const auto receipts = session.staging().receipts();
@@ -98,6 +99,7 @@ TEST(SessionFlow, ScanReopenSearchDuplicatesStageTrashRestore) {
     EXPECT_TRUE(exists(group.paths.front()));
     EXPECT_EQ(readFile(odd), "keep me");
     EXPECT_TRUE(platform::FileSystem::listNames(home.dataHome() + "/Trash/info")->empty());
+    EXPECT_LT(session.volume()->trashBytes, 350'000);
 
     // A second scan of the same folder sees nothing noticeable.
     scanAndWait(session, root);
