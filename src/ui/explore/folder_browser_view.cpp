@@ -321,7 +321,7 @@ void FolderBrowserView::followSelection() {
             index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         scrollTo(index);
     } else {
-        selectionModel()->clearSelection();
+        selectionModel()->clear(); // no current row either: none looks chosen
     }
     following_ = false;
     viewport()->update();
@@ -334,6 +334,7 @@ void FolderBrowserView::focusInEvent(QFocusEvent* event) {
     following_ = true;
     QTreeView::focusInEvent(event);
     following_ = false;
+    followSelection();
 }
 
 void FolderBrowserView::keyPressEvent(QKeyEvent* event) {
