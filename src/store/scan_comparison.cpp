@@ -112,12 +112,12 @@ private:
     mutable std::string scratch_;
 };
 
-ScanChange makeChange(std::string_view prefix, const ScanNode* node, ScanChange::Kind kind,
-                      std::int64_t before, std::int64_t after) {
+ScanChange makeChange(std::string_view prefix, std::string_view path, std::string_view name,
+                      ScanChange::Kind kind, std::int64_t before, std::int64_t after) {
     ScanChange c;
-    c.path = std::string(node->path());
+    c.path = std::string(path);
     c.id = std::string(prefix) + c.path;
-    c.name = std::string(node->name());
+    c.name = std::string(name);
     c.kind = kind;
     c.previousBytes = before;
     c.currentBytes = after;
@@ -153,10 +153,6 @@ std::optional<ScanChange::Kind> scanChangeKind(std::string_view raw) {
 
 namespace {
 
-ScanChange::Kind changeKind(std::int64_t before, std::int64_t after) {
-    return after < before ? ScanChange::Kind::shrank : ScanChange::Kind::grew;
-}
-
 // The current tree's half of a comparison: each node by path, and which of
 // them the previous scan held too.
 class CurrentSide {
@@ -165,13 +161,25 @@ public:
         held_.assign(order_.size(), false);
     }
 
-    // The node that stands for `path` (the last of several with it), marked
-    // as held before; null when there is none.
-    const ScanNode* take(std::string_view path) {
+    // Appends what became of one item of the previous scan: changed when
+    // this tree holds its path (the last node with it, then marked as held),
+    // removed when not.
+    void meet(std::string_view path, std::string_view name, std::int64_t before,
+              std::vector<ScanChange>& changes) {
         const std::uint32_t i = paths_.find(path, NodePaths::hashOf(path));
-        if (i == NodePaths::none) return nullptr;
+        if (i == NodePaths::none) {
+            if (before > kPresenceBytes) {
+                changes.push_back(
+                    makeChange("removed:", path, name, ScanChange::Kind::removed, before, 0));
+            }
+            return;
+        }
         held_[i] = true;
-        return order_[i];
+        const ScanNode* n = order_[i];
+        const std::int64_t after = n->allocatedSize();
+        if (!isNoticeable(before, after)) return;
+        const auto kind = after < before ? ScanChange::Kind::shrank : ScanChange::Kind::grew;
+        changes.push_back(makeChange("changed:", path, n->name(), kind, before, after));
     }
 
     // Appends an addition for each node the previous scan did not hold.
@@ -186,8 +194,8 @@ public:
                 n->appendPath(path);
                 if (paths_.find(path, NodePaths::hashOf(path)) != i) continue;
             }
-            changes.push_back(
-                makeChange("added:", n, ScanChange::Kind::added, 0, n->allocatedSize()));
+            changes.push_back(makeChange("added:", n->path(), n->name(), ScanChange::Kind::added, 0,
+                                         n->allocatedSize()));
         }
     }
 
@@ -224,14 +232,7 @@ std::vector<ScanChange> compare(const ScanNode* current, const ScanNode* previou
         path.clear();
         old->appendPath(path);
         if (before.repeats() && before.find(path, NodePaths::hashOf(path)) != i) continue;
-        const std::int64_t b = old->allocatedSize();
-        if (const ScanNode* n = now.take(path)) {
-            const std::int64_t a = n->allocatedSize();
-            if (isNoticeable(b, a))
-                changes.push_back(makeChange("changed:", n, changeKind(b, a), b, a));
-        } else if (b > kPresenceBytes) {
-            changes.push_back(makeChange("removed:", old, ScanChange::Kind::removed, b, 0));
-        }
+        now.meet(path, old->name(), old->allocatedSize(), changes);
     }
     now.addNew(changes);
     return largestFirst(std::move(changes), limit);
@@ -246,20 +247,7 @@ std::vector<ScanChange> compare(const ScanNode* current, const ScanRecord& previ
     CurrentSide now(current);
     std::vector<ScanChange> changes;
     const ScanStore::StoredRows read = ScanStore::visitRows(previous, [&](const NodeFields& row) {
-        const std::int64_t b = row.allocatedSize;
-        if (const ScanNode* n = now.take(row.path)) {
-            const std::int64_t a = n->allocatedSize();
-            if (isNoticeable(b, a))
-                changes.push_back(makeChange("changed:", n, changeKind(b, a), b, a));
-        } else if (b > kPresenceBytes) {
-            ScanChange c;
-            c.path = std::string(row.path);
-            c.id = "removed:" + c.path;
-            c.name = std::string(row.name);
-            c.kind = ScanChange::Kind::removed;
-            c.previousBytes = b;
-            changes.push_back(std::move(c));
-        }
+        now.meet(row.path, row.name, row.allocatedSize, changes);
     });
     switch (read) {
     case ScanStore::StoredRows::read: break;
