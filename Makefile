@@ -3,6 +3,7 @@
 # make release: the build users and packagers make (warnings do not fail it).
 # make asan:    every suite under AddressSanitizer and UBSan (build-asan/).
 # make tsan:    every suite under ThreadSanitizer (build-tsan/).
+# make fuzz:    every fuzz target for FUZZ_SECONDS (build-fuzz/, clang).
 BUILD ?= build
 JOBS ?= $(shell nproc)
 # The tests and CI treat warnings as errors; see CMakeLists.txt.
@@ -15,7 +16,7 @@ TSAN_OPTIONS_ALL = suppressions=$(CURDIR)/cmake/tsan.supp ignore_noninstrumented
 ASAN_OPTIONS_ALL = detect_leaks=1:strict_string_checks=1:check_initialization_order=1
 UBSAN_OPTIONS_ALL = print_stacktrace=1:halt_on_error=1
 
-.PHONY: all setup configure build test run bench release asan tsan package screenshots clean
+.PHONY: all setup configure build test run bench release asan tsan fuzz package screenshots clean
 
 all: build
 
@@ -63,5 +64,14 @@ tsan: setup
 	@cmake --build build-tsan -j $(JOBS)
 	@cd build-tsan && TSAN_OPTIONS="$(TSAN_OPTIONS_ALL)" ctest --output-on-failure -j $(JOBS)
 
+# Inputs that find a fault are kept in fuzz/regressions/, which `make test` replays.
+FUZZ_SECONDS ?= 600
+fuzz:
+	@TARNBECK_EXTRA_PACKAGES="clang-14 libclang-rt-14-dev" ./scripts/setup.sh
+	@CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DTARNBECK_FUZZ=ON -DTARNBECK_TESTS=OFF -DTARNBECK_BENCH=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target fuzz-ncdu-reader fuzz-scan-file fuzz-receipt-log
+	@./fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
+
 clean:
-	@rm -rf $(BUILD) build-release build-asan build-tsan
+	@rm -rf $(BUILD) build-release build-asan build-tsan build-fuzz
