@@ -1,4 +1,4 @@
-// tarnbeck-bench gen-tree DIR ENTRIES [SEED]: a reproducible tree shaped like
+// tarnbeck-bench gen-tree DIR ENTRIES [SEED]: a reproducible tree, in a new DIR, shaped like
 // a large source checkout (deep folders, many small files, a few big ones).
 // tarnbeck-bench bare-walk PATH [--workers N]: the floor a walk can reach on
 // this machine: getdents64 + statx on N threads, nothing kept.
@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <mutex>
 #include <random>
@@ -32,7 +34,12 @@ int genTree(const std::vector<std::string>& args) {
     const std::string root = args[0];
     const long target = std::stol(args[1]);
     std::mt19937_64 rng(args.size() > 2 ? std::stoull(args[2]) : 42);
-    ::mkdir(root.c_str(), 0755);
+    // A folder of our own, so that nobody else has made names inside it.
+    if (::mkdir(root.c_str(), 0755) != 0) {
+        std::cerr << "tarnbeck-bench gen-tree: " << root << ": " << std::strerror(errno)
+                  << " (give a folder that does not exist yet)\n";
+        return 1;
+    }
     std::vector<std::pair<std::string, int>> dirs{{root, 0}};
     std::string block(64 * 1024, 'x');
     long made = 0;
@@ -44,8 +51,14 @@ int genTree(const std::vector<std::string>& args) {
         const int subdirs = depth < 12 ? int(rng() % 4) : 0;
         for (int i = 0; i < files && made < target; ++i, ++made) {
             const std::string path = dir + "/f" + std::to_string(made) + ".txt";
-            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-            if (fd < 0) return 1;
+            // A new file or none: nothing already there is written through.
+            const int fd =
+                ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+            if (fd < 0) {
+                std::cerr << "tarnbeck-bench gen-tree: " << path << ": " << std::strerror(errno)
+                          << "\n";
+                return 1;
+            }
             // Mostly tiny files, some empty, one in 500 large.
             const auto roll = rng() % 1000;
             std::size_t size = roll < 300 ? 0 : roll < 998 ? rng() % 3000 : 65536;

@@ -33,7 +33,9 @@ const std::vector<HelpSection>& sections() {
           {"scan PATH",
            "Scan the folder PATH without a display and store the scan in the history, or "
            "write it to FILE with -o. On a terminal the progress is shown on standard error. "
-           "Ctrl+C stops the scan and leaves no file behind. Prints the scan file's path."},
+           "Ctrl+C stops the scan and leaves no file behind. Prints the scan file's path; "
+           "with -o - the scan file itself goes to standard output, which must not be a "
+           "terminal."},
           {"export SCAN",
            "Write the scan file SCAN as an ncdu-format JSON export (format 1.2) to standard "
            "output, or to FILE with -o."},
@@ -42,11 +44,19 @@ const std::vector<HelpSection>& sections() {
            "or gzip; - for standard input) as a scan in the history. Sizes are kept as the "
            "export has them, so a folder's own blocks count in its total."}}},
         {"Options",
-         {{"-o, --output FILE", "Where scan and export write."},
+         {{"-o, --output FILE",
+           "Where scan and export write; - is standard output. FILE appears only when "
+           "complete. An existing FILE is replaced only if it is a regular file or a "
+           "symbolic link (the link, not what it points to); a device, FIFO, socket or "
+           "folder is left alone and the command fails."},
           {"-h, --help", "Show this help and exit."},
           {"-V, --version", "Show the version and exit."}}},
         {"Exit status",
-         {{"0", "Success."}, {"1", "Failure, or a scan stopped by Ctrl+C."}, {"2", "Bad usage."}}},
+         {{"0", "Success."},
+          {"1",
+           "Failure, a scan stopped by Ctrl+C, or standard output that cannot be written "
+           "(a stored scan stays, and standard error names it)."},
+          {"2", "Bad usage."}}},
         {"Files",
          {{"$XDG_DATA_HOME/Tarnbeck/scans",
            "The stored scans, one SQLite file each (~/.local/share when unset)."},

@@ -19,6 +19,8 @@
 
 #include "base/byte_format.h"
 #include "interchange/scan_files.h"
+#include "platform/file_descriptor.h"
+#include "platform/output_file.h"
 #include "scan/directory_walker.h"
 #include "store/scan_store.h"
 
@@ -122,12 +124,73 @@ std::optional<std::string> realDirectory(const std::string& path, std::string& p
     return std::string(resolved);
 }
 
+// A script reads the stored file's path from standard output; when that
+// cannot be written the file is still there, so standard error says where.
+bool printStoredPath(const std::string& path) {
+    std::printf("%s\n", path.c_str());
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+    complain("cannot write to standard output (" + std::string(std::strerror(errno ? errno : EIO)) +
+             "); the scan is stored in " + path);
+    return false;
+}
+
+bool writesToStandardOutput(const CommandLine& line) {
+    return line.output && *line.output == "-";
+}
+
+// Past stdio's buffer, so that a failed write shows at once, with its errno.
+bool writeStandardOutput(std::string_view piece) {
+    return bool(platform::writeAll(STDOUT_FILENO, piece));
+}
+
+int streamToStandardOutput(const ScanForest& forest, const std::string& root,
+                           const StopOnSignal& signals) {
+    std::fflush(stdout);
+    if (Status s = ScanFiles::streamScan(forest, root, writeStandardOutput); !s) {
+        complain(s.error().message);
+        return exitFailure;
+    }
+    if (signals.interrupted()) {
+        complain("scan stopped while it was written out; do not use the output");
+        return exitFailure;
+    }
+    return exitOk;
+}
+
+int storeScan(const ScanForest& forest, const std::string& root,
+              const std::optional<std::string>& file, const StopOnSignal& signals) {
+    auto record = ScanFiles::saveAtomically(forest, root, ScanStore::directory(), file);
+    if (!record) {
+        complain(record.error().message);
+        return exitFailure;
+    }
+    if (signals.interrupted()) {
+        ::unlink(record->fileURL.c_str());
+        complain("scan stopped; nothing was written");
+        return exitFailure;
+    }
+    return printStoredPath(record->fileURL) ? exitOk : exitFailure;
+}
+
 int runScan(const CommandLine& line) {
+    const bool toStandardOutput = writesToStandardOutput(line);
+    if (toStandardOutput && ::isatty(STDOUT_FILENO) == 1) {
+        complain("a scan file is binary: redirect standard output, or name a file with -o");
+        return exitUsage;
+    }
     std::string problem;
     const auto root = realDirectory(line.path, problem);
     if (!root) {
         complain(problem);
         return exitFailure;
+    }
+    // Refused before the walk rather than after minutes of it.
+    if (line.output && !toStandardOutput) {
+        if (auto target = platform::checkTarget(*line.output); !target) {
+            complain(target.error().message);
+            return exitFailure;
+        }
     }
     StopOnSignal signals;
     ProgressLine progress;
@@ -138,52 +201,50 @@ int runScan(const CommandLine& line) {
         complain("scan stopped; nothing was written");
         return exitFailure;
     }
-    auto record = ScanFiles::saveAtomically(forest, *root, ScanStore::directory(), line.output);
-    if (!record) {
-        complain(record.error().message);
+    const int status = toStandardOutput ? streamToStandardOutput(forest, *root, signals)
+                                        : storeScan(forest, *root, line.output, signals);
+    if (status == exitOk) {
+        std::fprintf(stderr, "%zu entries, %s on disk, %lld unreadable folders\n",
+                     forest.nodes().size(), describeSize(forest.root()->allocatedSize()).c_str(),
+                     static_cast<long long>(forest.unreadable()));
+    }
+    return status;
+}
+
+int exportToStandardOutput(const std::string& scanFile) {
+    const auto sink = [](std::string_view piece) {
+        return std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size();
+    };
+    if (Status s = ScanFiles::exportScan(scanFile, sink, std::string(versionText())); !s) {
+        complain(s.error().message);
         return exitFailure;
     }
-    if (signals.interrupted()) {
-        ::unlink(record->fileURL.c_str());
-        complain("scan stopped; nothing was written");
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        complain("cannot write the export to standard output: " +
+                 std::string(std::strerror(errno ? errno : EIO)));
         return exitFailure;
     }
-    std::printf("%s\n", record->fileURL.c_str());
-    std::fprintf(stderr, "%zu entries, %s on disk, %lld unreadable folders\n",
-                 forest.nodes().size(), describeSize(forest.root()->allocatedSize()).c_str(),
-                 static_cast<long long>(forest.unreadable()));
     return exitOk;
 }
 
 int runExport(const CommandLine& line) {
-    std::FILE* out = stdout;
-    std::string temporary;
-    if (line.output) {
-        temporary = *line.output + ".tarnbeck-partial";
-        out = std::fopen(temporary.c_str(), "wb");
-        if (out == nullptr) {
-            complain("cannot write '" + *line.output + "': " + std::strerror(errno));
-            return exitFailure;
-        }
-    }
-    const auto sink = [out](std::string_view piece) {
-        return std::fwrite(piece.data(), 1, piece.size(), out) == piece.size();
-    };
-    Status status = ScanFiles::exportScan(line.path, sink, std::string(versionText()));
-    const bool flushed = std::fflush(out) == 0;
-    if (line.output) {
-        const bool closed = std::fclose(out) == 0;
-        if (status && flushed && closed &&
-            std::rename(temporary.c_str(), line.output->c_str()) == 0)
-            return exitOk;
-        ::unlink(temporary.c_str());
-    }
-    if (!status) {
-        complain(status.error().message);
+    if (!line.output || writesToStandardOutput(line)) return exportToStandardOutput(line.path);
+    // Readable by others, like any document a command writes; the umask rules.
+    auto out = platform::OutputFile::create(*line.output, {.mode = 0644});
+    if (!out) {
+        complain(out.error().message);
         return exitFailure;
     }
-    if (!flushed || line.output) {
-        complain("cannot write the export: " + std::string(std::strerror(errno)));
+    Status written = okStatus();
+    const auto sink = [&](std::string_view piece) {
+        written = out->write(piece);
+        return bool(written);
+    };
+    Status status = ScanFiles::exportScan(line.path, sink, std::string(versionText()));
+    if (status) status = out->publish();
+    if (!status) {
+        complain(written ? status.error().message : written.error().message);
         return exitFailure;
     }
     return exitOk;
@@ -196,7 +257,7 @@ int runImport(const CommandLine& line) {
         return exitFailure;
     }
     const std::int64_t total = summary->record.scannedBytes;
-    std::printf("%s\n", summary->record.fileURL.c_str());
+    if (!printStoredPath(summary->record.fileURL)) return exitFailure;
     std::fprintf(stderr,
                  "%lld entries, %s on disk; without the folders' own blocks (%s), which "
                  "Tarnbeck's own scans leave out: %s\n",

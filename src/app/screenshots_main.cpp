@@ -5,15 +5,16 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QSet>
 #include <QThread>
 #include <QTimer>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -26,6 +27,7 @@
 #include <vector>
 
 #include "desktop/qt_desktop.h"
+#include "platform/output_file.h"
 #include "session/app_session.h"
 #include "ui/shell/root_view.h"
 
@@ -53,17 +55,17 @@ void makeDirs(const std::string& path) {
 // A file of `size` bytes whose content depends on `seed`, dated `daysAgo`.
 void put(const std::string& path, std::int64_t size, unsigned seed, int daysAgo) {
     makeDirs(path.substr(0, path.rfind('/')));
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return;
+    auto file = tb::platform::OutputFile::create(path, {.mode = 0644});
+    if (!file) return;
     std::string block(64 * 1024, '\0');
     for (std::size_t i = 0; i < block.size(); ++i)
         block[i] = char((i * 31 + seed * 7919) & 0xff);
     for (std::int64_t left = size; left > 0;) {
         const auto n = std::min<std::int64_t>(left, std::int64_t(block.size()));
-        if (::write(fd, block.data(), std::size_t(n)) != n) break;
+        if (!file->write(std::string_view(block.data(), std::size_t(n)))) return;
         left -= n;
     }
-    ::close(fd);
+    if (!file->publish()) return;
     const timeval when[2] = {{::time(nullptr) - daysAgo * 86400L, 0},
                              {::time(nullptr) - daysAgo * 86400L, 0}};
     ::utimes(path.c_str(), when);
@@ -134,8 +136,22 @@ void save(QWidget* widget, const QString& name) {
         problems << name + QStringLiteral(": blank");
         return;
     }
-    if (!image.save(file)) {
-        problems << name + QStringLiteral(": cannot write ") + file;
+    // Encoded in memory and written through OutputFile: QImage::save would
+    // open the name as it finds it, link or FIFO.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) {
+        problems << name + QStringLiteral(": cannot encode");
+        return;
+    }
+    auto out =
+        tb::platform::OutputFile::create(QFile::encodeName(file).toStdString(), {.mode = 0644});
+    tb::Status stored = out ? out->write(std::string_view(png.constData(), std::size_t(png.size())))
+                            : tb::Status(out.error());
+    if (stored) stored = out->publish();
+    if (!stored) {
+        problems << name + QStringLiteral(": ") + QString::fromStdString(stored.error().message);
         return;
     }
     ++written;

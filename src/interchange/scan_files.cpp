@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/file_system.h"
+#include "platform/output_file.h"
 #include "store/scan_store.h"
 
 namespace tb::ScanFiles {
@@ -36,6 +38,37 @@ void removeStaging(const std::string& staging) {
 
 } // namespace
 
+Status streamScan(const ScanForest& forest, const std::string& root, const NcduJson::Sink& sink) {
+    std::string staging = platform::SpecialFolders::temporary() + "/tarnbeck-scan-XXXXXX";
+    if (::mkdtemp(staging.data()) == nullptr)
+        return Error::posix(errno,
+                            "cannot stage the scan in " + platform::SpecialFolders::temporary());
+    auto saved = ScanStore::saveIn(staging, forest, root);
+    Status streamed = okStatus();
+    if (!saved) {
+        streamed = saved.error();
+    } else if (auto file = platform::FileSystem::openRegular(saved->fileURL); !file) {
+        streamed = file.error();
+    } else {
+        std::string chunk(1 << 20, '\0');
+        for (;;) {
+            const ssize_t n = platform::readRetrying(file->fd.get(), chunk.data(), chunk.size());
+            if (n < 0) {
+                streamed = Error::posix(errno, saved->fileURL);
+                break;
+            }
+            if (n == 0) break;
+            errno = 0;
+            if (!sink(std::string_view(chunk.data(), std::size_t(n)))) {
+                streamed = Error::posix(errno ? errno : EIO, "cannot write the scan");
+                break;
+            }
+        }
+    }
+    removeStaging(staging);
+    return streamed;
+}
+
 Result<ScanRecord> saveAtomically(const ScanForest& forest, const std::string& root,
                                   const std::string& storeDirectory,
                                   const std::optional<std::string>& file) {
@@ -52,10 +85,9 @@ Result<ScanRecord> saveAtomically(const ScanForest& forest, const std::string& r
     ScanRecord record = *saved;
     const std::string target =
         file ? *file : storeDirectory + "/" + record.id.toString() + ".sqlite";
-    if (::rename(record.fileURL.c_str(), target.c_str()) != 0) {
-        const int err = errno;
+    if (auto moved = platform::moveIntoPlace(record.fileURL, target); !moved) {
         removeStaging(staging);
-        return Error::posix(err, "cannot write " + target);
+        return moved.error();
     }
     removeStaging(staging);
     record.fileURL = target;

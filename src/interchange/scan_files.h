@@ -14,9 +14,14 @@
 
 namespace tb::ScanFiles {
 
+// The forest as a scan file's bytes, handed to `sink` in pieces. The file is
+// staged in a private folder of the temporary folder and removed afterwards.
+Status streamScan(const ScanForest& forest, const std::string& root, const NcduJson::Sink& sink);
+
 // Writes the forest into a hidden folder next to its destination, then
 // renames the finished file into place: `file` when given, else a new
-// "<UUID>.sqlite" in `storeDirectory`. A failure leaves nothing behind.
+// "<UUID>.sqlite" in `storeDirectory`. A failure leaves nothing behind, and
+// an existing `file` that is not a regular file or a link is left alone.
 Result<ScanRecord> saveAtomically(const ScanForest& forest, const std::string& root,
                                   const std::string& storeDirectory,
                                   const std::optional<std::string>& file = {});

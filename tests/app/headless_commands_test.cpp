@@ -1,8 +1,18 @@
 #include "app/headless_commands.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include "platform/file_descriptor.h"
 #include "store/scan_store.h"
+#include "support/second_user.h"
+#include "support/special_files.h"
 #include "support/temp_dir.h"
 
 namespace tb {
@@ -39,10 +49,193 @@ TEST(HeadlessCommands, ScanAndExportWriteWholeFilesOrNone) {
         EXPECT_EQ(runHeadless(f.line), exitFailure) << f.line.path;
         if (!f.mustNotExist.empty()) {
             EXPECT_FALSE(test::exists(f.mustNotExist));
-            EXPECT_FALSE(test::exists(f.mustNotExist + ".tarnbeck-partial"));
+            EXPECT_EQ(test::namesIn(dir.path()),
+                      (std::vector<std::string>{"s.json", "s.sqlite", "tree"}));
         }
     }
     EXPECT_EQ(ScanStore::history().size(), 1u);
+}
+
+struct Outcome {
+    int status = -1; // the exit status, or 128 + the signal that ended it
+    std::string err;
+};
+
+// Runs one command in a child with `out` as its standard output, standard
+// error kept in a file, `cwd` as its folder, and an alarm against hangs.
+Outcome runInChild(const CommandLine& line, int out, const std::string& cwd) {
+    const std::string errFile = cwd + "/.stderr";
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (err < 0 || ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(err, STDERR_FILENO) < 0 ||
+            ::chdir(cwd.c_str()) != 0)
+            ::_exit(99);
+        ::alarm(60);
+        const int status = runHeadless(line);
+        std::fflush(nullptr);
+        ::_exit(status);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    Outcome o{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
+              test::readFile(errFile)};
+    ::unlink(errFile.c_str());
+    return o;
+}
+
+Outcome runInChild(const CommandLine& line, const std::string& outFile, const std::string& cwd) {
+    platform::FileDescriptor out(
+        ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    return runInChild(line, out.get(), cwd);
+}
+
+// A scan file and its export of a small tree, in `dir`.
+void makeScanAndExport(const test::TempDir& dir) {
+    test::put(dir / "tree/sub/f", "0123456789");
+    ASSERT_EQ(runHeadless({Command::scan, dir / "tree", dir / "s.sqlite"}), exitOk);
+    ASSERT_EQ(runHeadless({Command::exportScan, dir / "s.sqlite", dir / "s.json"}), exitOk);
+}
+
+TEST(HeadlessCommands, UnwritableStandardOutputFailsAndNamesTheStoredScan) {
+    test::TempHome home;
+    test::TempDir dir;
+    test::TempDir tmp;
+    test::ScopedEnv tmpdir("TMPDIR", tmp.path());
+    makeScanAndExport(dir);
+    const struct {
+        CommandLine line;
+        std::string message;
+        bool stores;
+    } cases[] = {
+        {{Command::scan, dir / "tree", {}}, "the scan is stored in ", true},
+        {{Command::importExport, dir / "s.json", {}}, "the scan is stored in ", true},
+        {{Command::exportScan, dir / "s.sqlite", {}}, "No space left on device", false},
+        {{Command::exportScan, dir / "s.sqlite", "-"}, "No space left on device", false},
+        {{Command::scan, dir / "tree", "-"}, "No space left on device", false},
+    };
+    platform::FileDescriptor full(::open("/dev/full", O_WRONLY | O_CLOEXEC));
+    ASSERT_TRUE(full.valid());
+    std::size_t stored = 0;
+    for (const auto& c : cases) {
+        const Outcome o = runInChild(c.line, full.get(), dir.path());
+        EXPECT_EQ(o.status, exitFailure) << c.line.path << o.err;
+        const auto at = o.err.find(c.message);
+        ASSERT_NE(at, std::string::npos) << o.err;
+        if (c.stores) {
+            ++stored;
+            const std::string path = o.err.substr(at + c.message.size());
+            EXPECT_TRUE(ScanStore::record(path.substr(0, path.find('\n')))) << o.err;
+        }
+    }
+    EXPECT_EQ(ScanStore::history().size(), stored);
+    EXPECT_TRUE(test::namesIn(tmp.path()).empty());
+}
+
+TEST(HeadlessCommands, DashIsStandardOutputButAScanFileNeverGoesToATerminal) {
+    test::TempHome home;
+    test::TempDir dir;
+    test::TempDir tmp;
+    test::ScopedEnv tmpdir("TMPDIR", tmp.path());
+    makeScanAndExport(dir);
+    test::makeDirs(dir / "cwd");
+
+    Outcome o =
+        runInChild({Command::exportScan, dir / "s.sqlite", "-"}, dir / "out.json", dir / "cwd");
+    EXPECT_EQ(o.status, exitOk) << o.err;
+    EXPECT_EQ(test::readFile(dir / "out.json"), test::readFile(dir / "s.json"));
+
+    o = runInChild({Command::scan, dir / "tree", "-"}, dir / "out.sqlite", dir / "cwd");
+    EXPECT_EQ(o.status, exitOk) << o.err;
+    const auto record = ScanStore::record(dir / "out.sqlite");
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->rootPath, dir / "tree");
+    ASSERT_TRUE(ScanStore::load(*record));
+    EXPECT_EQ(ScanStore::load(*record)->root->allocatedSize(),
+              ScanStore::load(*ScanStore::record(dir / "s.sqlite"))->root->allocatedSize());
+
+    platform::FileDescriptor terminal(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    ASSERT_TRUE(terminal.valid());
+    ASSERT_EQ(::grantpt(terminal.get()), 0);
+    ASSERT_EQ(::unlockpt(terminal.get()), 0);
+    platform::FileDescriptor screen(
+        ::open(::ptsname(terminal.get()), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    o = runInChild({Command::scan, dir / "tree", "-"}, screen.get(), dir / "cwd");
+    EXPECT_EQ(o.status, exitUsage);
+    EXPECT_NE(o.err.find("redirect standard output"), std::string::npos) << o.err;
+
+    EXPECT_TRUE(test::namesIn(dir / "cwd").empty());
+    EXPECT_TRUE(test::namesIn(tmp.path()).empty());
+    EXPECT_TRUE(ScanStore::history().empty());
+}
+
+TEST(HeadlessCommands, OutputNeverReplacesADeviceFifoSocketOrFolder) {
+    test::TempHome home;
+    test::TempDir dir;
+    makeScanAndExport(dir);
+    const auto special = test::makeSpecialFiles(dir.path());
+    ASSERT_GE(special.size(), 3u);
+    for (const auto& [target, type] : special) {
+        for (const Command command : {Command::scan, Command::exportScan}) {
+            const std::string input = command == Command::scan ? dir / "tree" : dir / "s.sqlite";
+            EXPECT_EQ(runHeadless({command, input, target}), exitFailure) << target;
+            EXPECT_EQ(test::typeOf(target), type) << target;
+        }
+    }
+    EXPECT_EQ(test::namesIn(dir.path()).size(), 3u + special.size());
+}
+
+TEST(HeadlessCommands, TheLongestFileNameIsWrittenByScanAndExport) {
+    test::TempHome home;
+    test::TempDir dir;
+    makeScanAndExport(dir);
+    const std::string longest = dir / std::string(255, 'n');
+    EXPECT_EQ(runHeadless({Command::exportScan, dir / "s.sqlite", longest}), exitOk);
+    EXPECT_EQ(test::readFile(longest), test::readFile(dir / "s.json"));
+    EXPECT_EQ(runHeadless({Command::scan, dir / "tree", longest}), exitOk);
+    EXPECT_TRUE(ScanStore::record(longest));
+}
+
+TEST(HeadlessCommands, ExportIntoAStickyFolderIsNotHijackedByAnotherUser) {
+    if (!test::canActAsSecondUser()) {
+        GTEST_SKIP() << "files planted by another user need root and setpriv to act as uid 65534";
+    }
+    test::TempHome home;
+    test::TempDir dir;
+    makeScanAndExport(dir);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    test::writeFile(dir / "victim", "SECRET");
+    const mode_t oldMask = ::umask(022);
+    // The first three take the name a predictable temporary file would have.
+    const struct {
+        const char* what;
+        std::string plant;
+    } cases[] = {
+        {"a link to the victim", "ln -s " + dir / "victim" + " r.json.tarnbeck-partial"},
+        {"a FIFO", "mkfifo r.json.tarnbeck-partial"},
+        {"a file of theirs", "touch r.json.tarnbeck-partial && chmod 666 r.json.tarnbeck-partial"},
+        {"a link at the final name", "ln -s " + dir / "victim" + " r.json"},
+        {"a file of theirs at the final name", "touch r.json && chmod 666 r.json"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string sticky = dir / ("sticky" + std::to_string(++n));
+        test::makeDirs(sticky);
+        ASSERT_EQ(::chmod(sticky.c_str(), 01777), 0);
+        ASSERT_TRUE(test::runAsSecondUser("cd " + sticky + " && " + c.plant)) << c.what;
+        const Outcome o = runInChild({Command::exportScan, dir / "s.sqlite", sticky + "/r.json"},
+                                     "/dev/null", dir.path());
+        EXPECT_EQ(o.status, exitOk) << c.what << ": " << o.err;
+        EXPECT_EQ(test::readFile(dir / "victim"), "SECRET") << c.what;
+        struct stat st {};
+        ASSERT_EQ(::lstat((sticky + "/r.json").c_str(), &st), 0) << c.what;
+        EXPECT_TRUE(S_ISREG(st.st_mode)) << c.what;
+        EXPECT_EQ(st.st_uid, 0u) << c.what;
+        EXPECT_EQ(st.st_mode & 07777, 0644u) << c.what;
+        EXPECT_EQ(test::readFile(sticky + "/r.json"), test::readFile(dir / "s.json")) << c.what;
+    }
+    ::umask(oldMask);
 }
 
 } // namespace
