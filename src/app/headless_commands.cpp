@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "base/byte_format.h"
+#include "base/terminal_text.h"
 #include "interchange/scan_files.h"
 #include "scan/directory_walker.h"
 #include "store/scan_store.h"
@@ -25,8 +26,10 @@
 namespace tb {
 namespace {
 
+// Messages quote names from the disk or from an export: escaped, no byte of
+// theirs can drive the terminal or end the message early.
 void complain(const std::string& message) {
-    std::fprintf(stderr, "tarnbeck: %s\n", message.c_str());
+    std::fprintf(stderr, "tarnbeck: %s\n", TerminalText::escaped(message).c_str());
 }
 
 std::string describeSize(std::int64_t bytes) {
