@@ -193,7 +193,13 @@ int runExport(const CommandLine& line) {
 }
 
 int runImport(const CommandLine& line) {
-    auto summary = ScanFiles::importExport(line.path, ScanStore::directory());
+    StopOnSignal signals;
+    auto summary = ScanFiles::importExport(line.path, ScanStore::directory(), signals.token());
+    if (signals.interrupted()) {
+        if (summary) ::unlink(summary->record.fileURL.c_str());
+        complain("import stopped; nothing was written");
+        return exitFailure;
+    }
     if (!summary) {
         complain(summary.error().message);
         return exitFailure;

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -84,6 +86,31 @@ TEST(HeadlessCommands, ImportMessagesShowNamesEscapedAndWhole) {
     const std::string err = test::readFile(dir / "err");
     EXPECT_EQ(err.find('\x1b'), std::string::npos) << err;
     EXPECT_NE(err.find("\"a\\x1b[31m\\x00b/c\" is not a file name"), std::string::npos) << err;
+}
+
+// SIGTERM arrives as the import starts: held pending until the command's
+// own signal thread takes it, as it would be from a shell's kill.
+TEST(HeadlessCommands, ImportStoppedBySignalWritesNothing) {
+    test::TempHome home;
+    test::TempDir dir;
+    std::string text = "[1,2,{},[{\"name\":\"/r\"}";
+    for (int i = 0; i < 20'000; ++i)
+        text += ",{\"name\":\"f" + std::to_string(i) + "\",\"asize\":1}";
+    test::writeFile(dir / "big.json", text + "]]");
+
+    sigset_t term, previous;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &term, &previous), 0);
+    ::kill(::getpid(), SIGTERM);
+    const int status = runHeadless({Command::importExport, dir / "big.json", {}});
+    const timespec none{0, 0};
+    const bool stillPending = sigtimedwait(&term, nullptr, &none) == SIGTERM;
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+
+    EXPECT_FALSE(stillPending) << "the import did not take the signal";
+    EXPECT_EQ(status, exitFailure);
+    EXPECT_TRUE(test::namesIn(ScanStore::directory()).empty());
 }
 
 } // namespace
