@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "base/byte_format.h"
+#include "base/terminal_text.h"
 #include "interchange/scan_files.h"
 #include "platform/file_descriptor.h"
 #include "platform/output_file.h"
@@ -27,8 +28,10 @@
 namespace tb {
 namespace {
 
+// Messages quote names from the disk or from an export: escaped, no byte of
+// theirs can drive the terminal or end the message early.
 void complain(const std::string& message) {
-    std::fprintf(stderr, "tarnbeck: %s\n", message.c_str());
+    std::fprintf(stderr, "tarnbeck: %s\n", TerminalText::escaped(message).c_str());
 }
 
 std::string describeSize(std::int64_t bytes) {
@@ -251,7 +254,13 @@ int runExport(const CommandLine& line) {
 }
 
 int runImport(const CommandLine& line) {
-    auto summary = ScanFiles::importExport(line.path, ScanStore::directory());
+    StopOnSignal signals;
+    auto summary = ScanFiles::importExport(line.path, ScanStore::directory(), signals.token());
+    if (signals.interrupted()) {
+        if (summary) ::unlink(summary->record.fileURL.c_str());
+        complain("import stopped; nothing was written");
+        return exitFailure;
+    }
     if (!summary) {
         complain(summary.error().message);
         return exitFailure;

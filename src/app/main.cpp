@@ -18,6 +18,7 @@
 
 #include "app/command_line.h"
 #include "app/headless_commands.h"
+#include "base/terminal_text.h"
 #include "desktop/qt_desktop.h"
 #include "interchange/scan_files.h"
 #include "session/app_session.h"
@@ -26,6 +27,12 @@
 #include "ui/shell/window_state.h"
 
 namespace {
+
+// Names on standard error can hold anything: no byte of theirs may reach the
+// terminal as a control.
+std::string shown(std::string_view text) {
+    return tb::TerminalText::escaped(text);
+}
 
 // What the window opens at start: a folder to scan or a stored scan.
 struct Opening {
@@ -42,7 +49,7 @@ std::optional<Opening> resolveOpening(const std::string& path) {
     char resolved[PATH_MAX];
     struct stat st {};
     if (::realpath(path.c_str(), resolved) == nullptr || ::stat(resolved, &st) != 0) {
-        std::fprintf(stderr, "tarnbeck: cannot open '%s': %s\n", path.c_str(),
+        std::fprintf(stderr, "tarnbeck: cannot open '%s': %s\n", shown(path).c_str(),
                      std::strerror(errno));
         return std::nullopt;
     }
@@ -54,11 +61,11 @@ std::optional<Opening> resolveOpening(const std::string& path) {
     } else if (endsWith(file, ".json") || endsWith(file, ".json.gz") || endsWith(file, ".gz")) {
         auto summary = tb::ScanFiles::importExport(file, tb::ScanStore::directory());
         if (summary) return Opening{std::nullopt, summary->record};
-        std::fprintf(stderr, "tarnbeck: %s\n", summary.error().message.c_str());
+        std::fprintf(stderr, "tarnbeck: %s\n", shown(summary.error().message).c_str());
         return std::nullopt;
     }
     std::fprintf(stderr, "tarnbeck: cannot open '%s': not a folder, a scan file or an export\n",
-                 path.c_str());
+                 shown(path).c_str());
     return std::nullopt;
 }
 
@@ -107,7 +114,7 @@ int main(int argc, char** argv) {
     const tb::ParsedCommandLine parsed = tb::parseCommandLine(args);
     if (parsed.error) {
         std::fprintf(stderr, "tarnbeck: %s\nTry 'tarnbeck --help' for more information.\n",
-                     parsed.error->message.c_str());
+                     shown(parsed.error->message).c_str());
         return tb::exitUsage;
     }
     if (parsed.line->command == tb::Command::window) return runWindow(argc, argv, *parsed.line);

@@ -7,11 +7,17 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <optional>
 #include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
+
+#include "base/byte_format.h"
+#include "platform/file_system.h"
+#include "scan/byte_sum.h"
 
 namespace tb::NcduJson {
 namespace {
@@ -149,9 +155,75 @@ bool write(const ScanNode& root, const Sink& sink, const WriteOptions& options) 
 
 namespace {
 
+// Bounds no real export comes near, so that a forged or endless input fails
+// soon, having used little memory, instead of filling memory or the disk.
+constexpr std::size_t kChunkBytes = 128 << 10;
+constexpr std::size_t kMaxText = 4096;          // a name, the root or a key
+constexpr std::uint64_t kMaxSkipped = 1 << 20;  // one value of a field not read
+constexpr std::size_t kMaxNumber = 64;          // characters of one number
+constexpr std::uint64_t kMaxSpaceRun = 1 << 20; // white space between two tokens
+// The store keeps every entry's full path, so a deeply nested export grows
+// with the square of its depth once stored. A normal export's paths take
+// about as many bytes as the export itself; the paths of the entries read so
+// far may take this many times the bytes read so far, or the floor, which
+// lets every small export through whatever its shape.
+constexpr std::uint64_t kPathBytesPerInputByte = 32;
+constexpr std::uint64_t kPathBytesFloor = 16 << 20;
+constexpr std::int64_t kClockSlackSeconds = 24 * 60 * 60;
+
+// Thrown inside this file only; read() and readFile() turn them into errors.
 struct ParseFailure {
-    std::size_t offset;
+    std::string message; // with the location
+};
+struct SourceFailure {
     std::string what;
+};
+struct Stopped {};
+
+// Hands the parser the export piece by piece, an empty piece at the end. A
+// piece stays valid until the next call.
+class Source {
+public:
+    virtual ~Source() = default;
+    virtual std::string_view next() = 0;
+};
+
+class TextSource final : public Source {
+public:
+    explicit TextSource(std::string_view text) : text_(text) {}
+    std::string_view next() override { return std::exchange(text_, {}); }
+
+private:
+    std::string_view text_;
+};
+
+// Plain or gzip-compressed (gzread passes plain bytes through unchanged).
+class GzipSource final : public Source {
+public:
+    GzipSource(gzFile file, std::stop_token stop)
+        : file_(file), stop_(std::move(stop)), buffer_(kChunkBytes) {}
+    ~GzipSource() override { gzclose(file_); }
+    GzipSource(const GzipSource&) = delete;
+    GzipSource& operator=(const GzipSource&) = delete;
+
+    std::string_view next() override {
+        if (stop_.stop_requested()) throw Stopped{};
+        const int n = gzread(file_, buffer_.data(), static_cast<unsigned>(buffer_.size()));
+        if (n > 0) return {buffer_.data(), std::size_t(n)};
+        int code = Z_OK;
+        const char* message = gzerror(file_, &code);
+        // zlib keeps reading to the end of a cut stream (its trailer
+        // included) and notes the shortfall as Z_BUF_ERROR.
+        if (code == Z_BUF_ERROR) throw SourceFailure{"the compressed export is truncated"};
+        if (n == 0) return {};
+        if (code == Z_ERRNO) throw SourceFailure{message};
+        throw SourceFailure{std::string("the compressed export is damaged (") + message + ")"};
+    }
+
+private:
+    gzFile file_;
+    std::stop_token stop_;
+    std::vector<char> buffer_;
 };
 
 struct Info {
@@ -164,155 +236,200 @@ struct Info {
     bool readError = false;
 };
 
-// A pull reader over the whole text. Failures are thrown as ParseFailure and
-// caught in read(); nothing leaves this file as an exception.
+bool isSpace(char c) {
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
+}
+
+bool isNumberByte(int c) {
+    return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E';
+}
+
+void appendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += char(cp);
+    } else if (cp < 0x800) {
+        out += char(0xC0 | (cp >> 6));
+        out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | (cp >> 18));
+        out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    }
+}
+
+// A pull reader over the pieces of a source: memory holds one piece and the
+// token being read, never the whole input. Lines are counted piece by piece
+// so that a failure can still name its line.
 class Reader {
 public:
-    explicit Reader(std::string_view text) : s_(text) {}
+    explicit Reader(Source& source) : source_(source) {}
 
-    [[noreturn]] void fail(std::string what) const { throw ParseFailure{pos_, std::move(what)}; }
+    std::uint64_t offset() const { return base_ + std::uint64_t(p_ - begin_); }
+
+    [[noreturn]] void fail(std::string what) const { failAt(offset(), std::move(what)); }
+    [[noreturn]] void failAt(std::uint64_t at, std::string what) const {
+        throw ParseFailure{location(at) + ": " + what};
+    }
 
     void skipSpace() {
-        while (pos_ < s_.size() &&
-               (s_[pos_] == ' ' || s_[pos_] == '\n' || s_[pos_] == '\r' || s_[pos_] == '\t'))
-            ++pos_;
+        std::uint64_t run = 0;
+        for (;;) {
+            const char* start = p_;
+            while (p_ < end_ && isSpace(*p_))
+                ++p_;
+            run += std::uint64_t(p_ - start);
+            if (run > kMaxSpaceRun) fail("more than 1 MiB of white space in a row");
+            if (p_ < end_ || !refill()) return;
+        }
     }
     char peek() {
         skipSpace();
-        if (pos_ >= s_.size()) fail("unexpected end of the export (truncated?)");
-        return s_[pos_];
+        if (p_ == end_) fail("unexpected end of the export (truncated?)");
+        return *p_;
     }
     void expect(char c) {
         if (peek() != c) fail(std::string("expected '") + c + "', found " + describe());
-        ++pos_;
+        ++p_;
     }
     bool consume(char c) {
         if (peek() != c) return false;
-        ++pos_;
+        ++p_;
         return true;
     }
     bool atEnd() {
         skipSpace();
-        return pos_ >= s_.size();
+        return p_ == end_;
     }
-    std::string describe() const {
-        if (pos_ >= s_.size()) return "the end of the export";
-        const auto c = static_cast<unsigned char>(s_[pos_]);
+    std::string describe() {
+        if (peekByte() < 0) return "the end of the export";
+        const auto c = static_cast<unsigned char>(*p_);
         if (c < 0x20 || c >= 0x7f) return "byte " + std::to_string(c);
         return std::string("'") + char(c) + "'";
     }
 
+    // A string into `out`, at most kMaxText bytes of it; `what` names it
+    // when it is longer.
+    void string(std::string& out, const char* what) {
+        out.clear();
+        readString(&out, kMaxText, what);
+    }
     std::string string() {
-        expect('"');
         std::string out;
-        for (;;) {
-            if (pos_ >= s_.size()) fail("unexpected end of the export inside a string");
-            const char c = s_[pos_++];
-            if (c == '"') return out;
-            if (c != '\\') {
-                out += c;
-                continue;
-            }
-            if (pos_ >= s_.size()) fail("unexpected end of the export inside a string");
-            const char e = s_[pos_++];
-            switch (e) {
-            case '"': out += '"'; break;
-            case '\\': out += '\\'; break;
-            case '/': out += '/'; break;
-            case 'b': out += '\b'; break;
-            case 'f': out += '\f'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
-            case 'u': appendUtf8(out, codePoint()); break;
-            default: --pos_; fail(std::string("unknown escape '\\") + e + "'");
-            }
-        }
+        string(out, "a key");
+        return out;
     }
 
     std::int64_t integer() {
         skipSpace();
-        const std::size_t start = pos_;
-        while (pos_ < s_.size() && std::strchr("+-0123456789.eE", s_[pos_]) && s_[pos_] != '\0')
-            ++pos_;
-        const std::string_view token = s_.substr(start, pos_ - start);
-        if (token.empty()) fail("expected a number, found " + describe());
+        const std::uint64_t start = offset();
+        char token[kMaxNumber];
+        std::size_t n = 0;
+        for (int c; (c = peekByte()) >= 0 && isNumberByte(c); ++p_) {
+            if (n == kMaxNumber) failAt(start, "a number longer than 64 characters");
+            token[n++] = char(c);
+        }
+        if (n == 0) fail("expected a number, found " + describe());
         std::int64_t v = 0;
-        auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), v);
+        auto [end, ec] = std::from_chars(token, token + n, v);
         if (ec == std::errc::result_out_of_range) {
             // An unsigned 64-bit inode number above 2^63 keeps its bit pattern.
             std::uint64_t u = 0;
-            auto r = std::from_chars(token.data(), token.data() + token.size(), u);
-            if (r.ec == std::errc() && r.ptr == token.data() + token.size())
-                return static_cast<std::int64_t>(u);
-            pos_ = start;
-            fail("number out of range");
+            auto r = std::from_chars(token, token + n, u);
+            if (r.ec == std::errc() && r.ptr == token + n) return static_cast<std::int64_t>(u);
+            failAt(start, "number out of range");
         }
-        if (ec != std::errc() || end != token.data() + token.size()) {
+        if (ec != std::errc() || end != token + n) {
             // A fraction or an exponent: keep the whole part.
             char* dend = nullptr;
-            const std::string copy(token);
+            const std::string copy(token, n);
             const double d = std::strtod(copy.c_str(), &dend);
-            if (dend != copy.c_str() + copy.size() || !(d > -9.2e18 && d < 9.2e18)) {
-                pos_ = start;
-                fail("malformed number");
-            }
+            if (dend != copy.c_str() + copy.size() || !(d > -9.2e18 && d < 9.2e18))
+                failAt(start, "malformed number");
             return static_cast<std::int64_t>(d);
         }
         return v;
     }
 
     bool boolean() {
-        if (word("true")) return true;
-        if (word("false")) return false;
+        const char c = peek();
+        if (c == 't') {
+            word("true");
+            return true;
+        }
+        if (c == 'f') {
+            word("false");
+            return false;
+        }
         skip();
         return false;
     }
 
-    // Skips one value of any kind; nesting is counted, not recursed.
+    // Skips one value of any kind; nesting is counted, not recursed, and the
+    // whole value is bounded.
     void skip() {
-        int depth = 0;
+        skipSpace();
+        const std::uint64_t start = offset();
+        std::uint64_t depth = 0;
         do {
+            if (offset() - start > kMaxSkipped)
+                failAt(start, "a value longer than 1 MiB in a field Tarnbeck does not read");
             const char c = peek();
             if (c == '"') {
-                string();
+                readString(nullptr, kMaxSkipped, "a value");
             } else if (c == '[' || c == '{') {
                 ++depth;
-                ++pos_;
+                ++p_;
                 continue;
             } else if (c == ']' || c == '}') {
                 if (depth == 0) fail(std::string("unexpected '") + c + "'");
                 --depth;
-                ++pos_;
+                ++p_;
             } else if (c == ',' || c == ':') {
                 if (depth == 0) fail(std::string("unexpected '") + c + "'");
-                ++pos_;
+                ++p_;
                 continue;
-            } else if (!word("true") && !word("false") && !word("null")) {
+            } else if (c == 't') {
+                word("true");
+            } else if (c == 'f') {
+                word("false");
+            } else if (c == 'n') {
+                word("null");
+            } else {
                 integer();
             }
         } while (depth > 0);
     }
 
-    Info info() {
-        Info info;
+    // One entry's fields into `info`, whose buffers are reused.
+    void info(Info& info) {
+        info.name.clear();
+        info.hasName = false;
+        info.asize = info.dsize = 0;
+        info.ino = 0;
+        info.mtime.reset();
+        info.readError = false;
         expect('{');
         if (consume('}')) fail("an entry without a name");
         do {
-            const std::string key = string();
+            string(key_, "a key");
             expect(':');
-            if (key == "name") {
-                info.name = string();
+            if (key_ == "name") {
+                string(info.name, "a name");
                 info.hasName = true;
-            } else if (key == "asize") {
+            } else if (key_ == "asize") {
                 info.asize = std::max<std::int64_t>(integer(), 0);
-            } else if (key == "dsize") {
+            } else if (key_ == "dsize") {
                 info.dsize = std::max<std::int64_t>(integer(), 0);
-            } else if (key == "ino") {
+            } else if (key_ == "ino") {
                 info.ino = static_cast<std::uint64_t>(integer());
-            } else if (key == "mtime") {
+            } else if (key_ == "mtime") {
                 info.mtime = integer();
-            } else if (key == "read_error") {
+            } else if (key_ == "read_error") {
                 info.readError = boolean();
             } else {
                 skip(); // hlnkc, nlink, dev, excluded, notreg, uid, gid, mode, ...
@@ -320,70 +437,155 @@ public:
         } while (consume(','));
         expect('}');
         if (!info.hasName) fail("an entry without a name");
-        return info;
     }
 
-    std::size_t position() const { return pos_; }
-
 private:
-    bool word(std::string_view w) {
-        skipSpace();
-        if (s_.substr(pos_, w.size()) != w) return false;
-        pos_ += w.size();
-        return true;
+    // The next byte without taking it; -1 at the end of the input.
+    int peekByte() {
+        if (p_ == end_ && !refill()) return -1;
+        return static_cast<unsigned char>(*p_);
+    }
+    char take(const char* where) {
+        if (p_ == end_ && !refill()) fail(std::string("unexpected end of the export ") + where);
+        return *p_++;
+    }
+
+    // Moves on to the next piece; false at the end of the input.
+    bool refill() {
+        if (ended_) return false;
+        for (const char* q = begin_; q < end_; ++q) {
+            q = static_cast<const char*>(std::memchr(q, '\n', std::size_t(end_ - q)));
+            if (q == nullptr) break;
+            ++lines_;
+            lineStart_ = base_ + std::uint64_t(q - begin_) + 1;
+        }
+        base_ += std::uint64_t(end_ - begin_);
+        const std::string_view piece = source_.next();
+        begin_ = p_ = piece.data();
+        end_ = begin_ + piece.size();
+        ended_ = piece.empty();
+        return !ended_;
+    }
+
+    // A position before the current piece lies inside the token being read,
+    // which holds no line break: the line is the one the piece began in.
+    std::string location(std::uint64_t at) const {
+        std::uint64_t line = lines_ + 1;
+        std::uint64_t lineStart = lineStart_;
+        if (at > base_) {
+            const char* stop = begin_ + std::min<std::uint64_t>(at - base_, end_ - begin_);
+            for (const char* q = begin_; q < stop; ++q) {
+                if (*q != '\n') continue;
+                ++line;
+                lineStart = base_ + std::uint64_t(q - begin_) + 1;
+            }
+        }
+        const std::uint64_t column = at >= lineStart ? at - lineStart + 1 : 1;
+        return "line " + std::to_string(line) + ", column " + std::to_string(column) + " (byte " +
+               std::to_string(at) + ")";
+    }
+
+    void word(std::string_view w) {
+        const std::uint64_t start = offset();
+        for (const char ch : w) {
+            if (peekByte() != static_cast<unsigned char>(ch))
+                failAt(start, "expected " + std::string(w) + ", found " + describe());
+            ++p_;
+        }
+    }
+
+    // The contents of a string into `out` (nowhere when null). JSON has no
+    // raw control bytes inside a string: such a byte is refused where it is.
+    void readString(std::string* out, std::uint64_t limit, const char* what) {
+        expect('"');
+        const std::uint64_t start = offset();
+        for (;;) {
+            const char* run = p_;
+            while (p_ < end_ && *p_ != '"' && *p_ != '\\' &&
+                   static_cast<unsigned char>(*p_) >= 0x20)
+                ++p_;
+            if (out) out->append(run, std::size_t(p_ - run));
+            if ((out ? out->size() : offset() - start) > limit)
+                failAt(start,
+                       std::string(what) + " longer than " + std::to_string(limit) + " bytes");
+            if (p_ == end_) {
+                if (!refill()) fail("unexpected end of the export inside a string");
+                continue;
+            }
+            const auto c = static_cast<unsigned char>(*p_);
+            if (c == '"') {
+                ++p_;
+                return;
+            }
+            if (c < 0x20) {
+                fail("a control byte (" + std::to_string(c) +
+                     ") inside a string, where JSON has it escaped");
+            }
+            ++p_; // the backslash
+            const char e = take("inside a string");
+            char decoded;
+            switch (e) {
+            case '"': decoded = '"'; break;
+            case '\\': decoded = '\\'; break;
+            case '/': decoded = '/'; break;
+            case 'b': decoded = '\b'; break;
+            case 'f': decoded = '\f'; break;
+            case 'n': decoded = '\n'; break;
+            case 'r': decoded = '\r'; break;
+            case 't': decoded = '\t'; break;
+            case 'u': {
+                const std::uint32_t cp = codePoint();
+                if (out) appendUtf8(*out, cp);
+                continue;
+            }
+            default: failAt(offset() - 1, std::string("unknown escape '\\") + e + "'");
+            }
+            if (out) *out += decoded;
+        }
     }
 
     std::uint32_t hex4() {
-        if (pos_ + 4 > s_.size()) fail("unexpected end of the export inside a string");
+        const std::uint64_t start = offset();
         std::uint32_t v = 0;
-        auto [end, ec] = std::from_chars(s_.data() + pos_, s_.data() + pos_ + 4, v, 16);
-        if (ec != std::errc() || end != s_.data() + pos_ + 4) fail("malformed \\u escape");
-        pos_ += 4;
+        for (int i = 0; i < 4; ++i) {
+            const char c = take("inside a string");
+            int digit;
+            if (c >= '0' && c <= '9') {
+                digit = c - '0';
+            } else if (c >= 'a' && c <= 'f') {
+                digit = c - 'a' + 10;
+            } else if (c >= 'A' && c <= 'F') {
+                digit = c - 'A' + 10;
+            } else {
+                failAt(start, "malformed \\u escape");
+            }
+            v = v << 4 | std::uint32_t(digit);
+        }
         return v;
     }
 
     std::uint32_t codePoint() {
         const std::uint32_t hi = hex4();
         if (hi < 0xD800 || hi > 0xDFFF) return hi;
-        if (hi > 0xDBFF || s_.substr(pos_, 2) != "\\u") fail("unpaired surrogate in a \\u escape");
-        pos_ += 2;
+        if (hi > 0xDBFF || peekByte() != '\\') fail("unpaired surrogate in a \\u escape");
+        ++p_;
+        if (peekByte() != 'u') fail("unpaired surrogate in a \\u escape");
+        ++p_;
         const std::uint32_t lo = hex4();
         if (lo < 0xDC00 || lo > 0xDFFF) fail("unpaired surrogate in a \\u escape");
         return 0x10000 + ((hi - 0xD800) << 10) + (lo - 0xDC00);
     }
 
-    static void appendUtf8(std::string& out, std::uint32_t cp) {
-        if (cp < 0x80) {
-            out += char(cp);
-        } else if (cp < 0x800) {
-            out += char(0xC0 | (cp >> 6));
-            out += char(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += char(0xE0 | (cp >> 12));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
-        } else {
-            out += char(0xF0 | (cp >> 18));
-            out += char(0x80 | ((cp >> 12) & 0x3F));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
-        }
-    }
-
-    std::string_view s_;
-    std::size_t pos_ = 0;
+    Source& source_;
+    const char* begin_ = nullptr; // the current piece
+    const char* p_ = nullptr;
+    const char* end_ = nullptr;
+    std::uint64_t base_ = 0;      // offset of begin_
+    std::uint64_t lines_ = 0;     // line breaks before begin_
+    std::uint64_t lineStart_ = 0; // offset just after the last of them
+    bool ended_ = false;
+    std::string key_;
 };
-
-std::string location(std::string_view text, std::size_t offset) {
-    offset = std::min(offset, text.size());
-    const std::string_view before = text.substr(0, offset);
-    const auto line = 1 + std::count(before.begin(), before.end(), '\n');
-    const auto lastBreak = before.rfind('\n');
-    const std::size_t column =
-        lastBreak == std::string_view::npos ? offset + 1 : offset - lastBreak;
-    return "line " + std::to_string(line) + ", column " + std::to_string(column) + " (byte " +
-           std::to_string(offset) + ")";
-}
 
 bool isFileName(std::string_view name) {
     return !name.empty() && name != "." && name != ".." &&
@@ -398,12 +600,16 @@ public:
 
     // After the opening '[' of a folder: its info block.
     void openFolder(const Info& info) {
-        ScanNode* node = make(info, true);
-        result_.folderBlocks += info.dsize;
+        std::size_t pathLength = 0;
+        ScanNode* node = make(info, true, pathLength);
+        result_.folderBlocks = addBytes(result_.folderBlocks, info.dsize);
         if (info.readError) ++result_.unreadable;
-        stack_.push_back({node, {}, {}});
+        stack_.push_back({node, pathLength, {}, {}});
     }
-    void addFile(const Info& info) { stack_.back().children.push_back(make(info, false)); }
+    void addFile(const Info& info) {
+        std::size_t pathLength = 0;
+        stack_.back().children.push_back(make(info, false, pathLength));
+    }
     // At the closing ']' of a folder.
     void closeFolder() {
         Frame frame = std::move(stack_.back());
@@ -411,8 +617,8 @@ public:
         std::int64_t logical = frame.node->logicalSize();
         std::int64_t allocated = frame.node->allocatedSize();
         for (const ScanNode* c : frame.children) {
-            logical += c->logicalSize();
-            allocated += c->allocatedSize();
+            logical = addBytes(logical, c->logicalSize());
+            allocated = addBytes(allocated, c->allocatedSize());
         }
         frame.node->setLogicalSize(logical);
         frame.node->setAllocatedSize(allocated);
@@ -425,25 +631,60 @@ public:
 private:
     struct Frame {
         ScanNode* node;
+        std::size_t pathLength;
         std::vector<ScanNode*> children;
-        std::unordered_set<std::string> names;
+        std::unordered_set<std::string_view> names; // the children's, kept by the arena
     };
 
-    ScanNode* make(const Info& info, bool isDirectory) {
+    // The root as the store keys it: "/a/./b//c/" is "/a/b/c". A relative
+    // root names no place of its own, and one with ".." may be somewhere
+    // else than it says.
+    std::string rootPath(const std::string& name) const {
+        if (name.empty() || name.find('\0') != std::string::npos)
+            reader_.fail("the root has no usable name");
+        if (name.front() != '/') reader_.fail("the root \"" + name + "\" is not an absolute path");
+        std::string path;
+        std::string_view rest(name);
+        while (!rest.empty()) {
+            const std::size_t slash = rest.find('/');
+            const std::string_view part = rest.substr(0, slash);
+            rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+            if (part.empty() || part == ".") continue;
+            if (part == "..") reader_.fail("the root \"" + name + "\" goes up with \"..\"");
+            path += '/';
+            path += part;
+        }
+        return path.empty() ? "/" : path;
+    }
+
+    // Adds an entry's path to what the store will hold, refused once the
+    // paths outgrow their bound.
+    void countPath(std::size_t length) {
+        pathBytes_ += length;
+        const std::uint64_t read = reader_.offset();
+        const std::uint64_t allowed = std::max(kPathBytesFloor, kPathBytesPerInputByte * read);
+        if (pathBytes_ > allowed) {
+            reader_.fail("the folders nest too deeply to store: the paths of the first " +
+                         std::to_string(result_.entries + 1) + " entries would take " +
+                         ByteFormat::string(std::int64_t(pathBytes_)) + " in the scan, for " +
+                         ByteFormat::string(std::int64_t(read)) + " of export");
+        }
+    }
+
+    ScanNode* make(const Info& info, bool isDirectory, std::size_t& pathLength) {
         std::string path;
         if (stack_.empty()) {
-            if (info.name.empty() || info.name.find('\0') != std::string::npos)
-                reader_.fail("the root has no usable name");
-            path = info.name;
-            // "/data/" is "/data", which is how the store keys the scan.
-            while (path.size() > 1 && path.back() == '/')
-                path.pop_back();
+            path = rootPath(info.name);
+            pathLength = path.size();
         } else {
             Frame& parent = stack_.back();
             if (!isFileName(info.name)) reader_.fail("\"" + info.name + "\" is not a file name");
-            if (!parent.names.insert(info.name).second)
+            if (parent.names.contains(info.name))
                 reader_.fail("two entries named \"" + info.name + "\" in one folder");
+            // Only the root is "/", the one path without a slash to add.
+            pathLength = parent.pathLength + (parent.pathLength > 1 ? 1 : 0) + info.name.size();
         }
+        countPath(pathLength);
         NodeFields fields;
         fields.path = path;
         if (!stack_.empty()) fields.parent = stack_.back().node;
@@ -456,7 +697,11 @@ private:
         fields.mayShareBlocks = !isDirectory && info.asize > info.dsize && info.dsize > 0;
         fields.unreadable = isDirectory && info.readError;
         ScanNode* node = result_.tree.arena->make(fields);
-        if (stack_.empty()) result_.tree.root = node;
+        if (stack_.empty()) {
+            result_.tree.root = node;
+        } else {
+            stack_.back().names.insert(node->name());
+        }
         ++result_.entries;
         return node;
     }
@@ -464,6 +709,7 @@ private:
     Reader& reader_;
     Imported result_;
     std::vector<Frame> stack_;
+    std::uint64_t pathBytes_ = 0;
 };
 
 Imported parse(Reader& in) {
@@ -480,7 +726,10 @@ Imported parse(Reader& in) {
             const std::string key = in.string();
             in.expect(':');
             if (key == "timestamp") {
-                timestamp = Date::fromUnix(in.integer(), 0);
+                // A time to come, or before 1970, is not when the export was made.
+                const std::int64_t t = in.integer();
+                if (t >= 0 && t <= Date::now().seconds + kClockSlackSeconds)
+                    timestamp = Date::fromUnix(t, 0);
             } else {
                 in.skip();
             }
@@ -490,18 +739,22 @@ Imported parse(Reader& in) {
     in.expect(',');
 
     TreeBuilder builder(in);
+    Info info;
     in.expect('[');
-    builder.openFolder(in.info());
+    in.info(info);
+    builder.openFolder(info);
     while (builder.open()) {
         if (in.consume(']')) {
             builder.closeFolder();
             continue;
         }
         in.expect(',');
-        if (in.consume('[')) {
-            builder.openFolder(in.info());
+        const bool folder = in.consume('[');
+        in.info(info);
+        if (folder) {
+            builder.openFolder(info);
         } else {
-            builder.addFile(in.info());
+            builder.addFile(info);
         }
     }
     in.expect(']');
@@ -511,44 +764,60 @@ Imported parse(Reader& in) {
     return result;
 }
 
-} // namespace
-
-Result<Imported> read(std::string_view text) {
-    Reader in(text);
+Result<Imported> parseFrom(Source& source, const std::string& shownName) {
+    const std::string prefix = shownName.empty() ? "" : shownName + ": ";
+    Reader in(source);
     try {
         return parse(in);
     } catch (const ParseFailure& f) {
-        return Error{"Interchange", 1, location(text, f.offset) + ": " + f.what};
+        return Error{"Interchange", 1, prefix + f.message};
+    } catch (const SourceFailure& f) {
+        return Error{"Interchange", 2, prefix + f.what};
+    } catch (const Stopped&) {
+        return Error{"Interchange", 3, prefix + "the import was stopped"};
     }
 }
 
-Result<std::string> slurp(const std::string& path) {
+} // namespace
+
+Result<Imported> read(std::string_view text) {
+    TextSource source(text);
+    return parseFrom(source, "");
+}
+
+Result<Imported> readFile(const std::string& path, std::stop_token stop) {
     const bool standardInput = path == "-";
-    // gzread passes a file that is not compressed through unchanged.
-    gzFile file = standardInput ? gzdopen(::dup(STDIN_FILENO), "rb") : gzopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        const int err = errno ? errno : ENOMEM;
-        return Error{"Interchange", 2, "cannot open " + path + ": " + std::strerror(err)};
-    }
-    std::string text;
-    std::vector<char> buffer(1 << 17);
-    for (;;) {
-        const int n = gzread(file, buffer.data(), static_cast<unsigned>(buffer.size()));
-        if (n > 0) {
-            text.append(buffer.data(), std::size_t(n));
-            continue;
+    platform::FileDescriptor fd;
+    if (standardInput) {
+        fd.reset(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+        if (!fd.valid())
+            return Error{"Interchange", 2,
+                         std::string("cannot read standard input: ") + std::strerror(errno)};
+    } else {
+        // The user named it: a link to an export is followed, but a FIFO or
+        // a device, which could block or never end, is refused unread.
+        auto file =
+            platform::FileSystem::openRegular(path, platform::FileSystem::FinalLink::follow);
+        if (!file) {
+            const int err = file.error().code;
+            const std::string why = err == ENXIO    ? "not a regular file"
+                                    : err == EISDIR ? "a folder, not an export"
+                                                    : std::strerror(err);
+            return Error{"Interchange", 2, "cannot open " + path + ": " + why};
         }
-        if (n == 0) break;
-        int code = 0;
-        const char* message = gzerror(file, &code);
-        std::string what = code == Z_ERRNO ? std::strerror(errno) : message;
-        gzclose(file);
-        return Error{"Interchange", 2, "cannot read " + path + ": " + what};
+        fd = std::move(file->fd);
+        // gzread takes EAGAIN for a failure; a regular file never gives it,
+        // but the descriptor is made blocking all the same.
+        if (const int flags = ::fcntl(fd.get(), F_GETFL); flags != -1)
+            (void)::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
     }
-    // A gzip stream cut short reads as a clean end; gzclose_r does not tell
-    // either, so the parser reports the truncation by position.
-    gzclose(file);
-    return text;
+    gzFile file = gzdopen(fd.get(), "rb");
+    if (file == nullptr)
+        return Error{"Interchange", 2, "cannot read " + path + ": " + std::strerror(ENOMEM)};
+    (void)fd.take(); // gzclose closes it
+    gzbuffer(file, kChunkBytes);
+    GzipSource source(file, std::move(stop));
+    return parseFrom(source, standardInput ? "standard input" : path);
 }
 
 } // namespace tb::NcduJson

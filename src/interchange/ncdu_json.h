@@ -3,11 +3,13 @@
 // A folder's own blocks are written as its size; a file's sizes as they are.
 // Names are bytes: ncdu writes bytes that are not UTF-8 as they are, and so
 // do we; quotes, backslashes and control characters are escaped.
-// Pure functions on values; any thread may call them.
+// Functions on values (readFile reads the file it is given); any thread may
+// call them.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -40,11 +42,20 @@ struct Imported {
 };
 
 // Builds the tree an export describes. Folder totals are the folder's own
-// sizes plus its children's. Errors (domain "Interchange", code 1) name the
-// line, column and byte offset where reading stopped.
+// sizes plus its children's, stopping at the largest size rather than
+// wrapping. The root is made canonical ("/a/./b//" is "/a/b"); a relative
+// root, or one with "..", is refused. A timestamp before 1970 or more than a
+// day ahead of the clock counts as absent. Every string, number and skipped
+// value is bounded, and so are the bytes the entries' paths will take once
+// stored, relative to the bytes read. Errors (domain "Interchange", code 1)
+// name the line, column and byte offset where reading stopped.
 Result<Imported> read(std::string_view text);
 
-// Reads a file ("-" for standard input), gzip-compressed or plain.
-Result<std::string> slurp(const std::string& path);
+// The same from a file ("-" for standard input), gzip-compressed or plain,
+// parsed as it is inflated: memory follows the tree, not the input. Only a
+// regular file (or a link to one) is opened. Code 2: the file cannot be
+// opened or read, or a compressed stream is damaged or cut short; code 3: a
+// stop request ended the reading.
+Result<Imported> readFile(const std::string& path, std::stop_token stop = {});
 
 } // namespace tb::NcduJson

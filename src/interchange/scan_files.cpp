@@ -71,13 +71,16 @@ Status streamScan(const ScanForest& forest, const std::string& root, const NcduJ
 
 Result<ScanRecord> saveAtomically(const ScanForest& forest, const std::string& root,
                                   const std::string& storeDirectory,
-                                  const std::optional<std::string>& file) {
+                                  const std::optional<std::string>& file, std::stop_token stop) {
     const std::string destinationFolder = file ? parentOf(*file) : storeDirectory;
-    std::string staging = destinationFolder + "/.tarnbeck-saving-XXXXXX";
-    if (::mkdtemp(staging.data()) == nullptr)
-        return Error::posix(errno, "cannot write in " + destinationFolder);
+    std::string staging =
+        destinationFolder + "/" + std::string(ScanStore::kStagingPrefix) + "XXXXXX";
+    // Held until the folder is gone: the history listing leaves it alone meanwhile.
+    auto stagingLock = platform::FileSystem::createLockedFolder(staging);
+    if (!stagingLock)
+        return Error::posix(stagingLock.error().code, "cannot write in " + destinationFolder);
 
-    auto saved = ScanStore::saveIn(staging, forest, root);
+    auto saved = ScanStore::saveIn(staging, forest, root, stop);
     if (!saved) {
         removeStaging(staging);
         return saved.error();
@@ -94,21 +97,15 @@ Result<ScanRecord> saveAtomically(const ScanForest& forest, const std::string& r
     return record;
 }
 
-Result<ImportSummary> importExport(const std::string& exportFile,
-                                   const std::string& storeDirectory) {
-    auto text = NcduJson::slurp(exportFile);
-    if (!text) return text.error();
-    auto imported = NcduJson::read(*text);
-    if (!imported) {
-        Error e = imported.error();
-        e.message = exportFile + ": " + e.message;
-        return e;
-    }
+Result<ImportSummary> importExport(const std::string& exportFile, const std::string& storeDirectory,
+                                   std::stop_token stop) {
+    auto imported = NcduJson::readFile(exportFile, stop);
+    if (!imported) return imported.error();
     const std::string root(imported->tree.root->path());
     const Date made = imported->timestamp.isDistantPast() ? Date::now() : imported->timestamp;
     ScanForest forest(imported->tree, imported->unreadable, imported->entries,
                       ScanContext::make(root, std::nullopt, imported->unreadable == 0, made));
-    auto record = saveAtomically(forest, root, storeDirectory);
+    auto record = saveAtomically(forest, root, storeDirectory, std::nullopt, stop);
     if (!record) return record.error();
     if (!imported->timestamp.isDistantPast()) {
         // The history dates a scan by its file; let it show when the export was made.

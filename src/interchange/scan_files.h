@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 #include "base/result.h"
@@ -20,11 +21,14 @@ Status streamScan(const ScanForest& forest, const std::string& root, const NcduJ
 
 // Writes the forest into a hidden folder next to its destination, then
 // renames the finished file into place: `file` when given, else a new
-// "<UUID>.sqlite" in `storeDirectory`. A failure leaves nothing behind, and
-// an existing `file` that is not a regular file or a link is left alone.
+// "<UUID>.sqlite" in `storeDirectory`. A failure, or a stop request, leaves
+// nothing behind, and an existing `file` that is not a regular file or a link is
+// left alone; the folder of a killed save is locked no more, which lets
+// the history listing remove it.
 Result<ScanRecord> saveAtomically(const ScanForest& forest, const std::string& root,
                                   const std::string& storeDirectory,
-                                  const std::optional<std::string>& file = {});
+                                  const std::optional<std::string>& file = {},
+                                  std::stop_token stop = {});
 
 struct ImportSummary {
     ScanRecord record;
@@ -33,9 +37,11 @@ struct ImportSummary {
 };
 
 // Reads an export (plain or gzip, "-" for standard input) and stores it as a
-// scan in `storeDirectory`. A malformed or truncated export stores nothing.
-Result<ImportSummary> importExport(const std::string& exportFile,
-                                   const std::string& storeDirectory);
+// scan in `storeDirectory`. A malformed or truncated export, one that would
+// take far more room stored than it does as input, and a stop request store
+// nothing.
+Result<ImportSummary> importExport(const std::string& exportFile, const std::string& storeDirectory,
+                                   std::stop_token stop = {});
 
 // The scan in a stored scan file as an export.
 Status exportScan(const std::string& scanFile, const NcduJson::Sink& sink,

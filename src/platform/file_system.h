@@ -48,13 +48,16 @@ Result<std::vector<std::string>> listNames(const std::string& path);
 std::string absolute(const std::string& path);
 
 // A regular file opened for reading, checked before anything could block: a
-// FIFO or a device in its place is refused (ENXIO/EINVAL), and so is a final
-// symbolic link (ELOOP).
+// FIFO or a device in its place is refused (ENXIO, EISDIR for a folder), and
+// so is a final symbolic link (ELOOP) unless the caller follows it (a file
+// the user named). The descriptor is left non-blocking, which a regular
+// file ignores.
 struct RegularFile {
     FileDescriptor fd;
     std::int64_t size = 0;
 };
-Result<RegularFile> openRegular(const std::string& path);
+enum class FinalLink { refuse, follow };
+Result<RegularFile> openRegular(const std::string& path, FinalLink link = FinalLink::refuse);
 
 // Creates every missing folder of the path with mode 0700: what lies below
 // is nobody else's business.
@@ -67,6 +70,14 @@ Result<FileDescriptor> createLocked(const std::string& path);
 // The exclusive flock of an existing regular file, without waiting; EAGAIN
 // while another descriptor holds it.
 Result<FileDescriptor> tryLock(const std::string& path);
+// A new private folder made from `pattern` (ending in "XXXXXX", replaced by
+// the name taken, as mkdtemp does), with an exclusive flock held for as long
+// as the descriptor lives: whoever removes abandoned folders of that kind
+// takes the lock first, so a live one is never removed under its owner.
+Result<FileDescriptor> createLockedFolder(std::string& pattern);
+// The exclusive flock of an existing folder (not through a link), without
+// waiting; EAGAIN while another descriptor holds it.
+Result<FileDescriptor> tryLockFolder(const std::string& path);
 
 // fsync of the file, then rename into place and fsync of the folder, so
 // that the new name never points at data still in flight.

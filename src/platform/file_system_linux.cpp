@@ -80,9 +80,10 @@ std::string absolute(const std::string& path) {
     return path.empty() ? std::string(buf) : Path::appending(buf, path);
 }
 
-Result<RegularFile> openRegular(const std::string& path) {
+Result<RegularFile> openRegular(const std::string& path, FinalLink link) {
     RegularFile f;
-    f.fd.reset(openRetrying(path, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    const int noFollow = link == FinalLink::refuse ? O_NOFOLLOW : 0;
+    f.fd.reset(openRetrying(path, O_RDONLY | O_NONBLOCK | noFollow | O_CLOEXEC));
     if (!f.fd.valid()) return Error::posix(errno, path);
     struct stat st {};
     if (::fstat(f.fd.get(), &st) != 0) return Error::posix(errno, path);
@@ -126,6 +127,36 @@ Result<FileDescriptor> tryLock(const std::string& path) {
     if (!file) return file.error();
     if (::flock(file->fd.get(), LOCK_EX | LOCK_NB) != 0) return Error::posix(errno, path);
     return std::move(file->fd);
+}
+
+Result<FileDescriptor> createLockedFolder(std::string& pattern) {
+    const std::string original = pattern;
+    constexpr int kAttempts = 5;
+    for (int attempt = 0;; ++attempt) {
+        pattern = original;
+        if (::mkdtemp(pattern.data()) == nullptr) return Error::posix(errno, original);
+        FileDescriptor fd(openRetrying(pattern, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!fd.valid()) return Error::posix(errno, pattern);
+        // A cleaner may have locked and removed the new folder before our
+        // lock: then the name is gone (or the lock is still its) and we
+        // start over under another name.
+        struct stat mine {
+        }, named{};
+        const bool locked = ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0;
+        if (locked && ::fstat(fd.get(), &mine) == 0 && mine.st_nlink > 0 &&
+            ::lstat(pattern.c_str(), &named) == 0 && mine.st_ino == named.st_ino &&
+            mine.st_dev == named.st_dev) {
+            return fd;
+        }
+        if (attempt + 1 == kAttempts) return Error::posix(EAGAIN, pattern);
+    }
+}
+
+Result<FileDescriptor> tryLockFolder(const std::string& path) {
+    FileDescriptor fd(openRetrying(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid()) return Error::posix(errno, path);
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return Error::posix(errno, path);
+    return fd;
 }
 
 Status syncAndRename(const FileDescriptor& file, const std::string& from, const std::string& to) {

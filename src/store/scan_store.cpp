@@ -230,7 +230,7 @@ private:
 // its name, its subtree under its name followed by "/". Explicit stack: the
 // depth is the file system's to choose. A row that does not go in fails the
 // save: a scan reported as stored must be complete.
-Status insertAll(Database& db, const ScanNode* root) {
+Status insertAll(Database& db, const ScanNode* root, std::stop_token stop) {
     struct Item {
         const ScanNode* node;
         const ScanNode* parent;
@@ -256,7 +256,12 @@ Status insertAll(Database& db, const ScanNode* root) {
     RowBatch batch(db);
     std::string parentPath;
     const ScanNode* pathOwner = nullptr; // whose path `parentPath` is
+    int sinceCheck = 0;
     while (!stack.empty()) {
+        if (++sinceCheck == RowBatch::kRows) {
+            sinceCheck = 0;
+            if (stop.stop_requested()) return Error{"ScanStore", 2, "the save was stopped"};
+        }
         const Item item = stack.back();
         stack.pop_back();
         if (!item.subtree) {
@@ -579,7 +584,8 @@ private:
 // only leaves a temporary file behind. The finished file records WAL mode.
 // Pages of 64 KiB halve both the save and the load of a large scan against
 // the default 4 KiB: sixteen times fewer pages to split, write and read.
-Status writeScan(Database& db, const ScanForest& forest, const std::string& root) {
+Status writeScan(Database& db, const ScanForest& forest, const std::string& root,
+                 std::stop_token stop) {
     for (const char* sql :
          {"PRAGMA page_size=65536", "PRAGMA journal_mode=OFF", "PRAGMA synchronous=OFF",
           "PRAGMA locking_mode=EXCLUSIVE", "PRAGMA temp_store=MEMORY", kCreateTables}) {
@@ -587,7 +593,7 @@ Status writeScan(Database& db, const ScanForest& forest, const std::string& root
     }
     auto transaction = sql::Transaction::begin(db);
     if (!transaction) return transaction.error();
-    if (auto s = insertAll(db, forest.root()); !s) return s.error();
+    if (auto s = insertAll(db, forest.root(), stop); !s) return s.error();
     if (auto s = db.exec(metaInsert(forest, root)); !s) return s.error();
     if (auto s = transaction->commit(); !s) return s.error();
     return db.exec("PRAGMA journal_mode=WAL");
@@ -596,7 +602,8 @@ Status writeScan(Database& db, const ScanForest& forest, const std::string& root
 } // namespace
 
 Result<ScanRecord> saveIn(const std::string& storeDirectory, const ScanForest& forest,
-                          const std::string& chosenRoot) {
+                          const std::string& chosenRoot, std::stop_token stop) {
+    if (stop.stop_requested()) return Error{"ScanStore", 2, "the save was stopped"};
     // The walk wrote its rows under this spelling of the root.
     const std::string root = DirectoryWalker::normalizedRoot(chosenRoot);
     const std::string dir = platform::FileSystem::absolute(storeDirectory);
@@ -621,7 +628,7 @@ Result<ScanRecord> saveIn(const std::string& storeDirectory, const ScanForest& f
     {
         auto db = Database::open(saving, Database::Mode::create);
         if (!db) return db.error();
-        if (auto s = writeScan(*db, forest, root); !s) return s.error();
+        if (auto s = writeScan(*db, forest, root, stop); !s) return s.error();
         MetaRows meta(*db);
         r = recordFromMeta(meta, root);
         // Closing folds the log back into the file and removes it.
@@ -760,6 +767,23 @@ void removeAbandonedSaves(const std::string& dir, const std::vector<std::string>
     }
 }
 
+// What a killed save left of its staging folder: the folder goes with the
+// files in it, unless the save that made it still holds its lock.
+void removeAbandonedStaging(const std::string& dir, const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        if (!name.starts_with(kStagingPrefix)) continue;
+        const std::string folder = Path::appending(dir, name);
+        auto lock = platform::FileSystem::tryLockFolder(folder);
+        if (!lock) continue;
+        if (auto inside = platform::FileSystem::listNames(folder)) {
+            // unlink leaves a folder alone: a save stages files only.
+            for (const std::string& entry : *inside)
+                ::unlink(Path::appending(folder, entry).c_str());
+        }
+        ::rmdir(folder.c_str());
+    }
+}
+
 } // namespace
 
 std::vector<ScanRecord> historyIn(const std::string& storeDirectory) {
@@ -767,6 +791,7 @@ std::vector<ScanRecord> historyIn(const std::string& storeDirectory) {
     auto names = platform::FileSystem::listNames(storeDirectory);
     if (!names) return records;
     removeAbandonedSaves(storeDirectory, *names);
+    removeAbandonedStaging(storeDirectory, *names);
     for (const std::string& name : *names) {
         // Case-sensitive: the write-ahead log and other side files drop out here.
         if (Path::extension(name) != "sqlite") continue;

@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -36,9 +38,16 @@ std::string directory();
 // the scan root the user chose (the `root` meta value and the record's
 // rootPath). Errors: domain "ScanStore", code 1 (open), code 2 (statement).
 Result<ScanRecord> save(const ScanForest& forest, const std::string& root);
-// The same into a given store directory (which must exist).
+// The same into a given store directory (which must exist). A stop request
+// ends the save part way with an error, and nothing of it stays.
 Result<ScanRecord> saveIn(const std::string& storeDirectory, const ScanForest& forest,
-                          const std::string& root);
+                          const std::string& root, std::stop_token stop = {});
+
+// The name with which a hidden staging folder for a save begins (followed by
+// six random characters). In the store directory, the history listing
+// removes such folders once no save holds their lock
+// (platform::FileSystem::createLockedFolder).
+inline constexpr std::string_view kStagingPrefix = ".tarnbeck-saving-";
 
 // The tree stored in record.fileURL, rooted at the file's `root` meta value
 // (else record.rootPath); nothing when the file cannot be read or holds no

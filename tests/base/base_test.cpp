@@ -5,6 +5,7 @@
 #include "base/byte_format.h"
 #include "base/date.h"
 #include "base/path.h"
+#include "base/terminal_text.h"
 #include "base/uuid.h"
 
 namespace tb {
@@ -63,6 +64,26 @@ TEST(Path, ComponentsAndContainment) {
     EXPECT_FALSE(Path::isSameOrInside("/ab", "/a"));
     EXPECT_EQ(Path::standardized("/a/./b/../c//"), "/a/c");
     EXPECT_EQ(Path::fileUrl("/a b/%\xff"), "file:///a%20b/%25%FF");
+}
+
+TEST(TerminalText, EscapesWhatATerminalWouldActOnAndKeepsTheRest) {
+    using namespace std::string_literals;
+    const struct {
+        std::string bytes;
+        std::string shown;
+    } cases[] = {
+        {"plain/caf\xc3\xa9 \xf0\x9f\x98\x80", "plain/caf\xc3\xa9 \xf0\x9f\x98\x80"},
+        {"red\x1b[31m", "red\\x1b[31m"},
+        {"a\0b"s, "a\\x00b"},
+        {"new\nline\ttab\rcr\x7f", "new\\nline\\ttab\\rcr\\x7f"},
+        {"back\\slash\\x41", "back\\\\slash\\\\x41"},
+        {"bad\xff\xc3(", "bad\\xff\\xc3("},              // not UTF-8
+        {"csi\xc2\x9b[2J", "csi\\u009b[2J"},             // a C1 control
+        {"rlo\xe2\x80\xaegpj.exe", "rlo\\u202egpj.exe"}, // reorders what follows
+        {"ls\xe2\x80\xa8", "ls\\u2028"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TerminalText::escaped(c.bytes), c.shown) << c.shown;
 }
 
 } // namespace

@@ -1,10 +1,18 @@
 #include "interchange/ncdu_json.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <map>
+#include <stop_token>
 #include <tuple>
 
 #include "interchange/scan_files.h"
@@ -124,6 +132,16 @@ TEST_F(NcduJsonTest, MalformedExportsNameWhereReadingStopped) {
         {head + "{\"name\":\"a\",\"asize\":99999999999999999999}]]", "line 3", "out of range"},
         {head + "{\"name\":\"a\"}]] trailing", "line 3, column 16", "after the export"},
         {"", "line 1, column 1 (byte 0)", "end of the export"},
+        {head + "{\"name\":\"a\tb\"}]]", "line 3, column 11", "control byte (9)"},
+        {head + "{\"name\":\"" + std::string(4097, 'n') + "\"}]]", "line 3, column 10",
+         "a name longer than 4096 bytes"},
+        {head + "{\"name\":\"a\",\"x\":[\"" + std::string(1 << 20, 'x') + "\"]}]]", "line 3",
+         "longer than"},
+        {head + "{\"name\":\"a\",\"asize\":" + std::string(65, '1') + "}]]", "line 3, column 21",
+         "longer than 64"},
+        {head + std::string((1 << 20) + 1, ' ') + "]]", "line 3", "white space"},
+        {"[1,2,{},[{\"name\":\"data/x\"}]]", "line 1", "not an absolute path"},
+        {"[1,2,{},[{\"name\":\"/data/../etc\"}]]", "line 1", "goes up with \"..\""},
     };
     for (const auto& c : cases) {
         auto r = NcduJson::read(c.text);
@@ -132,6 +150,226 @@ TEST_F(NcduJsonTest, MalformedExportsNameWhereReadingStopped) {
         EXPECT_NE(r.error().message.find(c.where), std::string::npos) << r.error().message;
         EXPECT_NE(r.error().message.find(c.what), std::string::npos) << r.error().message;
     }
+}
+
+// An export nested `levels` deep, one folder per level.
+std::string nestedExport(int levels) {
+    std::string text = "[1,2,{},\n[{\"name\":\"/r\"}";
+    for (int i = 0; i < levels; ++i)
+        text += ",\n[{\"name\":\"d\"}";
+    text.append(std::size_t(levels) + 1, ']');
+    return text + "]";
+}
+
+TEST_F(NcduJsonTest, DeepNestingThatWouldFillTheDiskIsRefusedWhileReading) {
+    // 150 KB that the store would keep as half a gigabyte of paths.
+    auto deep = NcduJson::read(nestedExport(10'000));
+    ASSERT_FALSE(deep);
+    EXPECT_NE(deep.error().message.find("nest too deeply"), std::string::npos)
+        << deep.error().message;
+    auto normal = NcduJson::read(nestedExport(1'000));
+    ASSERT_TRUE(normal) << normal.error().message;
+    EXPECT_EQ(normal->entries, 1'001);
+}
+
+TEST_F(NcduJsonTest, RootIsMadeCanonicalTotalsSaturateAndImplausibleTimestampsAreIgnored) {
+    const std::int64_t huge = 9'000'000'000'000'000'000;
+    const std::string files = "{\"name\":\"a\",\"asize\":" + std::to_string(huge) +
+                              ",\"dsize\":" + std::to_string(huge) +
+                              "},{\"name\":\"b\",\"asize\":" + std::to_string(huge) +
+                              ",\"dsize\":" + std::to_string(huge) + "}";
+    auto r = NcduJson::read("[1,2,{},[{\"name\":\"/a/./b//c/\",\"dsize\":" + std::to_string(huge) +
+                            "},[{\"name\":\"sub\",\"dsize\":" + std::to_string(huge) + "}," +
+                            files + "]]]");
+    ASSERT_TRUE(r) << r.error().message;
+    EXPECT_EQ(r->tree.root->path(), "/a/b/c");
+    EXPECT_EQ(r->tree.root->allocatedSize(), INT64_MAX);
+    EXPECT_EQ(r->tree.root->logicalSize(), INT64_MAX);
+    EXPECT_EQ(r->folderBlocks, INT64_MAX);
+
+    const std::int64_t now = Date::now().seconds;
+    const struct {
+        std::string value;
+        bool kept;
+    } stamps[] = {
+        {std::to_string(INT64_MAX), false},
+        {"-5", false},
+        {std::to_string(now + 3 * 86'400), false},
+        {std::to_string(now + 3'600), true},
+        {"0", true},
+        {"1600000000", true},
+    };
+    for (const auto& t : stamps) {
+        auto s = NcduJson::read("[1,2,{\"timestamp\":" + t.value + "},[{\"name\":\"/\"}]]");
+        ASSERT_TRUE(s) << s.error().message;
+        EXPECT_EQ(!s->timestamp.isDistantPast(), t.kept) << t.value;
+    }
+    const std::string future = dir / "future.json";
+    test::writeFile(future,
+                    "[1,2,{\"timestamp\":" + std::to_string(INT64_MAX) + "},[{\"name\":\"/f\"}]]");
+    auto summary = ScanFiles::importExport(future, home.dataHome());
+    ASSERT_TRUE(summary) << summary.error().message;
+    EXPECT_LT(std::abs(summary->record.finished.secondsSince(Date::now())), 60.0);
+}
+
+// Exports with an error placed at every offset around the end of the first
+// piece read from a file: the streamed reading stops where the reading in
+// memory does, and says so in the same words.
+TEST_F(NcduJsonTest, StreamedReadingAgreesWithReadingInMemoryAcrossPieces) {
+    constexpr std::size_t kPiece = 128 << 10;
+    std::string entries;
+    for (int i = 0; entries.size() < kPiece - 4'000; ++i)
+        entries +=
+            ",\n{\"name\":\"f" + std::to_string(i) + "\",\"asize\":" + std::to_string(i) + "}";
+    const std::string head = "[1,2,{},[{\"name\":\"/r\"}" + entries;
+    const std::string file = dir / "e.json";
+    const std::string tokens[] = {
+        ",{\"name\":\"ok\\u00e9\\ud83d\\ude00\\n\",\"x\":[\"s\",{\"y\":null}],\"asize\":1}]]",
+        ",{\"name\":\"a\",\"asize\":99999999999999999999}]]",
+        ",{\"name\":\"b\\q\"}]]",
+        ",{\"name\":\"c\\ud800\\u0041\"}]]",
+        ",{\"name\":\"d\",\"read_error\":tru}]]",
+        ",{\"name\":\"e\"}] ]x",
+    };
+    for (const std::string& token : tokens) {
+        for (std::size_t at = kPiece - 12; at < kPiece + 4; ++at) {
+            std::string text = head;
+            while (text.size() + 40 < at)
+                text += text.size() % 90 == 0 ? "\n" : " ";
+            text.append(at - text.size(), ' ');
+            text += token;
+            test::writeFile(file, text);
+            auto inMemory = NcduJson::read(text);
+            auto streamed = NcduJson::readFile(file);
+            ASSERT_EQ(bool(inMemory), bool(streamed)) << token << " at " << at;
+            if (inMemory) {
+                EXPECT_EQ(rows(*streamed->tree.root), rows(*inMemory->tree.root));
+            } else {
+                EXPECT_EQ(streamed.error().message, file + ": " + inMemory.error().message)
+                    << token << " at " << at;
+            }
+        }
+    }
+}
+
+// Runs `work` in a child process that may use at most `extraBytes` more
+// address space than this one and is stopped after ten seconds; gives back
+// the text it returned, or how it ended.
+std::string inBoundedChild(std::size_t extraBytes, const std::function<std::string()>& work) {
+    std::size_t pages = 0;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%zu", &pages) != 1) pages = 0;
+        std::fclose(f);
+    }
+    int fds[2];
+    if (::pipe(fds) != 0) return "<pipe failed>";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        const rlim_t limit = pages * std::size_t(::sysconf(_SC_PAGESIZE)) + extraBytes;
+        const rlimit bound{limit, limit};
+        ::setrlimit(RLIMIT_AS, &bound);
+        ::alarm(10);
+        std::string text;
+        try {
+            text = work();
+        } catch (const std::exception& e) {
+            text = std::string("<threw ") + e.what() + ">";
+        }
+        (void)!::write(fds[1], text.data(), text.size());
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string text;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
+        text.append(buf, std::size_t(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (WIFSIGNALED(status)) return "<ended by signal " + std::to_string(WTERMSIG(status)) + ">";
+    return text;
+}
+
+std::string importMessage(const std::string& file, const std::string& store) {
+    auto r = ScanFiles::importExport(file, store);
+    return r ? "<imported>" : r.error().message;
+}
+
+TEST_F(NcduJsonTest, EndlessBlockingAndBombInputsEndSoonWithAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the bound allows";
+#endif
+    const std::string store = dir / "store";
+    test::makeDirs(store);
+    // A quarter of a gigabyte of zeros in a quarter of a megabyte.
+    const std::string bomb = dir / "bomb.json.gz";
+    {
+        gzFile out = gzopen(bomb.c_str(), "wb1");
+        ASSERT_NE(out, nullptr);
+        const std::string zeros(1 << 20, '\0');
+        for (int i = 0; i < 256; ++i)
+            ASSERT_EQ(gzwrite(out, zeros.data(), unsigned(zeros.size())), int(zeros.size()));
+        ASSERT_EQ(gzclose(out), Z_OK);
+    }
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string good = dir / "good.json";
+    test::writeFile(good, "[1,2,{},[{\"name\":\"/g\"}]]");
+    const std::string link = dir / "link.json";
+    ASSERT_EQ(::symlink(good.c_str(), link.c_str()), 0);
+
+    const struct {
+        std::string file;
+        const char* standardInput;
+        std::string message;
+    } cases[] = {
+        {bomb, nullptr, bomb + ": line 1, column 1 (byte 0): expected '[', found byte 0"},
+        {"-", "/dev/zero", "standard input: line 1, column 1 (byte 0): expected '['"},
+        {fifo, nullptr, "cannot open " + fifo + ": not a regular file"},
+        {"/dev/zero", nullptr, "cannot open /dev/zero: not a regular file"},
+        {dir / "", nullptr, "a folder, not an export"},
+        {link, nullptr, "<imported>"},
+    };
+    for (const auto& c : cases) {
+        const std::string message = inBoundedChild(128 << 20, [&] {
+            if (c.standardInput) {
+                const int fd = ::open(c.standardInput, O_RDONLY);
+                ::dup2(fd, STDIN_FILENO);
+            }
+            return importMessage(c.file, store);
+        });
+        EXPECT_NE(message.find(c.message), std::string::npos) << message;
+    }
+}
+
+TEST_F(NcduJsonTest, CompressedExportCutShortIsAnErrorEvenWhenItsTextIsWhole) {
+    const std::string text = "[1,2,{},[{\"name\":\"/r\"},{\"name\":\"f\",\"asize\":5}]]";
+    const std::string gz = dir / "whole.json.gz";
+    gzFile out = gzopen(gz.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    ASSERT_EQ(gzwrite(out, text.data(), unsigned(text.size())), int(text.size()));
+    ASSERT_EQ(gzclose(out), Z_OK);
+    const std::string whole = test::readFile(gz);
+    const std::string store = dir / "store";
+    test::makeDirs(store);
+
+    // Without the trailer (checksum and length), then cut inside the data.
+    for (const std::size_t cut : {std::size_t(8), std::size_t(4), whole.size() / 2}) {
+        test::writeFile(gz, whole.substr(0, whole.size() - cut));
+        auto r = ScanFiles::importExport(gz, store);
+        ASSERT_FALSE(r) << cut;
+        EXPECT_EQ(r.error().message, gz + ": the compressed export is truncated") << cut;
+    }
+    std::string damaged = whole;
+    damaged[damaged.size() - 6] ^= 0x55; // inside the checksum
+    test::writeFile(gz, damaged);
+    auto r = ScanFiles::importExport(gz, store);
+    ASSERT_FALSE(r);
+    EXPECT_NE(r.error().message.find("damaged"), std::string::npos) << r.error().message;
+    EXPECT_TRUE(test::namesIn(store).empty());
+    test::writeFile(gz, whole);
+    EXPECT_TRUE(ScanFiles::importExport(gz, store));
 }
 
 TEST_F(NcduJsonTest, ImportStoresAGzipExportAndNothingWhenItIsBroken) {
@@ -193,6 +431,18 @@ TEST_F(NcduJsonTest, SavingToAFileLeavesNoStagingFolder) {
     EXPECT_EQ(test::namesIn(dir.path()), (std::vector<std::string>{"out.sqlite", "tree"}));
     EXPECT_FALSE(
         ScanFiles::saveAtomically(forest, dir / "tree", dir / "unused", dir / "no/such/x"));
+
+    // A stop request ends the save, and the import, with nothing left.
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_FALSE(ScanFiles::saveAtomically(forest, dir / "tree", dir / "unused",
+                                           dir / "stopped.sqlite", stop.get_token()));
+    test::writeFile(dir / "e.json", "[1,2,{},[{\"name\":\"/e\"}]]");
+    test::makeDirs(dir / "store");
+    EXPECT_FALSE(ScanFiles::importExport(dir / "e.json", dir / "store", stop.get_token()));
+    EXPECT_EQ(test::namesIn(dir.path()),
+              (std::vector<std::string>{"e.json", "out.sqlite", "store", "tree"}));
+    EXPECT_TRUE(test::namesIn(dir / "store").empty());
 }
 
 } // namespace

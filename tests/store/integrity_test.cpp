@@ -175,14 +175,32 @@ TEST_F(StoreIntegrity, HistoryRemovesWhatAKilledSaveLeftButNotALiveOne) {
     auto lock = platform::FileSystem::createLocked(live);
     ASSERT_TRUE(lock) << lock.error().message;
     test::writeFile(live + "-wal", "w");
+    // The staging folders of saves elsewhere: a killed one's, with what its
+    // save had written, and a live one's, locked by its save.
+    const std::string deadStaging = dir + "/" + std::string(ScanStore::kStagingPrefix) + "dead01";
+    test::makeDirs(deadStaging);
+    std::filesystem::copy_file(saved->fileURL,
+                               deadStaging + "/." + saved->id.toString() + ".saving");
+    test::writeFile(deadStaging + "/x.saving-wal", std::string(1000, 'w'));
+    std::string liveStaging = dir + "/" + std::string(ScanStore::kStagingPrefix) + "XXXXXX";
+    auto stagingLock = platform::FileSystem::createLockedFolder(liveStaging);
+    ASSERT_TRUE(stagingLock) << stagingLock.error().message;
+    test::writeFile(liveStaging + "/.x.saving", "s");
 
     const auto history = ScanStore::history();
     ASSERT_EQ(history.size(), 1u);
     EXPECT_EQ(history[0].id, saved->id);
     const std::string liveName(Path::lastComponent(live));
+    const std::string liveStagingName(Path::lastComponent(liveStaging));
     EXPECT_EQ(test::namesIn(dir),
-              (std::vector<std::string>{liveName, liveName + "-wal",
+              (std::vector<std::string>{liveName, liveName + "-wal", liveStagingName,
                                         std::string(Path::lastComponent(saved->fileURL))}));
+    EXPECT_EQ(test::namesIn(liveStaging), std::vector<std::string>{".x.saving"});
+
+    // Once its save has ended without tidying up (killed), it goes too.
+    stagingLock = Error{};
+    (void)ScanStore::history();
+    EXPECT_FALSE(test::exists(liveStaging));
 }
 
 TEST_F(StoreIntegrity, DirectoryFollowsXdgAndRelativeLocationsAreMadeAbsoluteOrIgnored) {

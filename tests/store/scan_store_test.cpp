@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <map>
+#include <stop_token>
 
 #include "store/meta_text.h"
 #include "store_test_support.h"
@@ -186,6 +187,14 @@ TEST_F(StoreFile, FailedSavesSayWhyAndLeaveNothingBehind) {
     EXPECT_EQ(saved.error().domain, "ScanStore");
     EXPECT_EQ(saved.error().code, 2);
     EXPECT_NE(saved.error().message.find("UNIQUE"), std::string::npos) << saved.error().message;
+
+    std::stop_source stop;
+    stop.request_stop();
+    auto stopped = ScanStore::saveIn(ScanStore::directory(),
+                                     test::forestOf(b.tree(b.dir("/s", {b.file("/s/f", 1)}))), "/s",
+                                     stop.get_token());
+    ASSERT_FALSE(stopped);
+    EXPECT_EQ(stopped.error().domain, "ScanStore");
     EXPECT_TRUE(test::namesIn(ScanStore::directory()).empty());
 }
 
