@@ -10,7 +10,8 @@
 // Admission refuses, besides system paths, the scanned folder, the home
 // folder, folders holding it, a system path or the Trash, and what already
 // lies in a Trash. Receipts of moves outlive the process in the receipt file
-// while their items stay in the Trash.
+// while their items stay in the Trash; other instances share that file, so
+// each write merges by receipt id with what they wrote.
 //
 // Invariants: no two queued items are the same path or one inside the other;
 // an item leaves the queue only by removal, absorption or a move that the
@@ -244,7 +245,8 @@ void StagingStore::restore(const OperationReceipt& receipt) {
         return;
     }
     std::erase_if(receipts_, [&](const OperationReceipt& r) { return r.id == receipt.id; });
-    saveReceipts();
+    putBack_.insert(receipt.id);
+    syncReceipts(true);
     emit receiptsChanged();
     setLastMessage("Restored " + receipt.name + ".");
 }
@@ -266,23 +268,64 @@ void StagingStore::prependReceipts(std::vector<OperationReceipt> newestLast) {
     std::move(newestLast.rbegin(), newestLast.rend(), std::back_inserter(receipts));
     std::move(receipts_.begin(), receipts_.end(), std::back_inserter(receipts));
     receipts_ = std::move(receipts);
-    saveReceipts();
+    syncReceipts(true);
     emit receiptsChanged();
 }
 
 void StagingStore::setReceiptFile(std::string path) {
     receiptFile_ = std::move(path);
-    auto loaded = ReceiptLog::load(receiptFile_);
-    if (loaded.empty()) return;
-    // Those of this launch stay in front: they are newer.
-    std::move(loaded.begin(), loaded.end(), std::back_inserter(receipts_));
-    emit receiptsChanged();
+    seenInFile_.clear();
+    reloadReceipts();
+}
+
+void StagingStore::reloadReceipts() {
+    const auto before = receipts_;
+    syncReceipts(false);
+    if (receipts_ != before) emit receiptsChanged();
+}
+
+// Ours and the file's together, newest first: a failure or a receipt not yet
+// written stays; one the file had and has no more is gone; one put back
+// here does not return from the file.
+std::vector<OperationReceipt> StagingStore::mergedWith(
+    const std::vector<OperationReceipt>& onDisk) const {
+    std::unordered_set<Uuid> inFile, ours;
+    for (const auto& r : onDisk)
+        inFile.insert(r.id);
+    std::vector<OperationReceipt> merged;
+    for (const auto& r : receipts_) {
+        ours.insert(r.id);
+        const bool lasting = r.succeeded && r.trashedURL;
+        if (!lasting || inFile.count(r.id) || !seenInFile_.count(r.id)) merged.push_back(r);
+    }
+    for (const auto& r : onDisk) {
+        if (!ours.count(r.id) && !putBack_.count(r.id)) merged.push_back(r);
+    }
+    std::stable_sort(
+        merged.begin(), merged.end(),
+        [](const OperationReceipt& a, const OperationReceipt& b) { return a.time > b.time; });
+    return merged;
 }
 
 // A receipt that cannot be written still works for this launch; the next
 // successful write carries it.
-void StagingStore::saveReceipts() {
-    if (!receiptFile_.empty()) (void)ReceiptLog::save(receiptFile_, receipts_);
+void StagingStore::syncReceipts(bool write) {
+    if (receiptFile_.empty()) return;
+    auto merge = [this](std::vector<OperationReceipt> onDisk) {
+        receipts_ = mergedWith(onDisk);
+        for (const auto& r : onDisk)
+            seenInFile_.insert(r.id);
+        return receipts_;
+    };
+    if (!write) {
+        (void)merge(ReceiptLog::load(receiptFile_));
+        return;
+    }
+    if (ReceiptLog::update(receiptFile_, merge)) {
+        for (const auto& r : receipts_) {
+            if (r.succeeded && r.trashedURL) seenInFile_.insert(r.id);
+        }
+    }
 }
 
 } // namespace tb
