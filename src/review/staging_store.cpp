@@ -160,13 +160,23 @@ std::optional<std::string> StagingStore::refusal(std::string_view url) const {
     };
     const std::string home = resolvedOrEmpty(platform::SpecialFolders::home());
     const std::string data = resolvedOrEmpty(platform::SpecialFolders::userData());
-    const std::string trashRoot = data.empty() ? std::string() : data + "/Trash";
     if (!scanRoot_.empty() && path == ProtectedPaths::resolvedPath(scanRoot_)) return kScanRoot;
     if (!home.empty() && path == home) return kHome;
     if (!home.empty() && Path::isSameOrInside(home, path)) return kHoldsHome;
     if (ProtectedPaths::holdsProtectedPath(path)) return kHoldsSystem;
-    if (ProtectedPaths::isInsideTrash(path, trashRoot)) return kInTrash;
-    if (!trashRoot.empty() && Path::isSameOrInside(trashRoot, path)) return kHoldsTrash;
+    // The home Trash may be a link to another disk: the link and where it
+    // leads are both the Trash.
+    std::vector<std::string> trashRoots;
+    if (!data.empty()) {
+        trashRoots = {data + "/Trash", ProtectedPaths::resolvedPath(data + "/Trash")};
+    }
+    if (ProtectedPaths::isInsideTrash(path, {})) return kInTrash;
+    for (const auto& root : trashRoots) {
+        if (ProtectedPaths::isInsideTrash(path, root)) return kInTrash;
+    }
+    for (const auto& root : trashRoots) {
+        if (Path::isSameOrInside(root, path)) return kHoldsTrash;
+    }
     return std::nullopt;
 }
 
