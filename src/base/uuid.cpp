@@ -1,13 +1,23 @@
 #include "base/uuid.h"
 
+#include <pthread.h>
+
+#include <atomic>
 #include <random>
 
 namespace tb {
 namespace {
 
+// A forked child starts with a copy of its parent's generator: without a new
+// seed both would hand out the same identities from then on.
+std::atomic<std::uint64_t> forks{0};
+[[maybe_unused]] const int forkWatch =
+    ::pthread_atfork(nullptr, nullptr, [] { forks.fetch_add(1, std::memory_order_relaxed); });
+
 // xoshiro256**: fast, and seeded per thread from the system's entropy.
 struct Generator {
     std::uint64_t s[4];
+    std::uint64_t seededAfterFork = forks.load(std::memory_order_relaxed);
     Generator() {
         std::random_device rd;
         for (auto& v : s)
@@ -38,6 +48,7 @@ int hexValue(char c) {
 
 Uuid Uuid::random() {
     thread_local Generator gen;
+    if (gen.seededAfterFork != forks.load(std::memory_order_relaxed)) gen = Generator();
     Uuid u;
     const std::uint64_t a = gen.next(), b = gen.next();
     std::memcpy(u.bytes.data(), &a, 8);

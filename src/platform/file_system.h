@@ -2,6 +2,7 @@
 // call opens and closes what it uses.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -78,6 +79,16 @@ Result<FileDescriptor> createLockedFolder(std::string& pattern);
 // The exclusive flock of an existing folder (not through a link), without
 // waiting; EAGAIN while another descriptor holds it.
 Result<FileDescriptor> tryLockFolder(const std::string& path);
+
+// An exclusive flock on `path`, a plain file created 0600 when missing and
+// never reached through a final link, held while the descriptor lives.
+// Waits at most `patience`, then fails with EWOULDBLOCK.
+Result<FileDescriptor> waitForLock(const std::string& path, std::chrono::milliseconds patience);
+
+// `contents` under a new name beside `path` (mode 0600, created exclusively,
+// never through a link), synced and renamed over `path`: a reader sees the
+// old file or the new one, never half.
+Status replaceContents(const std::string& path, std::string_view contents);
 
 // fsync of the file, then rename into place and fsync of the folder, so
 // that the new name never points at data still in flight.

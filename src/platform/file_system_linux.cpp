@@ -11,13 +11,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <thread>
 
 #include "base/path.h"
+#include "base/uuid.h"
 
 namespace tb::platform {
 namespace FileSystem {
@@ -157,6 +160,40 @@ Result<FileDescriptor> tryLockFolder(const std::string& path) {
     if (!fd.valid()) return Error::posix(errno, path);
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return Error::posix(errno, path);
     return fd;
+}
+
+
+Result<FileDescriptor> waitForLock(const std::string& path, std::chrono::milliseconds patience) {
+    FileDescriptor fd(
+        openRetrying(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    if (!fd.valid()) return Error::posix(errno, path);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return Error::posix(errno, path);
+    if (!S_ISREG(st.st_mode)) return Error::posix(ENXIO, path);
+    // Polled rather than blocking: a holder that hangs must not hold us forever.
+    const auto giveUp = std::chrono::steady_clock::now() + patience;
+    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) return Error::posix(errno, path);
+        if (std::chrono::steady_clock::now() >= giveUp) return Error::posix(EWOULDBLOCK, path);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return fd;
+}
+
+Status replaceContents(const std::string& path, std::string_view contents) {
+    std::string temporary;
+    FileDescriptor fd;
+    for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
+        temporary = path + ".new-" + Uuid::random().toString();
+        fd.reset(
+            openRetrying(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!fd.valid() && errno != EEXIST) return Error::posix(errno, temporary);
+    }
+    if (!fd.valid()) return Error::posix(EEXIST, temporary);
+    Status written = writeAll(fd.get(), contents);
+    if (written) written = syncAndRename(fd, temporary, path);
+    if (!written) ::unlink(temporary.c_str());
+    return written;
 }
 
 Status syncAndRename(const FileDescriptor& file, const std::string& from, const std::string& to) {

@@ -38,9 +38,10 @@ struct TrashVolumes {
     static TrashVolumes system();
 };
 
-// Home trash `$XDG_DATA_HOME/Trash` for items on the data folder's volume;
-// otherwise `$topdir/.Trash/$uid` (a real sticky folder only) or
-// `$topdir/.Trash-$uid`, where `Path=` is relative to the top directory.
+// Home trash `$XDG_DATA_HOME/Trash` for items on its volume (where a link
+// in its place leads, not the data folder's); otherwise `$topdir/.Trash/$uid`
+// (a real sticky folder only) or `$topdir/.Trash-$uid`, where `Path=` is
+// relative to the top directory.
 class FreedesktopTrash final : public Trash {
 public:
     explicit FreedesktopTrash(TrashVolumes volumes = TrashVolumes::system());

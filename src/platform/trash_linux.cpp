@@ -439,7 +439,12 @@ Result<std::string> FreedesktopTrash::moveToTrash(const std::string& rawPath) {
 
     const std::string parent = FileSystem::resolved(Path::parent(path));
     const std::string original = Path::appending(parent, name);
-    Result<TrashFolder> trash = volumes_.sameVolume(path, *dataHome)
+    // Judged by where the home trash itself lies, which a link may put on
+    // another volume than the data folder; made first so that a new one is
+    // judged where it will be.
+    const std::string homeRoot = *dataHome + "/Trash";
+    (void)::mkdir(homeRoot.c_str(), 0700);
+    Result<TrashFolder> trash = volumes_.sameVolume(path, homeRoot)
                                     ? homeTrash(*dataHome)
                                     : topDirectoryTrash(volumes_.topDirectory(parent));
     if (!trash) return trash.error();

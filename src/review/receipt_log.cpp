@@ -5,12 +5,9 @@
 //   ID  NAME  ORIGINAL  TRASHED  BYTES  SECONDS  NANOSECONDS
 #include "review/receipt_log.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <cerrno>
 #include <charconv>
-#include <cstdlib>
+#include <chrono>
 
 #include "analysis/protected_paths.h"
 #include "base/path.h"
@@ -73,20 +70,55 @@ bool stillInTrash(const OperationReceipt& r) {
            *recorded == ProtectedPaths::resolvedPath(r.originalURL);
 }
 
-std::optional<std::string> readAll(const std::string& path) {
-    platform::FileDescriptor fd(
-        platform::openRetrying(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-    if (!fd.valid()) return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+// The file is ours and small; one far larger was not written by us, and
+// reading it whole could exhaust memory.
+constexpr std::int64_t kMaxFileBytes = 64 << 20;
+
+// Another instance holds the lock for one read and one write; one that hangs
+// (a stopped process, a stalled disk) must not freeze the interface.
+constexpr std::chrono::milliseconds kLockPatience{5000};
+
+// The whole file; nothing when it does not exist, an error when it cannot be
+// read or is no plain file of sane size.
+Result<std::optional<std::string>> readAll(const std::string& path) {
+    auto file = platform::FileSystem::openRegular(path);
+    if (!file) {
+        if (file.error().code == ENOENT) return std::optional<std::string>();
+        return file.error();
+    }
+    if (file->size > kMaxFileBytes) return Error::posix(EFBIG, path);
     std::string out;
     char buf[16384];
     for (;;) {
-        const ssize_t n = platform::readRetrying(fd.get(), buf, sizeof buf);
-        if (n < 0) return std::nullopt;
-        if (n == 0) return out;
+        const ssize_t n = platform::readRetrying(file->fd.get(), buf, sizeof buf);
+        if (n < 0) return Error::posix(errno, path);
+        if (n == 0) return std::optional<std::string>(std::move(out));
         out.append(buf, static_cast<std::size_t>(n));
+        if (std::int64_t(out.size()) > kMaxFileBytes) return Error::posix(EFBIG, path);
     }
+}
+
+std::vector<OperationReceipt> parse(std::string_view text) {
+    std::vector<OperationReceipt> out;
+    const auto lines = split(text, '\n');
+    if (lines.empty() || lines[0] != kHeader) return out;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        if (auto r = parseLine(lines[i]); r && stillInTrash(*r)) out.push_back(std::move(*r));
+    }
+    return out;
+}
+
+std::string format(const std::vector<OperationReceipt>& receipts) {
+    std::string text(kHeader);
+    text += '\n';
+    for (const auto& r : receipts) {
+        if (!r.succeeded || !r.trashedURL) continue;
+        text += r.id.toString() + '\t' + platform::encodeTrashPath(r.name) + '\t' +
+                platform::encodeTrashPath(r.originalURL) + '\t' +
+                platform::encodeTrashPath(*r.trashedURL) + '\t' + std::to_string(r.bytes) + '\t' +
+                std::to_string(r.time.seconds) + '\t' + std::to_string(r.time.nanoseconds) + '\n';
+    }
+    return text;
 }
 
 } // namespace
@@ -98,44 +130,21 @@ std::optional<std::string> defaultPath() {
 }
 
 std::vector<OperationReceipt> load(const std::string& path) {
-    std::vector<OperationReceipt> out;
     const auto text = readAll(path);
-    if (!text) return out;
-    const auto lines = split(*text, '\n');
-    if (lines.empty() || lines[0] != kHeader) return out;
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        if (auto r = parseLine(lines[i]); r && stillInTrash(*r)) out.push_back(std::move(*r));
-    }
-    return out;
+    if (!text || !*text) return {};
+    return parse(**text);
 }
 
-Status save(const std::string& path, const std::vector<OperationReceipt>& receipts) {
-    std::string text(kHeader);
-    text += '\n';
-    for (const auto& r : receipts) {
-        if (!r.succeeded || !r.trashedURL) continue;
-        text += r.id.toString() + '\t' + platform::encodeTrashPath(r.name) + '\t' +
-                platform::encodeTrashPath(r.originalURL) + '\t' +
-                platform::encodeTrashPath(*r.trashedURL) + '\t' + std::to_string(r.bytes) + '\t' +
-                std::to_string(r.time.seconds) + '\t' + std::to_string(r.time.nanoseconds) + '\n';
+Status update(const std::string& path, const Change& change) {
+    if (auto made = platform::FileSystem::makePrivateDirectories(Path::parent(path)); !made) {
+        return made;
     }
-    const std::string folder = Path::parent(path);
-    for (std::size_t i = 1; i <= folder.size(); ++i) {
-        if (i != folder.size() && folder[i] != '/') continue;
-        const std::string partial = folder.substr(0, i);
-        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
-            return Error::posix(errno, partial);
-        }
-    }
-    std::string tmpl = path + ".XXXXXX";
-    platform::FileDescriptor fd(::mkostemp(tmpl.data(), O_CLOEXEC)); // mode 0600
-    if (!fd.valid()) return Error::posix(errno, folder);
-    Status written = platform::writeAll(fd.get(), text);
-    if (written && ::fsync(fd.get()) != 0) written = Error::posix(errno);
-    if (written && fd.close() != 0) written = Error::posix(errno);
-    if (written && ::rename(tmpl.c_str(), path.c_str()) != 0) written = Error::posix(errno);
-    if (!written) ::unlink(tmpl.c_str());
-    return written;
+    auto held = platform::FileSystem::waitForLock(path + ".lock", kLockPatience);
+    if (!held) return held.error();
+    const auto text = readAll(path);
+    if (!text) return text.error();
+    auto onDisk = *text ? parse(**text) : std::vector<OperationReceipt>();
+    return platform::FileSystem::replaceContents(path, format(change(std::move(onDisk))));
 }
 
 } // namespace tb::ReceiptLog

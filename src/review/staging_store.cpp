@@ -10,7 +10,8 @@
 // Admission refuses, besides system paths, the scanned folder, the home
 // folder, folders holding it, a system path or the Trash, and what already
 // lies in a Trash. Receipts of moves outlive the process in the receipt file
-// while their items stay in the Trash.
+// while their items stay in the Trash; other instances share that file, so
+// each write merges by receipt id with what they wrote.
 //
 // Invariants: no two queued items are the same path or one inside the other;
 // an item leaves the queue only by removal, absorption or a move that the
@@ -159,13 +160,23 @@ std::optional<std::string> StagingStore::refusal(std::string_view url) const {
     };
     const std::string home = resolvedOrEmpty(platform::SpecialFolders::home());
     const std::string data = resolvedOrEmpty(platform::SpecialFolders::userData());
-    const std::string trashRoot = data.empty() ? std::string() : data + "/Trash";
     if (!scanRoot_.empty() && path == ProtectedPaths::resolvedPath(scanRoot_)) return kScanRoot;
     if (!home.empty() && path == home) return kHome;
     if (!home.empty() && Path::isSameOrInside(home, path)) return kHoldsHome;
     if (ProtectedPaths::holdsProtectedPath(path)) return kHoldsSystem;
-    if (ProtectedPaths::isInsideTrash(path, trashRoot)) return kInTrash;
-    if (!trashRoot.empty() && Path::isSameOrInside(trashRoot, path)) return kHoldsTrash;
+    // The home Trash may be a link to another disk: the link and where it
+    // leads are both the Trash.
+    std::vector<std::string> trashRoots;
+    if (!data.empty()) {
+        trashRoots = {data + "/Trash", ProtectedPaths::resolvedPath(data + "/Trash")};
+    }
+    if (ProtectedPaths::isInsideTrash(path, {})) return kInTrash;
+    for (const auto& root : trashRoots) {
+        if (ProtectedPaths::isInsideTrash(path, root)) return kInTrash;
+    }
+    for (const auto& root : trashRoots) {
+        if (Path::isSameOrInside(root, path)) return kHoldsTrash;
+    }
     return std::nullopt;
 }
 
@@ -244,7 +255,8 @@ void StagingStore::restore(const OperationReceipt& receipt) {
         return;
     }
     std::erase_if(receipts_, [&](const OperationReceipt& r) { return r.id == receipt.id; });
-    saveReceipts();
+    putBack_.insert(receipt.id);
+    syncReceipts(true);
     emit receiptsChanged();
     setLastMessage("Restored " + receipt.name + ".");
 }
@@ -266,23 +278,64 @@ void StagingStore::prependReceipts(std::vector<OperationReceipt> newestLast) {
     std::move(newestLast.rbegin(), newestLast.rend(), std::back_inserter(receipts));
     std::move(receipts_.begin(), receipts_.end(), std::back_inserter(receipts));
     receipts_ = std::move(receipts);
-    saveReceipts();
+    syncReceipts(true);
     emit receiptsChanged();
 }
 
 void StagingStore::setReceiptFile(std::string path) {
     receiptFile_ = std::move(path);
-    auto loaded = ReceiptLog::load(receiptFile_);
-    if (loaded.empty()) return;
-    // Those of this launch stay in front: they are newer.
-    std::move(loaded.begin(), loaded.end(), std::back_inserter(receipts_));
-    emit receiptsChanged();
+    seenInFile_.clear();
+    reloadReceipts();
+}
+
+void StagingStore::reloadReceipts() {
+    const auto before = receipts_;
+    syncReceipts(false);
+    if (receipts_ != before) emit receiptsChanged();
+}
+
+// Ours and the file's together, newest first: a failure or a receipt not yet
+// written stays; one the file had and has no more is gone; one put back
+// here does not return from the file.
+std::vector<OperationReceipt> StagingStore::mergedWith(
+    const std::vector<OperationReceipt>& onDisk) const {
+    std::unordered_set<Uuid> inFile, ours;
+    for (const auto& r : onDisk)
+        inFile.insert(r.id);
+    std::vector<OperationReceipt> merged;
+    for (const auto& r : receipts_) {
+        ours.insert(r.id);
+        const bool lasting = r.succeeded && r.trashedURL;
+        if (!lasting || inFile.count(r.id) || !seenInFile_.count(r.id)) merged.push_back(r);
+    }
+    for (const auto& r : onDisk) {
+        if (!ours.count(r.id) && !putBack_.count(r.id)) merged.push_back(r);
+    }
+    std::stable_sort(
+        merged.begin(), merged.end(),
+        [](const OperationReceipt& a, const OperationReceipt& b) { return a.time > b.time; });
+    return merged;
 }
 
 // A receipt that cannot be written still works for this launch; the next
 // successful write carries it.
-void StagingStore::saveReceipts() {
-    if (!receiptFile_.empty()) (void)ReceiptLog::save(receiptFile_, receipts_);
+void StagingStore::syncReceipts(bool write) {
+    if (receiptFile_.empty()) return;
+    auto merge = [this](std::vector<OperationReceipt> onDisk) {
+        receipts_ = mergedWith(onDisk);
+        for (const auto& r : onDisk)
+            seenInFile_.insert(r.id);
+        return receipts_;
+    };
+    if (!write) {
+        (void)merge(ReceiptLog::load(receiptFile_));
+        return;
+    }
+    if (ReceiptLog::update(receiptFile_, merge)) {
+        for (const auto& r : receipts_) {
+            if (r.succeeded && r.trashedURL) seenInFile_.insert(r.id);
+        }
+    }
 }
 
 } // namespace tb

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "analysis/cleanup_candidate.h"
@@ -53,8 +54,11 @@ public:
     // Keeps the receipts of successful moves in `path` from now on, taking
     // over those of earlier launches whose items are still in the Trash. A
     // missing or damaged file brings none; a failed write keeps the receipts
-    // for this launch.
+    // for this launch. Other instances may share the file: every write
+    // merges with what they wrote, and what one put back leaves the others.
     void setReceiptFile(std::string path);
+    // Takes in what other instances have written to the receipt file since.
+    void reloadReceipts();
     // Takes an item out of the queue; nothing on disk changes.
     void remove(const StagedItem& item);
     // Rechecks every item and moves those still as queued to the Trash, one
@@ -80,7 +84,8 @@ private:
     void setItems(std::vector<StagedItem> items);
     void setLastMessage(std::string message);
     void prependReceipts(std::vector<OperationReceipt> newestLast);
-    void saveReceipts();
+    void syncReceipts(bool write);
+    std::vector<OperationReceipt> mergedWith(const std::vector<OperationReceipt>& onDisk) const;
 
     const std::shared_ptr<platform::Trash> trash_;
     std::vector<StagedItem> items_;
@@ -88,6 +93,11 @@ private:
     std::optional<std::string> lastMessage_;
     std::string scanRoot_;
     std::string receiptFile_; // empty: receipts live in memory only
+    // Receipts seen in the file: one missing from it later was put back or
+    // dropped elsewhere and must not be written back from here.
+    std::unordered_set<Uuid> seenInFile_;
+    // Receipts put back here, which another instance's copy must not revive.
+    std::unordered_set<Uuid> putBack_;
 };
 
 } // namespace tb

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <unordered_set>
 
@@ -51,6 +53,25 @@ TEST(Uuid, RandomIsVersionFourAndRoundTripsUpperCase) {
     EXPECT_FALSE(Uuid::parse("not-a-uuid"));
     EXPECT_FALSE(Uuid::parse("E621E1F8-C36C-495A-93FC-0C247A3E6E5G"));
     EXPECT_TRUE(Uuid::parse("e621e1f8-c36c-495a-93fc-0c247a3e6e5f"));
+}
+
+// Two instances of one program share a file of records keyed by these.
+TEST(Uuid, AForkedChildDrawsOtherIdentitiesThanItsParent) {
+    (void)Uuid::random(); // the generator exists before the fork
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const Uuid u = Uuid::random();
+        ::_exit(::write(fds[1], u.bytes.data(), u.bytes.size()) == 16 ? 0 : 1);
+    }
+    ::close(fds[1]);
+    Uuid child;
+    EXPECT_EQ(::read(fds[0], child.bytes.data(), child.bytes.size()), 16);
+    ::close(fds[0]);
+    ::waitpid(pid, nullptr, 0);
+    EXPECT_NE(child, Uuid::random());
 }
 
 TEST(Path, ComponentsAndContainment) {

@@ -147,6 +147,30 @@ TEST_F(StagingStoreTest, RefusesRootsHomesAndTrashesWithTheirMessages) {
     }
 }
 
+// A home Trash that is a link to another disk is the Trash where it leads.
+TEST_F(StagingStoreTest, RefusesWhatIsInOrHoldsAHomeTrashElsewhere) {
+    const std::string disk = folder("disk");
+    const std::string trashed = folder("disk/Trash/files/old");
+    const std::string beside = file("disk/other");
+    test::makeDirs(home.dataHome());
+    ASSERT_EQ(::symlink((disk + "/Trash").c_str(), (trashRoot()).c_str()), 0);
+    const struct {
+        std::string url;
+        const char* message; // nullptr: admitted
+    } cases[] = {
+        {trashed, "This item is already in a Trash. Empty the Trash to free its space."},
+        {disk + "/Trash", "This item is already in a Trash. Empty the Trash to free its space."},
+        {disk, "This folder holds your Trash, so it cannot be staged."},
+        {home.dataHome(), "This folder holds your Trash, so it cannot be staged."},
+        {beside, nullptr},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(store.refusal(c.url),
+                  c.message ? std::optional<std::string>(c.message) : std::nullopt)
+            << c.url;
+    }
+}
+
 TEST_F(StagingStoreTest, ParentsChildrenAndSiblingsByPathComponents) {
     const std::string a = folder("a"), ab = folder("ab"), b = folder("a/b"), c = folder("a/c");
     const std::string x = file("x");

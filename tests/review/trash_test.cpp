@@ -1,6 +1,8 @@
 #include "platform/trash.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <regex>
 #include <string>
 
+#include "base/path.h"
 #include "platform/file_system.h"
 #include "platform/process_runner.h"
 #include "support/temp_dir.h"
@@ -361,6 +364,97 @@ TEST_F(OtherVolumeTrashTest, SharedTrashOthersCanReachIsPassedOver) {
     if (!test::canActAsSecondUser()) {
         GTEST_SKIP() << "cases planted by another user need root and setpriv to act as uid 65534";
     }
+}
+
+// ~/.local/share/Trash may be a link to a folder on another disk: an item
+// goes to the Trash on its own volume, which for an item beside the data
+// folder is then that volume's top-directory trash, never a copy.
+class HomeTrashElsewhereTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::makeDirs(disk + "/Trash");
+        test::makeDirs(home.dataHome());
+        ASSERT_EQ(::symlink((disk + "/Trash").c_str(), (home.dataHome() + "/Trash").c_str()), 0);
+        test::put(home.home() + "/notes.txt", "home");
+        test::put(disk + "/docs/report", "disk");
+    }
+    std::string uid() const { return std::to_string(::geteuid()); }
+
+    test::TempHome home;
+    test::TempDir work;
+    std::string disk = real(work / "disk");
+};
+
+TEST_F(HomeTrashElsewhereTest, EachItemGoesToTheTrashOnItsOwnVolume) {
+    const std::string homeTop = real(home.home());
+    auto volumeOf = [this, homeTop](const std::string& p) {
+        return Path::isSameOrInside(real(p), disk) ? disk : homeTop;
+    };
+    FreedesktopTrash trash(
+        platform::TrashVolumes{[volumeOf](const std::string& item, const std::string& folder) {
+                                   return volumeOf(Path::parent(item)) == volumeOf(folder);
+                               },
+                               volumeOf});
+
+    auto fromHome = trash.moveToTrash(home.home() + "/notes.txt");
+    ASSERT_TRUE(fromHome.ok()) << fromHome.error().message;
+    EXPECT_EQ(*fromHome, homeTop + "/.Trash-" + uid() + "/files/notes.txt");
+    const auto homeEntries = readTrash(homeTop + "/.Trash-" + uid(), homeTop);
+    ASSERT_EQ(homeEntries.size(), 1u);
+    EXPECT_EQ(homeEntries[0].originalPath, homeTop + "/notes.txt");
+
+    auto fromDisk = trash.moveToTrash(disk + "/docs/report");
+    ASSERT_TRUE(fromDisk.ok()) << fromDisk.error().message;
+    EXPECT_EQ(*fromDisk, home.dataHome() + "/Trash/files/report");
+    const auto entries = readTrash(disk + "/Trash");
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].originalPath, disk + "/docs/report");
+    EXPECT_FALSE(test::exists(disk + "/.Trash-" + uid()));
+
+    ASSERT_TRUE(trash.putBack(*fromHome, home.home() + "/notes.txt").ok());
+    ASSERT_TRUE(trash.putBack(*fromDisk, disk + "/docs/report").ok());
+    EXPECT_EQ(readFile(home.home() + "/notes.txt"), "home");
+    EXPECT_EQ(readFile(disk + "/docs/report"), "disk");
+}
+
+// The same on two real file systems: tmpfs mounts in a child's own mount
+// namespace, gone with the child.
+TEST_F(HomeTrashElsewhereTest, OnRealMountsNothingCrossesADevice) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting a tmpfs needs root";
+    const std::string homeVolume = real(work / "home-volume");
+    test::makeDirs(homeVolume);
+    const std::string outcome = test::inChild([&]() -> std::string {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+            return "no mount namespace";
+        }
+        for (const std::string& at : {homeVolume, disk}) {
+            if (::mount("tarnbeck-test", at.c_str(), "tmpfs", 0, "mode=0755") != 0) {
+                return "no tmpfs";
+            }
+        }
+        const std::string dataHome = homeVolume + "/me/.local/share";
+        test::makeDirs(dataHome);
+        test::makeDirs(disk + "/Trash");
+        test::put(homeVolume + "/me/notes.txt", "home");
+        test::put(disk + "/docs/report", "disk");
+        if (::symlink((disk + "/Trash").c_str(), (dataHome + "/Trash").c_str()) != 0) {
+            return "no link";
+        }
+        ::setenv("HOME", (homeVolume + "/me").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
+        FreedesktopTrash trash;
+        std::string out;
+        for (const std::string& item : {homeVolume + "/me/notes.txt", disk + "/docs/report"}) {
+            auto r = trash.moveToTrash(item);
+            out += (r.ok() ? *r : r.error().message) + "\n";
+            if (r.ok()) out += trash.putBack(*r, item).ok() ? "back\n" : "stuck\n";
+        }
+        return out;
+    });
+    if (outcome == "no mount namespace" || outcome == "no tmpfs") GTEST_SKIP() << outcome;
+    EXPECT_EQ(outcome, homeVolume + "/.Trash-" + uid() + "/files/notes.txt\nback\n" + homeVolume +
+                           "/me/.local/share/Trash/files/report\nback\n");
 }
 
 // Root ignores permissions, so these run the trash in a child that has

@@ -26,19 +26,14 @@ inline bool runAsSecondUser(const std::string& command) {
 
 inline const std::string noSecondUser = "<could not act as uid 65534>";
 
-// Runs `work` in a forked child, as uid 65534 when this process is root, and
-// gives back the text it returned (`noSecondUser` when the switch failed).
-inline std::string inChildAsNobody(const std::function<std::string()>& work) {
+// Runs `work` in a forked child and gives back the text it returned: what
+// the child changes (its user, its mounts) goes with it.
+inline std::string inChild(const std::function<std::string()>& work) {
     int fds[2];
     if (::pipe(fds) != 0) return "<pipe failed>";
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(fds[0]);
-        if (::geteuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
-             ::setresuid(65534, 65534, 65534) != 0)) {
-            ::_exit(2);
-        }
         const std::string out = work();
         ::_exit(::write(fds[1], out.data(), out.size()) < 0 ? 3 : 0);
     }
@@ -48,9 +43,21 @@ inline std::string inChildAsNobody(const std::function<std::string()>& work) {
     for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
         out.append(buf, std::size_t(n));
     ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 2 ? noSecondUser : out;
+    ::waitpid(pid, nullptr, 0);
+    return out;
+}
+
+// As inChild, as uid 65534 when this process is root (`noSecondUser` when
+// the switch failed).
+inline std::string inChildAsNobody(const std::function<std::string()>& work) {
+    return inChild([&] {
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+             ::setresuid(65534, 65534, 65534) != 0)) {
+            return noSecondUser;
+        }
+        return work();
+    });
 }
 
 } // namespace tb::test

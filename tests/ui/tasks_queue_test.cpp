@@ -1,5 +1,6 @@
 #include <QSignalSpy>
 
+#include "review/receipt_log.h"
 #include "tasks_fixture.h"
 #include "ui/tasks/monitor_view.h"
 #include "ui/tasks/staging_view.h"
@@ -66,6 +67,33 @@ TEST_F(StagingViewTest, QuickWinIsQueuedAsKnownLocation) {
     ASSERT_EQ(added.size(), 1u);
     EXPECT_FALSE(added[0]->isEnabled());
     EXPECT_TRUE(shownButtons(&view, "Add to queue").empty());
+}
+
+// Another window of the program moves an item; its receipt shows here when
+// the queue is shown again, and it can be put back from here.
+TEST_F(StagingViewTest, ShownAgainItListsAnotherInstancesMoves) {
+    StagingView view(*session);
+    view.show();
+    settle(20);
+    StagingStore other;
+    other.setReceiptFile(*ReceiptLog::defaultPath());
+    const std::string moved = file("elsewhere.bin");
+    other.stage(moved, "elsewhere.bin", 10'000);
+    other.trashAll();
+    ASSERT_TRUE(other.receipts().at(0).succeeded);
+    settle(20);
+    EXPECT_TRUE(shownButtons(&view, "Restore").empty());
+
+    view.hide();
+    view.show();
+    settle(20);
+    auto restore = shownButtons(&view, "Restore");
+    ASSERT_EQ(restore.size(), 1u);
+    restore[0]->click();
+    settle(20);
+    EXPECT_TRUE(exists(moved));
+    other.reloadReceipts();
+    EXPECT_TRUE(other.receipts().empty());
 }
 
 using MonitorViewTest = TasksTest;

@@ -180,6 +180,12 @@ void StagingView::confirmTrash() {
     box->open();
 }
 
+// Another instance may have moved items or put some back meanwhile.
+void StagingView::showEvent(QShowEvent* event) {
+    session_.staging().reloadReceipts();
+    QWidget::showEvent(event);
+}
+
 void StagingView::refresh() {
     refreshPending_ = false;
     const StagingStore& staging = session_.staging();

@@ -53,6 +53,9 @@ public:
     // The open "Move to Trash" confirmation, if any.
     QMessageBox* confirmation() const { return confirmation_; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void confirmTrash();
     void refresh();
