@@ -62,11 +62,16 @@ int insights(const std::vector<std::string>& args) {
     out << ",\n  \"cleanup\": " << array(r.cleanup, [](const CleanupCandidate& c) {
         return "{\"path\": " + jsonString(c.id) + ", \"owner\": " + jsonString(c.owner) +
                ", \"risk\": " + jsonString(std::string(rawValue(c.risk))) +
-               ", \"bytes\": " + num(c.bytes) + "}";
+               ", \"bytes\": " + num(c.bytes) + ", \"reason\": " + jsonString(c.reason) +
+               ", \"evidence\": " + jsonString(c.evidence) + ", \"regenerate\": " +
+               (c.regenerate.empty() ? std::string("null") : jsonString(c.regenerate)) + "}";
     });
     out << ",\n  \"quick_wins\": " << array(r.quickWins, [](const QuickWin& w) {
         return "{\"id\": " + jsonString(w.id) + ", \"title\": " + jsonString(w.title) +
-               ", \"path\": " + jsonString(w.url) + ", \"bytes\": " + num(w.bytes) + "}";
+               ", \"path\": " + jsonString(w.url) + ", \"bytes\": " + num(w.bytes) +
+               ", \"reason\": " + jsonString(w.why) +
+               ", \"within\": " + (w.within.empty() ? std::string("null") : jsonString(w.within)) +
+               "}";
     });
     out << ",\n  \"apps\": " << array(r.apps, [](const AppFootprint& a) {
         return "{\"name\": " + jsonString(a.name) + ", \"id\": " + jsonString(a.bundleID) +

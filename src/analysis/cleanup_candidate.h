@@ -40,6 +40,8 @@ struct CleanupCandidate {
     std::string evidence;
     CleanupRisk risk = CleanupRisk::safe;
     bool isDirectory = true;
+    // How it comes back once removed; empty when nothing brings it back.
+    std::string regenerate;
 
     bool operator==(const CleanupCandidate&) const = default;
 };

@@ -1,6 +1,7 @@
 #include "analysis/insights_report.h"
 
 #include "analysis/cleanup_catalog.h"
+#include "analysis/cleanup_evidence.h"
 #include "analysis/node_advice.h"
 #include "analysis/protected_paths.h"
 #include "platform/process_runner.h"
@@ -33,16 +34,19 @@ InsightsReport gather(const ScanForest& forest, const AppSources& sources,
                       const platform::ProcessRunner& runner, std::stop_token stop) {
     InsightsReport r;
     const auto& nodes = forest.nodes();
-    r.cleanup =
-        CleanupCatalog::candidates(forest, sources.places, LinuxApps::sandboxLeftovers(sources));
+    // Git, when asked, runs through the same runner as every other tool.
+    const SystemDiskEvidence disk(runner);
+    r.cleanup = CleanupCatalog::candidates(forest, sources.places,
+                                           LinuxApps::sandboxLeftovers(sources), disk);
     r.quickWins = QuickWins::discover(
         sources.places,
         [&stop](const std::string& path) {
             return PathSize::allocated(path, PathSize::defaultCap, stop);
         },
         stop);
-    auto modules = QuickWins::nodeModules(nodes);
+    auto modules = QuickWins::nodeModules(nodes, sources.places, &disk);
     r.quickWins.insert(r.quickWins.end(), modules.begin(), modules.end());
+    r.quickWins = QuickWins::arrange(std::move(r.quickWins));
     r.apps = StorageInsights::apps(nodes, sources, stop);
     if (const ScanNode* root = forest.root()) {
         r.leftovers =

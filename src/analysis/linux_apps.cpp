@@ -329,7 +329,8 @@ namespace {
 
 constexpr CleanupDescriptor unusedRuntime{
     "Flatpak", "Runtime that no installed app uses; \"flatpak uninstall --unused\" removes it.",
-    "No installed app or extension refers to this runtime.", CleanupRisk::review};
+    "No installed app or extension refers to this runtime.", CleanupRisk::review,
+    "Flatpak installs it again with the next app that needs it."};
 constexpr CleanupDescriptor oldSnapRevision{
     "Snap", "Older revision kept for rollback; \"snap remove --revision\" removes it.",
     "Not the revision that the snap's current link points at.", CleanupRisk::review};

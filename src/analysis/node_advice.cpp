@@ -3,8 +3,10 @@
 #include <optional>
 #include <string>
 
+#include "analysis/cleanup_evidence.h"
 #include "analysis/protected_paths.h"
 #include "platform/extent_reader.h"
+#include "platform/file_system.h"
 #include "scan/scan_node.h"
 
 namespace tb {
@@ -52,6 +54,12 @@ NodeKind kind(const ScanNode& node, const platform::ExtentReader& extents) {
     const auto allocated = node.allocatedSize();
     if (logical < 1) return NodeKind::ordinary;
     const std::string path(node.path());
+    // A core file is written with holes where memory was never touched; it
+    // is not a disk image whose owner could prune it.
+    if (CleanupEvidence::hasCoreName(node.name())) {
+        const auto head = platform::FileSystem::readHead(path, 64);
+        if (head && CleanupEvidence::isElfCore(*head)) return NodeKind::coreDump;
+    }
     // Fewer blocks than bytes is a hole or compression; only a hole makes a
     // sparse file. Where the file cannot be asked, the sizes decide.
     const auto holed = [&] { return extents.hasHoles(path).value_or(true); };
@@ -83,6 +91,9 @@ std::string_view why(const ScanNode& node, const platform::ExtentReader& extents
     case NodeKind::apfsClone:
         return "Shares blocks with another file (a copy or a snapshot). Staging this may free "
                "less than its allocated size.";
+    case NodeKind::coreDump:
+        return "Core dump of a crashed program. Useful only to debug that crash; nothing "
+               "regenerates it.";
     case NodeKind::ordinary: break;
     }
     if (ProtectedPaths::isProtected(node.url())) return "System path. It cannot be staged.";

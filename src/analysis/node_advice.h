@@ -16,7 +16,8 @@ const ExtentReader& systemExtentReader();
 
 // `apfsClone` is a file that shares blocks with another one (a reflink copy
 // or a snapshot), whatever the file system.
-enum class NodeKind { ordinary, apfsClone, sparseDisk, dockerRaw, weights, derivedData };
+// `coreDump` is a core file a crashed program left (its header says so).
+enum class NodeKind { ordinary, apfsClone, sparseDisk, dockerRaw, weights, derivedData, coreDump };
 
 namespace NodeAdvice {
 
@@ -27,7 +28,7 @@ namespace NodeAdvice {
 // (compressed) one otherwise.
 NodeKind kind(const ScanNode& node,
               const platform::ExtentReader& extents = platform::systemExtentReader());
-// One of the eight advice texts.
+// One of the nine advice texts.
 std::string_view why(const ScanNode& node,
                      const platform::ExtentReader& extents = platform::systemExtentReader());
 // sparseDisk or dockerRaw: the inspector shows logical against allocated size.

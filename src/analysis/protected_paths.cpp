@@ -51,6 +51,15 @@ bool isProtectedResolvedPath(std::string_view path) {
 }
 
 std::string resolvedPath(std::string_view url) {
+    // A link is moved to the Trash as itself, never its target: only the
+    // folders leading to it are resolved.
+    const std::string item(url);
+    if (const auto v = platform::FileSystem::values(item); v && v->isSymbolicLink) {
+        const auto name = Path::lastComponent(item);
+        if (!name.empty() && name != "." && name != "..") {
+            return Path::appending(resolvedPath(Path::parent(item)), name);
+        }
+    }
     // realpath needs every component to exist; a missing tail is kept
     // lexically after its deepest existing ancestor has been resolved.
     std::string head(url);

@@ -48,7 +48,8 @@ inline constexpr std::array<std::string_view, 3> userMountAreas = {
 // The prefix rule alone, on a path that is already resolved and standardised.
 bool isProtectedResolvedPath(std::string_view path);
 // Symbolic links resolved and dot segments removed, as the protection test sees
-// the path. Where the path does not exist, its deepest existing ancestor is
+// the path; a final link is kept as it is, since that link is what would be
+// moved. Where the path does not exist, its deepest existing ancestor is
 // resolved and the rest appended.
 std::string resolvedPath(std::string_view url);
 

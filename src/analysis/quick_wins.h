@@ -13,6 +13,10 @@
 #include "analysis/home_places.h"
 
 namespace tb {
+class DiskEvidence;
+} // namespace tb
+
+namespace tb {
 
 class ScanNode;
 
@@ -22,6 +26,9 @@ struct QuickWin {
     std::string why;
     std::string url; // the location's path
     std::int64_t bytes = 0;
+    // The row this one lies inside ("" for none): its bytes are already
+    // part of that row's.
+    std::string within;
 
     bool operator==(const QuickWin&) const = default;
 };
@@ -45,10 +52,20 @@ std::vector<QuickWin> discover(const HomePlaces& places, const SizeProbe& measur
                                std::stop_token stop = {});
 
 // The first 12 folders named exactly "node_modules" above 5,000,000 bytes
-// beside a package.json, in the given order.
-std::vector<QuickWin> nodeModules(std::span<const ScanNode* const> nodes);
+// beside a package.json, in the given order; none inside a Trash (the home
+// one of `places`, or one on another volume), and with `disk`, none that
+// holds files git tracks.
+std::vector<QuickWin> nodeModules(std::span<const ScanNode* const> nodes,
+                                  const HomePlaces& places = {},
+                                  const DiskEvidence* disk = nullptr);
 // The same over the node and all its descendants.
 std::vector<QuickWin> nodeModules(const ScanNode& subtree);
+
+// Each row once, every row that lies inside another moved right below the
+// outermost one and marked `within` it; otherwise in the given order.
+std::vector<QuickWin> arrange(std::vector<QuickWin> wins);
+// What the rows free together: rows inside another count once, as part of it.
+std::int64_t total(const std::vector<QuickWin>& wins);
 
 } // namespace QuickWins
 

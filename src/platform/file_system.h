@@ -59,6 +59,9 @@ struct RegularFile {
 };
 enum class FinalLink { refuse, follow };
 Result<RegularFile> openRegular(const std::string& path, FinalLink link = FinalLink::refuse);
+// At most `maxBytes` from the start of a regular file opened as openRegular
+// does; fewer when the file is shorter.
+Result<std::string> readHead(const std::string& path, std::size_t maxBytes);
 
 // Creates every missing folder of the path with mode 0700: what lies below
 // is nobody else's business.

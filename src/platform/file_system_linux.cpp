@@ -95,6 +95,22 @@ Result<RegularFile> openRegular(const std::string& path, FinalLink link) {
     return f;
 }
 
+Result<std::string> readHead(const std::string& path, std::size_t maxBytes) {
+    auto file = openRegular(path);
+    if (!file) return file.error();
+    std::string bytes(std::min<std::size_t>(maxBytes, 1 << 20), '\0');
+    std::size_t have = 0;
+    while (have < maxBytes) {
+        if (have == bytes.size()) bytes.resize(std::min(maxBytes, bytes.size() * 2));
+        const ssize_t n = readRetrying(file->fd.get(), bytes.data() + have, bytes.size() - have);
+        if (n < 0) return Error::posix(errno, path);
+        if (n == 0) break;
+        have += static_cast<std::size_t>(n);
+    }
+    bytes.resize(have);
+    return bytes;
+}
+
 Status makePrivateDirectories(const std::string& path) {
     const std::string full = absolute(path);
     for (std::size_t end = 1; end <= full.size(); ++end) {

@@ -3,6 +3,7 @@
 // is requested, in which case the tool is killed and reaped.
 #pragma once
 
+#include <chrono>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -27,6 +28,12 @@ public:
                                       const std::vector<std::string>& arguments,
                                       std::stop_token stop = {}) const = 0;
 };
+
+// As `runner.run`, but the tool is stopped once `limit` has passed: a tool
+// that hangs (on a network mount, say) cannot hold up the caller for longer.
+Result<ProcessOutput> runWithin(const ProcessRunner& runner, const std::string& executable,
+                                const std::vector<std::string>& arguments,
+                                std::chrono::milliseconds limit, std::stop_token stop = {});
 
 // posix_spawn on the real system.
 const ProcessRunner& systemProcessRunner();

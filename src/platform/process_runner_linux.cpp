@@ -10,6 +10,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 extern char** environ;
 
@@ -142,6 +145,24 @@ public:
 };
 
 } // namespace
+
+Result<ProcessOutput> runWithin(const ProcessRunner& runner, const std::string& executable,
+                                const std::vector<std::string>& arguments,
+                                std::chrono::milliseconds limit, std::stop_token stop) {
+    std::stop_source expired;
+    std::stop_callback forward(stop, [&expired] { expired.request_stop(); });
+    // The watchdog is woken and joined as soon as the tool returns.
+    std::jthread watchdog([&expired, limit](std::stop_token done) {
+        std::mutex m;
+        std::condition_variable_any wake;
+        std::unique_lock lock(m);
+        wake.wait_for(lock, done, limit, [] { return false; });
+        if (!done.stop_requested()) expired.request_stop();
+    });
+    auto result = runner.run(executable, arguments, expired.get_token());
+    watchdog.request_stop();
+    return result;
+}
 
 const ProcessRunner& systemProcessRunner() {
     static const SystemProcessRunner runner;

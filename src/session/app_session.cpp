@@ -312,9 +312,11 @@ void AppSession::startPostScanAnalyses(std::uint64_t generation, const ScanFores
         const std::string home = homeFolder();
         r.apps = StorageInsights::apps(forest, home);
         if (auto saved = ScanStore::save(forest, root)) r.record = std::move(*saved);
-        auto modules = QuickWins::nodeModules(forest.nodes());
+        auto modules =
+            QuickWins::nodeModules(forest.nodes(), HomePlaces::of(home), &systemDiskEvidence());
         r.quickWins = QuickWins::discover(home);
         r.quickWins.insert(r.quickWins.end(), modules.begin(), modules.end());
+        r.quickWins = QuickWins::arrange(std::move(r.quickWins));
         if (previous && previous->context.rootPath == forest.context().rootPath &&
             previous->context.volumeCapacity == forest.context().volumeCapacity) {
             r.changes = ScanComparison::compare(forest.root(), *previous, changeLimit);
@@ -575,7 +577,7 @@ void AppSession::prepareWorkspaceIfNeeded() {
     needsFullDiskAccess_ = !fullDiskAccessLikely();
     notify(SessionField::needsFullDiskAccess);
     detach([link = link_] {
-        auto wins = QuickWins::discover(homeFolder());
+        auto wins = QuickWins::arrange(QuickWins::discover(homeFolder()));
         link->post([wins = std::move(wins)](AppSession& s) mutable {
             s.quickWins_ = std::move(wins);
             s.notify(SessionField::quickWins);

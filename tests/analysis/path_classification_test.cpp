@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/extent_reader.h"
+#include "support/disk_fakes.h"
 #include "support/platform_fakes.h"
 #include "scan/node_arena.h"
 #include "support/temp_dir.h"
@@ -117,6 +118,36 @@ TEST(NodeAdvice, WhyTextsByKindAndProtection) {
     }
 }
 
+TEST(NodeAdvice, ACoreDumpIsNoSparseDisk) {
+    test::TempDir dir;
+    const struct {
+        const char* name;
+        const std::string& head;
+        NodeKind expected;
+    } cases[] = {
+        {"core", test::elfCore, NodeKind::coreDump},
+        {"core.4242", test::elfCore, NodeKind::coreDump},
+        {"app.core", test::elfCore, NodeKind::coreDump},
+        {"core.4243", test::elfProgram, NodeKind::sparseDisk}, // a program, not a core
+        {"dump.img", test::elfCore, NodeKind::sparseDisk},     // not a core file's name
+    };
+    NodeArena arena;
+    for (const auto& c : cases) {
+        const std::string path = dir / c.name;
+        test::writeFile(path, c.head + std::string(8192, 'x'));
+        ASSERT_EQ(::truncate(path.c_str(), 3'000'000'000), 0);
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        const ScanNode* node = arena.make({.path = path,
+                                           .name = c.name,
+                                           .logicalSize = st.st_size,
+                                           .allocatedSize = st.st_blocks * 512});
+        EXPECT_EQ(NodeAdvice::kind(*node), c.expected) << c.name;
+        EXPECT_EQ(NodeAdvice::why(*node).starts_with("Core dump"), c.expected == NodeKind::coreDump)
+            << c.name;
+    }
+}
+
 TEST(ProtectedPaths, PrefixRuleAndSiblings) {
     struct Case {
         const char* path;
@@ -186,9 +217,16 @@ TEST(ProtectedPaths, DotSegmentsAndLinksAreResolvedFirst) {
     ASSERT_EQ(::symlink("/", (dir / "home/root-link").c_str()), 0);
     ASSERT_EQ(::symlink("/etc/hostname-missing", (dir / "home/dangling").c_str()), 0);
 
-    EXPECT_TRUE(ProtectedPaths::isProtected(dir / "home/lib-link"));
+    // A final link is what would move, never its target: a venv's
+    // bin/python3 into /usr/bin is the user's own link.
+    test::makeDirs(dir / "home/venv/bin");
+    ASSERT_EQ(::symlink("/usr/bin/python3", (dir / "home/venv/bin/python3").c_str()), 0);
+    EXPECT_FALSE(ProtectedPaths::isProtected(dir / "home/venv/bin/python3"));
+    EXPECT_FALSE(ProtectedPaths::isProtected(dir / "home/lib-link"));
+    EXPECT_FALSE(ProtectedPaths::isProtected(dir / "home/root-link"));
+    // Links on the way to an item are still followed.
     EXPECT_TRUE(ProtectedPaths::isProtected(dir / "home/lib-link/no-such-file"));
-    EXPECT_TRUE(ProtectedPaths::isProtected(dir / "home/root-link"));
+    EXPECT_TRUE(ProtectedPaths::isProtected(dir / "home/lib-link/."));
     EXPECT_TRUE(ProtectedPaths::isProtected("/tmp/../usr/lib"));
     EXPECT_TRUE(ProtectedPaths::isProtected("/usr/lib/../bin/./"));
     EXPECT_FALSE(ProtectedPaths::isProtected("/usr/../home"));
@@ -196,8 +234,8 @@ TEST(ProtectedPaths, DotSegmentsAndLinksAreResolvedFirst) {
     EXPECT_FALSE(ProtectedPaths::isProtected(dir / "home/docs/../../missing/x"));
 
     EXPECT_TRUE(ProtectedPaths::isSafeSelection(dir / "home/docs"));
-    EXPECT_FALSE(ProtectedPaths::isSafeSelection(dir / "home/lib-link"));
-    EXPECT_FALSE(ProtectedPaths::isSafeSelection(dir / "home/root-link"));
+    EXPECT_TRUE(ProtectedPaths::isSafeSelection(dir / "home/lib-link"));
+    EXPECT_TRUE(ProtectedPaths::isSafeSelection(dir / "home/venv/bin/python3"));
     EXPECT_FALSE(ProtectedPaths::isSafeSelection(dir / "home/dangling"));
     EXPECT_FALSE(ProtectedPaths::isSafeSelection(dir / "home/missing"));
     EXPECT_FALSE(ProtectedPaths::isSafeSelection(""));

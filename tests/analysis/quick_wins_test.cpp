@@ -9,6 +9,7 @@
 
 #include "analysis/ghost_catalog.h"
 #include "analysis/path_size.h"
+#include "support/disk_fakes.h"
 #include "support/tree_builder.h"
 #include "support/temp_dir.h"
 
@@ -78,6 +79,48 @@ TEST(QuickWins, NodeModulesAboveFiveMillionFirstTwelveInOrder) {
     }
     // The subtree form sees the same nodes.
     EXPECT_EQ(QuickWins::nodeModules(*t.root()).size(), 12u);
+}
+
+TEST(QuickWins, NodeModulesSkipTrashesAndWhatGitTracks) {
+    TreeBuilder t("/h");
+    for (const char* project : {"/h/.local/share/Trash/files/p", "/mnt/usb/.Trash-1000/files/p",
+                                "/h/src/vendored", "/h/src/app"}) {
+        t.file(std::string(project) + "/package.json", 10);
+        t.dir(std::string(project) + "/node_modules", 6'000'000);
+    }
+    test::FakeDisk disk;
+    disk.workTrees["/h/src/vendored"] = std::vector<std::string>{"node_modules/x.js"};
+    const auto wins = QuickWins::nodeModules(t.nodes(), HomePlaces::below("/h"), &disk);
+    ASSERT_EQ(wins.size(), 1u);
+    EXPECT_EQ(wins[0].url, "/h/src/app/node_modules");
+    // Without a disk to ask, git is not consulted.
+    EXPECT_EQ(QuickWins::nodeModules(t.nodes(), HomePlaces::below("/h")).size(), 2u);
+}
+
+TEST(QuickWins, RowsInsideAnotherFollowItAndCountOnce) {
+    const auto win = [](const char* id, const char* url, std::int64_t bytes) {
+        return QuickWin{id, id, "why", url, bytes};
+    };
+    const auto arranged = QuickWins::arrange({
+        win("cache", "/h/.cache", 478),
+        win("npm", "/h/.npm/_cacache", 300),
+        win("go-build", "/h/.cache/go-build", 150),
+        win("hf", "/h/.cache/huggingface/hub", 40),
+        win("nm", "/h/p/node_modules", 51),
+        win("nm", "/h/p/node_modules/", 51), // the same folder again
+        win("inner", "/h/.cache/huggingface/hub/x", 5),
+    });
+    std::vector<std::pair<std::string, std::string>> rows;
+    for (const auto& w : arranged)
+        rows.emplace_back(w.url, w.within);
+    EXPECT_EQ(rows, (std::vector<std::pair<std::string, std::string>>{
+                        {"/h/.cache", ""},
+                        {"/h/.cache/go-build", "/h/.cache"},
+                        {"/h/.cache/huggingface/hub", "/h/.cache"},
+                        {"/h/.cache/huggingface/hub/x", "/h/.cache"},
+                        {"/h/.npm/_cacache", ""},
+                        {"/h/p/node_modules", ""}}));
+    EXPECT_EQ(QuickWins::total(arranged), 478 + 300 + 51);
 }
 
 TEST(PathSize, StopsAtTheEntryCap) {

@@ -33,5 +33,25 @@ TEST(ProcessRunner, CollectsStandardOutputDropsStandardErrorAndStops) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
+TEST(ProcessRunner, ATimeLimitStopsAHungToolButNotAQuickOne) {
+    const auto& runner = platform::systemProcessRunner();
+    using std::chrono::milliseconds;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(platform::runWithin(runner, "/bin/sleep", {"30"}, milliseconds(200)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    auto quick = platform::runWithin(runner, "/bin/sh", {"-c", "printf ok"}, milliseconds(10'000));
+    ASSERT_TRUE(quick);
+    EXPECT_EQ(quick->standardOutput, "ok");
+    // The caller's own stop still counts.
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_FALSE(
+        platform::runWithin(runner, "/bin/sleep", {"30"}, milliseconds(10'000), stop.get_token()));
+    // A quick tool returns long before its limit.
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_TRUE(platform::runWithin(runner, "/bin/true", {}, std::chrono::minutes(5)));
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(10));
+}
+
 } // namespace
 } // namespace tb

@@ -8,6 +8,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace tb {
 namespace {
 
@@ -46,6 +48,13 @@ TEST_F(CleanupViewTest, EmptyStateAddedCandidateAndAFilterWithoutMatches) {
     EXPECT_TRUE(shows(&view, "Nothing to review"));
     scan(work());
     EXPECT_FALSE(shows(&view, "Nothing to review"));
+    // The row says what identified it and how it comes back, commands set apart.
+    EXPECT_TRUE(shows(&view, "Folder named node_modules beside a package.json."));
+    const auto labels = view.findChildren<QLabel*>();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](const QLabel* l) {
+        return l->text().startsWith("Comes back: <code>npm install</code> reinstalls it") &&
+               l->accessibleName().startsWith("`npm install` reinstalls it from package.json");
+    }));
     auto buttons = shownButtons(&view, "Add to queue");
     ASSERT_EQ(buttons.size(), 1u);
     buttons[0]->click();

@@ -53,6 +53,9 @@ TEST_F(StagingViewTest, QuickWinIsQueuedAsKnownLocation) {
     ASSERT_TRUE(waitUntil([&] { return !session->quickWins().empty(); }));
     settle(20);
     EXPECT_TRUE(shows(&view, "Ollama models"));
+    // Each suggestion names its reason and where it is.
+    EXPECT_TRUE(shows(&view, "Local weights. Re-pull if you still need them."));
+    EXPECT_TRUE(shows(&view, QString::fromStdString(home.home() + "/.ollama/models")));
 
     auto add = shownButtons(&view, "Add to queue");
     ASSERT_EQ(add.size(), 1u);

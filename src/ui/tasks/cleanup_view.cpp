@@ -18,6 +18,26 @@ namespace {
 // of its own beside the risks' values.
 constexpr int allSegment = 100;
 
+// How the item comes back, with the commands in `backticks` set in a
+// monospaced face.
+QLabel* comesBack(const std::string& regenerate) {
+    if (regenerate.empty()) {
+        return TaskWidgets::wrappingLabel(QStringLiteral("Does not come back once removed."),
+                                          DiskTheme::captionFont(), true);
+    }
+    const QStringList parts = DiskTheme::text(regenerate).split(QLatin1Char('`'));
+    QString html = QStringLiteral("Comes back: ");
+    for (int i = 0; i < parts.size(); ++i) {
+        const QString escaped = parts[i].toHtmlEscaped();
+        html += i % 2 ? QStringLiteral("<code>") + escaped + QStringLiteral("</code>") : escaped;
+    }
+    QLabel* l = TaskWidgets::wrappingLabel(QString(), DiskTheme::captionFont(), true);
+    l->setTextFormat(Qt::RichText);
+    l->setText(html);
+    l->setAccessibleName(DiskTheme::text(regenerate));
+    return l;
+}
+
 QWidget* candidateRow(const CleanupCandidate& c, QPushButton* add) {
     using namespace TaskWidgets;
     const bool rebuildable = c.risk == CleanupRisk::safe;
@@ -34,6 +54,7 @@ QWidget* candidateRow(const CleanupCandidate& c, QPushButton* add) {
         wrappingLabel(DiskTheme::text(c.reason), DiskTheme::captionFont(), true));
     parts.texts->addWidget(
         wrappingLabel(DiskTheme::text(c.evidence), DiskTheme::captionFont(), true));
+    parts.texts->addWidget(comesBack(c.regenerate));
     parts.texts->addWidget(path(c.url));
     parts.trailing->addWidget(label(DiskTheme::bytes(c.bytes), DiskTheme::mono(12)), 0,
                               Qt::AlignTop);

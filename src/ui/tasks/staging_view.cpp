@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "analysis/protected_paths.h"
 #include "session/app_session.h"
 #include "ui/disk_theme.h"
@@ -294,15 +296,32 @@ QWidget* StagingView::itemRow(const StagedItem& item) {
 void StagingView::refreshSuggestions() {
     TaskWidgets::clearLayout(suggestions_);
     const StagingStore& staging = session_.staging();
-    for (const QuickWin& win : session_.quickWins()) {
+    const auto& wins = session_.quickWins();
+    if (!wins.empty()) {
+        // Rows inside another are already part of its size.
+        const bool nested = std::any_of(wins.begin(), wins.end(),
+                                        [](const QuickWin& w) { return !w.within.empty(); });
+        suggestions_->addWidget(TaskWidgets::label(
+            QStringLiteral("Together %1").arg(DiskTheme::bytes(QuickWins::total(wins))) +
+                (nested ? QStringLiteral("; indented rows lie inside the row above them and "
+                                         "count once.")
+                        : QStringLiteral(".")),
+            DiskTheme::captionFont(), true));
+    }
+    for (const QuickWin& win : wins) {
         const bool queued = staging.isStaged(win.url);
         TaskWidgets::RowParts parts = TaskWidgets::iconRow(
             TaskWidgets::icon(queued ? "checkmark.circle.fill" : "sparkles", 20,
                               queued ? DiskTheme::green() : DiskTheme::accent()));
+        if (!win.within.empty()) {
+            const QMargins m = parts.row->layout()->contentsMargins();
+            parts.row->layout()->setContentsMargins(m.left() + 28, m.top(), m.right(), m.bottom());
+        }
         parts.texts->addWidget(
             TaskWidgets::label(DiskTheme::displayText(win.title), DiskTheme::headline()));
         parts.texts->addWidget(
-            TaskWidgets::label(QStringLiteral("Known location"), DiskTheme::captionFont(), true));
+            TaskWidgets::wrappingLabel(DiskTheme::text(win.why), DiskTheme::captionFont(), true));
+        parts.texts->addWidget(TaskWidgets::path(win.url));
         parts.trailing->addWidget(
             TaskWidgets::label(DiskTheme::bytes(win.bytes), DiskTheme::mono(12)), 0, Qt::AlignTop);
         // The Trash is emptied from the file manager, and system locations
