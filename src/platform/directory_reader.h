@@ -35,6 +35,10 @@ struct DirEntryAttributes {
     std::int32_t modifiedNanoseconds = 0;
     std::int64_t size = 0;
     std::int64_t allocated = 0; // blocks * 512
+    // Names the file has on its volume, and the volume: a file with several
+    // names is one (device, inode) wherever it is listed.
+    std::uint32_t linkCount = 1;
+    std::uint64_t device = 0;
 };
 
 class DirectoryReader {

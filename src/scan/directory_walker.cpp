@@ -49,6 +49,8 @@ struct Listed {
     std::uint64_t inode;
     Date modified;
     std::int64_t logical, allocated;
+    std::uint32_t linkCount;
+    std::uint64_t device;
 };
 
 class Worker {
@@ -77,7 +79,7 @@ public:
             if (s_.gate.allow(progressInterval)) (*s_.progress)(s_.bag.progress(dirPath_));
             s_.queue.finish();
         }
-        s_.bag.deposit(std::move(arena_));
+        s_.bag.deposit(std::move(arena_), std::move(links_));
     }
 
 private:
@@ -88,7 +90,8 @@ private:
             if (fake_.unreadable) return false;
             for (const RawEntry& e : fake_.entries) {
                 listed_.push_back({e.name, e.isDirectory, e.isMount, e.mayShareBlocks, e.inode,
-                                   e.modified, e.logicalSize, e.allocatedSize});
+                                   e.modified, e.logicalSize, e.allocatedSize, e.linkCount,
+                                   e.device});
             }
             return true;
         }
@@ -111,7 +114,7 @@ private:
             const std::int64_t allocated = e.isDirectory ? 0 : e.allocated;
             listed_.push_back({reader_.name(e), e.isDirectory, e.isDirectory && e.isMount,
                                allocated > 0 && logical > allocated, e.inode, modified, logical,
-                               allocated});
+                               allocated, e.linkCount, e.device});
         }
         return true;
     }
@@ -139,6 +142,7 @@ private:
                 if (!e.isMount) subdirs_.push_back(node);
             } else {
                 bytes += e.allocated < 1 ? e.logical : e.allocated;
+                if (e.linkCount > 1) links_.push_back({node, e.device, e.linkCount});
             }
         }
         arena_.setChildren(dir, kids_);
@@ -166,6 +170,7 @@ private:
     DirectoryListing fake_;
     std::vector<Listed> listed_;
     std::vector<ScanNode*> kids_, subdirs_;
+    std::vector<LinkedName> links_; // files with several names, as listed
     std::string dirPath_, name_;
 };
 
@@ -207,11 +212,12 @@ ScanForest walk(const std::string& rootUrl, const ProgressCallback& progress, st
         }
     }
 
-    shared.bag.collect(*arena);
+    std::vector<LinkedName> links = shared.bag.collect(*arena);
     // A stopped walk left folders unsettled: they are summed here.
     if (!shared.rootSettled.load(std::memory_order_acquire)) rootNode->rollup();
     return ScanForest(NodeTree{arena, rootNode}, shared.bag.unreadableCount(),
-                      shared.bag.visitedCount(), std::nullopt);
+                      shared.bag.visitedCount(), std::nullopt,
+                      ScanForest::WalkedLinks{std::move(links), options.hardLinks});
 }
 
 } // namespace tb::DirectoryWalker
