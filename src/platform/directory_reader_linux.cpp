@@ -18,9 +18,8 @@ namespace {
 // 512 KiB: large directories are read in a handful of calls.
 constexpr std::size_t kBufferSize = 512 * 1024;
 
-constexpr unsigned kStatxMask =
-    STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_MTIME | STATX_SIZE | STATX_BLOCKS |
-    STATX_MNT_ID;
+constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_MTIME |
+                                STATX_SIZE | STATX_BLOCKS | STATX_MNT_ID;
 constexpr int kStatxFlags = AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC | AT_NO_AUTOMOUNT;
 
 // struct linux_dirent64 (getdents64(2)): d_ino u64, d_off s64, d_reclen u16,

@@ -142,9 +142,9 @@ std::int64_t HardLinks::freedBy(std::span<const ScanNode* const> items) const {
         }
         if (namesInside == 0) continue;
         // What the items' totals hold of this file, against what it frees.
-        const std::int64_t counted =
-            mode_ == HardLinkMode::once ? (countedInside ? f.allocatedSize : 0)
-                                        : f.allocatedSize * std::int64_t(namesInside);
+        const std::int64_t counted = mode_ == HardLinkMode::once
+                                         ? (countedInside ? f.allocatedSize : 0)
+                                         : f.allocatedSize * std::int64_t(namesInside);
         total = addBytes(total, -counted);
         if (namesInside >= f.linkCount) total = addBytes(total, f.allocatedSize);
     }

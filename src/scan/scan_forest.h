@@ -32,8 +32,7 @@ public:
     // without, the tree's sizes stand and its files with several names are
     // recognised by inode and date.
     ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visited,
-               std::optional<ScanContext> context,
-               std::optional<WalkedLinks> links = std::nullopt);
+               std::optional<ScanContext> context, std::optional<WalkedLinks> links = std::nullopt);
 
     const ScanNode* root() const { return data_->tree.root; }
     std::int64_t unreadable() const { return data_->unreadable; }

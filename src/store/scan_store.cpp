@@ -113,8 +113,8 @@ ScanRecord recordFromMeta(MetaRows& meta, const std::string& root) {
     r.context.complete = !(complete && *complete == "0");
     // Files written before the choice existed counted every name.
     auto links = meta.text("hard_links");
-    r.context.hardLinks = links ? hardLinkMode(*links).value_or(HardLinkMode::every)
-                                : HardLinkMode::every;
+    r.context.hardLinks =
+        links ? hardLinkMode(*links).value_or(HardLinkMode::every) : HardLinkMode::every;
     r.context.createdAt = Date::now();
     return r;
 }

@@ -72,7 +72,8 @@ ScanForest walk(const std::string& root, HardLinkMode mode, int workers = 0) {
     DirectoryWalker::Options options;
     options.hardLinks = mode;
     options.workers = workers;
-    return DirectoryWalker::walk(root, [](const WalkProgress&) {}, {}, options);
+    return DirectoryWalker::walk(
+        root, [](const WalkProgress&) {}, {}, options);
 }
 
 TEST(HardLinks, OnceCountsEachInodeAndEveryCountsEachName) {
@@ -167,7 +168,8 @@ TEST(HardLinks, SameTreeGivesSameTotalsWhateverTheWorkersDo) {
         DirectoryWalker::Options options;
         options.workers = workers;
         options.lister = [&](const std::string& dir) { return slowListing(dir, random, m); };
-        const ScanForest f = DirectoryWalker::walk("/r", [](const WalkProgress&) {}, {}, options);
+        const ScanForest f = DirectoryWalker::walk(
+            "/r", [](const WalkProgress&) {}, {}, options);
         const auto totals = folderTotals(f);
         // Eight distinct files: 4096 * (1 + ... + 8).
         EXPECT_EQ(f.root()->allocatedSize(), 4096 * 36);
@@ -204,7 +206,8 @@ TEST(HardLinks, StoredTreeIsRecognisedWithoutChangingItsTotals) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(rawValue(c.mode)) + " " + std::to_string(c.secondNameBytes));
         TreeBuilder b("/s");
-        b.file("/s/x/one", {.logicalSize = 500, .allocatedSize = 500, .inode = 9, .modified = when});
+        b.file("/s/x/one",
+               {.logicalSize = 500, .allocatedSize = 500, .inode = 9, .modified = when});
         b.file("/s/y/two", {.logicalSize = c.secondNameBytes,
                             .allocatedSize = c.secondNameBytes,
                             .inode = 9,
@@ -232,9 +235,9 @@ TEST(HardLinks, FreedByCountsFilesWhoseEveryNameIsInside) {
         std::vector<LinkedName> names;
         auto linked = [&](const std::string& path, std::int64_t bytes, std::uint64_t inode,
                           std::uint32_t count) {
-            names.push_back({b.file(path, {.logicalSize = bytes, .allocatedSize = bytes,
-                                           .inode = inode}),
-                             1, count});
+            names.push_back(
+                {b.file(path, {.logicalSize = bytes, .allocatedSize = bytes, .inode = inode}), 1,
+                 count});
         };
         linked("/t/p/a", 600, 1, 2);
         linked("/t/q/a", 600, 1, 2);
@@ -243,19 +246,18 @@ TEST(HardLinks, FreedByCountsFilesWhoseEveryNameIsInside) {
         linked("/t/q/c", 50, 3, 2);
         b.file("/t/q/d", 10);
         b.rollUp();
-        const ScanForest f(b.tree(), 0, 0, testContext("/t"),
-                           ScanForest::WalkedLinks{names, mode});
+        const ScanForest f(b.tree(), 0, 0, testContext("/t"), ScanForest::WalkedLinks{names, mode});
         auto at = [&](const std::string& p) { return findNode(f, p); };
         struct Row {
             std::vector<std::string> items;
             std::int64_t freed;
         };
         const Row rows[] = {
-            {{"/t"}, 710},            // c has a name outside the scan
-            {{"/t/p"}, 100},          // b only: a has a name in q
-            {{"/t/q"}, 10},           // d only
-            {{"/t/p", "/t/q"}, 710},  // a's two names together
-            {{"/t/p/b1"}, 0},         // one name of two
+            {{"/t"}, 710},           // c has a name outside the scan
+            {{"/t/p"}, 100},         // b only: a has a name in q
+            {{"/t/q"}, 10},          // d only
+            {{"/t/p", "/t/q"}, 710}, // a's two names together
+            {{"/t/p/b1"}, 0},        // one name of two
             {{"/t/p/b1", "/t/p/b2"}, 100},
             {{"/t/q/d"}, 10},
         };
@@ -263,8 +265,8 @@ TEST(HardLinks, FreedByCountsFilesWhoseEveryNameIsInside) {
             std::vector<const ScanNode*> items;
             for (const auto& p : r.items)
                 items.push_back(at(p));
-            EXPECT_EQ(f.links().freedBy(items), r.freed) << r.items.front() << " +"
-                                                         << r.items.size() - 1;
+            EXPECT_EQ(f.links().freedBy(items), r.freed)
+                << r.items.front() << " +" << r.items.size() - 1;
         }
         EXPECT_EQ(f.freedBy(at("/t/p")), 100);
         const std::int64_t rootTotal = mode == HardLinkMode::once ? 760 : 1460;

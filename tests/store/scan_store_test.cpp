@@ -177,7 +177,8 @@ TEST_F(StoreFile, ReopensWithTheHardLinkCountingItWasMadeWith) {
         SCOPED_TRACE(std::string(rawValue(mode)));
         DirectoryWalker::Options options;
         options.hardLinks = mode;
-        const ScanForest walked = DirectoryWalker::walk(root, [](const WalkProgress&) {}, {}, options);
+        const ScanForest walked = DirectoryWalker::walk(
+            root, [](const WalkProgress&) {}, {}, options);
         auto saved = ScanStore::save(walked, root);
         ASSERT_TRUE(saved) << saved.error().message;
         EXPECT_EQ(saved->context.hardLinks, mode);
