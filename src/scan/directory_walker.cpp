@@ -46,10 +46,10 @@ struct Shared {
 struct Listed {
     std::string_view name;
     bool isDirectory, isMount, mayShareBlocks;
+    std::uint32_t linkCount;
     std::uint64_t inode;
     Date modified;
     std::int64_t logical, allocated;
-    std::uint32_t linkCount;
     std::uint64_t device;
 };
 
@@ -89,9 +89,8 @@ private:
             fake_ = s_.options->lister(dirPath_);
             if (fake_.unreadable) return false;
             for (const RawEntry& e : fake_.entries) {
-                listed_.push_back({e.name, e.isDirectory, e.isMount, e.mayShareBlocks, e.inode,
-                                   e.modified, e.logicalSize, e.allocatedSize, e.linkCount,
-                                   e.device});
+                listed_.push_back({e.name, e.isDirectory, e.isMount, e.mayShareBlocks, e.linkCount,
+                                   e.inode, e.modified, e.logicalSize, e.allocatedSize, e.device});
             }
             return true;
         }
@@ -113,8 +112,8 @@ private:
             const std::int64_t logical = e.isDirectory ? 0 : e.size;
             const std::int64_t allocated = e.isDirectory ? 0 : e.allocated;
             listed_.push_back({reader_.name(e), e.isDirectory, e.isDirectory && e.isMount,
-                               allocated > 0 && logical > allocated, e.inode, modified, logical,
-                               allocated, e.linkCount, e.device});
+                               allocated > 0 && logical > allocated, e.linkCount, e.inode, modified,
+                               logical, allocated, e.device});
         }
         return true;
     }
