@@ -1,5 +1,5 @@
-// tarnbeck-bench scan PATH [--workers N] [--store [DIR]]: one real walk (and
-// its save), one JSON line.
+// tarnbeck-bench scan PATH [--workers N] [--hard-links once|every] [--store [DIR]]:
+// one real walk (and its save), one JSON line.
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -15,7 +15,8 @@ namespace {
 
 int scan(const std::vector<std::string>& args) {
     if (args.empty()) {
-        std::cerr << "usage: tarnbeck-bench scan PATH [--workers N] [--store [DIR]]\n";
+        std::cerr << "usage: tarnbeck-bench scan PATH [--workers N] [--hard-links once|every] "
+                     "[--store [DIR]]\n";
         return 2;
     }
     DirectoryWalker::Options options;
@@ -23,6 +24,14 @@ int scan(const std::vector<std::string>& args) {
     for (std::size_t i = 1; i < args.size(); ++i) {
         const bool hasValue = i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0;
         if (args[i] == "--workers" && hasValue) options.workers = std::stoi(args[++i]);
+        if (args[i] == "--hard-links") {
+            auto mode = hasValue ? hardLinkMode(args[++i]) : std::nullopt;
+            if (!mode) {
+                std::cerr << "--hard-links takes once or every\n";
+                return 2;
+            }
+            options.hardLinks = *mode;
+        }
         // Without a folder: the application's own store, made as it makes it.
         if (args[i] == "--store") store = hasValue ? args[++i] : ScanStore::directory();
     }
@@ -59,11 +68,11 @@ int scan(const std::vector<std::string>& args) {
     std::printf(
         "{\"root\": %s, \"entries\": %lld, \"files\": %zu, \"dirs\": %zu, "
         "\"unreadable\": %lld, \"logical\": %lld, \"allocated\": %lld, "
-        "\"walk_s\": %.4f, \"peak_rss_kb\": %ld, \"workers\": %d%s}\n",
+        "\"walk_s\": %.4f, \"peak_rss_kb\": %ld, \"workers\": %d, \"hard_links\": \"%s\"%s}\n",
         jsonString(args[0]).c_str(), (long long)forest.visited(), forest.files().size(), dirs,
         (long long)forest.unreadable(), (long long)forest.root()->logicalSize(),
         (long long)forest.root()->allocatedSize(), walkSeconds, peakRssKb(), workers,
-        saved.c_str());
+        std::string(rawValue(options.hardLinks)).c_str(), saved.c_str());
     return 0;
 }
 

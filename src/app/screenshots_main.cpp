@@ -119,6 +119,18 @@ void generateTree(const std::string& home) {
             f.daysAgo);
         if (!twin) ++seed;
     }
+    // Snapshots kept as hard links: one file under three names.
+    makeDirs(home + "/Backups/monday");
+    makeDirs(home + "/Backups/tuesday");
+    ::link((home + "/Videos/talk.webm").c_str(), (home + "/Backups/monday/talk.webm").c_str());
+    ::link((home + "/Videos/talk.webm").c_str(), (home + "/Backups/tuesday/talk.webm").c_str());
+}
+
+const tb::ScanNode* nodeAt(const tb::AppSession& session, const std::string& path) {
+    if (!session.forest()) return nullptr;
+    for (const tb::ScanNode* n : session.forest()->nodes())
+        if (n->path() == path) return n;
+    return nullptr;
 }
 
 QString outputFolder;
@@ -233,6 +245,18 @@ int run(QApplication& app, const std::string& home) {
         session.select(root->children().front());
     session.setShowInspector(true);
     save(&window, QStringLiteral("inspector"));
+    session.setViewMode(tb::ViewMode::folders);
+    if (const tb::ScanNode* link = nodeAt(session, home + "/Backups/tuesday/talk.webm")) {
+        session.jumpTo(link);
+        save(&window, QStringLiteral("inspector-hard-link"));
+    } else {
+        problems << QStringLiteral("inspector-hard-link: no linked file");
+    }
+    if (const tb::ScanNode* backups = nodeAt(session, home + "/Backups")) {
+        session.jumpTo(backups);
+        save(&window, QStringLiteral("inspector-frees"));
+    }
+    session.setViewMode(tb::ViewMode::treemap);
 
     if (!session.cleanupCandidates().empty()) {
         session.stage(session.cleanupCandidates().front());

@@ -33,8 +33,12 @@ struct DirEntryAttributes {
     std::uint64_t inode = 0;
     std::int64_t modifiedSeconds = 0;
     std::int32_t modifiedNanoseconds = 0;
+    // Names the file has on its volume, and the volume: a file with several
+    // names is one (device, inode) wherever it is listed.
+    std::uint32_t linkCount = 1;
     std::int64_t size = 0;
     std::int64_t allocated = 0; // blocks * 512
+    std::uint64_t device = 0;
 };
 
 class DirectoryReader {

@@ -18,8 +18,8 @@ namespace {
 // 512 KiB: large directories are read in a handful of calls.
 constexpr std::size_t kBufferSize = 512 * 1024;
 
-constexpr unsigned kStatxMask =
-    STATX_TYPE | STATX_MODE | STATX_INO | STATX_MTIME | STATX_SIZE | STATX_BLOCKS | STATX_MNT_ID;
+constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_MTIME |
+                                STATX_SIZE | STATX_BLOCKS | STATX_MNT_ID;
 constexpr int kStatxFlags = AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC | AT_NO_AUTOMOUNT;
 
 // struct linux_dirent64 (getdents64(2)): d_ino u64, d_off s64, d_reclen u16,
@@ -123,6 +123,8 @@ int DirectoryReader::describe(int dirfd, const char* name, const VolumeIdentity&
     } else {
         e.size = static_cast<std::int64_t>(sx.stx_size);
         e.allocated = static_cast<std::int64_t>(sx.stx_blocks) * 512;
+        if (sx.stx_mask & STATX_NLINK) e.linkCount = sx.stx_nlink;
+        e.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
     }
     entries_.push_back(e);
     return 0;

@@ -29,6 +29,7 @@
 #include "analysis/protected_paths.h"
 #include "base/path.h"
 #include "platform/file_system.h"
+#include "scan/byte_sum.h"
 #include "review/receipt_log.h"
 #include "scan/scan_node.h"
 
@@ -83,6 +84,31 @@ StagedItem itemWithCurrentState(const std::string& url, std::string name, std::i
     return item;
 }
 
+// The node of `path` in the forest, found from the root name by name.
+const ScanNode* nodeAt(const ScanForest& forest, std::string_view path) {
+    const ScanNode* at = forest.root();
+    const std::string root = at->path();
+    if (path == root) return at;
+    if (!Path::isSameOrInside(path, root)) return nullptr;
+    std::string_view rest = path.substr(root.size());
+    while (at && !rest.empty()) {
+        while (!rest.empty() && rest.front() == '/')
+            rest.remove_prefix(1);
+        const std::string_view name = rest.substr(0, rest.find('/'));
+        rest.remove_prefix(name.size());
+        if (name.empty()) break;
+        const ScanNode* next = nullptr;
+        for (const ScanNode* c : at->children()) {
+            if (c->name() == name) {
+                next = c;
+                break;
+            }
+        }
+        at = next;
+    }
+    return at;
+}
+
 } // namespace
 
 StagingStore::StagingStore(std::shared_ptr<platform::Trash> trash, QObject* parent)
@@ -95,16 +121,40 @@ std::int64_t StagingStore::totalBytes() const {
     return total;
 }
 
+std::int64_t StagingStore::freesAbout() const {
+    if (!forest_) return totalBytes();
+    std::vector<const ScanNode*> inScan;
+    std::int64_t elsewhere = 0;
+    for (const auto& item : items_) {
+        if (const ScanNode* n = nodeAt(*forest_, item.url)) {
+            inScan.push_back(n);
+        } else {
+            elsewhere = addBytes(elsewhere, item.bytes);
+        }
+    }
+    return addBytes(forest_->links().freedBy(inScan), elsewhere);
+}
+
+void StagingStore::setForest(ScanForest forest) {
+    forest_ = std::move(forest);
+}
+
 void StagingStore::stage(const ScanNode& node) {
     const std::string url(node.url());
     if (!admit(url, kUnsafePath)) return;
+    // A name counted under another shows 0 bytes; the recheck still wants
+    // the file's length.
+    std::int64_t logical = node.logicalSize();
+    if (forest_) {
+        if (const auto* file = forest_->links().file(&node)) logical = file->logicalSize;
+    }
     StagedItem item{url,
                     url,
                     std::string(node.name()),
                     node.allocatedSize(),
                     std::string(NodeAdvice::why(node)),
                     node.inode(),
-                    node.logicalSize(),
+                    logical,
                     node.modified()};
     append(std::move(item));
 }

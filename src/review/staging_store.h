@@ -18,10 +18,9 @@
 #include "analysis/cleanup_candidate.h"
 #include "platform/trash.h"
 #include "review/staged_item.h"
+#include "scan/scan_forest.h"
 
 namespace tb {
-
-class ScanNode;
 
 class StagingStore : public QObject {
     Q_OBJECT
@@ -36,6 +35,10 @@ public:
     const std::vector<OperationReceipt>& receipts() const { return receipts_; } // newest first
     const std::optional<std::string>& lastMessage() const { return lastMessage_; }
     std::int64_t totalBytes() const;
+    // What moving the whole queue would give back: as totalBytes, except that
+    // a file with several names in the scan on display counts only when all
+    // of them are queued (and then once).
+    std::int64_t freesAbout() const;
 
     // Queues an item; a refusal (missing, protected, already queued, inside
     // or holding a queued folder) leaves the queue as it was and says why in
@@ -51,6 +54,8 @@ public:
     std::optional<std::string> refusal(std::string_view url) const;
     // The root of the scan on display; it may not enter the queue itself.
     void setScanRoot(std::string root) { scanRoot_ = std::move(root); }
+    // The scan on display, whose files with several names freesAbout knows.
+    void setForest(ScanForest forest);
     // Keeps the receipts of successful moves in `path` from now on, taking
     // over those of earlier launches whose items are still in the Trash. A
     // missing or damaged file brings none; a failed write keeps the receipts
@@ -92,6 +97,7 @@ private:
     std::vector<OperationReceipt> receipts_;
     std::optional<std::string> lastMessage_;
     std::string scanRoot_;
+    std::optional<ScanForest> forest_;
     std::string receiptFile_; // empty: receipts live in memory only
     // Receipts seen in the file: one missing from it later was put back or
     // dropped elsewhere and must not be written back from here.

@@ -36,6 +36,8 @@ RawEntry entry(const platform::DirectoryReader& reader, const platform::DirEntry
         r.logicalSize = e.size;
         r.allocatedSize = e.allocated;
         r.mayShareBlocks = e.allocated > 0 && e.size > e.allocated;
+        r.linkCount = e.linkCount;
+        r.device = e.device;
     }
     return r;
 }

@@ -46,9 +46,11 @@ struct Shared {
 struct Listed {
     std::string_view name;
     bool isDirectory, isMount, mayShareBlocks;
+    std::uint32_t linkCount;
     std::uint64_t inode;
     Date modified;
     std::int64_t logical, allocated;
+    std::uint64_t device;
 };
 
 class Worker {
@@ -77,7 +79,7 @@ public:
             if (s_.gate.allow(progressInterval)) (*s_.progress)(s_.bag.progress(dirPath_));
             s_.queue.finish();
         }
-        s_.bag.deposit(std::move(arena_));
+        s_.bag.deposit(std::move(arena_), std::move(links_));
     }
 
 private:
@@ -87,8 +89,8 @@ private:
             fake_ = s_.options->lister(dirPath_);
             if (fake_.unreadable) return false;
             for (const RawEntry& e : fake_.entries) {
-                listed_.push_back({e.name, e.isDirectory, e.isMount, e.mayShareBlocks, e.inode,
-                                   e.modified, e.logicalSize, e.allocatedSize});
+                listed_.push_back({e.name, e.isDirectory, e.isMount, e.mayShareBlocks, e.linkCount,
+                                   e.inode, e.modified, e.logicalSize, e.allocatedSize, e.device});
             }
             return true;
         }
@@ -110,8 +112,8 @@ private:
             const std::int64_t logical = e.isDirectory ? 0 : e.size;
             const std::int64_t allocated = e.isDirectory ? 0 : e.allocated;
             listed_.push_back({reader_.name(e), e.isDirectory, e.isDirectory && e.isMount,
-                               allocated > 0 && logical > allocated, e.inode, modified, logical,
-                               allocated});
+                               allocated > 0 && logical > allocated, e.linkCount, e.inode, modified,
+                               logical, allocated, e.device});
         }
         return true;
     }
@@ -139,6 +141,7 @@ private:
                 if (!e.isMount) subdirs_.push_back(node);
             } else {
                 bytes += e.allocated < 1 ? e.logical : e.allocated;
+                if (e.linkCount > 1) links_.push_back({node, e.device, e.linkCount});
             }
         }
         arena_.setChildren(dir, kids_);
@@ -166,6 +169,7 @@ private:
     DirectoryListing fake_;
     std::vector<Listed> listed_;
     std::vector<ScanNode*> kids_, subdirs_;
+    std::vector<LinkedName> links_; // files with several names, as listed
     std::string dirPath_, name_;
 };
 
@@ -207,11 +211,12 @@ ScanForest walk(const std::string& rootUrl, const ProgressCallback& progress, st
         }
     }
 
-    shared.bag.collect(*arena);
+    std::vector<LinkedName> links = shared.bag.collect(*arena);
     // A stopped walk left folders unsettled: they are summed here.
     if (!shared.rootSettled.load(std::memory_order_acquire)) rootNode->rollup();
     return ScanForest(NodeTree{arena, rootNode}, shared.bag.unreadableCount(),
-                      shared.bag.visitedCount(), std::nullopt);
+                      shared.bag.visitedCount(), std::nullopt,
+                      ScanForest::WalkedLinks{std::move(links), options.hardLinks});
 }
 
 } // namespace tb::DirectoryWalker

@@ -31,6 +31,7 @@ using ProgressCallback = std::function<void(const WalkProgress&)>;
 
 struct Options {
     int workers = 0; // 0: workerCount(root)
+    HardLinkMode hardLinks = HardLinkMode::once;
     // Replaces the file-system lister (tests inject unreadable folders here).
     std::function<DirectoryListing(const std::string& directory)> lister;
 };

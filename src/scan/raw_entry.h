@@ -20,6 +20,9 @@ struct RawEntry {
     std::int64_t allocatedSize = 0; // 0 for directories
     bool mayShareBlocks = false;    // logicalSize > allocatedSize > 0
     bool unreadable = false;        // always false from a lister
+    // A file with several names is one (device, inode) however often listed.
+    std::uint32_t linkCount = 1;
+    std::uint64_t device = 0;
 };
 
 struct DirectoryListing {

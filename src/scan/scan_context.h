@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "base/date.h"
+#include "scan/hard_links.h"
 #include "scan/volume_accounting.h"
 
 namespace tb {
@@ -22,6 +23,9 @@ struct ScanContext {
     std::int64_t volumeCapacity = 0;
     bool complete = false;
     Date createdAt;
+    // How the totals count a file with several names. A scan stored before
+    // the choice existed counted every name.
+    HardLinkMode hardLinks = HardLinkMode::every;
 
     // A fresh scan's context.
     static ScanContext make(const std::string& root, const std::optional<VolumeSnapshot>& volume,

@@ -14,12 +14,14 @@ constexpr std::size_t kFilesWorthASecondThread = 100'000;
 } // namespace
 
 ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visited,
-                       std::optional<ScanContext> context) {
+                       std::optional<ScanContext> context, std::optional<WalkedLinks> links) {
     auto d = std::make_shared<Data>();
     d->tree = std::move(tree);
     d->unreadable = unreadable;
     d->visited = visited;
     ScanNode* root = d->tree.root;
+    // Before the sort: counting a file once lowers the totals of folders.
+    if (links) d->links = HardLinks::settle(std::move(links->names), links->mode);
     root->sortBySize();
 
     if (context) {
@@ -31,6 +33,7 @@ ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visi
         if (volume) snapshot = std::move(*volume);
         d->context = ScanContext::make(rootPath, snapshot, unreadable == 0, Date::now());
     }
+    if (links) d->context.hardLinks = links->mode;
 
     // Exact room up front: doubling a million-entry list holds the old and
     // the new copy at once.
@@ -50,6 +53,7 @@ ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visi
     }
 
     const FileList files(d->nodes, d->fileCount);
+    if (!links) d->links = HardLinks::recognise(d->nodes, d->context.hardLinks);
     // Two read-only passes over every file: on a large tree the age bands
     // are counted on a second core while this one ranks the largest files.
     const Date now = Date::now();

@@ -9,6 +9,7 @@
 
 #include "scan/age_bands.h"
 #include "scan/file_list.h"
+#include "scan/hard_links.h"
 #include "scan/node_arena.h"
 #include "scan/scan_context.h"
 #include "scan/scan_node.h"
@@ -19,10 +20,19 @@ class ScanForest {
 public:
     static constexpr int largestFilesLimit = 80;
 
+    // The names a walk found of files with several, and how to count them.
+    struct WalkedLinks {
+        std::vector<LinkedName> names;
+        HardLinkMode mode = HardLinkMode::once;
+    };
+
     // Sorts the tree's children in place, then derives the lists. Without a
-    // context it reads the root's volume and makes one.
+    // context it reads the root's volume and makes one. With a walk's links
+    // they are counted as their mode says (and the context records it);
+    // without, the tree's sizes stand and its files with several names are
+    // recognised by inode and date.
     ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visited,
-               std::optional<ScanContext> context);
+               std::optional<ScanContext> context, std::optional<WalkedLinks> links = std::nullopt);
 
     const ScanNode* root() const { return data_->tree.root; }
     std::int64_t unreadable() const { return data_->unreadable; }
@@ -33,6 +43,9 @@ public:
     FileList files() const { return FileList(data_->nodes, data_->fileCount); }
     const std::vector<const ScanNode*>& largestFiles() const { return data_->largestFiles; }
     const std::vector<AgeBand>& ageBands() const { return data_->ageBands; }
+    const HardLinks& links() const { return data_->links; }
+    // Bytes that moving the node away gives back (HardLinks::freedBy).
+    std::int64_t freedBy(const ScanNode* node) const { return data_->links.freedBy({&node, 1}); }
     // Keeps the nodes alive for whoever holds it.
     const NodeTree& tree() const { return data_->tree; }
 
@@ -49,6 +62,7 @@ private:
         std::size_t fileCount = 0;
         std::vector<const ScanNode*> largestFiles;
         std::vector<AgeBand> ageBands;
+        HardLinks links;
     };
     std::shared_ptr<const Data> data_;
 };

@@ -86,6 +86,18 @@ void ScanNode::settle() {
     sortChildren();
 }
 
+void ScanNode::countElsewhere() {
+    if (countedElsewhere_ || isDirectory_) return;
+    // The folders above are this tree's own nodes, not const objects.
+    for (auto* p = const_cast<ScanNode*>(parent_); p; p = const_cast<ScanNode*>(p->parent_)) {
+        p->logicalSize_ = addBytes(p->logicalSize_, -logicalSize_);
+        p->allocatedSize_ = addBytes(p->allocatedSize_, -allocatedSize_);
+    }
+    logicalSize_ = allocatedSize_ = 0;
+    countedElsewhere_ = 1;
+    linked_ = 1;
+}
+
 void ScanNode::sortChildren() {
     auto larger = [](const ScanNode* a, const ScanNode* b) {
         return a->allocatedSize_ > b->allocatedSize_;

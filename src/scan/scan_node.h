@@ -45,11 +45,20 @@ public:
     std::int64_t logicalSize() const { return logicalSize_; }
     std::int64_t allocatedSize() const { return allocatedSize_; }
     bool unreadable() const { return unreadable_; }
+    // A file with more than one name (hard links); the forest's HardLinks
+    // knows them all.
+    bool hasOtherNames() const { return linked_; }
+    // One of those names whose bytes are counted under another: its own
+    // sizes are 0 and the folders above it leave the file out.
+    bool countedElsewhere() const { return countedElsewhere_; }
     std::span<ScanNode* const> children() const { return {children_, childCount_}; }
 
     void setLogicalSize(std::int64_t v) { logicalSize_ = v; }
     void setAllocatedSize(std::int64_t v) { allocatedSize_ = v; }
     void setUnreadable(bool v) { unreadable_ = v; }
+    void markOtherNames() { linked_ = 1; }
+    // Takes this file's sizes off every folder above it and makes them 0 here.
+    void countElsewhere();
 
     // Folder sizes become the sums over their children (files keep theirs),
     // and each folder's children are then ordered as sortBySize orders them:
@@ -87,7 +96,9 @@ private:
     std::uint32_t modifiedNanos_ : 30 = 0;
     std::uint32_t isDirectory_ : 1 = 0;
     std::uint32_t mayShareBlocks_ : 1 = 0;
-    std::uint32_t nameLen_ : 30 = 0;
+    std::uint32_t nameLen_ : 28 = 0;
+    std::uint32_t linked_ : 1 = 0;
+    std::uint32_t countedElsewhere_ : 1 = 0;
     std::uint32_t unreadable_ : 1 = 0;
     std::uint32_t ownsPath_ : 1 = 0;
     // The name's first bytes; the rest run on past the node.

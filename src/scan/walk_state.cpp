@@ -75,16 +75,18 @@ WalkProgress NodeBag::progress(std::string_view current) {
     return WalkProgress{visited_, unreadable_, scannedBytes_, std::string(current)};
 }
 
-void NodeBag::deposit(NodeArena&& arena) {
+void NodeBag::deposit(NodeArena&& arena, std::vector<LinkedName>&& links) {
     std::lock_guard lock(mutex_);
     arenas_.push_back(std::move(arena));
+    links_.insert(links_.end(), links.begin(), links.end());
 }
 
-void NodeBag::collect(NodeArena& into) {
+std::vector<LinkedName> NodeBag::collect(NodeArena& into) {
     std::lock_guard lock(mutex_);
     for (auto& a : arenas_)
         into.adopt(std::move(a));
     arenas_.clear();
+    return std::move(links_);
 }
 
 std::int64_t NodeBag::unreadableCount() {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/file_descriptor.h"
+#include "scan/hard_links.h"
 #include "scan/node_arena.h"
 #include "scan/raw_entry.h"
 
@@ -94,9 +95,10 @@ public:
     void ingest(std::int64_t entries, std::int64_t fileBytes);
     void markUnreadable();
     WalkProgress progress(std::string_view current);
-    void deposit(NodeArena&& arena);
-    // Moves every deposited arena into `into`.
-    void collect(NodeArena& into);
+    // A worker's nodes, and the names it listed of files with several.
+    void deposit(NodeArena&& arena, std::vector<LinkedName>&& links);
+    // Moves every deposited arena into `into`; returns every deposited name.
+    std::vector<LinkedName> collect(NodeArena& into);
     std::int64_t unreadableCount();
     std::int64_t visitedCount();
 
@@ -106,6 +108,7 @@ private:
     std::int64_t unreadable_ = 0;   // guarded by mutex_
     std::int64_t scannedBytes_ = 0; // guarded by mutex_
     std::vector<NodeArena> arenas_; // guarded by mutex_
+    std::vector<LinkedName> links_; // guarded by mutex_
 };
 
 // At most one progress report per interval for the whole walk; the first

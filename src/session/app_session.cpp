@@ -36,6 +36,7 @@ struct AppSession::PostScanResult {
     std::vector<AppFootprint> apps;
     std::vector<QuickWin> quickWins;
     std::vector<ScanChange> changes;
+    std::optional<std::string> changesMessage;
 };
 
 AppSession::AppSession(std::shared_ptr<platform::Desktop> desktop,
@@ -114,6 +115,11 @@ void AppSession::setAgeBucket(std::optional<std::string> key) {
 void AppSession::setSnapshots(std::vector<SnapshotInfo> snapshots) {
     snapshots_ = std::move(snapshots);
     notify(SessionField::snapshots);
+}
+
+void AppSession::setHardLinks(HardLinkMode mode) {
+    hardLinks_ = mode;
+    notify(SessionField::hardLinks);
 }
 
 void AppSession::setSearchQuery(const std::string& query) {
@@ -262,7 +268,9 @@ void AppSession::startScan() {
     const bool readPrevious = !previous && !historyRead_;
     auto task = std::make_shared<std::stop_source>();
     scanTask_ = task;
-    detach([link = link_, root, previous, readPrevious, generation,
+    DirectoryWalker::Options options;
+    options.hardLinks = hardLinks_;
+    detach([link = link_, root, previous, readPrevious, generation, options,
             stop = task->get_token()]() mutable {
         if (readPrevious) {
             auto stored = ScanStore::history();
@@ -271,7 +279,7 @@ void AppSession::startScan() {
         auto progress = [link, generation, root](const WalkProgress& p) {
             link->post([generation, p, root](AppSession& s) { s.onProgress(generation, p, root); });
         };
-        ScanForest forest = DirectoryWalker::walk(root, progress, stop);
+        ScanForest forest = DirectoryWalker::walk(root, progress, stop, options);
         link->post([generation, stop, forest = std::move(forest), root, previous](AppSession& s) {
             s.onWalkFinished(generation, stop, forest, root, previous);
         });
@@ -290,6 +298,7 @@ void AppSession::onWalkFinished(std::uint64_t generation, std::stop_token stop, 
     releaseNodesOfForest();
     forest_ = forest;
     staging_->setScanRoot(std::string(forest.root()->url()));
+    staging_->setForest(forest);
     notify(SessionField::forest);
     setSelected(forest.root());
     setFocus(forest.root());
@@ -319,7 +328,10 @@ void AppSession::startPostScanAnalyses(std::uint64_t generation, const ScanFores
         r.quickWins = QuickWins::arrange(std::move(r.quickWins));
         if (previous && previous->context.rootPath == forest.context().rootPath &&
             previous->context.volumeCapacity == forest.context().volumeCapacity) {
-            r.changes = ScanComparison::compare(forest.root(), *previous, changeLimit);
+            r.changesMessage = ScanComparison::incomparable(forest.context(), previous->context);
+            if (!r.changesMessage) {
+                r.changes = ScanComparison::compare(forest.root(), *previous, changeLimit);
+            }
         }
         link->post([generation, r = std::move(r)](AppSession& s) mutable {
             s.publishPostScan(generation, std::move(r));
@@ -340,6 +352,8 @@ void AppSession::publishPostScan(std::uint64_t generation, PostScanResult r) {
     notify(SessionField::appFootprints);
     quickWins_ = std::move(r.quickWins);
     notify(SessionField::quickWins);
+    changesMessage_ = std::move(r.changesMessage);
+    notify(SessionField::changesMessage);
     changes_ = std::move(r.changes);
     notify(SessionField::changes);
 }
@@ -393,6 +407,7 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
     releaseNodesOfForest();
     forest_ = *forest;
     staging_->setScanRoot(std::string(forest->root()->url()));
+    staging_->setForest(*forest);
     openScanFile_ = record.fileURL;
     openingScanFile_.clear();
     notify(SessionField::forest);
@@ -418,7 +433,10 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
         r.candidates = CleanupCatalog::candidates(loaded);
         r.apps = StorageInsights::apps(loaded, homeFolder());
         if (previous && isSameSubject(*previous, record)) {
-            r.changes = ScanComparison::compare(loaded.root(), *previous, changeLimit);
+            r.changesMessage = ScanComparison::incomparable(record.context, previous->context);
+            if (!r.changesMessage) {
+                r.changes = ScanComparison::compare(loaded.root(), *previous, changeLimit);
+            }
         }
         link->post([generation, r = std::move(r)](AppSession& s) mutable {
             if (generation != s.scanGeneration_) return;
@@ -426,6 +444,8 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
             s.notify(SessionField::cleanupCandidates);
             s.appFootprints_ = std::move(r.apps);
             s.notify(SessionField::appFootprints);
+            s.changesMessage_ = std::move(r.changesMessage);
+            s.notify(SessionField::changesMessage);
             s.changes_ = std::move(r.changes);
             s.notify(SessionField::changes);
         });

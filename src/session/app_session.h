@@ -70,6 +70,7 @@ enum class SessionField {
     focus,
     trail,
     ageBucket,
+    hardLinks,
 };
 
 struct HistoryHit {
@@ -123,6 +124,9 @@ public:
     const std::vector<const ScanNode*>& forwardTrail() const { return forward_; }
     const std::optional<std::string>& ageBucket() const { return ageBucket_; }
     StagingStore& staging() { return *staging_; }
+    // How the next scan counts a file with several names; the forest on
+    // display keeps the counting it was made with.
+    HardLinkMode hardLinks() const { return hardLinks_; }
 
     // Derived.
     std::int64_t scannedBytes() const;
@@ -140,6 +144,7 @@ public:
     void setLeftoverQuery(const std::string& query);
     void setAgeBucket(std::optional<std::string> key);
     void setSnapshots(std::vector<SnapshotInfo> snapshots);
+    void setHardLinks(HardLinkMode mode);
     // Every assignment schedules a search, even of the same text.
     void setSearchQuery(const std::string& query);
 
@@ -284,6 +289,7 @@ private:
     std::vector<const ScanNode*> forward_;
     std::optional<std::string> ageBucket_;
     StagingStore* const staging_; // owned: a Qt child of this session
+    HardLinkMode hardLinks_ = HardLinkMode::once;
 
     // Private state.
     const std::shared_ptr<platform::Trash> trash_;

@@ -219,6 +219,16 @@ std::vector<ScanChange> largestFirst(std::vector<ScanChange> changes, std::size_
 
 namespace ScanComparison {
 
+std::optional<std::string> incomparable(const ScanContext& current, const ScanContext& previous) {
+    if (current.hardLinks == previous.hardLinks) return std::nullopt;
+    auto how = [](HardLinkMode m) {
+        return m == HardLinkMode::once ? std::string("counted each hard-linked file once")
+                                       : std::string("counted every name of a hard-linked file");
+    };
+    return "Not compared: the previous scan " + how(previous.hardLinks) + ", this one " +
+           how(current.hardLinks) + ". Scan again with the same Hard links setting to compare.";
+}
+
 std::vector<ScanChange> compare(const ScanNode* current, const ScanNode* previous,
                                 std::size_t limit) {
     std::vector<ScanChange> changes;

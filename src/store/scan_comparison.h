@@ -37,6 +37,11 @@ namespace ScanComparison {
 
 inline constexpr std::size_t defaultLimit = 160;
 
+// Why two scans of the same subject cannot be compared, or nothing: totals
+// that count a hard-linked file once and totals that count each of its names
+// differ without anything on disk having changed.
+std::optional<std::string> incomparable(const ScanContext& current, const ScanContext& previous);
+
 // Largest |delta| first; equal magnitudes in no promised order.
 std::vector<ScanChange> compare(const ScanNode* current, const ScanNode* previous,
                                 std::size_t limit = defaultLimit);

@@ -111,6 +111,10 @@ ScanRecord recordFromMeta(MetaRows& meta, const std::string& root) {
     r.context.volumeCapacity = meta.number("volume_capacity");
     auto complete = meta.text("complete");
     r.context.complete = !(complete && *complete == "0");
+    // Files written before the choice existed counted every name.
+    auto links = meta.text("hard_links");
+    r.context.hardLinks =
+        links ? hardLinkMode(*links).value_or(HardLinkMode::every) : HardLinkMode::every;
     r.context.createdAt = Date::now();
     return r;
 }
@@ -127,6 +131,7 @@ std::string metaInsert(const ScanForest& forest, const std::string& root) {
         {"volume_name", MetaText::quoted(c.volumeName)},
         {"volume_capacity", "'" + std::to_string(c.volumeCapacity) + "'"},
         {"complete", c.complete ? "'1'" : "'0'"},
+        {"hard_links", "'" + std::string(rawValue(c.hardLinks)) + "'"},
     };
     std::string sql = "INSERT INTO meta(key, value) VALUES\n";
     bool first = true;

@@ -10,8 +10,10 @@
 #include "analysis/protected_paths.h"
 #include "base/path.h"
 #include "platform/file_system.h"
+#include "scan/directory_walker.h"
 #include "scan/node_arena.h"
 #include "support/temp_dir.h"
+#include "support/tree_builder.h"
 
 namespace tb {
 namespace {
@@ -295,6 +297,39 @@ TEST_F(StagingStoreTest, FolderFromTheTreePassesDespiteItsRolledUpSize) {
     EXPECT_TRUE(StagingStore::matchesExpectedState(store.items()[0]));
     test::setModified(dir, 1'650'000'001);
     EXPECT_FALSE(StagingStore::matchesExpectedState(store.items()[0]));
+}
+
+// Two folders hold one name each of a 2 MB file: either alone frees
+// nothing of it, both together free it once.
+TEST_F(StagingStoreTest, QueueFreesAFileOnlyWithAllItsNames) {
+    const std::string root = folder("scan");
+    test::putSized(root + "/p/big", 2'000'000);
+    test::makeDirs(root + "/q");
+    ASSERT_EQ(::link((root + "/p/big").c_str(), (root + "/q/big").c_str()), 0);
+    test::putSized(root + "/q/small", 10'000);
+    test::putSized(root + "/elsewhere", 5'000);
+    const ScanForest forest = DirectoryWalker::walk(root, [](const WalkProgress&) {});
+    store.setForest(forest);
+    auto at = [&](const std::string& p) { return test::findNode(forest, p); };
+    const std::int64_t big = forest.links().file(at(root + "/q/big"))->allocatedSize;
+    const std::int64_t small = at(root + "/q/small")->allocatedSize();
+
+    store.stage(*at(root + "/q"));
+    EXPECT_EQ(store.freesAbout(), small);
+    store.stage(*at(root + "/p"));
+    EXPECT_EQ(store.freesAbout(), big + small);
+    EXPECT_EQ(store.totalBytes(), big + small);
+    // An item outside the scan counts as queued.
+    store.stage(file("outside"), "outside", 777);
+    EXPECT_EQ(store.freesAbout(), big + small + 777);
+
+    StagingStore single(trash);
+    single.setForest(forest);
+    single.stage(*at(root + "/q/big"));
+    // The name counted under another still carries the file's length for
+    // the recheck.
+    EXPECT_EQ(single.items().back().logicalBytes, 2'000'000);
+    EXPECT_EQ(single.freesAbout(), 0);
 }
 
 TEST_F(StagingStoreTest, TrashAllMovesWhatPassesAndKeepsTheRest) {

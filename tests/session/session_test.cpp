@@ -118,6 +118,37 @@ TEST_F(SessionTest, SecondScanOfTheSameFolderYieldsChanges) {
     EXPECT_TRUE(session->changes().empty());
 }
 
+// Counting a hard-linked file once or once per name moves folder totals with
+// nothing changed on disk: such scans say they were not compared.
+TEST_F(SessionTest, ScansCountingHardLinksDifferentlyAreNotCompared) {
+    putSized(work() + "/big.bin", 3'000'000, 5);
+    ASSERT_EQ(::link((work() + "/big.bin").c_str(), (work() + "/sub/big.bin").c_str()), 0);
+    EXPECT_EQ(session->hardLinks(), HardLinkMode::once);
+    scan(work());
+    const std::int64_t once = session->forest()->root()->allocatedSize();
+    session->setHardLinks(HardLinkMode::every);
+    scan(work());
+    EXPECT_EQ(session->forest()->context().hardLinks, HardLinkMode::every);
+    EXPECT_GT(session->forest()->root()->allocatedSize(), once);
+    EXPECT_TRUE(session->changes().empty());
+    ASSERT_TRUE(session->changesMessage());
+    EXPECT_NE(session->changesMessage()->find("Not compared"), std::string::npos);
+    const ScanRecord every = session->history().front();
+
+    session->setHardLinks(HardLinkMode::once);
+    scan(work());
+    scan(work());
+    EXPECT_FALSE(session->changesMessage());
+    EXPECT_TRUE(session->changes().empty());
+    EXPECT_EQ(session->forest()->root()->allocatedSize(), once);
+
+    // Reopened, the scan counting every name keeps its totals and is not
+    // compared with the newest scan either.
+    session->loadHistory(every);
+    ASSERT_TRUE(waitUntil([&] { return session->changesMessage().has_value(); }));
+    EXPECT_GT(session->forest()->root()->allocatedSize(), once);
+}
+
 TEST_F(SessionTest, CancelKeepsThePreviousForestAndDropsLateResults) {
     scan(work());
     const ScanNode* before = session->forest()->root();

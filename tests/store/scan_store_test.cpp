@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <map>
 #include <stop_token>
@@ -144,7 +146,8 @@ TEST_F(StoreFile, FileFormatIsExact) {
                     {"scope", "selectedFolder", "text"},
                     {"volume_name", "it's", "text"},
                     {"volume_capacity", "1234", "text"},
-                    {"complete", "0", "text"}}));
+                    {"complete", "0", "text"},
+                    {"hard_links", "every", "text"}}));
 
     // In byte order of the path, whatever order the forest gave the children.
     EXPECT_EQ(
@@ -159,6 +162,48 @@ TEST_F(StoreFile, FileFormatIsExact) {
               (Rows{{"-9223372036854775803", "integer", "1700000000.25", "real", "9000", "4096"}}));
     EXPECT_EQ(db.rows("PRAGMA journal_mode"), (Rows{{"wal"}}));
     EXPECT_EQ(db.rows("PRAGMA integrity_check"), (Rows{{"ok"}}));
+}
+
+// A scan reopens with the totals it was made with, in either mode, and
+// knows its files with several names again; a file from before the choice
+// existed reads as counting every name.
+TEST_F(StoreFile, ReopensWithTheHardLinkCountingItWasMadeWith) {
+    test::TempDir t;
+    const std::string root = t / "tree";
+    test::putSized(root + "/a/file", 200'000, 1);
+    test::makeDirs(root + "/b");
+    ASSERT_EQ(::link((root + "/a/file").c_str(), (root + "/b/file").c_str()), 0);
+    test::putSized(root + "/b/other", 5'000, 2);
+    for (HardLinkMode mode : {HardLinkMode::once, HardLinkMode::every}) {
+        SCOPED_TRACE(std::string(rawValue(mode)));
+        DirectoryWalker::Options options;
+        options.hardLinks = mode;
+        const ScanForest walked = DirectoryWalker::walk(
+            root, [](const WalkProgress&) {}, {}, options);
+        auto saved = ScanStore::save(walked, root);
+        ASSERT_TRUE(saved) << saved.error().message;
+        EXPECT_EQ(saved->context.hardLinks, mode);
+        auto reopened = ScanStore::reopen(*saved);
+        ASSERT_TRUE(reopened);
+        EXPECT_EQ(reopened->context().hardLinks, mode);
+        std::map<std::string, std::pair<std::int64_t, std::int64_t>> before, after;
+        for (const ScanNode* n : walked.nodes())
+            before[n->path()] = {n->logicalSize(), n->allocatedSize()};
+        for (const ScanNode* n : reopened->nodes())
+            after[n->path()] = {n->logicalSize(), n->allocatedSize()};
+        EXPECT_EQ(after, before);
+        const ScanNode* second = test::findNode(*reopened, root + "/b/file");
+        ASSERT_TRUE(second);
+        EXPECT_TRUE(second->hasOtherNames());
+        EXPECT_EQ(second->countedElsewhere(), mode == HardLinkMode::once);
+        EXPECT_EQ(reopened->links().names(*reopened->links().file(second)).size(), 2u);
+        const ScanNode* a = test::findNode(*reopened, root + "/a");
+        EXPECT_EQ(reopened->freedBy(a), walked.freedBy(test::findNode(walked, root + "/a")));
+        EXPECT_EQ(reopened->freedBy(reopened->root()), walked.freedBy(walked.root()));
+
+        RawDb(saved->fileURL).exec("DELETE FROM meta WHERE key = 'hard_links'");
+        EXPECT_EQ(ScanStore::record(saved->fileURL)->context.hardLinks, HardLinkMode::every);
+    }
 }
 
 TEST_F(StoreFile, LeafRootGivesOneRowAndTheVolumeScope) {

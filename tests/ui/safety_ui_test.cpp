@@ -99,7 +99,7 @@ TEST_F(SafetyUiTest, MoveToTrashAsksWithCancelAsTheDefaultAndFailedMovesOfferNoR
     shownButtons(&view, "Move to Trash").at(0)->click();
     QMessageBox* box = view.confirmation();
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->text(), "Move 2 items (15.0 KB) to the Trash?");
+    EXPECT_EQ(box->text(), "Move 2 items (15.0 KB) to the Trash? Frees about 15.0 KB.");
     ASSERT_NE(box->defaultButton(), nullptr);
     EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Cancel));
     QTest::keyClick(box, Qt::Key_Return); // a stray Return moves nothing
@@ -111,7 +111,8 @@ TEST_F(SafetyUiTest, MoveToTrashAsksWithCancelAsTheDefaultAndFailedMovesOfferNoR
     shownButtons(&view, "Move to Trash").at(0)->click();
     box = view.confirmation();
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(StagingView::confirmationText(1, 1'500), "Move 1 item (1.5 KB) to the Trash?");
+    EXPECT_EQ(StagingView::confirmationText(1, 1'500, 0),
+              "Move 1 item (1.5 KB) to the Trash? Frees about 0 B.");
     QAbstractButton* move = nullptr;
     for (auto* button : box->buttons()) {
         if (button->text() == "Move to Trash") move = button;

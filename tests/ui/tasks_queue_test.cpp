@@ -27,12 +27,12 @@ TEST_F(StagingViewTest, SummaryCountsQueuedItems) {
     staging.stage(file("one.bin", 10'000), "one.bin", 10'000);
     settle(20);
     EXPECT_TRUE(shows(&view, "1 item selected"));
-    EXPECT_TRUE(shows(&view, "Potentially reclaimable: 10.0 KB"));
+    EXPECT_TRUE(shows(&view, "Frees about 10.0 KB"));
     staging.stage(file("two.bin", 5'000), "two.bin", 5'000);
     settle(20);
     EXPECT_TRUE(shows(&view, "2 items selected"));
     EXPECT_EQ(StagingView::selectedText(0), "0 items selected"); // only one is singular
-    EXPECT_TRUE(shows(&view, "Potentially reclaimable: 15.0 KB"));
+    EXPECT_TRUE(shows(&view, "Frees about 15.0 KB"));
     EXPECT_TRUE(shows(&view, "Selected for review"));
 
     // Remove empties the list from inside the click of its own button.

@@ -164,7 +164,9 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         switch (index.column()) {
         case FolderBrowserView::nameColumn: return DiskTheme::displayText(n->name());
-        case FolderBrowserView::sizeColumn: return DiskTheme::bytes(n->allocatedSize());
+        case FolderBrowserView::sizeColumn:
+            if (n->countedElsewhere()) return QStringLiteral("hard link, 0 B");
+            return DiskTheme::bytes(n->allocatedSize());
         case FolderBrowserView::shareColumn:
             return QString::number(ByteFormat::percent(n->allocatedSize(), whole), 'f', 1) +
                    QStringLiteral(" %");
@@ -176,7 +178,12 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
         if (index.column() != FolderBrowserView::nameColumn) return {};
         return DiskTheme::icon(n->isDirectory() ? "folder" : "doc");
-    case Qt::ToolTipRole: return DiskTheme::displayText(n->path());
+    case Qt::ToolTipRole:
+        if (n->countedElsewhere()) {
+            return DiskTheme::displayText(n->path()) +
+                   QStringLiteral("\nAnother name of this file (a hard link) counts its size.");
+        }
+        return DiskTheme::displayText(n->path());
     case Qt::TextAlignmentRole:
         if (index.column() == FolderBrowserView::nameColumn) return {};
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);

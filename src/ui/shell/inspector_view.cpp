@@ -1,6 +1,8 @@
 #include "ui/shell/inspector_view.h"
 
 #include <QFormLayout>
+
+#include <algorithm>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -70,6 +72,9 @@ InspectorView::InspectorView(AppSession& session, QWidget* parent)
     sizeForm->addRow(QStringLiteral("Logical"), logical_);
     sizeForm->addRow(QStringLiteral("Allocated"), allocated_);
     sizeForm->addRow(QStringLiteral("Modified"), modified_);
+    frees_ = new QLabel;
+    frees_->setObjectName(QStringLiteral("frees"));
+    sizeForm->addRow(frees_);
     d->addWidget(size);
 
     auto* notes = new QGroupBox(QStringLiteral("Notes"));
@@ -81,7 +86,10 @@ InspectorView::InspectorView(AppSession& session, QWidget* parent)
     unreadable_->setText(
         QStringLiteral("This folder was unreadable. Scan again with permission to read it."));
     DiskTheme::makeSecondary(unreadable_);
+    links_ = wrapping();
+    links_->setObjectName(QStringLiteral("links"));
     n->addWidget(why_);
+    n->addWidget(links_);
     n->addWidget(sizes_);
     n->addWidget(unreadable_);
     d->addWidget(notes);
@@ -119,14 +127,46 @@ InspectorView::InspectorView(AppSession& session, QWidget* parent)
     refresh();
 }
 
+QString InspectorView::namesText(std::uint32_t names, std::uint32_t outsideFolder) {
+    const QString head = QStringLiteral("%1 names (hard links), ").arg(names);
+    if (outsideFolder == 0) return head + QStringLiteral("all in this folder");
+    return head + QStringLiteral("%1 outside this folder").arg(outsideFolder);
+}
+
 void InspectorView::refresh() {
     const ScanNode* node = session_.selected();
     stack_->setCurrentIndex(node ? 1 : 0);
     if (!node) return;
     name_->setText(DiskTheme::displayText(node->name()));
     path_->setText(DiskTheme::displayText(node->path()));
-    logical_->setText(DiskTheme::bytes(node->logicalSize()));
-    allocated_->setText(DiskTheme::bytes(node->allocatedSize()));
+    const auto& forest = session_.forest();
+    const HardLinks::File* file = forest ? forest->links().file(node) : nullptr;
+    // A name counted under another shows 0 in the lists; here, the file's own
+    // sizes.
+    const bool elsewhere = file && node->countedElsewhere();
+    logical_->setText(DiskTheme::bytes(elsewhere ? file->logicalSize : node->logicalSize()));
+    allocated_->setText(DiskTheme::bytes(elsewhere ? file->allocatedSize : node->allocatedSize()));
+    links_->setVisible(file);
+    if (file) {
+        const auto names = forest->links().names(*file);
+        const auto here = std::count_if(names.begin(), names.end(), [&](const ScanNode* n) {
+            return n->parent() == node->parent();
+        });
+        QString text =
+            namesText(file->linkCount, file->linkCount - std::uint32_t(here)) + QStringLiteral(".");
+        if (elsewhere) {
+            text += QStringLiteral(" Counted once, under ") +
+                    DiskTheme::displayText(names.front()->path()) + QStringLiteral(".");
+        }
+        links_->setText(text);
+    }
+    // What moving it to the Trash gives back, where that differs from its size
+    // or may: a folder, or a file with other names.
+    const bool showFrees = forest && (node->isDirectory() || file);
+    frees_->setVisible(showFrees);
+    if (showFrees) {
+        frees_->setText(QStringLiteral("Frees about ") + DiskTheme::bytes(forest->freedBy(node)));
+    }
     modified_->setText(DiskTheme::shortDate(node->modified()));
     why_->setText(DiskTheme::text(NodeAdvice::why(*node)));
     const NodeKind kind = NodeAdvice::kind(*node);

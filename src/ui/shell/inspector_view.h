@@ -2,7 +2,10 @@
 // staging it would do, and the actions on it. Holds no state of its own.
 #pragma once
 
+#include <QString>
 #include <QWidget>
+
+#include <cstdint>
 
 class QLabel;
 class QPushButton;
@@ -19,6 +22,9 @@ public:
 
     QPushButton* stageButton() const { return stage_; }
 
+    // "3 names (hard links), 2 outside this folder".
+    static QString namesText(std::uint32_t names, std::uint32_t outsideFolder);
+
 private:
     void refresh();
 
@@ -31,6 +37,8 @@ private:
     QLabel* modified_;
     QLabel* why_;
     QLabel* sizes_;
+    QLabel* links_;
+    QLabel* frees_;
     QLabel* unreadable_;
     QPushButton* stage_;
 };

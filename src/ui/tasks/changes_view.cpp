@@ -53,7 +53,7 @@ ChangesView::ChangesView(AppSession& session, QWidget* parent)
     pages_->addWidget(empty_);
     layout->addWidget(pages_, 1);
     connect(&session_, &AppSession::changed, this, [this](SessionField field) {
-        if (field == SessionField::changes) rebuild();
+        if (field == SessionField::changes || field == SessionField::changesMessage) rebuild();
     });
     rebuild();
 }
@@ -62,7 +62,19 @@ void ChangesView::rebuild() {
     list_->clear();
     for (const ScanChange& change : session_.changes())
         list_->addRow(changeRow(change));
-    pages_->setCurrentWidget(session_.changes().empty() ? empty_ : static_cast<QWidget*>(list_));
+    if (notCompared_) {
+        pages_->removeWidget(notCompared_);
+        notCompared_->deleteLater();
+        notCompared_ = nullptr;
+    }
+    QWidget* emptyPage = empty_;
+    if (const auto& why = session_.changesMessage(); why && session_.changes().empty()) {
+        notCompared_ = new EmptyState("chart.line.uptrend.xyaxis",
+                                      QStringLiteral("Scans not compared"), DiskTheme::text(*why));
+        pages_->addWidget(notCompared_);
+        emptyPage = notCompared_;
+    }
+    pages_->setCurrentWidget(session_.changes().empty() ? emptyPage : static_cast<QWidget*>(list_));
 }
 
 } // namespace tb

@@ -24,6 +24,7 @@ private:
     QStackedWidget* pages_;
     RowList* list_;
     QWidget* empty_;
+    QWidget* notCompared_ = nullptr; // when the session says why there is no list
 };
 
 } // namespace tb

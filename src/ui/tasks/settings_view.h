@@ -14,6 +14,9 @@ public:
     static constexpr const char* releaseAddress = "https://tarnbeck.app/releases/latest";
 
     explicit SettingsView(AppSession& session, QWidget* parent = nullptr);
+
+private:
+    static QWidget* hardLinksSection(AppSession& session);
 };
 
 } // namespace tb

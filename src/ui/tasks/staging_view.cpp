@@ -148,11 +148,14 @@ StagingView::StagingView(AppSession& session, QWidget* parent)
     refresh();
 }
 
-QString StagingView::confirmationText(std::size_t count, std::int64_t bytes) {
-    return QStringLiteral("Move %1 %2 (%3) to the Trash?")
+// The size and what the move gives back differ when a file has names outside
+// the queue (hard links): those stay, and so does its space.
+QString StagingView::confirmationText(std::size_t count, std::int64_t bytes, std::int64_t frees) {
+    return QStringLiteral("Move %1 %2 (%3) to the Trash? Frees about %4.")
         .arg(count)
         .arg(count == 1 ? QStringLiteral("item") : QStringLiteral("items"))
-        .arg(DiskTheme::bytes(bytes));
+        .arg(DiskTheme::bytes(bytes))
+        .arg(DiskTheme::bytes(frees));
 }
 
 // Cancel is the default, so a stray Return moves nothing. The dialog is
@@ -164,9 +167,10 @@ void StagingView::confirmTrash() {
         return;
     }
     if (confirmation_) return;
-    auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Move to Trash"),
-                                confirmationText(staging.items().size(), staging.totalBytes()),
-                                QMessageBox::NoButton, this);
+    auto* box = new QMessageBox(
+        QMessageBox::Question, QStringLiteral("Move to Trash"),
+        confirmationText(staging.items().size(), staging.totalBytes(), staging.freesAbout()),
+        QMessageBox::NoButton, this);
     box->setInformativeText(QStringLiteral(
         "Each item is checked again just before it moves. You can put items back from Recent "
         "results or from the Trash."));
@@ -255,7 +259,7 @@ void StagingView::refreshSummary() {
         parts.texts->addWidget(
             TaskWidgets::label(selectedText(staging.items().size()), DiskTheme::title3()));
         parts.texts->addWidget(TaskWidgets::label(
-            QStringLiteral("Potentially reclaimable: ") + DiskTheme::bytes(staging.totalBytes()),
+            QStringLiteral("Frees about ") + DiskTheme::bytes(staging.freesAbout()),
             DiskTheme::body(), true));
         auto* trash = TaskWidgets::button(QStringLiteral("Move to Trash"), "trash");
         connect(trash, &QPushButton::clicked, this, &StagingView::confirmTrash);

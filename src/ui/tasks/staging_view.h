@@ -48,8 +48,8 @@ public:
     static QString selectedText(std::size_t count);
     // How a quick win enters the queue.
     static CleanupCandidate candidate(const QuickWin& win);
-    // "Move 2 items (15.0 KB) to the Trash?"
-    static QString confirmationText(std::size_t count, std::int64_t bytes);
+    // "Move 2 items (15.0 KB) to the Trash? Frees about 15.0 KB."
+    static QString confirmationText(std::size_t count, std::int64_t bytes, std::int64_t frees);
     // The open "Move to Trash" confirmation, if any.
     QMessageBox* confirmation() const { return confirmation_; }
 
