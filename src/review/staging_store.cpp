@@ -218,7 +218,7 @@ std::optional<std::string> StagingStore::refusal(std::string_view url) const {
     // leads are both the Trash.
     std::vector<std::string> trashRoots;
     if (!data.empty()) {
-        trashRoots = {data + "/Trash", ProtectedPaths::resolvedPath(data + "/Trash")};
+        trashRoots = {data + "/Trash", platform::FileSystem::resolved(data + "/Trash")};
     }
     if (ProtectedPaths::isInsideTrash(path, {})) return kInTrash;
     for (const auto& root : trashRoots) {
