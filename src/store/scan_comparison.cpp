@@ -130,7 +130,8 @@ bool isLarger(const ScanChange& x, const ScanChange& y) {
 
 // The changes of a comparison as they are found. The smaller ones can be
 // every item of a tree, so only the largest `limit` of them are kept, pruned
-// in batches: linear on the whole, never more than a few limits held.
+// in batches (linear on the whole, never more than a few limits held), and
+// one that cannot make the cut any more is only counted, never built.
 class Collector {
 public:
     explicit Collector(std::size_t limit) : limit_(limit) {}
@@ -139,11 +140,15 @@ public:
         ++list_.noticeableCount;
         list_.listed.push_back(std::move(c));
     }
-    void smaller(ScanChange c) {
+    // Counts a change under the thresholds; true when it is to be handed
+    // to smaller().
+    bool countSmaller(std::int64_t before, std::int64_t after) {
         ++list_.smallerCount;
-        if (limit_ == 0) return;
+        return limit_ > 0 && magnitude(before, after) >= floor_;
+    }
+    void smaller(ScanChange c) {
         list_.smaller.push_back(std::move(c));
-        if (list_.smaller.size() >= 4 * limit_) keepLargest(list_.smaller);
+        if (list_.smaller.size() >= 4 * limit_) keepLargest();
     }
 
     ChangeList finish() && {
@@ -155,13 +160,17 @@ public:
     }
 
 private:
-    void keepLargest(std::vector<ScanChange>& changes) const {
-        std::nth_element(changes.begin(), changes.begin() + std::ptrdiff_t(limit_), changes.end(),
-                         isLarger);
-        changes.resize(limit_);
+    void keepLargest() {
+        auto& kept = list_.smaller;
+        std::nth_element(kept.begin(), kept.begin() + std::ptrdiff_t(limit_), kept.end(), isLarger);
+        kept.resize(limit_);
+        floor_ = UINT64_MAX;
+        for (const ScanChange& c : kept)
+            floor_ = std::min(floor_, magnitude(c.previousBytes, c.currentBytes));
     }
 
     std::size_t limit_;
+    std::uint64_t floor_ = 0; // the smallest magnitude kept once a batch was pruned
     ChangeList list_;
 };
 
@@ -209,11 +218,13 @@ public:
               Collector& changes) {
         const std::uint32_t i = paths_.find(path, NodePaths::hashOf(path));
         if (i == NodePaths::none) {
-            auto removal = makeChange("removed:", path, name, ScanChange::Kind::removed, before, 0);
+            auto removal = [&] {
+                return makeChange("removed:", path, name, ScanChange::Kind::removed, before, 0);
+            };
             if (before > kPresenceBytes) {
-                changes.noticeable(std::move(removal));
-            } else {
-                changes.smaller(std::move(removal));
+                changes.noticeable(removal());
+            } else if (changes.countSmaller(before, 0)) {
+                changes.smaller(removal());
             }
             return;
         }
@@ -221,12 +232,14 @@ public:
         const ScanNode* n = order_[i];
         const std::int64_t after = n->allocatedSize();
         if (after == before) return;
-        const auto kind = after < before ? ScanChange::Kind::shrank : ScanChange::Kind::grew;
-        auto change = makeChange("changed:", path, n->name(), kind, before, after);
+        auto change = [&] {
+            const auto kind = after < before ? ScanChange::Kind::shrank : ScanChange::Kind::grew;
+            return makeChange("changed:", path, n->name(), kind, before, after);
+        };
         if (isNoticeable(before, after)) {
-            changes.noticeable(std::move(change));
-        } else {
-            changes.smaller(std::move(change));
+            changes.noticeable(change());
+        } else if (changes.countSmaller(before, after)) {
+            changes.smaller(change());
         }
     }
 
@@ -242,12 +255,14 @@ public:
                 n->appendPath(path);
                 if (paths_.find(path, NodePaths::hashOf(path)) != i) continue;
             }
-            auto addition = makeChange("added:", n->path(), n->name(), ScanChange::Kind::added, 0,
-                                       n->allocatedSize());
+            auto addition = [n] {
+                return makeChange("added:", n->path(), n->name(), ScanChange::Kind::added, 0,
+                                  n->allocatedSize());
+            };
             if (n->allocatedSize() > kPresenceBytes) {
-                changes.noticeable(std::move(addition));
-            } else {
-                changes.smaller(std::move(addition));
+                changes.noticeable(addition());
+            } else if (changes.countSmaller(0, n->allocatedSize())) {
+                changes.smaller(addition());
             }
         }
     }
