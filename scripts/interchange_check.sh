@@ -16,10 +16,11 @@ ncdu -0 -o "$work/theirs.json" "$dir"
 "$tarnbeck" scan "$dir" -o "$work/ours.sqlite" >/dev/null 2>"$work/scan.txt"
 "$tarnbeck" export "$work/ours.sqlite" | ncdu -0 -f - -o /dev/null
 
-their_entries=$(sed -n 's/^\([0-9]*\) entries.*/\1/p' "$work/import.txt")
+# Counts are printed with thousands separators.
+their_entries=$(sed -n 's/^\([0-9,]*\) entries.*/\1/p' "$work/import.txt" | tr -d ,)
 their_bytes=$(sed -n 's/.*leave out: \([0-9]*\) bytes.*/\1/p' "$work/import.txt")
-our_entries=$(sed -n 's/^\([0-9]*\) entries.*/\1/p' "$work/scan.txt")
-our_bytes=$(sed -n 's/^[0-9]* entries, \([0-9]*\) bytes.*/\1/p' "$work/scan.txt")
+our_entries=$(sed -n 's/^\([0-9,]*\) entries.*/\1/p' "$work/scan.txt" | tr -d ,)
+our_bytes=$(sed -n 's/^[0-9,]* entries, \([0-9]*\) bytes.*/\1/p' "$work/scan.txt")
 echo "ncdu export: $their_entries entries, $their_bytes bytes without folders' own blocks"
 echo "tarnbeck:    $our_entries entries, $our_bytes bytes"
 [ "$their_entries" = "$our_entries" ] && [ "$their_bytes" = "$our_bytes" ]

@@ -57,7 +57,7 @@ std::int64_t allocated(const std::string& path, int cap, std::stop_token stop) {
     platform::DeepEnumeration::enumerate(
         path,
         [&](const platform::EnumeratedItem& item) {
-            if (count + 1 > cap) return false;
+            if (count >= cap) return false;
             ++count;
             if (!item.isDirectory && item.totalAllocated) total += *item.totalAllocated;
             return true;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <stop_token>
 #include <string>
@@ -40,7 +41,9 @@ private:
 
 namespace PathSize {
 
-inline constexpr int defaultCap = 20000;
+// No cap: a sum cut at some count would still be shown as the folder's size.
+// Probes run off the interface thread and stop when asked.
+inline constexpr int defaultCap = std::numeric_limits<int>::max();
 
 // A file's allocated bytes, or the sum over every item below a folder, at
 // most `cap` items (folders count too); a probe that hits the cap, or is
@@ -52,7 +55,7 @@ PathSizeIndex indexMap(std::span<const ScanNode* const> nodes);
 // The node and all its descendants; empty for none.
 PathSizeIndex indexMap(const ScanNode* subtree);
 
-// The indexed size when the path was scanned, else a probe capped at 20000.
+// The indexed size when the path was scanned, else a probe.
 std::int64_t allocated(const std::string& path, const PathSizeIndex& index,
                        std::stop_token stop = {});
 std::int64_t allocated(const std::string& path, const ScanNode* subtree, std::stop_token stop = {});

@@ -19,6 +19,7 @@
 
 #include "base/byte_format.h"
 #include "base/terminal_text.h"
+#include "base/count_text.h"
 #include "interchange/scan_files.h"
 #include "platform/file_descriptor.h"
 #include "platform/output_file.h"
@@ -81,8 +82,8 @@ public:
 
     void show(const WalkProgress& p) {
         if (!active_) return;
-        std::string text =
-            std::to_string(p.visited) + " entries, " + ByteFormat::string(p.scannedBytes) + ", ";
+        std::string text = CountText::of(p.visited, "entry", "entries") + ", " +
+                           ByteFormat::string(p.scannedBytes) + ", ";
         std::string path;
         for (unsigned char c : p.currentPath)
             path += (c < 0x20 || c == 0x7f) ? '?' : char(c);
@@ -207,9 +208,10 @@ int runScan(const CommandLine& line) {
     const int status = toStandardOutput ? streamToStandardOutput(forest, *root, signals)
                                         : storeScan(forest, *root, line.output, signals);
     if (status == exitOk) {
-        std::fprintf(stderr, "%zu entries, %s on disk, %lld unreadable folders\n",
-                     forest.nodes().size(), describeSize(forest.root()->allocatedSize()).c_str(),
-                     static_cast<long long>(forest.unreadable()));
+        std::fprintf(stderr, "%s, %s on disk, %s\n",
+                     CountText::of(std::int64_t(forest.nodes().size()), "entry", "entries").c_str(),
+                     describeSize(forest.root()->allocatedSize()).c_str(),
+                     CountText::of(forest.unreadable(), "unreadable folder").c_str());
     }
     return status;
 }
@@ -268,10 +270,10 @@ int runImport(const CommandLine& line) {
     const std::int64_t total = summary->record.scannedBytes;
     if (!printStoredPath(summary->record.fileURL)) return exitFailure;
     std::fprintf(stderr,
-                 "%lld entries, %s on disk; without the folders' own blocks (%s), which "
+                 "%s, %s on disk; without the folders' own blocks (%s), which "
                  "Tarnbeck's own scans leave out: %s\n",
-                 static_cast<long long>(summary->entries), describeSize(total).c_str(),
-                 ByteFormat::string(summary->folderBlocks).c_str(),
+                 CountText::of(summary->entries, "entry", "entries").c_str(),
+                 describeSize(total).c_str(), ByteFormat::string(summary->folderBlocks).c_str(),
                  describeSize(total - summary->folderBlocks).c_str());
     return exitOk;
 }

@@ -27,6 +27,7 @@
 
 #include "analysis/node_advice.h"
 #include "analysis/protected_paths.h"
+#include "base/count_text.h"
 #include "base/path.h"
 #include "platform/file_system.h"
 #include "scan/byte_sum.h"
@@ -287,13 +288,13 @@ void StagingStore::trashAll() {
     if (kept != items_) setItems(std::move(kept));
     prependReceipts(std::move(fresh));
 
-    const std::string n = std::to_string(moved);
+    const std::string n = CountText::of(std::int64_t(moved), "item");
     if (items_.empty()) {
-        setLastMessage("Moved " + n +
-                       " item(s) to Trash. The space is freed when the Trash is emptied.");
+        setLastMessage("Moved " + n + " to Trash. The space is freed when the Trash is emptied.");
     } else {
-        setLastMessage("Moved " + n + " item(s). " + std::to_string(items_.size()) +
-                       " item(s) remain for retry.");
+        setLastMessage("Moved " + n + ". " +
+                       CountText::of(std::int64_t(items_.size()), "item remains", "items remain") +
+                       " for retry.");
     }
 }
 

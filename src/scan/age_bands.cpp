@@ -22,6 +22,7 @@ std::vector<AgeBand> bandsOf(const Files& files, Date now) {
     for (const ScanNode* f : files) {
         AgeBand& band = out[bandIndex(now.secondsSince(f->modified()))];
         band.bytes = addBytes(band.bytes, f->allocatedSize());
+        ++band.fileCount;
         SizeLeaders::insert(f, band.files, kTopFiles);
     }
     return out;

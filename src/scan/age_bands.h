@@ -17,6 +17,7 @@ struct AgeBand {
     std::string id;    // "7d", "30d", "90d", "1y", "older"
     std::string label; // same as id
     std::int64_t bytes = 0;
+    std::int64_t fileCount = 0;         // every file of the band
     std::vector<const ScanNode*> files; // the 40 largest, largest first
 
     bool operator==(const AgeBand&) const = default;

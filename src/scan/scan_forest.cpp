@@ -28,7 +28,8 @@ ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visi
         d->context = std::move(*context);
     } else {
         const std::string rootPath(root->url());
-        auto volume = VolumeAccounting::read(rootPath);
+        // The context keeps the volume's name and capacity, not the Trash.
+        auto volume = VolumeAccounting::read(rootPath, VolumeAccounting::TrashMeasure::lastKnown);
         std::optional<VolumeSnapshot> snapshot;
         if (volume) snapshot = std::move(*volume);
         d->context = ScanContext::make(rootPath, snapshot, unreadable == 0, Date::now());

@@ -64,16 +64,18 @@ TruthModel reconcile(std::int64_t c, std::int64_t a, std::int64_t i, std::int64_
 namespace VolumeAccounting {
 namespace {
 
-constexpr int trashProbeCap = 20000;
-
-std::int64_t allocatedBelow(const std::string& folder) {
+// Every entry: a partial sum shown as the Trash's size hides the rest of it
+// in "Scanned" or "Outside scan". None when stopped.
+std::optional<std::int64_t> allocatedBelow(const std::string& folder, std::stop_token stop) {
     std::int64_t total = 0;
-    int count = 0;
-    platform::DeepEnumeration::enumerate(folder, [&](const platform::EnumeratedItem& item) {
-        if (++count > trashProbeCap) return false;
-        if (!item.isDirectory) total += item.totalAllocated.value_or(0);
-        return true;
-    });
+    platform::DeepEnumeration::enumerate(
+        folder,
+        [&](const platform::EnumeratedItem& item) {
+            if (!item.isDirectory) total += item.totalAllocated.value_or(0);
+            return true;
+        },
+        stop);
+    if (stop.stop_requested()) return std::nullopt;
     return total;
 }
 
@@ -82,18 +84,30 @@ std::int64_t allocatedBelow(const std::string& folder) {
 // changes its files/ and info/ folders, so a measure stays good until then.
 class TrashSizes {
 public:
-    std::int64_t bytes(const std::string& folder) {
-        const Stamp stamp{modified(Path::appending(folder, "files")),
-                          modified(Path::appending(folder, "info"))};
-        {
-            std::lock_guard lock(mutex_);
-            auto it = known_.find(folder);
-            if (it != known_.end() && it->second.first == stamp) return it->second.second;
-        }
-        const std::int64_t measured = allocatedBelow(folder); // no lock held
+    struct Known {
+        std::int64_t bytes = 0;
+        bool current = false; // the Trash is as it was when measured
+    };
+
+    Known known(const std::string& folder) {
+        const Stamp stamp = stampOf(folder);
         std::lock_guard lock(mutex_);
-        known_[folder] = {stamp, measured};
-        return measured;
+        auto it = known_.find(folder);
+        if (it == known_.end()) return {};
+        return {it->second.second, it->second.first == stamp};
+    }
+
+    // Measures unless the last measure is current; a stopped walk gives the
+    // last measure and keeps nothing.
+    std::int64_t bytes(const std::string& folder, std::stop_token stop = {}) {
+        const Known last = known(folder);
+        if (last.current) return last.bytes;
+        const Stamp stamp = stampOf(folder);
+        const auto measured = allocatedBelow(folder, stop); // no lock held
+        if (!measured) return last.bytes;
+        std::lock_guard lock(mutex_);
+        known_[folder] = {stamp, *measured};
+        return *measured;
     }
 
 private:
@@ -101,6 +115,10 @@ private:
     static Date modified(const std::string& path) {
         auto v = platform::FileSystem::values(path);
         return v ? v->modified : Date::distantPast();
+    }
+    static Stamp stampOf(const std::string& folder) {
+        return {modified(Path::appending(folder, "files")),
+                modified(Path::appending(folder, "info"))};
     }
 
     std::mutex mutex_;
@@ -141,7 +159,14 @@ std::vector<std::string> trashFolders(const std::string& mountPoint) {
     return folders;
 }
 
-Result<VolumeSnapshot> read(const std::string& url) {
+void measureTrash(const std::vector<std::string>& folders, std::stop_token stop) {
+    for (const auto& t : folders) {
+        if (stop.stop_requested()) return;
+        trashSizes().bytes(t, stop);
+    }
+}
+
+Result<VolumeSnapshot> read(const std::string& url, TrashMeasure trash) {
     auto figures = platform::readVolumeFigures(url);
     if (!figures) return figures.error();
     VolumeSnapshot v;
@@ -156,8 +181,15 @@ Result<VolumeSnapshot> read(const std::string& url) {
     v.reserved = figures->reserved.value_or(0);
     v.mountPoint = figures->mountPoint.value_or("");
     v.trashFolders = trashFolders(v.mountPoint);
-    for (const auto& t : v.trashFolders)
-        v.trashBytes += trashSizes().bytes(t);
+    for (const auto& t : v.trashFolders) {
+        if (trash == TrashMeasure::now) {
+            v.trashBytes += trashSizes().bytes(t);
+            continue;
+        }
+        const auto known = trashSizes().known(t);
+        v.trashBytes += known.bytes;
+        v.trashPending = v.trashPending || !known.current;
+    }
     return v;
 }
 

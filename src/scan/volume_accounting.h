@@ -2,13 +2,15 @@
 // capacity: scanned, system (or outside the scan), reserved for root where
 // the file system keeps such blocks, purgeable, free. On Linux "purgeable"
 // is what the user's Trash on that volume holds: the space the system gives
-// back on request. `read` may be called from any thread (it measures the
-// Trash, at most 20000 entries); the arithmetic is pure.
+// back on request. `read` may be called from any thread; measuring the
+// Trash walks all of it, so the interface thread asks only for its last
+// measure and has it measured elsewhere. The arithmetic is pure.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +30,9 @@ struct VolumeSnapshot {
     std::string mountPoint;      // "" when unknown
     std::int64_t trashBytes = 0; // the user's Trash folders on this volume
     std::vector<std::string> trashFolders;
+    // The Trash changed since it was last measured: trashBytes is that last
+    // measure (0 before the first), and measureTrash brings it up to date.
+    bool trashPending = false;
 
     bool operator==(const VolumeSnapshot&) const = default;
 };
@@ -66,7 +71,13 @@ TruthModel reconcile(std::int64_t capacity, std::int64_t available, std::int64_t
 
 namespace VolumeAccounting {
 inline constexpr std::string_view trashLabel = "Trash";
-Result<VolumeSnapshot> read(const std::string& url);
+// How read comes by the Trash's size: by walking it now, or from the last
+// measure (for the interface thread, which must never wait on a walk).
+enum class TrashMeasure { now, lastKnown };
+Result<VolumeSnapshot> read(const std::string& url, TrashMeasure trash = TrashMeasure::now);
+// Walks these Trash folders whole, so that reads know their sizes; a walk
+// that is stopped keeps nothing.
+void measureTrash(const std::vector<std::string>& folders, std::stop_token stop = {});
 // The Trash folders of the current user on the volume mounted at
 // `mountPoint`: the home Trash when it lies there, and the volume's own.
 std::vector<std::string> trashFolders(const std::string& mountPoint);

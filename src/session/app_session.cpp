@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "analysis/cleanup_catalog.h"
+#include "base/count_text.h"
 #include "base/path.h"
 #include "base/utf8.h"
 #include "platform/file_system.h"
@@ -35,7 +36,7 @@ struct AppSession::PostScanResult {
     std::vector<CleanupCandidate> candidates;
     std::vector<AppFootprint> apps;
     std::vector<QuickWin> quickWins;
-    std::vector<ScanChange> changes;
+    std::optional<ChangeList> changes;
     std::optional<std::string> changesMessage;
 };
 
@@ -69,6 +70,11 @@ AppSession::~AppSession() {
 std::int64_t AppSession::scannedBytes() const {
     if (isScanning_ && pulse_->progress()) return pulse_->progress()->scannedBytes;
     return forest_ ? forest_->root()->allocatedSize() : 0;
+}
+
+const std::vector<ScanChange>& AppSession::changes() const {
+    static const std::vector<ScanChange> none;
+    return changes_ ? changes_->listed : none;
 }
 
 std::int64_t AppSession::unreadable() const {
@@ -200,8 +206,14 @@ std::vector<const ScanNode*> AppSession::ancestors(const ScanNode* node) const {
 
 // --- scanning ------------------------------------------------------------
 
+// The dialog's button says "Scan", so confirming it scans. While a scan runs
+// the button says what it does then: it only picks the next folder.
 void AppSession::chooseRoot() {
-    if (auto chosen = desktop_->chooseFolder(scanRoot_, "Scan")) setScanRoot(*chosen);
+    const bool scanning = isScanning_;
+    auto chosen = desktop_->chooseFolder(scanRoot_, scanning ? "Choose" : "Scan");
+    if (!chosen) return;
+    setScanRoot(*chosen);
+    if (!scanning && !isScanning_) startScan();
 }
 
 void AppSession::handleDroppedFolder(const std::optional<std::string>& path) {
@@ -241,6 +253,7 @@ void AppSession::startScan() {
     setTrail({});
     setSearchQuery("");
     searchHits_.clear();
+    searchMatchCount_ = 0;
     searchHitsForest_.reset();
     notify(SessionField::searchHits);
     historyHits_.clear();
@@ -253,7 +266,7 @@ void AppSession::startScan() {
     notify(SessionField::cleanupCandidates);
     appFootprints_.clear();
     notify(SessionField::appFootprints);
-    changes_.clear();
+    changes_.reset();
     notify(SessionField::changes);
     changesMessage_.reset();
     notify(SessionField::changesMessage);
@@ -297,6 +310,7 @@ void AppSession::onWalkFinished(std::uint64_t generation, std::stop_token stop, 
     if (stop.stop_requested() || generation != scanGeneration_) return;
     releaseNodesOfForest();
     forest_ = forest;
+    openScanFile_.clear(); // this tree has no file until its save returns
     staging_->setScanRoot(std::string(forest.root()->url()));
     staging_->setForest(forest);
     notify(SessionField::forest);
@@ -330,7 +344,7 @@ void AppSession::startPostScanAnalyses(std::uint64_t generation, const ScanFores
             previous->context.volumeCapacity == forest.context().volumeCapacity) {
             r.changesMessage = ScanComparison::incomparable(forest.context(), previous->context);
             if (!r.changesMessage) {
-                r.changes = ScanComparison::compare(forest.root(), *previous, changeLimit);
+                r.changes = ScanComparison::changeList(forest.root(), *previous, changeLimit);
             }
         }
         link->post([generation, r = std::move(r)](AppSession& s) mutable {
@@ -435,7 +449,7 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
         if (previous && isSameSubject(*previous, record)) {
             r.changesMessage = ScanComparison::incomparable(record.context, previous->context);
             if (!r.changesMessage) {
-                r.changes = ScanComparison::compare(loaded.root(), *previous, changeLimit);
+                r.changes = ScanComparison::changeList(loaded.root(), *previous, changeLimit);
             }
         }
         link->post([generation, r = std::move(r)](AppSession& s) mutable {
@@ -608,7 +622,8 @@ void AppSession::prepareWorkspaceIfNeeded() {
 void AppSession::refreshVolume() {
     // The volume that holds the scan root: a separate /home or a USB drive
     // has figures of its own.
-    auto read = VolumeAccounting::read(scanRoot_.empty() ? std::string("/") : scanRoot_);
+    auto read = VolumeAccounting::read(scanRoot_.empty() ? std::string("/") : scanRoot_,
+                                       VolumeAccounting::TrashMeasure::lastKnown);
     if (!read) {
         setStatus(read.error().message);
         return;
@@ -616,6 +631,21 @@ void AppSession::refreshVolume() {
     volume_ = std::move(*read);
     notify(SessionField::volume);
     pulse_->applyTruth(scannedBytes(), unreadable(), volume_, scanRoot_);
+    if (volume_->trashPending) measureTrash(volume_->trashFolders);
+}
+
+// A Trash of many thousand entries takes a while to walk: it is measured on
+// a background task, and the volume read again (from that measure) after it.
+void AppSession::measureTrash(std::vector<std::string> folders) {
+    if (measuringTrash_) return;
+    measuringTrash_ = true;
+    detach([link = link_, folders = std::move(folders)] {
+        VolumeAccounting::measureTrash(folders);
+        link->post([](AppSession& s) {
+            s.measuringTrash_ = false;
+            s.refreshVolume();
+        });
+    });
 }
 
 void AppSession::refreshSnapshots() {
@@ -640,7 +670,7 @@ void AppSession::findDuplicates() {
             const auto count = groups.size();
             s.duplicates_ = std::move(groups);
             s.notify(SessionField::duplicates);
-            s.setStatus(count > 0 ? "Found " + std::to_string(count) + " groups."
+            s.setStatus(count > 0 ? "Found " + CountText::of(std::int64_t(count), "group") + "."
                                   : "No content matches in this scan.");
         });
     });
@@ -679,8 +709,13 @@ void AppSession::stageDuplicate(const std::string& path, std::int64_t bytes,
 void AppSession::scheduleSearch() {
     searchInput_.query = searchQuery_;
     searchInput_.forest = forest_;
-    searchInput_.records.assign(history_.begin(),
-                                history_.begin() + std::min<std::size_t>(3, history_.size()));
+    // The scan on display is searched in memory, whole; its stored file
+    // would only repeat those hits, or list the ones the cut left out.
+    searchInput_.records.clear();
+    for (const ScanRecord& record : history_) {
+        if (searchInput_.records.size() == 3) break;
+        if (!isOpenScan(record)) searchInput_.records.push_back(record);
+    }
     searchTimer_->start(); // restarting drops the pending run
 }
 
@@ -688,8 +723,9 @@ void AppSession::runSearch() {
     SearchInput input = std::move(searchInput_);
     searchInput_ = {};
     detach([link = link_, input = std::move(input)] {
-        std::vector<const ScanNode*> hits;
-        if (input.forest) hits = IndexSearch::ranked(input.query, input.forest->nodes());
+        IndexSearch::RankedHits ranked;
+        if (input.forest) ranked = IndexSearch::rankedHits(input.query, input.forest->nodes());
+        std::vector<const ScanNode*>& hits = ranked.hits;
         std::vector<HistoryHit> stored;
         if (Utf8::characters(QueryText::trimmed(input.query)) >= 2) {
             std::unordered_set<std::string> seen;
@@ -703,11 +739,12 @@ void AppSession::runSearch() {
                 }
             }
         }
-        link->post([query = input.query, forest = input.forest, hits = std::move(hits),
+        link->post([query = input.query, forest = input.forest, ranked = std::move(ranked),
                     stored = std::move(stored)](AppSession& s) mutable {
             // A tree replaced meanwhile makes the hits stale too.
             if (s.searchQuery_ != query || !(s.forest_ == forest)) return;
-            s.searchHits_ = std::move(hits);
+            s.searchHits_ = std::move(ranked.hits);
+            s.searchMatchCount_ = ranked.matched;
             s.searchHitsForest_ = std::move(forest);
             s.notify(SessionField::searchHits);
             s.historyHits_ = std::move(stored);

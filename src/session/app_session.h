@@ -110,13 +110,18 @@ public:
     bool isFindingDuplicates() const { return isFindingDuplicates_; }
     const std::vector<CleanupCandidate>& cleanupCandidates() const { return cleanupCandidates_; }
     const std::vector<AppFootprint>& appFootprints() const { return appFootprints_; }
-    const std::vector<ScanChange>& changes() const { return changes_; }
+    // The noticeable changes since the previous scan of the same folder.
+    const std::vector<ScanChange>& changes() const;
+    // The whole comparison; none without a previous scan to compare with.
+    const std::optional<ChangeList>& changeList() const { return changes_; }
     const std::optional<std::string>& changesMessage() const { return changesMessage_; }
     const std::optional<std::string>& statusMessage() const { return statusMessage_; }
     bool needsFullDiskAccess() const { return needsFullDiskAccess_; }
     bool showInspector() const { return showInspector_; }
     const std::string& searchQuery() const { return searchQuery_; }
     const std::vector<const ScanNode*>& searchHits() const { return searchHits_; }
+    // Every node of the forest that matches; searchHits holds the first of them.
+    std::size_t searchMatchCount() const { return searchMatchCount_; }
     const std::vector<HistoryHit>& historyHits() const { return historyHits_; }
     const ScanNode* focus() const { return focus_; }
     const std::vector<const ScanNode*>& trail() const { return trail_; }
@@ -150,7 +155,8 @@ public:
 
     // Scanning. Failures never throw: what the user must know becomes the
     // status message, and the state on screen stays as it was.
-    // The folder chooser; a cancelled dialog changes nothing.
+    // The folder chooser; confirming it scans the chosen folder (during a
+    // scan it only sets the next root). A cancelled dialog changes nothing.
     void chooseRoot();
     // Sets the root, shows Explore and scans; a file or a drop during a scan
     // only sets the status message.
@@ -207,7 +213,9 @@ public:
     // background tasks; the volume is read at once.
     void prepareWorkspaceIfNeeded();
     // The scan root's volume; a failed read keeps the last figures and sets
-    // the status message.
+    // the status message. A Trash that changed since it was measured keeps
+    // its last figure (volume().trashPending) and is measured in the
+    // background; the volume is published again once it is.
     void refreshVolume();
     // Lists the snapshots of the scan root's volume on a background task
     // (the reading tools may take seconds) and publishes them; a tool that
@@ -253,6 +261,7 @@ private:
                   std::optional<ScanForest> forest, std::optional<std::string> jumpToPath);
     void scheduleSearch();
     void runSearch();
+    void measureTrash(std::vector<std::string> folders);
 
     // Constant after construction.
     const std::shared_ptr<platform::Desktop> desktop_;
@@ -275,13 +284,14 @@ private:
     bool isFindingDuplicates_ = false;
     std::vector<CleanupCandidate> cleanupCandidates_;
     std::vector<AppFootprint> appFootprints_;
-    std::vector<ScanChange> changes_;
+    std::optional<ChangeList> changes_;
     std::optional<std::string> changesMessage_;
     std::optional<std::string> statusMessage_;
     bool needsFullDiskAccess_ = false;
     bool showInspector_ = false;
     std::string searchQuery_;
     std::vector<const ScanNode*> searchHits_;
+    std::size_t searchMatchCount_ = 0;
     std::optional<ScanForest> searchHitsForest_; // keeps the hits' nodes alive
     std::vector<HistoryHit> historyHits_;
     const ScanNode* focus_ = nullptr;
@@ -298,7 +308,8 @@ private:
     std::shared_ptr<std::stop_source> scanTask_;
     std::uint64_t scanGeneration_ = 0;
     bool workspacePrepared_ = false;
-    bool historyRead_ = false;  // the store's history has reached history_
+    bool historyRead_ = false; // the store's history has reached history_
+    bool measuringTrash_ = false;
     QTimer* const searchTimer_; // owned: a Qt child of this session
     // What the pending search captured when it was scheduled.
     struct SearchInput {

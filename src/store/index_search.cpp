@@ -52,9 +52,15 @@ std::vector<const ScanNode*> matches(std::string_view query,
 
 std::vector<const ScanNode*> ranked(std::string_view query,
                                     const std::vector<const ScanNode*>& nodes, std::size_t limit) {
-    std::vector<const ScanNode*> hits;
+    return rankedHits(query, nodes, limit).hits;
+}
+
+RankedHits rankedHits(std::string_view query, const std::vector<const ScanNode*>& nodes,
+                      std::size_t limit) {
+    RankedHits result;
+    std::vector<const ScanNode*>& hits = result.hits;
     Matcher match(query);
-    if (match.empty() || limit == 0) return hits;
+    if (match.empty()) return result;
     // Positions in the list break ties, so that the order is stable.
     std::vector<std::uint32_t> byName, byPath;
     for (std::size_t i = 0; i < nodes.size(); ++i) {
@@ -64,6 +70,7 @@ std::vector<const ScanNode*> ranked(std::string_view query,
             byPath.push_back(std::uint32_t(i));
         }
     }
+    result.matched = byName.size() + byPath.size();
     auto larger = [&](std::uint32_t a, std::uint32_t b) {
         const auto sa = nodes[a]->allocatedSize(), sb = nodes[b]->allocatedSize();
         return sa != sb ? sa > sb : a < b;
@@ -75,7 +82,7 @@ std::vector<const ScanNode*> ranked(std::string_view query,
         for (std::size_t i = 0; i < take; ++i)
             hits.push_back(nodes[(*group)[i]]);
     }
-    return hits;
+    return result;
 }
 
 std::vector<const ScanNode*> matches(std::string_view query, const ScanNode* root) {

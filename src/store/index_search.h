@@ -16,6 +16,11 @@ inline constexpr std::size_t rankedLimit = 500;
 // ignoring letter case, in list order, at most `hitLimit`.
 std::vector<const ScanNode*> matches(std::string_view query,
                                      const std::vector<const ScanNode*>& nodes);
+struct RankedHits {
+    std::vector<const ScanNode*> hits; // at most the limit
+    std::size_t matched = 0;           // every matching node, listed or not
+};
+
 // What a user looking for space wants first: every node whose name matches,
 // largest first, then the nodes that match by path only (the contents of a
 // matching folder), largest first; equal sizes keep list order. At most
@@ -23,6 +28,10 @@ std::vector<const ScanNode*> matches(std::string_view query,
 std::vector<const ScanNode*> ranked(std::string_view query,
                                     const std::vector<const ScanNode*>& nodes,
                                     std::size_t limit = rankedLimit);
+// The same with the number of all matches, so that a list cut at the limit
+// can say what it leaves out.
+RankedHits rankedHits(std::string_view query, const std::vector<const ScanNode*>& nodes,
+                      std::size_t limit = rankedLimit);
 // The same over the root's tree flattened in pre-order; empty without a root.
 std::vector<const ScanNode*> matches(std::string_view query, const ScanNode* root);
 

@@ -124,6 +124,56 @@ ScanChange makeChange(std::string_view prefix, std::string_view path, std::strin
     return c;
 }
 
+bool isLarger(const ScanChange& x, const ScanChange& y) {
+    return magnitude(x.previousBytes, x.currentBytes) > magnitude(y.previousBytes, y.currentBytes);
+}
+
+// The changes of a comparison as they are found. The smaller ones can be
+// every item of a tree, so only the largest `limit` of them are kept, pruned
+// in batches (linear on the whole, never more than a few limits held), and
+// one that cannot make the cut any more is only counted, never built.
+class Collector {
+public:
+    explicit Collector(std::size_t limit) : limit_(limit) {}
+
+    void noticeable(ScanChange c) {
+        ++list_.noticeableCount;
+        list_.listed.push_back(std::move(c));
+    }
+    // Counts a change under the thresholds; true when it is to be handed
+    // to smaller().
+    bool countSmaller(std::int64_t before, std::int64_t after) {
+        ++list_.smallerCount;
+        return limit_ > 0 && magnitude(before, after) >= floor_;
+    }
+    void smaller(ScanChange c) {
+        list_.smaller.push_back(std::move(c));
+        if (list_.smaller.size() >= 4 * limit_) keepLargest();
+    }
+
+    ChangeList finish() && {
+        for (auto* changes : {&list_.listed, &list_.smaller}) {
+            std::stable_sort(changes->begin(), changes->end(), isLarger);
+            if (changes->size() > limit_) changes->resize(limit_);
+        }
+        return std::move(list_);
+    }
+
+private:
+    void keepLargest() {
+        auto& kept = list_.smaller;
+        std::nth_element(kept.begin(), kept.begin() + std::ptrdiff_t(limit_), kept.end(), isLarger);
+        kept.resize(limit_);
+        floor_ = UINT64_MAX;
+        for (const ScanChange& c : kept)
+            floor_ = std::min(floor_, magnitude(c.previousBytes, c.currentBytes));
+    }
+
+    std::size_t limit_;
+    std::uint64_t floor_ = 0; // the smallest magnitude kept once a batch was pruned
+    ChangeList list_;
+};
+
 } // namespace
 
 std::int64_t ScanChange::delta() const {
@@ -165,37 +215,55 @@ public:
     // this tree holds its path (the last node with it, then marked as held),
     // removed when not.
     void meet(std::string_view path, std::string_view name, std::int64_t before,
-              std::vector<ScanChange>& changes) {
+              Collector& changes) {
         const std::uint32_t i = paths_.find(path, NodePaths::hashOf(path));
         if (i == NodePaths::none) {
+            auto removal = [&] {
+                return makeChange("removed:", path, name, ScanChange::Kind::removed, before, 0);
+            };
             if (before > kPresenceBytes) {
-                changes.push_back(
-                    makeChange("removed:", path, name, ScanChange::Kind::removed, before, 0));
+                changes.noticeable(removal());
+            } else if (changes.countSmaller(before, 0)) {
+                changes.smaller(removal());
             }
             return;
         }
         held_[i] = true;
         const ScanNode* n = order_[i];
         const std::int64_t after = n->allocatedSize();
-        if (!isNoticeable(before, after)) return;
-        const auto kind = after < before ? ScanChange::Kind::shrank : ScanChange::Kind::grew;
-        changes.push_back(makeChange("changed:", path, n->name(), kind, before, after));
+        if (after == before) return;
+        auto change = [&] {
+            const auto kind = after < before ? ScanChange::Kind::shrank : ScanChange::Kind::grew;
+            return makeChange("changed:", path, n->name(), kind, before, after);
+        };
+        if (isNoticeable(before, after)) {
+            changes.noticeable(change());
+        } else if (changes.countSmaller(before, after)) {
+            changes.smaller(change());
+        }
     }
 
-    // Appends an addition for each node the previous scan did not hold.
-    void addNew(std::vector<ScanChange>& changes) const {
+    // Records an addition for each node the previous scan did not hold.
+    void addNew(Collector& changes) const {
         std::string path;
         for (std::uint32_t i = 0; i < order_.size(); ++i) {
             const ScanNode* n = order_[i];
-            if (held_[i] || n->allocatedSize() <= kPresenceBytes) continue;
+            if (held_[i]) continue;
             if (paths_.repeats()) {
                 // A path seen twice in one tree counts once, as its last node.
                 path.clear();
                 n->appendPath(path);
                 if (paths_.find(path, NodePaths::hashOf(path)) != i) continue;
             }
-            changes.push_back(makeChange("added:", n->path(), n->name(), ScanChange::Kind::added, 0,
-                                         n->allocatedSize()));
+            auto addition = [n] {
+                return makeChange("added:", n->path(), n->name(), ScanChange::Kind::added, 0,
+                                  n->allocatedSize());
+            };
+            if (n->allocatedSize() > kPresenceBytes) {
+                changes.noticeable(addition());
+            } else if (changes.countSmaller(0, n->allocatedSize())) {
+                changes.smaller(addition());
+            }
         }
     }
 
@@ -204,16 +272,6 @@ private:
     NodePaths paths_;
     std::vector<bool> held_;
 };
-
-std::vector<ScanChange> largestFirst(std::vector<ScanChange> changes, std::size_t limit) {
-    auto larger = [](const ScanChange& x, const ScanChange& y) {
-        return magnitude(x.previousBytes, x.currentBytes) >
-               magnitude(y.previousBytes, y.currentBytes);
-    };
-    std::stable_sort(changes.begin(), changes.end(), larger);
-    if (changes.size() > limit) changes.resize(limit);
-    return changes;
-}
 
 } // namespace
 
@@ -229,10 +287,9 @@ std::optional<std::string> incomparable(const ScanContext& current, const ScanCo
            how(current.hardLinks) + ". Scan again with the same Hard links setting to compare.";
 }
 
-std::vector<ScanChange> compare(const ScanNode* current, const ScanNode* previous,
-                                std::size_t limit) {
-    std::vector<ScanChange> changes;
-    if (!current || !previous) return changes;
+ChangeList changeList(const ScanNode* current, const ScanNode* previous, std::size_t limit) {
+    Collector changes(limit);
+    if (!current || !previous) return std::move(changes).finish();
     CurrentSide now(current);
     const auto previousOrder = flatten(previous);
     const NodePaths before(previousOrder);
@@ -245,17 +302,16 @@ std::vector<ScanChange> compare(const ScanNode* current, const ScanNode* previou
         now.meet(path, old->name(), old->allocatedSize(), changes);
     }
     now.addNew(changes);
-    return largestFirst(std::move(changes), limit);
+    return std::move(changes).finish();
 }
 
 // The stored rows are read one at a time against the current tree, so the
 // previous scan is never held whole: on a million entries that is the
 // difference between one tree in memory and two.
-std::vector<ScanChange> compare(const ScanNode* current, const ScanRecord& previous,
-                                std::size_t limit) {
+ChangeList changeList(const ScanNode* current, const ScanRecord& previous, std::size_t limit) {
     if (!current) return {};
     CurrentSide now(current);
-    std::vector<ScanChange> changes;
+    Collector changes(limit);
     const ScanStore::StoredRows read = ScanStore::visitRows(previous, [&](const NodeFields& row) {
         now.meet(row.path, row.name, row.allocatedSize, changes);
     });
@@ -264,11 +320,21 @@ std::vector<ScanChange> compare(const ScanNode* current, const ScanRecord& previ
     case ScanStore::StoredRows::unreadable: return {};
     case ScanStore::StoredRows::notInStoreOrder: {
         auto tree = ScanStore::load(previous);
-        return tree ? compare(current, tree->root, limit) : std::vector<ScanChange>{};
+        return tree ? changeList(current, tree->root, limit) : ChangeList{};
     }
     }
     now.addNew(changes);
-    return largestFirst(std::move(changes), limit);
+    return std::move(changes).finish();
+}
+
+std::vector<ScanChange> compare(const ScanNode* current, const ScanNode* previous,
+                                std::size_t limit) {
+    return changeList(current, previous, limit).listed;
+}
+
+std::vector<ScanChange> compare(const ScanNode* current, const ScanRecord& previous,
+                                std::size_t limit) {
+    return changeList(current, previous, limit).listed;
 }
 
 } // namespace ScanComparison

@@ -33,6 +33,20 @@ struct ScanChange {
 std::string_view rawValue(ScanChange::Kind kind);
 std::optional<ScanChange::Kind> scanChangeKind(std::string_view raw);
 
+// A comparison as a whole: the noticeable changes, and the ones that fell
+// under the thresholds (a few small files added still grow every folder
+// above them), so that "nothing listed" is never taken for "nothing changed".
+struct ChangeList {
+    std::vector<ScanChange> listed;  // noticeable, largest first, at most the limit
+    std::size_t noticeableCount = 0; // listed or not
+    // Under the thresholds but not nothing: any size moved, or an item came
+    // or went. Largest first, at most the limit.
+    std::vector<ScanChange> smaller;
+    std::size_t smallerCount = 0; // listed or not
+
+    bool operator==(const ChangeList&) const = default;
+};
+
 namespace ScanComparison {
 
 inline constexpr std::size_t defaultLimit = 160;
@@ -41,6 +55,11 @@ inline constexpr std::size_t defaultLimit = 160;
 // that count a hard-linked file once and totals that count each of its names
 // differ without anything on disk having changed.
 std::optional<std::string> incomparable(const ScanContext& current, const ScanContext& previous);
+// Both kinds of change; `limit` bounds each list.
+ChangeList changeList(const ScanNode* current, const ScanNode* previous,
+                      std::size_t limit = defaultLimit);
+ChangeList changeList(const ScanNode* current, const ScanRecord& previous,
+                      std::size_t limit = defaultLimit);
 
 // Largest |delta| first; equal magnitudes in no promised order.
 std::vector<ScanChange> compare(const ScanNode* current, const ScanNode* previous,

@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFontDatabase>
+#include <QIconEngine>
 #include <QLabel>
 #include <QLocale>
+#include <QPainter>
 #include <QPalette>
 #include <QStyle>
 #include <QWidget>
@@ -13,6 +15,7 @@
 #include <string>
 
 #include "base/byte_format.h"
+#include "ui/tasks/task_glyphs.h"
 
 namespace tb::DiskTheme {
 
@@ -121,9 +124,43 @@ QFont title() {
     return pixelFont(20, QFont::DemiBold);
 }
 
+namespace {
+
+// A drawn symbol, painted at whatever size is asked in the palette's colour
+// for the icon's mode.
+class GlyphIconEngine : public QIconEngine {
+public:
+    explicit GlyphIconEngine(std::string_view symbol) : symbol_(symbol) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
+        const QPalette palette = QApplication::palette();
+        const QColor color = mode == QIcon::Disabled
+                                 ? palette.color(QPalette::Disabled, QPalette::WindowText)
+                             : mode == QIcon::Selected ? palette.color(QPalette::HighlightedText)
+                                                       : palette.color(QPalette::WindowText);
+        TaskGlyphs::draw(*painter, symbol_, QRectF(rect), color);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        QPixmap pm(size);
+        pm.fill(Qt::transparent);
+        QPainter painter(&pm);
+        paint(&painter, QRect(QPoint(), size), mode, state);
+        return pm;
+    }
+    QIconEngine* clone() const override { return new GlyphIconEngine(symbol_); }
+
+private:
+    std::string symbol_;
+};
+
+} // namespace
+
 QIcon icon(std::string_view symbol) {
     // The views name icons by their system symbol names; these are the
     // nearest freedesktop icon names, with a style icon where no theme has one.
+    // The tabs and the Explore modes are drawn here (no theme name): themes
+    // and styles offer one "statistics" or "info" icon for several of them,
+    // and a sidebar of look-alike icons does not help anyone find a tab.
     static const std::map<std::string, std::pair<const char*, QStyle::StandardPixmap>, std::less<>>
         names = {
             {"folder", {"folder", QStyle::SP_DirIcon}},
@@ -131,18 +168,18 @@ QIcon icon(std::string_view symbol) {
             {"doc", {"text-x-generic", QStyle::SP_FileIcon}},
             {"doc.fill", {"text-x-generic", QStyle::SP_FileIcon}},
             {"internaldrive", {"drive-harddisk", QStyle::SP_DriveHDIcon}},
-            {"rectangle.3.group", {"view-grid", QStyle::SP_FileDialogListView}},
-            {"square.grid.2x2", {"view-grid", QStyle::SP_FileDialogDetailedView}},
-            {"sparkles", {"edit-clear", QStyle::SP_DialogResetButton}},
-            {"shippingbox", {"package-x-generic", QStyle::SP_DriveCDIcon}},
-            {"square.on.square", {"edit-copy", QStyle::SP_FileDialogContentsView}},
-            {"chart.line.uptrend.xyaxis", {"view-statistics", QStyle::SP_FileDialogInfoView}},
-            {"tray.full", {"mail-inbox", QStyle::SP_DirOpenIcon}},
+            {"rectangle.3.group", {nullptr, QStyle::SP_FileDialogListView}},
+            {"square.grid.2x2", {nullptr, QStyle::SP_FileDialogDetailedView}},
+            {"sparkles", {nullptr, QStyle::SP_DialogResetButton}},
+            {"shippingbox", {nullptr, QStyle::SP_DriveCDIcon}},
+            {"square.on.square", {nullptr, QStyle::SP_FileDialogContentsView}},
+            {"chart.line.uptrend.xyaxis", {nullptr, QStyle::SP_FileDialogInfoView}},
+            {"tray.full", {nullptr, QStyle::SP_DirOpenIcon}},
             {"tray.full.fill", {"mail-inbox", QStyle::SP_DirOpenIcon}},
             {"tray", {"mail-inbox", QStyle::SP_DirOpenIcon}},
             {"tray.and.arrow.down", {"document-save", QStyle::SP_DirOpenIcon}},
-            {"waveform.path.ecg", {"utilities-system-monitor", QStyle::SP_ComputerIcon}},
-            {"gearshape", {"preferences-system", QStyle::SP_FileDialogDetailedView}},
+            {"waveform.path.ecg", {nullptr, QStyle::SP_ComputerIcon}},
+            {"gearshape", {nullptr, QStyle::SP_FileDialogDetailedView}},
             {"xmark", {"process-stop", QStyle::SP_BrowserStop}},
             {"xmark.circle", {"list-remove", QStyle::SP_DialogCancelButton}},
             {"xmark.circle.fill", {"dialog-error", QStyle::SP_MessageBoxCritical}},
@@ -168,19 +205,20 @@ QIcon icon(std::string_view symbol) {
             {"trash", {"user-trash", QStyle::SP_TrashIcon}},
             {"sidebar.right", {"view-right-pane", QStyle::SP_FileDialogDetailedView}},
             {"magnifyingglass.circle", {"system-search", QStyle::SP_FileDialogContentsView}},
-            {"calendar", {"x-office-calendar", QStyle::SP_FileDialogInfoView}},
-            {"list.number", {"view-list-details", QStyle::SP_FileDialogListView}},
-            {"flame", {"view-statistics", QStyle::SP_FileDialogInfoView}},
-            {"circle.hexagongrid", {"view-statistics", QStyle::SP_FileDialogInfoView}},
-            {"circle.grid.2x2", {"view-grid", QStyle::SP_FileDialogDetailedView}},
-            {"point.3.connected.trianglepath.dotted",
-             {"view-statistics", QStyle::SP_FileDialogInfoView}},
+            {"calendar", {nullptr, QStyle::SP_FileDialogInfoView}},
+            {"list.number", {nullptr, QStyle::SP_FileDialogListView}},
+            {"flame", {nullptr, QStyle::SP_FileDialogInfoView}},
+            {"circle.hexagongrid", {nullptr, QStyle::SP_FileDialogInfoView}},
+            {"circle.grid.2x2", {nullptr, QStyle::SP_FileDialogDetailedView}},
+            {"point.3.connected.trianglepath.dotted", {nullptr, QStyle::SP_FileDialogInfoView}},
             {"chevron.right", {"go-next", QStyle::SP_ArrowRight}},
             {"chevron.compact.right", {"go-next", QStyle::SP_ArrowRight}},
         };
     auto it = names.find(symbol);
     if (it == names.end()) return {};
-    const QIcon themed = QIcon::fromTheme(QString::fromLatin1(it->second.first));
+    if (!it->second.first && TaskGlyphs::has(symbol)) return QIcon(new GlyphIconEngine(symbol));
+    const QIcon themed =
+        it->second.first ? QIcon::fromTheme(QString::fromLatin1(it->second.first)) : QIcon();
     if (!themed.isNull()) return themed;
     return QApplication::style()->standardIcon(it->second.second);
 }

@@ -79,6 +79,48 @@ TEST(VolumeAccounting, ReadsTheVolumeOfTheFolderAndItsTrash) {
     EXPECT_FALSE(VolumeAccounting::read(home.home() + "/no/such/place").ok());
 }
 
+// The Trash of a deleted project holds tens of thousands of entries; all of
+// them count. The interface thread asks only for the last measure.
+TEST(VolumeAccounting, MeasuresTheWholeTrashAndOtherwiseGivesItsLastMeasure) {
+    test::TempHome home;
+    const std::string trash = home.dataHome() + "/Trash";
+    for (int i = 0; i < 20'000; ++i)
+        test::makeDirs(trash + "/files/d" + std::to_string(i));
+    // Listed after all 20,000 folders beside it.
+    test::putSized(trash + "/files/project/big.bin", 300'000);
+    test::makeDirs(trash + "/info");
+
+    const auto before =
+        VolumeAccounting::read(home.home(), VolumeAccounting::TrashMeasure::lastKnown);
+    ASSERT_TRUE(before.ok()) << before.error().message;
+    EXPECT_TRUE(before->trashPending);
+    EXPECT_EQ(before->trashBytes, 0); // never measured
+
+    const auto now = VolumeAccounting::read(home.home());
+    ASSERT_TRUE(now.ok());
+    EXPECT_GE(now->trashBytes, 300'000);
+    EXPECT_FALSE(now->trashPending);
+
+    // Something more goes in: the last measure stands, marked, until measured.
+    test::putSized(trash + "/files/more.bin", 500'000);
+    const auto stale =
+        VolumeAccounting::read(home.home(), VolumeAccounting::TrashMeasure::lastKnown);
+    ASSERT_TRUE(stale.ok());
+    EXPECT_TRUE(stale->trashPending);
+    EXPECT_EQ(stale->trashBytes, now->trashBytes);
+    std::stop_source stopped;
+    stopped.request_stop();
+    VolumeAccounting::measureTrash(stale->trashFolders, stopped.get_token()); // keeps nothing
+    EXPECT_TRUE(VolumeAccounting::read(home.home(), VolumeAccounting::TrashMeasure::lastKnown)
+                    ->trashPending);
+    VolumeAccounting::measureTrash(stale->trashFolders);
+    const auto measured =
+        VolumeAccounting::read(home.home(), VolumeAccounting::TrashMeasure::lastKnown);
+    ASSERT_TRUE(measured.ok());
+    EXPECT_FALSE(measured->trashPending);
+    EXPECT_GE(measured->trashBytes, now->trashBytes + 500'000);
+}
+
 std::vector<std::string> names(const std::vector<SnapshotInfo>& list) {
     std::vector<std::string> out;
     for (const auto& s : list)

@@ -2,9 +2,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <limits>
 #include <unordered_set>
 
 #include "base/byte_format.h"
+#include "base/count_text.h"
 #include "base/date.h"
 #include "base/path.h"
 #include "base/terminal_text.h"
@@ -24,6 +26,39 @@ TEST(ByteFormat, DecimalUnitsWithOneDecimalBelowHundredAndPercents) {
     // A percentage is zero below a whole of one.
     EXPECT_DOUBLE_EQ(ByteFormat::percent(1, 4), 25.0);
     EXPECT_DOUBLE_EQ(ByteFormat::percent(5, 0.5), 0.0);
+}
+
+TEST(CountText, GroupsDigitsAndTakesTheSingularForExactlyOne) {
+    const std::pair<std::int64_t, const char*> numbers[] = {
+        {0, "0"},
+        {999, "999"},
+        {1000, "1,000"},
+        {1716, "1,716"},
+        {-1234, "-1,234"},
+        {957'912, "957,912"},
+        {1'000'000, "1,000,000"},
+        {std::numeric_limits<std::int64_t>::min(), "-9,223,372,036,854,775,808"},
+    };
+    for (auto [n, text] : numbers)
+        EXPECT_EQ(CountText::number(n), text) << n;
+
+    struct Case {
+        std::int64_t n;
+        const char* one;
+        const char* many;
+        const char* text;
+    };
+    const Case nouns[] = {
+        {1, "group", "", "1 group"},
+        {0, "group", "", "0 groups"},
+        {2, "group", "", "2 groups"},
+        {-1, "file", "", "-1 files"},
+        {1, "entry", "entries", "1 entry"},
+        {21, "entry", "entries", "21 entries"},
+        {958'000, "file", "", "958,000 files"},
+    };
+    for (const Case& c : nouns)
+        EXPECT_EQ(CountText::of(c.n, c.one, c.many), c.text) << c.n << ' ' << c.one;
 }
 
 TEST(Date, KeepsNanosecondsNormalisesAndPrintsTheDistantPastAsYearOne) {

@@ -335,7 +335,7 @@ TEST_F(StagingStoreTest, QueueFreesAFileOnlyWithAllItsNames) {
 TEST_F(StagingStoreTest, TrashAllMovesWhatPassesAndKeepsTheRest) {
     QSignalSpy receiptsSpy(&store, &StagingStore::receiptsChanged);
     store.trashAll(); // nothing queued yet
-    EXPECT_EQ(message(), "Moved 0 item(s) to Trash. The space is freed when the Trash is emptied.");
+    EXPECT_EQ(message(), "Moved 0 items to Trash. The space is freed when the Trash is emptied.");
     EXPECT_EQ(receiptsSpy.count(), 0);
 
     const std::string moved1 = file("m1", "one");
@@ -354,7 +354,7 @@ TEST_F(StagingStoreTest, TrashAllMovesWhatPassesAndKeepsTheRest) {
     QSignalSpy itemsSpy(&store, &StagingStore::itemsChanged);
     store.trashAll();
     EXPECT_EQ(urls(), (std::vector<std::string>{vanished, changed, refused}));
-    EXPECT_EQ(message(), "Moved 2 item(s). 3 item(s) remain for retry.");
+    EXPECT_EQ(message(), "Moved 2 items. 3 items remain for retry.");
     EXPECT_EQ(itemsSpy.count(), 1);
     EXPECT_EQ(trash->attempts, (std::vector<std::string>{moved1, refused, moved2}));
 
@@ -382,7 +382,7 @@ TEST_F(StagingStoreTest, TrashAllMovesWhatPassesAndKeepsTheRest) {
     trash->failMove.clear();
     store.trashAll();
     EXPECT_EQ(urls(), (std::vector<std::string>{vanished, changed}));
-    EXPECT_EQ(message(), "Moved 1 item(s). 2 item(s) remain for retry.");
+    EXPECT_EQ(message(), "Moved 1 item. 2 items remain for retry.");
 }
 
 TEST_F(StagingStoreTest, ProtectedLocationReachedThroughALinkIsNotMoved) {

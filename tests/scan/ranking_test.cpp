@@ -71,6 +71,9 @@ TEST(AgeLayout, BandBoundariesAreStrict) {
     EXPECT_EQ(bands[2].bytes, 8 + 16);
     EXPECT_EQ(bands[3].bytes, 0);
     EXPECT_EQ(bands[4].bytes, 32 + 64);
+    const std::int64_t counts[] = {2, 1, 2, 0, 2};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(bands[std::size_t(i)].fileCount, counts[i]) << bands[std::size_t(i)].id;
 
     std::vector<const ScanNode*> many;
     for (int i = 0; i < 41; ++i)
@@ -78,6 +81,7 @@ TEST(AgeLayout, BandBoundariesAreStrict) {
     auto crowded = AgeLayout::bands(many, now);
     EXPECT_EQ(crowded[0].files.size(), 40u);
     EXPECT_EQ(crowded[0].bytes, 41 * 42 / 2);
+    EXPECT_EQ(crowded[0].fileCount, 41); // all of them, not only the 40 listed
     EXPECT_EQ(crowded[0].files.back()->allocatedSize(), 2);
 
     ScanNode* lone = b.file("/lone", {.logicalSize = 3, .allocatedSize = 3, .modified = now});

@@ -8,6 +8,7 @@
 
 #include "session/app_session.h"
 #include "session/scan_pulse.h"
+#include "store/index_search.h"
 #include "store/scan_store.h"
 #include "support/event_loop.h"
 #include "support/session_scan.h"
@@ -207,15 +208,27 @@ TEST_F(SessionTest, DroppedItems) {
     ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
 }
 
-TEST_F(SessionTest, ChooseRootOnlyChangesTheRoot) {
+TEST_F(SessionTest, ChooseRootScansTheChosenFolderAndDuringAScanOnlySetsTheNextRoot) {
     EXPECT_FALSE(session->forest());
-    session->chooseRoot(); // nothing chosen: the home folder stays
+    session->chooseRoot(); // nothing chosen: the home folder stays, nothing scans
     EXPECT_EQ(session->scanRoot(), home.home());
+    EXPECT_FALSE(session->isScanning());
+    EXPECT_EQ(desktop->calls.back(), "choose " + home.home() + " Scan");
+
     desktop->chosen = work();
     session->chooseRoot();
     EXPECT_EQ(session->scanRoot(), work());
-    EXPECT_FALSE(session->isScanning());
-    EXPECT_EQ(desktop->calls.front(), "choose " + home.home() + " Scan");
+    EXPECT_TRUE(session->isScanning());
+    // Chosen while that scan runs: the button says so, and the scan goes on.
+    const auto generation = session->scanGeneration();
+    desktop->chosen = work() + "/sub";
+    session->chooseRoot();
+    EXPECT_EQ(desktop->calls.back(), "choose " + work() + " Choose");
+    EXPECT_EQ(session->scanRoot(), work() + "/sub");
+    EXPECT_EQ(session->scanGeneration(), generation);
+    ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
+    ASSERT_TRUE(session->forest());
+    EXPECT_EQ(session->forest()->root()->path(), work());
 }
 
 TEST_F(SessionTest, Navigation) {
@@ -334,6 +347,52 @@ TEST_F(SessionTest, ReopensStoredScansAndReportsMissingOnes) {
     ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
     EXPECT_EQ(session->statusMessage(), "Could not open that scan.");
     EXPECT_EQ(session->forest()->root(), shown);
+}
+
+// Only the largest 500 matches are kept in memory; the open scan's stored
+// file would list some of the rest as "past scans", which they are not.
+TEST_F(SessionTest, SearchCountsEveryMatchAndNeverSearchesTheOpenScanAsAPastOne) {
+    for (int i = 0; i < 510; ++i)
+        putSized(work() + "/small/needle_" + std::to_string(i), 100, unsigned(i));
+    putSized(work() + "/needles/big.bin", 2'000'000, 1); // matches by its path only
+    scan(work());
+    ASSERT_EQ(session->history().size(), 1u);
+    session->setSearchQuery("needle");
+    ASSERT_TRUE(waitUntil([&] { return !session->searchHits().empty(); }));
+    settle(50);
+    EXPECT_EQ(session->searchHits().size(), IndexSearch::rankedLimit);
+    EXPECT_EQ(session->searchMatchCount(), 512u); // the files, the folder and big.bin
+    EXPECT_TRUE(session->historyHits().empty());
+
+    // A scan made before the open one is searched.
+    scan(work());
+    session->setSearchQuery("big.bin");
+    ASSERT_TRUE(waitUntil([&] { return session->searchHits().size() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return session->searchMatchCount() == 1; }));
+    EXPECT_TRUE(session->historyHits().empty()); // the same path as the hit in memory
+    ASSERT_EQ(::unlink((work() + "/needles/big.bin").c_str()), 0);
+    scan(work());
+    session->setSearchQuery("big.bin");
+    ASSERT_TRUE(waitUntil([&] { return !session->historyHits().empty(); }));
+    EXPECT_TRUE(session->searchHits().empty());
+    EXPECT_EQ(session->searchMatchCount(), 0u);
+    for (const HistoryHit& hit : session->historyHits())
+        EXPECT_FALSE(session->isOpenScan(hit.record));
+    EXPECT_EQ(session->historyHits().size(), 2u); // the two earlier scans
+}
+
+// The window reads the volume every few seconds: the Trash is never walked
+// there, only measured on a background task and published after.
+TEST_F(SessionTest, TheTrashIsMeasuredOffTheInterfaceThreadAndThenShown) {
+    putSized(home.dataHome() + "/Trash/files/old.bin", 400'000, 3);
+    session->refreshVolume();
+    ASSERT_TRUE(session->volume());
+    EXPECT_TRUE(session->volume()->trashPending);
+    EXPECT_EQ(session->volume()->trashBytes, 0);
+    ASSERT_TRUE(waitUntil([&] { return !session->volume()->trashPending; }));
+    EXPECT_GE(session->volume()->trashBytes, 400'000);
+    session->refreshVolume(); // unchanged since: the measure stands
+    EXPECT_FALSE(session->volume()->trashPending);
 }
 
 TEST_F(SessionTest, SearchWaitsForTheLastKeystrokeAndDropsOutdatedResults) {

@@ -147,6 +147,60 @@ TEST(ScanComparison, KeepsTheLargestUpToTheLimit) {
     EXPECT_EQ(ScanComparison::compare(current, previous, 3).size(), 3u);
 }
 
+// One small file added grows every folder above it by its size: none of it
+// is noticeable, all of it is counted, and a stored previous scan agrees.
+TEST(ScanComparison, ChangesUnderTheThresholdsAreCountedAndTheLargestKept) {
+    TreeBuilder b;
+    ScanNode* previous =
+        b.dir("/r", {b.dir("/r/d", {b.file("/r/d/a", 8192), b.file("/r/d/gone", 4096)}),
+                     b.file("/r/big", 30'000'000), b.file("/r/same", 500)});
+    ScanNode* current =
+        b.dir("/r", {b.dir("/r/d", {b.file("/r/d/a", 8192), b.file("/r/d/new", 12'288)}),
+                     b.file("/r/big", 30'000'000), b.file("/r/same", 500), b.file("/r/empty", 0)});
+    previous->rollup();
+    current->rollup();
+    test::TempHome home;
+    auto saved = ScanStore::save(test::forestOf(b.tree(previous)), "/r");
+    ASSERT_TRUE(saved);
+    const std::vector<std::string> smaller = {"added:/r/d/new new 12288", "changed:/r r 8192",
+                                              "changed:/r/d d 8192", "removed:/r/d/gone gone -4096",
+                                              "added:/r/empty empty 0"};
+    for (const ChangeList& list : {ScanComparison::changeList(current, previous),
+                                   ScanComparison::changeList(current, *saved)}) {
+        EXPECT_TRUE(list.listed.empty());
+        EXPECT_EQ(list.noticeableCount, 0u);
+        EXPECT_EQ(list.smallerCount, 5u);
+        std::vector<std::string> got;
+        for (const auto& c : list.smaller)
+            got.push_back(c.id + " " + c.name + " " + std::to_string(c.delta()));
+        // Largest first; /r and /r/d tie.
+        ASSERT_EQ(got.size(), 5u);
+        std::sort(got.begin() + 1, got.begin() + 3);
+        EXPECT_EQ(got, smaller);
+    }
+    // The limit bounds each list, never the counts.
+    const ChangeList two = ScanComparison::changeList(current, previous, 2);
+    EXPECT_EQ(two.smaller.size(), 2u);
+    EXPECT_EQ(two.smallerCount, 5u);
+    EXPECT_EQ(two.smaller.front().id, "added:/r/d/new");
+    EXPECT_EQ(ScanComparison::changeList(previous, previous), ChangeList{});
+}
+
+TEST(ScanComparison, ManySmallerChangesKeepTheLargestAndCountAll) {
+    TreeBuilder b;
+    std::vector<ScanNode*> files;
+    for (int i = 0; i < 2000; ++i)
+        files.push_back(b.file("/r/f" + std::to_string(i), std::int64_t(i) * 7'919 % 2000 + 1));
+    ScanNode* current = b.dir("/r");
+    b.setChildren(current, files);
+    ScanNode* previous = b.dir("/r");
+    const ChangeList list = ScanComparison::changeList(current, previous, 10);
+    EXPECT_EQ(list.smallerCount, 2000u);
+    ASSERT_EQ(list.smaller.size(), 10u);
+    for (std::size_t i = 0; i < list.smaller.size(); ++i)
+        EXPECT_EQ(list.smaller[i].delta(), 2000 - std::int64_t(i));
+}
+
 TEST(ScanComparison, ExtremeStoredSizesDoNotOverflow) {
     const auto changes = compareItem(INT64_MAX, 0);
     ASSERT_EQ(changes.size(), 1u);

@@ -124,7 +124,7 @@ TEST_F(SafetyUiTest, MoveToTrashAsksWithCancelAsTheDefaultAndFailedMovesOfferNoR
     EXPECT_FALSE(exists(a) || exists(b));
     ASSERT_EQ(staging.receipts().size(), 2u);
     EXPECT_TRUE(shows(&view, "The path is no longer available. Scan again before retrying."));
-    EXPECT_TRUE(shows(&view, "Moved 1 item(s). 1 item(s) remain for retry."));
+    EXPECT_TRUE(shows(&view, "Moved 1 item. 1 item remains for retry."));
     auto restore = shownButtons(&view, "Restore");
     ASSERT_EQ(restore.size(), 1u); // only the successful move
     restore[0]->click();

@@ -1,3 +1,4 @@
+#include <QPushButton>
 
 #include "tasks_fixture.h"
 #include "ui/tasks/apps_view.h"
@@ -124,12 +125,13 @@ TEST_F(DuplicatesViewTest, GroupOfThreeOffersTwoRowsAndRetainsTheLast) {
     DuplicatesView view(*session);
     scan(work());
 
+    EXPECT_TRUE(shownButtons(&view, "Run Again").empty());
     auto run = shownButtons(&view, "Run Full Content Match");
     ASSERT_EQ(run.size(), 1u);
     run[0]->click();
     ASSERT_TRUE(session->isFindingDuplicates());
     auto again = shownButtons(&view, "Matching\u2026");
-    ASSERT_EQ(again.size(), 2u); // the header's Run Again and the empty state's button
+    ASSERT_EQ(again.size(), 1u); // the empty state's button: nothing ran before
     ASSERT_TRUE(waitUntil([&] { return !session->isFindingDuplicates(); }));
     ASSERT_EQ(session->duplicates().size(), 1u);
     const DuplicateGroup& group = session->duplicates()[0];
@@ -202,6 +204,52 @@ TEST_F(ChangesViewTest, FreedSpaceIsGreenAndGrowthIsOrangeWithPlus) {
     ASSERT_NE(added, nullptr);
     EXPECT_TRUE(added->text().startsWith("+2.0 MB")) << added->text().toStdString();
     EXPECT_EQ(added->palette().color(QPalette::WindowText), DiskTheme::orange());
+}
+
+TEST_F(ChangesViewTest, ChangesUnderTheThresholdsAreCountedAndShownOnRequest) {
+    putSized(work() + "/docs/report.txt", 100'000, 1);
+    ChangesView view(*session);
+    scan(work());
+    EXPECT_TRUE(shows(&view, "No comparable change yet"));
+    EXPECT_EQ(view.showSmallerButton(), nullptr);
+
+    scan(work()); // nothing changed
+    EXPECT_TRUE(shows(&view, "Nothing changed"));
+    EXPECT_FALSE(shows(&view, "No comparable change yet"));
+
+    // One small file: it and the two folders above it changed a little.
+    putSized(work() + "/docs/note.txt", 10'000, 2);
+    scan(work());
+    ASSERT_TRUE(session->changeList());
+    EXPECT_TRUE(session->changes().empty());
+    EXPECT_EQ(session->changeList()->smallerCount, 3u);
+    EXPECT_TRUE(shows(&view, "No change of 1 MB or more since the previous scan."));
+    EXPECT_TRUE(shows(&view, "3 smaller changes not listed"));
+    EXPECT_EQ(deltaOf(view, "note.txt"), nullptr);
+    ASSERT_NE(view.showSmallerButton(), nullptr);
+    EXPECT_EQ(view.showSmallerButton()->text(), "Show Them");
+
+    view.showSmallerButton()->click();
+    QLabel* added = deltaOf(view, "note.txt");
+    ASSERT_NE(added, nullptr);
+    EXPECT_TRUE(added->text().startsWith("+")) << added->text().toStdString();
+    EXPECT_NE(deltaOf(view, "docs"), nullptr);
+    EXPECT_EQ(view.showSmallerButton()->text(), "Hide Them");
+    view.showSmallerButton()->click();
+    EXPECT_EQ(deltaOf(view, "note.txt"), nullptr);
+}
+
+TEST(ChangesViewText, SmallerChangesSayHowManyAndWhichAreShown) {
+    ChangeList list;
+    list.smallerCount = 1;
+    list.smaller.resize(1);
+    EXPECT_EQ(ChangesView::smallerSummary(list, false), "1 smaller change not listed");
+    list.smallerCount = 2400;
+    list.smaller.resize(160);
+    EXPECT_EQ(ChangesView::smallerSummary(list, false), "2,400 smaller changes not listed");
+    EXPECT_EQ(ChangesView::smallerSummary(list, true),
+              "2,400 smaller changes (under 1 MB, or under 5 % of an item over 20 MB), the "
+              "largest 160 shown");
 }
 
 TEST(SignedBytes, PlusForGrowthAndNoChangeMinusForFreedSpace) {

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QScreen>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -9,6 +10,7 @@
 #include "session/app_session.h"
 #include "support/temp_dir.h"
 #include "ui/shell/root_view.h"
+#include "ui/shell/window_state.h"
 
 namespace tb::test {
 namespace {
@@ -53,6 +55,44 @@ TEST_F(WindowKeys, CtrlDigitsAndSidebarArrowsChangeTheTabUnderAToolbarOfOneHeigh
         QCoreApplication::processEvents();
         EXPECT_EQ(window->toolbar()->height(), height);
     }
+}
+
+TEST(WindowGeometry, FitsTheAvailableScreenWithRoomForTheFrame) {
+    const QMargins frame(4, 32, 4, 4);
+    // 1600 x 1000 at 1.5: 1066 x 666 logical pixels, a 30-pixel panel on top.
+    const QRect scaled(0, 30, 1066, 636);
+    const struct {
+        QRect wanted, available, fitted;
+    } cases[] = {
+        {{100, 100, 1280, 800}, {0, 0, 1920, 1080}, {100, 100, 1280, 800}},
+        {{0, 0, 1280, 800}, scaled, {4, 62, 1058, 600}},
+        {{900, 500, 900, 500}, scaled, {162, 162, 900, 500}}, // moved back on
+        {{-300, -40, 640, 480}, scaled, {4, 62, 640, 480}},   // off the left and the top
+        {{3000, 40, 1280, 800}, {1920, 0, 1280, 1024}, {1924, 40, 1272, 800}}, // second screen
+    };
+    for (const auto& c : cases) {
+        const QRect got = fittedGeometry(c.wanted, c.available, frame);
+        EXPECT_EQ(got, c.fitted) << got.x() << "," << got.y() << " " << got.width() << "x"
+                                 << got.height();
+        EXPECT_TRUE(c.available.contains(got.marginsAdded(frame)));
+    }
+}
+
+TEST(WindowGeometry, TheWindowOpensInsideTheScreenItIsOn) {
+    TempHome home;
+    AppSession session;
+    RootView window(session);
+    const QRect available = window.screen()->availableGeometry();
+    ASSERT_FALSE(available.isEmpty());
+    EXPECT_TRUE(available.contains(window.geometry().marginsAdded(estimatedFrame)))
+        << window.width() << "x" << window.height() << " on " << available.width() << "x"
+        << available.height();
+    EXPECT_LE(window.minimumWidth(), available.width());
+    EXPECT_LE(window.minimumHeight(), available.height());
+    // A remembered geometry larger than the screen is brought back on it.
+    window.setGeometry(QRect(available.topLeft() + QPoint(200, 100), available.size() * 2));
+    keepOnScreen(window);
+    EXPECT_TRUE(available.contains(window.geometry().marginsAdded(estimatedFrame)));
 }
 
 } // namespace

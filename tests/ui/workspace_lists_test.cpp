@@ -40,6 +40,24 @@ TEST(AgeBandRowTest, BarIsItsShareOfTheWidthButNeverBelowFour) {
     EXPECT_DOUBLE_EQ(AgeBandRow::barWidth(0, 0, 300), 4); // every band empty
 }
 
+TEST(SearchToggleText, SaysHowManyOfHowManyMatchesAreListed) {
+    const struct {
+        std::size_t listed, matched;
+        bool all;
+        const char* text;
+    } cases[] = {
+        {30, 30, false, "Show all 30"},
+        {30, 30, true, "Show fewer"},
+        {500, 1716, false, "Show 500 of 1,716"},
+        {500, 1716, true, "Show fewer (the largest 500 of 1,716)"},
+        {500, 500, false, "Show all 500"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ScanWorkspace::showAllText(c.listed, c.matched, c.all), QString::fromUtf8(c.text))
+            << c.listed << " of " << c.matched;
+    }
+}
+
 TEST_F(ListWorkspace, EmptyStateBeforeTheFirstScanAndProgressPanelWhileScanning) {
     flush();
     EXPECT_EQ(workspace->visualisation(), workspace->emptyState());
@@ -80,8 +98,10 @@ TEST_F(ListWorkspace, SearchListsTwelveLargestHitsWithSizeAndPathAndShowsAllOnRe
     EXPECT_EQ(list->topLevelItem(0)->text(0), QStringLiteral("match_29"));
     EXPECT_EQ(list->topLevelItem(0)->text(1), DiskTheme::bytes(first->allocatedSize()));
     EXPECT_EQ(list->topLevelItem(0)->text(2), QStringLiteral("many/match_29"));
+    EXPECT_EQ(workspace->showAllHits()->text(), QStringLiteral("Show all 30"));
     workspace->showAllHits()->click();
     EXPECT_EQ(list->topLevelItemCount(), 30);
+    EXPECT_EQ(workspace->showAllHits()->text(), QStringLiteral("Show fewer"));
 
     // Choosing a file shows its folder with the file selected.
     click(list->viewport(), list->visualItemRect(list->topLevelItem(0)).center());
@@ -231,6 +251,32 @@ TEST_F(ListWorkspace, AgeBandsFillTheWidthForTheLargestAndFourPointsWhenEmpty) {
     for (const AgeBand& band : workspace->ageMap()->bands())
         total += band.bytes;
     EXPECT_EQ(total, child(root(), "big")->allocatedSize());
+}
+
+TEST_F(ListWorkspace, AgeBandsCountEveryFileOfTheBandNotOnlyTheListedOnes) {
+    // 45 new files beside the fixture's new ones, and a.bin alone in "older".
+    for (int i = 0; i < 45; ++i)
+        putSized(tree() + "/new/n" + std::to_string(i), 100, unsigned(i));
+    setModified(tree() + "/a.bin", Date::now().seconds - 2 * 365 * 86400);
+    scan(tree());
+    show(ViewMode::agemap);
+    AgeMapView* map = workspace->ageMap();
+    ASSERT_EQ(map->rows().size(), 5u);
+    std::int64_t files = 0;
+    for (const ScanNode* n : session->forest()->nodes())
+        files += n->isDirectory() ? 0 : 1;
+    const struct {
+        std::size_t band;
+        QString text;
+    } cases[] = {
+        {0, QString::fromStdString(std::to_string(files - 1) + " files")},
+        {1, QStringLiteral("0 files")},
+        {4, QStringLiteral("1 file")},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(map->rows()[c.band]->countText(), c.text) << map->bands()[c.band].id;
+    }
+    EXPECT_EQ(map->bands()[0].files.size(), 40u); // the list stays the 40 largest
 }
 
 TEST_F(ListWorkspace, NamesThatAreNotUtf8AreShownNotLost) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "base/count_text.h"
 #include "session/app_session.h"
 #include "ui/disk_theme.h"
 #include "ui/explore/node_list_view.h"
@@ -50,6 +51,10 @@ const AgeBand& AgeBandRow::band() const {
     return map_.bands()[index_];
 }
 
+QString AgeBandRow::countText() const {
+    return QString::fromStdString(CountText::of(band().fileCount, "file"));
+}
+
 bool AgeBandRow::chosen() const {
     return map_.chosenBand() == &band();
 }
@@ -86,8 +91,7 @@ void AgeBandRow::paintEvent(QPaintEvent*) {
     painter.drawText(labelRect, Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(b.label));
     painter.setFont(DiskTheme::caption());
     painter.setPen(DiskTheme::secondary());
-    painter.drawText(countRect, Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("%1 files").arg(qlonglong(b.files.size())));
+    painter.drawText(countRect, Qt::AlignLeft | Qt::AlignVCenter, countText());
 
     const QRectF bar = barRect();
     painter.setPen(chosen() ? QPen(DiskTheme::halo(), 2) : QPen(Qt::NoPen));

@@ -24,7 +24,7 @@ class AgeBandRow : public QAbstractButton {
 public:
     static constexpr int height = 34;
     static constexpr int labelColumn = 56;
-    static constexpr int countColumn = 84;
+    static constexpr int countColumn = 96;
     static constexpr int bytesColumn = 80;
     static constexpr double chosenBarHeight = 22;
     static constexpr double barHeight = 16;
@@ -38,6 +38,8 @@ public:
     QRectF barRect() const;
     // The width a bar of the largest band takes.
     double barAvailableWidth() const;
+    // How many files the band holds, all of them, not only those listed.
+    QString countText() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

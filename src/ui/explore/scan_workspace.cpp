@@ -24,6 +24,7 @@
 #include <unordered_set>
 
 #include "base/byte_format.h"
+#include "base/count_text.h"
 #include "base/path.h"
 #include "session/app_session.h"
 #include "ui/explore/age_map_view.h"
@@ -339,6 +340,19 @@ QWidget* ScanWorkspace::buildSearchResults() {
     return panel;
 }
 
+QString ScanWorkspace::showAllText(std::size_t listed, std::size_t matched, bool showingAll) {
+    auto number = [](std::size_t n) {
+        return QString::fromStdString(CountText::number(std::int64_t(n)));
+    };
+    if (matched <= listed) {
+        return showingAll ? QStringLiteral("Show fewer")
+                          : QStringLiteral("Show all ") + number(listed);
+    }
+    const QString share = number(listed) + QStringLiteral(" of ") + number(matched);
+    return showingAll ? QStringLiteral("Show fewer (the largest ") + share + QStringLiteral(")")
+                      : QStringLiteral("Show ") + share;
+}
+
 // Largest first, with size and place; the first twelve, or all on request.
 void ScanWorkspace::refreshSearchResults() {
     const auto& hits = session_.searchHits();
@@ -363,8 +377,7 @@ void ScanWorkspace::refreshSearchResults() {
     searchList_->setFixedHeight(searchList_->header()->sizeHint().height() +
                                 rowHeight * int(std::min<std::size_t>(shown, 8)) + 4);
     showAll_->setVisible(hits.size() > searchButtonLimit);
-    showAll_->setText(showAllHits_ ? QStringLiteral("Show fewer")
-                                   : QStringLiteral("Show all ") + QString::number(hits.size()));
+    showAll_->setText(showAllText(hits.size(), session_.searchMatchCount(), showAllHits_));
     searchPanel_->setVisible(!hits.empty());
 }
 

@@ -68,6 +68,9 @@ public:
     TypesView* types() const { return types_; }
     QTreeWidget* searchList() const { return searchList_; }
     QPushButton* showAllHits() const { return showAll_; }
+    // The search list's toggle: "Show all 30", "Show 500 of 1,716" when the
+    // search kept only the largest matches, "Show fewer" while all are shown.
+    static QString showAllText(std::size_t listed, std::size_t matched, bool showingAll);
     // Levels the treemap and the sunburst show at once, 1 to 4.
     void setMapDepth(int depth);
     int mapDepth() const;

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "base/count_text.h"
 #include "base/path.h"
 #include "session/app_session.h"
 #include "ui/disk_theme.h"
@@ -217,10 +218,12 @@ QWidget* OverviewView::metricCards() {
         l->addWidget(card(QStringLiteral("Available"), DiskTheme::bytes(v->availableImportant),
                           DiskTheme::displayText(v->name)));
     }
-    l->addWidget(card(QStringLiteral("Items"), QString::number(forest.visited()),
-                      forest.unreadable() > 0 ? QString::number(forest.unreadable()) +
-                                                    QStringLiteral(" folders need access")
-                                              : QStringLiteral("Complete scan")));
+    l->addWidget(
+        card(QStringLiteral("Items"), QString::fromStdString(CountText::number(forest.visited())),
+             forest.unreadable() > 0 ? QString::fromStdString(CountText::of(
+                                           forest.unreadable(), "folder needs", "folders need")) +
+                                           QStringLiteral(" access")
+                                     : QStringLiteral("Complete scan")));
     const auto queued = session_.staging().items().size();
     l->addWidget(
         card(QStringLiteral("Review queue"), QString::number(queued),
@@ -323,9 +326,18 @@ QWidget* OverviewView::sinceLastScan() {
     l->setContentsMargins(0, 0, 0, 0);
     const auto& changes = session_.changes();
     if (changes.empty()) {
-        l->addWidget(
-            label(QStringLiteral("Scan the same folder again to see what grew or disappeared."),
-                  DiskTheme::sized(11), true));
+        const auto& compared = session_.changeList();
+        QString text =
+            QStringLiteral("Scan the same folder again to see what grew or disappeared.");
+        if (compared && compared->smallerCount > 0) {
+            text = QStringLiteral("No change of 1 MB or more; ") +
+                   QString::fromStdString(
+                       CountText::of(std::int64_t(compared->smallerCount), "smaller change")) +
+                   QStringLiteral(".");
+        } else if (compared) {
+            text = QStringLiteral("Nothing changed since the previous scan of this folder.");
+        }
+        l->addWidget(label(text, DiskTheme::sized(11), true));
         return w;
     }
     for (std::size_t i = 0; i < std::min<std::size_t>(3, changes.size()); ++i) {

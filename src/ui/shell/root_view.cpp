@@ -42,6 +42,7 @@
 #include "ui/tasks/settings_view.h"
 #include "ui/tasks/staging_view.h"
 #include "ui/shell/truth_bar_view.h"
+#include "ui/shell/window_state.h"
 
 namespace tb {
 namespace {
@@ -87,8 +88,7 @@ QWidget* makeDropOverlay(QWidget* parent) {
 } // namespace
 
 RootView::RootView(AppSession& session, QWidget* parent) : QMainWindow(parent), session_(session) {
-    setMinimumSize(980, 640);
-    resize(1280, 800);
+    fitToScreen(*this, QSize(1280, 800), QSize(980, 640));
     setAcceptDrops(true);
     setUnifiedTitleAndToolBarOnMac(true);
 

@@ -1,10 +1,13 @@
 #include "ui/shell/window_state.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QMainWindow>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 
+#include <algorithm>
 #include <string>
 
 #include "platform/file_system.h"
@@ -24,12 +27,55 @@ QString splitterKey(int index) {
     return QStringLiteral("window/splitter%1").arg(index);
 }
 
+QRect availableTo(const QWidget& window) {
+    const QScreen* screen = window.screen();
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
 } // namespace
+
+QRect fittedGeometry(const QRect& wanted, const QRect& available, const QMargins& frame) {
+    if (available.isEmpty()) return wanted;
+    const QRect room = available.marginsRemoved(frame);
+    const QSize size = wanted.size().boundedTo(room.size()).expandedTo(QSize(1, 1));
+    const int x =
+        std::clamp(wanted.x(), room.left(), std::max(room.left(), room.right() + 1 - size.width()));
+    const int y =
+        std::clamp(wanted.y(), room.top(), std::max(room.top(), room.bottom() + 1 - size.height()));
+    return QRect(QPoint(x, y), size);
+}
+
+void fitToScreen(QWidget& window, QSize preferred, QSize minimum) {
+    const QRect available = availableTo(window);
+    if (available.isEmpty()) {
+        window.setMinimumSize(minimum);
+        window.resize(preferred);
+        return;
+    }
+    const QSize room = available.marginsRemoved(estimatedFrame).size();
+    window.setMinimumSize(minimum.boundedTo(room));
+    QRect wanted(QPoint(), preferred.boundedTo(room));
+    wanted.moveCenter(available.marginsRemoved(estimatedFrame).center());
+    window.setGeometry(fittedGeometry(wanted, available));
+}
+
+void keepOnScreen(QWidget& window) {
+    const QRect available = availableTo(window);
+    if (available.isEmpty()) return;
+    const QRect fitted = fittedGeometry(window.geometry(), available);
+    if (fitted != window.geometry()) window.setGeometry(fitted);
+}
 
 void restoreWindowState(QMainWindow& window, AppSession& session) {
     QSettings s = settings();
-    if (const QByteArray g = s.value(QStringLiteral("window/geometry")).toByteArray(); !g.isEmpty())
+    // A geometry saved on a larger screen, or at a smaller scale, is fitted
+    // to this one.
+    if (const QByteArray g = s.value(QStringLiteral("window/geometry")).toByteArray();
+        !g.isEmpty()) {
         window.restoreGeometry(g);
+        keepOnScreen(window);
+    }
     const auto splitters = window.findChildren<QSplitter*>();
     for (int i = 0; i < splitters.size(); ++i) {
         const QByteArray state = s.value(splitterKey(i)).toByteArray();

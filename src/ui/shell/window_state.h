@@ -4,9 +4,29 @@
 // Interface thread only.
 #pragma once
 
+#include <QMargins>
+#include <QRect>
+#include <QSize>
+
 class QMainWindow;
+class QWidget;
 
 namespace tb {
+
+// Room the window manager's frame takes around the window before the frame
+// itself can be measured (it is known only once the window is mapped).
+inline constexpr QMargins estimatedFrame{4, 32, 4, 4};
+
+// `wanted` (the window's own geometry, frame not included) cut to what fits
+// in `available` with `frame` around it, then moved inside it.
+QRect fittedGeometry(const QRect& wanted, const QRect& available,
+                     const QMargins& frame = estimatedFrame);
+// Sizes the window as `preferred`, centred, or smaller where the screen's
+// available geometry (without panels, after scaling) is smaller; the minimum
+// size shrinks with it.
+void fitToScreen(QWidget& window, QSize preferred, QSize minimum);
+// Keeps the window's current geometry, a remembered one say, on the screen.
+void keepOnScreen(QWidget& window);
 
 class AppSession;
 

@@ -2,9 +2,11 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "base/count_text.h"
 #include "session/app_session.h"
 #include "ui/disk_theme.h"
 
@@ -40,6 +42,14 @@ QWidget* changeRow(const ScanChange& change) {
     return parts.row;
 }
 
+QString number(std::size_t n) {
+    return QString::fromStdString(CountText::number(std::int64_t(n)));
+}
+
+QString countOf(std::size_t n, const char* one, const char* many = "") {
+    return QString::fromStdString(CountText::of(std::int64_t(n), one, many));
+}
+
 } // namespace
 
 ChangesView::ChangesView(AppSession& session, QWidget* parent)
@@ -49,32 +59,92 @@ ChangesView::ChangesView(AppSession& session, QWidget* parent)
     empty_ = new EmptyState(
         "chart.line.uptrend.xyaxis", QStringLiteral("No comparable change yet"),
         QStringLiteral("Scan the same folder again to compare its indexed contents."));
+    unchanged_ = new EmptyState(
+        "checkmark.circle", QStringLiteral("Nothing changed"),
+        QStringLiteral("Every item has the size it had in the previous scan of this folder."));
     pages_->addWidget(list_);
     pages_->addWidget(empty_);
+    pages_->addWidget(unchanged_);
     layout->addWidget(pages_, 1);
     connect(&session_, &AppSession::changed, this, [this](SessionField field) {
-        if (field == SessionField::changes || field == SessionField::changesMessage) rebuild();
+        if (field != SessionField::changes && field != SessionField::changesMessage) return;
+        showSmaller_ = false;
+        rebuild();
     });
     rebuild();
 }
 
+QString ChangesView::smallerSummary(const ChangeList& list, bool shown) {
+    const QString count = countOf(list.smallerCount, "smaller change");
+    if (!shown) return count + QStringLiteral(" not listed");
+    QString text = count + QStringLiteral(" (under 1 MB, or under 5 % of an item over 20 MB)");
+    if (list.smaller.size() < list.smallerCount) {
+        text += QStringLiteral(", the largest ") + number(list.smaller.size()) +
+                QStringLiteral(" shown");
+    }
+    return text;
+}
+
+QWidget* ChangesView::note(const QString& text, QPushButton* action) {
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 10, 0, 6);
+    auto* label = TaskWidgets::label(text, DiskTheme::captionFont(), true);
+    label->setObjectName(QStringLiteral("changesNote"));
+    layout->addWidget(label);
+    if (action) layout->addWidget(action);
+    layout->addStretch(1);
+    return row;
+}
+
 void ChangesView::rebuild() {
     list_->clear();
-    for (const ScanChange& change : session_.changes())
-        list_->addRow(changeRow(change));
+    showSmallerButton_ = nullptr;
     if (notCompared_) {
         pages_->removeWidget(notCompared_);
         notCompared_->deleteLater();
         notCompared_ = nullptr;
     }
-    QWidget* emptyPage = empty_;
-    if (const auto& why = session_.changesMessage(); why && session_.changes().empty()) {
+    if (const auto& why = session_.changesMessage()) {
         notCompared_ = new EmptyState("chart.line.uptrend.xyaxis",
                                       QStringLiteral("Scans not compared"), DiskTheme::text(*why));
         pages_->addWidget(notCompared_);
-        emptyPage = notCompared_;
+        pages_->setCurrentWidget(notCompared_);
+        return;
     }
-    pages_->setCurrentWidget(session_.changes().empty() ? emptyPage : static_cast<QWidget*>(list_));
+    const auto& compared = session_.changeList();
+    if (!compared) {
+        pages_->setCurrentWidget(empty_);
+        return;
+    }
+    if (compared->noticeableCount == 0 && compared->smallerCount == 0) {
+        pages_->setCurrentWidget(unchanged_);
+        return;
+    }
+    if (compared->listed.empty())
+        list_->addRow(note(QStringLiteral("No change of 1 MB or more since the previous scan.")));
+    for (const ScanChange& change : compared->listed)
+        list_->addRow(changeRow(change));
+    if (compared->listed.size() < compared->noticeableCount) {
+        list_->addRow(note(QStringLiteral("The largest ") + number(compared->listed.size()) +
+                           QStringLiteral(" of ") + countOf(compared->noticeableCount, "change") +
+                           QStringLiteral(" are listed.")));
+    }
+    if (compared->smallerCount > 0) {
+        showSmallerButton_ = TaskWidgets::smallButton(showSmaller_ ? QStringLiteral("Hide Them")
+                                                                   : QStringLiteral("Show Them"));
+        showSmallerButton_->setObjectName(QStringLiteral("showSmallerChanges"));
+        connect(showSmallerButton_, &QPushButton::clicked, this, [this] {
+            showSmaller_ = !showSmaller_;
+            rebuild();
+        });
+        list_->addRow(note(smallerSummary(*compared, showSmaller_), showSmallerButton_));
+        if (showSmaller_) {
+            for (const ScanChange& change : compared->smaller)
+                list_->addRow(changeRow(change));
+        }
+    }
+    pages_->setCurrentWidget(list_);
 }
 
 } // namespace tb

@@ -1,11 +1,14 @@
 // The Changes tab: what grew, shrank, appeared or disappeared since the last
-// comparable scan, largest change first.
+// comparable scan, largest change first; the changes under the thresholds
+// are counted below the list and shown on request.
 #pragma once
 
 #include <QWidget>
 
+#include "store/scan_comparison.h"
 #include "ui/tasks/task_widgets.h"
 
+class QPushButton;
 class QStackedWidget;
 
 namespace tb {
@@ -17,7 +20,14 @@ class ChangesView : public QWidget {
 public:
     explicit ChangesView(AppSession& session, QWidget* parent = nullptr);
 
+    // "3 smaller changes not listed", or what the shown ones are.
+    static QString smallerSummary(const ChangeList& list, bool shown);
+    // Shows or hides the smaller changes; none while there are none.
+    QPushButton* showSmallerButton() const { return showSmallerButton_; }
+    RowList* list() const { return list_; }
+
 private:
+    static QWidget* note(const QString& text, QPushButton* action = nullptr);
     void rebuild();
 
     AppSession& session_;
@@ -25,6 +35,9 @@ private:
     RowList* list_;
     QWidget* empty_;
     QWidget* notCompared_ = nullptr; // when the session says why there is no list
+    QWidget* unchanged_;
+    QPushButton* showSmallerButton_ = nullptr;
+    bool showSmaller_ = false;
 };
 
 } // namespace tb

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "base/count_text.h"
 #include "session/app_session.h"
 #include "ui/disk_theme.h"
 
@@ -71,7 +72,11 @@ void DuplicatesView::rebuild() {
     for (const DuplicateGroup& group : session_.duplicates())
         list_->addRow(groupBlock(group));
     queueButtons_.refresh(session_.staging());
-    pages_->setCurrentWidget(session_.duplicates().empty() ? empty_ : static_cast<QWidget*>(list_));
+    const bool found = !session_.duplicates().empty();
+    pages_->setCurrentWidget(found ? static_cast<QWidget*>(list_) : empty_);
+    // Without groups the empty state's button runs the match; "again" would
+    // claim a run that may never have happened.
+    runAgain_->setVisible(found);
 }
 
 QWidget* DuplicatesView::groupBlock(const DuplicateGroup& group) {
@@ -82,8 +87,9 @@ QWidget* DuplicatesView::groupBlock(const DuplicateGroup& group) {
     layout->setSpacing(4);
 
     auto* header = new QHBoxLayout;
-    header->addWidget(label(QStringLiteral("%1 identical files").arg(qlonglong(group.paths.size())),
-                            DiskTheme::headline()));
+    header->addWidget(label(
+        QString::fromStdString(CountText::of(std::int64_t(group.paths.size()), "identical file")),
+        DiskTheme::headline()));
     header->addStretch(1);
     header->addWidget(label(DiskTheme::bytes(reclaimable(group)), DiskTheme::mono(12)));
     layout->addLayout(header);

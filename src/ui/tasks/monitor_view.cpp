@@ -91,7 +91,9 @@ void MonitorView::showVolume() {
         volume_->addRow(QStringLiteral("Reserved for root"), DiskTheme::bytes(v->reserved));
     }
     if (!v->trashFolders.empty()) {
-        volume_->addRow(QStringLiteral("In Trash"), DiskTheme::bytes(v->trashBytes));
+        volume_->addRow(QStringLiteral("In Trash"),
+                        DiskTheme::bytes(v->trashBytes) +
+                            (v->trashPending ? QStringLiteral(" (measuring\u2026)") : QString()));
     }
     // Separate figures exist only where the system keeps them apart.
     if (v->availableImportant != v->available) {

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <array>
+#include <cmath>
 #include <functional>
 #include <map>
 #include <string>
@@ -100,6 +102,116 @@ void sparkle(QPainterPath& p, double cx, double cy, double r) {
     p.closeSubpath();
 }
 
+void grid(QPainterPath& p, bool circles) {
+    for (double x : {0.12, 0.56}) {
+        for (double y : {0.12, 0.56}) {
+            if (circles) {
+                p.addEllipse(QRectF(x, y, 0.32, 0.32));
+            } else {
+                p.addRoundedRect(QRectF(x, y, 0.32, 0.32), 0.06, 0.06);
+            }
+        }
+    }
+}
+
+// Rings cut into wedges, as the sunburst draws them.
+void rings(QPainterPath& p) {
+    p.addEllipse(QRectF(0.32, 0.32, 0.36, 0.36));
+    for (auto [x1, y1, x2, y2] :
+         {std::array{0.5, 0.32, 0.5, 0.06}, std::array{0.68, 0.5, 0.94, 0.5},
+          std::array{0.4, 0.66, 0.26, 0.88}, std::array{0.34, 0.44, 0.1, 0.34}}) {
+        p.moveTo(x1, y1);
+        p.lineTo(x2, y2);
+    }
+}
+
+void flame(QPainterPath& p) {
+    p.moveTo(0.5, 0.06);
+    p.cubicTo(0.58, 0.28, 0.84, 0.42, 0.82, 0.64);
+    p.cubicTo(0.8, 0.84, 0.66, 0.94, 0.5, 0.94);
+    p.cubicTo(0.34, 0.94, 0.18, 0.84, 0.18, 0.64);
+    p.cubicTo(0.18, 0.5, 0.28, 0.4, 0.34, 0.3);
+    p.cubicTo(0.38, 0.4, 0.42, 0.44, 0.46, 0.46);
+    p.cubicTo(0.48, 0.32, 0.46, 0.18, 0.5, 0.06);
+    p.closeSubpath();
+    p.moveTo(0.5, 0.86);
+    p.cubicTo(0.4, 0.86, 0.36, 0.78, 0.38, 0.7);
+    p.cubicTo(0.4, 0.62, 0.48, 0.58, 0.5, 0.52);
+    p.cubicTo(0.56, 0.6, 0.64, 0.66, 0.62, 0.74);
+    p.cubicTo(0.6, 0.82, 0.56, 0.86, 0.5, 0.86);
+}
+
+// A root with three branches, as the mind map draws them.
+void branches(QPainterPath& p) {
+    p.addEllipse(QPointF(0.18, 0.5), 0.08, 0.08);
+    for (double y : {0.18, 0.5, 0.82}) {
+        p.moveTo(0.26, 0.5);
+        p.quadTo(0.5, y, 0.74, y);
+        p.addEllipse(QPointF(0.82, y), 0.07, 0.07);
+    }
+}
+
+void numberedList(QPainterPath& p) {
+    for (double y : {0.24, 0.5, 0.76}) {
+        p.moveTo(0.4, y);
+        p.lineTo(0.9, y);
+    }
+    // 1, 2, 3 as short strokes.
+    p.moveTo(0.18, 0.16);
+    p.lineTo(0.18, 0.32);
+    p.moveTo(0.12, 0.44);
+    p.lineTo(0.24, 0.44);
+    p.lineTo(0.12, 0.58);
+    p.lineTo(0.24, 0.58);
+    p.moveTo(0.12, 0.68);
+    p.lineTo(0.24, 0.68);
+    p.lineTo(0.18, 0.76);
+    p.lineTo(0.24, 0.84);
+    p.lineTo(0.12, 0.84);
+}
+
+void calendar(QPainterPath& p) {
+    p.addRoundedRect(QRectF(0.12, 0.2, 0.76, 0.68), 0.1, 0.1);
+    p.moveTo(0.12, 0.38);
+    p.lineTo(0.88, 0.38);
+    for (double x : {0.32, 0.68}) {
+        p.moveTo(x, 0.1);
+        p.lineTo(x, 0.28);
+    }
+    for (double x : {0.3, 0.5, 0.7}) {
+        for (double y : {0.54, 0.72}) {
+            p.moveTo(x - 0.03, y);
+            p.lineTo(x + 0.03, y);
+        }
+    }
+}
+
+void gear(QPainterPath& p) {
+    p.addEllipse(QPointF(0.5, 0.5), 0.28, 0.28);
+    p.addEllipse(QPointF(0.5, 0.5), 0.1, 0.1);
+    for (int i = 0; i < 8; ++i) {
+        const double a = i * 3.14159265358979 / 4;
+        p.moveTo(0.5 + 0.28 * std::cos(a), 0.5 + 0.28 * std::sin(a));
+        p.lineTo(0.5 + 0.42 * std::cos(a), 0.5 + 0.42 * std::sin(a));
+    }
+}
+
+void pulse(QPainterPath& p) {
+    p.moveTo(0.06, 0.52);
+    p.lineTo(0.28, 0.52);
+    p.lineTo(0.36, 0.3);
+    p.lineTo(0.48, 0.82);
+    p.lineTo(0.6, 0.18);
+    p.lineTo(0.68, 0.52);
+    p.lineTo(0.94, 0.52);
+}
+
+void panels(QPainterPath& p) {
+    p.addRoundedRect(QRectF(0.1, 0.14, 0.38, 0.72), 0.06, 0.06);
+    p.addRoundedRect(QRectF(0.56, 0.14, 0.34, 0.32), 0.06, 0.06);
+    p.addRoundedRect(QRectF(0.56, 0.54, 0.34, 0.32), 0.06, 0.06);
+}
+
 const std::map<std::string, Glyph, std::less<>>& glyphs() {
     static const std::map<std::string, Glyph, std::less<>> all = {
         {"checkmark", {Frame::none, false, check}},
@@ -164,6 +276,16 @@ const std::map<std::string, Glyph, std::less<>>& glyphs() {
               p.moveTo(0.4, 0.46);
               p.lineTo(0.6, 0.46);
           }}},
+        {"rectangle.3.group", {Frame::none, false, panels}},
+        {"square.grid.2x2", {Frame::none, false, [](QPainterPath& p) { grid(p, false); }}},
+        {"circle.grid.2x2", {Frame::none, false, [](QPainterPath& p) { grid(p, true); }}},
+        {"circle.hexagongrid", {Frame::circle, false, rings}},
+        {"flame", {Frame::none, false, flame}},
+        {"point.3.connected.trianglepath.dotted", {Frame::none, false, branches}},
+        {"list.number", {Frame::none, false, numberedList}},
+        {"calendar", {Frame::none, false, calendar}},
+        {"gearshape", {Frame::none, false, gear}},
+        {"waveform.path.ecg", {Frame::none, false, pulse}},
         {"chart.line.uptrend.xyaxis",
          {Frame::none, false,
           [](QPainterPath& p) {
