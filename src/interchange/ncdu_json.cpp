@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <optional>
 #include <unistd.h>
 #include <unordered_map>
@@ -67,56 +68,79 @@ OwnSize ownSize(const ScanNode& node) {
     if (!node.isDirectory()) return {node.logicalSize(), node.allocatedSize()};
     OwnSize own{node.logicalSize(), node.allocatedSize()};
     for (const ScanNode* c : node.children()) {
-        own.logical -= c->logicalSize();
-        own.allocated -= c->allocatedSize();
+        own.logical = addBytes(own.logical, -c->logicalSize());
+        own.allocated = addBytes(own.allocated, -c->allocatedSize());
     }
     return {std::max<std::int64_t>(own.logical, 0), std::max<std::int64_t>(own.allocated, 0)};
 }
 
-void appendInfo(std::string& out, const ScanNode& node, bool isRoot,
-                const std::unordered_map<std::uint64_t, std::int64_t>& links) {
+// The names of files with several, and the link count to write for each.
+class LinkMarks {
+public:
+    LinkMarks(const ScanNode& root, const HardLinks* links) : links_(links) {
+        if (links_) return;
+        // Without the scan's own record, names sharing an inode in the tree
+        // are the only links it can show.
+        std::vector<const ScanNode*> stack{&root};
+        while (!stack.empty()) {
+            const ScanNode* n = stack.back();
+            stack.pop_back();
+            if (!n->isDirectory() && n->inode() != 0) ++counts_[n->inode()];
+            for (const ScanNode* c : n->children())
+                stack.push_back(c);
+        }
+    }
+    // The file's sizes and link count; nothing for a file with one name.
+    std::optional<HardLinks::File> of(const ScanNode& node) const {
+        if (node.isDirectory()) return std::nullopt;
+        if (links_) {
+            const HardLinks::File* f = links_->file(&node);
+            if (!f) return std::nullopt;
+            return *f;
+        }
+        const auto it = counts_.find(node.inode());
+        if (it == counts_.end() || it->second < 2) return std::nullopt;
+        return HardLinks::File{node.logicalSize(), node.allocatedSize(), it->second, 0, 0};
+    }
+
+private:
+    const HardLinks* links_;
+    std::unordered_map<std::uint64_t, std::uint32_t> counts_;
+};
+
+void appendInfo(std::string& out, const ScanNode& node, bool isRoot, const LinkMarks& marks) {
     out += "{\"name\":";
     appendString(out, isRoot ? node.path() : node.name());
-    const OwnSize own = ownSize(node);
+    const auto linked = marks.of(node);
+    // Every name carries the file's sizes: the reader counts them once.
+    const OwnSize own =
+        linked ? OwnSize{linked->logicalSize, linked->allocatedSize} : ownSize(node);
     appendField(out, "asize", own.logical);
     appendField(out, "dsize", own.allocated);
     if (node.inode() != 0) {
         out += ",\"ino\":";
         out += std::to_string(node.inode());
     }
-    if (!node.isDirectory()) {
-        auto it = links.find(node.inode());
-        if (it != links.end() && it->second > 1) {
-            out += ",\"hlnkc\":true";
-            appendField(out, "nlink", it->second);
-        }
+    if (linked) {
+        out += ",\"hlnkc\":true";
+        appendField(out, "nlink", linked->linkCount);
     }
     if (!node.modified().isDistantPast()) appendField(out, "mtime", node.modified().seconds);
     if (node.unreadable()) out += ",\"read_error\":true";
     out += '}';
 }
 
-// Files seen under more than one name: the only hard links a tree can show.
-std::unordered_map<std::uint64_t, std::int64_t> linkCounts(const ScanNode& root) {
-    std::unordered_map<std::uint64_t, std::int64_t> counts;
-    std::vector<const ScanNode*> stack{&root};
-    while (!stack.empty()) {
-        const ScanNode* n = stack.back();
-        stack.pop_back();
-        if (!n->isDirectory() && n->inode() != 0) ++counts[n->inode()];
-        for (const ScanNode* c : n->children())
-            stack.push_back(c);
-    }
-    return counts;
-}
-
 } // namespace
 
 bool write(const ScanNode& root, const Sink& sink, const WriteOptions& options) {
-    const auto links = linkCounts(root);
+    const LinkMarks links(root, options.links);
     std::string out = "[1,2,{\"progname\":\"tarnbeck\",\"progver\":";
     appendString(out, options.progver);
     appendField(out, "timestamp", options.timestamp.seconds);
+    if (options.links) {
+        out += ",\"hard_links\":";
+        appendString(out, rawValue(options.links->mode()));
+    }
     out += "},\n";
 
     struct Frame {
@@ -234,6 +258,8 @@ struct Info {
     std::uint64_t ino = 0;
     std::optional<std::int64_t> mtime;
     bool readError = false;
+    bool hardLink = false;        // "hlnkc": counted once among its names
+    std::uint32_t linkCount = 0;  // "nlink"
 };
 
 bool isSpace(char c) {
@@ -413,6 +439,8 @@ public:
         info.ino = 0;
         info.mtime.reset();
         info.readError = false;
+        info.hardLink = false;
+        info.linkCount = 0;
         expect('{');
         if (consume('}')) fail("an entry without a name");
         do {
@@ -431,8 +459,13 @@ public:
                 info.mtime = integer();
             } else if (key_ == "read_error") {
                 info.readError = boolean();
+            } else if (key_ == "hlnkc") {
+                info.hardLink = boolean();
+            } else if (key_ == "nlink") {
+                info.linkCount = static_cast<std::uint32_t>(
+                    std::clamp<std::int64_t>(integer(), 0, std::numeric_limits<std::uint32_t>::max()));
             } else {
-                skip(); // hlnkc, nlink, dev, excluded, notreg, uid, gid, mode, ...
+                skip(); // dev, excluded, notreg, uid, gid, mode, ...
             }
         } while (consume(','));
         expect('}');
@@ -608,7 +641,9 @@ public:
     }
     void addFile(const Info& info) {
         std::size_t pathLength = 0;
-        stack_.back().children.push_back(make(info, false, pathLength));
+        ScanNode* node = make(info, false, pathLength);
+        stack_.back().children.push_back(node);
+        if (info.hardLink && info.ino != 0) result_.links.push_back({node, 0, info.linkCount});
     }
     // At the closing ']' of a folder.
     void closeFolder() {
@@ -720,12 +755,17 @@ Imported parse(Reader& in) {
     in.integer(); // later minor versions only add fields
     in.expect(',');
     Date timestamp = Date::distantPast();
+    HardLinkMode hardLinks = HardLinkMode::once;
     in.expect('{');
     if (!in.consume('}')) {
         do {
             const std::string key = in.string();
             in.expect(':');
-            if (key == "timestamp") {
+            if (key == "hard_links") {
+                // Written by us: how the scan counted files with several names.
+                const std::string mode = in.string();
+                hardLinks = hardLinkMode(mode).value_or(HardLinkMode::once);
+            } else if (key == "timestamp") {
                 // A time to come, or before 1970, is not when the export was made.
                 const std::int64_t t = in.integer();
                 if (t >= 0 && t <= Date::now().seconds + kClockSlackSeconds)
@@ -761,6 +801,7 @@ Imported parse(Reader& in) {
     if (!in.atEnd()) in.fail("unexpected " + in.describe() + " after the export");
     Imported result = builder.finish();
     result.timestamp = timestamp;
+    result.hardLinks = hardLinks;
     return result;
 }
 

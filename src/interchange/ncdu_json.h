@@ -15,6 +15,7 @@
 
 #include "base/date.h"
 #include "base/result.h"
+#include "scan/hard_links.h"
 #include "scan/node_arena.h"
 #include "scan/scan_node.h"
 
@@ -26,11 +27,17 @@ using Sink = std::function<bool(std::string_view)>;
 struct WriteOptions {
     std::string progver;
     Date timestamp = Date::now();
+    // The files with several names and how the tree counted them. Every name
+    // is written with the file's sizes, `hlnkc` and `nlink`, as readers that
+    // count such files once expect; the mode goes into the metadata.
+    const HardLinks* links = nullptr;
 };
 
 // Writes the tree below `root`. A folder's own size is what its stored total
 // holds beyond its children (nothing for a fresh scan, whose totals are the
-// children's sums). False when the sink refused a piece.
+// children's sums). Without `links`, names sharing an inode in the tree are
+// marked as links with their sizes as they stand. False when the sink
+// refused a piece.
 bool write(const ScanNode& root, const Sink& sink, const WriteOptions& options);
 
 struct Imported {
@@ -39,6 +46,11 @@ struct Imported {
     std::int64_t unreadable = 0;          // folders marked read_error
     std::int64_t folderBlocks = 0;        // the folders' own disk usage, part of the totals
     Date timestamp = Date::distantPast(); // metadata "timestamp", when present
+    // Entries marked `hlnkc`, to be counted as `hardLinks` says: once, as the
+    // tools that write such exports count them, unless the metadata says
+    // every name was counted.
+    std::vector<LinkedName> links;
+    HardLinkMode hardLinks = HardLinkMode::once;
 };
 
 // Builds the tree an export describes. Folder totals are the folder's own

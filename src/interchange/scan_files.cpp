@@ -104,7 +104,8 @@ Result<ImportSummary> importExport(const std::string& exportFile, const std::str
     const std::string root(imported->tree.root->path());
     const Date made = imported->timestamp.isDistantPast() ? Date::now() : imported->timestamp;
     ScanForest forest(imported->tree, imported->unreadable, imported->entries,
-                      ScanContext::make(root, std::nullopt, imported->unreadable == 0, made));
+                      ScanContext::make(root, std::nullopt, imported->unreadable == 0, made),
+                      ScanForest::WalkedLinks{std::move(imported->links), imported->hardLinks});
     auto record = saveAtomically(forest, root, storeDirectory, std::nullopt, stop);
     if (!record) return record.error();
     if (!imported->timestamp.isDistantPast()) {
@@ -119,12 +120,14 @@ Status exportScan(const std::string& scanFile, const NcduJson::Sink& sink,
                   const std::string& progver) {
     auto record = ScanStore::record(scanFile);
     if (!record) return Error{"Interchange", 2, "cannot open " + scanFile + " as a scan"};
-    auto tree = ScanStore::load(*record);
-    if (!tree) return Error{"Interchange", 2, scanFile + " holds no readable scan"};
+    // Reopened as a forest, so that the files with several names are known.
+    auto forest = ScanStore::reopen(*record);
+    if (!forest) return Error{"Interchange", 2, scanFile + " holds no readable scan"};
     NcduJson::WriteOptions options;
     options.progver = progver;
     options.timestamp = record->finished;
-    if (!NcduJson::write(*tree->root, sink, options))
+    options.links = &forest->links();
+    if (!NcduJson::write(*forest->root(), sink, options))
         return Error::posix(errno ? errno : EIO, "cannot write the export");
     return okStatus();
 }

@@ -420,6 +420,66 @@ TEST_F(NcduJsonTest, ImportStoresAGzipExportAndNothingWhenItIsBroken) {
     EXPECT_NE(text.find("{\"name\":\"/r\",\"asize\":0,\"dsize\":4096}"), std::string::npos) << text;
 }
 
+// A file with three names in two folders goes out with its sizes on every
+// name, as readers that count it once expect, and comes back counted the way
+// the scan counted it; an export from elsewhere is counted once.
+TEST_F(NcduJsonTest, HardLinksLeaveAndComeBackCountedAsTheScanCountedThem) {
+    const std::string root = dir / "tree";
+    test::makeDirs(root + "/a");
+    test::makeDirs(root + "/b");
+    test::writeSizedFile(root + "/a/big", 50'000);
+    test::writeSizedFile(root + "/b/small", 10);
+    ASSERT_EQ(::link((root + "/a/big").c_str(), (root + "/a/big3").c_str()), 0);
+    ASSERT_EQ(::link((root + "/a/big").c_str(), (root + "/b/big2").c_str()), 0);
+    const std::string store = home.dataHome() + "/Tarnbeck/scans";
+    test::makeDirs(store);
+
+    for (const HardLinkMode mode : {HardLinkMode::once, HardLinkMode::every}) {
+        const std::string name(rawValue(mode));
+        DirectoryWalker::Options options;
+        options.hardLinks = mode;
+        const ScanForest scanned =
+            DirectoryWalker::walk(root, [](const WalkProgress&) {}, {}, options);
+        const std::string file = dir / (name + ".sqlite");
+        ASSERT_TRUE(ScanFiles::saveAtomically(scanned, root, store, file));
+        std::string text;
+        ASSERT_TRUE(ScanFiles::exportScan(
+            file, [&](std::string_view s) { return text += s, true; }, "t"));
+        EXPECT_NE(text.find("\"hard_links\":\"" + name + "\""), std::string::npos) << text;
+        std::size_t marked = 0;
+        for (auto at = text.find("\"hlnkc\":true,\"nlink\":3"); at != std::string::npos;
+             at = text.find("\"hlnkc\":true,\"nlink\":3", at + 1))
+            ++marked;
+        EXPECT_EQ(marked, 3u) << name;
+        // Every name carries the file's bytes, none is written empty.
+        std::size_t full = 0;
+        for (auto at = text.find("\"asize\":50000,"); at != std::string::npos;
+             at = text.find("\"asize\":50000,", at + 1))
+            ++full;
+        EXPECT_EQ(full, 3u) << text;
+
+        const std::string exported = dir / (name + ".json");
+        test::writeFile(exported, text);
+        auto summary = ScanFiles::importExport(exported, store);
+        ASSERT_TRUE(summary) << summary.error().message;
+        EXPECT_EQ(summary->record.scannedBytes, scanned.root()->allocatedSize()) << name;
+        EXPECT_EQ(summary->record.context.hardLinks, mode);
+    }
+
+    // ncdu's own: no mode in the metadata, every name in full.
+    const auto foreign = NcduJson::read(
+        "[1,2,{},[{\"name\":\"/r\"},{\"name\":\"x\",\"dsize\":8192,\"ino\":7,\"hlnkc\":true,"
+        "\"nlink\":2},[{\"name\":\"d\"},{\"name\":\"y\",\"dsize\":8192,\"ino\":7,"
+        "\"hlnkc\":true,\"nlink\":2}]]]");
+    ASSERT_TRUE(foreign) << foreign.error().message;
+    EXPECT_EQ(foreign->hardLinks, HardLinkMode::once);
+    ASSERT_EQ(foreign->links.size(), 2u);
+    EXPECT_EQ(foreign->links[0].linkCount, 2u);
+    ScanForest forest(foreign->tree, 0, foreign->entries, std::nullopt,
+                      ScanForest::WalkedLinks{foreign->links, foreign->hardLinks});
+    EXPECT_EQ(forest.root()->allocatedSize(), 8192);
+}
+
 TEST_F(NcduJsonTest, SavingToAFileLeavesNoStagingFolder) {
     test::put(dir / "tree/f", "x");
     const ScanForest forest = DirectoryWalker::walk(dir / "tree", [](const WalkProgress&) {});
