@@ -457,6 +457,10 @@ void RootView::openSettings() {
         settingsWindow_->setParent(this, Qt::Window);
         settingsWindow_->setWindowTitle(QStringLiteral("Settings"));
         settingsWindow_->setFixedWidth(560);
+        // Wrapped lines need the height they take at that width, which the
+        // plain size hint leaves out.
+        settingsWindow_->setMinimumHeight(
+            std::max(settingsWindow_->heightForWidth(560), settingsWindow_->sizeHint().height()));
     }
     settingsWindow_->show();
     settingsWindow_->raise();

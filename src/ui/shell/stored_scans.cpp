@@ -65,6 +65,8 @@ QWidget* keepRow(AppSession& session) {
     count->setRange(0, ScanRetention::kMaxKeep);
     count->setSpecialValueText(QStringLiteral("All"));
     count->setAccessibleName(QStringLiteral("Scans kept of each folder"));
+    count->setMinimumWidth(count->fontMetrics().horizontalAdvance(QStringLiteral("999")) + 48);
+    count->setMinimumHeight(count->sizeHint().height());
     auto show = [count, &session] {
         const QSignalBlocker quiet(count);
         count->setValue(session.retention().keepPerFolder.value_or(0));
@@ -85,9 +87,8 @@ QWidget* keepRow(AppSession& session) {
     column->setContentsMargins(0, 0, 0, 0);
     column->addWidget(row);
     auto* note = TaskWidgets::wrappingLabel(
-        QStringLiteral("After a new scan of a folder is saved, its older scans beyond this number "
-                       "are deleted. Pinned scans and the scan on display are kept. Right-click a "
-                       "scan to pin it."),
+        QStringLiteral("A new scan deletes its folder's scans beyond this number; pinned ones "
+                       "stay (right-click a scan to pin it)."),
         DiskTheme::captionFont(), true);
     column->addWidget(note);
     return box;
