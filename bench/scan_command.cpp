@@ -1,5 +1,6 @@
 // tarnbeck-bench scan PATH [--workers N] [--hard-links once|every] [--store [DIR]]:
-// one real walk (and its save), one JSON line.
+// one real walk (and its save), one JSON line. Into the application's own
+// store (no DIR), the root's older scans are pruned as the window prunes them.
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -8,6 +9,7 @@
 #include "bench_command.h"
 #include "platform/file_system.h"
 #include "scan/directory_walker.h"
+#include "store/scan_retention.h"
 #include "store/scan_store.h"
 
 namespace tb::bench {
@@ -21,6 +23,7 @@ int scan(const std::vector<std::string>& args) {
     }
     DirectoryWalker::Options options;
     std::optional<std::string> store;
+    bool defaultStore = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const bool hasValue = i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0;
         if (args[i] == "--workers" && hasValue) options.workers = std::stoi(args[++i]);
@@ -33,7 +36,10 @@ int scan(const std::vector<std::string>& args) {
             options.hardLinks = *mode;
         }
         // Without a folder: the application's own store, made as it makes it.
-        if (args[i] == "--store") store = hasValue ? args[++i] : ScanStore::directory();
+        if (args[i] == "--store") {
+            defaultStore = !hasValue;
+            store = hasValue ? args[++i] : ScanStore::directory();
+        }
     }
     if (store) {
         if (auto made = platform::FileSystem::makePrivateDirectories(*store); !made) {
@@ -61,9 +67,13 @@ int scan(const std::vector<std::string>& args) {
         }
         char buf[64];
         std::snprintf(buf, sizeof buf, ", \"save_s\": %.4f", saveSeconds);
+        // The application's store is kept as the application keeps it.
+        std::size_t removed = 0;
+        if (defaultStore) removed = ScanRetention::pruneAfterSave(*store, *record).size();
         auto size = platform::FileSystem::values(record->fileURL);
         saved = buf + (", \"file\": " + jsonString(record->fileURL)) +
-                ", \"file_bytes\": " + std::to_string(size ? size->size : 0);
+                ", \"file_bytes\": " + std::to_string(size ? size->size : 0) +
+                ", \"scans_removed\": " + std::to_string(removed);
     }
     std::printf(
         "{\"root\": %s, \"entries\": %lld, \"files\": %zu, \"dirs\": %zu, "

@@ -32,7 +32,8 @@ const std::vector<HelpSection>& sections() {
            "ncdu-format export (.json, also gzip-compressed) is opened as a scan."},
           {"scan PATH",
            "Scan the folder PATH without a display and store the scan in the history, or "
-           "write it to FILE with -o. On a terminal the progress is shown on standard error. "
+           "write it to FILE with -o. Stored in the history, it replaces the folder's scans "
+           "beyond the number kept (Settings; 5 unless changed), pinned ones excepted. On a terminal the progress is shown on standard error. "
            "Ctrl+C stops the scan and leaves no file behind. Prints the scan file's path; "
            "with -o - the scan file itself goes to standard output, which must not be a "
            "terminal."},
@@ -59,7 +60,8 @@ const std::vector<HelpSection>& sections() {
           {"2", "Bad usage."}}},
         {"Files",
          {{"$XDG_DATA_HOME/Tarnbeck/scans",
-           "The stored scans, one SQLite file each (~/.local/share when unset)."},
+           "The stored scans, one SQLite file each (~/.local/share when unset), and "
+           ".tarnbeck-retention: how many scans of each folder are kept, and the pinned ones."},
           {"$XDG_CONFIG_HOME/Tarnbeck/Tarnbeck.conf",
            "The window's remembered state (~/.config when unset)."}}},
     };

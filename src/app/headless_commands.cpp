@@ -24,6 +24,7 @@
 #include "platform/file_descriptor.h"
 #include "platform/output_file.h"
 #include "scan/directory_walker.h"
+#include "store/scan_retention.h"
 #include "store/scan_store.h"
 
 namespace tb {
@@ -174,6 +175,8 @@ int storeScan(const ScanForest& forest, const std::string& root,
         complain("scan stopped; nothing was written");
         return exitFailure;
     }
+    // Into the history as the window saves: older scans of the root go.
+    if (!file) ScanRetention::pruneAfterSave(ScanStore::directory(), *record);
     return printStoredPath(record->fileURL) ? exitOk : exitFailure;
 }
 

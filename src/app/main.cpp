@@ -5,12 +5,8 @@
 #include <QIcon>
 #include <QTimer>
 
-#include <sys/stat.h>
-
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,11 +14,10 @@
 
 #include "app/command_line.h"
 #include "app/headless_commands.h"
+#include "app/opening.h"
 #include "base/terminal_text.h"
 #include "desktop/qt_desktop.h"
-#include "interchange/scan_files.h"
 #include "session/app_session.h"
-#include "store/scan_store.h"
 #include "ui/shell/root_view.h"
 #include "ui/shell/window_state.h"
 
@@ -34,45 +29,10 @@ std::string shown(std::string_view text) {
     return tb::TerminalText::escaped(text);
 }
 
-// What the window opens at start: a folder to scan or a stored scan.
-struct Opening {
-    std::optional<std::string> folder;
-    std::optional<tb::ScanRecord> scan;
-};
-
-bool endsWith(const std::string& s, std::string_view suffix) {
-    return s.size() >= suffix.size() &&
-           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-std::optional<Opening> resolveOpening(const std::string& path) {
-    char resolved[PATH_MAX];
-    struct stat st {};
-    if (::realpath(path.c_str(), resolved) == nullptr || ::stat(resolved, &st) != 0) {
-        std::fprintf(stderr, "tarnbeck: cannot open '%s': %s\n", shown(path).c_str(),
-                     std::strerror(errno));
-        return std::nullopt;
-    }
-    if (S_ISDIR(st.st_mode)) return Opening{std::string(resolved), std::nullopt};
-    const std::string file(resolved);
-    if (endsWith(file, ".sqlite")) {
-        auto record = tb::ScanStore::record(file);
-        if (record && tb::ScanStore::load(*record)) return Opening{std::nullopt, *record};
-    } else if (endsWith(file, ".json") || endsWith(file, ".json.gz") || endsWith(file, ".gz")) {
-        auto summary = tb::ScanFiles::importExport(file, tb::ScanStore::directory());
-        if (summary) return Opening{std::nullopt, summary->record};
-        std::fprintf(stderr, "tarnbeck: %s\n", shown(summary.error().message).c_str());
-        return std::nullopt;
-    }
-    std::fprintf(stderr, "tarnbeck: cannot open '%s': not a folder, a scan file or an export\n",
-                 shown(path).c_str());
-    return std::nullopt;
-}
-
 int runWindow(int argc, char** argv, const tb::CommandLine& line) {
-    Opening opening;
+    tb::Opening opening;
     if (!line.path.empty()) {
-        auto resolved = resolveOpening(line.path);
+        auto resolved = tb::resolveOpening(line.path);
         if (!resolved) return tb::exitFailure;
         opening = *resolved;
     }

@@ -93,6 +93,11 @@ Result<FileDescriptor> waitForLock(const std::string& path, std::chrono::millise
 // old file or the new one, never half.
 Status replaceContents(const std::string& path, std::string_view contents);
 
+// Unlinks `name` (one component) from `folder` only when it is a regular
+// file: a link, a folder or anything else there stays (ELOOP for a link,
+// EPERM otherwise), and the folder is not reached through a final link.
+Status removeRegularFileIn(const std::string& folder, const std::string& name);
+
 // fsync of the file, then rename into place and fsync of the folder, so
 // that the new name never points at data still in flight.
 Status syncAndRename(const FileDescriptor& file, const std::string& from, const std::string& to);

@@ -178,6 +178,21 @@ Result<FileDescriptor> tryLockFolder(const std::string& path) {
     return fd;
 }
 
+Status removeRegularFileIn(const std::string& folder, const std::string& name) {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+        return Error::posix(EINVAL, name);
+    }
+    FileDescriptor dir(openRetrying(folder, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!dir.valid()) return Error::posix(errno, folder);
+    struct stat st {};
+    if (::fstatat(dir.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return Error::posix(errno, name);
+    }
+    if (S_ISLNK(st.st_mode)) return Error::posix(ELOOP, name);
+    if (!S_ISREG(st.st_mode)) return Error::posix(EPERM, name);
+    if (::unlinkat(dir.get(), name.c_str(), 0) != 0) return Error::posix(errno, name);
+    return okStatus();
+}
 
 Result<FileDescriptor> waitForLock(const std::string& path, std::chrono::milliseconds patience) {
     FileDescriptor fd(

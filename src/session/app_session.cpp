@@ -13,6 +13,7 @@
 #include "scan/directory_walker.h"
 #include "store/index_search.h"
 #include "store/query_text.h"
+#include "store/scan_retention.h"
 #include "store/scan_store.h"
 
 namespace tb {
@@ -38,6 +39,7 @@ struct AppSession::PostScanResult {
     std::vector<QuickWin> quickWins;
     std::optional<ChangeList> changes;
     std::optional<std::string> changesMessage;
+    std::vector<ScanRecord> surplus; // older scans of the root, past the count kept
 };
 
 AppSession::AppSession(std::shared_ptr<platform::Desktop> desktop,
@@ -334,7 +336,8 @@ void AppSession::startPostScanAnalyses(std::uint64_t generation, const ScanFores
         r.candidates = CleanupCatalog::candidates(forest);
         const std::string home = homeFolder();
         r.apps = StorageInsights::apps(forest, home);
-        if (auto saved = ScanStore::save(forest, root)) r.record = std::move(*saved);
+        const std::string store = ScanStore::directory();
+        if (auto saved = ScanStore::saveIn(store, forest, root)) r.record = std::move(*saved);
         auto modules =
             QuickWins::nodeModules(forest.nodes(), HomePlaces::of(home), &systemDiskEvidence());
         r.quickWins = QuickWins::discover(home);
@@ -347,6 +350,11 @@ void AppSession::startPostScanAnalyses(std::uint64_t generation, const ScanFores
                 r.changes = ScanComparison::changeList(forest.root(), *previous, changeLimit);
             }
         }
+        // Only once the previous scan has been compared: it may be surplus.
+        if (r.record) {
+            r.surplus = ScanRetention::surplus(ScanStore::historyIn(store), r.record->rootPath,
+                                               ScanRetention::read(store), {r.record->fileURL});
+        }
         link->post([generation, r = std::move(r)](AppSession& s) mutable {
             s.publishPostScan(generation, std::move(r));
         });
@@ -354,6 +362,8 @@ void AppSession::startPostScanAnalyses(std::uint64_t generation, const ScanFores
 }
 
 void AppSession::publishPostScan(std::uint64_t generation, PostScanResult r) {
+    // The store's upkeep holds whatever the window shows by now.
+    removeSurplus(std::move(r.surplus));
     if (generation != scanGeneration_) return;
     if (r.record) {
         openScanFile_ = r.record->fileURL;
@@ -561,6 +571,11 @@ Status AppSession::removeStoredScan(const ScanRecord& record) {
         setStatus(e.message);
         return e;
     }
+    if (isPinned(record)) {
+        Error e{"AppSession", 1, "That scan is pinned. Unpin it before removing it."};
+        setStatus(e.message);
+        return e;
+    }
     auto moved = trash_->moveToTrash(record.fileURL);
     if (!moved) {
         setStatus("The scan could not be moved to the Trash: " + moved.error().message);
@@ -571,6 +586,64 @@ Status AppSession::removeStoredScan(const ScanRecord& record) {
     if (volume_) refreshVolume();
     setStatus("The scan was moved to the Trash.");
     return okStatus();
+}
+
+Status AppSession::changeRetention(const std::function<void(RetentionPolicy&)>& change) {
+    const std::string store = ScanStore::directory();
+    // From the file: another window may have changed it since.
+    RetentionPolicy policy = ScanRetention::read(store);
+    change(policy);
+    if (Status s = ScanRetention::write(store, policy); !s) {
+        setStatus("The choice of stored scans to keep could not be saved: " + s.error().message);
+        return s;
+    }
+    retention_ = std::move(policy);
+    retentionChosen_ = true;
+    notify(SessionField::retention);
+    return okStatus();
+}
+
+Status AppSession::setKeepScans(std::optional<int> perFolder) {
+    if (perFolder && (*perFolder < 1 || *perFolder > ScanRetention::kMaxKeep)) {
+        return Error{"AppSession", 2, "Keep at least one scan of each folder."};
+    }
+    return changeRetention([perFolder](RetentionPolicy& p) { p.keepPerFolder = perFolder; });
+}
+
+Status AppSession::setPinned(const ScanRecord& record, bool pinned) {
+    return changeRetention([&record, pinned](RetentionPolicy& p) {
+        if (pinned) {
+            p.pinned.insert(record.id);
+        } else {
+            p.pinned.erase(record.id);
+        }
+    });
+}
+
+void AppSession::removeSurplus(std::vector<ScanRecord> surplus) {
+    // Pinned or opened since the background task chose them: they stay.
+    std::erase_if(surplus, [this](const ScanRecord& r) { return isOpenScan(r) || isPinned(r); });
+    if (surplus.empty()) return;
+    auto isSurplus = [&surplus](const ScanRecord& r) {
+        return std::any_of(surplus.begin(), surplus.end(),
+                           [&r](const ScanRecord& o) { return o.fileURL == r.fileURL; });
+    };
+    // Gone from every list first, so that nothing can start opening them.
+    std::erase_if(history_, isSurplus);
+    notify(SessionField::history);
+    std::erase_if(historyHits_, [&](const HistoryHit& h) { return isSurplus(h.record); });
+    notify(SessionField::historyHits);
+    std::erase_if(searchInput_.records, isSurplus);
+    detach([link = link_, surplus = std::move(surplus)] {
+        const std::string store = ScanStore::directory();
+        for (const ScanRecord& r : surplus)
+            (void)ScanRetention::remove(store, r);
+        // The store's total has changed; so may the volume's free space.
+        link->post([](AppSession& s) {
+            s.notify(SessionField::history);
+            if (s.volume_) s.refreshVolume();
+        });
+    });
 }
 
 void AppSession::openItem(const std::string& path) {
@@ -590,7 +663,12 @@ void AppSession::prepareWorkspaceIfNeeded() {
     // file there may sit on a slow disk: never on the interface thread.
     detach([link = link_] {
         auto stored = ScanStore::history();
-        link->post([stored = std::move(stored)](AppSession& s) mutable {
+        RetentionPolicy retention = ScanRetention::read(ScanStore::directory());
+        link->post([stored = std::move(stored), retention](AppSession& s) mutable {
+            if (!s.retentionChosen_) {
+                s.retention_ = std::move(retention);
+                s.notify(SessionField::retention);
+            }
             // Scans saved while the folder was read are already at the front.
             std::vector<ScanRecord> merged;
             for (ScanRecord& r : s.history_) {

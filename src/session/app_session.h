@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -38,6 +39,7 @@
 #include "session/session_link.h"
 #include "store/scan_comparison.h"
 #include "store/scan_record.h"
+#include "store/scan_retention.h"
 
 namespace tb {
 
@@ -71,6 +73,7 @@ enum class SessionField {
     trail,
     ageBucket,
     hardLinks,
+    retention,
 };
 
 struct HistoryHit {
@@ -196,12 +199,21 @@ public:
     // D-Bus, else the parent folder opened).
     void revealInFinder(const std::string& path);
 
-    // Stored scans. The scan on display, or one being opened, is never removed;
-    // any other moves to the Trash (after the interface has asked) and leaves
-    // the history. A refusal or a failed move is returned and becomes the
-    // status message; the history stays as it was.
+    // Stored scans. The scan on display, one being opened and a pinned one
+    // are never removed; any other moves to the Trash (after the interface
+    // has asked) and leaves the history. A refusal or a failed move is
+    // returned and becomes the status message; the history stays as it was.
     bool isOpenScan(const ScanRecord& record) const;
     Status removeStoredScan(const ScanRecord& record);
+    // How many scans of each folder stay after a new one is saved, and which
+    // scans stay whatever that count. Read with the history; each change is
+    // written to the store at once (a failure becomes the status message).
+    // After a save, the saved root's surplus scans are deleted for good
+    // (they are ours, not the user's), never the one on display or opening.
+    const RetentionPolicy& retention() const { return retention_; }
+    bool isPinned(const ScanRecord& record) const { return retention_.isPinned(record.id); }
+    Status setKeepScans(std::optional<int> perFolder);
+    Status setPinned(const ScanRecord& record, bool pinned);
     // Opens with the default application; no answer sets the status.
     void openItem(const std::string& path);
     // "Preview": the desktop's previewer where one answers, else the item is
@@ -262,6 +274,9 @@ private:
     void scheduleSearch();
     void runSearch();
     void measureTrash(std::vector<std::string> folders);
+    Status changeRetention(const std::function<void(RetentionPolicy&)>& change);
+    // Drops the surplus of a save from the history and deletes its files.
+    void removeSurplus(std::vector<ScanRecord> surplus);
 
     // Constant after construction.
     const std::shared_ptr<platform::Desktop> desktop_;
@@ -300,6 +315,7 @@ private:
     std::optional<std::string> ageBucket_;
     StagingStore* const staging_; // owned: a Qt child of this session
     HardLinkMode hardLinks_ = HardLinkMode::once;
+    RetentionPolicy retention_;
 
     // Private state.
     const std::shared_ptr<platform::Trash> trash_;
@@ -309,6 +325,7 @@ private:
     std::uint64_t scanGeneration_ = 0;
     bool workspacePrepared_ = false;
     bool historyRead_ = false; // the store's history has reached history_
+    bool retentionChosen_ = false; // changed here: newer than the start-up read
     bool measuringTrash_ = false;
     QTimer* const searchTimer_; // owned: a Qt child of this session
     // What the pending search captured when it was scheduled.

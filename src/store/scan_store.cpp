@@ -727,6 +727,17 @@ std::optional<ScanForest> reopen(const ScanRecord& record) {
     return ScanForest(std::move(*tree), record.unreadable, visited, record.context);
 }
 
+bool holdsRoot(const ScanRecord& record) {
+    auto db = Database::open(record.fileURL, Database::Mode::readOnly);
+    if (!db || !isPlainTable(*db, "nodes")) return false;
+    MetaRows meta(*db);
+    const std::string root = meta.text("root").value_or(record.rootPath);
+    auto select = db->prepare("SELECT 1 FROM nodes WHERE path = ? LIMIT 1");
+    if (!select) return false;
+    select->bindText(1, root);
+    return select->step() == SQLITE_ROW;
+}
+
 std::optional<ScanRecord> record(const std::string& file) {
     auto db = Database::open(file, Database::Mode::readOnly);
     if (!db) return std::nullopt;

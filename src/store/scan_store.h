@@ -64,6 +64,11 @@ StoredRows visitRows(const ScanRecord& record, const std::function<void(const No
 // file holds plus the unreadable folders).
 std::optional<ScanForest> reopen(const ScanRecord& record);
 
+// Whether the file opens as a scan with a row for its root, from the root's
+// row alone: a check before opening, at the cost of a few pages, not of the
+// tree.
+bool holdsRoot(const ScanRecord& record);
+
 // All stored scans, newest first.
 std::vector<ScanRecord> history();
 std::vector<ScanRecord> historyIn(const std::string& storeDirectory);

@@ -12,9 +12,11 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/file_descriptor.h"
+#include "store/scan_retention.h"
 #include "store/scan_store.h"
 #include "support/second_user.h"
 #include "support/special_files.h"
@@ -22,6 +24,27 @@
 
 namespace tb {
 namespace {
+
+TEST(HeadlessCommands, StoringAScanKeepsTheFoldersLastScansAsTheWindowDoes) {
+    test::TempHome home;
+    test::TempDir dir;
+    test::put(dir / "tree/f", "data");
+    test::put(dir / "other/g", "data");
+    RetentionPolicy policy;
+    policy.keepPerFolder = 2;
+    ASSERT_TRUE(ScanRetention::write(ScanStore::directory(), policy));
+
+    ASSERT_EQ(runHeadless({Command::scan, dir / "other", {}}), exitOk);
+    for (int i = 0; i < 4; ++i)
+        ASSERT_EQ(runHeadless({Command::scan, dir / "tree", {}}), exitOk);
+    // A scan written to a named file is not the history's: it prunes nothing.
+    ASSERT_EQ(runHeadless({Command::scan, dir / "tree", dir / "s.sqlite"}), exitOk);
+    const auto history = ScanStore::history();
+    ASSERT_EQ(history.size(), 3u);
+    EXPECT_EQ(std::count_if(history.begin(), history.end(),
+                            [&](const ScanRecord& r) { return r.rootPath == dir / "tree"; }),
+              2);
+}
 
 TEST(HeadlessCommands, ScanAndExportWriteWholeFilesOrNone) {
     test::TempHome home;

@@ -3,9 +3,12 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QSplitter>
 
 #include "session/app_session.h"
+#include "store/scan_retention.h"
+#include "store/scan_store.h"
 #include "support/event_loop.h"
 #include "support/session_scan.h"
 #include "support/temp_dir.h"
@@ -97,6 +100,23 @@ TEST_F(StoredScansTest, RemovingMovesOnlyAScanThatIsNotOpenToTheTrash) {
     std::unique_ptr<QWidget> section(StoredScans::usageSection(session));
     const QRegularExpression oneScan(QStringLiteral("^1 scan takes"));
     EXPECT_EQ(test::shownTexts(section.get()).filter(oneScan).size(), 1);
+}
+
+TEST_F(StoredScansTest, SettingsChooseHowManyScansStay) {
+    AppSession session;
+    session.prepareWorkspaceIfNeeded();
+    ASSERT_TRUE(test::waitUntil([&] { return session.retention().keepPerFolder == 5; }));
+    std::unique_ptr<QWidget> section(StoredScans::usageSection(session));
+    auto* keep = section->findChild<QSpinBox*>(QStringLiteral("keepScans"));
+    ASSERT_NE(keep, nullptr);
+    EXPECT_EQ(keep->value(), 5);
+    keep->setValue(0);
+    EXPECT_EQ(keep->text(), QStringLiteral("All"));
+    EXPECT_EQ(session.retention().keepPerFolder, std::nullopt);
+    keep->setValue(3);
+    EXPECT_EQ(ScanRetention::read(ScanStore::directory()).keepPerFolder, 3);
+    ASSERT_TRUE(session.setKeepScans(7));
+    EXPECT_EQ(keep->value(), 7);
 }
 
 } // namespace

@@ -141,7 +141,8 @@ RootView::RootView(AppSession& session, QWidget* parent) : QMainWindow(parent), 
         switch (f) {
         case SessionField::tab: refreshTab(); break;
         case SessionField::viewMode: refreshTab(); break;
-        case SessionField::history: refreshHistory(); break;
+        case SessionField::history:
+        case SessionField::retention: refreshHistory(); break;
         case SessionField::isScanning: refreshScanning(); break;
         case SessionField::forest:
         case SessionField::volume: refreshTitle(); break;
@@ -241,11 +242,16 @@ void RootView::refreshHistory() {
         const auto& r = history[i];
         auto* row = new QTreeWidgetItem(recent_);
         // Scans of one folder differ by their date.
+        const bool pinned = session_.isPinned(r);
         row->setText(0, DiskTheme::displayText(r.rootPath) + QStringLiteral("\n") +
                             DiskTheme::shortDate(r.finished, false) + QStringLiteral(" \u00b7 ") +
-                            DiskTheme::bytes(r.scannedBytes));
-        row->setToolTip(0, QStringLiteral("Open this saved scan; right-click to remove it\n"
-                                          "Scan file: ") +
+                            DiskTheme::bytes(r.scannedBytes) +
+                            (pinned ? QStringLiteral(" \u00b7 Pinned") : QString()));
+        row->setToolTip(0, (pinned ? QStringLiteral("Open this saved scan; it is kept whatever "
+                                                    "the number of scans kept\n")
+                                   : QStringLiteral("Open this saved scan; right-click to pin or "
+                                                    "remove it\n")) +
+                               QStringLiteral("Scan file: ") +
                                DiskTheme::bytes(StoredScans::fileBytes(r.fileURL)));
         row->setData(0, kHistoryRole, int(i));
     }
@@ -451,6 +457,10 @@ void RootView::openSettings() {
         settingsWindow_->setParent(this, Qt::Window);
         settingsWindow_->setWindowTitle(QStringLiteral("Settings"));
         settingsWindow_->setFixedWidth(560);
+        // Wrapped lines need the height they take at that width, which the
+        // plain size hint leaves out.
+        settingsWindow_->setMinimumHeight(
+            std::max(settingsWindow_->heightForWidth(560), settingsWindow_->sizeHint().height()));
     }
     settingsWindow_->show();
     settingsWindow_->raise();

@@ -1,6 +1,10 @@
 #include "ui/shell/stored_scans.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QVBoxLayout>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -8,6 +12,7 @@
 
 #include "platform/file_system.h"
 #include "session/app_session.h"
+#include "store/scan_retention.h"
 #include "store/scan_store.h"
 #include "ui/disk_theme.h"
 #include "ui/tasks/task_widgets.h"
@@ -50,6 +55,45 @@ void confirmRemoval(QWidget* parent, AppSession& session, const ScanRecord& reco
     }
 }
 
+// "Keep the last [N] scans of each folder", where 0 reads "All".
+QWidget* keepRow(AppSession& session) {
+    auto* row = new QWidget;
+    auto* line = new QHBoxLayout(row);
+    line->setContentsMargins(0, 0, 0, 0);
+    auto* count = new QSpinBox;
+    count->setObjectName(QStringLiteral("keepScans"));
+    count->setRange(0, ScanRetention::kMaxKeep);
+    count->setSpecialValueText(QStringLiteral("All"));
+    count->setAccessibleName(QStringLiteral("Scans kept of each folder"));
+    count->setMinimumWidth(count->fontMetrics().horizontalAdvance(QStringLiteral("999")) + 48);
+    count->setMinimumHeight(count->sizeHint().height());
+    auto show = [count, &session] {
+        const QSignalBlocker quiet(count);
+        count->setValue(session.retention().keepPerFolder.value_or(0));
+    };
+    show();
+    QObject::connect(count, &QSpinBox::valueChanged, row, [&session](int n) {
+        (void)session.setKeepScans(n == 0 ? std::nullopt : std::optional<int>(n));
+    });
+    QObject::connect(&session, &AppSession::changed, count, [show](SessionField f) {
+        if (f == SessionField::retention) show();
+    });
+    line->addWidget(new QLabel(QStringLiteral("Keep the last")));
+    line->addWidget(count);
+    line->addWidget(new QLabel(QStringLiteral("scans of each folder")));
+    line->addStretch();
+    auto* box = new QWidget;
+    auto* column = new QVBoxLayout(box);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(row);
+    auto* note = TaskWidgets::wrappingLabel(
+        QStringLiteral("A new scan deletes its folder's scans beyond this number; pinned ones "
+                       "stay (right-click a scan to pin it)."),
+        DiskTheme::captionFont(), true);
+    column->addWidget(note);
+    return box;
+}
+
 } // namespace
 
 std::int64_t fileBytes(const std::string& file) {
@@ -68,10 +112,16 @@ void addRemoveMenu(QTreeWidget* sidebar, AppSession& session, int historyRole) {
                              return;
                          const ScanRecord record = session.history()[std::size_t(index.toInt())];
                          QMenu menu(sidebar);
+                         QAction* pin = menu.addAction(QStringLiteral("Pinned"));
+                         pin->setCheckable(true);
+                         pin->setChecked(session.isPinned(record));
+                         pin->setToolTip(QStringLiteral("A pinned scan is never removed"));
                          QAction* remove = menu.addAction(QStringLiteral("Remove\u2026"));
-                         remove->setEnabled(!session.isOpenScan(record));
-                         if (menu.exec(sidebar->viewport()->mapToGlobal(at)) == remove)
-                             confirmRemoval(sidebar->window(), session, record);
+                         remove->setEnabled(!session.isOpenScan(record) &&
+                                            !session.isPinned(record));
+                         QAction* chosen = menu.exec(sidebar->viewport()->mapToGlobal(at));
+                         if (chosen == remove) confirmRemoval(sidebar->window(), session, record);
+                         if (chosen == pin) (void)session.setPinned(record, pin->isChecked());
                      });
 }
 
@@ -94,6 +144,7 @@ QWidget* usageSection(AppSession& session) {
         if (f == SessionField::history) refresh();
     });
     section->addWidget(summary);
+    section->addWidget(keepRow(session));
 
     auto* show = TaskWidgets::button(QStringLiteral("Show in File Manager"));
     QObject::connect(show, &QPushButton::clicked, section,
