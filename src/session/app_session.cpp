@@ -676,11 +676,15 @@ void AppSession::refreshSystemReclaims() {
         auto found = SystemReclaims::gather(AppSources::forHome(HomePlaces::of(homeFolder())),
                                             platform::systemProcessRunner());
         link->post([found = std::move(found)](AppSession& s) mutable {
-            if (found == s.systemReclaims_) return;
-            s.systemReclaims_ = std::move(found);
-            s.notify(SessionField::systemReclaims);
+            s.setSystemReclaims(std::move(found));
         });
     });
+}
+
+void AppSession::setSystemReclaims(std::vector<SystemReclaim> found) {
+    if (found == systemReclaims_) return;
+    systemReclaims_ = std::move(found);
+    notify(SessionField::systemReclaims);
 }
 
 void AppSession::findDuplicates() {

@@ -234,6 +234,7 @@ public:
     void searchLeftovers();
     // Reads the machine's reclaimable storage again, off this thread.
     void refreshSystemReclaims();
+    void setSystemReclaims(std::vector<SystemReclaim> found);
     // Into the review queue; a refusal becomes the queue's last message.
     void stage(const CleanupCandidate& candidate);
     void stageDuplicate(const std::string& path, std::int64_t bytes, const std::string& reason);

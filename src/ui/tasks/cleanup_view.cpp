@@ -158,7 +158,12 @@ void CleanupView::rebuild() {
         rows_.emplace_back(row, c.risk);
     }
     systemRows_ = 0;
+    listEmpty_ = nullptr;
     if (!session_.systemReclaims().empty()) {
+        // The machine's rows stay in view, so the empty state goes above them.
+        listEmpty_ = new EmptyState("checkmark.circle", QStringLiteral("Nothing to review"),
+                                    QStringLiteral("Run a scan or change the confidence filter."));
+        list_->addRow(listEmpty_);
         list_->addRow(TaskWidgets::sectionHeading(
             QStringLiteral("System"),
             QStringLiteral("Space this computer keeps outside your files. Nothing here goes to "
@@ -179,6 +184,7 @@ void CleanupView::applyFilter() {
         row->setVisible(keep);
         shown += keep ? 1 : 0;
     }
+    if (listEmpty_) listEmpty_->setVisible(shown == 0);
     pages_->setCurrentWidget(shown > 0 || systemRows_ > 0 ? static_cast<QWidget*>(list_) : empty_);
 }
 

@@ -40,6 +40,7 @@ private:
     // One per row of the list, in the same order.
     std::vector<std::pair<QWidget*, CleanupRisk>> rows_;
     int systemRows_ = 0; // the machine's, after the candidates, never filtered
+    QWidget* listEmpty_ = nullptr; // the empty state inside the list, above them
     QueueButtons queueButtons_;
 };
 
