@@ -23,7 +23,8 @@ void addRelations(std::string_view field, std::vector<std::string>& out) {
 }
 
 bool isDigits(std::string_view s) {
-    return !s.empty() && s.size() < 15 && s.find_first_not_of("0123456789") == std::string_view::npos;
+    return !s.empty() && s.size() < 15 &&
+           s.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 } // namespace
@@ -64,16 +65,26 @@ DpkgStatus DpkgStatus::parse(std::string_view document) {
         if (colon == std::string_view::npos) continue;
         field = std::string(line.substr(0, colon));
         const std::string_view value = text::trimmed(line.substr(colon + 1));
-        if (field == "Package") p.name = std::string(value);
-        else if (field == "Status") installed = value.ends_with(" installed");
-        else if (field == "Source") p.source = std::string(value.substr(0, value.find(' ')));
-        else if (field == "Version") p.version = std::string(value);
-        else if (field == "Essential") p.essential = p.essential || value == "yes";
-        else if (field == "Priority") p.essential = p.essential || value == "required";
-        else if (field == "Installed-Size" && isDigits(value)) p.installedBytes = std::stoll(std::string(value)) * 1024;
-        else if (field == "Depends" || field == "Pre-Depends") addRelations(value, p.depends);
-        else if (field == "Recommends" || field == "Suggests") addRelations(value, p.suggests);
-        else if (field == "Provides") addRelations(value, p.provides);
+        if (field == "Package")
+            p.name = std::string(value);
+        else if (field == "Status")
+            installed = value.ends_with(" installed");
+        else if (field == "Source")
+            p.source = std::string(value.substr(0, value.find(' ')));
+        else if (field == "Version")
+            p.version = std::string(value);
+        else if (field == "Essential")
+            p.essential = p.essential || value == "yes";
+        else if (field == "Priority")
+            p.essential = p.essential || value == "required";
+        else if (field == "Installed-Size" && isDigits(value))
+            p.installedBytes = std::stoll(std::string(value)) * 1024;
+        else if (field == "Depends" || field == "Pre-Depends")
+            addRelations(value, p.depends);
+        else if (field == "Recommends" || field == "Suggests")
+            addRelations(value, p.suggests);
+        else if (field == "Provides")
+            addRelations(value, p.provides);
     }
     finish();
     return s;
@@ -81,8 +92,8 @@ DpkgStatus DpkgStatus::parse(std::string_view document) {
 
 DpkgStatus DpkgStatus::read(const std::string& database) {
     if (database.empty()) return {};
-    const auto bytes = platform::AppSourceReader::readSmallFile(
-        Path::appending(database, "status"), 256 * 1024 * 1024);
+    const auto bytes = platform::AppSourceReader::readSmallFile(Path::appending(database, "status"),
+                                                                256 * 1024 * 1024);
     return bytes ? parse(*bytes) : DpkgStatus{};
 }
 

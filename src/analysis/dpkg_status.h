@@ -13,10 +13,10 @@ namespace tb {
 
 struct DpkgPackage {
     std::string name;
-    std::string source;             // "Source" without its version, else the name
+    std::string source; // "Source" without its version, else the name
     std::string version;
-    std::int64_t installedBytes = 0; // "Installed-Size" (KiB) in bytes
-    bool essential = false;          // "Essential: yes" or priority required
+    std::int64_t installedBytes = 0;   // "Installed-Size" (KiB) in bytes
+    bool essential = false;            // "Essential: yes" or priority required
     std::vector<std::string> depends;  // Depends and Pre-Depends, every alternative
     std::vector<std::string> suggests; // Recommends and Suggests, every alternative
     std::vector<std::string> provides;

@@ -163,10 +163,9 @@ std::string execProgram(std::string_view exec) {
     if (inWord) words.push_back(std::move(word));
     std::size_t i = 0;
     if (i < words.size() && Path::lastComponent(words[i]) == "env") {
-        for (++i; i < words.size() && (words[i].find('=') != std::string::npos ||
-                                       words[i].starts_with("-"));
-             ++i) {
-        }
+        for (++i; i < words.size() &&
+                  (words[i].find('=') != std::string::npos || words[i].starts_with("-"));
+             ++i) {}
     }
     return i < words.size() ? words[i] : std::string();
 }
@@ -212,8 +211,11 @@ void addDesktopEntries(const AppSources& s, std::vector<InstalledApp>& out) {
                 if (it != out.end()) {
                     it->name = std::move(name);
                 } else {
-                    out.push_back({"appimage", std::string(Path::lastComponent(found)),
-                                   std::move(name), {found}, found});
+                    out.push_back({"appimage",
+                                   std::string(Path::lastComponent(found)),
+                                   std::move(name),
+                                   {found},
+                                   found});
                 }
                 continue;
             }
@@ -222,7 +224,8 @@ void addDesktopEntries(const AppSources& s, std::vector<InstalledApp>& out) {
                 continue;
             InstalledApp app{"desktop", std::move(shortId), std::move(name), {}, path};
             if (!program.empty() && found.empty()) {
-                app.problem = "Cannot start: its program \u201c" + program + "\u201d does not exist.";
+                app.problem =
+                    "Cannot start: its program \u201c" + program + "\u201d does not exist.";
             }
             out.push_back(std::move(app));
         }
@@ -257,8 +260,10 @@ std::vector<const DpkgPackage*> packageGroup(
             for (const DpkgPackage* q : status.satisfying(d)) {
                 if (!ownsOtherEntry(q)) continue;
                 const std::size_t users = neededBy(q).size();
-                if (users < fewest) fewest = users, alone = false;
-                else if (users == fewest) alone = false;
+                if (users < fewest)
+                    fewest = users, alone = false;
+                else if (users == fewest)
+                    alone = false;
             }
         }
         if (!alone || fewest != neededBy(&owner).size()) continue;
@@ -334,7 +339,8 @@ void addPackageSizes(const AppSources& s, std::vector<InstalledApp>& apps) {
     std::unordered_map<const DpkgPackage*, std::vector<const DpkgPackage*>> needers;
     for (const auto& p : status.packages()) {
         for (const auto& d : p.depends) {
-            for (const DpkgPackage* q : status.satisfying(d)) needers[q].push_back(&p);
+            for (const DpkgPackage* q : status.satisfying(d))
+                needers[q].push_back(&p);
         }
     }
     std::vector<bool> dropped(apps.size(), false);
@@ -346,7 +352,8 @@ void addPackageSizes(const AppSources& s, std::vector<InstalledApp>& apps) {
                 return apps[a].name.size() < apps[b].name.size();
             return a < b;
         });
-        for (std::size_t k = 1; k < indexes.size(); ++k) dropped[indexes[k]] = true;
+        for (std::size_t k = 1; k < indexes.size(); ++k)
+            dropped[indexes[k]] = true;
         InstalledApp& app = apps[indexes.front()];
         const DpkgPackage* owner = status.find(package);
         if (!owner) continue;

@@ -22,14 +22,14 @@ namespace tb {
 class ScanNode;
 
 struct InstalledApp {
-    std::string kind;                 // "flatpak", "snap", "appimage", "desktop"
-    std::string id;                   // Flatpak id, snap name, desktop-file id, AppImage file name
-    std::string name;                 // what the user sees
-    std::vector<std::string> payload; // where the app itself lies (sized as its app bytes)
-    std::string url;                  // the one location the footprint points at
-    std::int64_t packageBytes = -1;   // installed size the package manager records
+    std::string kind;                  // "flatpak", "snap", "appimage", "desktop"
+    std::string id;                    // Flatpak id, snap name, desktop-file id, AppImage file name
+    std::string name;                  // what the user sees
+    std::vector<std::string> payload;  // where the app itself lies (sized as its app bytes)
+    std::string url;                   // the one location the footprint points at
+    std::int64_t packageBytes = -1;    // installed size the package manager records
     std::vector<std::string> packages; // the dpkg packages packageBytes counts
-    std::string problem;              // why it cannot start, when it cannot
+    std::string problem;               // why it cannot start, when it cannot
 
     bool operator==(const InstalledApp&) const = default;
 };

@@ -70,8 +70,8 @@ std::optional<SystemReclaim> autoremove(const DpkgStatus& status, const std::str
 
 bool isKernelImage(std::string_view name) {
     constexpr std::string_view prefix = "linux-image-";
-    return name.starts_with(prefix) && name.size() > prefix.size() &&
-           name[prefix.size()] >= '0' && name[prefix.size()] <= '9' && !name.ends_with("-dbg");
+    return name.starts_with(prefix) && name.size() > prefix.size() && name[prefix.size()] >= '0' &&
+           name[prefix.size()] <= '9' && !name.ends_with("-dbg");
 }
 
 std::optional<SystemReclaim> oldKernels(const DpkgStatus& status, const std::string& running) {
@@ -83,9 +83,10 @@ std::optional<SystemReclaim> oldKernels(const DpkgStatus& status, const std::str
     const auto version = [](const DpkgPackage* p) {
         return std::string_view(p->name).substr(std::string_view("linux-image-").size());
     };
-    const DpkgPackage* newest = *std::max_element(
-        images.begin(), images.end(),
-        [&](const DpkgPackage* a, const DpkgPackage* b) { return olderVersion(version(a), version(b)); });
+    const DpkgPackage* newest = *std::max_element(images.begin(), images.end(),
+                                                  [&](const DpkgPackage* a, const DpkgPackage* b) {
+                                                      return olderVersion(version(a), version(b));
+                                                  });
     std::vector<std::string> names;
     std::int64_t bytes = 0;
     for (const DpkgPackage* p : images) {
@@ -100,7 +101,8 @@ std::optional<SystemReclaim> oldKernels(const DpkgStatus& status, const std::str
     }
     if (names.empty()) return std::nullopt;
     std::string command = "sudo apt purge";
-    for (const auto& n : names) command += " " + n;
+    for (const auto& n : names)
+        command += " " + n;
     return SystemReclaim{"old-kernels", "Old kernels",
                          "Neither the running kernel (" + running + ") nor the newest (" +
                              newest->name + "): " + listed(names) + ".",
@@ -112,10 +114,10 @@ std::optional<SystemReclaim> journal(const std::string& root, const std::stop_to
     const std::int64_t bytes = PathSize::allocated(folder, probeCap, stop);
     constexpr std::int64_t kept = 100'000'000;
     if (bytes <= kept) return std::nullopt;
-    return SystemReclaim{"journal", "System journal",
-                         "Logs in " + folder + "; the command keeps the newest " +
-                             ByteFormat::string(kept) + ".",
-                         bytes - kept, "sudo journalctl --vacuum-size=100M"};
+    return SystemReclaim{
+        "journal", "System journal",
+        "Logs in " + folder + "; the command keeps the newest " + ByteFormat::string(kept) + ".",
+        bytes - kept, "sudo journalctl --vacuum-size=100M"};
 }
 
 std::optional<SystemReclaim> containers(std::string_view tool, const std::string& title,
@@ -136,8 +138,7 @@ std::optional<SystemReclaim> containers(std::string_view tool, const std::string
     const auto out = platform::runWithin(
         runner, executable, {"system", "df", "--format", "{{.Type}}\t{{.Reclaimable}}"}, limit,
         stop);
-    if (!out || out->exitStatus != 0 || out->standardOutput.size() > 64 * 1024)
-        return std::nullopt;
+    if (!out || out->exitStatus != 0 || out->standardOutput.size() > 64 * 1024) return std::nullopt;
     std::int64_t bytes = 0;
     std::vector<std::string> kinds;
     std::string_view rest(out->standardOutput);
@@ -153,10 +154,10 @@ std::optional<SystemReclaim> containers(std::string_view tool, const std::string
         kinds.emplace_back(text::trimmed(line.substr(0, tab)));
     }
     if (bytes <= 0) return std::nullopt;
-    return SystemReclaim{std::string(tool), title,
-                         "Reclaimable as \"" + std::string(tool) +
-                             " system df\" counts it: " + listed(kinds) + ".",
-                         bytes, std::string(tool) + " system prune"};
+    return SystemReclaim{
+        std::string(tool), title,
+        "Reclaimable as \"" + std::string(tool) + " system df\" counts it: " + listed(kinds) + ".",
+        bytes, std::string(tool) + " system prune"};
 }
 
 } // namespace
@@ -175,9 +176,17 @@ std::optional<std::int64_t> toolBytes(std::string_view text) {
     static const struct {
         std::string_view unit;
         double factor;
-    } units[] = {{"B", 1},      {"kB", 1e3},     {"KB", 1e3},      {"MB", 1e6},
-                 {"GB", 1e9},   {"TB", 1e12},    {"KiB", 1024.0},  {"MiB", 1048576.0},
-                 {"GiB", 1073741824.0}, {"TiB", 1099511627776.0}, {"", 1}};
+    } units[] = {{"B", 1},
+                 {"kB", 1e3},
+                 {"KB", 1e3},
+                 {"MB", 1e6},
+                 {"GB", 1e9},
+                 {"TB", 1e12},
+                 {"KiB", 1024.0},
+                 {"MiB", 1048576.0},
+                 {"GiB", 1073741824.0},
+                 {"TiB", 1099511627776.0},
+                 {"", 1}};
     for (const auto& u : units) {
         if (unit != u.unit) continue;
         const double bytes = value * u.factor;
@@ -193,11 +202,15 @@ bool olderVersion(std::string_view a, std::string_view b) {
     while (i < a.size() && j < b.size()) {
         if (digit(a[i]) && digit(b[j])) {
             std::size_t ei = i, ej = j;
-            while (ei < a.size() && digit(a[ei])) ++ei;
-            while (ej < b.size() && digit(b[ej])) ++ej;
+            while (ei < a.size() && digit(a[ei]))
+                ++ei;
+            while (ej < b.size() && digit(b[ej]))
+                ++ej;
             std::string_view na = a.substr(i, ei - i), nb = b.substr(j, ej - j);
-            while (na.size() > 1 && na[0] == '0') na.remove_prefix(1);
-            while (nb.size() > 1 && nb[0] == '0') nb.remove_prefix(1);
+            while (na.size() > 1 && na[0] == '0')
+                na.remove_prefix(1);
+            while (nb.size() > 1 && nb[0] == '0')
+                nb.remove_prefix(1);
             if (na.size() != nb.size()) return na.size() < nb.size();
             if (na != nb) return na < nb;
             i = ei;
@@ -217,12 +230,12 @@ std::vector<SystemReclaim> gather(const AppSources& sources, const platform::Pro
     if (sources.systemRoot.empty()) return out;
     const std::string& root = sources.systemRoot;
     const DpkgStatus status = DpkgStatus::read(Path::appending(root, "var/lib/dpkg"));
-    for (auto item : {aptCache(root, stop), autoremove(status, root),
-                      oldKernels(status, sources.runningKernel), journal(root, stop),
-                      containers("docker", "Docker images, containers and build cache", sources,
-                                 runner, limit, stop),
-                      containers("podman", "Podman images and containers", sources, runner,
-                                 limit, stop)}) {
+    for (auto item :
+         {aptCache(root, stop), autoremove(status, root), oldKernels(status, sources.runningKernel),
+          journal(root, stop),
+          containers("docker", "Docker images, containers and build cache", sources, runner, limit,
+                     stop),
+          containers("podman", "Podman images and containers", sources, runner, limit, stop)}) {
         if (item) out.push_back(std::move(*item));
     }
     return out;

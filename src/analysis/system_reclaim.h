@@ -23,9 +23,9 @@ class ProcessRunner;
 } // namespace platform
 
 struct SystemReclaim {
-    std::string id;      // "apt-cache", "autoremove", "old-kernels", "journal", "docker", "podman"
-    std::string title;   // what the user sees
-    std::string detail;  // what it holds and what the command leaves
+    std::string id;     // "apt-cache", "autoremove", "old-kernels", "journal", "docker", "podman"
+    std::string title;  // what the user sees
+    std::string detail; // what it holds and what the command leaves
     std::int64_t bytes = 0;
     std::string command; // the exact command line that gives the bytes back
 

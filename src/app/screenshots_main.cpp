@@ -262,9 +262,11 @@ int run(QApplication& app, const std::string& home) {
                 }
             }
         }
-        problems << name + QStringLiteral(": no section \u201c") + heading + QStringLiteral("\u201d");
+        problems << name + QStringLiteral(": no section \u201c") + heading +
+                        QStringLiteral("\u201d");
     };
-    showSection(tb::AppTab::apps, QStringLiteral("Left behind"), QStringLiteral("apps-left-behind"));
+    showSection(tb::AppTab::apps, QStringLiteral("Left behind"),
+                QStringLiteral("apps-left-behind"));
     waitUntil([&] { return !session.systemReclaims().empty(); }, 15000);
     showSection(tb::AppTab::cleanup, QStringLiteral("System"), QStringLiteral("cleanup-system"));
 

@@ -25,7 +25,8 @@ protected:
         sources = AppSources::forHome(HomePlaces::below(home.path()));
         sources.flatpakInstallations = {};
         sources.snapMounts = "";
-        sources.applicationDirs = {home / ".local/share/applications", system / "share/applications"};
+        sources.applicationDirs = {home / ".local/share/applications",
+                                   system / "share/applications"};
         sources.dpkgDatabase = system / "dpkg";
         sources.programDirs = {system / "bin"};
         put(system / "bin/present", "#!/bin/sh\n");
@@ -41,7 +42,8 @@ protected:
     void package(const std::string& name, const std::string& stanza,
                  const std::vector<std::string>& files = {}) {
         std::string list = "/.\n";
-        for (const auto& f : files) list += f + "\n";
+        for (const auto& f : files)
+            list += f + "\n";
         put(system / ("dpkg/info/" + name + ".list"), list);
         status += "Package: " + name + "\nStatus: install ok installed\n" + stanza + "\n";
     }
@@ -65,7 +67,8 @@ TEST_F(InstalledApps, AnEntryThatStartsAnAppImageIsThatAppImage) {
     const std::string image = home / "Applications/Tool-1.2.AppImage";
     putSized(image, 300'000, 1);
     ::chmod(image.c_str(), 0755);
-    entry(home / ".local/share/applications/appimagekit-tool.desktop", "Tool", "\"" + image + "\" %U");
+    entry(home / ".local/share/applications/appimagekit-tool.desktop", "Tool",
+          "\"" + image + "\" %U");
     // One that lies elsewhere joins the list through its entry.
     const std::string other = system / "opt/Other.AppImage";
     putSized(other, 200'000, 2);
@@ -107,14 +110,16 @@ TEST_F(InstalledApps, APackageCountsWhatWasInstalledOnlyForIt) {
     entry(systemEntry("vim"), "Vim", "vim");
     entry(systemEntry("gvim"), "GVim", "gvim");
     package("vim-common", "Source: vim\nInstalled-Size: 245\n", {systemEntry("vim")});
-    package("vim", "Source: vim (2:9.0)\nInstalled-Size: 3800\n"
-                   "Depends: vim-common (= 2:9.0), vim-runtime (= 2:9.0), libc6 (>= 2.34)\n");
+    package("vim",
+            "Source: vim (2:9.0)\nInstalled-Size: 3800\n"
+            "Depends: vim-common (= 2:9.0), vim-runtime (= 2:9.0), libc6 (>= 2.34)\n");
     package("vim-runtime", "Source: vim\nInstalled-Size: 36000\n");
     package("libc6", "Source: glibc\nInstalled-Size: 12000\n");
     // Shared with another app of the same source: not the first one's alone.
     package("vim-gui-common", "Source: vim\nInstalled-Size: 500\n", {systemEntry("gvim")});
-    package("vim-gtk3", "Source: vim\nInstalled-Size: 4000\n"
-                        "Depends: vim-gui-common, vim-common,\n vim-shared\n");
+    package("vim-gtk3",
+            "Source: vim\nInstalled-Size: 4000\n"
+            "Depends: vim-gui-common, vim-common,\n vim-shared\n");
     package("vim-shared", "Source: vim\nInstalled-Size: 70\n");
     package("xxd", "Source: vim\nInstalled-Size: 10\n");
     package("tool", "Installed-Size: 1\nDepends: vim-shared\n");

@@ -54,9 +54,12 @@ TEST_F(SystemReclaimTest, TheAptCacheJournalKernelsAndAutoremovable) {
         "Package: libgone\nStatus: deinstall ok config-files\nInstalled-Size: 50\n\n"
         "Package: tools\nStatus: install ok installed\nInstalled-Size: 1\n"
         "Recommends: libhinted | libother\n\n"
-        "Package: linux-image-6.1.0-9-amd64\nStatus: install ok installed\nInstalled-Size: 400000\n\n"
-        "Package: linux-image-6.1.0-17-amd64\nStatus: install ok installed\nInstalled-Size: 410000\n\n"
-        "Package: linux-image-6.1.0-18-amd64\nStatus: install ok installed\nInstalled-Size: 420000\n\n"
+        "Package: linux-image-6.1.0-9-amd64\nStatus: install ok installed\nInstalled-Size: "
+        "400000\n\n"
+        "Package: linux-image-6.1.0-17-amd64\nStatus: install ok installed\nInstalled-Size: "
+        "410000\n\n"
+        "Package: linux-image-6.1.0-18-amd64\nStatus: install ok installed\nInstalled-Size: "
+        "420000\n\n"
         "Package: linux-image-6.1.0-10-amd64-unsigned\nStatus: install ok installed\n"
         "Installed-Size: 390000\n\n"
         "Package: linux-image-amd64\nStatus: install ok installed\nInstalled-Size: 1\n"
@@ -104,8 +107,9 @@ TEST_F(SystemReclaimTest, ContainerToolsSayWhatTheyCanPruneWithinTheirTime) {
     ASSERT_TRUE(docker);
     EXPECT_EQ(docker->bytes, 1'500'000'000 + 12'500'000 + 800'000);
     EXPECT_EQ(docker->command, "docker system prune");
-    EXPECT_EQ(runner.arguments[root / "usr/bin/docker"],
-              (std::vector<std::string>{"system", "df", "--format", "{{.Type}}\t{{.Reclaimable}}"}));
+    EXPECT_EQ(
+        runner.arguments[root / "usr/bin/docker"],
+        (std::vector<std::string>{"system", "df", "--format", "{{.Type}}\t{{.Reclaimable}}"}));
     EXPECT_FALSE(item(all, "podman")); // not installed: not run
 
     runner.hang = true;
@@ -122,9 +126,15 @@ TEST(SystemReclaims, ReadsToolSizesAndOrdersKernelVersions) {
     const struct {
         const char* text;
         std::optional<std::int64_t> bytes;
-    } sizes[] = {{"0B", 0},           {"512B (100%)", 512},  {"1.5kB", 1500},
-                 {"2.25GB (50%)", 2'250'000'000}, {"3MiB", 3 * 1048576}, {"12.5 MB", 12'500'000},
-                 {"", std::nullopt},  {"lots", std::nullopt}, {"5XB", std::nullopt}};
+    } sizes[] = {{"0B", 0},
+                 {"512B (100%)", 512},
+                 {"1.5kB", 1500},
+                 {"2.25GB (50%)", 2'250'000'000},
+                 {"3MiB", 3 * 1048576},
+                 {"12.5 MB", 12'500'000},
+                 {"", std::nullopt},
+                 {"lots", std::nullopt},
+                 {"5XB", std::nullopt}};
     for (const auto& s : sizes)
         EXPECT_EQ(SystemReclaims::toolBytes(s.text), s.bytes) << s.text;
 

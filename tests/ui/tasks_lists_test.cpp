@@ -85,8 +85,8 @@ TEST_F(CleanupViewTest, TheMachinesOwnStorageIsShownWithItsCommandAndNeverQueued
     CleanupView view(*session);
     session->setSystemReclaims({{"apt-cache", "APT package cache", "12 downloaded package files.",
                                  1'800'000'000, "sudo apt clean"},
-                                {"autoremove", "Packages nothing needs any more", "libold.",
-                                 70'000, "sudo apt autoremove"}});
+                                {"autoremove", "Packages nothing needs any more", "libold.", 70'000,
+                                 "sudo apt autoremove"}});
     // Before any scan, these are facts of the machine all the same.
     EXPECT_TRUE(shows(&view, "System"));
     EXPECT_TRUE(shows(&view, "Nothing to review"));
@@ -172,7 +172,8 @@ TEST_F(AppsViewTest, AnAppThatCannotStartSaysSo) {
     AppsView view(*session);
     scan(home.home());
     EXPECT_TRUE(shows(&view, "Gone Tool"));
-    EXPECT_TRUE(shows(&view, "Cannot start: its program \u201c/opt/gone-tool/run\u201d does not exist."));
+    EXPECT_TRUE(
+        shows(&view, "Cannot start: its program \u201c/opt/gone-tool/run\u201d does not exist."));
 }
 
 using DuplicatesViewTest = TasksTest;

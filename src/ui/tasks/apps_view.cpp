@@ -32,9 +32,11 @@ QWidget* appRow(const AppFootprint& app, QPushButton* reveal) {
                                  DiskTheme::captionFont(), true));
     if (app.packages.size() > 1) {
         QStringList names;
-        for (const auto& p : app.packages) names << DiskTheme::text(p);
-        parts.texts->addWidget(wrappingLabel(QStringLiteral("Packages: ") + names.join(QStringLiteral(", ")),
-                                             DiskTheme::captionFont(), true));
+        for (const auto& p : app.packages)
+            names << DiskTheme::text(p);
+        parts.texts->addWidget(
+            wrappingLabel(QStringLiteral("Packages: ") + names.join(QStringLiteral(", ")),
+                          DiskTheme::captionFont(), true));
     }
     if (broken) {
         QLabel* problem = wrappingLabel(DiskTheme::text(app.problem), DiskTheme::captionFont());
@@ -64,7 +66,8 @@ QWidget* leftoverRow(const Leftover& l, QPushButton* add) {
     using namespace TaskWidgets;
     RowParts parts = iconRow(icon("minus.circle", 20, DiskTheme::orange()));
     parts.texts->addWidget(label(DiskTheme::displayText(l.owner), DiskTheme::headline()));
-    parts.texts->addWidget(wrappingLabel(DiskTheme::text(l.reason), DiskTheme::captionFont(), true));
+    parts.texts->addWidget(
+        wrappingLabel(DiskTheme::text(l.reason), DiskTheme::captionFont(), true));
     parts.texts->addWidget(path(l.url));
     parts.trailing->addWidget(label(DiskTheme::bytes(l.bytes), DiskTheme::mono(12)), 0,
                               Qt::AlignTop);

@@ -69,7 +69,8 @@ QWidget* systemRow(const SystemReclaim& r) {
     RowParts parts = iconRow(icon("gearshape", 20, DiskTheme::secondary()));
     parts.row->layout()->setContentsMargins(0, 10, 0, 10);
     parts.texts->addWidget(label(DiskTheme::text(r.title), DiskTheme::headline()));
-    parts.texts->addWidget(wrappingLabel(DiskTheme::text(r.detail), DiskTheme::captionFont(), true));
+    parts.texts->addWidget(
+        wrappingLabel(DiskTheme::text(r.detail), DiskTheme::captionFont(), true));
     QLabel* command = label(DiskTheme::text(r.command), DiskTheme::mono(11));
     command->setTextInteractionFlags(Qt::TextSelectableByMouse);
     command->setToolTip(QStringLiteral("Run this in a terminal to reclaim the space."));

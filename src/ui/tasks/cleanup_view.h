@@ -39,7 +39,7 @@ private:
     QWidget* empty_;
     // One per row of the list, in the same order.
     std::vector<std::pair<QWidget*, CleanupRisk>> rows_;
-    int systemRows_ = 0; // the machine's, after the candidates, never filtered
+    int systemRows_ = 0;           // the machine's, after the candidates, never filtered
     QWidget* listEmpty_ = nullptr; // the empty state inside the list, above them
     QueueButtons queueButtons_;
 };
