@@ -76,7 +76,10 @@ int insights(const std::vector<std::string>& args) {
     out << ",\n  \"apps\": " << array(r.apps, [](const AppFootprint& a) {
         return "{\"name\": " + jsonString(a.name) + ", \"id\": " + jsonString(a.bundleID) +
                ", \"kind\": " + jsonString(a.kind) + ", \"bytes\": " + num(a.appBytes) +
-               ", \"related_bytes\": " + num(a.relatedBytes) + "}";
+               ", \"related_bytes\": " + num(a.relatedBytes) + ", \"packages\": " +
+               array(a.packages, [](const std::string& p) { return jsonString(p); }) +
+               ", \"problem\": " +
+               (a.problem.empty() ? std::string("null") : jsonString(a.problem)) + "}";
     });
     out << ",\n  \"leftovers\": " << array(r.leftovers, [](const Leftover& l) {
         return "{\"path\": " + jsonString(l.id) + ", \"owner\": " + jsonString(l.owner) +
@@ -86,6 +89,11 @@ int insights(const std::vector<std::string>& args) {
         return "{\"name\": " + jsonString(s.name.empty() ? s.raw : s.name) +
                ", \"date\": " + jsonString(s.date) +
                ", \"bytes\": " + (s.bytes ? num(*s.bytes) : std::string("null")) + "}";
+    });
+    out << ",\n  \"system\": " << array(r.system, [](const SystemReclaim& s) {
+        return "{\"id\": " + jsonString(s.id) + ", \"title\": " + jsonString(s.title) +
+               ", \"bytes\": " + num(s.bytes) + ", \"command\": " + jsonString(s.command) +
+               ", \"detail\": " + jsonString(s.detail) + "}";
     });
     out << ",\n  \"protected\": "
         << array(r.protectedPaths, [](const std::string& p) { return jsonString(p); });

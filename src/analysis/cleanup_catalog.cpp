@@ -641,7 +641,8 @@ std::optional<CleanupFinding> classify(const ScanNode& node, const HomePlaces& p
 
 std::vector<CleanupCandidate> candidates(const ScanForest& forest, const HomePlaces& places,
                                          const KnownPaths& known, const DiskEvidence& disk) {
-    return candidates(std::span<const ScanNode* const>(forest.nodes()), places, known, disk);
+    return candidates(std::span<const ScanNode* const>(forest.nodes()), places, known, disk,
+                      &forest.links());
 }
 
 std::vector<CleanupCandidate> candidates(const ScanForest& forest) {
@@ -652,7 +653,7 @@ std::vector<CleanupCandidate> candidates(const ScanForest& forest) {
 
 std::vector<CleanupCandidate> candidates(std::span<const ScanNode* const> nodes,
                                          const HomePlaces& places, const KnownPaths& known,
-                                         const DiskEvidence& disk) {
+                                         const DiskEvidence& disk, const HardLinks* links) {
     struct Found {
         CleanupCandidate candidate;
         std::size_t depth;
@@ -674,7 +675,8 @@ std::vector<CleanupCandidate> candidates(std::span<const ScanNode* const> nodes,
         c.id = path;
         c.title = std::string(node->name());
         c.url = c.id;
-        c.bytes = node->allocatedSize();
+        // What moving it away frees: a file still named outside stays.
+        c.bytes = links ? links->freedBy({&node, 1}) : node->allocatedSize();
         c.owner = std::move(f->owner);
         c.reason = std::move(f->reason);
         c.evidence = std::move(f->evidence);

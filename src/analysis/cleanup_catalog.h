@@ -20,6 +20,7 @@
 #include "analysis/cleanup_candidate.h"
 #include "analysis/cleanup_evidence.h"
 #include "analysis/home_places.h"
+#include "scan/hard_links.h"
 
 namespace tb {
 
@@ -75,13 +76,16 @@ std::optional<CleanupFinding> classify(const ScanNode& node, const HomePlaces& p
 using KnownPaths = std::unordered_map<std::string, CleanupDescriptor>;
 
 // Largest first, outermost folder kept where matches nest; no count cap.
+// Each row's bytes are what moving it away frees (a file with a name
+// outside it frees nothing) when `links` says which files have several.
 std::vector<CleanupCandidate> candidates(const ScanForest& forest, const HomePlaces& places,
                                          const KnownPaths& known = {},
                                          const DiskEvidence& disk = systemDiskEvidence());
 std::vector<CleanupCandidate> candidates(std::span<const ScanNode* const> nodes,
                                          const HomePlaces& places = {},
                                          const KnownPaths& known = {},
-                                         const DiskEvidence& disk = systemDiskEvidence());
+                                         const DiskEvidence& disk = systemDiskEvidence(),
+                                         const HardLinks* links = nullptr);
 // With the current user's folders and the installed sandboxes: reads
 // Flatpak metadata and snap links, so run it on a background task.
 std::vector<CleanupCandidate> candidates(const ScanForest& forest);

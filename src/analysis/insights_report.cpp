@@ -38,6 +38,7 @@ InsightsReport gather(const ScanForest& forest, const AppSources& sources,
     const SystemDiskEvidence disk(runner);
     r.cleanup = CleanupCatalog::candidates(forest, sources.places,
                                            LinuxApps::sandboxLeftovers(sources), disk);
+    r.system = SystemReclaims::gather(sources, runner, std::chrono::seconds(10), stop);
     r.quickWins = QuickWins::discover(
         sources.places,
         [&stop](const std::string& path) {

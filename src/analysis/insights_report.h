@@ -13,6 +13,7 @@
 #include "analysis/quick_wins.h"
 #include "analysis/snapshot_service.h"
 #include "analysis/storage_insights.h"
+#include "analysis/system_reclaim.h"
 #include "analysis/uninstaller.h"
 #include "scan/volume_accounting.h"
 
@@ -30,6 +31,7 @@ struct InsightsReport {
     std::vector<AppFootprint> apps;
     std::vector<Leftover> leftovers;
     std::vector<SnapshotInfo> snapshots;
+    std::vector<SystemReclaim> system; // the machine's, whatever the scan root
     // The top-most paths strictly below the scan root that may not be queued.
     std::vector<std::string> protectedPaths;
     std::vector<std::string> sparse; // files classified as sparse

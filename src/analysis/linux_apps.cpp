@@ -5,10 +5,12 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "analysis/dpkg_status.h"
 #include "analysis/text.h"
 #include "base/path.h"
 #include "platform/app_source_reader.h"
 #include "platform/file_system.h"
+#include "platform/xdg_dirs.h"
 #include "scan/scan_node.h"
 
 namespace tb {
@@ -21,6 +23,9 @@ AppSources AppSources::forHome(const HomePlaces& places) {
     s.snapMounts = "/snap";
     s.snapImages = "/var/lib/snapd/snaps";
     s.dpkgDatabase = "/var/lib/dpkg";
+    s.programDirs = platform::XdgDirs::programDirs();
+    s.systemRoot = "/";
+    s.runningKernel = platform::XdgDirs::kernelRelease();
     s.applicationDirs.push_back(Path::appending(places.dataHome, "applications"));
     for (const auto& d : places.dataDirs) {
         s.applicationDirs.push_back(Path::appending(d, "applications"));
@@ -133,8 +138,56 @@ void collectEntries(const std::string& root, const std::string& prefix, int dept
     }
 }
 
+// The program an Exec line starts: its first word without quotes, past
+// "env" and the variables it sets.
+std::string execProgram(std::string_view exec) {
+    std::vector<std::string> words;
+    std::string word;
+    bool quoted = false, inWord = false;
+    for (std::size_t i = 0; i < exec.size() && words.size() < 16; ++i) {
+        const char c = exec[i];
+        if (c == '"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (c == '\\' && quoted && i + 1 < exec.size()) {
+            word += exec[++i];
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (inWord) words.push_back(std::move(word));
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) words.push_back(std::move(word));
+    std::size_t i = 0;
+    if (i < words.size() && Path::lastComponent(words[i]) == "env") {
+        for (++i; i < words.size() &&
+                  (words[i].find('=') != std::string::npos || words[i].starts_with("-"));
+             ++i) {}
+    }
+    return i < words.size() ? words[i] : std::string();
+}
+
+// Where a program named in Exec lies: a path as given, a bare name along
+// the program folders; empty when it is nowhere.
+std::string programPath(const std::string& program, const AppSources& s) {
+    if (program.find('/') != std::string::npos) {
+        const auto e = exists(program);
+        return e.exists && !e.isDirectory ? program : std::string();
+    }
+    for (const auto& dir : s.programDirs) {
+        const std::string candidate = Path::appending(dir, program);
+        const auto e = exists(candidate);
+        if (e.exists && !e.isDirectory) return candidate;
+    }
+    return {};
+}
+
 void addDesktopEntries(const AppSources& s, std::vector<InstalledApp>& out) {
     std::unordered_set<std::string> ids;
+    std::unordered_set<std::string> shown; // name and program of each entry kept
     for (const auto& dir : s.applicationDirs) {
         std::vector<std::pair<std::string, std::string>> entries;
         collectEntries(dir, "", 0, entries);
@@ -145,26 +198,124 @@ void addDesktopEntries(const AppSources& s, std::vector<InstalledApp>& out) {
             if (!e || e->type != "Application" || e->hidden || e->noDisplay) continue;
             if (!e->flatpak.empty() || !e->snap.empty()) continue; // counted as such
             std::string shortId = id.substr(0, id.size() - 8);     // ".desktop"
-            out.push_back(
-                {"desktop", std::move(shortId), e->name.empty() ? id : e->name, {}, path});
+            std::string name = e->name.empty() ? id : e->name;
+            const std::string program = execProgram(e->exec);
+            const std::string found = program.empty() ? program : programPath(program, s);
+            if (!found.empty() && isAppImageName(found)) {
+                // The entry is how the AppImage is started: one app, named
+                // as the menus name it.
+                const std::string image = Path::standardized(found);
+                auto it = std::find_if(out.begin(), out.end(), [&](const InstalledApp& a) {
+                    return a.kind == "appimage" && Path::standardized(a.url) == image;
+                });
+                if (it != out.end()) {
+                    it->name = std::move(name);
+                } else {
+                    out.push_back({"appimage",
+                                   std::string(Path::lastComponent(found)),
+                                   std::move(name),
+                                   {found},
+                                   found});
+                }
+                continue;
+            }
+            // The same program under the same name from two folders is one app.
+            if (!shown.insert(text::asciiLowercased(name) + '\n' + found).second && !found.empty())
+                continue;
+            InstalledApp app{"desktop", std::move(shortId), std::move(name), {}, path};
+            if (!program.empty() && found.empty()) {
+                app.problem =
+                    "Cannot start: its program \u201c" + program + "\u201d does not exist.";
+            }
+            out.push_back(std::move(app));
         }
     }
 }
 
-// The package that installed each entry, from dpkg's file lists, and its
-// Installed-Size (KiB) from the status file: what "dpkg-query -S" and
-// "dpkg-query -W -f='${Installed-Size}'" would say, without running them.
+// Same-source packages installed for one app: those that exist to run the
+// package owning its entry (vim for vim-common) and those it alone needs
+// (vim-runtime), never one that another package outside the group needs.
+std::vector<const DpkgPackage*> packageGroup(
+    const DpkgStatus& status, const DpkgPackage& owner,
+    const std::unordered_map<const DpkgPackage*, std::vector<const DpkgPackage*>>& needers,
+    const std::unordered_set<std::string>& entryOwners) {
+    const auto neededBy = [&](const DpkgPackage* p) -> const std::vector<const DpkgPackage*>& {
+        static const std::vector<const DpkgPackage*> none;
+        const auto it = needers.find(p);
+        return it == needers.end() ? none : it->second;
+    };
+    const auto ownsOtherEntry = [&](const DpkgPackage* p) {
+        return p != &owner && entryOwners.count(p->name) > 0;
+    };
+    std::vector<const DpkgPackage*> group{&owner};
+    std::unordered_set<const DpkgPackage*> in{&owner}, roots{&owner};
+    for (const DpkgPackage* r : neededBy(&owner)) {
+        if (r->source != owner.source || ownsOtherEntry(r) || in.count(r)) continue;
+        // A package that runs several apps' packages (vim-gtk3 needs
+        // vim-common and vim-gui-common) belongs to the most particular
+        // one; with no single such one (a suite's metapackage), to none.
+        std::size_t fewest = neededBy(&owner).size();
+        bool alone = true;
+        for (const auto& d : r->depends) {
+            for (const DpkgPackage* q : status.satisfying(d)) {
+                if (!ownsOtherEntry(q)) continue;
+                const std::size_t users = neededBy(q).size();
+                if (users < fewest)
+                    fewest = users, alone = false;
+                else if (users == fewest)
+                    alone = false;
+            }
+        }
+        if (!alone || fewest != neededBy(&owner).size()) continue;
+        group.push_back(r);
+        in.insert(r);
+        roots.insert(r);
+    }
+    for (std::size_t i = 0; i < group.size() && group.size() < 256; ++i) {
+        for (const auto& d : group[i]->depends) {
+            for (const DpkgPackage* q : status.satisfying(d)) {
+                if (q->source != owner.source || ownsOtherEntry(q) || !in.insert(q).second)
+                    continue;
+                group.push_back(q);
+            }
+        }
+    }
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (auto it = group.begin(); it != group.end();) {
+            const auto& users = neededBy(*it);
+            const bool shared = !roots.count(*it) &&
+                                std::any_of(users.begin(), users.end(),
+                                            [&](const DpkgPackage* u) { return !in.count(u); });
+            if (shared) {
+                in.erase(*it);
+                it = group.erase(it);
+                changed = true;
+            } else {
+                ++it;
+            }
+        }
+    }
+    return group;
+}
+
+// The package that installed each entry, from dpkg's file lists, and the
+// installed size of it and of what was installed only for it, from the
+// status file: what "dpkg-query" would say, without running it. Entries one
+// package installs are one app.
 void addPackageSizes(const AppSources& s, std::vector<InstalledApp>& apps) {
     if (s.dpkgDatabase.empty()) return;
-    std::unordered_map<std::string, InstalledApp*> wanted;
-    for (auto& a : apps) {
+    std::unordered_map<std::string, std::size_t> wanted;
+    for (std::size_t i = 0; i < apps.size(); ++i) {
+        const auto& a = apps[i];
         // Entries in the Home folder are the user's own, never a package's.
-        if (a.kind == "desktop" && !Path::isSameOrInside(a.url, s.places.home)) wanted[a.url] = &a;
+        if (a.kind == "desktop" && !Path::isSameOrInside(a.url, s.places.home)) wanted[a.url] = i;
     }
     if (wanted.empty()) return;
     using platform::AppSourceReader::readSmallFile;
     const std::string info = Path::appending(s.dpkgDatabase, "info");
-    std::unordered_map<std::string, std::vector<InstalledApp*>> byPackage;
+    std::unordered_map<std::string, std::vector<std::size_t>> byPackage;
+    std::unordered_set<std::string> entryOwners;
     for (const auto& n : names(info)) {
         if (!n.ends_with(".list")) continue;
         const auto list = readSmallFile(Path::appending(info, n), 64 * 1024 * 1024);
@@ -174,33 +325,51 @@ void addPackageSizes(const AppSources& s, std::vector<InstalledApp>& apps) {
         std::string_view rest(*list);
         while (!rest.empty()) {
             const std::size_t nl = rest.find('\n');
-            const auto it = wanted.find(std::string(rest.substr(0, nl)));
+            const std::string_view line = rest.substr(0, nl);
+            if (line.ends_with(".desktop") && line.find("/applications/") != std::string_view::npos)
+                entryOwners.insert(package);
+            const auto it = wanted.find(std::string(line));
             if (it != wanted.end()) byPackage[package].push_back(it->second);
             if (nl == std::string_view::npos) break;
             rest.remove_prefix(nl + 1);
         }
     }
     if (byPackage.empty()) return;
-    const auto status = readSmallFile(Path::appending(s.dpkgDatabase, "status"), 256 * 1024 * 1024);
-    if (!status) return;
-    std::string_view rest(*status);
-    std::string package;
-    while (!rest.empty()) {
-        const std::size_t nl = rest.find('\n');
-        const std::string_view line = rest.substr(0, nl);
-        if (line.starts_with("Package: ")) package = std::string(line.substr(9));
-        if (line.starts_with("Installed-Size: ")) {
-            const auto it = byPackage.find(package);
-            const std::string digits(text::trimmed(line.substr(16)));
-            if (it != byPackage.end() && !digits.empty() &&
-                digits.find_first_not_of("0123456789") == std::string::npos && digits.size() < 15) {
-                for (InstalledApp* a : it->second)
-                    a->packageBytes = std::stoll(digits) * 1024;
-            }
+    const DpkgStatus status = DpkgStatus::read(s.dpkgDatabase);
+    std::unordered_map<const DpkgPackage*, std::vector<const DpkgPackage*>> needers;
+    for (const auto& p : status.packages()) {
+        for (const auto& d : p.depends) {
+            for (const DpkgPackage* q : status.satisfying(d))
+                needers[q].push_back(&p);
         }
-        if (nl == std::string_view::npos) break;
-        rest.remove_prefix(nl + 1);
     }
+    std::vector<bool> dropped(apps.size(), false);
+    for (auto& [package, indexes] : byPackage) {
+        // One package, one app: the entry with the plainest name stands for
+        // it ("BleachBit", not "BleachBit (as root)").
+        std::sort(indexes.begin(), indexes.end(), [&](std::size_t a, std::size_t b) {
+            if (apps[a].name.size() != apps[b].name.size())
+                return apps[a].name.size() < apps[b].name.size();
+            return a < b;
+        });
+        for (std::size_t k = 1; k < indexes.size(); ++k)
+            dropped[indexes[k]] = true;
+        InstalledApp& app = apps[indexes.front()];
+        const DpkgPackage* owner = status.find(package);
+        if (!owner) continue;
+        app.packageBytes = 0;
+        for (const DpkgPackage* p : packageGroup(status, *owner, needers, entryOwners)) {
+            app.packageBytes += p->installedBytes;
+            app.packages.push_back(p->name);
+        }
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < apps.size(); ++i) {
+        if (dropped[i]) continue;
+        if (kept != i) apps[kept] = std::move(apps[i]);
+        ++kept;
+    }
+    apps.resize(kept);
 }
 
 // Folder names too general to be taken as an application's own.
@@ -284,6 +453,8 @@ AppFootprint footprint(const InstalledApp& app, const HomePlaces& places,
     f.name = app.name;
     f.bundleID = app.id;
     f.kind = app.kind;
+    f.packages = app.packages;
+    f.problem = app.problem;
     for (const auto& p : app.payload)
         f.appBytes += PathSize::allocated(p, index, stop);
     if (app.payload.empty() && app.packageBytes > 0) f.appBytes = app.packageBytes;
@@ -322,6 +493,15 @@ std::vector<Leftover> orphans(const std::vector<InstalledApp>& apps, const AppSo
         scan(Path::appending(sources.places.home, "snap"), snaps, "Snap",
              "Snap data \u2014 no installed snap with this name");
     }
+    return out;
+}
+
+std::vector<Leftover> leftBehind(std::span<const ScanNode* const> nodes, const AppSources& sources,
+                                 std::stop_token stop) {
+    const PathSizeIndex index = PathSize::indexMap(nodes);
+    auto out = orphans(installed(sources, nodes, stop), sources, index, stop);
+    std::stable_sort(out.begin(), out.end(),
+                     [](const Leftover& a, const Leftover& b) { return a.bytes > b.bytes; });
     return out;
 }
 

@@ -22,17 +22,20 @@ namespace tb {
 class ScanNode;
 
 struct InstalledApp {
-    std::string kind;                 // "flatpak", "snap", "appimage", "desktop"
-    std::string id;                   // Flatpak id, snap name, desktop-file id, AppImage file name
-    std::string name;                 // what the user sees
-    std::vector<std::string> payload; // where the app itself lies (sized as its app bytes)
-    std::string url;                  // the one location the footprint points at
-    std::int64_t packageBytes = -1;   // installed size the package manager records
+    std::string kind;                  // "flatpak", "snap", "appimage", "desktop"
+    std::string id;                    // Flatpak id, snap name, desktop-file id, AppImage file name
+    std::string name;                  // what the user sees
+    std::vector<std::string> payload;  // where the app itself lies (sized as its app bytes)
+    std::string url;                   // the one location the footprint points at
+    std::int64_t packageBytes = -1;    // installed size the package manager records
+    std::vector<std::string> packages; // the dpkg packages packageBytes counts
+    std::string problem;               // why it cannot start, when it cannot
 
     bool operator==(const InstalledApp&) const = default;
 };
 
-// Where installed applications are looked for. The system's desktop entries
+// Where installed applications are looked for, and the machine's files that
+// say what it keeps. The system's desktop entries
 // count only for the current user's own home (see HomePlaces::of); the
 // Flatpak and snap installations are the machine's. Tests set their own.
 struct AppSources {
@@ -42,6 +45,9 @@ struct AppSources {
     std::string snapImages;                        // "/var/lib/snapd/snaps"
     std::vector<std::string> applicationDirs;      // each XDG data dir + "/applications"
     std::string dpkgDatabase;                      // "/var/lib/dpkg"
+    std::vector<std::string> programDirs;          // $PATH, where Exec programs are found
+    std::string systemRoot;                        // "/": the machine's own files
+    std::string runningKernel;                     // "uname -r"; empty when unknown
 
     static AppSources forHome(const HomePlaces& places);
 };
@@ -65,6 +71,11 @@ AppFootprint footprint(const InstalledApp& app, const HomePlaces& places,
 // that id, ~/snap/<name> without an installed snap of that name.
 std::vector<Leftover> orphans(const std::vector<InstalledApp>& apps, const AppSources& sources,
                               const PathSizeIndex& index, std::stop_token stop = {});
+
+// The orphans of the apps installed now, largest first: what Apps lists
+// as left behind. Sizes from `nodes` where scanned, else probed.
+std::vector<Leftover> leftBehind(std::span<const ScanNode* const> nodes, const AppSources& sources,
+                                 std::stop_token stop = {});
 
 // What the sandboxes keep that nothing uses: Flatpak runtimes no installed
 // app or extension needs (what "flatpak uninstall --unused" would remove),

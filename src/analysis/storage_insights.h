@@ -26,6 +26,8 @@ struct AppFootprint {
     std::int64_t relatedBytes = 0;
     std::vector<std::string> relatedPaths; // the related locations that exist
     std::string kind = "bundle";           // "bundle", "flatpak", "snap", "appimage", "desktop"
+    std::vector<std::string> packages;     // dpkg packages its app bytes count
+    std::string problem;                   // why it cannot start, when it cannot
 
     bool operator==(const AppFootprint&) const = default;
 };

@@ -11,6 +11,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSet>
 #include <QThread>
 #include <QTimer>
@@ -118,6 +121,16 @@ void generateTree(const std::string& home) {
         put(home + "/" + name, std::int64_t(f.megabytes10) * 100'000, twin ? seed - 1 : seed,
             f.daysAgo);
         if (!twin) ++seed;
+    }
+    // Data of a Flatpak no longer installed, and a menu entry whose
+    // program was removed.
+    put(home + "/.var/app/com.spotify.Client/cache/storage.bin", 6'000'000, 77, 120);
+    makeDirs(home + "/.local/share/applications");
+    if (auto entry = tb::platform::OutputFile::create(
+            home + "/.local/share/applications/old-editor.desktop", {.mode = 0644})) {
+        if (entry->write("[Desktop Entry]\nType=Application\nName=Old Editor\n"
+                         "Exec=/opt/old-editor/bin/editor %F\n"))
+            (void)entry->publish();
     }
     // Snapshots kept as hard links: one file under three names.
     makeDirs(home + "/Backups/monday");
@@ -233,6 +246,30 @@ int run(QApplication& app, const std::string& home) {
              QStringLiteral("tab-") + QString::fromUtf8(tab.id.data(), qsizetype(tab.id.size())));
     }
 
+    // The sections at the foot of Apps and Clean Up, scrolled into view.
+    const auto showSection = [&](tb::AppTab tab, const QString& heading, const QString& name) {
+        session.setTab(tab);
+        settle();
+        for (QLabel* l : window.findChildren<QLabel*>()) {
+            if (!l->isVisible() || l->text() != heading) continue;
+            for (QWidget* w = l->parentWidget(); w; w = w->parentWidget()) {
+                if (auto* area = qobject_cast<QScrollArea*>(w)) {
+                    area->ensureWidgetVisible(l, 0, 0);
+                    area->verticalScrollBar()->setValue(area->verticalScrollBar()->value() +
+                                                        area->viewport()->height() / 3);
+                    save(&window, name);
+                    return;
+                }
+            }
+        }
+        problems << name + QStringLiteral(": no section \u201c") + heading +
+                        QStringLiteral("\u201d");
+    };
+    showSection(tb::AppTab::apps, QStringLiteral("Left behind"),
+                QStringLiteral("apps-left-behind"));
+    waitUntil([&] { return !session.systemReclaims().empty(); }, 15000);
+    showSection(tb::AppTab::cleanup, QStringLiteral("System"), QStringLiteral("cleanup-system"));
+
     session.setTab(tb::AppTab::explore);
     session.setShowInspector(false);
     for (const auto& mode : tb::viewModes) {
@@ -292,7 +329,7 @@ int run(QApplication& app, const std::string& home) {
     for (const QString& p : problems)
         std::fprintf(stderr, "tarnbeck_screenshots: %s\n", p.toLocal8Bit().constData());
     std::fprintf(stderr, "%d screenshots in %s\n", written, outputFolder.toLocal8Bit().constData());
-    constexpr int kAtLeast = 17;
+    constexpr int kAtLeast = 19;
     return problems.isEmpty() && written >= kAtLeast ? 0 : 1;
 }
 

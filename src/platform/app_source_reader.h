@@ -18,6 +18,7 @@ struct DesktopEntry {
     bool noDisplay = false; // "NoDisplay=true": not shown in menus
     std::string flatpak;    // "X-Flatpak": the id of the Flatpak that exported it
     std::string snap;       // "X-SnapInstanceName": likewise for a snap
+    std::string exec;       // "Exec": the command line it starts
 
     bool operator==(const DesktopEntry&) const = default;
 };

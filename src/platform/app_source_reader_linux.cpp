@@ -92,6 +92,7 @@ DesktopEntry parseDesktopEntry(std::string_view document) {
     e.noDisplay = value("NoDisplay") == "true";
     e.flatpak = value("X-Flatpak");
     e.snap = value("X-SnapInstanceName");
+    e.exec = value("Exec");
     return e;
 }
 

@@ -14,5 +14,10 @@ std::optional<std::string> absoluteVariable(const char* name);
 // $XDG_DATA_DIRS split at ':', relative entries dropped; the default
 // /usr/local/share and /usr/share when nothing is left.
 std::vector<std::string> dataDirs();
+// $PATH split at ':', relative entries dropped; the usual program folders
+// when nothing is left.
+std::vector<std::string> programDirs();
+// The running kernel's release, as "uname -r" prints it; empty when unknown.
+std::string kernelRelease();
 
 } // namespace tb::platform::XdgDirs

@@ -5,10 +5,12 @@
 #include <unordered_set>
 
 #include "analysis/cleanup_catalog.h"
+#include "analysis/linux_apps.h"
 #include "base/count_text.h"
 #include "base/path.h"
 #include "base/utf8.h"
 #include "platform/file_system.h"
+#include "platform/process_runner.h"
 #include "review/receipt_log.h"
 #include "scan/directory_walker.h"
 #include "store/index_search.h"
@@ -36,6 +38,7 @@ struct AppSession::PostScanResult {
     std::optional<ScanRecord> record;
     std::vector<CleanupCandidate> candidates;
     std::vector<AppFootprint> apps;
+    std::vector<Leftover> leftBehind;
     std::vector<QuickWin> quickWins;
     std::optional<ChangeList> changes;
     std::optional<std::string> changesMessage;
@@ -336,6 +339,8 @@ void AppSession::startPostScanAnalyses(std::uint64_t generation, const ScanFores
         r.candidates = CleanupCatalog::candidates(forest);
         const std::string home = homeFolder();
         r.apps = StorageInsights::apps(forest, home);
+        r.leftBehind =
+            LinuxApps::leftBehind(forest.nodes(), AppSources::forHome(HomePlaces::of(home)));
         const std::string store = ScanStore::directory();
         if (auto saved = ScanStore::saveIn(store, forest, root)) r.record = std::move(*saved);
         auto modules =
@@ -374,6 +379,9 @@ void AppSession::publishPostScan(std::uint64_t generation, PostScanResult r) {
     notify(SessionField::cleanupCandidates);
     appFootprints_ = std::move(r.apps);
     notify(SessionField::appFootprints);
+    leftBehind_ = std::move(r.leftBehind);
+    notify(SessionField::leftBehind);
+    refreshSystemReclaims();
     quickWins_ = std::move(r.quickWins);
     notify(SessionField::quickWins);
     changesMessage_ = std::move(r.changesMessage);
@@ -456,6 +464,8 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
         PostScanResult r;
         r.candidates = CleanupCatalog::candidates(loaded);
         r.apps = StorageInsights::apps(loaded, homeFolder());
+        r.leftBehind = LinuxApps::leftBehind(loaded.nodes(),
+                                             AppSources::forHome(HomePlaces::of(homeFolder())));
         if (previous && isSameSubject(*previous, record)) {
             r.changesMessage = ScanComparison::incomparable(record.context, previous->context);
             if (!r.changesMessage) {
@@ -468,6 +478,8 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
             s.notify(SessionField::cleanupCandidates);
             s.appFootprints_ = std::move(r.apps);
             s.notify(SessionField::appFootprints);
+            s.leftBehind_ = std::move(r.leftBehind);
+            s.notify(SessionField::leftBehind);
             s.changesMessage_ = std::move(r.changesMessage);
             s.notify(SessionField::changesMessage);
             s.changes_ = std::move(r.changes);
@@ -686,6 +698,7 @@ void AppSession::prepareWorkspaceIfNeeded() {
     });
     refreshVolume();
     refreshSnapshots();
+    refreshSystemReclaims();
     needsFullDiskAccess_ = !fullDiskAccessLikely();
     notify(SessionField::needsFullDiskAccess);
     detach([link = link_] {
@@ -733,6 +746,23 @@ void AppSession::refreshSnapshots() {
         link->post(
             [list = std::move(list)](AppSession& s) mutable { s.setSnapshots(std::move(list)); });
     });
+}
+
+void AppSession::refreshSystemReclaims() {
+    // Container tools can take a while to answer: never on this thread.
+    detach([link = link_] {
+        auto found = SystemReclaims::gather(AppSources::forHome(HomePlaces::of(homeFolder())),
+                                            platform::systemProcessRunner());
+        link->post([found = std::move(found)](AppSession& s) mutable {
+            s.setSystemReclaims(std::move(found));
+        });
+    });
+}
+
+void AppSession::setSystemReclaims(std::vector<SystemReclaim> found) {
+    if (found == systemReclaims_) return;
+    systemReclaims_ = std::move(found);
+    notify(SessionField::systemReclaims);
 }
 
 void AppSession::findDuplicates() {

@@ -29,6 +29,7 @@
 #include "analysis/quick_wins.h"
 #include "analysis/snapshot_service.h"
 #include "analysis/storage_insights.h"
+#include "analysis/system_reclaim.h"
 #include "analysis/uninstaller.h"
 #include "platform/desktop.h"
 #include "review/staging_store.h"
@@ -61,6 +62,8 @@ enum class SessionField {
     isFindingDuplicates,
     cleanupCandidates,
     appFootprints,
+    leftBehind,
+    systemReclaims,
     changes,
     changesMessage,
     statusMessage,
@@ -113,6 +116,11 @@ public:
     bool isFindingDuplicates() const { return isFindingDuplicates_; }
     const std::vector<CleanupCandidate>& cleanupCandidates() const { return cleanupCandidates_; }
     const std::vector<AppFootprint>& appFootprints() const { return appFootprints_; }
+    // App data whose app is gone, found with the footprints.
+    const std::vector<Leftover>& leftBehind() const { return leftBehind_; }
+    // What the machine can give back with one command; read at start-up and
+    // after each scan, whatever its root.
+    const std::vector<SystemReclaim>& systemReclaims() const { return systemReclaims_; }
     // The noticeable changes since the previous scan of the same folder.
     const std::vector<ScanChange>& changes() const;
     // The whole comparison; none without a previous scan to compare with.
@@ -236,6 +244,9 @@ public:
     // Background searches; a newer scan or load drops their results.
     void findDuplicates();
     void searchLeftovers();
+    // Reads the machine's reclaimable storage again, off this thread.
+    void refreshSystemReclaims();
+    void setSystemReclaims(std::vector<SystemReclaim> found);
     // Into the review queue; a refusal becomes the queue's last message.
     void stage(const CleanupCandidate& candidate);
     void stageDuplicate(const std::string& path, std::int64_t bytes, const std::string& reason);
@@ -299,6 +310,8 @@ private:
     bool isFindingDuplicates_ = false;
     std::vector<CleanupCandidate> cleanupCandidates_;
     std::vector<AppFootprint> appFootprints_;
+    std::vector<Leftover> leftBehind_;
+    std::vector<SystemReclaim> systemReclaims_;
     std::optional<ChangeList> changes_;
     std::optional<std::string> changesMessage_;
     std::optional<std::string> statusMessage_;

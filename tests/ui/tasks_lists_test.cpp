@@ -79,6 +79,34 @@ TEST_F(CleanupViewTest, EmptyStateAddedCandidateAndAFilterWithoutMatches) {
     EXPECT_EQ(session->tab(), AppTab::stage);
 }
 
+TEST_F(CleanupViewTest, TheMachinesOwnStorageIsShownWithItsCommandAndNeverQueued) {
+    putSized(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
+    putSized(work() + "/proj/package.json", 20, 5);
+    CleanupView view(*session);
+    session->setSystemReclaims({{"apt-cache", "APT package cache", "12 downloaded package files.",
+                                 1'800'000'000, "sudo apt clean"},
+                                {"autoremove", "Packages nothing needs any more", "libold.", 70'000,
+                                 "sudo apt autoremove"}});
+    // Before any scan, these are facts of the machine all the same.
+    EXPECT_TRUE(shows(&view, "System"));
+    EXPECT_TRUE(shows(&view, "Nothing to review"));
+    EXPECT_TRUE(shows(&view, "sudo apt clean"));
+    EXPECT_TRUE(shows(&view, DiskTheme::bytes(1'800'000'000)));
+    EXPECT_TRUE(shows(&view, "sudo apt autoremove"));
+
+    scan(work());
+    session->setSystemReclaims({{"apt-cache", "APT package cache", "12 downloaded package files.",
+                                 1'800'000'000, "sudo apt clean"}});
+    EXPECT_FALSE(shows(&view, "Nothing to review"));
+    EXPECT_TRUE(shows(&view, "sudo apt clean"));
+    EXPECT_FALSE(shows(&view, "sudo apt autoremove"));
+    // One row to queue: the scan's; none for the machine's.
+    EXPECT_EQ(shownButtons(&view, "Add to queue").size(), 1u);
+    view.setFilter(CleanupRisk::caution);
+    EXPECT_TRUE(shows(&view, "Nothing to review"));
+    EXPECT_TRUE(shows(&view, "sudo apt clean"));
+}
+
 TEST(AppsViewMatch, NameOrBundleIdentifierIgnoringCase) {
     AppFootprint app;
     app.name = "Widget Maker";
@@ -114,6 +142,38 @@ TEST_F(AppsViewTest, AppMatchedOnlyByBundleIdentifierStillShows) {
     view.setQuery("sketch");
     EXPECT_FALSE(shows(&view, "Foo"));
     EXPECT_FALSE(shows(&view, "No apps in this scan")); // only for a scan without apps
+}
+
+TEST_F(AppsViewTest, DataLeftBehindIsListedWithWhyAndCanBeQueued) {
+    const std::string spotify = home.home() + "/.var/app/com.spotify.Client";
+    putSized(spotify + "/cache/blob", 600'000, 7);
+    AppsView view(*session);
+    scan(home.home());
+    ASSERT_FALSE(session->leftBehind().empty());
+    EXPECT_TRUE(shows(&view, "Left behind"));
+    EXPECT_TRUE(shows(&view, "Flatpak com.spotify.Client"));
+    EXPECT_TRUE(shows(&view, "Flatpak app data \u2014 no installed Flatpak with this id"));
+    auto add = shownButtons(&view, "Add to Review Queue");
+    ASSERT_EQ(add.size(), 1u);
+    add[0]->click();
+    ASSERT_EQ(session->staging().items().size(), 1u);
+    EXPECT_EQ(session->staging().items()[0].url, spotify);
+    EXPECT_FALSE(add[0]->isEnabled());
+
+    view.setQuery("spotify");
+    EXPECT_TRUE(shows(&view, "Left behind"));
+    view.setQuery("nothing-like-it");
+    EXPECT_FALSE(shows(&view, "Left behind"));
+}
+
+TEST_F(AppsViewTest, AnAppThatCannotStartSaysSo) {
+    put(home.home() + "/.local/share/applications/gone.desktop",
+        "[Desktop Entry]\nType=Application\nName=Gone Tool\nExec=/opt/gone-tool/run %U\n");
+    AppsView view(*session);
+    scan(home.home());
+    EXPECT_TRUE(shows(&view, "Gone Tool"));
+    EXPECT_TRUE(
+        shows(&view, "Cannot start: its program \u201c/opt/gone-tool/run\u201d does not exist."));
 }
 
 using DuplicatesViewTest = TasksTest;

@@ -62,6 +62,24 @@ QWidget* candidateRow(const CleanupCandidate& c, QPushButton* add) {
     return parts.row;
 }
 
+// Read-only: the machine's own storage is given back by its command, which
+// the user runs; the row only says what and how much.
+QWidget* systemRow(const SystemReclaim& r) {
+    using namespace TaskWidgets;
+    RowParts parts = iconRow(icon("gearshape", 20, DiskTheme::secondary()));
+    parts.row->layout()->setContentsMargins(0, 10, 0, 10);
+    parts.texts->addWidget(label(DiskTheme::text(r.title), DiskTheme::headline()));
+    parts.texts->addWidget(
+        wrappingLabel(DiskTheme::text(r.detail), DiskTheme::captionFont(), true));
+    QLabel* command = label(DiskTheme::text(r.command), DiskTheme::mono(11));
+    command->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    command->setToolTip(QStringLiteral("Run this in a terminal to reclaim the space."));
+    parts.texts->addWidget(command);
+    parts.trailing->addWidget(label(DiskTheme::bytes(r.bytes), DiskTheme::mono(12)), 0,
+                              Qt::AlignTop);
+    return parts.row;
+}
+
 } // namespace
 
 CleanupView::CleanupView(AppSession& session, QWidget* parent)
@@ -105,7 +123,8 @@ CleanupView::CleanupView(AppSession& session, QWidget* parent)
     });
     connect(openQueue, &QPushButton::clicked, this, [this] { session_.setTab(AppTab::stage); });
     connect(&session_, &AppSession::changed, this, [this](SessionField field) {
-        if (field == SessionField::cleanupCandidates) rebuild();
+        if (field == SessionField::cleanupCandidates || field == SessionField::systemReclaims)
+            rebuild();
     });
     connect(&session_.staging(), &StagingStore::itemsChanged, this,
             [this] { queueButtons_.refresh(session_.staging()); });
@@ -139,6 +158,22 @@ void CleanupView::rebuild() {
         list_->addRow(row);
         rows_.emplace_back(row, c.risk);
     }
+    systemRows_ = 0;
+    listEmpty_ = nullptr;
+    if (!session_.systemReclaims().empty()) {
+        // The machine's rows stay in view, so the empty state goes above them.
+        listEmpty_ = new EmptyState("checkmark.circle", QStringLiteral("Nothing to review"),
+                                    QStringLiteral("Run a scan or change the confidence filter."));
+        list_->addRow(listEmpty_);
+        list_->addRow(TaskWidgets::sectionHeading(
+            QStringLiteral("System"),
+            QStringLiteral("Space this computer keeps outside your files. Nothing here goes to "
+                           "the Trash; each command gives it back.")));
+        for (const SystemReclaim& r : session_.systemReclaims()) {
+            list_->addRow(systemRow(r));
+            ++systemRows_;
+        }
+    }
     queueButtons_.refresh(session_.staging());
     applyFilter();
 }
@@ -150,7 +185,8 @@ void CleanupView::applyFilter() {
         row->setVisible(keep);
         shown += keep ? 1 : 0;
     }
-    pages_->setCurrentWidget(shown > 0 ? static_cast<QWidget*>(list_) : empty_);
+    if (listEmpty_) listEmpty_->setVisible(shown == 0);
+    pages_->setCurrentWidget(shown > 0 || systemRows_ > 0 ? static_cast<QWidget*>(list_) : empty_);
 }
 
 } // namespace tb

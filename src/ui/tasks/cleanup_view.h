@@ -1,5 +1,6 @@
 // The Clean Up tab: the scan's rebuildable storage, filtered by risk, each
-// with an action that adds it to the review queue.
+// with an action that adds it to the review queue; then, read-only, what the
+// machine can give back with one command.
 #pragma once
 
 #include <QWidget>
@@ -38,6 +39,8 @@ private:
     QWidget* empty_;
     // One per row of the list, in the same order.
     std::vector<std::pair<QWidget*, CleanupRisk>> rows_;
+    int systemRows_ = 0;           // the machine's, after the candidates, never filtered
+    QWidget* listEmpty_ = nullptr; // the empty state inside the list, above them
     QueueButtons queueButtons_;
 };
 

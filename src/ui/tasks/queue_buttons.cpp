@@ -7,7 +7,7 @@
 namespace tb {
 
 void QueueButtons::track(QPushButton* button, std::string url, Style style) {
-    buttons_.push_back({button, std::move(url), style});
+    buttons_.push_back({button, std::move(url), style, button->text()});
 }
 
 void QueueButtons::refresh(const StagingStore& staging) const {
@@ -15,7 +15,7 @@ void QueueButtons::refresh(const StagingStore& staging) const {
         const bool queued = staging.isStaged(t.url);
         t.button->setEnabled(!queued);
         if (t.style == Style::readsAdded) {
-            t.button->setText(queued ? QStringLiteral("Added") : QStringLiteral("Add to queue"));
+            t.button->setText(queued ? QStringLiteral("Added") : t.idleText);
         }
     }
 }

@@ -1,7 +1,9 @@
 // "Add to queue" buttons that follow the review queue: each one is tied to a
-// location and turns disabled (and, if asked, reads "Added") once that
-// location is queued. Interface thread only.
+// location and turns disabled (and, if asked, reads "Added" instead of its
+// own text) once that location is queued. Interface thread only.
 #pragma once
+
+#include <QString>
 
 #include <string>
 #include <vector>
@@ -27,6 +29,7 @@ private:
         QPushButton* button;
         std::string url;
         Style style;
+        QString idleText; // what it reads while its location is not queued
     };
     std::vector<Tracked> buttons_;
 };

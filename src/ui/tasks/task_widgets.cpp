@@ -284,6 +284,16 @@ QPushButton* smallButton(const QString& text, std::string_view symbol) {
     return b;
 }
 
+QWidget* sectionHeading(const QString& title, const QString& detail) {
+    auto* box = new QWidget;
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 18, 0, 4);
+    layout->setSpacing(2);
+    layout->addWidget(label(title, DiskTheme::title3()));
+    if (!detail.isEmpty()) layout->addWidget(wrappingLabel(detail, DiskTheme::captionFont(), true));
+    return box;
+}
+
 QHBoxLayout* headerBar(QBoxLayout* into) {
     auto* bar = new QHBoxLayout;
     bar->setContentsMargins(16, 10, 16, 6);

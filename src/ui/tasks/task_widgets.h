@@ -121,6 +121,8 @@ QPushButton* button(const QString& text, std::string_view symbol = {});
 QPushButton* smallButton(const QString& text, std::string_view symbol = {});
 // One button on a row of its own, at the leading end, for a form section.
 QWidget* buttonRow(QPushButton* button);
+// A list's section title with an optional line under it.
+QWidget* sectionHeading(const QString& title, const QString& detail = {});
 // The row of actions at the top of a view; returns the layout the buttons go
 // in after a stretch, so they sit at the trailing end.
 QHBoxLayout* headerBar(QBoxLayout* into);
