@@ -12,6 +12,7 @@
 #include "ui/shell/overview_view.h"
 #include "ui/shell/window_state.h"
 #include "ui/tasks/settings_view.h"
+#include "support/second_user.h"
 #include "workspace_fixture.h"
 
 namespace tb::test {
@@ -67,7 +68,6 @@ TEST_F(ExcludeUi, ExcludeThisFolderLeavesItOutOfTheNextScan) {
 
 // The Settings section edits the session's rules, which are remembered.
 TEST_F(ExcludeUi, SettingsEditTheRulesAndTheyAreRemembered) {
-    ScopedEnv config("XDG_CONFIG_HOME", home.home() + "/config");
     EXPECT_EQ(session->excludePatterns(), ExcludeRules::snapshotPatterns());
     SettingsView view(*session);
     auto* list = view.findChild<QListWidget*>(QStringLiteral("excludePatterns"));
@@ -95,19 +95,33 @@ TEST_F(ExcludeUi, SettingsEditTheRulesAndTheyAreRemembered) {
     cross->setChecked(true);
     EXPECT_TRUE(session->crossMounts());
 
-    saveScanRules(*session);
-    AppSession fresh;
-    restoreScanRules(fresh);
-    EXPECT_EQ(fresh.excludePatterns(), session->excludePatterns());
-    EXPECT_TRUE(fresh.crossMounts());
     snapshots->click();
     EXPECT_EQ(session->excludePatterns().size(), 4u);
-    // Emptied on purpose, it stays empty rather than falling back to defaults.
-    session->setExcludePatterns({});
-    saveScanRules(*session);
-    AppSession emptied;
-    restoreScanRules(emptied);
-    EXPECT_TRUE(emptied.excludePatterns().empty());
+
+    // QSettings keeps the first folder it was given for the whole process:
+    // the round trips run in a child, in a folder of their own.
+    const std::string config = home.home() + "/rules-config";
+    const std::string outcome = inChild([&]() -> std::string {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QString::fromStdString(config));
+        const auto wanted = session->excludePatterns();
+        saveScanRules(*session);
+        session->setExcludePatterns({"other"});
+        session->setCrossMounts(false);
+        restoreScanRules(*session);
+        std::string out;
+        if (session->excludePatterns() != wanted) out += "patterns not restored\n";
+        if (!session->crossMounts()) out += "crossing not restored\n";
+        // Emptied on purpose, the list stays empty rather than going back
+        // to the defaults.
+        session->setExcludePatterns({});
+        saveScanRules(*session);
+        session->setExcludePatterns({"other"});
+        restoreScanRules(*session);
+        if (!session->excludePatterns().empty()) out += "empty list not kept\n";
+        return out.empty() ? "ok" : out;
+    });
+    EXPECT_EQ(outcome, "ok");
 }
 
 } // namespace

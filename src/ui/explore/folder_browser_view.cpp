@@ -174,6 +174,7 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
             return QString::number(ByteFormat::percent(n->allocatedSize(), whole), 'f', 1) +
                    QStringLiteral(" %");
         case FolderBrowserView::itemsColumn:
+            if (n->leftOut() != LeftOutKind::none) return QString();
             return n->isDirectory() ? QString::number(itemCount(n)) : QString();
         case FolderBrowserView::modifiedColumn: return dateText(n->modified());
         }

@@ -37,14 +37,14 @@ QWidget* make(AppSession& session) {
     section->addWidget(cross);
 
     section->addLine(QStringLiteral(
-        "Exclude rules: a name (node_modules, *.iso), a path from the scanned folder "
-        "(/proc), or the end of one (**/.git). A trailing / matches folders only."));
+        "Left out from the next scan: a name (node_modules, *.iso), a path from the scanned "
+        "folder (/proc) or the end of one (**/.git); a trailing / matches folders only."));
     auto* list = new QListWidget;
     list->setObjectName(QStringLiteral("excludePatterns"));
     list->setAccessibleName(QStringLiteral("Exclude rules"));
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    list->setMinimumHeight(120);
-    list->setMaximumHeight(180);
+    // Room for four rules; more scroll. The page around it does not grow.
+    list->setFixedHeight(4 * list->fontMetrics().height() + 2 * list->frameWidth() + 8);
     section->addWidget(list);
 
     auto* entry = new QLineEdit;
@@ -66,7 +66,6 @@ QWidget* make(AppSession& session) {
     row->addWidget(remove);
     row->addWidget(defaults);
     section->addWidget(controls);
-    section->addLine(QStringLiteral("Changes apply from the next scan."));
 
     auto show = [&session, list, cross] {
         list->clear();
