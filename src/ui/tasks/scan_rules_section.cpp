@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -36,12 +37,19 @@ QWidget* make(AppSession& session) {
         "FUSE file systems are entered only with \"Scan This Mount Here\"."));
     section->addWidget(cross);
 
-    section->addLine(QStringLiteral(
-        "Left out from the next scan: a name (node_modules, *.iso), a path from the scanned "
-        "folder (/proc) or the end of one (**/.git); a trailing / matches folders only."));
+    // One line that never wraps: the window takes its height from the
+    // sections' hints, which a wrapping label understates.
+    const QString syntax = QStringLiteral(
+        "A name (node_modules, *.iso), a path from the scanned folder (/proc) or the end of "
+        "one (**/.git); a trailing / matches folders only.");
+    auto* heading = new QLabel(QStringLiteral("Left out from the next scan:"));
+    heading->setFont(DiskTheme::body());
+    heading->setToolTip(syntax);
+    section->addWidget(heading);
     auto* list = new QListWidget;
     list->setObjectName(QStringLiteral("excludePatterns"));
     list->setAccessibleName(QStringLiteral("Exclude rules"));
+    list->setToolTip(syntax);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     // Room for four rules; more scroll. The page around it does not grow.
     list->setFixedHeight(4 * list->fontMetrics().height() + 2 * list->frameWidth() + 8);
@@ -51,6 +59,7 @@ QWidget* make(AppSession& session) {
     entry->setObjectName(QStringLiteral("excludePatternEntry"));
     entry->setPlaceholderText(QStringLiteral("Pattern to exclude"));
     entry->setAccessibleName(QStringLiteral("Pattern to exclude"));
+    entry->setToolTip(syntax);
     auto* add = TaskWidgets::button(QStringLiteral("Add"));
     add->setObjectName(QStringLiteral("addExcludePattern"));
     auto* remove = TaskWidgets::button(QStringLiteral("Remove"));
