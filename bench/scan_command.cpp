@@ -1,6 +1,9 @@
-// tarnbeck-bench scan PATH [--workers N] [--hard-links once|every] [--store [DIR]]:
+// tarnbeck-bench scan PATH [--workers N] [--hard-links once|every] [--store [DIR]]
+//                         [--exclude PATTERN]... [--cross-mounts]:
 // one real walk (and its save), one JSON line. Into the application's own
 // store (no DIR), the root's older scans are pruned as the window prunes them.
+// Only the patterns given are left out, so that the walk measures what du or
+// gdu would be asked to.
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -18,12 +21,13 @@ namespace {
 int scan(const std::vector<std::string>& args) {
     if (args.empty()) {
         std::cerr << "usage: tarnbeck-bench scan PATH [--workers N] [--hard-links once|every] "
-                     "[--store [DIR]]\n";
+                     "[--store [DIR]] [--exclude PATTERN]... [--cross-mounts]\n";
         return 2;
     }
     DirectoryWalker::Options options;
     std::optional<std::string> store;
     bool defaultStore = false;
+    std::vector<std::string> patterns;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const bool hasValue = i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0;
         if (args[i] == "--workers" && hasValue) options.workers = std::stoi(args[++i]);
@@ -35,6 +39,14 @@ int scan(const std::vector<std::string>& args) {
             }
             options.hardLinks = *mode;
         }
+        if (args[i] == "--exclude") {
+            if (i + 1 >= args.size()) {
+                std::cerr << "--exclude takes a pattern\n";
+                return 2;
+            }
+            patterns.push_back(args[++i]);
+        }
+        if (args[i] == "--cross-mounts") options.crossMounts = true;
         // Without a folder: the application's own store, made as it makes it.
         if (args[i] == "--store") {
             defaultStore = !hasValue;
@@ -47,6 +59,7 @@ int scan(const std::vector<std::string>& args) {
             return 1;
         }
     }
+    options.exclude = ExcludeRules(patterns);
     const int workers =
         options.workers > 0 ? options.workers : DirectoryWalker::workerCount(args[0]);
     const auto start = std::chrono::steady_clock::now();
@@ -78,11 +91,13 @@ int scan(const std::vector<std::string>& args) {
     std::printf(
         "{\"root\": %s, \"entries\": %lld, \"files\": %zu, \"dirs\": %zu, "
         "\"unreadable\": %lld, \"logical\": %lld, \"allocated\": %lld, "
-        "\"walk_s\": %.4f, \"peak_rss_kb\": %ld, \"workers\": %d, \"hard_links\": \"%s\"%s}\n",
+        "\"walk_s\": %.4f, \"peak_rss_kb\": %ld, \"workers\": %d, \"hard_links\": \"%s\", "
+        "\"left_out\": %lld%s}\n",
         jsonString(args[0]).c_str(), (long long)forest.visited(), forest.files().size(), dirs,
         (long long)forest.unreadable(), (long long)forest.root()->logicalSize(),
         (long long)forest.root()->allocatedSize(), walkSeconds, peakRssKb(), workers,
-        std::string(rawValue(options.hardLinks)).c_str(), saved.c_str());
+        std::string(rawValue(options.hardLinks)).c_str(),
+        (long long)forest.context().leftOutCount, saved.c_str());
     return 0;
 }
 

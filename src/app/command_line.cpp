@@ -16,8 +16,11 @@ struct HelpSection {
 };
 
 constexpr std::array<std::string_view, 5> kUsage = {
-    "tarnbeck [PATH]",      "tarnbeck scan PATH [-o FILE]", "tarnbeck export SCAN [-o FILE]",
-    "tarnbeck import FILE", "tarnbeck --help | --version",
+    "tarnbeck [PATH]",
+    "tarnbeck scan PATH [-o FILE] [--exclude PATTERN]... [--cross-mounts]",
+    "tarnbeck export SCAN [-o FILE]",
+    "tarnbeck import FILE",
+    "tarnbeck --help | --version",
 };
 
 constexpr std::string_view kSummary =
@@ -50,6 +53,16 @@ const std::vector<HelpSection>& sections() {
            "complete. An existing FILE is replaced only if it is a regular file or a "
            "symbolic link (the link, not what it points to); a device, FIFO, socket or "
            "folder is left alone and the command fails."},
+          {"--exclude PATTERN",
+           "Leave out of the scan what PATTERN names; repeatable. A pattern without a slash "
+           "matches names at any depth (node_modules, *.iso), one starting with / a path "
+           "below PATH (/proc), any other the end of a path (**/.git); a trailing / "
+           "matches folders only. The snapshot folders of Snapper and Timeshift "
+           "(/.snapshots, timeshift/snapshots, timeshift-btrfs/snapshots) are always left "
+           "out. What was left out is recorded in the scan."},
+          {"--cross-mounts",
+           "Walk into other local file systems mounted below PATH. Network and FUSE file "
+           "systems are never entered by a scan from the command line."},
           {"-h, --help", "Show this help and exit."},
           {"-V, --version", "Show the version and exit."}}},
         {"Exit status",
@@ -205,6 +218,13 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
             if (i + 1 >= args.size()) return usage("option '" + arg + "' needs a file name");
             if (line.output) return usage("option '" + arg + "' is given twice");
             line.output = args[++i];
+        } else if (arg == "--exclude") {
+            if (i + 1 >= args.size()) return usage("option '--exclude' needs a pattern");
+            line.exclude.push_back(args[++i]);
+        } else if (arg.rfind("--exclude=", 0) == 0) {
+            line.exclude.push_back(arg.substr(10));
+        } else if (arg == "--cross-mounts") {
+            line.crossMounts = true;
         } else if (arg.rfind("--output=", 0) == 0) {
             if (line.output) return usage("option '--output' is given twice");
             line.output = arg.substr(9);
@@ -234,6 +254,11 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
     if (next < operands.size()) return usage("unexpected argument '" + operands[next] + "'");
     if (line.output && line.command != Command::scan && line.command != Command::exportScan)
         return usage("option '-o' only applies to scan and export");
+    if ((!line.exclude.empty() || line.crossMounts) && line.command != Command::scan)
+        return usage("options '--exclude' and '--cross-mounts' only apply to scan");
+    for (const std::string& p : line.exclude) {
+        if (p.empty()) return usage("option '--exclude' needs a pattern");
+    }
     if (line.command == Command::window && line.path == "-")
         return usage("the window cannot read standard input; use 'tarnbeck import -'");
     return {line, std::nullopt};

@@ -15,6 +15,8 @@ struct CommandLine {
     Command command = Command::window;
     std::string path;                  // the folder, scan or export named
     std::optional<std::string> output; // -o FILE
+    std::vector<std::string> exclude;  // --exclude PATTERN, in order
+    bool crossMounts = false;          // --cross-mounts
     bool operator==(const CommandLine&) const = default;
 };
 

@@ -201,8 +201,14 @@ int runScan(const CommandLine& line) {
     }
     StopOnSignal signals;
     ProgressLine progress;
+    DirectoryWalker::Options options;
+    std::vector<std::string> patterns = ExcludeRules::snapshotPatterns();
+    patterns.insert(patterns.end(), line.exclude.begin(), line.exclude.end());
+    options.exclude = ExcludeRules(patterns);
+    options.crossMounts = line.crossMounts;
     ScanForest forest = DirectoryWalker::walk(
-        *root, [&progress](const WalkProgress& p) { progress.show(p); }, signals.token());
+        *root, [&progress](const WalkProgress& p) { progress.show(p); }, signals.token(),
+        options);
     progress.clear();
     if (signals.interrupted()) {
         complain("scan stopped; nothing was written");

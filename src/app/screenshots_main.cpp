@@ -310,6 +310,25 @@ int run(QApplication& app, const std::string& home) {
         problems << QStringLiteral("confirm-dialog: no Move to Trash button");
     }
 
+    // A scan that leaves things out: a rule from Settings and the snapshot
+    // trees excluded by default.
+    put(home + "/.snapshots/1/snapshot/disk.img", 3'000'000, 97, 0);
+    auto patterns = session.excludePatterns();
+    patterns.push_back("node_modules");
+    session.setExcludePatterns(patterns);
+    if (!scan(home)) problems << QStringLiteral("excluding scan did not finish");
+    session.setTab(tb::AppTab::explore);
+    session.setShowInspector(false);
+    session.setViewMode(tb::ViewMode::folders);
+    if (session.forest()) session.jumpTo(session.forest()->root());
+    save(&window, QStringLiteral("explore-excluded"));
+    if (const tb::ScanNode* atlas = nodeAt(session, home + "/Projects/atlas")) {
+        session.jumpTo(atlas);
+        save(&window, QStringLiteral("explore-excluded-folder"));
+    } else {
+        problems << QStringLiteral("explore-excluded-folder: no folder");
+    }
+
     for (QAction* a : window.findChildren<QAction*>()) {
         if (a->text().startsWith(QStringLiteral("Settings"))) {
             a->trigger();

@@ -113,8 +113,11 @@ int DirectoryReader::describe(int dirfd, const char* name, const VolumeIdentity&
     }
     if (e.isDirectory) {
         const bool knowsMountRoot = sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT;
-        if (knowsMountRoot && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT)) {
-            e.isMount = true;
+        // Where the kernel says which folders are mount roots, that is the
+        // answer: inside a mount the walk was asked to enter, every folder
+        // has another mount id than the root's.
+        if (knowsMountRoot) {
+            e.isMount = sx.stx_attributes & STATX_ATTR_MOUNT_ROOT;
         } else if (root.hasMountId && (sx.stx_mask & STATX_MNT_ID)) {
             e.isMount = sx.stx_mnt_id != root.mountId;
         } else if (!knowsMountRoot && root.valid) {

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "base/result.h"
 
@@ -27,5 +29,18 @@ Result<VolumeFigures> readVolumeFigures(const std::string& path);
 std::optional<std::string> mountPoint(const std::string& path);
 // The label of the file system mounted at the mount point holding `path`.
 std::optional<std::string> volumeLabel(const std::string& path);
+
+// One line of the mount table: read from procfs, it never waits on the
+// mounted file system, so it is safe even when a network server hangs.
+struct MountEntry {
+    std::string point; // unescaped, absolute
+    std::string type;  // "ext4", "nfs4", "fuse.sshfs", ...
+};
+std::vector<MountEntry> mounts();
+// The mount whose point is exactly `path` (links in `path` resolved first).
+std::optional<MountEntry> mountAt(const std::string& path);
+// Network and FUSE file systems: entered only when the user asks, as a
+// server that stops answering blocks every read.
+bool isRemoteOrFuse(std::string_view type);
 
 } // namespace tb::platform

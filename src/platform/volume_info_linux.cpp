@@ -94,6 +94,45 @@ std::optional<Mount> mountHolding(const std::string& path) {
 
 } // namespace
 
+std::vector<MountEntry> mounts() {
+    std::vector<MountEntry> out;
+    std::ifstream info("/proc/self/mountinfo");
+    std::string line;
+    // A namespace with more mounts than this is not one to walk across.
+    constexpr std::size_t kMaxMounts = 100'000;
+    while (out.size() < kMaxMounts && std::getline(info, line)) {
+        std::istringstream fields(line);
+        std::string id, parent, devno, root, point;
+        fields >> id >> parent >> devno >> root >> point;
+        std::string field;
+        while (fields >> field && field != "-") {}
+        std::string type;
+        fields >> type;
+        if (point.empty() || type.empty()) continue;
+        out.push_back({unescapeOctal(point), type});
+    }
+    return out;
+}
+
+std::optional<MountEntry> mountAt(const std::string& path) {
+    const std::string real = resolved(path);
+    std::optional<MountEntry> found;
+    // The last line for a point is the mount on top.
+    for (MountEntry& m : mounts()) {
+        if (m.point == real) found = std::move(m);
+    }
+    return found;
+}
+
+bool isRemoteOrFuse(std::string_view type) {
+    if (type.starts_with("fuse")) return true; // fuse, fuseblk, fuse.sshfs, fuse.*
+    for (std::string_view t : {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "9p",
+                               "ceph", "glusterfs", "lustre", "davfs", "sshfs", "coda"}) {
+        if (type == t) return true;
+    }
+    return false;
+}
+
 std::optional<std::string> mountPoint(const std::string& path) {
     if (auto m = mountHolding(path)) return m->point;
     return std::nullopt;

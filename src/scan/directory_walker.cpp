@@ -3,10 +3,12 @@
 #include <atomic>
 #include <deque>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "base/path.h"
 #include "platform/file_system.h"
+#include "platform/volume_info.h"
 #include "scan/directory_lister.h"
 #include "scan/walk_state.h"
 
@@ -40,6 +42,10 @@ struct Shared {
     // folder another one listed, so they all live until the walk is over.
     std::vector<std::deque<PendingFolder>> pendingFolders;
     std::atomic<bool> rootSettled{false};
+    std::string root;         // as the nodes spell it
+    std::string resolvedRoot; // as the mount table spells it
+    // Mount points below the root that the options let the walk enter.
+    std::unordered_set<std::string> enterable;
 };
 
 // One listed entry, whichever lister produced it.
@@ -118,6 +124,16 @@ private:
         return true;
     }
 
+    // A mount point listed in the current folder.
+    bool mayEnter(std::string_view name) {
+        if (s_.enterable.empty()) return false;
+        mountPath_.assign(s_.resolvedRoot);
+        if (dirPath_.size() > s_.root.size()) mountPath_.append(dirPath_, s_.root.size());
+        if (mountPath_.back() != '/') mountPath_ += '/';
+        mountPath_ += name;
+        return s_.enterable.contains(mountPath_);
+    }
+
     // A folder below `owner` (none: the root) is settled.
     void settled(PendingFolder* owner) {
         if (PendingFolder::oneDone(owner)) s_.rootSettled.store(true, std::memory_order_release);
@@ -127,18 +143,39 @@ private:
         kids_.clear();
         subdirs_.clear();
         std::int64_t bytes = 0;
+        const ExcludeRules& rules = s_.options->exclude;
+        if (!rules.empty()) {
+            relative_.clear();
+            if (dir != s_.rootNode) {
+                relative_.assign(dirPath_, s_.root == "/" ? 1 : s_.root.size() + 1);
+                relative_ += '/';
+            }
+        }
+        const std::size_t relativeBase = relative_.size();
         for (const Listed& e : listed_) {
+            LeftOutKind leftOut = LeftOutKind::none;
+            if (!rules.empty()) {
+                relative_.resize(relativeBase);
+                relative_ += e.name;
+                leftOut = rules.match(relative_, e.isDirectory);
+            }
+            if (leftOut == LeftOutKind::none && e.isMount && !mayEnter(e.name)) {
+                leftOut = LeftOutKind::mount;
+            }
+            const bool counted = leftOut == LeftOutKind::none;
             ScanNode* node = arena_.make({.name = e.name,
                                           .isDirectory = e.isDirectory,
                                           .inode = e.inode,
                                           .modified = e.modified,
-                                          .mayShareBlocks = e.mayShareBlocks,
-                                          .logicalSize = e.logical,
-                                          .allocatedSize = e.allocated,
+                                          .mayShareBlocks = counted && e.mayShareBlocks,
+                                          .logicalSize = counted ? e.logical : 0,
+                                          .allocatedSize = counted ? e.allocated : 0,
                                           .parent = dir});
             kids_.push_back(node);
-            if (e.isDirectory) {
-                if (!e.isMount) subdirs_.push_back(node);
+            if (!counted) {
+                node->setLeftOut(leftOut);
+            } else if (e.isDirectory) {
+                subdirs_.push_back(node);
             } else {
                 bytes += e.allocated < 1 ? e.logical : e.allocated;
                 if (e.linkCount > 1) links_.push_back({node, e.device, e.linkCount});
@@ -170,8 +207,28 @@ private:
     std::vector<Listed> listed_;
     std::vector<ScanNode*> kids_, subdirs_;
     std::vector<LinkedName> links_; // files with several names, as listed
-    std::string dirPath_, name_;
+    std::string dirPath_, name_, relative_, mountPath_;
 };
+
+// The mounts below the root that the walk may enter: what was asked for by
+// name, and with crossMounts every local file system.
+std::unordered_set<std::string> enterableMounts(const std::string& resolvedRoot,
+                                                const Options& options) {
+    std::unordered_set<std::string> out;
+    if (!options.crossMounts && options.enterMounts.empty()) return out;
+    for (const std::string& m : options.enterMounts)
+        out.insert(platform::FileSystem::resolved(m));
+    if (options.crossMounts) {
+        for (const platform::MountEntry& m : platform::mounts()) {
+            const bool below = resolvedRoot == "/" ? m.point.size() > 1
+                                                   : m.point.size() > resolvedRoot.size() + 1 &&
+                                                         m.point.starts_with(resolvedRoot) &&
+                                                         m.point[resolvedRoot.size()] == '/';
+            if (below && !platform::isRemoteOrFuse(m.type)) out.insert(m.point);
+        }
+    }
+    return out;
+}
 
 } // namespace
 
@@ -189,6 +246,9 @@ ScanForest walk(const std::string& rootUrl, const ProgressCallback& progress, st
     shared.rootVolume = VolumeID::of(root);
     shared.progress = &progress;
     shared.options = &options;
+    shared.root = root;
+    shared.resolvedRoot = platform::FileSystem::resolved(root);
+    shared.enterable = enterableMounts(shared.resolvedRoot, options);
 
     auto arena = std::make_shared<NodeArena>();
     ScanNode* rootNode = arena->make({.path = root,
@@ -216,7 +276,8 @@ ScanForest walk(const std::string& rootUrl, const ProgressCallback& progress, st
     if (!shared.rootSettled.load(std::memory_order_acquire)) rootNode->rollup();
     return ScanForest(NodeTree{arena, rootNode}, shared.bag.unreadableCount(),
                       shared.bag.visitedCount(), std::nullopt,
-                      ScanForest::WalkedLinks{std::move(links), options.hardLinks});
+                      ScanForest::WalkedLinks{std::move(links), options.hardLinks},
+                      options.exclude.patterns());
 }
 
 } // namespace tb::DirectoryWalker

@@ -1,14 +1,16 @@
 // Scans one folder tree with several workers and returns its forest. Runs
 // entirely on the calling thread and the workers it starts; call it off the
-// interface thread. Never follows symbolic links, never enters another mount,
-// never opens anything but directories.
+// interface thread. Never follows symbolic links, enters another mount only when
+// asked, never opens anything but directories.
 #pragma once
 
 #include <functional>
 #include <stop_token>
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
+#include "scan/exclude_rules.h"
 #include "scan/raw_entry.h"
 #include "scan/scan_forest.h"
 
@@ -32,6 +34,13 @@ using ProgressCallback = std::function<void(const WalkProgress&)>;
 struct Options {
     int workers = 0; // 0: workerCount(root)
     HardLinkMode hardLinks = HardLinkMode::once;
+    // Items the walk lists but does not enter or count.
+    ExcludeRules exclude;
+    // Enter other local file systems below the root. Network and FUSE ones
+    // are entered only when named in `enterMounts`: they may hang.
+    bool crossMounts = false;
+    // Mount points (absolute paths) to enter whatever their kind.
+    std::vector<std::string> enterMounts;
     // Replaces the file-system lister (tests inject unreadable folders here).
     std::function<DirectoryListing(const std::string& directory)> lister;
 };

@@ -51,7 +51,9 @@ ScanNode* NodeArena::make(const NodeFields& f) {
     // The name runs on from the node's last field; a node without a parent
     // keeps its path after the name.
     constexpr std::size_t nameAt = offsetof(ScanNode, nameHead_);
-    const std::uint32_t nameLen = static_cast<std::uint32_t>(f.name.size());
+    // The node keeps 26 bits of length; no file system's names come near.
+    const std::uint32_t nameLen =
+        static_cast<std::uint32_t>(std::min<std::size_t>(f.name.size(), (1u << 26) - 1));
     const bool ownsPath = f.parent == nullptr;
     const std::uint32_t pathLen = ownsPath ? static_cast<std::uint32_t>(f.path.size()) : 0;
     std::size_t bytes = nameAt + nameLen;

@@ -5,8 +5,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/date.h"
+#include "scan/exclude_rules.h"
 #include "scan/hard_links.h"
 #include "scan/volume_accounting.h"
 
@@ -26,6 +28,12 @@ struct ScanContext {
     // How the totals count a file with several names. A scan stored before
     // the choice existed counted every name.
     HardLinkMode hardLinks = HardLinkMode::every;
+    // What the walk listed but did not walk, and the patterns it was given.
+    // At most kLeftOutLimit items are kept; leftOutCount counts them all.
+    std::vector<std::string> excludePatterns;
+    std::vector<LeftOut> leftOut;
+    std::int64_t leftOutCount = 0;
+    static constexpr std::size_t kLeftOutLimit = 10'000;
 
     // A fresh scan's context.
     static ScanContext make(const std::string& root, const std::optional<VolumeSnapshot>& volume,

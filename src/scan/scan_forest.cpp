@@ -11,10 +11,38 @@ namespace {
 
 constexpr std::size_t kFilesWorthASecondThread = 100'000;
 
+// The node at `path` below `root`, found name by name.
+ScanNode* nodeAt(ScanNode* root, std::string_view rootPath, std::string_view path) {
+    if (path.size() <= rootPath.size() || path.substr(0, rootPath.size()) != rootPath) {
+        return nullptr;
+    }
+    std::string_view rest = path.substr(rootPath.size());
+    if (rootPath != "/") {
+        if (rest.front() != '/') return nullptr;
+        rest.remove_prefix(1);
+    }
+    ScanNode* node = root;
+    while (node && !rest.empty()) {
+        const std::size_t slash = rest.find('/');
+        const std::string_view name = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash + 1);
+        ScanNode* next = nullptr;
+        for (ScanNode* c : node->children()) {
+            if (c->name() == name) {
+                next = c;
+                break;
+            }
+        }
+        node = next;
+    }
+    return node;
+}
+
 } // namespace
 
 ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visited,
-                       std::optional<ScanContext> context, std::optional<WalkedLinks> links) {
+                       std::optional<ScanContext> context, std::optional<WalkedLinks> links,
+                       std::vector<std::string> excludePatterns) {
     auto d = std::make_shared<Data>();
     d->tree = std::move(tree);
     d->unreadable = unreadable;
@@ -24,8 +52,15 @@ ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visi
     if (links) d->links = HardLinks::settle(std::move(links->names), links->mode);
     root->sortBySize();
 
+    const bool fresh = !context;
     if (context) {
         d->context = std::move(*context);
+        // A stored scan keeps which items were left out by path only.
+        const std::string rootPath(root->url());
+        for (const LeftOut& l : d->context.leftOut) {
+            ScanNode* n = nodeAt(root, rootPath, l.path);
+            if (n && n->children().empty()) n->setLeftOut(l.kind);
+        }
     } else {
         const std::string rootPath(root->url());
         // The context keeps the volume's name and capacity, not the Trash.
@@ -35,6 +70,7 @@ ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visi
         d->context = ScanContext::make(rootPath, snapshot, unreadable == 0, Date::now());
     }
     if (links) d->context.hardLinks = links->mode;
+    if (fresh) d->context.excludePatterns = std::move(excludePatterns);
 
     // Exact room up front: doubling a million-entry list holds the old and
     // the new copy at once.
@@ -45,6 +81,12 @@ ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visi
         const ScanNode* n = stack.back();
         stack.pop_back();
         d->nodes.push_back(n);
+        if (fresh && n->leftOut() != LeftOutKind::none) {
+            if (d->context.leftOut.size() < ScanContext::kLeftOutLimit) {
+                d->context.leftOut.push_back({n->path(), n->leftOut()});
+            }
+            ++d->context.leftOutCount;
+        }
         if (n->isDirectory()) {
             for (const ScanNode* c : n->children())
                 stack.push_back(c);

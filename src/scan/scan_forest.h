@@ -26,13 +26,15 @@ public:
         HardLinkMode mode = HardLinkMode::once;
     };
 
-    // Sorts the tree's children in place, then derives the lists. Without a
+    // Sorts the tree's children in place, then derives the lists. A fresh
+    // context lists the nodes the walk left out; a stored one marks them. Without a
     // context it reads the root's volume and makes one. With a walk's links
     // they are counted as their mode says (and the context records it);
     // without, the tree's sizes stand and its files with several names are
     // recognised by inode and date.
     ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visited,
-               std::optional<ScanContext> context, std::optional<WalkedLinks> links = std::nullopt);
+               std::optional<ScanContext> context, std::optional<WalkedLinks> links = std::nullopt,
+               std::vector<std::string> excludePatterns = {});
 
     const ScanNode* root() const { return data_->tree.root; }
     std::int64_t unreadable() const { return data_->unreadable; }

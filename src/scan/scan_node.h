@@ -18,6 +18,7 @@
 
 #include "base/date.h"
 #include "base/uuid.h"
+#include "scan/exclude_rules.h"
 
 namespace tb {
 
@@ -45,6 +46,9 @@ public:
     std::int64_t logicalSize() const { return logicalSize_; }
     std::int64_t allocatedSize() const { return allocatedSize_; }
     bool unreadable() const { return unreadable_; }
+    // Listed but not walked: an excluded item or a mount not entered. Its
+    // sizes are 0, a folder's children none.
+    LeftOutKind leftOut() const { return static_cast<LeftOutKind>(leftOut_); }
     // A file with more than one name (hard links); the forest's HardLinks
     // knows them all.
     bool hasOtherNames() const { return linked_; }
@@ -56,6 +60,7 @@ public:
     void setLogicalSize(std::int64_t v) { logicalSize_ = v; }
     void setAllocatedSize(std::int64_t v) { allocatedSize_ = v; }
     void setUnreadable(bool v) { unreadable_ = v; }
+    void setLeftOut(LeftOutKind k) { leftOut_ = static_cast<std::uint32_t>(k) & 3u; }
     void markOtherNames() { linked_ = 1; }
     // Takes this file's sizes off every folder above it and makes them 0 here.
     void countElsewhere();
@@ -96,7 +101,8 @@ private:
     std::uint32_t modifiedNanos_ : 30 = 0;
     std::uint32_t isDirectory_ : 1 = 0;
     std::uint32_t mayShareBlocks_ : 1 = 0;
-    std::uint32_t nameLen_ : 28 = 0;
+    std::uint32_t nameLen_ : 26 = 0;
+    std::uint32_t leftOut_ : 2 = 0;
     std::uint32_t linked_ : 1 = 0;
     std::uint32_t countedElsewhere_ : 1 = 0;
     std::uint32_t unreadable_ : 1 = 0;

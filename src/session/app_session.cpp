@@ -104,6 +104,7 @@ void AppSession::setViewMode(ViewMode mode) {
 }
 
 void AppSession::setScanRoot(const std::string& root) {
+    if (root != scanRoot_) enteredMounts_.clear();
     scanRoot_ = root;
     notify(SessionField::scanRoot);
 }
@@ -126,6 +127,48 @@ void AppSession::setAgeBucket(std::optional<std::string> key) {
 void AppSession::setSnapshots(std::vector<SnapshotInfo> snapshots) {
     snapshots_ = std::move(snapshots);
     notify(SessionField::snapshots);
+}
+
+void AppSession::setExcludePatterns(std::vector<std::string> patterns) {
+    excludePatterns_ = std::move(patterns);
+    notify(SessionField::scanRules);
+}
+
+void AppSession::setCrossMounts(bool cross) {
+    crossMounts_ = cross;
+    notify(SessionField::scanRules);
+}
+
+void AppSession::excludeNode(const ScanNode* node) {
+    if (!forest_ || !node || node == forest_->root()) return;
+    const std::string root = forest_->root()->path();
+    const std::string path = node->path();
+    const std::size_t skip = root == "/" ? 0 : root.size();
+    if (path.size() <= skip || path.compare(0, skip, root) != 0) return;
+    // Anchored at the root, with the characters a glob reads quoted.
+    std::string pattern;
+    for (char c : std::string_view(path).substr(skip)) {
+        if (c == '*' || c == '?' || c == '[' || c == '\\') pattern += '\\';
+        pattern += c;
+    }
+    if (node->isDirectory()) pattern += '/';
+    if (std::find(excludePatterns_.begin(), excludePatterns_.end(), pattern) ==
+        excludePatterns_.end()) {
+        excludePatterns_.push_back(pattern);
+        notify(SessionField::scanRules);
+    }
+    setStatus("“" + std::string(node->name()) + "” will be left out of the next scan.");
+}
+
+void AppSession::scanMountHere(const ScanNode* node) {
+    if (!node || node->leftOut() != LeftOutKind::mount || isScanning_) return;
+    const std::string path = node->path();
+    if (std::find(enteredMounts_.begin(), enteredMounts_.end(), path) == enteredMounts_.end()) {
+        enteredMounts_.push_back(path);
+    }
+    if (forest_) scanRoot_ = forest_->root()->path();
+    notify(SessionField::scanRoot);
+    startScan();
 }
 
 void AppSession::setHardLinks(HardLinkMode mode) {
@@ -288,6 +331,9 @@ void AppSession::startScan() {
     scanTask_ = task;
     DirectoryWalker::Options options;
     options.hardLinks = hardLinks_;
+    options.exclude = ExcludeRules(excludePatterns_);
+    options.crossMounts = crossMounts_;
+    options.enterMounts = enteredMounts_;
     detach([link = link_, root, previous, readPrevious, generation, options,
             stop = task->get_token()]() mutable {
         if (readPrevious) {

@@ -33,6 +33,7 @@
 #include "analysis/uninstaller.h"
 #include "platform/desktop.h"
 #include "review/staging_store.h"
+#include "scan/exclude_rules.h"
 #include "scan/scan_forest.h"
 #include "scan/volume_accounting.h"
 #include "session/app_enums.h"
@@ -77,6 +78,7 @@ enum class SessionField {
     ageBucket,
     hardLinks,
     retention,
+    scanRules,
 };
 
 struct HistoryHit {
@@ -143,6 +145,12 @@ public:
     // How the next scan counts a file with several names; the forest on
     // display keeps the counting it was made with.
     HardLinkMode hardLinks() const { return hardLinks_; }
+    // What the next scan leaves out: glob patterns (see ExcludeRules), and
+    // whether it walks into other local file systems.
+    const std::vector<std::string>& excludePatterns() const { return excludePatterns_; }
+    bool crossMounts() const { return crossMounts_; }
+    // Mount points the user asked to have walked in the current root's scans.
+    const std::vector<std::string>& enteredMounts() const { return enteredMounts_; }
 
     // Derived.
     std::int64_t scannedBytes() const;
@@ -161,6 +169,15 @@ public:
     void setAgeBucket(std::optional<std::string> key);
     void setSnapshots(std::vector<SnapshotInfo> snapshots);
     void setHardLinks(HardLinkMode mode);
+    void setExcludePatterns(std::vector<std::string> patterns);
+    void setCrossMounts(bool cross);
+    // Adds a pattern naming this item below the scan's root; the next scan
+    // leaves it out. The root itself cannot be excluded.
+    void excludeNode(const ScanNode* node);
+    // "Scan This Mount Here": scans the root again walking into this mount
+    // point, whatever its file system; a network one that hangs holds only
+    // the scan, never the window.
+    void scanMountHere(const ScanNode* node);
     // Every assignment schedules a search, even of the same text.
     void setSearchQuery(const std::string& query);
 
@@ -329,6 +346,9 @@ private:
     StagingStore* const staging_; // owned: a Qt child of this session
     HardLinkMode hardLinks_ = HardLinkMode::once;
     RetentionPolicy retention_;
+    std::vector<std::string> excludePatterns_ = ExcludeRules::snapshotPatterns();
+    bool crossMounts_ = false;
+    std::vector<std::string> enteredMounts_;
 
     // Private state.
     const std::shared_ptr<platform::Trash> trash_;

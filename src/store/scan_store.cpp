@@ -53,6 +53,8 @@ constexpr std::string_view kSelectNodes =
     "unreadable FROM nodes";
 
 constexpr std::string_view kSelectMeta = "SELECT value FROM meta WHERE key = ?";
+// Room for the items a context keeps, at a generous length each.
+constexpr int kLeftOutBytes = 8 << 20;
 
 constexpr std::string_view kSearch =
     "SELECT name, path, allocated FROM nodes WHERE name LIKE ? COLLATE NOCASE OR path LIKE ? "
@@ -81,6 +83,16 @@ public:
         auto stmt = db_.prepare(kSelectMeta);
         if (!stmt) return std::nullopt;
         stmt->bindText(1, key);
+        if (stmt->step() != SQLITE_ROW) return std::nullopt;
+        return std::string(stmt->columnText(0));
+    }
+    // At most `maxBytes` of the value: a file from elsewhere may hold any amount.
+    std::optional<std::string> head(std::string_view key, int maxBytes) {
+        if (!readable_) return std::nullopt;
+        auto stmt = db_.prepare("SELECT substr(CAST(value AS BLOB), 1, ?) FROM meta WHERE key = ?");
+        if (!stmt) return std::nullopt;
+        stmt->bindInt(1, maxBytes);
+        stmt->bindText(2, key);
         if (stmt->step() != SQLITE_ROW) return std::nullopt;
         return std::string(stmt->columnText(0));
     }
@@ -115,6 +127,9 @@ ScanRecord recordFromMeta(MetaRows& meta, const std::string& root) {
     auto links = meta.text("hard_links");
     r.context.hardLinks =
         links ? hardLinkMode(*links).value_or(HardLinkMode::every) : HardLinkMode::every;
+    if (auto leftOut = meta.head("left_out", kLeftOutBytes)) {
+        MetaText::readLeftOut(*leftOut, r.context);
+    }
     r.context.createdAt = Date::now();
     return r;
 }
@@ -135,7 +150,12 @@ std::string metaInsert(const ScanForest& forest, const std::string& root) {
     };
     std::string sql = "INSERT INTO meta(key, value) VALUES\n";
     bool first = true;
-    for (const auto& [key, value] : rows) {
+    std::vector<std::pair<const char*, std::string>> all(std::begin(rows), std::end(rows));
+    // Only a scan that left something out says so.
+    if (!c.excludePatterns.empty() || c.leftOutCount > 0) {
+        all.emplace_back("left_out", MetaText::quoted(MetaText::leftOutText(c)));
+    }
+    for (const auto& [key, value] : all) {
         if (!first) sql += ",\n";
         first = false;
         sql += "('";

@@ -23,6 +23,9 @@ TEST(CommandLine, ParsesCommandsAndOptions) {
         {{"./scan"}, {Command::window, "./scan", {}}},
         {{"scan", "--help"}, {Command::help, "", {}}},
         {{"bogus", "-V"}, {Command::version, "", {}}},
+        {{"scan", "/r", "--exclude", "*.iso", "--exclude=/proc", "--cross-mounts"},
+         {Command::scan, "/r", {}, {"*.iso", "/proc"}, true}},
+        {{"scan", "--exclude", "-o", "/r"}, {Command::scan, "/r", {}, {"-o"}, false}},
     };
     for (const auto& c : cases) {
         const auto parsed = parseCommandLine(c.args);
@@ -46,6 +49,10 @@ TEST(CommandLine, UsageErrorsNameTheBadArgument) {
         {{"import", "f", "-o", "x"}, "only applies to scan and export"},
         {{"/a", "-o", "x"}, "only applies to scan and export"},
         {{"-"}, "standard input"},
+        {{"scan", "/a", "--exclude"}, "option '--exclude' needs a pattern"},
+        {{"scan", "/a", "--exclude="}, "option '--exclude' needs a pattern"},
+        {{"export", "f", "--cross-mounts"}, "only apply to scan"},
+        {{"/a", "--exclude", "x"}, "only apply to scan"},
     };
     for (const auto& c : cases) {
         const auto parsed = parseCommandLine(c.args);

@@ -475,3 +475,35 @@ TEST_F(SessionTest, PrepareWorkspaceRunsOnce) {
 
 } // namespace
 } // namespace tb
+
+namespace tb {
+namespace {
+
+using namespace tb::test;
+
+// The rule made for one item names that item only, whatever its name holds;
+// the next scan leaves it out and stores that it did.
+TEST_F(SessionTest, ExcludingAnItemLeavesOutThatItemOnlyFromTheNextScan) {
+    putSized(work() + "/we[ir]d*.bin", 7000, 3);
+    putSized(work() + "/wed.bin", 7000, 4);
+    scan(work());
+    const ScanNode* odd = findNode(*session->forest(), work() + "/we[ir]d*.bin");
+    ASSERT_TRUE(odd);
+    session->excludeNode(odd);
+    EXPECT_EQ(session->excludePatterns().back(), "/we\\[ir]d\\*.bin");
+    session->excludeNode(session->forest()->root()); // never the root
+    EXPECT_EQ(session->excludePatterns().size(), ExcludeRules::snapshotPatterns().size() + 1);
+    EXPECT_EQ(findNode(*session->forest(), work() + "/we[ir]d*.bin")->leftOut(),
+              LeftOutKind::none); // the forest on display stays as it was
+
+    scan(work());
+    const ScanForest& f = *session->forest();
+    EXPECT_EQ(findNode(f, work() + "/we[ir]d*.bin")->leftOut(), LeftOutKind::excluded);
+    EXPECT_EQ(findNode(f, work() + "/wed.bin")->leftOut(), LeftOutKind::none);
+    EXPECT_EQ(findNode(f, work() + "/wed.bin")->allocatedSize() > 0, true);
+    ASSERT_FALSE(session->history().empty());
+    EXPECT_EQ(session->history().front().context.leftOutCount, 1);
+}
+
+} // namespace
+} // namespace tb

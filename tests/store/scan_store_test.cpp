@@ -206,6 +206,56 @@ TEST_F(StoreFile, ReopensWithTheHardLinkCountingItWasMadeWith) {
     }
 }
 
+// What a walk left out travels in one meta row and marks the same rows
+// again on reopening; a scan that left nothing out writes no such row.
+TEST_F(StoreFile, KeepsWhatTheScanLeftOut) {
+    test::TempDir t;
+    const std::string root = t / "tree";
+    test::put(root + "/keep", "12345");
+    test::put(root + "/odd\n%name.iso", "x");
+    test::put(root + "/.snapshots/1/big", "snapshot");
+    DirectoryWalker::Options options;
+    options.exclude = ExcludeRules({"*.iso", "/.snapshots", "\t%"});
+    const ScanForest walked = DirectoryWalker::walk(root, [](const WalkProgress&) {}, {}, options);
+    auto saved = ScanStore::save(walked, root);
+    ASSERT_TRUE(saved) << saved.error().message;
+    EXPECT_EQ(saved->context.leftOut, walked.context().leftOut);
+    EXPECT_EQ(saved->context.leftOutCount, 2);
+    EXPECT_EQ(saved->context.excludePatterns, options.exclude.patterns());
+    auto reopened = ScanStore::reopen(*saved);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(test::findNode(*reopened, root + "/odd\n%name.iso")->leftOut(),
+              LeftOutKind::excluded);
+    EXPECT_EQ(test::findNode(*reopened, root + "/.snapshots")->leftOut(), LeftOutKind::snapshots);
+    EXPECT_EQ(test::findNode(*reopened, root + "/keep")->leftOut(), LeftOutKind::none);
+    EXPECT_EQ(RawDb(saved->fileURL).rows("SELECT count(*) FROM meta WHERE key = 'left_out'"),
+              (std::vector<std::vector<std::string>>{{"1"}}));
+
+    const ScanForest plain = DirectoryWalker::walk(root, [](const WalkProgress&) {});
+    auto none = ScanStore::save(plain, root);
+    ASSERT_TRUE(none);
+    EXPECT_EQ(RawDb(none->fileURL).rows("SELECT count(*) FROM meta WHERE key = 'left_out'"),
+              (std::vector<std::vector<std::string>>{{"0"}}));
+    EXPECT_EQ(none->context.leftOutCount, 0);
+}
+
+TEST(MetaText, LeftOutLinesSurviveOddBytesAndIgnoreJunk) {
+    ScanContext c;
+    c.excludePatterns = {"a\tb", "%41"};
+    c.leftOut = {{"/x/\n\r\0y", LeftOutKind::mount}, {"/x/z", LeftOutKind::snapshots}};
+    c.leftOut[0].path = std::string("/x/\n\r\0y", 7);
+    c.leftOutCount = 5;
+    ScanContext back;
+    MetaText::readLeftOut(MetaText::leftOutText(c), back);
+    EXPECT_EQ(back.excludePatterns, c.excludePatterns);
+    EXPECT_EQ(back.leftOut, c.leftOut);
+    EXPECT_EQ(back.leftOutCount, 5);
+    ScanContext junk;
+    MetaText::readLeftOut("bogus\t/a\nnone\t/b\nexcluded\t/c%zz\ncount\t-4\nno tab\n", junk);
+    EXPECT_EQ(junk.leftOut, (std::vector<LeftOut>{{"/c%zz", LeftOutKind::excluded}}));
+    EXPECT_EQ(junk.leftOutCount, 1);
+}
+
 TEST_F(StoreFile, LeafRootGivesOneRowAndTheVolumeScope) {
     ScanForest forest = test::forestOf(b.tree(b.dir("/")), 0, 0, test::testContext("/"));
     auto saved = ScanStore::save(forest, "/");

@@ -12,6 +12,7 @@
 #include "base/byte_format.h"
 #include "session/app_session.h"
 #include "ui/disk_theme.h"
+#include "ui/explore/explore_text.h"
 #include "ui/explore/node_menu.h"
 
 namespace tb {
@@ -165,20 +166,28 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
         switch (index.column()) {
         case FolderBrowserView::nameColumn: return DiskTheme::displayText(n->name());
         case FolderBrowserView::sizeColumn:
+            if (n->leftOut() != LeftOutKind::none) return ExploreText::leftOutTag(n->leftOut());
             if (n->countedElsewhere()) return QStringLiteral("hard link, 0 B");
             return DiskTheme::bytes(n->allocatedSize());
         case FolderBrowserView::shareColumn:
+            if (n->leftOut() != LeftOutKind::none) return QString();
             return QString::number(ByteFormat::percent(n->allocatedSize(), whole), 'f', 1) +
                    QStringLiteral(" %");
         case FolderBrowserView::itemsColumn:
+            if (n->leftOut() != LeftOutKind::none) return QString();
             return n->isDirectory() ? QString::number(itemCount(n)) : QString();
         case FolderBrowserView::modifiedColumn: return dateText(n->modified());
         }
         return {};
     case Qt::DecorationRole:
         if (index.column() != FolderBrowserView::nameColumn) return {};
+        if (n->leftOut() == LeftOutKind::mount) return DiskTheme::icon("internaldrive");
         return DiskTheme::icon(n->isDirectory() ? "folder" : "doc");
     case Qt::ToolTipRole:
+        if (n->leftOut() != LeftOutKind::none) {
+            return DiskTheme::displayText(n->path()) + QLatin1Char('\n') +
+                   ExploreText::leftOutReason(n->leftOut());
+        }
         if (n->countedElsewhere()) {
             return DiskTheme::displayText(n->path()) +
                    QStringLiteral("\nAnother name of this file (a hard link) counts its size.");

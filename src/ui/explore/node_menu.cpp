@@ -48,6 +48,24 @@ QMenu* build(AppSession& session, const ScanNode& node, QWidget* parent) {
     menu->addAction(QStringLiteral("Add to Review Queue"), menu, [&session, target, stillCurrent] {
         if (stillCurrent()) session.staging().stage(*target);
     });
+    menu->addSeparator();
+    if (node.leftOut() == LeftOutKind::mount) {
+        QAction* here = menu->addAction(QStringLiteral("Scan This Mount Here"), menu,
+                                        [&session, target, stillCurrent] {
+                                            if (stillCurrent()) session.scanMountHere(target);
+                                        });
+        here->setObjectName(QStringLiteral("scanMountHere"));
+        here->setEnabled(!session.isScanning());
+    }
+    const bool isRoot = forestAtBuild && forestAtBuild->root() == target;
+    if (!isRoot && node.leftOut() == LeftOutKind::none) {
+        QAction* exclude = menu->addAction(
+            folder ? QStringLiteral("Exclude This Folder") : QStringLiteral("Exclude This File"),
+            menu, [&session, target, stillCurrent] {
+                if (stillCurrent()) session.excludeNode(target);
+            });
+        exclude->setObjectName(QStringLiteral("excludeThis"));
+    }
     return menu;
 }
 

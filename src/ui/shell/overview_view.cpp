@@ -14,6 +14,7 @@
 #include "base/path.h"
 #include "session/app_session.h"
 #include "ui/disk_theme.h"
+#include "ui/explore/explore_text.h"
 
 namespace tb {
 namespace {
@@ -207,6 +208,36 @@ QWidget* OverviewView::emptyState() {
     return holder;
 }
 
+// What the scan listed but did not walk, by kind, with the items named in
+// the tooltip.
+QWidget* OverviewView::leftOutCard(const ScanContext& c) {
+    std::int64_t excluded = 0, snapshots = 0, mounts = 0;
+    QStringList lines;
+    for (const LeftOut& l : c.leftOut) {
+        (l.kind == LeftOutKind::mount       ? mounts
+         : l.kind == LeftOutKind::snapshots ? snapshots
+                                            : excluded)++;
+        if (lines.size() < 20) {
+            lines << ExploreText::relativePath(l.path, c.rootPath) + QStringLiteral(" — ") +
+                         ExploreText::leftOutTag(l.kind);
+        }
+    }
+    QStringList parts;
+    if (excluded) parts << QString::fromStdString(CountText::of(excluded, "excluded", "excluded"));
+    if (snapshots) {
+        parts << QString::fromStdString(
+            CountText::of(snapshots, "snapshot folder", "snapshot folders"));
+    }
+    if (mounts) parts << QString::fromStdString(CountText::of(mounts, "mount", "mounts"));
+    if (c.leftOutCount > std::int64_t(c.leftOut.size())) lines << QStringLiteral("…");
+    QWidget* w = card(QStringLiteral("Left out"),
+                      QString::fromStdString(CountText::number(c.leftOutCount)),
+                      parts.join(QStringLiteral(", ")));
+    w->setObjectName(QStringLiteral("leftOutCard"));
+    w->setToolTip(lines.join(QLatin1Char('\n')));
+    return w;
+}
+
 QWidget* OverviewView::metricCards() {
     const ScanForest& forest = *session_.forest();
     auto* w = new QWidget;
@@ -224,6 +255,9 @@ QWidget* OverviewView::metricCards() {
                                            forest.unreadable(), "folder needs", "folders need")) +
                                            QStringLiteral(" access")
                                      : QStringLiteral("Complete scan")));
+    if (const ScanContext& c = forest.context(); c.leftOutCount > 0) {
+        l->addWidget(leftOutCard(c));
+    }
     const auto queued = session_.staging().items().size();
     l->addWidget(
         card(QStringLiteral("Review queue"), QString::number(queued),

@@ -11,6 +11,7 @@ class QPushButton;
 namespace tb {
 
 class AppSession;
+struct ScanContext;
 
 class OverviewView : public QWidget {
     Q_OBJECT
@@ -22,6 +23,7 @@ private:
     void rebuildBody();
     QWidget* emptyState();
     QWidget* metricCards();
+    QWidget* leftOutCard(const ScanContext& context);
     QWidget* section(const QString& title, const QString& action, int tab, QWidget* body);
     QWidget* contributors();
     QWidget* worthReviewing();

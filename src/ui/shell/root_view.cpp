@@ -1,6 +1,9 @@
 #include "ui/shell/root_view.h"
 
 #include <QAction>
+#include <QScreen>
+#include <QScrollBar>
+#include <QScrollArea>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QDialog>
@@ -452,15 +455,24 @@ void RootView::showAbout() {
 
 void RootView::openSettings() {
     if (!settingsWindow_) {
-        settingsWindow_ = new SettingsView(session_);
-        settingsWindow_->setWindowFlag(Qt::Window);
-        settingsWindow_->setParent(this, Qt::Window);
-        settingsWindow_->setWindowTitle(QStringLiteral("Settings"));
-        settingsWindow_->setFixedWidth(560);
+        // Scrolls when the sections need more height than the screen gives.
+        auto* scroller = new QScrollArea(this);
+        scroller->setWindowFlag(Qt::Window);
+        scroller->setWindowTitle(QStringLiteral("Settings"));
+        scroller->setFrameShape(QFrame::NoFrame);
+        scroller->setWidgetResizable(true);
+        scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        auto* view = new SettingsView(session_);
+        scroller->setWidget(view);
+        const int bar = scroller->verticalScrollBar()->sizeHint().width();
+        scroller->setFixedWidth(560 + bar);
         // Wrapped lines need the height they take at that width, which the
         // plain size hint leaves out.
-        settingsWindow_->setMinimumHeight(
-            std::max(settingsWindow_->heightForWidth(560), settingsWindow_->sizeHint().height()));
+        const int wanted = std::max(view->heightForWidth(560), view->sizeHint().height());
+        const QScreen* screen = this->screen();
+        const int room = screen ? screen->availableGeometry().height() * 9 / 10 : wanted;
+        scroller->resize(560 + bar, std::min(wanted, room));
+        settingsWindow_ = scroller;
     }
     settingsWindow_->show();
     settingsWindow_->raise();

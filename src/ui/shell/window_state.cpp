@@ -106,8 +106,37 @@ void saveWindowState(const QMainWindow& window, const AppSession& session) {
     s.setValue(QStringLiteral("session/scanRoot"), QByteArray(root.data(), qsizetype(root.size())));
 }
 
+void restoreScanRules(AppSession& session) {
+    QSettings s = settings();
+    // No key yet: the session's defaults (the snapshot trees) stand.
+    if (s.contains(QStringLiteral("scan/excludePatterns"))) {
+        std::vector<std::string> patterns;
+        const QVariantList stored = s.value(QStringLiteral("scan/excludePatterns")).toList();
+        for (const QVariant& v : stored) {
+            const QByteArray bytes = v.toByteArray();
+            if (!bytes.isEmpty()) patterns.emplace_back(bytes.constData(), std::size_t(bytes.size()));
+        }
+        session.setExcludePatterns(std::move(patterns));
+    }
+    session.setCrossMounts(s.value(QStringLiteral("scan/crossMounts"), false).toBool());
+}
+
+void saveScanRules(const AppSession& session) {
+    QSettings s = settings();
+    // Bytes, as a pattern may name a file whose name is not UTF-8.
+    QVariantList patterns;
+    for (const std::string& p : session.excludePatterns())
+        patterns.push_back(QByteArray(p.data(), qsizetype(p.size())));
+    s.setValue(QStringLiteral("scan/excludePatterns"), patterns);
+    s.setValue(QStringLiteral("scan/crossMounts"), session.crossMounts());
+}
+
 void rememberWindowState(QMainWindow& window, AppSession& session) {
     restoreWindowState(window, session);
+    restoreScanRules(session);
+    QObject::connect(&session, &AppSession::changed, &window, [&session](SessionField f) {
+        if (f == SessionField::scanRules) saveScanRules(session);
+    });
     QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, &window,
                      [&window, &session] { saveWindowState(window, session); });
 }

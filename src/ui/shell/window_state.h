@@ -35,6 +35,10 @@ class AppSession;
 void rememberWindowState(QMainWindow& window, AppSession& session);
 
 void restoreWindowState(QMainWindow& window, AppSession& session);
+// What scans leave out (exclude patterns, crossing mounts): restored with
+// the window and saved at every change, not only at quit.
+void restoreScanRules(AppSession& session);
+void saveScanRules(const AppSession& session);
 void saveWindowState(const QMainWindow& window, const AppSession& session);
 
 } // namespace tb

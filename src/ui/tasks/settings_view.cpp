@@ -9,6 +9,7 @@
 
 #include "session/app_session.h"
 #include "ui/shell/stored_scans.h"
+#include "ui/tasks/scan_rules_section.h"
 #include "ui/tasks/task_widgets.h"
 
 namespace tb {
@@ -68,6 +69,7 @@ SettingsView::SettingsView(AppSession& session, QWidget* parent) : QWidget(paren
     updates->addWidget(TaskWidgets::buttonRow(download));
     layout->addWidget(updates);
     layout->addWidget(hardLinksSection(session));
+    layout->addWidget(ScanRulesSection::make(session));
     layout->addWidget(StoredScans::usageSection(session));
     layout->addStretch(1);
 
