@@ -58,6 +58,8 @@ AppSession::AppSession(std::shared_ptr<platform::Desktop> desktop,
     connect(staging_, &StagingStore::receiptsChanged, this, [this] {
         if (volume_) refreshVolume();
     });
+    connect(staging_, &StagingStore::moved, this, &AppSession::onMoved);
+    connect(staging_, &StagingStore::restored, this, &AppSession::onRestored);
 }
 
 AppSession::~AppSession() {
@@ -310,6 +312,8 @@ void AppSession::onWalkFinished(std::uint64_t generation, std::stop_token stop, 
     if (stop.stop_requested() || generation != scanGeneration_) return;
     releaseNodesOfForest();
     forest_ = forest;
+    movedToTrash_.clear();
+    notify(SessionField::movedToTrash);
     openScanFile_.clear(); // this tree has no file until its save returns
     staging_->setScanRoot(std::string(forest.root()->url()));
     staging_->setForest(forest);
@@ -361,10 +365,11 @@ void AppSession::publishPostScan(std::uint64_t generation, PostScanResult r) {
         notify(SessionField::history);
     }
     cleanupCandidates_ = std::move(r.candidates);
+    quickWins_ = std::move(r.quickWins);
+    dropRowsOfMoved(false); // found in the tree as it was scanned
     notify(SessionField::cleanupCandidates);
     appFootprints_ = std::move(r.apps);
     notify(SessionField::appFootprints);
-    quickWins_ = std::move(r.quickWins);
     notify(SessionField::quickWins);
     changesMessage_ = std::move(r.changesMessage);
     notify(SessionField::changesMessage);
@@ -420,6 +425,8 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
     }
     releaseNodesOfForest();
     forest_ = *forest;
+    movedToTrash_.clear();
+    notify(SessionField::movedToTrash);
     staging_->setScanRoot(std::string(forest->root()->url()));
     staging_->setForest(*forest);
     openScanFile_ = record.fileURL;
@@ -455,6 +462,7 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
         link->post([generation, r = std::move(r)](AppSession& s) mutable {
             if (generation != s.scanGeneration_) return;
             s.cleanupCandidates_ = std::move(r.candidates);
+            s.dropRowsOfMoved(false);
             s.notify(SessionField::cleanupCandidates);
             s.appFootprints_ = std::move(r.apps);
             s.notify(SessionField::appFootprints);
@@ -667,8 +675,9 @@ void AppSession::findDuplicates() {
         link->post([groups = std::move(groups)](AppSession& s) mutable {
             s.isFindingDuplicates_ = false;
             s.notify(SessionField::isFindingDuplicates);
-            const auto count = groups.size();
             s.duplicates_ = std::move(groups);
+            s.dropRowsOfMoved(false);
+            const auto count = s.duplicates_.size();
             s.notify(SessionField::duplicates);
             s.setStatus(count > 0 ? "Found " + CountText::of(std::int64_t(count), "group") + "."
                                   : "No content matches in this scan.");
@@ -751,6 +760,145 @@ void AppSession::runSearch() {
             s.notify(SessionField::historyHits);
         });
     });
+}
+
+// --- the tree follows the Trash ------------------------------------------
+
+namespace {
+
+bool insideAny(std::string_view path, const std::vector<MovedItem>& moved) {
+    return std::any_of(moved.begin(), moved.end(),
+                       [&](const MovedItem& m) { return Path::isSameOrInside(path, m.path); });
+}
+
+} // namespace
+
+void AppSession::onMoved(const std::vector<OperationReceipt>& receipts) {
+    if (!forest_) return;
+    const ScanForest before = *forest_;
+    std::vector<std::string> paths;
+    std::vector<MovedItem> moved;
+    for (const auto& r : receipts) {
+        const ScanNode* n = ForestEdit::nodeAt(before, r.originalURL);
+        if (!n || n == before.root()) continue;
+        paths.push_back(r.originalURL);
+        moved.push_back({r.originalURL, n->allocatedSize()});
+    }
+    auto edited = ForestEdit::without(before, paths, nodesToFollow());
+    if (!edited) return;
+    // What the tree lost: a name of a file kept elsewhere frees nothing.
+    const std::int64_t lost =
+        before.root()->allocatedSize() - edited->forest.root()->allocatedSize();
+    std::int64_t listed = 0;
+    for (const auto& m : moved)
+        listed += m.bytes;
+    if (listed != lost && moved.size() == 1) moved.front().bytes = lost;
+    movedToTrash_.insert(movedToTrash_.end(), moved.begin(), moved.end());
+    replaceForest(std::move(*edited));
+    dropRowsOfMoved(true);
+    notify(SessionField::movedToTrash);
+}
+
+void AppSession::onRestored(const OperationReceipt& receipt) {
+    if (!forest_) return;
+    const auto was = std::find_if(movedToTrash_.begin(), movedToTrash_.end(),
+                                  [&](const MovedItem& m) { return m.path == receipt.originalURL; });
+    if (was == movedToTrash_.end()) {
+        // Not from this tree, unless it lies in it and was moved before
+        // the tree was made.
+        if (ForestEdit::nodeAt(*forest_, receipt.originalURL)) return;
+        if (!Path::isSameOrInside(receipt.originalURL, forest_->root()->path())) return;
+    } else {
+        movedToTrash_.erase(was);
+        notify(SessionField::movedToTrash);
+    }
+    const std::uint64_t generation = scanGeneration_;
+    const std::string path = receipt.originalURL;
+    const HardLinkMode mode = forest_->links().mode();
+    detach([link = link_, generation, path, mode] {
+        auto item = ForestEdit::walkItem(path, mode);
+        if (!item) return;
+        link->post([generation, item = std::move(*item)](AppSession& s) {
+            if (generation != s.scanGeneration_ || !s.forest_) return;
+            const ScanForest before = *s.forest_;
+            if (auto edited = ForestEdit::with(before, item, s.nodesToFollow())) {
+                s.replaceForest(std::move(*edited));
+            }
+        });
+    });
+}
+
+// The nodes the session points at, with the folders above the selection
+// and the focus, which take their place when they leave.
+std::vector<const ScanNode*> AppSession::nodesToFollow() const {
+    std::vector<const ScanNode*> follow(trail_.begin(), trail_.end());
+    follow.insert(follow.end(), forward_.begin(), forward_.end());
+    follow.insert(follow.end(), searchHits_.begin(), searchHits_.end());
+    for (const ScanNode* n : {selected_, focus_}) {
+        for (; n; n = n->parent())
+            follow.push_back(n);
+    }
+    return follow;
+}
+
+void AppSession::replaceForest(ForestEdit::Edited edited) {
+    auto copyOf = [&](const ScanNode* n) -> const ScanNode* {
+        for (; n; n = n->parent()) {
+            if (auto it = edited.copies.find(n); it != edited.copies.end()) return it->second;
+        }
+        return nullptr;
+    };
+    auto kept = [&](const std::vector<const ScanNode*>& nodes) {
+        std::vector<const ScanNode*> out;
+        for (const ScanNode* n : nodes) {
+            if (auto it = edited.copies.find(n); it != edited.copies.end())
+                out.push_back(it->second);
+        }
+        return out;
+    };
+    const ScanNode* selected = copyOf(selected_);
+    const ScanNode* focus = copyOf(focus_);
+    auto trail = kept(trail_);
+    forward_ = kept(forward_);
+    auto hits = kept(searchHits_);
+
+    forest_ = std::move(edited.forest);
+    staging_->setForest(*forest_);
+    trail_ = std::move(trail);
+    focus_ = focus ? focus : forest_->root();
+    selected_ = selected ? selected : focus_;
+    if (!searchHits_.empty()) {
+        searchMatchCount_ -= std::min(searchMatchCount_, searchHits_.size() - hits.size());
+        searchHits_ = std::move(hits);
+        searchHitsForest_ = forest_;
+    }
+    // Every pointer is into the new tree before anyone hears of it.
+    for (SessionField f : {SessionField::forest, SessionField::trail, SessionField::focus,
+                           SessionField::selected, SessionField::searchHits})
+        notify(f);
+    // A search in flight read the old tree; its hits would lead nowhere.
+    if (!searchQuery_.empty()) scheduleSearch();
+}
+
+// Every list drops the rows of what went to the Trash.
+void AppSession::dropRowsOfMoved(bool announce) {
+    if (movedToTrash_.empty()) return;
+    const auto& moved = movedToTrash_;
+    const auto candidates = std::erase_if(cleanupCandidates_, [&](const CleanupCandidate& c) {
+        return insideAny(c.url, moved);
+    });
+    const auto wins =
+        std::erase_if(quickWins_, [&](const QuickWin& w) { return insideAny(w.url, moved); });
+    std::size_t duplicates = 0;
+    for (auto& group : duplicates_) {
+        duplicates += std::erase_if(group.paths,
+                                    [&](const std::string& p) { return insideAny(p, moved); });
+    }
+    duplicates += std::erase_if(duplicates_, [](const DuplicateGroup& g) { return g.paths.size() < 2; });
+    if (!announce) return;
+    if (candidates > 0) notify(SessionField::cleanupCandidates);
+    if (wins > 0) notify(SessionField::quickWins);
+    if (duplicates > 0) notify(SessionField::duplicates);
 }
 
 } // namespace tb

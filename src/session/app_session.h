@@ -31,6 +31,7 @@
 #include "analysis/uninstaller.h"
 #include "platform/desktop.h"
 #include "review/staging_store.h"
+#include "scan/forest_edit.h"
 #include "scan/scan_forest.h"
 #include "scan/volume_accounting.h"
 #include "session/app_enums.h"
@@ -71,6 +72,15 @@ enum class SessionField {
     trail,
     ageBucket,
     hardLinks,
+    movedToTrash,
+};
+
+// An item that left the tree on display for the Trash, with the bytes the
+// tree lost with it.
+struct MovedItem {
+    std::string path;
+    std::int64_t bytes = 0;
+    bool operator==(const MovedItem&) const = default;
 };
 
 struct HistoryHit {
@@ -132,6 +142,10 @@ public:
     // How the next scan counts a file with several names; the forest on
     // display keeps the counting it was made with.
     HardLinkMode hardLinks() const { return hardLinks_; }
+    // What went to the Trash from the tree on display since it was scanned
+    // or opened and is still there. The tree no longer holds these; its
+    // stored file still does.
+    const std::vector<MovedItem>& movedToTrash() const { return movedToTrash_; }
 
     // Derived.
     std::int64_t scannedBytes() const;
@@ -262,6 +276,14 @@ private:
     void scheduleSearch();
     void runSearch();
     void measureTrash(std::vector<std::string> folders);
+    // The tree follows the Trash: what left goes, what came back is read
+    // again and put in place.
+    void onMoved(const std::vector<OperationReceipt>& receipts);
+    void onRestored(const OperationReceipt& receipt);
+    // Callers keep the old forest alive until this returns.
+    void replaceForest(ForestEdit::Edited edited);
+    std::vector<const ScanNode*> nodesToFollow() const;
+    void dropRowsOfMoved(bool announce);
 
     // Constant after construction.
     const std::shared_ptr<platform::Desktop> desktop_;
@@ -300,6 +322,7 @@ private:
     std::optional<std::string> ageBucket_;
     StagingStore* const staging_; // owned: a Qt child of this session
     HardLinkMode hardLinks_ = HardLinkMode::once;
+    std::vector<MovedItem> movedToTrash_;
 
     // Private state.
     const std::shared_ptr<platform::Trash> trash_;

@@ -20,6 +20,7 @@ public:
 private:
     void refresh();
     void rebuildBody();
+    QWidget* movedLine();
     QWidget* emptyState();
     QWidget* metricCards();
     QWidget* section(const QString& title, const QString& action, int tab, QWidget* body);
