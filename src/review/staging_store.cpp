@@ -141,25 +141,26 @@ StagedItem StagingStore::itemFor(const ScanNode& node) const {
 
 StagingStore::Selection StagingStore::select(std::span<const ScanNode* const> nodes) const {
     Selection selection;
-    const std::unordered_set<const ScanNode*> chosen(nodes.begin(), nodes.end());
+    std::vector<const ScanNode*> admitted;
     for (const ScanNode* node : nodes) {
-        if (!node || std::find(selection.nodes.begin(), selection.nodes.end(), node) !=
-                         selection.nodes.end())
-            continue;
-        bool inside = false;
-        for (const ScanNode* p = node->parent(); p && !inside; p = p->parent())
-            inside = chosen.count(p) > 0;
-        if (inside) continue; // goes with the folder holding it
+        if (!node || std::find(admitted.begin(), admitted.end(), node) != admitted.end()) continue;
         if (auto why = admissionRefusal(node->url(), kUnsafePath)) {
             if (!selection.refused) selection.refused = std::move(*why);
             continue;
         }
+        admitted.push_back(node);
+    }
+    // One inside another goes with the folder holding it.
+    const std::unordered_set<const ScanNode*> chosen(admitted.begin(), admitted.end());
+    for (const ScanNode* node : admitted) {
+        bool inside = false;
+        for (const ScanNode* p = node->parent(); p && !inside; p = p->parent())
+            inside = chosen.count(p) > 0;
+        if (inside) continue;
         selection.nodes.push_back(node);
         selection.items.push_back(itemFor(*node));
+        selection.bytes = addBytes(selection.bytes, selection.items.back().bytes);
     }
-    selection.bytes = 0;
-    for (const auto& item : selection.items)
-        selection.bytes = addBytes(selection.bytes, item.bytes);
     selection.frees = forest_ ? forest_->links().freedBy(selection.nodes) : selection.bytes;
     return selection;
 }

@@ -106,8 +106,9 @@ TEST_F(TreeFollowsTrash, TheQueueAndEveryListFollowToo) {
 TEST_F(TreeFollowsTrash, RefusedAndQueuedItemsAreHandledAsTheQueueDoes) {
     scanAndWait(*session, work());
     session->staging().stage(*node(work() + "/sub/b.bin"));
-    auto selection = session->staging().select(
-        {session->forest()->root(), node(work() + "/sub"), node(work() + "/sub/b.bin")});
+    const std::vector<const ScanNode*> chosen{session->forest()->root(), node(work() + "/sub"),
+                                              node(work() + "/sub/b.bin")};
+    auto selection = session->staging().select(chosen);
     // The scanned folder may not go; the file goes with its folder.
     ASSERT_EQ(selection.items.size(), 1u);
     EXPECT_EQ(selection.items.front().url, work() + "/sub");
@@ -116,7 +117,8 @@ TEST_F(TreeFollowsTrash, RefusedAndQueuedItemsAreHandledAsTheQueueDoes) {
     EXPECT_FALSE(exists(work() + "/sub"));
     EXPECT_TRUE(session->staging().items().empty()); // the queued file left with it
 
-    auto none = session->staging().select({session->forest()->root()});
+    const std::vector<const ScanNode*> rootOnly{session->forest()->root()};
+    auto none = session->staging().select(rootOnly);
     EXPECT_TRUE(none.items.empty());
     session->staging().trash(none);
     ASSERT_TRUE(session->staging().lastMessage());
