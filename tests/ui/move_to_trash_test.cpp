@@ -13,7 +13,9 @@
 #include "support/event_loop.h"
 #include "support/session_scan.h"
 #include "support/temp_dir.h"
+#include "ui/explore/folder_browser_view.h"
 #include "ui/explore/node_menu.h"
+#include "ui/explore/scan_workspace.h"
 #include "ui/shell/overview_view.h"
 #include "ui/shell/root_view.h"
 
@@ -60,8 +62,10 @@ TEST_F(MoveToTrashUi, DeleteAsksWithWhatItFreesAndCtrlZPutsItBack) {
     EXPECT_FALSE(window->undoAction()->isEnabled());
     const std::int64_t before = session->forest()->root()->allocatedSize();
     session->select(node(work() + "/big.bin"));
-    window->setFocus();
-    QTest::keyClick(window.get(), Qt::Key_Delete);
+    auto* list = window->findChild<ScanWorkspace*>()->folderBrowser();
+    list->setFocus();
+    QCoreApplication::processEvents();
+    QTest::keyClick(list, Qt::Key_Delete);
     QMessageBox* box = nullptr;
     ASSERT_TRUE(waitUntil([&] { return (box = confirmation()) != nullptr; }));
     EXPECT_TRUE(box->text().startsWith(QStringLiteral("Move 1 item (")));
@@ -78,8 +82,10 @@ TEST_F(MoveToTrashUi, DeleteAsksWithWhatItFreesAndCtrlZPutsItBack) {
     EXPECT_TRUE(window->undoAction()->isEnabled());
     EXPECT_EQ(window->undoAction()->text(), QStringLiteral("Undo Move to Trash"));
 
-    window->setFocus();
-    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+    window->activateWindow(); // offscreen, a closed box does not hand it back
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_TRUE(exists(work() + "/big.bin"));
     ASSERT_TRUE(waitUntil([&] { return node(work() + "/big.bin") != nullptr; }));
     EXPECT_EQ(session->forest()->root()->allocatedSize(), before);

@@ -346,6 +346,7 @@ void RootView::buildMenus() {
     undo_ = edit->addAction(QStringLiteral("Undo"));
     undo_->setShortcut(QKeySequence::Undo);
     undo_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(undo_); // a menu's shortcut counts only where its actions are added
     connect(undo_, &QAction::triggered, this, [this] { session_.staging().undoLastMove(); });
     connect(&session_.staging(), &StagingStore::receiptsChanged, this, &RootView::refreshUndo);
     refreshUndo();
@@ -364,6 +365,7 @@ void RootView::buildMenus() {
     trash_ = edit->addAction(DiskTheme::icon("trash"), QStringLiteral("Move to Trash\u2026"));
     trash_->setShortcut(QKeySequence::Delete);
     trash_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(trash_);
     connect(trash_, &QAction::triggered, this, [this] {
         const ScanNode* node = session_.selected();
         if (!node || !session_.forest() || node == session_.forest()->root()) return;
