@@ -7,6 +7,11 @@
 //   moved ──restore succeeded──▶ restored (receipt dropped, not queued again)
 //   moved ──restore refused────▶ moved (receipt kept)
 //
+// Nodes chosen in the tree may skip the queue (select, then trash): the
+// same admission, recheck, move and receipts, and a queued item among them
+// or inside one leaves the queue with it. The successful receipts of the
+// latest move, from the queue or not, are what undoLastMove puts back.
+//
 // Admission refuses, besides system paths, the scanned folder, the home
 // folder, folders holding it, a system path or the Trash, and what already
 // lies in a Trash. Receipts of moves outlive the process in the receipt file

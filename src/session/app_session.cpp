@@ -638,7 +638,7 @@ void AppSession::refreshVolume() {
     }
     volume_ = std::move(*read);
     notify(SessionField::volume);
-    pulse_->applyTruth(scannedBytes(), unreadable(), volume_, scanRoot_);
+    pulse_->applyTruth(scannedForTruth(), unreadable(), volume_, scanRoot_);
     if (volume_->trashPending) measureTrash(volume_->trashFolders);
 }
 
@@ -876,8 +876,24 @@ void AppSession::replaceForest(ForestEdit::Edited edited) {
     for (SessionField f : {SessionField::forest, SessionField::trail, SessionField::focus,
                            SessionField::selected, SessionField::searchHits})
         notify(f);
+    if (volume_) pulse_->applyTruth(scannedForTruth(), unreadable(), volume_, scanRoot_);
     // A search in flight read the old tree; its hits would lead nowhere.
     if (!searchQuery_.empty()) scheduleSearch();
+}
+
+// The volume's figures take a Trash inside the scanned folder off what was
+// scanned, as the tree held it when scanned. What moved into it since has
+// left the tree already: it is given back first, or it would go twice.
+std::int64_t AppSession::scannedForTruth() const {
+    std::int64_t scanned = scannedBytes();
+    if (!volume_ || isScanning_) return scanned;
+    const bool trashInScan =
+        std::any_of(volume_->trashFolders.begin(), volume_->trashFolders.end(),
+                    [&](const std::string& t) { return Path::isSameOrInside(t, scanRoot_); });
+    if (!trashInScan) return scanned;
+    for (const auto& m : movedToTrash_)
+        scanned += m.bytes;
+    return scanned;
 }
 
 // Every list drops the rows of what went to the Trash.

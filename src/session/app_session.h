@@ -284,6 +284,7 @@ private:
     void replaceForest(ForestEdit::Edited edited);
     std::vector<const ScanNode*> nodesToFollow() const;
     void dropRowsOfMoved(bool announce);
+    std::int64_t scannedForTruth() const;
 
     // Constant after construction.
     const std::shared_ptr<platform::Desktop> desktop_;

@@ -2,6 +2,7 @@
 
 #include <QSignalSpy>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "scan/forest_edit.h"
@@ -177,6 +178,28 @@ TEST_F(TreeFollowsTrash, ANewScanStartsTheCountAgain) {
     scanAndWait(*session, work());
     EXPECT_TRUE(session->movedToTrash().empty());
     EXPECT_EQ(node(work() + "/a.bin"), nullptr);
+}
+
+// The home's Trash lies in the scanned home: the volume bar takes it off
+// what was scanned, and an item moved there must not be taken off twice.
+TEST_F(TreeFollowsTrash, TheVolumeBarCountsAMovedItemOnceWhenTheTrashIsInTheScan) {
+    putSized(home.home() + "/.local/share/Trash/files/old.bin", 7000, 5);
+    scanAndWait(*session, home.home());
+    auto scannedSlice = [&]() -> std::int64_t {
+        const auto& truth = session->pulse().truth();
+        if (!truth || !session->volume() || session->volume()->trashPending) return -1;
+        return truth->slices.front().bytes;
+    };
+    ASSERT_TRUE(waitUntil([&] { return scannedSlice() >= 0; }));
+    const std::int64_t before = scannedSlice();
+    const std::int64_t b = node(work() + "/sub/b.bin")->allocatedSize();
+    trash({node(work() + "/sub/b.bin")});
+    ASSERT_TRUE(waitUntil([&] { return scannedSlice() >= 0 && scannedSlice() != before; }));
+    // The Trash's record of where the item came from is new, and the
+    // Trash's own: it comes off too.
+    struct stat info {};
+    ASSERT_EQ(::lstat((home.home() + "/.local/share/Trash/info/b.bin.trashinfo").c_str(), &info), 0);
+    EXPECT_EQ(scannedSlice(), before - b - std::int64_t(info.st_blocks) * 512);
 }
 
 } // namespace

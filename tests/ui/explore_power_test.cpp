@@ -153,7 +153,8 @@ TEST_F(ExploreWorkspace, DeepMapsHitTheDeepestShapeBucketsListWhatTheyHoldAndMen
     QWidget parent;
     QMenu* folderMenu = NodeMenu::build(*session, *big, &parent);
     EXPECT_EQ(texts(folderMenu), (QStringList{"Open", "Show in Files", "Open Terminal Here",
-                                              "Copy Path", "Inspect", "Add to Review Queue"}));
+                                              "Copy Path", "Inspect", "Add to Review Queue",
+                                              "Move to Trash\u2026"}));
     QMenu* fileMenu = NodeMenu::build(*session, *child(root(), "a.bin"), &parent);
     EXPECT_FALSE(texts(fileMenu).contains(QStringLiteral("Open Terminal Here")));
     for (QAction* a : folderMenu->actions()) {
