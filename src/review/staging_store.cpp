@@ -7,6 +7,11 @@
 //   moved ──restore succeeded──▶ restored (receipt dropped, not queued again)
 //   moved ──restore refused────▶ moved (receipt kept)
 //
+// Nodes chosen in the tree may skip the queue (select, then trash): the
+// same admission, recheck, move and receipts, and a queued item among them
+// or inside one leaves the queue with it. The successful receipts of the
+// latest move, from the queue or not, are what undoLastMove puts back.
+//
 // Admission refuses, besides system paths, the scanned folder, the home
 // folder, folders holding it, a system path or the Trash, and what already
 // lies in a Trash. Receipts of moves outlive the process in the receipt file
@@ -31,6 +36,7 @@
 #include "base/path.h"
 #include "platform/file_system.h"
 #include "scan/byte_sum.h"
+#include "scan/forest_edit.h"
 #include "review/receipt_log.h"
 #include "scan/scan_node.h"
 
@@ -85,31 +91,6 @@ StagedItem itemWithCurrentState(const std::string& url, std::string name, std::i
     return item;
 }
 
-// The node of `path` in the forest, found from the root name by name.
-const ScanNode* nodeAt(const ScanForest& forest, std::string_view path) {
-    const ScanNode* at = forest.root();
-    const std::string root = at->path();
-    if (path == root) return at;
-    if (!Path::isSameOrInside(path, root)) return nullptr;
-    std::string_view rest = path.substr(root.size());
-    while (at && !rest.empty()) {
-        while (!rest.empty() && rest.front() == '/')
-            rest.remove_prefix(1);
-        const std::string_view name = rest.substr(0, rest.find('/'));
-        rest.remove_prefix(name.size());
-        if (name.empty()) break;
-        const ScanNode* next = nullptr;
-        for (const ScanNode* c : at->children()) {
-            if (c->name() == name) {
-                next = c;
-                break;
-            }
-        }
-        at = next;
-    }
-    return at;
-}
-
 } // namespace
 
 StagingStore::StagingStore(std::shared_ptr<platform::Trash> trash, QObject* parent)
@@ -127,7 +108,7 @@ std::int64_t StagingStore::freesAbout() const {
     std::vector<const ScanNode*> inScan;
     std::int64_t elsewhere = 0;
     for (const auto& item : items_) {
-        if (const ScanNode* n = nodeAt(*forest_, item.url)) {
+        if (const ScanNode* n = ForestEdit::nodeAt(*forest_, item.url)) {
             inScan.push_back(n);
         } else {
             elsewhere = addBytes(elsewhere, item.bytes);
@@ -141,23 +122,72 @@ void StagingStore::setForest(ScanForest forest) {
 }
 
 void StagingStore::stage(const ScanNode& node) {
+    if (!admit(node.url(), kUnsafePath)) return;
+    append(itemFor(node));
+}
+
+StagedItem StagingStore::itemFor(const ScanNode& node) const {
     const std::string url(node.url());
-    if (!admit(url, kUnsafePath)) return;
     // A name counted under another shows 0 bytes; the recheck still wants
     // the file's length.
     std::int64_t logical = node.logicalSize();
     if (forest_) {
         if (const auto* file = forest_->links().file(&node)) logical = file->logicalSize;
     }
-    StagedItem item{url,
-                    url,
-                    std::string(node.name()),
-                    node.allocatedSize(),
-                    std::string(NodeAdvice::why(node)),
-                    node.inode(),
-                    logical,
-                    node.modified()};
-    append(std::move(item));
+    return StagedItem{url,
+                      url,
+                      std::string(node.name()),
+                      node.allocatedSize(),
+                      std::string(NodeAdvice::why(node)),
+                      node.inode(),
+                      logical,
+                      node.modified()};
+}
+
+StagingStore::Selection StagingStore::select(std::span<const ScanNode* const> nodes) const {
+    Selection selection;
+    std::vector<const ScanNode*> admitted;
+    for (const ScanNode* node : nodes) {
+        if (!node || std::find(admitted.begin(), admitted.end(), node) != admitted.end()) continue;
+        if (auto why = admissionRefusal(node->url(), kUnsafePath)) {
+            if (!selection.refused) selection.refused = std::move(*why);
+            continue;
+        }
+        admitted.push_back(node);
+    }
+    // One inside another goes with the folder holding it.
+    const std::unordered_set<const ScanNode*> chosen(admitted.begin(), admitted.end());
+    for (const ScanNode* node : admitted) {
+        bool inside = false;
+        for (const ScanNode* p = node->parent(); p && !inside; p = p->parent())
+            inside = chosen.count(p) > 0;
+        if (inside) continue;
+        selection.nodes.push_back(node);
+        selection.items.push_back(itemFor(*node));
+        selection.bytes = addBytes(selection.bytes, selection.items.back().bytes);
+    }
+    selection.frees = forest_ ? forest_->links().freedBy(selection.nodes) : selection.bytes;
+    return selection;
+}
+
+void StagingStore::trash(const Selection& selection) {
+    if (selection.items.empty()) {
+        if (selection.refused) setLastMessage(*selection.refused);
+        return;
+    }
+    const auto outcome = move(selection.items);
+    // What the queue held of what left is gone with it.
+    std::vector<StagedItem> items;
+    for (const auto& queued : items_) {
+        const std::string q = Path::standardized(queued.url);
+        const bool left = std::any_of(
+            outcome.moved.begin(), outcome.moved.end(), [&](const OperationReceipt& r) {
+                return Path::isSameOrInside(q, Path::standardized(r.originalURL));
+            });
+        if (!left) items.push_back(queued);
+    }
+    if (items != items_) setItems(std::move(items));
+    finishMove(outcome, outcome.kept.size());
 }
 
 void StagingStore::stage(const CleanupCandidate& candidate) {
@@ -175,13 +205,7 @@ void StagingStore::stage(const std::string& url, const std::string& name, std::i
 // Admission up to the point where the new item is built: false when it must
 // not enter. Children of the new item are absorbed here.
 bool StagingStore::admit(const std::string& url, const char* unsafeMessage) {
-    if (!ProtectedPaths::isSafeSelection(url)) {
-        // A vanished item is no system path; saying so would mislead.
-        const bool vanished = !platform::FileSystem::exists(url).exists;
-        setLastMessage(vanished && unsafeMessage == kUnsafePath ? kGoneAtAdmission : unsafeMessage);
-        return false;
-    }
-    if (auto why = refusal(url)) {
+    if (auto why = admissionRefusal(url, unsafeMessage)) {
         setLastMessage(std::move(*why));
         return false;
     }
@@ -202,6 +226,16 @@ bool StagingStore::admit(const std::string& url, const char* unsafeMessage) {
     }
     if (kept.size() != items_.size()) items_ = std::move(kept); // signalled by append
     return true;
+}
+
+std::optional<std::string> StagingStore::admissionRefusal(const std::string& url,
+                                                          const char* unsafeMessage) const {
+    if (!ProtectedPaths::isSafeSelection(url)) {
+        // A vanished item is no system path; saying so would mislead.
+        const bool vanished = !platform::FileSystem::exists(url).exists;
+        return vanished && unsafeMessage == kUnsafePath ? kGoneAtAdmission : unsafeMessage;
+    }
+    return refusal(url);
 }
 
 std::optional<std::string> StagingStore::refusal(std::string_view url) const {
@@ -262,51 +296,104 @@ bool StagingStore::matchesExpectedState(const StagedItem& item) {
     return std::fabs(modified.secondsSince(item.modified)) < 0.001;
 }
 
-void StagingStore::trashAll() {
-    std::vector<StagedItem> kept;
-    std::vector<OperationReceipt> fresh;
-    std::size_t moved = 0;
-    for (const auto& item : items_) {
+StagingStore::MoveOutcome StagingStore::move(const std::vector<StagedItem>& items) {
+    MoveOutcome outcome;
+    for (const auto& item : items) {
         if (!platform::FileSystem::exists(item.url).exists) {
-            fresh.push_back(receiptFor(item, false, kVanished));
+            outcome.receipts.push_back(receiptFor(item, false, kVanished));
         } else if (ProtectedPaths::isProtectedResolvedPath(
                        ProtectedPaths::resolvedPath(item.url))) {
-            fresh.push_back(receiptFor(item, false, kProtected));
+            outcome.receipts.push_back(receiptFor(item, false, kProtected));
         } else if (!matchesExpectedState(item)) {
-            fresh.push_back(receiptFor(item, false, kChanged));
+            outcome.receipts.push_back(receiptFor(item, false, kChanged));
         } else if (auto trashed = trash_->moveToTrash(item.url)) {
-            fresh.push_back(receiptFor(item, true, kMoved, *trashed));
-            ++moved;
+            outcome.receipts.push_back(receiptFor(item, true, kMoved, *trashed));
+            outcome.moved.push_back(outcome.receipts.back());
             continue;
         } else {
             // The receipt carries the description; the summary below takes
             // the place of lastMessage at once.
-            fresh.push_back(receiptFor(item, false, describe(trashed.error())));
+            outcome.receipts.push_back(receiptFor(item, false, describe(trashed.error())));
         }
-        kept.push_back(item);
+        outcome.kept.push_back(item);
     }
-    if (kept != items_) setItems(std::move(kept));
-    prependReceipts(std::move(fresh));
+    return outcome;
+}
 
-    const std::string n = CountText::of(std::int64_t(moved), "item");
-    if (items_.empty()) {
+void StagingStore::finishMove(const MoveOutcome& outcome, std::size_t remaining) {
+    if (!outcome.moved.empty()) {
+        lastMove_.clear();
+        for (const auto& r : outcome.moved)
+            lastMove_.push_back(r.id);
+    }
+    prependReceipts(outcome.receipts);
+    if (!outcome.moved.empty()) emit moved(outcome.moved);
+    const std::string n = CountText::of(std::int64_t(outcome.moved.size()), "item");
+    if (remaining == 0) {
         setLastMessage("Moved " + n + " to Trash. The space is freed when the Trash is emptied.");
     } else {
         setLastMessage("Moved " + n + ". " +
-                       CountText::of(std::int64_t(items_.size()), "item remains", "items remain") +
+                       CountText::of(std::int64_t(remaining), "item remains", "items remain") +
                        " for retry.");
     }
 }
 
+void StagingStore::trashAll() {
+    auto outcome = move(items_);
+    if (outcome.kept != items_) setItems(outcome.kept);
+    finishMove(outcome, items_.size());
+}
+
+bool StagingStore::canUndo() const {
+    return std::any_of(receipts_.begin(), receipts_.end(), [&](const OperationReceipt& r) {
+        return std::find(lastMove_.begin(), lastMove_.end(), r.id) != lastMove_.end();
+    });
+}
+
+void StagingStore::undoLastMove() {
+    std::vector<OperationReceipt> toRestore;
+    for (const auto& r : receipts_) {
+        if (std::find(lastMove_.begin(), lastMove_.end(), r.id) != lastMove_.end())
+            toRestore.push_back(r);
+    }
+    if (toRestore.empty()) return;
+    std::size_t back = 0;
+    std::optional<std::string> failure;
+    for (const auto& r : toRestore) {
+        if (auto why = putBack(r)) {
+            if (!failure) failure = std::move(*why);
+        } else {
+            ++back;
+        }
+    }
+    syncReceipts(true);
+    emit receiptsChanged();
+    if (failure) {
+        setLastMessage(failure->empty() ? std::string("Nothing could be put back.") : *failure);
+    } else if (toRestore.size() == 1) {
+        setLastMessage("Restored " + toRestore.front().name + ".");
+    } else {
+        setLastMessage("Restored " + CountText::of(std::int64_t(back), "item") + ".");
+    }
+}
+
+std::optional<std::string> StagingStore::putBack(const OperationReceipt& receipt) {
+    if (!receipt.trashedURL) return std::string();
+    const Status status = trash_->putBack(*receipt.trashedURL, receipt.originalURL);
+    if (!status) return describe(status.error());
+    std::erase_if(receipts_, [&](const OperationReceipt& r) { return r.id == receipt.id; });
+    std::erase(lastMove_, receipt.id);
+    putBack_.insert(receipt.id);
+    emit restored(receipt);
+    return std::nullopt;
+}
+
 void StagingStore::restore(const OperationReceipt& receipt) {
     if (!receipt.trashedURL) return;
-    const Status status = trash_->putBack(*receipt.trashedURL, receipt.originalURL);
-    if (!status) {
-        setLastMessage(describe(status.error()));
+    if (auto why = putBack(receipt)) {
+        setLastMessage(std::move(*why));
         return;
     }
-    std::erase_if(receipts_, [&](const OperationReceipt& r) { return r.id == receipt.id; });
-    putBack_.insert(receipt.id);
     syncReceipts(true);
     emit receiptsChanged();
     setLastMessage("Restored " + receipt.name + ".");

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -44,6 +45,20 @@ public:
     // or holding a queued folder) leaves the queue as it was and says why in
     // lastMessage.
     void stage(const ScanNode& node);
+
+    // Nodes of the scan on display taken straight to the Trash, past the
+    // queue: admitted as the queue admits them (one inside another goes
+    // with it), then rechecked, moved and given receipts as trashAll does.
+    struct Selection {
+        std::vector<const ScanNode*> nodes;
+        std::vector<StagedItem> items;
+        std::int64_t bytes = 0;
+        std::int64_t frees = 0; // as freesAbout, for these nodes
+        std::optional<std::string> refused; // why the first refused node may not go
+    };
+    Selection select(std::span<const ScanNode* const> nodes) const;
+    // Queued items among those moved, or inside them, leave the queue.
+    void trash(const Selection& selection);
     void stage(const CleanupCandidate& candidate);
     void stage(const std::string& url, const std::string& name, std::int64_t bytes,
                const std::string& reason = "Selected for review");
@@ -73,6 +88,10 @@ public:
     // Puts a moved item back; a refusal (something now at the path, a parent
     // that became a link) leaves it in the Trash and says what to do.
     void restore(const OperationReceipt& receipt);
+    // Whether some item of the latest move (trashAll or trash) is still in
+    // the Trash with its receipt; undoLastMove puts all such back.
+    bool canUndo() const;
+    void undoLastMove();
 
     // Whether the item at `item.url` still is what was queued; false when it
     // cannot be read.
@@ -82,8 +101,23 @@ signals:
     void itemsChanged();
     void receiptsChanged();
     void lastMessageChanged();
+    // The successful moves of one trashAll or trash; each item put back.
+    void moved(const std::vector<tb::OperationReceipt>& receipts);
+    void restored(const tb::OperationReceipt& receipt);
 
 private:
+    struct MoveOutcome {
+        std::vector<OperationReceipt> receipts; // in order, failures too
+        std::vector<OperationReceipt> moved;
+        std::vector<StagedItem> kept;
+    };
+    MoveOutcome move(const std::vector<StagedItem>& items);
+    void finishMove(const MoveOutcome& outcome, std::size_t remaining);
+    // The description of a refusal, or nothing once the item is back.
+    std::optional<std::string> putBack(const OperationReceipt& receipt);
+    StagedItem itemFor(const ScanNode& node) const;
+    std::optional<std::string> admissionRefusal(const std::string& url,
+                                                const char* unsafeMessage) const;
     bool admit(const std::string& url, const char* unsafeMessage);
     void append(StagedItem item);
     void setItems(std::vector<StagedItem> items);
@@ -104,6 +138,7 @@ private:
     std::unordered_set<Uuid> seenInFile_;
     // Receipts put back here, which another instance's copy must not revive.
     std::unordered_set<Uuid> putBack_;
+    std::vector<Uuid> lastMove_; // the successful receipts of the latest move
 };
 
 } // namespace tb

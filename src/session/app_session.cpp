@@ -63,6 +63,8 @@ AppSession::AppSession(std::shared_ptr<platform::Desktop> desktop,
     connect(staging_, &StagingStore::receiptsChanged, this, [this] {
         if (volume_) refreshVolume();
     });
+    connect(staging_, &StagingStore::moved, this, &AppSession::onMoved);
+    connect(staging_, &StagingStore::restored, this, &AppSession::onRestored);
 }
 
 AppSession::~AppSession() {
@@ -361,6 +363,8 @@ void AppSession::onWalkFinished(std::uint64_t generation, std::stop_token stop, 
     if (stop.stop_requested() || generation != scanGeneration_) return;
     releaseNodesOfForest();
     forest_ = forest;
+    movedToTrash_.clear();
+    notify(SessionField::movedToTrash);
     openScanFile_.clear(); // this tree has no file until its save returns
     staging_->setScanRoot(std::string(forest.root()->url()));
     staging_->setForest(forest);
@@ -422,13 +426,14 @@ void AppSession::publishPostScan(std::uint64_t generation, PostScanResult r) {
         notify(SessionField::history);
     }
     cleanupCandidates_ = std::move(r.candidates);
+    quickWins_ = std::move(r.quickWins);
+    dropRowsOfMoved(false); // found in the tree as it was scanned
     notify(SessionField::cleanupCandidates);
     appFootprints_ = std::move(r.apps);
     notify(SessionField::appFootprints);
     leftBehind_ = std::move(r.leftBehind);
     notify(SessionField::leftBehind);
     refreshSystemReclaims();
-    quickWins_ = std::move(r.quickWins);
     notify(SessionField::quickWins);
     changesMessage_ = std::move(r.changesMessage);
     notify(SessionField::changesMessage);
@@ -484,6 +489,8 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
     }
     releaseNodesOfForest();
     forest_ = *forest;
+    movedToTrash_.clear();
+    notify(SessionField::movedToTrash);
     staging_->setScanRoot(std::string(forest->root()->url()));
     staging_->setForest(*forest);
     openScanFile_ = record.fileURL;
@@ -521,6 +528,7 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
         link->post([generation, r = std::move(r)](AppSession& s) mutable {
             if (generation != s.scanGeneration_) return;
             s.cleanupCandidates_ = std::move(r.candidates);
+            s.dropRowsOfMoved(false);
             s.notify(SessionField::cleanupCandidates);
             s.appFootprints_ = std::move(r.apps);
             s.notify(SessionField::appFootprints);
@@ -767,7 +775,7 @@ void AppSession::refreshVolume() {
     }
     volume_ = std::move(*read);
     notify(SessionField::volume);
-    pulse_->applyTruth(scannedBytes(), unreadable(), volume_, scanRoot_);
+    pulse_->applyTruth(scannedForTruth(), unreadable(), volume_, scanRoot_);
     if (volume_->trashPending) measureTrash(volume_->trashFolders);
 }
 
@@ -821,8 +829,9 @@ void AppSession::findDuplicates() {
         link->post([groups = std::move(groups)](AppSession& s) mutable {
             s.isFindingDuplicates_ = false;
             s.notify(SessionField::isFindingDuplicates);
-            const auto count = groups.size();
             s.duplicates_ = std::move(groups);
+            s.dropRowsOfMoved(false);
+            const auto count = s.duplicates_.size();
             s.notify(SessionField::duplicates);
             s.setStatus(count > 0 ? "Found " + CountText::of(std::int64_t(count), "group") + "."
                                   : "No content matches in this scan.");
@@ -905,6 +914,161 @@ void AppSession::runSearch() {
             s.notify(SessionField::historyHits);
         });
     });
+}
+
+// --- the tree follows the Trash ------------------------------------------
+
+namespace {
+
+bool insideAny(std::string_view path, const std::vector<MovedItem>& moved) {
+    return std::any_of(moved.begin(), moved.end(),
+                       [&](const MovedItem& m) { return Path::isSameOrInside(path, m.path); });
+}
+
+} // namespace
+
+void AppSession::onMoved(const std::vector<OperationReceipt>& receipts) {
+    if (!forest_) return;
+    const ScanForest before = *forest_;
+    std::vector<std::string> paths;
+    std::vector<MovedItem> moved;
+    for (const auto& r : receipts) {
+        const ScanNode* n = ForestEdit::nodeAt(before, r.originalURL);
+        if (!n || n == before.root()) continue;
+        paths.push_back(r.originalURL);
+        moved.push_back({r.originalURL, n->allocatedSize()});
+    }
+    auto edited = ForestEdit::without(before, paths, nodesToFollow());
+    if (!edited) return;
+    // What the tree lost: a name of a file kept elsewhere frees nothing.
+    const std::int64_t lost =
+        before.root()->allocatedSize() - edited->forest.root()->allocatedSize();
+    std::int64_t listed = 0;
+    for (const auto& m : moved)
+        listed += m.bytes;
+    if (listed != lost && moved.size() == 1) moved.front().bytes = lost;
+    movedToTrash_.insert(movedToTrash_.end(), moved.begin(), moved.end());
+    replaceForest(std::move(*edited));
+    dropRowsOfMoved(true);
+    notify(SessionField::movedToTrash);
+}
+
+void AppSession::onRestored(const OperationReceipt& receipt) {
+    if (!forest_) return;
+    const auto was = std::find_if(movedToTrash_.begin(), movedToTrash_.end(),
+                                  [&](const MovedItem& m) { return m.path == receipt.originalURL; });
+    if (was == movedToTrash_.end()) {
+        // Not from this tree, unless it lies in it and was moved before
+        // the tree was made.
+        if (ForestEdit::nodeAt(*forest_, receipt.originalURL)) return;
+        if (!Path::isSameOrInside(receipt.originalURL, forest_->root()->path())) return;
+    } else {
+        movedToTrash_.erase(was);
+        notify(SessionField::movedToTrash);
+    }
+    const std::uint64_t generation = scanGeneration_;
+    const std::string path = receipt.originalURL;
+    const HardLinkMode mode = forest_->links().mode();
+    detach([link = link_, generation, path, mode] {
+        auto item = ForestEdit::walkItem(path, mode);
+        if (!item) return;
+        link->post([generation, item = std::move(*item)](AppSession& s) {
+            if (generation != s.scanGeneration_ || !s.forest_) return;
+            const ScanForest before = *s.forest_;
+            if (auto edited = ForestEdit::with(before, item, s.nodesToFollow())) {
+                s.replaceForest(std::move(*edited));
+            }
+        });
+    });
+}
+
+// The nodes the session points at, with the folders above the selection
+// and the focus, which take their place when they leave.
+std::vector<const ScanNode*> AppSession::nodesToFollow() const {
+    std::vector<const ScanNode*> follow(trail_.begin(), trail_.end());
+    follow.insert(follow.end(), forward_.begin(), forward_.end());
+    follow.insert(follow.end(), searchHits_.begin(), searchHits_.end());
+    for (const ScanNode* n : {selected_, focus_}) {
+        for (; n; n = n->parent())
+            follow.push_back(n);
+    }
+    return follow;
+}
+
+void AppSession::replaceForest(ForestEdit::Edited edited) {
+    auto copyOf = [&](const ScanNode* n) -> const ScanNode* {
+        for (; n; n = n->parent()) {
+            if (auto it = edited.copies.find(n); it != edited.copies.end()) return it->second;
+        }
+        return nullptr;
+    };
+    auto kept = [&](const std::vector<const ScanNode*>& nodes) {
+        std::vector<const ScanNode*> out;
+        for (const ScanNode* n : nodes) {
+            if (auto it = edited.copies.find(n); it != edited.copies.end())
+                out.push_back(it->second);
+        }
+        return out;
+    };
+    const ScanNode* selected = copyOf(selected_);
+    const ScanNode* focus = copyOf(focus_);
+    auto trail = kept(trail_);
+    forward_ = kept(forward_);
+    auto hits = kept(searchHits_);
+
+    forest_ = std::move(edited.forest);
+    staging_->setForest(*forest_);
+    trail_ = std::move(trail);
+    focus_ = focus ? focus : forest_->root();
+    selected_ = selected ? selected : focus_;
+    if (!searchHits_.empty()) {
+        searchMatchCount_ -= std::min(searchMatchCount_, searchHits_.size() - hits.size());
+        searchHits_ = std::move(hits);
+        searchHitsForest_ = forest_;
+    }
+    // Every pointer is into the new tree before anyone hears of it.
+    for (SessionField f : {SessionField::forest, SessionField::trail, SessionField::focus,
+                           SessionField::selected, SessionField::searchHits})
+        notify(f);
+    if (volume_) pulse_->applyTruth(scannedForTruth(), unreadable(), volume_, scanRoot_);
+    // A search in flight read the old tree; its hits would lead nowhere.
+    if (!searchQuery_.empty()) scheduleSearch();
+}
+
+// The volume's figures take a Trash inside the scanned folder off what was
+// scanned, as the tree held it when scanned. What moved into it since has
+// left the tree already: it is given back first, or it would go twice.
+std::int64_t AppSession::scannedForTruth() const {
+    std::int64_t scanned = scannedBytes();
+    if (!volume_ || isScanning_) return scanned;
+    const bool trashInScan =
+        std::any_of(volume_->trashFolders.begin(), volume_->trashFolders.end(),
+                    [&](const std::string& t) { return Path::isSameOrInside(t, scanRoot_); });
+    if (!trashInScan) return scanned;
+    for (const auto& m : movedToTrash_)
+        scanned += m.bytes;
+    return scanned;
+}
+
+// Every list drops the rows of what went to the Trash.
+void AppSession::dropRowsOfMoved(bool announce) {
+    if (movedToTrash_.empty()) return;
+    const auto& moved = movedToTrash_;
+    const auto candidates = std::erase_if(cleanupCandidates_, [&](const CleanupCandidate& c) {
+        return insideAny(c.url, moved);
+    });
+    const auto wins =
+        std::erase_if(quickWins_, [&](const QuickWin& w) { return insideAny(w.url, moved); });
+    std::size_t duplicates = 0;
+    for (auto& group : duplicates_) {
+        duplicates += std::erase_if(group.paths,
+                                    [&](const std::string& p) { return insideAny(p, moved); });
+    }
+    duplicates += std::erase_if(duplicates_, [](const DuplicateGroup& g) { return g.paths.size() < 2; });
+    if (!announce) return;
+    if (candidates > 0) notify(SessionField::cleanupCandidates);
+    if (wins > 0) notify(SessionField::quickWins);
+    if (duplicates > 0) notify(SessionField::duplicates);
 }
 
 } // namespace tb

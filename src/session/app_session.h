@@ -34,6 +34,7 @@
 #include "platform/desktop.h"
 #include "review/staging_store.h"
 #include "scan/exclude_rules.h"
+#include "scan/forest_edit.h"
 #include "scan/scan_forest.h"
 #include "scan/volume_accounting.h"
 #include "session/app_enums.h"
@@ -79,6 +80,15 @@ enum class SessionField {
     hardLinks,
     retention,
     scanRules,
+    movedToTrash,
+};
+
+// An item that left the tree on display for the Trash, with the bytes the
+// tree lost with it.
+struct MovedItem {
+    std::string path;
+    std::int64_t bytes = 0;
+    bool operator==(const MovedItem&) const = default;
 };
 
 struct HistoryHit {
@@ -151,6 +161,10 @@ public:
     bool crossMounts() const { return crossMounts_; }
     // Mount points the user asked to have walked in the current root's scans.
     const std::vector<std::string>& enteredMounts() const { return enteredMounts_; }
+    // What went to the Trash from the tree on display since it was scanned
+    // or opened and is still there. The tree no longer holds these; its
+    // stored file still does.
+    const std::vector<MovedItem>& movedToTrash() const { return movedToTrash_; }
 
     // Derived.
     std::int64_t scannedBytes() const;
@@ -305,6 +319,15 @@ private:
     Status changeRetention(const std::function<void(RetentionPolicy&)>& change);
     // Drops the surplus of a save from the history and deletes its files.
     void removeSurplus(std::vector<ScanRecord> surplus);
+    // The tree follows the Trash: what left goes, what came back is read
+    // again and put in place.
+    void onMoved(const std::vector<OperationReceipt>& receipts);
+    void onRestored(const OperationReceipt& receipt);
+    // Callers keep the old forest alive until this returns.
+    void replaceForest(ForestEdit::Edited edited);
+    std::vector<const ScanNode*> nodesToFollow() const;
+    void dropRowsOfMoved(bool announce);
+    std::int64_t scannedForTruth() const;
 
     // Constant after construction.
     const std::shared_ptr<platform::Desktop> desktop_;
@@ -349,6 +372,7 @@ private:
     std::vector<std::string> excludePatterns_ = ExcludeRules::snapshotPatterns();
     bool crossMounts_ = false;
     std::vector<std::string> enteredMounts_;
+    std::vector<MovedItem> movedToTrash_;
 
     // Private state.
     const std::shared_ptr<platform::Trash> trash_;

@@ -11,6 +11,7 @@
 #include "desktop/qt_desktop.h"
 #include "session/app_session.h"
 #include "ui/disk_theme.h"
+#include "ui/explore/trash_prompt.h"
 
 namespace tb::NodeMenu {
 
@@ -66,6 +67,11 @@ QMenu* build(AppSession& session, const ScanNode& node, QWidget* parent) {
             });
         exclude->setObjectName(QStringLiteral("excludeThis"));
     }
+    auto* trash = menu->addAction(QStringLiteral("Move to Trash\u2026"), menu,
+                                  [&session, target, stillCurrent, parent] {
+                                      if (stillCurrent()) TrashPrompt::open(session, {target}, parent);
+                                  });
+    trash->setShortcut(QKeySequence::Delete);
     return menu;
 }
 

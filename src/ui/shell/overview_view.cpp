@@ -101,6 +101,7 @@ OverviewView::OverviewView(AppSession& session, QWidget* parent)
         case SessionField::forest:
         case SessionField::volume:
         case SessionField::cleanupCandidates:
+        case SessionField::movedToTrash:
         case SessionField::changes: refresh(); break;
         default: break;
         }
@@ -149,6 +150,7 @@ void OverviewView::rebuildBody() {
         return;
     }
     body_->addWidget(metricCards());
+    if (!session_.movedToTrash().empty()) body_->addWidget(movedLine());
     body_->addWidget(section(QStringLiteral("Largest contributors"), QStringLiteral("Explore"),
                              int(AppTab::explore), contributors()));
     body_->addWidget(section(QStringLiteral("Worth reviewing"), QStringLiteral("See all"),
@@ -156,6 +158,22 @@ void OverviewView::rebuildBody() {
     body_->addWidget(section(QStringLiteral("Since your last comparable scan"),
                              QStringLiteral("Open changes"), int(AppTab::changes),
                              sinceLastScan()));
+}
+
+// The figures above are the tree's as it is now; the stored scan still
+// holds what left it.
+QWidget* OverviewView::movedLine() {
+    std::int64_t bytes = 0;
+    for (const auto& m : session_.movedToTrash())
+        bytes += m.bytes;
+    const auto count = std::int64_t(session_.movedToTrash().size());
+    auto* line = label(QStringLiteral("Changed since the scan: ") +
+                           QString::fromStdString(CountText::of(count, "item")) +
+                           QStringLiteral(" moved to the Trash (") + DiskTheme::bytes(bytes) +
+                           QStringLiteral(")"),
+                       DiskTheme::body(), true);
+    line->setObjectName(QStringLiteral("movedToTrash"));
+    return line;
 }
 
 QWidget* OverviewView::emptyState() {

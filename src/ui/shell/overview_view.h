@@ -21,6 +21,7 @@ public:
 private:
     void refresh();
     void rebuildBody();
+    QWidget* movedLine();
     QWidget* emptyState();
     QWidget* metricCards();
     QWidget* leftOutCard(const ScanContext& context);

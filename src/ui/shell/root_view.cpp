@@ -44,6 +44,7 @@
 #include "ui/explore/scan_workspace.h"
 #include "ui/tasks/settings_view.h"
 #include "ui/tasks/staging_view.h"
+#include "ui/explore/trash_prompt.h"
 #include "ui/shell/truth_bar_view.h"
 #include "ui/shell/window_state.h"
 
@@ -167,6 +168,12 @@ RootView::RootView(AppSession& session, QWidget* parent) : QMainWindow(parent), 
     refreshHistory();
     refreshTab();
     refreshScanning();
+}
+
+void RootView::refreshUndo() {
+    const bool can = session_.staging().canUndo();
+    undo_->setEnabled(can);
+    undo_->setText(can ? QStringLiteral("Undo Move to Trash") : QStringLiteral("Undo"));
 }
 
 void RootView::buildSidebar() {
@@ -343,17 +350,37 @@ void RootView::buildMenus() {
             if (QWidget* w = QApplication::focusWidget()) QMetaObject::invokeMethod(w, slot);
         };
     };
+    // A text field takes Ctrl+Z and Delete itself (QLineEdit overrides the
+    // shortcut while it has the focus); elsewhere they act on the tree.
+    undo_ = edit->addAction(QStringLiteral("Undo"));
+    undo_->setShortcut(QKeySequence::Undo);
+    undo_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(undo_); // a menu's shortcut counts only where its actions are added
+    connect(undo_, &QAction::triggered, this, [this] { session_.staging().undoLastMove(); });
+    connect(&session_.staging(), &StagingStore::receiptsChanged, this, &RootView::refreshUndo);
+    refreshUndo();
     const std::pair<const char*, QKeySequence::StandardKey> editing[] = {
-        {"undo", QKeySequence::Undo},   {"redo", QKeySequence::Redo},
-        {"cut", QKeySequence::Cut},     {"copy", QKeySequence::Copy},
-        {"paste", QKeySequence::Paste}, {"selectAll", QKeySequence::SelectAll}};
-    const char* titles[] = {"Undo", "Redo", "Cut", "Copy", "Paste", "Select All"};
+        {"redo", QKeySequence::Redo},   {"cut", QKeySequence::Cut},
+        {"copy", QKeySequence::Copy},   {"paste", QKeySequence::Paste},
+        {"selectAll", QKeySequence::SelectAll}};
+    const char* titles[] = {"Redo", "Cut", "Copy", "Paste", "Select All"};
     for (std::size_t i = 0; i < std::size(editing); ++i) {
         auto* a = edit->addAction(QString::fromLatin1(titles[i]));
         a->setShortcut(editing[i].second);
         a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         connect(a, &QAction::triggered, this, forward(editing[i].first));
     }
+    edit->addSeparator();
+    trash_ = edit->addAction(DiskTheme::icon("trash"), QStringLiteral("Move to Trash\u2026"));
+    trash_->setShortcut(QKeySequence::Delete);
+    trash_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(trash_);
+    connect(trash_, &QAction::triggered, this, [this] {
+        const ScanNode* node = session_.selected();
+        if (!node || !session_.forest() || node == session_.forest()->root()) return;
+        TrashPrompt::open(session_, {node}, this);
+    });
+    edit->addSeparator();
 
     auto* find = edit->addAction(QStringLiteral("Find\u2026"));
     find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
@@ -421,6 +448,8 @@ QList<QPair<QString, QString>> RootView::shortcutList() {
          QStringLiteral("Go into the folder, or open the file")},
         {QStringLiteral("Typing in the folder list"), QStringLiteral("Find a name")},
         {QStringLiteral("Menu key, right click"), QStringLiteral("Actions for the item")},
+        {QStringLiteral("Delete"), QStringLiteral("Move the selected item to the Trash")},
+        {QStringLiteral("Ctrl+Z"), QStringLiteral("Undo Move to Trash")},
         {QStringLiteral("Ctrl+Q"), QStringLiteral("Quit")},
     });
     return list;

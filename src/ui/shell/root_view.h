@@ -39,6 +39,8 @@ public:
     QString subtitle() const;
     QTreeWidget* sidebar() const { return sidebar_; }
     QAction* scanAction() const { return scan_; }
+    QAction* undoAction() const { return undo_; }
+    QAction* trashAction() const { return trash_; }
     StatusBanner* statusBanner() const { return banner_; }
     QWidget* toolbar() const;
     ScanStatusStrip* scanStrip() const { return strip_; }
@@ -60,6 +62,7 @@ private:
     void refreshTab();
     void refreshTitle();
     void refreshScanning();
+    void refreshUndo();
     void setDropTargeted(bool targeted);
     void openSettings();
     void showShortcuts();
@@ -86,6 +89,8 @@ private:
     QAction* search_ = nullptr;
     QAction* stripItem_ = nullptr;
     QAction* cancel_ = nullptr;
+    QAction* undo_ = nullptr;
+    QAction* trash_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     QButtonGroup* modes_ = nullptr;
     QLineEdit* searchField_ = nullptr;
