@@ -377,7 +377,9 @@ void StagingStore::undoLastMove() {
     }
 }
 
-std::optional<std::string> StagingStore::putBack(const OperationReceipt& receipt) {
+std::optional<std::string> StagingStore::putBack(const OperationReceipt& given) {
+    // Callers may hand in one of receipts_, which the erase below frees.
+    const OperationReceipt receipt = given;
     if (!receipt.trashedURL) return std::string();
     const Status status = trash_->putBack(*receipt.trashedURL, receipt.originalURL);
     if (!status) return describe(status.error());
@@ -388,7 +390,8 @@ std::optional<std::string> StagingStore::putBack(const OperationReceipt& receipt
     return std::nullopt;
 }
 
-void StagingStore::restore(const OperationReceipt& receipt) {
+void StagingStore::restore(const OperationReceipt& given) {
+    const OperationReceipt receipt = given; // may be one of receipts_, which putBack changes
     if (!receipt.trashedURL) return;
     if (auto why = putBack(receipt)) {
         setLastMessage(std::move(*why));
