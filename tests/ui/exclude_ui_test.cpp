@@ -105,13 +105,16 @@ TEST_F(ExcludeUi, SettingsEditTheRulesAndTheyAreRemembered) {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                            QString::fromStdString(config));
         const auto wanted = session->excludePatterns();
+        session->setHardLinks(HardLinkMode::every);
         saveScanRules(*session);
         session->setExcludePatterns({"other"});
         session->setCrossMounts(false);
+        session->setHardLinks(HardLinkMode::once);
         restoreScanRules(*session);
         std::string out;
         if (session->excludePatterns() != wanted) out += "patterns not restored\n";
         if (!session->crossMounts()) out += "crossing not restored\n";
+        if (session->hardLinks() != HardLinkMode::every) out += "hard links not restored\n";
         // Emptied on purpose, the list stays empty rather than going back
         // to the defaults.
         session->setExcludePatterns({});

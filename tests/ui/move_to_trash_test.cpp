@@ -135,5 +135,32 @@ TEST_F(MoveToTrashUi, TheItemMenuOffersItAndTheOverviewCountsWhatLeft) {
         QStringLiteral("Changed since the scan: 1 item moved to the Trash (")));
 }
 
+TEST_F(MoveToTrashUi, RowsChosenTogetherGoTogetherFromTheKeyAndTheMenu) {
+    auto* list = window->findChild<ScanWorkspace*>()->folderBrowser();
+    list->setFocus();
+    session->select(node(work() + "/big.bin"));
+    QCoreApplication::processEvents();
+    QTest::keyClick(list, Qt::Key_Down, Qt::ShiftModifier);
+    ASSERT_EQ(list->chosenNodes().size(), 2u);
+    EXPECT_EQ(session->selected(), node(work() + "/keep.bin")); // current row follows
+
+    QMenu* menu = NodeMenu::build(*session, *node(work() + "/keep.bin"), window.get(),
+                                  list->chosenNodes());
+    QStringList texts;
+    for (QAction* a : menu->actions()) texts << a->text();
+    delete menu;
+    EXPECT_TRUE(texts.contains(QStringLiteral("Move 2 Items to Trash\u2026")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("Add 2 Items to Review Queue")));
+
+    QTest::keyClick(list, Qt::Key_Delete);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (box = confirmation()) != nullptr; }));
+    EXPECT_TRUE(box->text().startsWith(QStringLiteral("Move 2 items (")));
+    button(box, QStringLiteral("Move to Trash"))->click();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(exists(work() + "/big.bin"));
+    EXPECT_FALSE(exists(work() + "/keep.bin"));
+}
+
 } // namespace
 } // namespace tb::test

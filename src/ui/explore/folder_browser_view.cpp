@@ -275,7 +275,7 @@ FolderBrowserView::FolderBrowserView(AppSession& session, QWidget* parent)
     setItemDelegateForColumn(sizeColumn, new SizeDelegate(this));
     setUniformRowHeights(true);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setExpandsOnDoubleClick(false);
     setFrameShape(QFrame::NoFrame);
@@ -307,6 +307,19 @@ FolderBrowserView::FolderBrowserView(AppSession& session, QWidget* parent)
     });
 }
 
+std::vector<const ScanNode*> FolderBrowserView::chosenNodes() const {
+    QModelIndexList rows = selectionModel()->selectedRows(nameColumn);
+    // Rows folded away since they were chosen are no longer in sight: they stay.
+    rows.removeIf([this](const QModelIndex& i) { return !visualRect(i).isValid(); });
+    std::sort(rows.begin(), rows.end(), [this](const QModelIndex& a, const QModelIndex& b) {
+        return visualRect(a).top() < visualRect(b).top();
+    });
+    std::vector<const ScanNode*> nodes;
+    for (const QModelIndex& i : rows)
+        if (const ScanNode* n = nodeAt(i)) nodes.push_back(n);
+    return nodes;
+}
+
 const ScanNode* FolderBrowserView::nodeAt(const QModelIndex& index) const {
     return model_->node(index);
 }
@@ -331,6 +344,9 @@ QRect FolderBrowserView::rowRect(int row) const {
 // view, when it is one of the rows.
 void FolderBrowserView::followSelection() {
     const QModelIndex index = model_->indexOf(session_.selected());
+    // The current row of several chosen ones: the others stay chosen.
+    if (index.isValid() && index == currentIndex() && selectionModel()->isRowSelected(index.row(), index.parent()))
+        return;
     following_ = true;
     if (index.isValid()) {
         selectionModel()->setCurrentIndex(
@@ -376,7 +392,7 @@ void FolderBrowserView::contextMenuEvent(QContextMenuEvent* event) {
     if (!n) return;
     const QPoint at =
         keyboard ? viewport()->mapToGlobal(visualRect(index).center()) : event->globalPos();
-    NodeMenu::popup(session_, *n, this, at);
+    NodeMenu::popup(session_, *n, this, at, chosenNodes());
 }
 
 } // namespace tb

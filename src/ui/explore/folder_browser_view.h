@@ -4,7 +4,9 @@
 // their header (size, largest first, by default). The current row follows
 // and sets the session's selection. Keys: arrows move, Right and Left open
 // and close a folder, Return goes into a folder or opens a file, typing a
-// name finds it. A double click goes into a folder.
+// name finds it. A double click goes into a folder. Shift and Ctrl choose
+// several rows for Move to Trash and the queue; the current one is the
+// session's selection.
 // Interface thread only; the rows are forgotten when the forest changes.
 #pragma once
 
@@ -48,6 +50,8 @@ public:
     // The row's rectangle in the viewport's coordinates.
     QRect rowRect(int row) const;
     FolderTreeModel* treeModel() const { return model_; }
+    // The chosen rows (Shift and Ctrl choose several), top to bottom.
+    std::vector<const ScanNode*> chosenNodes() const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

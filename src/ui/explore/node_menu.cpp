@@ -6,6 +6,7 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <algorithm>
 #include <string>
 
 #include "desktop/qt_desktop.h"
@@ -15,7 +16,8 @@
 
 namespace tb::NodeMenu {
 
-QMenu* build(AppSession& session, const ScanNode& node, QWidget* parent) {
+QMenu* build(AppSession& session, const ScanNode& node, QWidget* parent,
+             const std::vector<const ScanNode*>& together) {
     auto* menu = new QMenu(parent);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     // A scan may end while the menu is open: the hand-offs keep the path's
@@ -46,9 +48,16 @@ QMenu* build(AppSession& session, const ScanNode& node, QWidget* parent) {
         session.select(target);
         session.setShowInspector(true);
     });
-    menu->addAction(QStringLiteral("Add to Review Queue"), menu, [&session, target, stillCurrent] {
-        if (stillCurrent()) session.staging().stage(*target);
-    });
+    // A right click outside the chosen rows acts on that row alone.
+    const bool group = together.size() > 1 &&
+                       std::find(together.begin(), together.end(), target) != together.end();
+    const std::vector<const ScanNode*> targets = group ? together : std::vector{target};
+    const QString many = group ? QStringLiteral(" %1 Items").arg(targets.size()) : QString();
+    menu->addAction(QStringLiteral("Add%1 to Review Queue").arg(many), menu,
+                    [&session, targets, stillCurrent] {
+                        if (!stillCurrent()) return;
+                        for (const ScanNode* n : targets) session.staging().stage(*n);
+                    });
     menu->addSeparator();
     if (node.leftOut() == LeftOutKind::mount) {
         QAction* here = menu->addAction(QStringLiteral("Scan This Mount Here"), menu,
@@ -67,16 +76,17 @@ QMenu* build(AppSession& session, const ScanNode& node, QWidget* parent) {
             });
         exclude->setObjectName(QStringLiteral("excludeThis"));
     }
-    auto* trash = menu->addAction(QStringLiteral("Move to Trash\u2026"), menu,
-                                  [&session, target, stillCurrent, parent] {
-                                      if (stillCurrent()) TrashPrompt::open(session, {target}, parent);
+    auto* trash = menu->addAction(QStringLiteral("Move%1 to Trash\u2026").arg(many), menu,
+                                  [&session, targets, stillCurrent, parent] {
+                                      if (stillCurrent()) TrashPrompt::open(session, targets, parent);
                                   });
     trash->setShortcut(QKeySequence::Delete);
     return menu;
 }
 
-void popup(AppSession& session, const ScanNode& node, QWidget* parent, QPoint globalPos) {
-    build(session, node, parent)->popup(globalPos);
+void popup(AppSession& session, const ScanNode& node, QWidget* parent, QPoint globalPos,
+           const std::vector<const ScanNode*>& together) {
+    build(session, node, parent, together)->popup(globalPos);
 }
 
 } // namespace tb::NodeMenu

@@ -6,6 +6,8 @@
 
 #include <QPoint>
 
+#include <vector>
+
 class QMenu;
 class QWidget;
 
@@ -16,10 +18,14 @@ class ScanNode;
 
 namespace NodeMenu {
 
-// The menu, owned by `parent`, deleted when it closes.
-QMenu* build(AppSession& session, const ScanNode& node, QWidget* parent);
+// The menu, owned by `parent`, deleted when it closes. `together` are the
+// rows chosen with `node` (node among them): Add to Review Queue and Move to
+// Trash then act on all of them.
+QMenu* build(AppSession& session, const ScanNode& node, QWidget* parent,
+             const std::vector<const ScanNode*>& together = {});
 // Builds and shows it at `globalPos`.
-void popup(AppSession& session, const ScanNode& node, QWidget* parent, QPoint globalPos);
+void popup(AppSession& session, const ScanNode& node, QWidget* parent, QPoint globalPos,
+           const std::vector<const ScanNode*>& together = {});
 
 } // namespace NodeMenu
 } // namespace tb

@@ -41,6 +41,7 @@
 #include "ui/shell/scan_status_strip.h"
 #include "ui/shell/status_banner.h"
 #include "ui/shell/stored_scans.h"
+#include "ui/explore/folder_browser_view.h"
 #include "ui/explore/scan_workspace.h"
 #include "ui/tasks/settings_view.h"
 #include "ui/tasks/staging_view.h"
@@ -376,9 +377,14 @@ void RootView::buildMenus() {
     trash_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(trash_);
     connect(trash_, &QAction::triggered, this, [this] {
-        const ScanNode* node = session_.selected();
-        if (!node || !session_.forest() || node == session_.forest()->root()) return;
-        TrashPrompt::open(session_, {node}, this);
+        if (!session_.forest()) return;
+        // Several rows chosen in the folder list go together.
+        std::vector<const ScanNode*> nodes;
+        for (QWidget* w = QApplication::focusWidget(); w && nodes.empty(); w = w->parentWidget())
+            if (auto* list = qobject_cast<FolderBrowserView*>(w)) nodes = list->chosenNodes();
+        if (nodes.size() < 2) nodes = {session_.selected()};
+        std::erase_if(nodes, [this](const ScanNode* n) { return !n || n == session_.forest()->root(); });
+        if (!nodes.empty()) TrashPrompt::open(session_, nodes, this);
     });
     edit->addSeparator();
 

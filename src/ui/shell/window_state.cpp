@@ -119,6 +119,10 @@ void restoreScanRules(AppSession& session) {
         session.setExcludePatterns(std::move(patterns));
     }
     session.setCrossMounts(s.value(QStringLiteral("scan/crossMounts"), false).toBool());
+    // An unknown or missing value leaves the session's default.
+    const QByteArray links = s.value(QStringLiteral("scan/hardLinks")).toByteArray();
+    if (auto mode = hardLinkMode(std::string_view(links.constData(), std::size_t(links.size()))))
+        session.setHardLinks(*mode);
 }
 
 void saveScanRules(const AppSession& session) {
@@ -129,13 +133,15 @@ void saveScanRules(const AppSession& session) {
         patterns.push_back(QByteArray(p.data(), qsizetype(p.size())));
     s.setValue(QStringLiteral("scan/excludePatterns"), patterns);
     s.setValue(QStringLiteral("scan/crossMounts"), session.crossMounts());
+    const std::string_view links = rawValue(session.hardLinks());
+    s.setValue(QStringLiteral("scan/hardLinks"), QByteArray(links.data(), qsizetype(links.size())));
 }
 
 void rememberWindowState(QMainWindow& window, AppSession& session) {
     restoreWindowState(window, session);
     restoreScanRules(session);
     QObject::connect(&session, &AppSession::changed, &window, [&session](SessionField f) {
-        if (f == SessionField::scanRules) saveScanRules(session);
+        if (f == SessionField::scanRules || f == SessionField::hardLinks) saveScanRules(session);
     });
     QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, &window,
                      [&window, &session] { saveWindowState(window, session); });

@@ -35,7 +35,7 @@ class AppSession;
 void rememberWindowState(QMainWindow& window, AppSession& session);
 
 void restoreWindowState(QMainWindow& window, AppSession& session);
-// What scans leave out (exclude patterns, crossing mounts): restored with
+// How scans count (exclude patterns, crossing mounts, hard links): restored with
 // the window and saved at every change, not only at quit.
 void restoreScanRules(AppSession& session);
 void saveScanRules(const AppSession& session);
