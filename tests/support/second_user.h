@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -26,14 +27,19 @@ inline bool runAsSecondUser(const std::string& command) {
 
 inline const std::string noSecondUser = "<could not act as uid 65534>";
 
+inline const std::string outOfTime = "<ran out of time>";
+
 // Runs `work` in a forked child and gives back the text it returned: what
-// the child changes (its user, its mounts) goes with it.
-inline std::string inChild(const std::function<std::string()>& work) {
+// the child changes (its user, its mounts) goes with it. With a limit, a
+// child that hangs is stopped and `outOfTime` comes back, so a regression
+// fails in seconds rather than at the suite's timeout.
+inline std::string inChild(const std::function<std::string()>& work, unsigned limitSeconds = 0) {
     int fds[2];
     if (::pipe(fds) != 0) return "<pipe failed>";
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(fds[0]);
+        if (limitSeconds) ::alarm(limitSeconds);
         const std::string out = work();
         ::_exit(::write(fds[1], out.data(), out.size()) < 0 ? 3 : 0);
     }
@@ -43,7 +49,9 @@ inline std::string inChild(const std::function<std::string()>& work) {
     for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
         out.append(buf, std::size_t(n));
     ::close(fds[0]);
-    ::waitpid(pid, nullptr, 0);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM) return outOfTime;
     return out;
 }
 
