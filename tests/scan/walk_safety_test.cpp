@@ -98,24 +98,44 @@ TEST(WalkSafety, FolderSwappedForALinkAboveAWaitingFolderPullsNothingIn) {
     EXPECT_FALSE(child(b, "secret"));
 }
 
-TEST(WalkSafety, FolderWithReadButNoSearchPermissionIsUnreadable) {
-    TempDir t;
-    put(t / "r/listable/a", "aa");
-    writeFile(t / "r/listable/b", "bb");
-    writeFile(t / "r/open", "o");
-    ASSERT_EQ(::chmod((t / "r/listable").c_str(), 0444), 0);
-    ASSERT_EQ(::chmod(t.path().c_str(), 0755), 0);
-    const std::string root = t / "r";
-    // Root may search any folder: the walk runs as uid 65534 then.
-    const std::string seen = inChildAsNobody([root] {
-        ScanForest f = DirectoryWalker::walk(root, [](const WalkProgress&) {});
-        const ScanNode* listable = child(f.root(), "listable");
-        const bool empty = listable && listable->unreadable() && listable->children().empty();
-        return std::to_string(f.unreadable()) + " " + std::to_string(f.visited()) +
-               (empty ? " empty" : "") + (f.context().complete ? " complete" : "");
-    });
-    if (seen == noSecondUser) GTEST_SKIP() << "cannot switch to uid 65534";
-    EXPECT_EQ(seen, "1 3 empty");
+// A folder the walk may not enter, at the first level or deeper (one may
+// be listed but not searched): counted unreadable, its siblings and the
+// sizes above it whole.
+TEST(WalkSafety, FolderItMayNotEnterIsUnreadableAtAnyDepth) {
+    struct Case {
+        const char* locked; // below r
+        mode_t mode;
+        const char* seen; // unreadable, visited, and what the walk made of it
+    };
+    const Case cases[] = {{"listable", 0444, "1 4 empty 2"}, {"a/b/closed", 0000, "1 6 empty 2"}};
+    for (const Case& c : cases) {
+        TempDir t;
+        const std::string root = t / "r";
+        put(root + "/" + c.locked + "/inside", "aa");
+        writeFile(root + "/" + c.locked + "/more", "bb");
+        writeFile(root + "/open", "o");
+        writeFile(root + "/" + c.locked + "/../beside", "s");
+        ASSERT_EQ(::chmod((root + "/" + c.locked).c_str(), c.mode), 0);
+        ASSERT_EQ(::chmod(t.path().c_str(), 0755), 0);
+        // Root may enter any folder: the walk runs as uid 65534 then.
+        const std::string seen = inChildAsNobody([&] {
+            ScanForest f = DirectoryWalker::walk(root, [](const WalkProgress&) {});
+            const ScanNode* n = f.root();
+            std::string_view rest = c.locked;
+            while (n && !rest.empty()) {
+                const std::size_t slash = std::min(rest.find('/'), rest.size());
+                n = child(n, std::string(rest.substr(0, slash)));
+                rest.remove_prefix(std::min(slash + 1, rest.size()));
+            }
+            const bool empty = n && n->unreadable() && n->children().empty();
+            return std::to_string(f.unreadable()) + " " + std::to_string(f.visited()) +
+                   (empty ? " empty " : " ") + std::to_string(f.root()->logicalSize()) +
+                   (f.context().complete ? " complete" : "");
+        });
+        ::chmod((root + "/" + c.locked).c_str(), 0755);
+        if (seen == noSecondUser) GTEST_SKIP() << "cannot switch to uid 65534";
+        EXPECT_EQ(seen, c.seen) << c.locked;
+    }
 }
 
 } // namespace

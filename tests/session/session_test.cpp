@@ -186,7 +186,7 @@ TEST_F(SessionTest, CancelThenStartPublishesOnlyTheSecondScan) {
     EXPECT_EQ(session->history().front().rootPath, work() + "/sub");
 }
 
-TEST_F(SessionTest, DroppedItems) {
+TEST_F(SessionTest, ADroppedFolderScansAndAnythingElseIsRefusedWithAReason) {
     session->handleDroppedFolder(std::nullopt);
     EXPECT_EQ(session->statusMessage(), "That item could not be opened as a folder.");
     session->handleDroppedFolder(work() + "/a.bin");
@@ -231,7 +231,7 @@ TEST_F(SessionTest, ChooseRootScansTheChosenFolderAndDuringAScanOnlySetsTheNextR
     EXPECT_EQ(session->forest()->root()->path(), work());
 }
 
-TEST_F(SessionTest, Navigation) {
+TEST_F(SessionTest, DiveSelectsFilesAndPopFocusWalksBackToTheRoot) {
     scan(work());
     const ScanNode* root = session->forest()->root();
     const ScanNode* sub = findNode(*session->forest(), work() + "/sub");
@@ -259,7 +259,9 @@ TEST_F(SessionTest, Navigation) {
     EXPECT_TRUE(session->trail().empty());
     EXPECT_EQ(session->focus(), root);
     EXPECT_EQ(session->selected(), root);
+}
 
+TEST_F(SessionTest, HandOffsReachTheDesktopAndOnesNothingTookAreSaid) {
     session->revealInFinder("/x");
     session->openItem("/y");
     session->quickLook("/z");
