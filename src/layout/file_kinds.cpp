@@ -74,9 +74,15 @@ std::string extensionOf(std::string_view fileName) {
 }
 
 Kind of(std::string_view fileName) {
-    const std::string lower = extensionOf(fileName);
-    if (lower.empty()) return Kind::other;
-    const auto it = table().find(lower);
+    // Called for every file of a tree: lowered in place, nothing allocated.
+    const std::string_view extension = Path::extension(fileName);
+    if (extension.empty() || extension.size() > 8) return Kind::other;
+    char lower[8];
+    for (std::size_t i = 0; i < extension.size(); ++i) {
+        const char c = extension[i];
+        lower[i] = c >= 'A' && c <= 'Z' ? char(c + 32) : c;
+    }
+    const auto it = table().find(std::string_view(lower, extension.size()));
     return it == table().end() ? Kind::other : it->second;
 }
 

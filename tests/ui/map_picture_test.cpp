@@ -59,6 +59,9 @@ TEST_F(MapPicture, ColourByTypeColoursTheThreeMapsAndItsLegendShowsOnlyWithThem)
     // "big" holds more video than anything else: its tile takes video's
     // colour; a lone .bin file is of no known kind.
     TreemapView* map = workspace->treemap();
+    // Folders take their type once it is found beside the interface thread.
+    ASSERT_TRUE(waitUntil([&] { return map->coloursReady(); }));
+    flush();
     const QImage image = map->grab().toImage();
     const struct {
         const char* name;

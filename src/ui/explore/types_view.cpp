@@ -114,8 +114,12 @@ void TypesView::showGroups(std::vector<FileKinds::Group> groups) {
         auto* row = new QTreeWidgetItem(
             kinds_, {QString::fromLatin1(title.data(), qsizetype(title.size())),
                      DiskTheme::bytes(g.bytes), share(g.bytes), QString::number(g.count)});
-        for (int c = 1; c < 4; ++c)
-            row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        QFont heading = row->font(0);
+        heading.setWeight(QFont::DemiBold);
+        for (int c = 0; c < 4; ++c) {
+            row->setFont(c, heading);
+            if (c > 0) row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        }
         for (const auto& e : g.extensions) {
             auto* sub = new QTreeWidgetItem(row, {extensionText(e), DiskTheme::bytes(e.bytes),
                                                   share(e.bytes), QString::number(e.count)});

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <numbers>
+#include <thread>
 
 #include "layout/map_depth.h"
 
@@ -21,7 +22,10 @@
 namespace tb {
 
 MapView::MapView(AppSession& session, bool dive, QWidget* parent)
-    : QWidget(parent), session_(session), dive_(dive) {
+    : QWidget(parent),
+      session_(session),
+      dive_(dive),
+      link_(std::make_shared<SessionLink<MapView>>(this)) {
     setMouseTracking(true);
     // Focus lets the pane's keys (up, back, forward) reach it after a click.
     setFocusPolicy(Qt::StrongFocus);
@@ -34,6 +38,10 @@ MapView::MapView(AppSession& session, bool dive, QWidget* parent)
     });
 }
 
+MapView::~MapView() {
+    link_->cut();
+}
+
 void MapView::setRoot(const ScanNode* root) {
     if (root == root_) return;
     root_ = root;
@@ -43,6 +51,8 @@ void MapView::setRoot(const ScanNode* root) {
         lastClick_.reset();
         folderKinds_.clear();
         kindsRoot_ = nullptr;
+        kindsReady_ = false;
+        ++kindsGeneration_;
     }
     current_.reset();
     setHover(std::nullopt);
@@ -66,12 +76,36 @@ void MapView::setColours(MapColours colours) {
 void MapView::relayout() {
     clearMap();
     if (root_) layoutMap(*root_, mapSize());
-    // One pass below the root, not one per redraw or per shape.
-    if (colours_ == MapColours::kinds && root_ && kindsRoot_ != root_) {
-        folderKinds_ = FileKinds::folderKinds(root_);
-        kindsRoot_ = root_;
-    }
+    if (colours_ == MapColours::kinds && root_ && kindsRoot_ != root_) findFolderKinds();
     update();
+}
+
+// One pass below the root, not one per redraw or per shape, and off the
+// interface thread: a million files take a good part of a second.
+void MapView::findFolderKinds() {
+    kindsRoot_ = root_;
+    kindsReady_ = false;
+    folderKinds_.clear();
+    const std::uint64_t generation = ++kindsGeneration_;
+    const ScanNode* root = root_;
+    if (!session_.forest()) {
+        // A root of no loaded forest (a tree shown on its own) is the
+        // caller's to keep alive, but not beyond this call.
+        folderKinds_ = FileKinds::folderKinds(root);
+        kindsReady_ = true;
+        return;
+    }
+    // The forest's copy keeps the nodes alive until the answer is back; a
+    // later root or forest makes it stale.
+    std::thread([link = link_, forest = *session_.forest(), root, generation] {
+        auto kinds = FileKinds::folderKinds(root);
+        link->post([generation, kinds = std::move(kinds)](MapView& view) mutable {
+            if (view.kindsGeneration_ != generation) return;
+            view.folderKinds_ = std::move(kinds);
+            view.kindsReady_ = true;
+            view.update();
+        });
+    }).detach();
 }
 
 QColor MapView::fillFor(const ScanNode* node, int position) const {
@@ -136,7 +170,9 @@ void MapView::paintTiles(QPainter& painter, std::span<const RectHit> tiles) cons
         const int i = position++;
         if (tile.rect.isEmpty()) continue;
         const QRectF r(tile.rect.x, tile.rect.y, tile.rect.width, tile.rect.height);
-        painter.fillRect(r, fillFor(tile.node, i));
+        // Neighbours of one type would run together: a hairline apart.
+        const bool gap = colours_ == MapColours::kinds && r.width() > 3;
+        painter.fillRect(gap ? r.adjusted(0, 0, -1, 0) : r, fillFor(tile.node, i));
         if (isSelected(tile.id)) {
             painter.setPen(QPen(DiskTheme::halo(), 2));
             painter.setBrush(Qt::NoBrush);

@@ -20,6 +20,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -32,6 +33,7 @@
 #include "layout/map_keys.h"
 #include "layout/rect_hit.h"
 #include "scan/scan_node.h"
+#include "session/session_link.h"
 
 namespace tb {
 
@@ -52,6 +54,7 @@ class MapView : public QWidget {
 public:
     // `dive`: whether a single click on a folder goes into it.
     MapView(AppSession& session, bool dive, QWidget* parent = nullptr);
+    ~MapView() override;
 
     // Null forgets the root and every shape.
     void setRoot(const ScanNode* root);
@@ -65,6 +68,9 @@ public:
     // takes the type with most of its bytes; a bucket stays neutral).
     void setColours(MapColours colours);
     MapColours colours() const { return colours_; }
+    // Whether the folders' types below the root are known: they are found
+    // beside the interface thread, and folders stay neutral until then.
+    bool coloursReady() const { return kindsReady_; }
     // The shape the keys act on: its place in the map's list of shapes.
     std::optional<std::size_t> currentShape() const;
     const std::optional<MapTarget>& hover() const { return hover_; }
@@ -126,6 +132,7 @@ protected:
 
 private:
     void relayout();
+    void findFolderKinds();
     void setHover(std::optional<MapTarget> target);
     std::optional<std::size_t> currentIn(const std::vector<KeyShape>& shapes) const;
     void paintKeyboard(QPainter& painter) const;
@@ -139,6 +146,9 @@ private:
     // map is coloured by type.
     FileKinds::FolderKinds folderKinds_;
     const ScanNode* kindsRoot_ = nullptr;
+    bool kindsReady_ = false;
+    std::uint64_t kindsGeneration_ = 0;
+    std::shared_ptr<SessionLink<MapView>> link_;
     // The keys' shape when the selection is not on the map (a bucket).
     std::optional<Uuid> current_;
     std::optional<MapTarget> hover_;

@@ -81,6 +81,9 @@ void SunburstView::paintMap(QPainter& painter) const {
         painter.fillPath(path, fillFor(wedge.node, i));
         if (isSelected(wedge.id)) {
             selected = &wedge;
+        } else if (colours() == MapColours::kinds) {
+            // Neighbours of one type would run together.
+            painter.strokePath(path, QPen(DiskTheme::textBackground(), 1));
         } else {
             painter.strokePath(path, QPen(DiskTheme::primary(0.12), 0.6));
         }
