@@ -1,6 +1,7 @@
 // Every map layout runs on each redraw. Small cases: the 13 shapes of one
 // level (12 visible children and the bucket). Large cases: the flame, the
-// nested treemap and the sunburst rings of a 1,000,000-entry tree, from a
+// nested treemap and the sunburst rings (three levels and all of them), the
+// folders' kinds and newest times of a 1,000,000-entry tree, from a
 // real scan of $TARNBECK_BENCH_TREE when set, otherwise from a synthetic tree
 // shaped like a source tree.
 #include <benchmark/benchmark.h>
@@ -17,6 +18,7 @@
 #include "layout/bubble_layout.h"
 #include "layout/file_kinds.h"
 #include "layout/flame_layout.h"
+#include "layout/map_depth.h"
 #include "layout/mind_map_layout.h"
 #include "layout/nested_treemap_layout.h"
 #include "layout/sunburst_layout.h"
@@ -24,6 +26,7 @@
 #include "scan/directory_walker.h"
 #include "scan/node_arena.h"
 #include "scan/size_ranking.h"
+#include "scan/subtree_times.h"
 
 namespace tb {
 namespace {
@@ -191,6 +194,51 @@ void BM_NestedTreemapDepth3HugeTree(benchmark::State& state) {
     state.counters["tiles"] = double(tiles);
 }
 
+// The treemap with every level the room allows: what "All levels" costs.
+void BM_NestedTreemapAllLevelsHugeTree(benchmark::State& state) {
+    const HugeTree& tree = hugeTree();
+    std::size_t tiles = 0;
+    int levels = 0;
+    for (auto _ : state) {
+        auto hits = NestedTreemapLayout::hits(tree.root, area, MapDepth::all);
+        tiles = hits.size();
+        for (const RectHit& h : hits)
+            levels = std::max(levels, h.depth + 1);
+        benchmark::DoNotOptimize(hits);
+    }
+    state.counters["entries"] = double(tree.entries);
+    state.counters["tiles"] = double(tiles);
+    state.counters["levels"] = double(levels);
+}
+
+void BM_SunburstRingsAllHugeTree(benchmark::State& state) {
+    const HugeTree& tree = hugeTree();
+    std::size_t wedges = 0;
+    for (auto _ : state) {
+        auto hits = SunburstLayout::rings(tree.root, area, MapDepth::all);
+        wedges = hits.size();
+        benchmark::DoNotOptimize(hits);
+    }
+    state.counters["entries"] = double(tree.entries);
+    state.counters["wedges"] = double(wedges);
+}
+
+// Colour by type on the huge tree's root: every folder's kind, once per root.
+void BM_FolderKindsHugeTree(benchmark::State& state) {
+    const HugeTree& tree = hugeTree();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(FileKinds::folderKinds(tree.root));
+    state.counters["entries"] = double(tree.entries);
+}
+
+// The folder list's Modified column on the huge tree's root.
+void BM_SubtreeTimesHugeTree(benchmark::State& state) {
+    const HugeTree& tree = hugeTree();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(SubtreeTimes::newest(tree.root));
+    state.counters["entries"] = double(tree.entries);
+}
+
 // The Types view of the whole huge tree: every file sorted into its kind.
 void BM_FileKindsHugeTree(benchmark::State& state) {
     const HugeTree& tree = hugeTree();
@@ -220,6 +268,10 @@ BENCHMARK(BM_FlameLayout13)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FlameLayoutHugeTree)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NestedTreemapDepth3HugeTree)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SunburstRings3HugeTree)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NestedTreemapAllLevelsHugeTree)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SunburstRingsAllHugeTree)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FolderKindsHugeTree)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SubtreeTimesHugeTree)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FileKindsHugeTree)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -31,8 +32,11 @@
 #include <vector>
 
 #include "desktop/qt_desktop.h"
+#include "layout/map_depth.h"
 #include "platform/output_file.h"
 #include "session/app_session.h"
+#include "ui/explore/maps/treemap_view.h"
+#include "ui/explore/scan_workspace.h"
 #include "ui/shell/root_view.h"
 
 namespace {
@@ -243,6 +247,42 @@ void saveMoveToTrash(tb::AppSession& session, tb::RootView& window, const std::s
     save(&window, QStringLiteral("trash-undone"));
 }
 
+// The maps coloured by type with their legend, every level at once, and a
+// shape chosen with the keys; then back to the defaults.
+void saveMapChoices(tb::AppSession& session, tb::RootView& window) {
+    auto* workspace = window.findChild<tb::ScanWorkspace*>();
+    if (!workspace) {
+        problems << QStringLiteral("map choices: no workspace");
+        return;
+    }
+    session.select(nullptr);
+    workspace->setColourByType(true);
+    for (const auto mode : {tb::ViewMode::treemap, tb::ViewMode::sunburst, tb::ViewMode::flame}) {
+        session.setViewMode(mode);
+        save(&window,
+             QStringLiteral("explore-") +
+                 QString::fromUtf8(tb::info(mode).id.data(), qsizetype(tb::info(mode).id.size())) +
+                 QStringLiteral("-by-type"));
+    }
+    workspace->setMapDepth(tb::MapDepth::all);
+    session.setViewMode(tb::ViewMode::treemap);
+    save(&window, QStringLiteral("explore-treemap-all-levels"));
+    session.setViewMode(tb::ViewMode::sunburst);
+    save(&window, QStringLiteral("explore-sunburst-all-levels"));
+    workspace->setColourByType(false);
+    workspace->setMapDepth(tb::ScanWorkspace::defaultDepth);
+    session.setViewMode(tb::ViewMode::treemap);
+    settle();
+    tb::TreemapView* map = workspace->treemap();
+    map->setFocus(Qt::TabFocusReason);
+    for (const auto key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Down}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(map, &press);
+    }
+    save(&window, QStringLiteral("explore-treemap-keys"));
+    session.select(nullptr);
+}
+
 int run(QApplication& app, const std::string& home) {
     Q_UNUSED(app);
     generateTree(home);
@@ -307,6 +347,7 @@ int run(QApplication& app, const std::string& home) {
         save(&window, QStringLiteral("explore-") +
                           QString::fromUtf8(mode.id.data(), qsizetype(mode.id.size())));
     }
+    saveMapChoices(session, window);
     session.setViewMode(tb::ViewMode::treemap);
     if (const tb::ScanNode* root = session.displayRoot(); root && !root->children().empty())
         session.select(root->children().front());

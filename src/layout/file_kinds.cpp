@@ -63,43 +63,149 @@ std::string_view title(Kind kind) {
     return "Other";
 }
 
-Kind of(std::string_view fileName) {
+std::string extensionOf(std::string_view fileName) {
     const std::string_view extension = Path::extension(fileName);
-    if (extension.empty() || extension.size() > 8) return Kind::other;
+    if (extension.size() > 8) return {};
     std::string lower(extension);
     for (char& c : lower) {
         if (c >= 'A' && c <= 'Z') c = char(c + 32);
     }
-    const auto it = table().find(lower);
+    return lower;
+}
+
+Kind of(std::string_view fileName) {
+    // Called for every file of a tree: lowered in place, nothing allocated.
+    const std::string_view extension = Path::extension(fileName);
+    if (extension.empty() || extension.size() > 8) return Kind::other;
+    char lower[8];
+    for (std::size_t i = 0; i < extension.size(); ++i) {
+        const char c = extension[i];
+        lower[i] = c >= 'A' && c <= 'Z' ? char(c + 32) : c;
+    }
+    const auto it = table().find(std::string_view(lower, extension.size()));
     return it == table().end() ? Kind::other : it->second;
 }
+
+namespace {
+
+std::vector<ExtensionRow> extensionRows(std::unordered_map<std::string, ExtensionRow>& seen,
+                                        const ExtensionRow& untracked) {
+    std::vector<ExtensionRow> list;
+    list.reserve(seen.size());
+    for (auto& [extension, row] : seen) {
+        row.extension = extension;
+        list.push_back(std::move(row));
+    }
+    std::sort(list.begin(), list.end(), [](const ExtensionRow& a, const ExtensionRow& b) {
+        return a.bytes != b.bytes ? a.bytes > b.bytes : a.extension < b.extension;
+    });
+    ExtensionRow rest = untracked;
+    if (list.size() > extensionsPerKind) {
+        for (std::size_t i = extensionsPerKind; i < list.size(); ++i) {
+            rest.bytes = addBytes(rest.bytes, list[i].bytes);
+            rest.count += list[i].count;
+            rest.rest = true;
+        }
+        list.resize(extensionsPerKind);
+    }
+    if (rest.count > 0) {
+        rest.rest = true;
+        list.push_back(std::move(rest));
+    }
+    return list;
+}
+
+} // namespace
 
 std::vector<Group> breakdown(const ScanNode* folder) {
     std::array<Group, kindCount> groups;
     for (std::size_t i = 0; i < kindCount; ++i)
         groups[i].kind = Kind(i);
+    std::array<std::unordered_map<std::string, ExtensionRow>, kindCount> extensions;
+    std::array<ExtensionRow, kindCount> untracked;
     std::vector<const ScanNode*> stack;
     if (folder) stack.push_back(folder);
     while (!stack.empty()) {
         const ScanNode* n = stack.back();
         stack.pop_back();
         if (!n->isDirectory()) {
-            Group& g = groups[std::size_t(of(n->name()))];
+            std::string extension = extensionOf(n->name());
+            const auto found = extension.empty() ? table().end() : table().find(extension);
+            const auto kind = std::size_t(found == table().end() ? Kind::other : found->second);
+            Group& g = groups[kind];
             g.bytes = addBytes(g.bytes, n->allocatedSize());
             ++g.count;
             SizeLeaders::insert(n, g.largest, largestPerKind);
+            auto& seen = extensions[kind];
+            auto row = seen.find(extension);
+            if (row == seen.end() && seen.size() < extensionsTracked)
+                row = seen.try_emplace(std::move(extension)).first;
+            ExtensionRow& into = row == seen.end() ? untracked[kind] : row->second;
+            into.bytes = addBytes(into.bytes, n->allocatedSize());
+            ++into.count;
             continue;
         }
         for (const ScanNode* c : n->children())
             stack.push_back(c);
     }
     std::vector<Group> out;
-    for (auto& g : groups) {
-        if (g.count > 0) out.push_back(std::move(g));
+    for (std::size_t i = 0; i < kindCount; ++i) {
+        if (groups[i].count == 0) continue;
+        groups[i].extensions = extensionRows(extensions[i], untracked[i]);
+        out.push_back(std::move(groups[i]));
     }
     std::stable_sort(out.begin(), out.end(),
                      [](const Group& a, const Group& b) { return a.bytes > b.bytes; });
     return out;
+}
+
+FolderKinds folderKinds(const ScanNode* root) {
+    FolderKinds out;
+    if (!root || !root->isDirectory()) return out;
+    // Post-order: a folder's bytes per kind are complete when its last
+    // child is done, and are then added to its parent's.
+    struct Frame {
+        const ScanNode* folder;
+        std::size_t next = 0;
+        std::array<std::int64_t, kindCount> bytes{};
+    };
+    std::vector<Frame> stack{{root}};
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        const auto children = top.folder->children();
+        if (top.next < children.size()) {
+            const ScanNode* child = children[top.next++];
+            if (child->isDirectory()) {
+                stack.push_back({child});
+            } else {
+                auto& b = top.bytes[std::size_t(of(child->name()))];
+                b = addBytes(b, child->allocatedSize());
+            }
+            continue;
+        }
+        std::size_t best = std::size_t(Kind::other);
+        std::int64_t most = 0;
+        for (std::size_t k = 0; k < kindCount; ++k) {
+            if (top.bytes[k] > most) {
+                most = top.bytes[k];
+                best = k;
+            }
+        }
+        out.emplace(top.folder, Kind(best));
+        const Frame done = top;
+        stack.pop_back();
+        if (!stack.empty()) {
+            for (std::size_t k = 0; k < kindCount; ++k)
+                stack.back().bytes[k] = addBytes(stack.back().bytes[k], done.bytes[k]);
+        }
+    }
+    return out;
+}
+
+Kind kindOf(const ScanNode& node, const FolderKinds& folders) {
+    if (!node.isDirectory()) return of(node.name());
+    const auto it = folders.find(&node);
+    return it == folders.end() ? Kind::other : it->second;
 }
 
 } // namespace tb::FileKinds

@@ -10,6 +10,7 @@ namespace {
 
 struct Visit {
     const ScanNode* node;
+    const ScanNode* parent;
     double x;
     double y;
     double width;
@@ -48,7 +49,7 @@ std::vector<RectHit> hits(const ScanNode* root, Size size, int maxDepth) {
     maxDepth = std::max(maxDepth, 1);
     const double rowHeight = std::max(std::max(size.height, 0.0) / maxDepth, minRowHeight);
 
-    std::vector<Visit> stack{{root, 0, 0, std::max(size.width, 0.0), 0}};
+    std::vector<Visit> stack{{root, nullptr, 0, 0, std::max(size.width, 0.0), 0}};
     std::vector<Visit> row;
     Ranking ranked;
     while (!stack.empty()) {
@@ -58,7 +59,9 @@ std::vector<RectHit> hits(const ScanNode* root, Size size, int maxDepth) {
                        v.node,
                        {v.x, v.y, std::max(v.width, 1.0), rowHeight - 1},
                        std::string(v.node->name()),
-                       v.node->allocatedSize()});
+                       v.node->allocatedSize(),
+                       v.depth,
+                       v.parent});
         const auto children = v.node->children();
         if (v.depth + 1 >= maxDepth || children.empty() || v.width <= minDescendWidth) continue;
 
@@ -68,7 +71,7 @@ std::vector<RectHit> hits(const ScanNode* root, Size size, int maxDepth) {
         double cx = v.x;
         for (const ScanNode* child : ranked.visible) {
             const double w = double(child->allocatedSize()) * v.width / total;
-            row.push_back({child, cx, v.y + rowHeight, w, v.depth + 1});
+            row.push_back({child, v.node, cx, v.y + rowHeight, w, v.depth + 1});
             cx += w;
         }
         // Reversed, so the leftmost child is visited next.

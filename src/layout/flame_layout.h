@@ -20,8 +20,9 @@ inline constexpr int childrenPerBar = 10;
 inline constexpr double minDescendWidth = 8;
 
 // In pre-order: a bar, then each child's bar left to right followed by its
-// own descendants. The bucket of children beyond the ten largest is left
-// empty. A `maxDepth` below 1 is taken as 1: the root's bar is always drawn.
+// own descendants, each with its row (`depth`, 0 for the root) and its
+// parent's node (none for the root). The bucket of children beyond the ten
+// largest is left empty. A `maxDepth` below 1 is taken as 1: the root's bar is always drawn.
 std::vector<RectHit> hits(const ScanNode* root, Size size, int maxDepth = defaultMaxDepth);
 // The last bar in list order that contains `point`.
 std::optional<RectHit> hit(Point point, std::span<const RectHit> bars);

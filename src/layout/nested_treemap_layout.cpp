@@ -94,7 +94,7 @@ std::vector<Rect> squarify(std::span<const std::int64_t> bytes, Rect rect) {
 std::vector<RectHit> hits(const ScanNode* root, Size size, int depth) {
     std::vector<RectHit> out;
     if (!root) return out;
-    depth = std::clamp(depth, 1, maxDepth);
+    depth = MapDepth::normalized(depth);
     struct Pending {
         const ScanNode* folder;
         Rect area;

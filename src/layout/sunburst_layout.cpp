@@ -28,10 +28,10 @@ std::vector<WedgeHit> hits(const RankedChildren& ranked, Size size) {
     return out;
 }
 
-std::vector<WedgeHit> rings(const ScanNode* root, Size size, int depth) {
+namespace {
+
+std::vector<WedgeHit> ringsOf(const ScanNode* root, Size size, int depth) {
     std::vector<WedgeHit> out;
-    if (!root) return out;
-    depth = std::clamp(depth, 1, maxRings);
     const double outer = std::max(std::min(size.width, size.height), 0.0) * outerRadiusFactor;
     const double hole = outer * innerRadiusFactor;
     const double width = (outer - hole) / depth;
@@ -76,6 +76,23 @@ std::vector<WedgeHit> rings(const ScanNode* root, Size size, int depth) {
             out.push_back(std::move(w));
         }
     }
+    return out;
+}
+
+} // namespace
+
+std::vector<WedgeHit> rings(const ScanNode* root, Size size, int depth) {
+    if (!root) return {};
+    if (MapDepth::normalized(depth) != MapDepth::all)
+        return ringsOf(root, size, std::clamp(depth, 1, maxRings));
+    const double outer = std::max(std::min(size.width, size.height), 0.0) * outerRadiusFactor;
+    const int room = std::max(1, int((outer - outer * innerRadiusFactor) / minRingWidth));
+    auto out = ringsOf(root, size, room);
+    // A shallow tree gets wide rings rather than empty outer ones.
+    int reached = 0;
+    for (const WedgeHit& w : out)
+        reached = std::max(reached, w.depth + 1);
+    if (reached > 0 && reached < room) out = ringsOf(root, size, reached);
     return out;
 }
 

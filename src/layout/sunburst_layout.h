@@ -13,6 +13,7 @@
 #include "base/uuid.h"
 #include "layout/geometry.h"
 #include "layout/layout_item.h"
+#include "layout/map_depth.h"
 #include "scan/size_ranking.h"
 
 namespace tb {
@@ -47,8 +48,12 @@ inline constexpr int maxRings = 4;
 // A wedge whose arc at its middle radius is shorter than this is not drawn,
 // and its folder's ring is not opened.
 inline constexpr double minArc = 1.5;
+// With all levels, as many rings as the tree's drawn wedges reach, but none
+// thinner than this.
+inline constexpr double minRingWidth = 14;
 
-// One ring per level below `root`, `depth` clamped to 1..maxRings: the root's
+// One ring per level below `root`, `depth` clamped to 1..maxRings, or, for
+// MapDepth::all, as many as described at minRingWidth: the root's
 // ranked children in the first ring (as `hits`), and in every further ring
 // the ranked children of each folder wedge of the ring inside it, within that
 // wedge's angles. The rings share the width between the hole and the outer

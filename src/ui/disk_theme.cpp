@@ -56,6 +56,24 @@ QColor secondary() {
 QColor halo() {
     return accent();
 }
+QColor kindHue(std::size_t kind) {
+    static constexpr QRgb dark[kindHueCount] = {
+        0xe8676a, 0x6bb35f, 0xb98bd0, 0xf29a48, 0x5b8fd6, 0xe6c654, 0x5fc2bb, 0x8e9094,
+    };
+    static constexpr QRgb light[kindHueCount] = {
+        0xd9474b, 0x4f9a45, 0x9a6bbf, 0xe8822a, 0x3f74bd, 0xd6b02e, 0x3ea9a2, 0x9fa2a6,
+    };
+    const bool darkTheme = textBackground().lightnessF() < 0.5;
+    const QRgb rgb = (darkTheme ? dark : light)[kind < kindHueCount ? kind : kindHueCount - 1];
+    return QColor::fromRgb(rgb);
+}
+
+QColor readableOn(const QColor& fill) {
+    // Relative luminance of sRGB, roughly: above the middle, dark text.
+    const double luminance = 0.2126 * fill.redF() + 0.7152 * fill.greenF() + 0.0722 * fill.blueF();
+    return luminance > 0.55 ? ink() : paper();
+}
+
 QColor green() {
     return QColor(52, 168, 83);
 }

@@ -46,6 +46,14 @@ inline QColor hairline() {
     return QColor::fromRgbF(1, 1, 1, 0.12f);
 }
 QColor halo(); // marks the selected shape in every map
+// The maps' colours by file type, one per kind in the Types mode's order
+// (video, images, audio, archives, code, documents, disk images, other):
+// muted hues apart in both hue and lightness, the last a neutral grey, and
+// slightly deeper on a light theme than on a dark one.
+inline constexpr std::size_t kindHueCount = 8;
+QColor kindHue(std::size_t kind);
+// Black or white, whichever reads better on the opaque colour `fill`.
+QColor readableOn(const QColor& fill);
 QColor green();
 QColor orange();
 QEasingCurve ease(); // cubic (0.2, 0) (0, 1)

@@ -50,6 +50,7 @@ void FolderTreeModel::setRoot(const ScanNode* root) {
     rows_.clear();
     places_.clear();
     counts_.clear();
+    newest_.clear();
     endResetModel();
 }
 
@@ -86,6 +87,11 @@ std::int64_t FolderTreeModel::itemCount(const ScanNode* node) const {
     return count;
 }
 
+Date FolderTreeModel::modified(const ScanNode* node) const {
+    if (node->isDirectory() && newest_.empty()) newest_ = SubtreeTimes::newest(root_);
+    return SubtreeTimes::newestOf(*node, newest_);
+}
+
 void FolderTreeModel::sortRows(std::vector<const ScanNode*>& rows) const {
     // The stored order is by size, largest first: every key sorts stably
     // from it, so equal keys stay largest first.
@@ -103,7 +109,7 @@ void FolderTreeModel::sortRows(std::vector<const ScanNode*>& rows) const {
         by([this](const ScanNode* a, const ScanNode* b) { return itemCount(a) < itemCount(b); });
         break;
     case FolderBrowserView::modifiedColumn:
-        by([](const ScanNode* a, const ScanNode* b) { return a->modified() < b->modified(); });
+        by([this](const ScanNode* a, const ScanNode* b) { return modified(a) < modified(b); });
         break;
     default:
         by([](const ScanNode* a, const ScanNode* b) {
@@ -176,7 +182,7 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
         case FolderBrowserView::itemsColumn:
             if (n->leftOut() != LeftOutKind::none) return QString();
             return n->isDirectory() ? QString::number(itemCount(n)) : QString();
-        case FolderBrowserView::modifiedColumn: return dateText(n->modified());
+        case FolderBrowserView::modifiedColumn: return dateText(modified(n));
         }
         return {};
     case Qt::DecorationRole:
@@ -202,6 +208,10 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant FolderTreeModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::ToolTipRole &&
+        section == FolderBrowserView::modifiedColumn) {
+        return QStringLiteral("For a folder, the newest change anywhere inside it");
+    }
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     static const char* titles[] = {"Name", "Size", "Share", "Items", "Modified"};
     return section >= 0 && section < columnCount() ? QString::fromLatin1(titles[section])

@@ -1,7 +1,8 @@
 // The focus node's children as a tree: every folder row opens in place, and
 // the columns name, size (with a bar of the row's share of its parent), share
-// of the parent, items below it and modification date sort on a click of
-// their header (size, largest first, by default). The current row follows
+// of the parent, items below it and modification date (for a folder the
+// newest anywhere below it) sort on a click of their header (size, largest
+// first, by default). The current row follows
 // and sets the session's selection. Keys: arrows move, Right and Left open
 // and close a folder, Return goes into a folder or opens a file, typing a
 // name finds it. A double click goes into a folder. Shift and Ctrl choose
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "scan/scan_node.h"
+#include "scan/subtree_times.h"
 
 namespace tb {
 
@@ -82,6 +84,8 @@ public:
     const ScanNode* parentOf(const ScanNode* node) const;
     // Entries below a folder, all levels; 0 for a file.
     std::int64_t itemCount(const ScanNode* node) const;
+    // A file's own time; a folder's newest time anywhere below it.
+    Date modified(const ScanNode* node) const;
     const std::vector<const ScanNode*>& rowsOf(const ScanNode* folder) const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
@@ -106,6 +110,8 @@ private:
     mutable std::unordered_map<const ScanNode*, std::vector<const ScanNode*>> rows_;
     mutable std::unordered_map<const ScanNode*, Place> places_;
     mutable std::unordered_map<const ScanNode*, std::int64_t> counts_;
+    // Filled for the root's whole subtree at the first question.
+    mutable SubtreeTimes::Table newest_;
 };
 
 } // namespace tb

@@ -11,8 +11,8 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QComboBox>
 #include <QShortcut>
-#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -30,7 +30,9 @@
 #include "ui/explore/age_map_view.h"
 #include "ui/explore/maps/bubble_view.h"
 #include "ui/disk_theme.h"
+#include "layout/map_depth.h"
 #include "ui/explore/maps/flame_view.h"
+#include "ui/explore/maps/kind_legend.h"
 #include "ui/explore/folder_browser_view.h"
 #include "ui/explore/maps/mind_map_view.h"
 #include "ui/explore/scan_progress_panel.h"
@@ -146,6 +148,9 @@ ScanWorkspace::ScanWorkspace(AppSession& session, QWidget* parent)
         stack_->addWidget(w);
     }
     layout->addWidget(stack_, 1);
+    legend_ = new KindLegend;
+    legend_->setVisible(false);
+    layout->addWidget(legend_);
     for (MapView* map :
          std::initializer_list<MapView*>{treemap_, sunburst_, flame_, bubbles_, mindMap_}) {
         connect(map, &MapView::bucketOpened, this, &ScanWorkspace::showBucketList);
@@ -262,10 +267,7 @@ void ScanWorkspace::refreshChrome() {
     instruction_->setText(DiskTheme::text(mode.hint) + instructionTail);
     modeMenu_->setText(DiskTheme::text(mode.title));
     modeMenu_->setIcon(DiskTheme::icon(mode.symbol));
-    const bool deep =
-        session_.viewMode() == ViewMode::treemap || session_.viewMode() == ViewMode::sunburst;
-    depthControls_->setVisible(deep);
-    cushions_->setVisible(session_.viewMode() == ViewMode::treemap && mapDepth() > 1);
+    refreshMapControls();
 
     while (QLayoutItem* item = trailLayout_->takeAt(0)) {
         delete item->widget();
@@ -506,6 +508,7 @@ void ScanWorkspace::refreshVisualisation() {
     } else {
         stack_->setCurrentWidget(shown ? shown : empty_);
     }
+    refreshMapControls();
 }
 
 // --- depth, buckets, mouse history buttons ---------------------------------------
@@ -517,15 +520,21 @@ QWidget* ScanWorkspace::buildDepthControls() {
     layout->setSpacing(4);
     auto* label = new QLabel(QStringLiteral("Depth"));
     DiskTheme::makeSecondary(label, 11);
-    depth_ = new QSpinBox;
+    depthLabel_ = label;
+    depth_ = new QComboBox;
     depth_->setObjectName(QStringLiteral("mapDepth"));
-    depth_->setRange(1, 4);
+    for (int d = 1; d <= MapDepth::deepestNumbered; ++d)
+        depth_->addItem(QString::number(d), d);
+    depth_->addItem(QStringLiteral("All levels"), MapDepth::all);
     depth_->setToolTip(QStringLiteral("Levels shown at once"));
-    depth_->setValue(defaultDepth);
-    connect(depth_, &QSpinBox::valueChanged, this, [this](int depth) {
+    depth_->setCurrentIndex(depth_->findData(defaultDepth));
+    label->setBuddy(depth_);
+    connect(depth_, &QComboBox::currentIndexChanged, this, [this] {
+        const int depth = mapDepth();
         treemap_->setDepth(depth);
         sunburst_->setDepth(depth);
-        cushions_->setVisible(session_.viewMode() == ViewMode::treemap && depth > 1);
+        refreshMapControls();
+        emit mapSettingsChanged();
     });
     cushions_ = new QToolButton;
     cushions_->setObjectName(QStringLiteral("cushions"));
@@ -535,18 +544,57 @@ QWidget* ScanWorkspace::buildDepthControls() {
     cushions_->setAutoRaise(true);
     cushions_->setToolTip(QStringLiteral("Shade the tiles as cushions"));
     connect(cushions_, &QToolButton::toggled, this, [this](bool on) { treemap_->setCushions(on); });
+    colourByType_ = new QToolButton;
+    colourByType_->setObjectName(QStringLiteral("colourByType"));
+    colourByType_->setText(QStringLiteral("Colour by Type"));
+    colourByType_->setCheckable(true);
+    colourByType_->setAutoRaise(true);
+    colourByType_->setToolTip(
+        QStringLiteral("Colour the maps by file type instead of shades of one colour"));
+    connect(colourByType_, &QToolButton::toggled, this, [this](bool on) {
+        const MapColours colours = on ? MapColours::kinds : MapColours::shades;
+        for (MapView* map : std::initializer_list<MapView*>{treemap_, sunburst_, flame_})
+            map->setColours(colours);
+        refreshMapControls();
+        emit mapSettingsChanged();
+    });
     layout->addWidget(label);
     layout->addWidget(depth_);
     layout->addWidget(cushions_);
+    layout->addWidget(colourByType_);
     return box;
 }
 
+// Depth for the nested maps, cushions for the nested treemap, colours and
+// their legend for the three maps that take them.
+void ScanWorkspace::refreshMapControls() {
+    const ViewMode mode = session_.viewMode();
+    const bool deep = mode == ViewMode::treemap || mode == ViewMode::sunburst;
+    const bool coloured = deep || mode == ViewMode::flame;
+    depthControls_->setVisible(coloured);
+    depthLabel_->setVisible(deep);
+    depth_->setVisible(deep);
+    cushions_->setVisible(mode == ViewMode::treemap && mapDepth() > 1);
+    const QWidget* shown = stack_->currentWidget();
+    legend_->setVisible(colourByType() &&
+                        (shown == treemap_ || shown == sunburst_ || shown == flame_));
+}
+
 void ScanWorkspace::setMapDepth(int depth) {
-    depth_->setValue(depth);
+    const int at = depth_->findData(MapDepth::normalized(depth));
+    if (at >= 0) depth_->setCurrentIndex(at);
 }
 
 int ScanWorkspace::mapDepth() const {
-    return depth_->value();
+    return depth_->currentData().toInt();
+}
+
+void ScanWorkspace::setColourByType(bool on) {
+    colourByType_->setChecked(on);
+}
+
+bool ScanWorkspace::colourByType() const {
+    return colourByType_->isChecked();
 }
 
 std::vector<const ScanNode*> ScanWorkspace::bucketItems(const ScanNode* folder) {

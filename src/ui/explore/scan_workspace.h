@@ -25,7 +25,7 @@ class QScrollArea;
 class QStackedWidget;
 class QToolButton;
 class QHBoxLayout;
-class QSpinBox;
+class QComboBox;
 class QTreeWidget;
 
 namespace tb {
@@ -43,6 +43,7 @@ class TopSizesView;
 class TreemapView;
 class TypesView;
 class ButtonRow;
+class KindLegend;
 
 class ScanWorkspace : public QWidget {
     Q_OBJECT
@@ -71,12 +72,22 @@ public:
     // The search list's toggle: "Show all 30", "Show 500 of 1,716" when the
     // search kept only the largest matches, "Show fewer" while all are shown.
     static QString showAllText(std::size_t listed, std::size_t matched, bool showingAll);
-    // Levels the treemap and the sunburst show at once, 1 to 4.
+    // Levels the treemap and the sunburst show at once, 1 to 4 or
+    // MapDepth::all.
     void setMapDepth(int depth);
     int mapDepth() const;
+    // The treemap, sunburst and flame coloured by file type, with a legend
+    // under them; otherwise in the theme's shades.
+    void setColourByType(bool on);
+    bool colourByType() const;
+    KindLegend* kindLegend() const { return legend_; }
     // The items of `folder` that its map bucket stands for, largest first.
     static std::vector<const ScanNode*> bucketItems(const ScanNode* folder);
     QWidget* bucketList() const { return bucketList_; }
+
+signals:
+    // The depth or the colours changed, by the user or by a setter.
+    void mapSettingsChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -95,6 +106,7 @@ private:
     QToolButton* buildModeMenu();
     QWidget* buildSearchResults();
     QWidget* buildDepthControls();
+    void refreshMapControls();
     void showBucketList(const ScanNode* folder, QPoint globalPos);
 
     AppSession& session_;
@@ -107,8 +119,11 @@ private:
     QPushButton* forward_;
     QToolButton* modeMenu_;
     QWidget* depthControls_;
-    QSpinBox* depth_;
+    QWidget* depthLabel_;
+    QComboBox* depth_;
     QToolButton* cushions_;
+    QToolButton* colourByType_;
+    KindLegend* legend_;
     QWidget* searchPanel_;
     QTreeWidget* searchList_;
     QPushButton* showAll_;

@@ -40,6 +40,7 @@ TypesView::TypesView(AppSession& session, QWidget* parent)
     kinds_ = makeList({QStringLiteral("Kind"), QStringLiteral("Size"), QStringLiteral("Share"),
                        QStringLiteral("Files")});
     kinds_->setObjectName(QStringLiteral("typeKinds"));
+    kinds_->setRootIsDecorated(true); // each kind opens on its extensions
     filesTitle_ = new QLabel;
     DiskTheme::makeSecondary(filesTitle_, 11);
     files_ = makeList({QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Path")});
@@ -52,6 +53,8 @@ TypesView::TypesView(AppSession& session, QWidget* parent)
     layout->addWidget(files_, 3);
 
     connect(kinds_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        // An extension's row chooses its kind.
+        if (item && item->parent()) item = item->parent();
         if (item) chooseKind(kinds_->indexOfTopLevelItem(item));
     });
     connect(files_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
@@ -102,18 +105,37 @@ void TypesView::showGroups(std::vector<FileKinds::Group> groups) {
     std::int64_t total = 0;
     for (const auto& g : groups_)
         total = addBytes(total, g.bytes);
+    auto share = [total](std::int64_t bytes) {
+        return QString::number(ByteFormat::percent(double(bytes), double(total)), 'f', 1) +
+               QStringLiteral(" %");
+    };
     for (const auto& g : groups_) {
         const auto title = FileKinds::title(g.kind);
         auto* row = new QTreeWidgetItem(
-            kinds_,
-            {QString::fromLatin1(title.data(), qsizetype(title.size())), DiskTheme::bytes(g.bytes),
-             QString::number(ByteFormat::percent(double(g.bytes), double(total)), 'f', 1) +
-                 QStringLiteral(" %"),
-             QString::number(g.count)});
-        for (int c = 1; c < 4; ++c)
-            row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+            kinds_, {QString::fromLatin1(title.data(), qsizetype(title.size())),
+                     DiskTheme::bytes(g.bytes), share(g.bytes), QString::number(g.count)});
+        QFont heading = row->font(0);
+        heading.setWeight(QFont::DemiBold);
+        for (int c = 0; c < 4; ++c) {
+            row->setFont(c, heading);
+            if (c > 0) row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        }
+        for (const auto& e : g.extensions) {
+            auto* sub = new QTreeWidgetItem(row, {extensionText(e), DiskTheme::bytes(e.bytes),
+                                                  share(e.bytes), QString::number(e.count)});
+            for (int c = 1; c < 4; ++c)
+                sub->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        }
     }
+    kinds_->expandAll();
     if (!groups_.empty()) kinds_->setCurrentItem(kinds_->topLevelItem(0));
+}
+
+QString TypesView::extensionText(const FileKinds::ExtensionRow& row) {
+    if (row.rest) return QStringLiteral("Other extensions");
+    if (row.extension.empty()) return QStringLiteral("No extension");
+    // Extensions are bytes of a name: shown as names are.
+    return DiskTheme::displayText("." + row.extension);
 }
 
 void TypesView::chooseKind(int row) {

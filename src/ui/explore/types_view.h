@@ -1,10 +1,11 @@
 // The focus folder's files by kind (video, images, audio, archives, code,
 // documents, disk images, other): one row per kind with its bytes, its share
-// and its count, largest first. Choosing a kind lists its largest files
-// below; a click on a file selects it, a double click shows it in its folder.
-// The files are counted beside the interface thread (a million of them take
-// a good part of a second); the rows appear when the count is back.
-// Interface thread only; rows are forgotten when the forest changes.
+// and its count, largest first, and inside it a row per extension. Choosing
+// a kind lists its largest files below; a click on a file selects it, a
+// double click shows it in its folder. The files are counted beside the
+// interface thread (a million of them take a good part of a second); the
+// rows appear when the count is back. Interface thread only; rows are
+// forgotten when the forest changes.
 #pragma once
 
 #include <QWidget>
@@ -35,6 +36,8 @@ public:
     QTreeWidget* kindList() const { return kinds_; }
     QTreeWidget* fileList() const { return files_; }
     void chooseKind(int row);
+    // ".mkv", "No extension", or "Other extensions" for the summed rest.
+    static QString extensionText(const FileKinds::ExtensionRow& row);
 
 private:
     const ScanNode* fileAt(int row) const;

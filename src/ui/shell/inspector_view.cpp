@@ -71,7 +71,9 @@ InspectorView::InspectorView(AppSession& session, QWidget* parent)
     modified_ = new QLabel;
     sizeForm->addRow(QStringLiteral("Logical"), logical_);
     sizeForm->addRow(QStringLiteral("Allocated"), allocated_);
-    sizeForm->addRow(QStringLiteral("Modified"), modified_);
+    modifiedLabel_ = new QLabel(QStringLiteral("Modified"));
+    modifiedLabel_->setObjectName(QStringLiteral("modifiedLabel"));
+    sizeForm->addRow(modifiedLabel_, modified_);
     frees_ = new QLabel;
     frees_->setObjectName(QStringLiteral("frees"));
     sizeForm->addRow(frees_);
@@ -167,6 +169,10 @@ void InspectorView::refresh() {
     if (showFrees) {
         frees_->setText(QStringLiteral("Frees about ") + DiskTheme::bytes(forest->freedBy(node)));
     }
+    // The folder list shows a folder's newest change inside it; this is the
+    // folder entry's own time, and says so.
+    modifiedLabel_->setText(node->isDirectory() ? QStringLiteral("Folder itself modified")
+                                                : QStringLiteral("Modified"));
     modified_->setText(DiskTheme::shortDate(node->modified()));
     why_->setText(DiskTheme::text(NodeAdvice::why(*node)));
     const NodeKind kind = NodeAdvice::kind(*node);

@@ -35,6 +35,7 @@ private:
     QLabel* logical_;
     QLabel* allocated_;
     QLabel* modified_;
+    QLabel* modifiedLabel_;
     QLabel* why_;
     QLabel* sizes_;
     QLabel* links_;

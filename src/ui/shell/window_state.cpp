@@ -11,7 +11,9 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "layout/map_depth.h"
 #include "session/app_session.h"
+#include "ui/explore/scan_workspace.h"
 
 namespace tb {
 namespace {
@@ -137,9 +139,38 @@ void saveScanRules(const AppSession& session) {
     s.setValue(QStringLiteral("scan/hardLinks"), QByteArray(links.data(), qsizetype(links.size())));
 }
 
+void restoreMapSettings(ScanWorkspace& workspace) {
+    QSettings s = settings();
+    const QString depth = s.value(QStringLiteral("maps/depth")).toString();
+    bool number = false;
+    const int levels = depth.toInt(&number);
+    if (depth == QStringLiteral("all")) {
+        workspace.setMapDepth(MapDepth::all);
+    } else if (number && levels >= 1 && levels <= MapDepth::deepestNumbered) {
+        workspace.setMapDepth(levels);
+    }
+    const QString colours = s.value(QStringLiteral("maps/colours")).toString();
+    if (colours == QStringLiteral("types") || colours == QStringLiteral("shades"))
+        workspace.setColourByType(colours == QStringLiteral("types"));
+}
+
+void saveMapSettings(const ScanWorkspace& workspace) {
+    QSettings s = settings();
+    const int depth = workspace.mapDepth();
+    s.setValue(QStringLiteral("maps/depth"),
+               depth == MapDepth::all ? QStringLiteral("all") : QString::number(depth));
+    s.setValue(QStringLiteral("maps/colours"),
+               workspace.colourByType() ? QStringLiteral("types") : QStringLiteral("shades"));
+}
+
 void rememberWindowState(QMainWindow& window, AppSession& session) {
     restoreWindowState(window, session);
     restoreScanRules(session);
+    if (auto* workspace = window.findChild<ScanWorkspace*>()) {
+        restoreMapSettings(*workspace);
+        QObject::connect(workspace, &ScanWorkspace::mapSettingsChanged, &window,
+                         [workspace] { saveMapSettings(*workspace); });
+    }
     QObject::connect(&session, &AppSession::changed, &window, [&session](SessionField f) {
         if (f == SessionField::scanRules || f == SessionField::hardLinks) saveScanRules(session);
     });

@@ -1,7 +1,7 @@
 // What the window remembers between runs: its size and position, the
-// splitter positions, the inspector toggle, the Explore mode and the last scan
-// root. Kept with QSettings in $XDG_CONFIG_HOME/Tarnbeck/Tarnbeck.conf.
-// Interface thread only.
+// splitter positions, the inspector toggle, the Explore mode, the maps' depth
+// and colours, and the last scan root. Kept with QSettings in
+// $XDG_CONFIG_HOME/Tarnbeck/Tarnbeck.conf. Interface thread only.
 #pragma once
 
 #include <QMargins>
@@ -29,6 +29,7 @@ void fitToScreen(QWidget& window, QSize preferred, QSize minimum);
 void keepOnScreen(QWidget& window);
 
 class AppSession;
+class ScanWorkspace;
 
 // Restores what was saved (a scan root only while it still is a folder) and
 // saves again when the application quits.
@@ -40,5 +41,9 @@ void restoreWindowState(QMainWindow& window, AppSession& session);
 void restoreScanRules(AppSession& session);
 void saveScanRules(const AppSession& session);
 void saveWindowState(const QMainWindow& window, const AppSession& session);
+// The maps' depth and colours: restored with the window and saved at every
+// change. A stored value that means nothing leaves the default.
+void restoreMapSettings(ScanWorkspace& workspace);
+void saveMapSettings(const ScanWorkspace& workspace);
 
 } // namespace tb

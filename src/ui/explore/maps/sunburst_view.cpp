@@ -78,9 +78,12 @@ void SunburstView::paintMap(QPainter& painter) const {
         const int i = position++;
         if (wedge.end <= wedge.start) continue;
         const QPainterPath path = sector(c, wedge);
-        painter.fillPath(path, DiskTheme::slice(i));
+        painter.fillPath(path, fillFor(wedge.node, i));
         if (isSelected(wedge.id)) {
             selected = &wedge;
+        } else if (colours() == MapColours::kinds) {
+            // Neighbours of one type would run together.
+            painter.strokePath(path, QPen(DiskTheme::textBackground(), 1));
         } else {
             painter.strokePath(path, QPen(DiskTheme::primary(0.12), 0.6));
         }
@@ -91,7 +94,7 @@ void SunburstView::paintMap(QPainter& painter) const {
             const double room = std::max(24.0, wedge.outer - wedge.inner);
             const QString text =
                 metrics.elidedText(DiskTheme::displayText(wedge.label), Qt::ElideRight, room);
-            painter.setPen(labelColour(i));
+            painter.setPen(labelFor(wedge.node, i));
             painter.drawText(
                 QRectF(at.x() - room / 2, at.y() - metrics.height() / 2, room, metrics.height()),
                 Qt::AlignCenter, text);

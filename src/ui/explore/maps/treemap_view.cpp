@@ -43,7 +43,7 @@ void TreemapView::paintMap(QPainter& painter) const {
 
 // Folders that hold a level are frames: a light fill that deepens with the
 // level and the name in the header strip. Everything else is a tile filled
-// by its place among its siblings.
+// by its place among its siblings, or by its type.
 void TreemapView::paintNested(QPainter& painter) const {
     painter.setFont(DiskTheme::caption());
     const QFontMetricsF metrics(painter.font());
@@ -69,7 +69,7 @@ void TreemapView::paintNested(QPainter& painter) const {
             }
             continue;
         }
-        painter.fillRect(r, DiskTheme::slice(i));
+        painter.fillRect(r, fillFor(tile.node, i));
         if (cushions_ && r.width() > 3 && r.height() > 3) {
             // A ridge of light from the top left, a shadow at the bottom right.
             QLinearGradient light(r.topLeft(), r.bottomRight());
@@ -78,7 +78,7 @@ void TreemapView::paintNested(QPainter& painter) const {
             light.setColorAt(1, QColor(0, 0, 0, 56));
             painter.fillRect(r, light);
         }
-        paintTileLabel(painter, metrics, r, i, tile.label);
+        paintTileLabel(painter, metrics, r, labelFor(tile.node, i), tile.label);
     }
     if (selected) {
         painter.setPen(QPen(DiskTheme::halo(), 2));

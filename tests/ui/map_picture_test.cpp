@@ -1,0 +1,289 @@
+#include <QComboBox>
+#include <QDateTime>
+#include <QLabel>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "layout/file_kinds.h"
+#include "layout/map_depth.h"
+#include "layout/map_keys.h"
+#include "support/second_user.h"
+#include "ui/explore/folder_browser_view.h"
+#include "ui/explore/maps/flame_view.h"
+#include "ui/explore/maps/kind_legend.h"
+#include "ui/explore/maps/sunburst_view.h"
+#include "ui/explore/maps/treemap_view.h"
+#include "ui/explore/types_view.h"
+#include "ui/shell/inspector_view.h"
+#include "ui/shell/window_state.h"
+#include "workspace_fixture.h"
+
+namespace tb::test {
+namespace {
+
+using MapPicture = WorkspaceTest;
+using FileKinds::Kind;
+
+QToolButton* colourButton(ScanWorkspace& w) {
+    return w.findChild<QToolButton*>(QStringLiteral("colourByType"));
+}
+
+bool near(QColor a, QColor b) {
+    return std::abs(a.red() - b.red()) <= 2 && std::abs(a.green() - b.green()) <= 2 &&
+           std::abs(a.blue() - b.blue()) <= 2;
+}
+
+TEST_F(MapPicture, ColourByTypeColoursTheThreeMapsAndItsLegendShowsOnlyWithThem) {
+    writeSizedFile(tree() + "/big/movie.mkv", 700'000, 30);
+    scan(tree());
+    workspace->setMapDepth(1);
+    show(ViewMode::treemap);
+    QToolButton* button = colourButton(*workspace);
+    ASSERT_TRUE(button && button->isVisible());
+    EXPECT_FALSE(workspace->kindLegend()->isVisible());
+
+    QSignalSpy changed(workspace.get(), &ScanWorkspace::mapSettingsChanged);
+    button->click();
+    flush();
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_TRUE(workspace->colourByType());
+    for (MapView* map : std::initializer_list<MapView*>{workspace->treemap(), workspace->sunburst(),
+                                                        workspace->flame()}) {
+        EXPECT_EQ(map->colours(), MapColours::kinds);
+    }
+    EXPECT_TRUE(workspace->kindLegend()->isVisible());
+    EXPECT_EQ(KindLegend::names().size(), int(FileKinds::kindCount));
+
+    // "big" holds more video than anything else: its tile takes video's
+    // colour; a lone .bin file is of no known kind.
+    TreemapView* map = workspace->treemap();
+    // Folders take their type once it is found beside the interface thread.
+    ASSERT_TRUE(waitUntil([&] { return map->coloursReady(); }));
+    flush();
+    const QImage image = map->grab().toImage();
+    const struct {
+        const char* name;
+        Kind kind;
+    } tiles[] = {{"big", Kind::video}, {"a.bin", Kind::other}};
+    for (const auto& t : tiles) {
+        const QPoint p = centreOf(hitFor(map->hits(), child(root(), t.name)).rect);
+        EXPECT_TRUE(near(image.pixelColor(p), DiskTheme::kindHue(std::size_t(t.kind))))
+            << t.name << " " << image.pixelColor(p).name().toStdString();
+    }
+
+    for (const auto& [mode, legend] : {std::pair{ViewMode::sunburst, true},
+                                       {ViewMode::flame, true},
+                                       {ViewMode::folders, false},
+                                       {ViewMode::bubbles, false}}) {
+        show(mode);
+        EXPECT_EQ(workspace->kindLegend()->isVisible(), legend) << int(mode);
+        EXPECT_EQ(button->isVisible(), legend) << int(mode);
+    }
+    show(ViewMode::treemap);
+    button->click();
+    flush();
+    EXPECT_EQ(map->colours(), MapColours::shades);
+    EXPECT_FALSE(workspace->kindLegend()->isVisible());
+    const QPoint p = centreOf(hitFor(map->hits(), child(root(), "big")).rect);
+    EXPECT_FALSE(near(map->grab().toImage().pixelColor(p), DiskTheme::kindHue(0)));
+}
+
+TEST_F(MapPicture, AllLevelsGoesDeeperThanFourAndTheChoicesComeBackInTheNextRun) {
+    putSized(tree() + "/big/l1/l2/l3/l4/l5/deep.bin", 3'000'000, 40);
+    scan(tree());
+    show(ViewMode::treemap);
+    auto* depth = workspace->findChild<QComboBox*>(QStringLiteral("mapDepth"));
+    ASSERT_TRUE(depth);
+    EXPECT_EQ(depth->itemText(depth->count() - 1), QStringLiteral("All levels"));
+    auto deepest = [](const std::vector<RectHit>& hits) {
+        int d = 0;
+        for (const RectHit& h : hits)
+            d = std::max(d, h.depth);
+        return d;
+    };
+    workspace->setMapDepth(4);
+    flush();
+    EXPECT_EQ(deepest(workspace->treemap()->hits()), 3);
+    QSignalSpy changed(workspace.get(), &ScanWorkspace::mapSettingsChanged);
+    depth->setCurrentIndex(depth->count() - 1);
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(workspace->mapDepth(), MapDepth::all);
+    EXPECT_EQ(workspace->treemap()->depth(), MapDepth::all);
+    EXPECT_GE(deepest(workspace->treemap()->hits()), 5);
+    show(ViewMode::sunburst);
+    int rings = 0;
+    for (const WedgeHit& w : workspace->sunburst()->hits())
+        rings = std::max(rings, w.depth + 1);
+    EXPECT_GE(rings, 6);
+
+    // QSettings keeps the first folder it was given for the whole process:
+    // the round trips run in a child, in a folder of their own.
+    const std::string config = home.home() + "/maps-config";
+    const std::string outcome = inChild([&]() -> std::string {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QString::fromStdString(config));
+        std::string out;
+        workspace->setColourByType(true);
+        saveMapSettings(*workspace);
+        workspace->setMapDepth(2);
+        workspace->setColourByType(false);
+        restoreMapSettings(*workspace);
+        if (workspace->mapDepth() != MapDepth::all) out += "depth not restored\n";
+        if (!workspace->colourByType()) out += "colours not restored\n";
+        // A value that means nothing changes nothing.
+        {
+            QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tarnbeck"),
+                        QStringLiteral("Tarnbeck"));
+            s.setValue(QStringLiteral("maps/depth"), QStringLiteral("9"));
+            s.setValue(QStringLiteral("maps/colours"), QStringLiteral("rainbow"));
+        }
+        workspace->setMapDepth(2);
+        restoreMapSettings(*workspace);
+        if (workspace->mapDepth() != 2) out += "a bad depth was taken\n";
+        if (!workspace->colourByType()) out += "a bad colour setting was taken\n";
+        return out.empty() ? "ok" : out;
+    });
+    EXPECT_EQ(outcome, "ok");
+}
+
+TEST_F(MapPicture, ArrowsMoveBetweenSiblingsEnterDivesBackspaceComesBack) {
+    scan(tree());
+    workspace->setMapDepth(1);
+    show(ViewMode::treemap);
+    TreemapView* map = workspace->treemap();
+    map->setFocus();
+    const auto& hits = map->hits();
+    auto places = [&] {
+        std::vector<MapKeys::Shape> out;
+        for (const RectHit& h : map->hits())
+            out.push_back({root(), {h.rect.x + h.rect.width / 2, h.rect.y + h.rect.height / 2}});
+        return out;
+    };
+    EXPECT_FALSE(map->currentShape());
+    press(map, Qt::Key_Right); // the keys begin at the first shape
+    ASSERT_EQ(map->currentShape(), 0u);
+    EXPECT_EQ(session->selected(), hits[0].node);
+    ASSERT_TRUE(map->hover());
+    EXPECT_EQ(map->hover()->node, hits[0].node); // its name and size in the caption
+
+    // Every arrow goes where the pure rule says, selecting as it goes.
+    std::size_t at = 0;
+    for (const auto& [key, arrow] : {std::pair{Qt::Key_Right, MapKeys::Arrow::right},
+                                     {Qt::Key_Down, MapKeys::Arrow::down},
+                                     {Qt::Key_Left, MapKeys::Arrow::left},
+                                     {Qt::Key_Up, MapKeys::Arrow::up},
+                                     {Qt::Key_Down, MapKeys::Arrow::down},
+                                     {Qt::Key_Down, MapKeys::Arrow::down}}) {
+        const auto wanted = MapKeys::step(places(), at, arrow).value_or(at);
+        press(map, key);
+        ASSERT_EQ(map->currentShape(), wanted) << int(arrow);
+        at = wanted;
+        EXPECT_EQ(session->selected(), hits[at].node);
+    }
+
+    // Enter on a folder goes in; Backspace comes back to it.
+    const ScanNode* big = child(root(), "big");
+    session->select(big);
+    flush();
+    ASSERT_EQ(map->hits()[*map->currentShape()].node, big);
+    press(map, Qt::Key_Return);
+    EXPECT_EQ(session->displayRoot(), big);
+    press(map, Qt::Key_Backspace);
+    EXPECT_EQ(session->displayRoot(), root());
+    ASSERT_TRUE(map->currentShape());
+    EXPECT_EQ(map->hits()[*map->currentShape()].node, big);
+
+    // The bucket: current after a click though nothing is selected; Enter
+    // lists what it holds.
+    click(map, centreOf(hitFor(map->hits(), nullptr).rect));
+    ASSERT_TRUE(map->currentShape());
+    EXPECT_EQ(map->hits()[*map->currentShape()].node, nullptr);
+    press(map, Qt::Key_Enter);
+    EXPECT_TRUE(workspace->bucketList());
+
+    // The flame's keys begin below the root's own bar.
+    session->select(nullptr);
+    show(ViewMode::flame);
+    FlameView* flame = workspace->flame();
+    flame->setFocus();
+    press(flame, Qt::Key_Down);
+    ASSERT_TRUE(flame->currentShape());
+    EXPECT_EQ(flame->hits()[*flame->currentShape()].parent, root());
+}
+
+TEST_F(MapPicture, AFoldersModifiedIsItsNewestInsideAndTheInspectorSaysWhoseTimeItShows) {
+    setModified(tree() + "/mid/m.bin", 1'300'000'000);
+    setModified(tree() + "/mid", 1'000'000'000);
+    setModified(tree() + "/big/x.bin", 1'100'000'000);
+    setModified(tree() + "/big/y.bin", 1'100'000'000);
+    setModified(tree() + "/big", 1'500'000'000); // newer than what it holds
+    scan(tree());
+    show(ViewMode::folders);
+    FolderTreeModel* model = workspace->folderBrowser()->treeModel();
+    auto shown = [&](const char* name) {
+        return model
+            ->data(model->indexOf(child(root(), name), FolderBrowserView::modifiedColumn),
+                   Qt::DisplayRole)
+            .toString();
+    };
+    auto date = [](std::int64_t seconds) {
+        return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    };
+    EXPECT_EQ(shown("mid"), date(1'300'000'000));
+    EXPECT_EQ(shown("big"), date(1'500'000'000));
+    EXPECT_EQ(model->modified(child(root(), "mid")), Date::fromUnix(1'300'000'000, 0));
+    EXPECT_FALSE(
+        model->headerData(FolderBrowserView::modifiedColumn, Qt::Horizontal, Qt::ToolTipRole)
+            .toString()
+            .isEmpty());
+
+    InspectorView inspector(*session);
+    session->select(child(root(), "mid"));
+    flush();
+    auto* label = inspector.findChild<QLabel*>(QStringLiteral("modifiedLabel"));
+    ASSERT_TRUE(label);
+    EXPECT_EQ(label->text(), QStringLiteral("Folder itself modified"));
+    session->select(child(root(), "a.bin"));
+    flush();
+    EXPECT_EQ(label->text(), QStringLiteral("Modified"));
+}
+
+TEST_F(MapPicture, TypesListEachKindsExtensionsWithBytesCountAndShare) {
+    writeSizedFile(tree() + "/big/movie.mkv", 700'000, 30);
+    writeSizedFile(tree() + "/big/clip.MKV", 100'000, 31);
+    writeSizedFile(tree() + "/mid/talk.mp4", 50'000, 32);
+    scan(tree());
+    show(ViewMode::types);
+    TypesView* types = workspace->types();
+    ASSERT_TRUE(waitUntil([&] { return !types->groups().empty(); }));
+    QTreeWidget* kinds = types->kindList();
+    QTreeWidgetItem* video = nullptr;
+    for (int i = 0; i < kinds->topLevelItemCount(); ++i) {
+        if (kinds->topLevelItem(i)->text(0) == QStringLiteral("Video"))
+            video = kinds->topLevelItem(i);
+    }
+    ASSERT_TRUE(video);
+    ASSERT_EQ(video->childCount(), 2);
+    EXPECT_TRUE(video->isExpanded());
+    const ScanNode* movie = child(child(root(), "big"), "movie.mkv");
+    const ScanNode* clip = child(child(root(), "big"), "clip.MKV");
+    EXPECT_EQ(video->child(0)->text(0), QStringLiteral(".mkv"));
+    EXPECT_EQ(video->child(0)->text(1),
+              DiskTheme::bytes(movie->allocatedSize() + clip->allocatedSize()));
+    EXPECT_EQ(video->child(0)->text(3), QStringLiteral("2"));
+    EXPECT_TRUE(video->child(0)->text(2).endsWith(QStringLiteral(" %")));
+    EXPECT_EQ(video->child(1)->text(0), QStringLiteral(".mp4"));
+    EXPECT_EQ(video->child(1)->text(3), QStringLiteral("1"));
+    // Choosing an extension's row lists its kind's largest files.
+    kinds->setCurrentItem(video->child(1));
+    ASSERT_GE(types->fileList()->topLevelItemCount(), 3);
+    EXPECT_EQ(types->fileList()->topLevelItem(0)->text(0), QStringLiteral("movie.mkv"));
+
+    EXPECT_EQ(TypesView::extensionText({"", 1, 1}), QStringLiteral("No extension"));
+    EXPECT_EQ(TypesView::extensionText({"", 1, 1, true}), QStringLiteral("Other extensions"));
+}
+
+} // namespace
+} // namespace tb::test
