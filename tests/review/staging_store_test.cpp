@@ -20,13 +20,6 @@ namespace {
 
 using test::readFile;
 
-constexpr const char* kSystem = "System paths cannot be staged.";
-constexpr const char* kStale =
-    "This path is no longer safe to stage. Scan it again before reviewing it.";
-constexpr const char* kInTrash =
-    "This item is already in a Trash. Empty the Trash to free its space.";
-constexpr const char* kHoldsTrash = "This folder holds your Trash, so it cannot be staged.";
-
 // The desktop's trash, with failures injected per path.
 class FaultyTrash : public platform::Trash {
 public:
@@ -97,12 +90,13 @@ TEST_F(StagingStoreTest, RefusesUnsafePathsWithTheirMessages) {
     };
     const std::string missing = work / "missing";
     const Case cases[] = {
-        {"/", false, kSystem},
-        {"/usr/bin/env", false, kSystem},
-        {"/etc", false, kSystem},
+        {"/", false, "System paths cannot be staged."},
+        {"/usr/bin/env", false, "System paths cannot be staged."},
+        {"/etc", false, "System paths cannot be staged."},
         {missing, false, "This item no longer exists. Scan again before staging it."},
-        {"/usr/bin/env", true, kStale},
-        {missing, true, kStale},
+        {"/usr/bin/env", true,
+         "This path is no longer safe to stage. Scan it again before reviewing it."},
+        {missing, true, "This path is no longer safe to stage. Scan it again before reviewing it."},
     };
     for (const auto& c : cases) {
         StagingStore fresh(trash);
@@ -137,11 +131,12 @@ TEST_F(StagingStoreTest, RefusesRootsHomesAndTrashesWithTheirMessages) {
         {home.home() + "/.", "Your home folder cannot be staged."},
         {Path::parent(home.home()), "This folder holds your home folder, so it cannot be staged."},
         {"/var", "This folder holds system paths, so it cannot be staged."},
-        {trashed, kInTrash},
-        {home.dataHome() + "/Trash", kInTrash},
-        {otherVolumeTrash, kInTrash},
-        {sharedTrash, kInTrash},
-        {home.dataHome(), kHoldsTrash},
+        {trashed, "This item is already in a Trash. Empty the Trash to free its space."},
+        {home.dataHome() + "/Trash",
+         "This item is already in a Trash. Empty the Trash to free its space."},
+        {otherVolumeTrash, "This item is already in a Trash. Empty the Trash to free its space."},
+        {sharedTrash, "This item is already in a Trash. Empty the Trash to free its space."},
+        {home.dataHome(), "This folder holds your Trash, so it cannot be staged."},
     };
     for (const auto& c : cases) {
         store.stage(c.url, "n", 1);
@@ -165,8 +160,10 @@ TEST_F(StagingStoreTest, RefusesWhatIsInOrHoldsAHomeTrashElsewhere) {
         std::string url;
         const char* message; // nullptr: admitted
     } cases[] = {
-        {trashed, kInTrash}, {disk + "/Trash", kInTrash},
-        {disk, kHoldsTrash}, {home.dataHome(), kHoldsTrash},
+        {trashed, "This item is already in a Trash. Empty the Trash to free its space."},
+        {disk + "/Trash", "This item is already in a Trash. Empty the Trash to free its space."},
+        {disk, "This folder holds your Trash, so it cannot be staged."},
+        {home.dataHome(), "This folder holds your Trash, so it cannot be staged."},
         {beside, nullptr},
     };
     for (const auto& c : cases) {
