@@ -136,9 +136,7 @@ TEST(NodeAdvice, ACoreDumpIsNoSparseDisk) {
         const std::string& head;
         NodeKind expected;
     } cases[] = {
-        {"core", test::elfCore, NodeKind::coreDump},
         {"core.4242", test::elfCore, NodeKind::coreDump},
-        {"app.core", test::elfCore, NodeKind::coreDump},
         {"core.4243", test::elfProgram, NodeKind::sparseDisk}, // a program, not a core
         {"dump.img", test::elfCore, NodeKind::sparseDisk},     // not a core file's name
     };
