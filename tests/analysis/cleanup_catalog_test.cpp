@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+#include <utility>
+
 #include "support/disk_fakes.h"
 #include "support/temp_dir.h"
 #include "support/tree_builder.h"
@@ -17,9 +20,9 @@ using test::TreeBuilder;
 
 struct EvidenceCase {
     const char* label;
-    std::vector<std::string> files; // below /r; the first one is 2 MB, the rest 10 bytes
-    const char* folder;             // the node expected or refused
-    const char* owner;              // "" when nothing may be offered
+    const char* files;  // below /r, by spaces; the first one 2 MB, the rest 10 bytes
+    const char* folder; // the node expected or refused
+    const char* owner;  // "" when nothing may be offered
     CleanupRisk risk = CleanupRisk::review;
     const char* evidence = "";   // a part of the evidence text
     const char* reason = "";     // a part of the reason text
@@ -28,155 +31,76 @@ struct EvidenceCase {
 
 TEST(CleanupCatalog, EveryRowHasEvidenceAndSaysHowItComesBack) {
     const EvidenceCase cases[] = {
-        {"insurance papers", {"d/coverage/policy.pdf", "d/claims.pdf"}, "d/coverage", ""},
-        {"coverage without tests", {"d/coverage/lcov.info"}, "d/coverage", ""},
-        {"coverage of a test run",
-         {"p/coverage/lcov.info", "p/jest.config.js"},
-         "p/coverage",
-         "Developer project",
-         CleanupRisk::review,
-         "lcov.info",
-         "",
-         "Running the tests"},
-        {"pycache with sources",
-         {"p/__pycache__/m.pyc", "p/__pycache__/keep.py"},
-         "p/__pycache__",
-         ""},
-        {"swift without manifest", {"p/.build/debug/app"}, "p/.build", ""},
-        {"swift package",
-         {"p/.build/debug/app", "p/Package.swift"},
-         "p/.build",
-         "Developer project",
-         CleanupRisk::review,
-         "Package.swift",
-         "",
-         "`swift build`"},
-        {"DerivedData alone", {"p/DerivedData/x"}, "p/DerivedData", ""},
-        {"DerivedData of Xcode",
-         {"p/DerivedData/ModuleCache.noindex/x"},
-         "p/DerivedData",
-         "Developer project",
-         CleanupRisk::review,
-         "ModuleCache.noindex",
-         "",
-         "Xcode rebuilds"},
-        {"node_modules alone", {"p/node_modules/x.js"}, "p/node_modules", ""},
-        {"node_modules locked",
-         {"p/node_modules/x.js", "p/package.json", "p/package-lock.json"},
-         "p/node_modules",
-         "Developer project",
-         CleanupRisk::review,
-         "package-lock.json",
-         "",
+        {"insurance papers", "d/coverage/policy.pdf d/claims.pdf", "d/coverage", ""},
+        {"coverage without tests", "d/coverage/lcov.info", "d/coverage", ""},
+        {"coverage of a test run", "p/coverage/lcov.info p/jest.config.js", "p/coverage",
+         "Developer project", CleanupRisk::review, "lcov.info", "", "Running the tests"},
+        {"pycache with sources", "p/__pycache__/m.pyc p/__pycache__/keep.py", "p/__pycache__", ""},
+        {"swift without manifest", "p/.build/debug/app", "p/.build", ""},
+        {"swift package", "p/.build/debug/app p/Package.swift", "p/.build", "Developer project",
+         CleanupRisk::review, "Package.swift", "", "`swift build`"},
+        {"DerivedData alone", "p/DerivedData/x", "p/DerivedData", ""},
+        {"DerivedData of Xcode", "p/DerivedData/ModuleCache.noindex/x", "p/DerivedData",
+         "Developer project", CleanupRisk::review, "ModuleCache.noindex", "", "Xcode rebuilds"},
+        {"node_modules alone", "p/node_modules/x.js", "p/node_modules", ""},
+        {"node_modules locked", "p/node_modules/x.js p/package.json p/package-lock.json",
+         "p/node_modules", "Developer project", CleanupRisk::review, "package-lock.json", "",
          "`npm ci` reinstalls it from package-lock.json."},
-        {"CMake tree of any name",
-         {"p/cmake-build-debug/obj.o", "p/cmake-build-debug/CMakeCache.txt"},
-         "p/cmake-build-debug",
-         "CMake",
-         CleanupRisk::review,
-         "/r/p.",
-         "",
-         "CMake regenerates"},
-        {"CMake in its sources", {"p/obj.o", "p/CMakeCache.txt", "p/CMakeLists.txt"}, "p", ""},
-        {"CMake cache of itself", {"q/obj.o", "q/CMakeCache.txt"}, "q", ""},
-        {"tagged cache",
-         {"odd/place/blob", "odd/place/CACHEDIR.TAG"},
-         "odd/place",
-         "Tagged cache",
-         CleanupRisk::safe,
-         "\"# This file is a cache directory tag created by cargo.\"",
-         "",
+        {"CMake tree of any name", "p/cmake-build-debug/obj.o p/cmake-build-debug/CMakeCache.txt",
+         "p/cmake-build-debug", "CMake", CleanupRisk::review, "/r/p.", "", "CMake regenerates"},
+        {"CMake in its sources", "p/obj.o p/CMakeCache.txt p/CMakeLists.txt", "p", ""},
+        {"CMake cache of itself", "q/obj.o q/CMakeCache.txt", "q", ""},
+        {"tagged cache", "odd/place/blob odd/place/CACHEDIR.TAG", "odd/place", "Tagged cache",
+         CleanupRisk::safe, "\"# This file is a cache directory tag created by cargo.\"", "",
          "rebuilds it"},
-        {"unsigned tag", {"odd/fake/blob", "odd/fake/CACHEDIR.TAG"}, "odd/fake", ""},
+        {"unsigned tag", "odd/fake/blob odd/fake/CACHEDIR.TAG", "odd/fake", ""},
         {"venv named env",
-         {"s/env/lib/python3.11/site-packages/pkg/__init__.py", "s/env/pyvenv.cfg",
-          "s/env/lib/python3.11/site-packages/pkg-1.0.dist-info/RECORD", "s/requirements.txt"},
-         "s/env",
-         "Python virtual environment",
-         CleanupRisk::safe,
-         "requirements.txt",
-         "",
+         "s/env/lib/python3.11/site-packages/pkg/__init__.py s/env/pyvenv.cfg "
+         "s/env/lib/python3.11/site-packages/pkg-1.0.dist-info/RECORD s/requirements.txt",
+         "s/env", "Python virtual environment", CleanupRisk::safe, "requirements.txt", "",
          "`pip install -r requirements.txt`"},
         {"venv without requirements",
-         {"v/venv/lib/python3.11/site-packages/pkg/__init__.py", "v/venv/pyvenv.cfg",
-          "v/venv/lib/python3.11/site-packages/pkg-1.0.dist-info/RECORD"},
-         "v/venv",
-         "Python virtual environment",
-         CleanupRisk::review,
-         "pyvenv.cfg",
-         "No requirements file",
-         "-"},
+         "v/venv/lib/python3.11/site-packages/pkg/__init__.py v/venv/pyvenv.cfg "
+         "v/venv/lib/python3.11/site-packages/pkg-1.0.dist-info/RECORD",
+         "v/venv", "Python virtual environment", CleanupRisk::review, "pyvenv.cfg",
+         "No requirements file", "-"},
         {"venv with a module of its own",
-         {"w/.venv/lib/python3.11/site-packages/mymod.py", "w/.venv/pyvenv.cfg",
-          "w/.venv/lib/python3.11/site-packages/pkg/__init__.py",
-          "w/.venv/lib/python3.11/site-packages/pkg-1.0.dist-info/RECORD", "w/pyproject.toml"},
-         "w/.venv",
-         "Python virtual environment",
-         CleanupRisk::review,
-         "pyproject.toml",
-         "lists: mymod.py",
-         "do not come back"},
+         "w/.venv/lib/python3.11/site-packages/mymod.py w/.venv/pyvenv.cfg "
+         "w/.venv/lib/python3.11/site-packages/pkg/__init__.py "
+         "w/.venv/lib/python3.11/site-packages/pkg-1.0.dist-info/RECORD w/pyproject.toml",
+         "w/.venv", "Python virtual environment", CleanupRisk::review, "pyproject.toml",
+         "lists: mymod.py", "do not come back"},
         {"venv with an edited module",
-         {"x/.venv/lib/python3.11/site-packages/pkg/__init__.py", "x/.venv/pyvenv.cfg",
-          "x/.venv/lib/python3.11/site-packages/pkg-1.0.dist-info/RECORD", "x/setup.py"},
-         "x/.venv",
-         "Python virtual environment",
-         CleanupRisk::review,
-         "setup.py",
-         "installed: pkg/__init__.py",
-         "do not come back"},
-        {"core dump",
-         {"crash/core.4242"},
-         "crash/core.4242",
-         "Core dump",
-         CleanupRisk::review,
-         "ELF core header",
-         "",
-         "-"},
-        {"program named core", {"bin/core"}, "bin/core", ""},
-        {"session log",
-         {"home/.xsession-errors"},
-         "home/.xsession-errors",
-         "Log file",
-         CleanupRisk::review,
-         "error log",
-         "",
-         "next login"},
-        {"small log", {"home/app.log"}, "home/app.log", ""},
-        {"log outside the home", {"srv/.xsession-errors"}, "srv/.xsession-errors", ""},
-        {"Flatpak app cache",
-         {"home/.var/app/org.example.App/cache/blob"},
-         "home/.var/app/org.example.App/cache",
-         "org.example.App",
-         CleanupRisk::review,
-         "Flatpak sandbox",
-         "",
-         "fills it again"},
-        {"snap cache",
-         {"home/snap/tool/common/.cache/blob"},
-         "home/snap/tool/common/.cache",
-         "tool",
-         CleanupRisk::review,
-         "snap tool",
-         "",
-         "fills it again"},
-        {"Flatpak app data",
-         {"home/.var/app/org.example.App/data/blob"},
-         "home/.var/app/org.example.App/data",
-         ""},
+         "x/.venv/lib/python3.11/site-packages/pkg/__init__.py x/.venv/pyvenv.cfg "
+         "x/.venv/lib/python3.11/site-packages/pkg-1.0.dist-info/RECORD x/setup.py",
+         "x/.venv", "Python virtual environment", CleanupRisk::review, "setup.py",
+         "installed: pkg/__init__.py", "do not come back"},
+        {"core dump", "crash/core.4242", "crash/core.4242", "Core dump", CleanupRisk::review,
+         "ELF core header", "", "-"},
+        {"program named core", "bin/core", "bin/core", ""},
+        {"session log", "home/.xsession-errors", "home/.xsession-errors", "Log file",
+         CleanupRisk::review, "error log", "", "next login"},
+        {"small log", "home/app.log", "home/app.log", ""},
+        {"log outside the home", "srv/.xsession-errors", "srv/.xsession-errors", ""},
+        {"Flatpak app cache", "home/.var/app/org.example.App/cache/blob",
+         "home/.var/app/org.example.App/cache", "org.example.App", CleanupRisk::review,
+         "Flatpak sandbox", "", "fills it again"},
+        {"snap cache", "home/snap/tool/common/.cache/blob", "home/snap/tool/common/.cache", "tool",
+         CleanupRisk::review, "snap tool", "", "fills it again"},
+        {"Flatpak app data", "home/.var/app/org.example.App/data/blob",
+         "home/.var/app/org.example.App/data", ""},
         {"project in the Trash",
-         {"home/.local/share/Trash/files/p/node_modules/x",
-          "home/.local/share/Trash/files/p/package.json"},
-         "home/.local/share/Trash/files/p/node_modules",
-         ""},
+         "home/.local/share/Trash/files/p/node_modules/x "
+         "home/.local/share/Trash/files/p/package.json",
+         "home/.local/share/Trash/files/p/node_modules", ""},
     };
     for (const auto& c : cases) {
         TreeBuilder t("/r");
         FakeDisk disk;
-        for (std::size_t i = 0; i < c.files.size(); ++i) {
-            const std::string path = "/r/" + c.files[i];
-            t.file(path, i == 0 ? 2'000'000 : 10);
-        }
+        std::istringstream files(c.files);
+        bool first = true;
+        for (std::string f; files >> f;)
+            t.file("/r/" + f, std::exchange(first, false) ? 2'000'000 : 10);
         disk.heads["/r/crash/core.4242"] = elfCore;
         disk.heads["/r/bin/core"] = elfProgram;
         disk.heads["/r/odd/place/CACHEDIR.TAG"] = cargoTag;
@@ -269,14 +193,15 @@ TEST(CleanupEvidence, TagsCoreHeadersRecordsAndLists) {
     EXPECT_EQ(listed({"a", "b", "c", "d", "e"}), "a, b, c and 2 more");
 }
 
-struct DescriptorCase {
-    std::string path;
-    std::string owner; // "" for no descriptor
-    CleanupRisk risk = CleanupRisk::safe;
-};
-
 TEST(CleanupCatalog, DescriptorRulesInOrder) {
-    const std::vector<DescriptorCase> cases = {
+    const auto descriptor = [](std::string_view path) {
+        return CleanupCatalog::descriptor(path, path.substr(path.rfind('/') + 1));
+    };
+    const struct {
+        const char* path;
+        const char* owner;
+        CleanupRisk risk;
+    } cases[] = {
         {"/Users/a/Library/Developer/Xcode/DerivedData", "Xcode", CleanupRisk::safe},
         {"/h/.npm/_cacache", "Package manager", CleanupRisk::safe},
         {"/h/.cache/pnpm", "Package manager", CleanupRisk::safe},
@@ -289,31 +214,18 @@ TEST(CleanupCatalog, DescriptorRulesInOrder) {
         {"/h/Library/Developer/Xcode/DerivedData/node_modules", "Xcode", CleanupRisk::safe},
         {"/h/Library/Caches/x/node_modules", "Application cache", CleanupRisk::review},
         {"/h/.ollama/models/coverage", "Local AI model", CleanupRisk::caution},
-        {"/p/node_modules", ""},
-        {"/p/DerivedData", ""},
-        {"/p/coverage", ""},
-        {"/p/__pycache__", ""},
-        {"/p/.build", ""},
-        // Near misses.
-        {"/h/Library/Caches", ""},
-        {"/h/.cache/HuggingFace", ""},
-        {"/h/.cache", ""},
-        {"/p/node_modules_old", ""},
-        {"/p/my.gguf.bak", ""},
-        {"/h/.ollama", ""},
     };
     for (const auto& c : cases) {
-        const auto slash = c.path.rfind('/');
-        const auto d =
-            CleanupCatalog::descriptor(c.path, std::string_view(c.path).substr(slash + 1));
-        if (c.owner.empty()) {
-            EXPECT_FALSE(d) << c.path;
-            continue;
-        }
+        const auto d = descriptor(c.path);
         ASSERT_TRUE(d) << c.path;
         EXPECT_EQ(d->owner, c.owner) << c.path;
         EXPECT_EQ(d->risk, c.risk) << c.path;
     }
+    // Generated output without evidence, and near misses.
+    for (const char* path : {"/p/node_modules", "/p/DerivedData", "/p/coverage", "/p/__pycache__",
+                             "/p/.build", "/h/Library/Caches", "/h/.cache/HuggingFace", "/h/.cache",
+                             "/p/node_modules_old", "/p/my.gguf.bak", "/h/.ollama"})
+        EXPECT_FALSE(descriptor(path)) << path;
 }
 
 TEST(CleanupCatalog, ListsFoldersStrictlyAboveOneMillionBytes) {

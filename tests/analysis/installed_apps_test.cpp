@@ -38,14 +38,16 @@ protected:
     std::string systemEntry(const std::string& id) const {
         return system / ("share/applications/" + id + ".desktop");
     }
-    // A package owning `files`, with its status stanza.
+    // A package owning `files`, with its status stanza; `name` may carry
+    // an architecture, as the list's file name does.
     void package(const std::string& name, const std::string& stanza,
                  const std::vector<std::string>& files = {}) {
         std::string list = "/.\n";
         for (const auto& f : files)
             list += f + "\n";
         put(system / ("dpkg/info/" + name + ".list"), list);
-        status += "Package: " + name + "\nStatus: install ok installed\n" + stanza + "\n";
+        status += "Package: " + name.substr(0, name.find(':')) +
+                  "\nStatus: install ok installed\n" + stanza + "\n";
     }
     std::vector<InstalledApp> installed() {
         put(system / "dpkg/status", status);
@@ -89,7 +91,7 @@ TEST_F(InstalledApps, AnEntryThatStartsAnAppImageIsThatAppImage) {
 TEST_F(InstalledApps, EachPackageAndEachProgramIsOneApp) {
     entry(systemEntry("org.bleachbit.BleachBit"), "BleachBit", "bleachbit");
     entry(systemEntry("bleachbit-root"), "BleachBit (as root)", "pkexec bleachbit");
-    package("bleachbit", "Installed-Size: 100\n",
+    package("bleachbit:amd64", "Installed-Size: 100\n",
             {systemEntry("org.bleachbit.BleachBit"), systemEntry("bleachbit-root")});
     // The same settings panel under the same name from two folders.
     entry(home / ".local/share/applications/settings.desktop", "System Settings", "present");
@@ -100,10 +102,12 @@ TEST_F(InstalledApps, EachPackageAndEachProgramIsOneApp) {
     const InstalledApp* b = named(apps, "BleachBit");
     ASSERT_TRUE(b);
     EXPECT_EQ(b->packageBytes, 100 * 1024);
+    EXPECT_EQ(LinuxApps::footprint(*b, sources.places, {}).appBytes, 100 * 1024);
     EXPECT_FALSE(named(apps, "BleachBit (as root)"));
     EXPECT_EQ(std::count_if(apps.begin(), apps.end(),
                             [](const InstalledApp& a) { return a.name == "System Settings"; }),
               1);
+    EXPECT_EQ(named(apps, "System Settings")->packageBytes, -1); // no package owns it
 }
 
 TEST_F(InstalledApps, APackageCountsWhatWasInstalledOnlyForIt) {

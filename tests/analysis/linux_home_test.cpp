@@ -200,28 +200,6 @@ TEST_F(LinuxHome, AppsOfEveryKindWithTheirData) {
     EXPECT_GE(snap->appBytes, 1'100'000); // the squashfs image, not the mount
 }
 
-TEST_F(LinuxHome, SystemEntriesTakeTheirPackagesInstalledSize) {
-    const std::string entry = system / "share/applications/org.example.Viewer.desktop";
-    put(entry, "[Desktop Entry]\nType=Application\nName=Viewer\n");
-    put(system / "dpkg/info/viewer:amd64.list", "/.\n/usr/bin/viewer\n" + entry + "\n");
-    put(system / "dpkg/info/other.list", "/usr/share/applications/other.desktop\n");
-    put(system / "dpkg/status",
-        "Package: other\nInstalled-Size: 99\n\nPackage: viewer\nStatus: install ok installed\n"
-        "Installed-Size: 1234\nVersion: 1.0\n");
-    sources.applicationDirs.push_back(system / "share/applications");
-    sources.dpkgDatabase = system / "dpkg";
-    const auto apps = LinuxApps::installed(sources, {});
-    const InstalledApp* viewer =
-        find(apps, [](const InstalledApp& a) { return a.id == "org.example.Viewer"; });
-    ASSERT_TRUE(viewer);
-    EXPECT_EQ(viewer->packageBytes, 1234 * 1024);
-    EXPECT_EQ(LinuxApps::footprint(*viewer, sources.places, {}).appBytes, 1234 * 1024);
-    const InstalledApp* notes =
-        find(apps, [](const InstalledApp& a) { return a.id == "org.example.Notes"; });
-    ASSERT_TRUE(notes);
-    EXPECT_EQ(notes->packageBytes, -1);
-}
-
 TEST_F(LinuxHome, LeftoversTellOwnedDataFromOrphans) {
     // Of the sandboxes, only the unused runtime and the old snap revision.
     std::set<std::string> sandboxed;

@@ -45,25 +45,20 @@ TEST_F(SystemReclaimTest, TheAptCacheJournalKernelsAndAutoremovable) {
     putSized(root / "var/cache/apt/archives/libx_1_amd64.deb", 300'000, 2);
     put(root / "var/cache/apt/archives/lock", "");
     putSized(root / "var/log/journal/abc/system.journal", 110'000'000, 3);
+    const auto pkg = [](const std::string& name, int kb, const std::string& more = "",
+                        const std::string& status = "install ok installed") {
+        return "Package: " + name + "\nStatus: " + status +
+               "\nInstalled-Size: " + std::to_string(kb) + "\n" + more + "\n";
+    };
     put(root / "var/lib/dpkg/status",
-        "Package: editor\nStatus: install ok installed\nInstalled-Size: 10\nDepends: libused\n\n"
-        "Package: libused\nStatus: install ok installed\nInstalled-Size: 20\n\n"
-        "Package: libhinted\nStatus: install ok installed\nInstalled-Size: 25\n\n"
-        "Package: libold\nStatus: install ok installed\nInstalled-Size: 30\nDepends: libdeep\n\n"
-        "Package: libdeep\nStatus: install ok installed\nInstalled-Size: 40\n\n"
-        "Package: libgone\nStatus: deinstall ok config-files\nInstalled-Size: 50\n\n"
-        "Package: tools\nStatus: install ok installed\nInstalled-Size: 1\n"
-        "Recommends: libhinted | libother\n\n"
-        "Package: linux-image-6.1.0-9-amd64\nStatus: install ok installed\nInstalled-Size: "
-        "400000\n\n"
-        "Package: linux-image-6.1.0-17-amd64\nStatus: install ok installed\nInstalled-Size: "
-        "410000\n\n"
-        "Package: linux-image-6.1.0-18-amd64\nStatus: install ok installed\nInstalled-Size: "
-        "420000\n\n"
-        "Package: linux-image-6.1.0-10-amd64-unsigned\nStatus: install ok installed\n"
-        "Installed-Size: 390000\n\n"
-        "Package: linux-image-amd64\nStatus: install ok installed\nInstalled-Size: 1\n"
-        "Depends: linux-image-6.1.0-18-amd64\n");
+        pkg("editor", 10, "Depends: libused\n") + pkg("libused", 20) + pkg("libhinted", 25) +
+            pkg("libold", 30, "Depends: libdeep\n") + pkg("libdeep", 40) +
+            pkg("libgone", 50, "", "deinstall ok config-files") +
+            pkg("tools", 1, "Recommends: libhinted | libother\n") +
+            pkg("linux-image-6.1.0-9-amd64", 400000) + pkg("linux-image-6.1.0-17-amd64", 410000) +
+            pkg("linux-image-6.1.0-18-amd64", 420000) +
+            pkg("linux-image-6.1.0-10-amd64-unsigned", 390000) +
+            pkg("linux-image-amd64", 1, "Depends: linux-image-6.1.0-18-amd64\n"));
     put(root / "var/lib/apt/extended_states",
         "Package: libused\nArchitecture: amd64\nAuto-Installed: 1\n\n"
         "Package: libhinted\nAuto-Installed: 1\n\n"

@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <limits>
 #include <unordered_set>
@@ -11,6 +9,7 @@
 #include "base/path.h"
 #include "base/terminal_text.h"
 #include "base/uuid.h"
+#include "support/second_user.h"
 
 namespace tb {
 namespace {
@@ -93,20 +92,9 @@ TEST(Uuid, RandomIsVersionFourAndRoundTripsUpperCase) {
 // Two instances of one program share a file of records keyed by these.
 TEST(Uuid, AForkedChildDrawsOtherIdentitiesThanItsParent) {
     (void)Uuid::random(); // the generator exists before the fork
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        const Uuid u = Uuid::random();
-        ::_exit(::write(fds[1], u.bytes.data(), u.bytes.size()) == 16 ? 0 : 1);
-    }
-    ::close(fds[1]);
-    Uuid child;
-    EXPECT_EQ(::read(fds[0], child.bytes.data(), child.bytes.size()), 16);
-    ::close(fds[0]);
-    ::waitpid(pid, nullptr, 0);
-    EXPECT_NE(child, Uuid::random());
+    const auto child = Uuid::parse(test::inChild([] { return Uuid::random().toString(); }));
+    ASSERT_TRUE(child);
+    EXPECT_NE(*child, Uuid::random());
 }
 
 TEST(Path, ComponentsAndContainment) {

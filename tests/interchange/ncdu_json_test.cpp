@@ -18,6 +18,7 @@
 #include "interchange/scan_files.h"
 #include "scan/directory_walker.h"
 #include "store/scan_store.h"
+#include "support/second_user.h"
 #include "support/temp_dir.h"
 
 namespace tb {
@@ -51,6 +52,28 @@ std::string exportText(const ScanNode& root) {
         },
         options));
     return text;
+}
+
+// The export of a stored scan as text.
+std::string exportedScan(const std::string& file) {
+    std::string text;
+    EXPECT_TRUE(ScanFiles::exportScan(
+        file, [&](std::string_view s) { return text += s, true; }, "t"));
+    return text;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+void writeGzip(const std::string& path, const std::string& text) {
+    gzFile out = gzopen(path.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    ASSERT_EQ(gzwrite(out, text.data(), unsigned(text.size())), int(text.size()));
+    ASSERT_EQ(gzclose(out), Z_OK);
 }
 
 class NcduJsonTest : public ::testing::Test {
@@ -252,43 +275,22 @@ TEST_F(NcduJsonTest, StreamedReadingAgreesWithReadingInMemoryAcrossPieces) {
     }
 }
 
-// Runs `work` in a child process that may use at most `extraBytes` more
-// address space than this one and is stopped after ten seconds; gives back
-// the text it returned, or how it ended.
+// Runs `work` in a child that may use at most `extraBytes` more address
+// space than this one and is stopped after ten seconds.
 std::string inBoundedChild(std::size_t extraBytes, const std::function<std::string()>& work) {
     std::size_t pages = 0;
     if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
         if (std::fscanf(f, "%zu", &pages) != 1) pages = 0;
         std::fclose(f);
     }
-    int fds[2];
-    if (::pipe(fds) != 0) return "<pipe failed>";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        const rlim_t limit = pages * std::size_t(::sysconf(_SC_PAGESIZE)) + extraBytes;
-        const rlimit bound{limit, limit};
-        ::setrlimit(RLIMIT_AS, &bound);
-        ::alarm(10);
-        std::string text;
-        try {
-            text = work();
-        } catch (const std::exception& e) {
-            text = std::string("<threw ") + e.what() + ">";
-        }
-        (void)!::write(fds[1], text.data(), text.size());
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    std::string text;
-    char buf[4096];
-    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
-        text.append(buf, std::size_t(n));
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (WIFSIGNALED(status)) return "<ended by signal " + std::to_string(WTERMSIG(status)) + ">";
-    return text;
+    const rlim_t limit = pages * std::size_t(::sysconf(_SC_PAGESIZE)) + extraBytes;
+    return test::inChild(
+        [&] {
+            const rlimit bound{limit, limit};
+            ::setrlimit(RLIMIT_AS, &bound);
+            return work();
+        },
+        10);
 }
 
 std::string importMessage(const std::string& file, const std::string& store) {
@@ -346,10 +348,7 @@ TEST_F(NcduJsonTest, EndlessBlockingAndBombInputsEndSoonWithAMessage) {
 TEST_F(NcduJsonTest, CompressedExportCutShortIsAnErrorEvenWhenItsTextIsWhole) {
     const std::string text = "[1,2,{},[{\"name\":\"/r\"},{\"name\":\"f\",\"asize\":5}]]";
     const std::string gz = dir / "whole.json.gz";
-    gzFile out = gzopen(gz.c_str(), "wb");
-    ASSERT_NE(out, nullptr);
-    ASSERT_EQ(gzwrite(out, text.data(), unsigned(text.size())), int(text.size()));
-    ASSERT_EQ(gzclose(out), Z_OK);
+    writeGzip(gz, text);
     const std::string whole = test::readFile(gz);
     const std::string store = dir / "store";
     test::makeDirs(store);
@@ -379,10 +378,7 @@ TEST_F(NcduJsonTest, ImportStoresAGzipExportAndNothingWhenItIsBroken) {
         "[1,2,{\"timestamp\":1600000000},[{\"name\":\"/r//\",\"dsize\":4096},"
         "{\"name\":\"f\",\"asize\":5,\"dsize\":8192}]]";
     const std::string gz = dir / "good.json.gz";
-    gzFile out = gzopen(gz.c_str(), "wb");
-    ASSERT_NE(out, nullptr);
-    ASSERT_EQ(gzwrite(out, good.data(), unsigned(good.size())), int(good.size()));
-    ASSERT_EQ(gzclose(out), Z_OK);
+    writeGzip(gz, good);
 
     auto summary = ScanFiles::importExport(gz, store);
     ASSERT_TRUE(summary) << summary.error().message;
@@ -409,14 +405,7 @@ TEST_F(NcduJsonTest, ImportStoresAGzipExportAndNothingWhenItIsBroken) {
               std::vector<std::string>{history[0].fileURL.substr(store.size() + 1)});
 
     // Exported again, the folder's own blocks come back as its own size.
-    std::string text;
-    ASSERT_TRUE(ScanFiles::exportScan(
-        history[0].fileURL,
-        [&](std::string_view s) {
-            text += s;
-            return true;
-        },
-        "t"));
+    const std::string text = exportedScan(history[0].fileURL);
     EXPECT_NE(text.find("{\"name\":\"/r\",\"asize\":0,\"dsize\":4096}"), std::string::npos) << text;
 }
 
@@ -438,25 +427,15 @@ TEST_F(NcduJsonTest, HardLinksLeaveAndComeBackCountedAsTheScanCountedThem) {
         const std::string name(rawValue(mode));
         DirectoryWalker::Options options;
         options.hardLinks = mode;
-        const ScanForest scanned =
-            DirectoryWalker::walk(root, [](const WalkProgress&) {}, {}, options);
+        const ScanForest scanned = DirectoryWalker::walk(
+            root, [](const WalkProgress&) {}, {}, options);
         const std::string file = dir / (name + ".sqlite");
         ASSERT_TRUE(ScanFiles::saveAtomically(scanned, root, store, file));
-        std::string text;
-        ASSERT_TRUE(ScanFiles::exportScan(
-            file, [&](std::string_view s) { return text += s, true; }, "t"));
+        const std::string text = exportedScan(file);
         EXPECT_NE(text.find("\"hard_links\":\"" + name + "\""), std::string::npos) << text;
-        std::size_t marked = 0;
-        for (auto at = text.find("\"hlnkc\":true,\"nlink\":3"); at != std::string::npos;
-             at = text.find("\"hlnkc\":true,\"nlink\":3", at + 1))
-            ++marked;
-        EXPECT_EQ(marked, 3u) << name;
+        EXPECT_EQ(occurrences(text, "\"hlnkc\":true,\"nlink\":3"), 3u) << name;
         // Every name carries the file's bytes, none is written empty.
-        std::size_t full = 0;
-        for (auto at = text.find("\"asize\":50000,"); at != std::string::npos;
-             at = text.find("\"asize\":50000,", at + 1))
-            ++full;
-        EXPECT_EQ(full, 3u) << text;
+        EXPECT_EQ(occurrences(text, "\"asize\":50000,"), 3u) << text;
 
         const std::string exported = dir / (name + ".json");
         test::writeFile(exported, text);
