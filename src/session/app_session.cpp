@@ -386,16 +386,14 @@ void AppSession::onWalkFinished(std::uint64_t generation, std::stop_token stop, 
 void AppSession::startPostScanAnalyses(std::uint64_t generation, const ScanForest& forest,
                                        const std::string& root,
                                        std::optional<ScanRecord> previous) {
-    // The save takes longest: the comparison and the analyses run beside it
-    // and are shown as each ends. The save is published last, so that a new
-    // entry in the history means all of this scan is on screen, and its
-    // surplus is taken only once the previous scan has been compared (it may
-    // be surplus).
-    auto compared = std::make_shared<std::promise<void>>();
-    auto analysed = std::make_shared<std::promise<void>>();
-    std::shared_future<void> comparedDone = compared->get_future().share();
-    std::shared_future<void> analysedDone = analysed->get_future().share();
-    detach([link = link_, generation, forest, previous, compared] {
+    // The save takes longest: the comparison, then the analyses, run beside
+    // it on the other core and are shown as each ends. The save is published
+    // last, so that a new entry in the history means all of this scan is on
+    // screen, and its surplus is taken only once the previous scan has been
+    // compared (it may be surplus).
+    auto shown = std::make_shared<std::promise<void>>();
+    std::shared_future<void> shownDone = shown->get_future().share();
+    detach([link = link_, generation, forest, previous, shown] {
         PostScanResult r;
         if (previous && previous->context.rootPath == forest.context().rootPath &&
             previous->context.volumeCapacity == forest.context().volumeCapacity) {
@@ -404,17 +402,14 @@ void AppSession::startPostScanAnalyses(std::uint64_t generation, const ScanFores
                 r.changes = ScanComparison::changeList(forest.root(), *previous, changeLimit);
             }
         }
-        link->post([generation, r = std::move(r)](AppSession& s) mutable {
+        link->post([generation, changes = std::move(r.changes),
+                    message = std::move(r.changesMessage)](AppSession& s) mutable {
             if (generation != s.scanGeneration_) return;
-            s.changesMessage_ = std::move(r.changesMessage);
+            s.changesMessage_ = std::move(message);
             s.notify(SessionField::changesMessage);
-            s.changes_ = std::move(r.changes);
+            s.changes_ = std::move(changes);
             s.notify(SessionField::changes);
         });
-        compared->set_value();
-    });
-    detach([link = link_, generation, forest, analysed] {
-        PostScanResult r;
         r.candidates = CleanupCatalog::candidates(forest);
         const std::string home = homeFolder();
         r.apps = StorageInsights::apps(forest, home);
@@ -438,14 +433,13 @@ void AppSession::startPostScanAnalyses(std::uint64_t generation, const ScanFores
             s.refreshSystemReclaims();
             s.notify(SessionField::quickWins);
         });
-        analysed->set_value();
+        shown->set_value();
     });
-    detach([link = link_, generation, forest, root, comparedDone, analysedDone] {
+    detach([link = link_, generation, forest, root, shownDone] {
         PostScanResult r;
         const std::string store = ScanStore::directory();
         if (auto saved = ScanStore::saveIn(store, forest, root)) r.record = std::move(*saved);
-        comparedDone.wait();
-        analysedDone.wait();
+        shownDone.wait();
         if (r.record) {
             r.surplus = ScanRetention::surplus(ScanStore::historyIn(store), r.record->rootPath,
                                                ScanRetention::read(store), {r.record->fileURL});
