@@ -1,6 +1,7 @@
 #include "session/app_session.h"
 
 #include <algorithm>
+#include <future>
 #include <thread>
 #include <unordered_set>
 
@@ -70,6 +71,7 @@ AppSession::AppSession(std::shared_ptr<platform::Desktop> desktop,
 AppSession::~AppSession() {
     link_->cut();
     if (scanTask_) scanTask_->request_stop();
+    if (searchTask_) searchTask_->request_stop();
 }
 
 // --- derived -------------------------------------------------------------
@@ -384,20 +386,15 @@ void AppSession::onWalkFinished(std::uint64_t generation, std::stop_token stop, 
 void AppSession::startPostScanAnalyses(std::uint64_t generation, const ScanForest& forest,
                                        const std::string& root,
                                        std::optional<ScanRecord> previous) {
-    detach([link = link_, generation, forest, root, previous = std::move(previous)] {
+    // The save takes longest: the comparison, then the analyses, run beside
+    // it on the other core and are shown as each ends. The save is published
+    // last, so that a new entry in the history means all of this scan is on
+    // screen, and its surplus is taken only once the previous scan has been
+    // compared (it may be surplus).
+    auto shown = std::make_shared<std::promise<void>>();
+    std::shared_future<void> shownDone = shown->get_future().share();
+    detach([link = link_, generation, forest, previous, shown] {
         PostScanResult r;
-        r.candidates = CleanupCatalog::candidates(forest);
-        const std::string home = homeFolder();
-        r.apps = StorageInsights::apps(forest, home);
-        r.leftBehind =
-            LinuxApps::leftBehind(forest.nodes(), AppSources::forHome(HomePlaces::of(home)));
-        const std::string store = ScanStore::directory();
-        if (auto saved = ScanStore::saveIn(store, forest, root)) r.record = std::move(*saved);
-        auto modules =
-            QuickWins::nodeModules(forest.nodes(), HomePlaces::of(home), &systemDiskEvidence());
-        r.quickWins = QuickWins::discover(home);
-        r.quickWins.insert(r.quickWins.end(), modules.begin(), modules.end());
-        r.quickWins = QuickWins::arrange(std::move(r.quickWins));
         if (previous && previous->context.rootPath == forest.context().rootPath &&
             previous->context.volumeCapacity == forest.context().volumeCapacity) {
             r.changesMessage = ScanComparison::incomparable(forest.context(), previous->context);
@@ -405,7 +402,44 @@ void AppSession::startPostScanAnalyses(std::uint64_t generation, const ScanFores
                 r.changes = ScanComparison::changeList(forest.root(), *previous, changeLimit);
             }
         }
-        // Only once the previous scan has been compared: it may be surplus.
+        link->post([generation, changes = std::move(r.changes),
+                    message = std::move(r.changesMessage)](AppSession& s) mutable {
+            if (generation != s.scanGeneration_) return;
+            s.changesMessage_ = std::move(message);
+            s.notify(SessionField::changesMessage);
+            s.changes_ = std::move(changes);
+            s.notify(SessionField::changes);
+        });
+        r.candidates = CleanupCatalog::candidates(forest);
+        const std::string home = homeFolder();
+        r.apps = StorageInsights::apps(forest, home);
+        r.leftBehind =
+            LinuxApps::leftBehind(forest.nodes(), AppSources::forHome(HomePlaces::of(home)));
+        auto modules =
+            QuickWins::nodeModules(forest.nodes(), HomePlaces::of(home), &systemDiskEvidence());
+        r.quickWins = QuickWins::discover(home);
+        r.quickWins.insert(r.quickWins.end(), modules.begin(), modules.end());
+        r.quickWins = QuickWins::arrange(std::move(r.quickWins));
+        link->post([generation, r = std::move(r)](AppSession& s) mutable {
+            if (generation != s.scanGeneration_) return;
+            s.cleanupCandidates_ = std::move(r.candidates);
+            s.quickWins_ = std::move(r.quickWins);
+            s.dropRowsOfMoved(false); // found in the tree as it was scanned
+            s.notify(SessionField::cleanupCandidates);
+            s.appFootprints_ = std::move(r.apps);
+            s.notify(SessionField::appFootprints);
+            s.leftBehind_ = std::move(r.leftBehind);
+            s.notify(SessionField::leftBehind);
+            s.refreshSystemReclaims();
+            s.notify(SessionField::quickWins);
+        });
+        shown->set_value();
+    });
+    detach([link = link_, generation, forest, root, shownDone] {
+        PostScanResult r;
+        const std::string store = ScanStore::directory();
+        if (auto saved = ScanStore::saveIn(store, forest, root)) r.record = std::move(*saved);
+        shownDone.wait();
         if (r.record) {
             r.surplus = ScanRetention::surplus(ScanStore::historyIn(store), r.record->rootPath,
                                                ScanRetention::read(store), {r.record->fileURL});
@@ -425,20 +459,6 @@ void AppSession::publishPostScan(std::uint64_t generation, PostScanResult r) {
         history_.insert(history_.begin(), std::move(*r.record));
         notify(SessionField::history);
     }
-    cleanupCandidates_ = std::move(r.candidates);
-    quickWins_ = std::move(r.quickWins);
-    dropRowsOfMoved(false); // found in the tree as it was scanned
-    notify(SessionField::cleanupCandidates);
-    appFootprints_ = std::move(r.apps);
-    notify(SessionField::appFootprints);
-    leftBehind_ = std::move(r.leftBehind);
-    notify(SessionField::leftBehind);
-    refreshSystemReclaims();
-    notify(SessionField::quickWins);
-    changesMessage_ = std::move(r.changesMessage);
-    notify(SessionField::changesMessage);
-    changes_ = std::move(r.changes);
-    notify(SessionField::changes);
 }
 
 void AppSession::cancelScan() {
@@ -870,6 +890,9 @@ void AppSession::stageDuplicate(const std::string& path, std::int64_t bytes,
 // --- search ----------------------------------------------------------------
 
 void AppSession::scheduleSearch() {
+    // Whatever an earlier search still finds is outdated from now on.
+    ++searchSerial_;
+    if (searchTask_) searchTask_->request_stop();
     searchInput_.query = searchQuery_;
     searchInput_.forest = forest_;
     // The scan on display is searched in memory, whole; its stored file
@@ -885,34 +908,49 @@ void AppSession::scheduleSearch() {
 void AppSession::runSearch() {
     SearchInput input = std::move(searchInput_);
     searchInput_ = {};
-    detach([link = link_, input = std::move(input)] {
+    searchTask_ = std::make_shared<std::stop_source>();
+    const std::uint64_t serial = searchSerial_;
+    detach([link = link_, input = std::move(input), serial, stop = searchTask_->get_token()] {
         IndexSearch::RankedHits ranked;
-        if (input.forest) ranked = IndexSearch::rankedHits(input.query, input.forest->nodes());
-        std::vector<const ScanNode*>& hits = ranked.hits;
-        std::vector<HistoryHit> stored;
-        if (Utf8::characters(QueryText::trimmed(input.query)) >= 2) {
-            std::unordered_set<std::string> seen;
-            for (const ScanNode* n : hits)
-                seen.insert(n->path());
-            for (const ScanRecord& record : input.records) {
-                for (auto& row : ScanStore::search(record, input.query, 6)) {
-                    if (seen.count(row.path)) continue;
-                    stored.push_back(
-                        {record, std::move(row.name), std::move(row.path), row.allocatedSize});
-                }
-            }
+        if (input.forest) {
+            ranked = IndexSearch::rankedHits(input.query, input.forest->nodes(),
+                                             IndexSearch::rankedLimit, stop);
         }
-        link->post([query = input.query, forest = input.forest, ranked = std::move(ranked),
-                    stored = std::move(stored)](AppSession& s) mutable {
-            // A tree replaced meanwhile makes the hits stale too.
-            if (s.searchQuery_ != query || !(s.forest_ == forest)) return;
-            s.searchHits_ = std::move(ranked.hits);
-            s.searchMatchCount_ = ranked.matched;
-            s.searchHitsForest_ = std::move(forest);
-            s.notify(SessionField::searchHits);
-            s.historyHits_ = std::move(stored);
-            s.notify(SessionField::historyHits);
-        });
+        if (stop.stop_requested()) return;
+        std::unordered_set<std::string> seen;
+        const bool searchStored = Utf8::characters(QueryText::trimmed(input.query)) >= 2;
+        if (searchStored) {
+            for (const ScanNode* n : ranked.hits)
+                seen.insert(n->path());
+        }
+        // The open scan's hits go up at once; each stored scan's follow as
+        // its file has been read.
+        link->post(
+            [serial, forest = input.forest, ranked = std::move(ranked)](AppSession& s) mutable {
+                if (s.searchSerial_ != serial || !(s.forest_ == forest)) return;
+                s.searchHits_ = std::move(ranked.hits);
+                s.searchMatchCount_ = ranked.matched;
+                s.searchHitsForest_ = std::move(forest);
+                s.notify(SessionField::searchHits);
+                s.historyHits_.clear();
+                s.notify(SessionField::historyHits);
+            });
+        if (!searchStored) return;
+        for (const ScanRecord& record : input.records) {
+            if (stop.stop_requested()) return;
+            std::vector<HistoryHit> stored;
+            for (auto& row : ScanStore::search(record, input.query, 6, stop)) {
+                if (seen.count(row.path)) continue;
+                stored.push_back(
+                    {record, std::move(row.name), std::move(row.path), row.allocatedSize});
+            }
+            if (stored.empty()) continue;
+            link->post([serial, forest = input.forest, stored = std::move(stored)](AppSession& s) {
+                if (s.searchSerial_ != serial || !(s.forest_ == forest)) return;
+                s.historyHits_.insert(s.historyHits_.end(), stored.begin(), stored.end());
+                s.notify(SessionField::historyHits);
+            });
+        }
     });
 }
 
@@ -955,8 +993,9 @@ void AppSession::onMoved(const std::vector<OperationReceipt>& receipts) {
 
 void AppSession::onRestored(const OperationReceipt& receipt) {
     if (!forest_) return;
-    const auto was = std::find_if(movedToTrash_.begin(), movedToTrash_.end(),
-                                  [&](const MovedItem& m) { return m.path == receipt.originalURL; });
+    const auto was =
+        std::find_if(movedToTrash_.begin(), movedToTrash_.end(),
+                     [&](const MovedItem& m) { return m.path == receipt.originalURL; });
     if (was == movedToTrash_.end()) {
         // Not from this tree, unless it lies in it and was moved before
         // the tree was made.
@@ -1054,17 +1093,17 @@ std::int64_t AppSession::scannedForTruth() const {
 void AppSession::dropRowsOfMoved(bool announce) {
     if (movedToTrash_.empty()) return;
     const auto& moved = movedToTrash_;
-    const auto candidates = std::erase_if(cleanupCandidates_, [&](const CleanupCandidate& c) {
-        return insideAny(c.url, moved);
-    });
+    const auto candidates = std::erase_if(
+        cleanupCandidates_, [&](const CleanupCandidate& c) { return insideAny(c.url, moved); });
     const auto wins =
         std::erase_if(quickWins_, [&](const QuickWin& w) { return insideAny(w.url, moved); });
     std::size_t duplicates = 0;
     for (auto& group : duplicates_) {
-        duplicates += std::erase_if(group.paths,
-                                    [&](const std::string& p) { return insideAny(p, moved); });
+        duplicates +=
+            std::erase_if(group.paths, [&](const std::string& p) { return insideAny(p, moved); });
     }
-    duplicates += std::erase_if(duplicates_, [](const DuplicateGroup& g) { return g.paths.size() < 2; });
+    duplicates +=
+        std::erase_if(duplicates_, [](const DuplicateGroup& g) { return g.paths.size() < 2; });
     if (!announce) return;
     if (candidates > 0) notify(SessionField::cleanupCandidates);
     if (wins > 0) notify(SessionField::quickWins);

@@ -102,7 +102,8 @@ struct HistoryHit {
 class AppSession : public QObject {
     Q_OBJECT
 public:
-    static constexpr int searchPauseMs = 160;
+    // Short: a search that a later keystroke makes useless stops at once.
+    static constexpr int searchPauseMs = 100;
     static constexpr std::size_t changeLimit = 160;
 
     explicit AppSession(std::shared_ptr<platform::Desktop> desktop = nullptr,
@@ -381,7 +382,7 @@ private:
     std::shared_ptr<std::stop_source> scanTask_;
     std::uint64_t scanGeneration_ = 0;
     bool workspacePrepared_ = false;
-    bool historyRead_ = false; // the store's history has reached history_
+    bool historyRead_ = false;     // the store's history has reached history_
     bool retentionChosen_ = false; // changed here: newer than the start-up read
     bool measuringTrash_ = false;
     QTimer* const searchTimer_; // owned: a Qt child of this session
@@ -392,6 +393,9 @@ private:
         std::vector<ScanRecord> records;
     };
     SearchInput searchInput_;
+    // The search last started; its results alone are published.
+    std::shared_ptr<std::stop_source> searchTask_;
+    std::uint64_t searchSerial_ = 0;
 };
 
 } // namespace tb

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "store/query_text.h"
 
@@ -34,6 +35,38 @@ private:
     std::string needle_, folded_, path_;
 };
 
+// Whether each node's path holds the needle, without building the paths of
+// a million nodes. A needle without "/" lies within one name, so a path
+// holds it when its parent's path or its own name does; lists that run
+// parents before their children (the forest's order) keep the parents'
+// answers on a stack. Any other node builds its path.
+class PathMatches {
+public:
+    PathMatches(Matcher& match, std::string_view query) : match_(match) {
+        const std::string_view trimmed = QueryText::trimmed(query);
+        spansNames_ = trimmed.find('/') != std::string_view::npos;
+    }
+    bool test(const ScanNode* n, bool nameMatches) {
+        if (spansNames_) return nameMatches || match_.inPath(n);
+        const ScanNode* parent = n->parent();
+        while (!folders_.empty() && folders_.back().first != parent)
+            folders_.pop_back();
+        bool inPath;
+        if (folders_.empty()) {
+            inPath = nameMatches || match_.inPath(n);
+        } else {
+            inPath = nameMatches || folders_.back().second;
+        }
+        if (n->isDirectory()) folders_.emplace_back(n, inPath);
+        return inPath;
+    }
+
+private:
+    Matcher& match_;
+    bool spansNames_ = false;
+    std::vector<std::pair<const ScanNode*, bool>> folders_;
+};
+
 } // namespace
 
 std::vector<const ScanNode*> matches(std::string_view query,
@@ -56,17 +89,21 @@ std::vector<const ScanNode*> ranked(std::string_view query,
 }
 
 RankedHits rankedHits(std::string_view query, const std::vector<const ScanNode*>& nodes,
-                      std::size_t limit) {
+                      std::size_t limit, std::stop_token stop) {
     RankedHits result;
     std::vector<const ScanNode*>& hits = result.hits;
     Matcher match(query);
     if (match.empty()) return result;
     // Positions in the list break ties, so that the order is stable.
     std::vector<std::uint32_t> byName, byPath;
+    PathMatches inPath(match, query);
     for (std::size_t i = 0; i < nodes.size(); ++i) {
-        if (match.inName(nodes[i])) {
+        if ((i & 0xFFFF) == 0 && stop.stop_requested()) return {};
+        const bool named = match.inName(nodes[i]);
+        if (named) {
             byName.push_back(std::uint32_t(i));
-        } else if (match.inPath(nodes[i])) {
+            inPath.test(nodes[i], true);
+        } else if (inPath.test(nodes[i], false)) {
             byPath.push_back(std::uint32_t(i));
         }
     }

@@ -2,6 +2,7 @@
 // long as the caller keeps the nodes' forest alive.
 #pragma once
 
+#include <stop_token>
 #include <string_view>
 #include <vector>
 
@@ -29,9 +30,9 @@ std::vector<const ScanNode*> ranked(std::string_view query,
                                     const std::vector<const ScanNode*>& nodes,
                                     std::size_t limit = rankedLimit);
 // The same with the number of all matches, so that a list cut at the limit
-// can say what it leaves out.
+// can say what it leaves out. A stop request gives no hits, at once.
 RankedHits rankedHits(std::string_view query, const std::vector<const ScanNode*>& nodes,
-                      std::size_t limit = rankedLimit);
+                      std::size_t limit = rankedLimit, std::stop_token stop = {});
 // The same over the root's tree flattened in pre-order; empty without a root.
 std::vector<const ScanNode*> matches(std::string_view query, const ScanNode* root);
 

@@ -11,6 +11,7 @@
 #include <optional>
 #include <cstring>
 #include <string_view>
+#include <unordered_set>
 
 #include "base/path.h"
 #include "platform/file_system.h"
@@ -59,6 +60,13 @@ constexpr int kLeftOutBytes = 8 << 20;
 constexpr std::string_view kSearch =
     "SELECT name, path, allocated FROM nodes WHERE name LIKE ? COLLATE NOCASE OR path LIKE ? "
     "COLLATE NOCASE ORDER BY allocated DESC LIMIT ?";
+constexpr std::string_view kSearchNames =
+    "SELECT name, path, allocated, is_dir FROM nodes WHERE name LIKE ? COLLATE NOCASE "
+    "ORDER BY allocated DESC LIMIT ?";
+// A folder's contents: the paths after "F/" and before "F0" ('0' follows '/').
+constexpr std::string_view kSearchInside =
+    "SELECT name, path, allocated FROM nodes WHERE path > ? AND path < ? "
+    "ORDER BY allocated DESC LIMIT ?";
 
 // Only plain tables are read: a view, or a virtual table, may run any query
 // at all (an endless recursive one, say) each time it is read.
@@ -841,7 +849,77 @@ std::vector<ScanRecord> historyIn(const std::string& storeDirectory) {
     return records;
 }
 
-std::vector<StoredHit> search(const ScanRecord& record, const std::string& query, int limit) {
+namespace {
+
+StoredHit hitOf(const Statement& row) {
+    return {std::string(row.columnText(0)), std::string(row.columnText(1)),
+            std::max<std::int64_t>(0, row.columnInt64(2))};
+}
+
+// Every row whose path holds the pattern: one pass testing each path.
+std::vector<StoredHit> searchPaths(Database& db, const std::string& pattern, int limit) {
+    std::vector<StoredHit> hits;
+    auto select = db.prepare(kSearch);
+    if (!select) return hits;
+    select->bindText(1, pattern);
+    select->bindText(2, pattern);
+    select->bindInt(3, limit);
+    while (select->step() == SQLITE_ROW)
+        hits.push_back(hitOf(*select));
+    return hits;
+}
+
+// The same answer for a query without "/" below a root whose own path lacks
+// it. Such a query lies within one name, so a path holds it when a name on
+// it does: the rows found by name, and the contents of the folders among
+// them. Only the largest `limit` are wanted, and nothing inside a folder is
+// larger than the folder, so only the folders among those need opening.
+std::optional<std::vector<StoredHit>> searchNames(Database& db, const std::string& pattern,
+                                                  int limit) {
+    auto names = db.prepare(kSearchNames);
+    auto inside = db.prepare(kSearchInside);
+    if (!names || !inside) return std::nullopt;
+    names->bindText(1, pattern);
+    names->bindInt(2, limit);
+    std::vector<StoredHit> hits;
+    std::vector<std::string> folders;
+    while (names->step() == SQLITE_ROW) {
+        hits.push_back(hitOf(*names));
+        if (names->columnInt64(3) == 1) folders.push_back(hits.back().path);
+    }
+    std::unordered_set<std::string> listed;
+    for (const StoredHit& h : hits)
+        listed.insert(h.path);
+    for (const std::string& folder : folders) {
+        inside->reset();
+        inside->bindText(1, folder + "/");
+        inside->bindText(2, folder + "0");
+        inside->bindInt(3, limit);
+        while (inside->step() == SQLITE_ROW) {
+            StoredHit hit = hitOf(*inside);
+            if (listed.insert(hit.path).second) hits.push_back(std::move(hit));
+        }
+    }
+    std::stable_sort(hits.begin(), hits.end(), [](const StoredHit& a, const StoredHit& b) {
+        return a.allocatedSize > b.allocatedSize;
+    });
+    if (hits.size() > std::size_t(std::max(limit, 0))) hits.resize(std::size_t(std::max(limit, 0)));
+    return hits;
+}
+
+// Whether the text holds the pattern as the path test reads it.
+bool holds(Database& db, std::string_view text, const std::string& pattern) {
+    auto like = db.prepare("SELECT ? LIKE ?");
+    if (!like) return true;
+    like->bindText(1, text);
+    like->bindText(2, pattern);
+    return like->step() != SQLITE_ROW || like->columnInt64(0) != 0;
+}
+
+} // namespace
+
+std::vector<StoredHit> search(const ScanRecord& record, const std::string& query, int limit,
+                              std::stop_token stop) {
     std::vector<StoredHit> hits;
     std::string cleaned(QueryText::trimmed(query));
     if (cleaned.empty()) return hits;
@@ -851,17 +929,19 @@ std::vector<StoredHit> search(const ScanRecord& record, const std::string& query
 
     auto db = Database::open(record.fileURL, Database::Mode::readOnly);
     if (!db || !isPlainTable(*db, "nodes")) return hits;
-    auto select = db->prepare(kSearch);
-    if (!select) return hits;
+    if (stop.stop_possible()) db->stopWhen(stop);
     const std::string pattern = "%" + cleaned + "%";
-    select->bindText(1, pattern);
-    select->bindText(2, pattern);
-    select->bindInt(3, limit);
-    while (select->step() == SQLITE_ROW) {
-        hits.push_back({std::string(select->columnText(0)), std::string(select->columnText(1)),
-                        std::max<std::int64_t>(0, select->columnInt64(2))});
+    std::optional<std::vector<StoredHit>> found;
+    if (cleaned.find('/') == std::string::npos) {
+        // Without a root path to test, every path is tested.
+        const std::optional<std::string> root = MetaRows(*db).text("root");
+        if (root && !root->empty() && !holds(*db, *root, pattern)) {
+            found = searchNames(*db, pattern, limit);
+        }
     }
-    return hits;
+    if (!found) found = searchPaths(*db, pattern, limit);
+    if (stop.stop_requested()) return hits;
+    return std::move(*found);
 }
 
 } // namespace tb::ScanStore

@@ -76,8 +76,10 @@ std::vector<ScanRecord> historyIn(const std::string& storeDirectory);
 std::optional<ScanRecord> record(const std::string& file);
 
 // Rows whose name or path contains the query (ASCII case folded by SQLite's
-// LIKE); "%" and "_" are removed from the query first.
-std::vector<StoredHit> search(const ScanRecord& record, const std::string& query, int limit = 24);
+// LIKE), largest first; "%" and "_" are removed from the query first. A stop
+// request ends the search part way with no hits.
+std::vector<StoredHit> search(const ScanRecord& record, const std::string& query, int limit = 24,
+                              std::stop_token stop = {});
 
 } // namespace ScanStore
 } // namespace tb

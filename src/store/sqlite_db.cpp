@@ -151,6 +151,18 @@ Error Database::statementError() const {
     return Error{kDomain, kStatementFailed, errorMessage()};
 }
 
+void Database::stopWhen(const std::stop_token& stop) {
+    if (!db_) return;
+    // Asked every few thousand steps of the virtual machine: cheap, and soon
+    // enough for a search that a new keystroke made useless.
+    sqlite3_progress_handler(
+        db_, 4096,
+        [](void* token) {
+            return static_cast<const std::stop_token*>(token)->stop_requested() ? 1 : 0;
+        },
+        const_cast<std::stop_token*>(&stop));
+}
+
 void Database::close() {
     // sqlite3_close_v2 defers the close until every statement is finalized, so a
     // statement outliving its connection object cannot leak the handle.

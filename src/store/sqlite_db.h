@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -70,6 +71,10 @@ public:
     // SQLite's message for the last failure on this connection.
     std::string errorMessage() const;
     Error statementError() const;
+
+    // Statements on this connection give up, as if they had failed, once a
+    // stop is requested. The token must outlive the connection's last use.
+    void stopWhen(const std::stop_token& stop);
 
     void close();
 

@@ -375,12 +375,17 @@ TEST_F(SessionTest, SearchCountsEveryMatchAndNeverSearchesTheOpenScanAsAPastOne)
     ASSERT_EQ(::unlink((work() + "/needles/big.bin").c_str()), 0);
     scan(work());
     session->setSearchQuery("big.bin");
-    ASSERT_TRUE(waitUntil([&] { return !session->historyHits().empty(); }));
+    // Each earlier scan's hits are added as its file has been read, newest first.
+    ASSERT_TRUE(waitUntil([&] { return session->historyHits().size() == 2; }));
     EXPECT_TRUE(session->searchHits().empty());
     EXPECT_EQ(session->searchMatchCount(), 0u);
     for (const HistoryHit& hit : session->historyHits())
         EXPECT_FALSE(session->isOpenScan(hit.record));
-    EXPECT_EQ(session->historyHits().size(), 2u); // the two earlier scans
+    ASSERT_EQ(session->history().size(), 3u);
+    EXPECT_EQ(session->historyHits()[0].record, session->history()[1]);
+    EXPECT_EQ(session->historyHits()[1].record, session->history()[2]);
+    settle(100);
+    EXPECT_EQ(session->historyHits().size(), 2u);
 }
 
 // The window reads the volume every few seconds: the Trash is never walked

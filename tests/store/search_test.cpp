@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
+#include <stop_token>
 
 #include "store/index_search.h"
 #include "store/query_text.h"
@@ -98,6 +100,90 @@ TEST(IndexSearch, NameOrPathIgnoringCaseNameMatchesFirst) {
     EXPECT_EQ(names("\xff\xfe"), (V{"\xff\xfe.bin"}));
     EXPECT_TRUE(names(" \u00a0\n").empty());
     EXPECT_TRUE(names("txt", 0).empty());
+}
+
+// Paths are tested from the parents' answers where the list allows; every
+// order of the list, and a needle across names, give what testing each
+// node's whole path gives.
+TEST(IndexSearch, PathMatchesAgreeWithEachWholePathInAnyOrder) {
+    TreeBuilder b;
+    ScanNode* deep = b.dir("/data/Work/deep", {b.file("/data/Work/deep/x.bin", 4)});
+    ScanNode* work =
+        b.dir("/data/Work", {deep, b.file("/data/Work/plan.txt", 3), b.dir("/data/Work/ab", {})});
+    ScanNode* other =
+        b.dir("/data/other", {b.file("/data/other/a-work-file", 2),
+                              b.dir("/data/other/b", {b.file("/data/other/b/c", 1)})});
+    ScanNode* root = b.dir("/data", {work, other});
+    std::vector<const ScanNode*> preOrder = root->flattened();
+    std::vector<const ScanNode*> reversed(preOrder.rbegin(), preOrder.rend());
+    std::vector<const ScanNode*> shuffled = preOrder;
+    std::rotate(shuffled.begin(), shuffled.begin() + 3, shuffled.end());
+
+    auto byWholePath = [&](std::string needle) {
+        std::set<std::string> out;
+        for (const ScanNode* n : preOrder) {
+            std::string name, path;
+            QueryText::lowerCased(n->name(), name);
+            QueryText::lowerCased(n->path(), path);
+            if (name.find(needle) != std::string::npos || path.find(needle) != std::string::npos)
+                out.insert(n->path());
+        }
+        return out;
+    };
+    for (const std::string query : {"work", "WORK/deep", "k/d", "data", "deep", "b/c", "ab", "/"}) {
+        std::string needle;
+        QueryText::lowerCased(query, needle);
+        const std::set<std::string> expected = byWholePath(needle);
+        for (const auto* list : {&preOrder, &reversed, &shuffled}) {
+            const auto found = IndexSearch::rankedHits(query, *list);
+            std::set<std::string> paths;
+            for (const ScanNode* n : found.hits)
+                paths.insert(n->path());
+            EXPECT_EQ(paths, expected) << query;
+            EXPECT_EQ(found.matched, expected.size()) << query;
+        }
+    }
+    // A search already superseded gives nothing.
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_TRUE(IndexSearch::rankedHits("work", preOrder, 10, stop.get_token()).hits.empty());
+}
+
+// Stored files are searched by name and by the contents of the folders so
+// found; the answer is the one a test of every path would give.
+TEST(StoredSearchByName, FindsWhatEveryPathHoldsLargestFirst) {
+    TreeBuilder t;
+    ScanNode* cache = t.dir(
+        "/home/u/Cache", {t.file("/home/u/Cache/huge.bin", 900),
+                          t.dir("/home/u/Cache/cache2", {t.file("/home/u/Cache/cache2/blob", 300),
+                                                         t.file("/home/u/Cache/cache2/x", 50)}),
+                          t.file("/home/u/Cache/small", 1)});
+    ScanNode* root = t.dir("/home/u", {cache, t.file("/home/u/cache.db", 500),
+                                       t.file("/home/u/notes", 700), t.file("/home/u/Cache0", 2)});
+    root->rollup();
+    test::TempHome home;
+    auto saved = ScanStore::save(test::forestOf(t.tree(root)), "/home/u");
+    ASSERT_TRUE(saved);
+    using V = std::vector<std::string>;
+    auto found = [&](const std::string& q, int limit) {
+        V out;
+        for (const StoredHit& h : ScanStore::search(*saved, q, limit))
+            out.push_back(h.path);
+        return out;
+    };
+    EXPECT_EQ(found("CACHE", 4), (V{"/home/u/Cache", "/home/u/Cache/huge.bin", "/home/u/cache.db",
+                                    "/home/u/Cache/cache2"}));
+    EXPECT_EQ(found("cache", 9).size(), 8u); // each once; not /home/u or notes
+    EXPECT_EQ(found("he2/bl", 6), (V{"/home/u/Cache/cache2/blob"}));
+    EXPECT_EQ(found("small", 6), (V{"/home/u/Cache/small"}));
+    // The root's own path holds the query: every row does.
+    EXPECT_EQ(found("home", 2), (V{"/home/u", "/home/u/Cache"}));
+    EXPECT_TRUE(found("cache", 0).empty());
+    // A search already superseded gives nothing, by either way of reading.
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_TRUE(ScanStore::search(*saved, "cache", 6, stop.get_token()).empty());
+    EXPECT_TRUE(ScanStore::search(*saved, "he2/bl", 6, stop.get_token()).empty());
 }
 
 TEST(QueryText, TrimsUnicodeWhiteSpaceOnly) {
