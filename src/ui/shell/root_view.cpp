@@ -40,7 +40,7 @@
 #include "ui/shell/overview_view.h"
 #include "ui/shell/scan_status_strip.h"
 #include "ui/shell/status_banner.h"
-#include "ui/shell/stored_scans.h"
+#include "ui/tasks/stored_scans.h"
 #include "ui/explore/scan_workspace.h"
 #include "ui/tasks/settings_view.h"
 #include "ui/tasks/staging_view.h"
