@@ -13,6 +13,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QScrollArea>
+#include <QToolBar>
+#include <QTreeWidget>
 #include <QScrollBar>
 #include <QMessageBox>
 #include <QSet>
@@ -306,6 +308,16 @@ int run(QApplication& app, const std::string& home) {
         session.setViewMode(mode.mode);
         save(&window, QStringLiteral("explore-") +
                           QString::fromUtf8(mode.id.data(), qsizetype(mode.id.size())));
+    }
+    // Keyboard focus on a toolbar button shows its ring.
+    if (auto* bar = window.findChild<QToolBar*>();
+        bar && bar->widgetForAction(window.scanAction())) {
+        window.activateWindow();
+        bar->widgetForAction(window.scanAction())->setFocus(Qt::TabFocusReason);
+        save(&window, QStringLiteral("focus-ring"));
+        window.sidebar()->setFocus(Qt::MouseFocusReason);
+    } else {
+        problems << QStringLiteral("focus-ring: no Scan button");
     }
     session.setViewMode(tb::ViewMode::treemap);
     if (const tb::ScanNode* root = session.displayRoot(); root && !root->children().empty())

@@ -11,6 +11,7 @@
 #include "desktop/qt_desktop.h"
 #include "session/app_session.h"
 #include "ui/disk_theme.h"
+#include "ui/shortcuts.h"
 #include "ui/explore/trash_prompt.h"
 
 namespace tb::NodeMenu {
@@ -71,7 +72,7 @@ QMenu* build(AppSession& session, const ScanNode& node, QWidget* parent) {
                                   [&session, target, stillCurrent, parent] {
                                       if (stillCurrent()) TrashPrompt::open(session, {target}, parent);
                                   });
-    trash->setShortcut(QKeySequence::Delete);
+    Shortcuts::bind(trash, Shortcuts::Command::trash);
     return menu;
 }
 

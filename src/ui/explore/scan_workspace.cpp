@@ -30,6 +30,7 @@
 #include "ui/explore/age_map_view.h"
 #include "ui/explore/maps/bubble_view.h"
 #include "ui/disk_theme.h"
+#include "ui/shortcuts.h"
 #include "ui/explore/maps/flame_view.h"
 #include "ui/explore/folder_browser_view.h"
 #include "ui/explore/maps/mind_map_view.h"
@@ -145,6 +146,8 @@ ScanWorkspace::ScanWorkspace(AppSession& session, QWidget* parent)
                                          bubbles_, mindMap_, topSizes_, ageMap_, types_}) {
         stack_->addWidget(w);
     }
+    for (const ViewModeInfo& mode : viewModes)
+        viewFor(mode.mode)->setAccessibleName(DiskTheme::text(mode.title));
     layout->addWidget(stack_, 1);
     for (MapView* map :
          std::initializer_list<MapView*>{treemap_, sunburst_, flame_, bubbles_, mindMap_}) {
@@ -152,15 +155,13 @@ ScanWorkspace::ScanWorkspace(AppSession& session, QWidget* parent)
     }
 
     // Going up and through the focus history, from anywhere in the pane.
-    const std::pair<QKeySequence, std::function<void()>> keys[] = {
-        {QKeySequence(Qt::Key_Backspace), [this] { session_.goUp(); }},
-        {QKeySequence(Qt::ALT | Qt::Key_Up), [this] { session_.goUp(); }},
-        {QKeySequence(Qt::ALT | Qt::Key_Left), [this] { session_.popFocus(); }},
-        {QKeySequence(Qt::ALT | Qt::Key_Right), [this] { session_.goForward(); }},
+    const std::pair<Shortcuts::Command, std::function<void()>> keys[] = {
+        {Shortcuts::Command::goUp, [this] { session_.goUp(); }},
+        {Shortcuts::Command::back, [this] { session_.popFocus(); }},
+        {Shortcuts::Command::forward, [this] { session_.goForward(); }},
     };
-    for (const auto& [key, action] : keys) {
-        auto* shortcut = new QShortcut(key, this);
-        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    for (const auto& [command, action] : keys) {
+        auto* shortcut = Shortcuts::bind(this, command, Qt::WidgetWithChildrenShortcut);
         connect(shortcut, &QShortcut::activated, this, [this, action] {
             if (session_.forest() && !session_.isScanning()) action();
         });
@@ -221,12 +222,14 @@ QWidget* ScanWorkspace::buildBreadcrumb() {
     layout->addWidget(modeMenu_);
     back_ = new QPushButton(QStringLiteral("Back"));
     back_->setObjectName(QStringLiteral("breadcrumbBack"));
-    back_->setToolTip(QStringLiteral("Back (Alt+Left)"));
+    back_->setToolTip(
+        QStringLiteral("Back (%1)").arg(Shortcuts::keysText(Shortcuts::Command::back)));
     connect(back_, &QPushButton::clicked, this, [this] { session_.popFocus(); });
     layout->addWidget(back_);
     forward_ = new QPushButton(QStringLiteral("Forward"));
     forward_->setObjectName(QStringLiteral("breadcrumbForward"));
-    forward_->setToolTip(QStringLiteral("Forward (Alt+Right)"));
+    forward_->setToolTip(
+        QStringLiteral("Forward (%1)").arg(Shortcuts::keysText(Shortcuts::Command::forward)));
     connect(forward_, &QPushButton::clicked, this, [this] { session_.goForward(); });
     layout->addWidget(forward_);
     // As high with Back and Forward as without, so nothing below moves.
@@ -427,13 +430,11 @@ QWidget* ScanWorkspace::buildEmptyState() {
     choose->setObjectName(QStringLiteral("emptyChoose"));
     connect(choose, &QPushButton::clicked, this, [this] { session_.chooseRoot(); });
     // Outside a dialog nothing presses the default button on Return.
-    for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* shortcut = new QShortcut(QKeySequence(key), page);
-        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(shortcut, &QShortcut::activated, emptyScan_, [this] {
+    connect(
+        Shortcuts::bind(page, Shortcuts::Command::scanFromEmpty, Qt::WidgetWithChildrenShortcut),
+        &QShortcut::activated, emptyScan_, [this] {
             if (emptyScan_->isEnabled()) emptyScan_->click();
         });
-    }
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -521,6 +522,8 @@ QWidget* ScanWorkspace::buildDepthControls() {
     depth_->setObjectName(QStringLiteral("mapDepth"));
     depth_->setRange(1, 4);
     depth_->setToolTip(QStringLiteral("Levels shown at once"));
+    depth_->setAccessibleDescription(depth_->toolTip());
+    label->setBuddy(depth_);
     depth_->setValue(defaultDepth);
     connect(depth_, &QSpinBox::valueChanged, this, [this](int depth) {
         treemap_->setDepth(depth);
