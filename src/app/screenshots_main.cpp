@@ -14,6 +14,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScrollArea>
+#include <QToolBar>
+#include <QTreeWidget>
 #include <QScrollBar>
 #include <QMessageBox>
 #include <QSet>
@@ -348,6 +350,16 @@ int run(QApplication& app, const std::string& home) {
                           QString::fromUtf8(mode.id.data(), qsizetype(mode.id.size())));
     }
     saveMapChoices(session, window);
+    // Keyboard focus on a toolbar button shows its ring.
+    if (auto* bar = window.findChild<QToolBar*>();
+        bar && bar->widgetForAction(window.scanAction())) {
+        window.activateWindow();
+        bar->widgetForAction(window.scanAction())->setFocus(Qt::TabFocusReason);
+        save(&window, QStringLiteral("focus-ring"));
+        window.sidebar()->setFocus(Qt::MouseFocusReason);
+    } else {
+        problems << QStringLiteral("focus-ring: no Scan button");
+    }
     session.setViewMode(tb::ViewMode::treemap);
     if (const tb::ScanNode* root = session.displayRoot(); root && !root->children().empty())
         session.select(root->children().front());

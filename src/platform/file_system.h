@@ -45,6 +45,10 @@ std::string resolved(const std::string& path);
 // The names in one folder (no "." or ".."), in the order the system gives them.
 Result<std::vector<std::string>> listNames(const std::string& path);
 
+// Why the folder at `path` cannot be opened for listing now (the error's
+// text is the system's: "Permission denied"); ok when it can. Opens and
+// closes the folder, reads nothing of it, follows no final link.
+Status openableFolder(const std::string& path);
 // The path made absolute against the working directory (lexically).
 std::string absolute(const std::string& path);
 

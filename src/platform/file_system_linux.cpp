@@ -76,6 +76,13 @@ Result<std::vector<std::string>> listNames(const std::string& path) {
     return names;
 }
 
+Status openableFolder(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return Error::posix(errno);
+    ::close(fd);
+    return Ok{};
+}
+
 std::string absolute(const std::string& path) {
     if (!path.empty() && path.front() == '/') return path;
     char buf[PATH_MAX];

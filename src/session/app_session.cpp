@@ -376,8 +376,6 @@ void AppSession::onWalkFinished(std::uint64_t generation, std::stop_token stop, 
     setIsScanning(false);
     pulse_->setProgress(std::nullopt);
     refreshVolume();
-    needsFullDiskAccess_ = forest.unreadable() >= 1 && !fullDiskAccessLikely();
-    notify(SessionField::needsFullDiskAccess);
     scanTask_.reset();
     if (!searchQuery_.empty()) scheduleSearch(); // typed while the walk ran
     startPostScanAnalyses(generation, forest, root, std::move(previous));
@@ -469,13 +467,6 @@ void AppSession::cancelScan() {
     pulse_->setProgress(std::nullopt);
     setStatus("Scan cancelled.");
 }
-
-// Linux has no gate on reading other applications' folders.
-bool AppSession::fullDiskAccessLikely() const {
-    return true;
-}
-
-void AppSession::openFullDiskAccess() {}
 
 // --- history and navigation ----------------------------------------------
 
@@ -773,8 +764,6 @@ void AppSession::prepareWorkspaceIfNeeded() {
     refreshVolume();
     refreshSnapshots();
     refreshSystemReclaims();
-    needsFullDiskAccess_ = !fullDiskAccessLikely();
-    notify(SessionField::needsFullDiskAccess);
     detach([link = link_] {
         auto wins = QuickWins::arrange(QuickWins::discover(homeFolder()));
         link->post([wins = std::move(wins)](AppSession& s) mutable {

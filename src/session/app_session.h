@@ -69,7 +69,6 @@ enum class SessionField {
     changes,
     changesMessage,
     statusMessage,
-    needsFullDiskAccess,
     showInspector,
     searchQuery,
     searchHits,
@@ -140,7 +139,6 @@ public:
     const std::optional<ChangeList>& changeList() const { return changes_; }
     const std::optional<std::string>& changesMessage() const { return changesMessage_; }
     const std::optional<std::string>& statusMessage() const { return statusMessage_; }
-    bool needsFullDiskAccess() const { return needsFullDiskAccess_; }
     bool showInspector() const { return showInspector_; }
     const std::string& searchQuery() const { return searchQuery_; }
     const std::vector<const ScanNode*>& searchHits() const { return searchHits_; }
@@ -208,10 +206,6 @@ public:
     void startScan();
     // Publishes at once; the forest shown before the scan stays.
     void cancelScan();
-    // macOS asks for "Full Disk Access"; Linux has no such gate, so this is
-    // always true and the prompt never shows.
-    bool fullDiskAccessLikely() const;
-    void openFullDiskAccess();
 
     // History and navigation.
     // Reopens a stored scan on a background task; a file that cannot be read
@@ -356,7 +350,6 @@ private:
     std::optional<ChangeList> changes_;
     std::optional<std::string> changesMessage_;
     std::optional<std::string> statusMessage_;
-    bool needsFullDiskAccess_ = false;
     bool showInspector_ = false;
     std::string searchQuery_;
     std::vector<const ScanNode*> searchHits_;

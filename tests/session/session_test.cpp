@@ -472,7 +472,7 @@ TEST_F(SessionTest, PrepareWorkspaceRunsOnce) {
     AppSession fresh;
     fresh.prepareWorkspaceIfNeeded();
     EXPECT_TRUE(fresh.volume());
-    EXPECT_FALSE(fresh.needsFullDiskAccess());
+    EXPECT_EQ(fresh.unreadable(), 0);
     ASSERT_TRUE(waitUntil([&] { return fresh.history().size() == 1; }));
     scan(work()); // a second file in the store
     fresh.prepareWorkspaceIfNeeded();

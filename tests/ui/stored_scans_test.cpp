@@ -12,7 +12,7 @@
 #include "support/event_loop.h"
 #include "support/session_scan.h"
 #include "support/temp_dir.h"
-#include "ui/shell/stored_scans.h"
+#include "ui/tasks/stored_scans.h"
 #include "ui/shell/window_state.h"
 #include "tasks_fixture.h"
 

@@ -45,6 +45,8 @@ AgeBandRow::AgeBandRow(const AgeMapView& map, std::size_t index, QWidget* parent
     setFixedHeight(height);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setCursor(Qt::PointingHandCursor);
+    setAccessibleName(DiskTheme::text(band().label) + QStringLiteral(", ") +
+                      DiskTheme::bytes(band().bytes) + QStringLiteral(", ") + countText());
 }
 
 const AgeBand& AgeBandRow::band() const {

@@ -12,6 +12,7 @@
 #include "desktop/qt_desktop.h"
 #include "session/app_session.h"
 #include "ui/disk_theme.h"
+#include "ui/shortcuts.h"
 #include "ui/explore/trash_prompt.h"
 
 namespace tb::NodeMenu {
@@ -80,7 +81,7 @@ QMenu* build(AppSession& session, const ScanNode& node, QWidget* parent,
                                   [&session, targets, stillCurrent, parent] {
                                       if (stillCurrent()) TrashPrompt::open(session, targets, parent);
                                   });
-    trash->setShortcut(QKeySequence::Delete);
+    Shortcuts::bind(trash, Shortcuts::Command::trash);
     return menu;
 }
 

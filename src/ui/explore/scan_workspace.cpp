@@ -31,6 +31,7 @@
 #include "ui/explore/maps/bubble_view.h"
 #include "ui/disk_theme.h"
 #include "layout/map_depth.h"
+#include "ui/shortcuts.h"
 #include "ui/explore/maps/flame_view.h"
 #include "ui/explore/maps/kind_legend.h"
 #include "ui/explore/folder_browser_view.h"
@@ -147,6 +148,8 @@ ScanWorkspace::ScanWorkspace(AppSession& session, QWidget* parent)
                                          bubbles_, mindMap_, topSizes_, ageMap_, types_}) {
         stack_->addWidget(w);
     }
+    for (const ViewModeInfo& mode : viewModes)
+        viewFor(mode.mode)->setAccessibleName(DiskTheme::text(mode.title));
     layout->addWidget(stack_, 1);
     legend_ = new KindLegend;
     legend_->setVisible(false);
@@ -157,15 +160,13 @@ ScanWorkspace::ScanWorkspace(AppSession& session, QWidget* parent)
     }
 
     // Going up and through the focus history, from anywhere in the pane.
-    const std::pair<QKeySequence, std::function<void()>> keys[] = {
-        {QKeySequence(Qt::Key_Backspace), [this] { session_.goUp(); }},
-        {QKeySequence(Qt::ALT | Qt::Key_Up), [this] { session_.goUp(); }},
-        {QKeySequence(Qt::ALT | Qt::Key_Left), [this] { session_.popFocus(); }},
-        {QKeySequence(Qt::ALT | Qt::Key_Right), [this] { session_.goForward(); }},
+    const std::pair<Shortcuts::Command, std::function<void()>> keys[] = {
+        {Shortcuts::Command::goUp, [this] { session_.goUp(); }},
+        {Shortcuts::Command::back, [this] { session_.popFocus(); }},
+        {Shortcuts::Command::forward, [this] { session_.goForward(); }},
     };
-    for (const auto& [key, action] : keys) {
-        auto* shortcut = new QShortcut(key, this);
-        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    for (const auto& [command, action] : keys) {
+        auto* shortcut = Shortcuts::bind(this, command, Qt::WidgetWithChildrenShortcut);
         connect(shortcut, &QShortcut::activated, this, [this, action] {
             if (session_.forest() && !session_.isScanning()) action();
         });
@@ -226,12 +227,14 @@ QWidget* ScanWorkspace::buildBreadcrumb() {
     layout->addWidget(modeMenu_);
     back_ = new QPushButton(QStringLiteral("Back"));
     back_->setObjectName(QStringLiteral("breadcrumbBack"));
-    back_->setToolTip(QStringLiteral("Back (Alt+Left)"));
+    back_->setToolTip(
+        QStringLiteral("Back (%1)").arg(Shortcuts::keysText(Shortcuts::Command::back)));
     connect(back_, &QPushButton::clicked, this, [this] { session_.popFocus(); });
     layout->addWidget(back_);
     forward_ = new QPushButton(QStringLiteral("Forward"));
     forward_->setObjectName(QStringLiteral("breadcrumbForward"));
-    forward_->setToolTip(QStringLiteral("Forward (Alt+Right)"));
+    forward_->setToolTip(
+        QStringLiteral("Forward (%1)").arg(Shortcuts::keysText(Shortcuts::Command::forward)));
     connect(forward_, &QPushButton::clicked, this, [this] { session_.goForward(); });
     layout->addWidget(forward_);
     // As high with Back and Forward as without, so nothing below moves.
@@ -429,13 +432,11 @@ QWidget* ScanWorkspace::buildEmptyState() {
     choose->setObjectName(QStringLiteral("emptyChoose"));
     connect(choose, &QPushButton::clicked, this, [this] { session_.chooseRoot(); });
     // Outside a dialog nothing presses the default button on Return.
-    for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* shortcut = new QShortcut(QKeySequence(key), page);
-        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(shortcut, &QShortcut::activated, emptyScan_, [this] {
+    connect(
+        Shortcuts::bind(page, Shortcuts::Command::scanFromEmpty, Qt::WidgetWithChildrenShortcut),
+        &QShortcut::activated, emptyScan_, [this] {
             if (emptyScan_->isEnabled()) emptyScan_->click();
         });
-    }
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -527,6 +528,7 @@ QWidget* ScanWorkspace::buildDepthControls() {
         depth_->addItem(QString::number(d), d);
     depth_->addItem(QStringLiteral("All levels"), MapDepth::all);
     depth_->setToolTip(QStringLiteral("Levels shown at once"));
+    depth_->setAccessibleDescription(depth_->toolTip());
     depth_->setCurrentIndex(depth_->findData(defaultDepth));
     label->setBuddy(depth_);
     connect(depth_, &QComboBox::currentIndexChanged, this, [this] {

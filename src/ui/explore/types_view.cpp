@@ -41,10 +41,12 @@ TypesView::TypesView(AppSession& session, QWidget* parent)
                        QStringLiteral("Files")});
     kinds_->setObjectName(QStringLiteral("typeKinds"));
     kinds_->setRootIsDecorated(true); // each kind opens on its extensions
+    kinds_->setAccessibleName(QStringLiteral("Kinds of files"));
     filesTitle_ = new QLabel;
     DiskTheme::makeSecondary(filesTitle_, 11);
     files_ = makeList({QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Path")});
     files_->setObjectName(QStringLiteral("typeFiles"));
+    files_->setAccessibleName(QStringLiteral("Largest files of the kind"));
     files_->header()->setSectionResizeMode(2, QHeaderView::Stretch);
     files_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     files_->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -73,6 +73,7 @@ OverviewView::OverviewView(AppSession& session, QWidget* parent)
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     auto* scroll = new QScrollArea;
+    scroll->setFocusPolicy(Qt::NoFocus); // its buttons take the focus; it scrolls to them
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     outer->addWidget(scroll);
@@ -328,6 +329,8 @@ QWidget* OverviewView::contributors() {
         bytes->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         r->addWidget(bytes);
         row->setMinimumHeight(28);
+        row->setAccessibleName(DiskTheme::displayText(node->name()) + QStringLiteral(", ") +
+                               DiskTheme::bytes(node->allocatedSize()));
         connect(row, &QPushButton::clicked, this, [this, node] {
             session_.select(node);
             session_.setTab(AppTab::explore);

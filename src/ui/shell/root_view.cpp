@@ -5,7 +5,6 @@
 #include <QScrollBar>
 #include <QScrollArea>
 #include <QApplication>
-#include <QButtonGroup>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDragEnterEvent>
@@ -28,20 +27,23 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <tuple>
 
 #include "session/app_session.h"
 #include "ui/tasks/apps_view.h"
 #include "ui/tasks/changes_view.h"
 #include "ui/tasks/cleanup_view.h"
 #include "ui/disk_theme.h"
+#include "ui/focus_ring.h"
+#include "ui/shortcuts.h"
 #include "ui/tasks/duplicates_view.h"
 #include "ui/shell/inspector_view.h"
 #include "ui/tasks/monitor_view.h"
 #include "ui/shell/overview_view.h"
 #include "ui/shell/scan_status_strip.h"
 #include "ui/shell/status_banner.h"
-#include "ui/shell/stored_scans.h"
 #include "ui/explore/folder_browser_view.h"
+#include "ui/tasks/stored_scans.h"
 #include "ui/explore/scan_workspace.h"
 #include "ui/tasks/settings_view.h"
 #include "ui/tasks/staging_view.h"
@@ -141,6 +143,7 @@ RootView::RootView(AppSession& session, QWidget* parent) : QMainWindow(parent), 
 
     buildToolbar();
     buildMenus();
+    new FocusRing(this);
 
     connect(&session_, &AppSession::changed, this, [this](SessionField f) {
         switch (f) {
@@ -185,6 +188,7 @@ void RootView::buildSidebar() {
     sidebar_->setMinimumWidth(190);
     sidebar_->setMaximumWidth(280);
     sidebar_->setFrameShape(QFrame::NoFrame);
+    sidebar_->setAccessibleName(QStringLiteral("Tabs and recent scans"));
     auto addSection = [this](const QString& title) {
         auto* section = new QTreeWidgetItem(sidebar_, QStringList{title});
         section->setFlags(Qt::ItemIsEnabled);
@@ -279,20 +283,20 @@ void RootView::buildToolbar() {
     auto* p = new QHBoxLayout(picker);
     p->setContentsMargins(0, 0, 0, 0);
     p->setSpacing(0);
-    modes_ = new QButtonGroup(picker);
-    modes_->setExclusive(false);
+    // No button group: Tab would stop only at a group's checked button.
     for (ViewMode m : {ViewMode::folders, ViewMode::treemap, ViewMode::sunburst, ViewMode::types}) {
         auto* b = new QToolButton;
         b->setText(DiskTheme::text(info(m).title));
         b->setCheckable(true);
         b->setToolTip(DiskTheme::text(info(m).hint));
-        modes_->addButton(b, int(m));
+        b->setAccessibleDescription(b->toolTip());
+        b->setFocusPolicy(Qt::TabFocus);
+        connect(b, &QToolButton::clicked, this, [this, m] { session_.setViewMode(m); });
+        modes_.push_back({m, b});
         p->addWidget(b);
     }
     picker->setFixedWidth(280);
     picker->setAccessibleName(QStringLiteral("Explore"));
-    connect(modes_, &QButtonGroup::idClicked, this,
-            [this](int id) { session_.setViewMode(ViewMode(id)); });
     picker_ = bar->addWidget(picker);
 
     inspectorToggle_ =
@@ -322,10 +326,23 @@ void RootView::buildToolbar() {
 
     scan_ = bar->addAction(DiskTheme::icon("magnifyingglass.circle"), QStringLiteral("Scan"));
     scan_->setToolTip(QStringLiteral("Scan the selected folder"));
-    scan_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    Shortcuts::bind(scan_, Shortcuts::Command::scan);
     connect(scan_, &QAction::triggered, this, [this] {
         if (!session_.isScanning()) session_.startScan();
     });
+    // A toolbar keeps its buttons out of the Tab chain; here Tab reaches them,
+    // and the button that shows what does not fit.
+    for (QAction* a : {inspectorToggle_, choose_, scan_}) {
+        QWidget* button = bar->widgetForAction(a);
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setAccessibleDescription(a->toolTip());
+    }
+    if (auto* more = bar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"))) {
+        more->setFocusPolicy(Qt::TabFocus);
+        more->setAccessibleName(QStringLiteral("More toolbar items"));
+        setTabOrder(bar->widgetForAction(scan_), more); // it sits at the right end
+    }
+    searchField_->setAccessibleName(QStringLiteral("Search this scan"));
     // As tall on every tab as on Explore, whatever it shows.
     bar->setFixedHeight(std::max(bar->sizeHint().height(), strip_->sizeHint().height() + 4));
 }
@@ -338,11 +355,11 @@ void RootView::buildMenus() {
     auto* file = menuBar()->addMenu(QStringLiteral("&File"));
     auto* settings = file->addAction(QStringLiteral("Settings\u2026"));
     settings->setMenuRole(QAction::PreferencesRole);
-    settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    Shortcuts::bind(settings, Shortcuts::Command::settings);
     connect(settings, &QAction::triggered, this, &RootView::openSettings);
     file->addSeparator();
     auto* quit = file->addAction(QStringLiteral("Quit"));
-    quit->setShortcut(QKeySequence::Quit);
+    Shortcuts::bind(quit, Shortcuts::Command::quit);
     connect(quit, &QAction::triggered, qApp, &QApplication::quit);
 
     auto* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
@@ -354,26 +371,26 @@ void RootView::buildMenus() {
     // A text field takes Ctrl+Z and Delete itself (QLineEdit overrides the
     // shortcut while it has the focus); elsewhere they act on the tree.
     undo_ = edit->addAction(QStringLiteral("Undo"));
-    undo_->setShortcut(QKeySequence::Undo);
+    Shortcuts::bind(undo_, Shortcuts::Command::undo);
     undo_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(undo_); // a menu's shortcut counts only where its actions are added
     connect(undo_, &QAction::triggered, this, [this] { session_.staging().undoLastMove(); });
     connect(&session_.staging(), &StagingStore::receiptsChanged, this, &RootView::refreshUndo);
     refreshUndo();
-    const std::pair<const char*, QKeySequence::StandardKey> editing[] = {
-        {"redo", QKeySequence::Redo},   {"cut", QKeySequence::Cut},
-        {"copy", QKeySequence::Copy},   {"paste", QKeySequence::Paste},
-        {"selectAll", QKeySequence::SelectAll}};
-    const char* titles[] = {"Redo", "Cut", "Copy", "Paste", "Select All"};
-    for (std::size_t i = 0; i < std::size(editing); ++i) {
-        auto* a = edit->addAction(QString::fromLatin1(titles[i]));
-        a->setShortcut(editing[i].second);
+    const std::tuple<const char*, Shortcuts::Command, const char*> editing[] = {
+        {"redo", Shortcuts::Command::redo, "Redo"},
+        {"cut", Shortcuts::Command::cut, "Cut"},
+        {"copy", Shortcuts::Command::copy, "Copy"},
+        {"paste", Shortcuts::Command::paste, "Paste"},
+        {"selectAll", Shortcuts::Command::selectAll, "Select All"}};
+    for (const auto& [slot, command, title] : editing) {
+        auto* a = Shortcuts::bind(edit->addAction(QString::fromLatin1(title)), command);
         a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        connect(a, &QAction::triggered, this, forward(editing[i].first));
+        connect(a, &QAction::triggered, this, forward(slot));
     }
     edit->addSeparator();
     trash_ = edit->addAction(DiskTheme::icon("trash"), QStringLiteral("Move to Trash\u2026"));
-    trash_->setShortcut(QKeySequence::Delete);
+    Shortcuts::bind(trash_, Shortcuts::Command::trash);
     trash_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(trash_);
     connect(trash_, &QAction::triggered, this, [this] {
@@ -389,7 +406,7 @@ void RootView::buildMenus() {
     edit->addSeparator();
 
     auto* find = edit->addAction(QStringLiteral("Find\u2026"));
-    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    Shortcuts::bind(find, Shortcuts::Command::find);
     connect(find, &QAction::triggered, this, [this] {
         session_.setTab(AppTab::explore);
         searchField_->setFocus(Qt::ShortcutFocusReason);
@@ -401,8 +418,19 @@ void RootView::buildMenus() {
         const AppTab tab = appTabs[i].tab;
         auto* a =
             view->addAction(DiskTheme::icon(appTabs[i].symbol), DiskTheme::text(appTabs[i].title));
-        a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + int(i))));
+        Shortcuts::bind(a, Shortcuts::forTab(i));
         connect(a, &QAction::triggered, this, [this, tab] { session_.setTab(tab); });
+    }
+    auto* modes =
+        view->addMenu(DiskTheme::icon(info(AppTab::explore).symbol), QStringLiteral("Explore As"));
+    for (ViewMode mode : Shortcuts::modeOrder()) {
+        auto* a =
+            modes->addAction(DiskTheme::icon(info(mode).symbol), DiskTheme::text(info(mode).title));
+        Shortcuts::bind(a, Shortcuts::forMode(mode));
+        connect(a, &QAction::triggered, this, [this, mode] {
+            session_.setTab(AppTab::explore);
+            session_.setViewMode(mode);
+        });
     }
     view->addSeparator();
     auto* monitor =
@@ -413,12 +441,12 @@ void RootView::buildMenus() {
     scanMenu->addAction(scan_);
     auto* rescan =
         scanMenu->addAction(DiskTheme::icon("arrow.clockwise"), QStringLiteral("Rescan"));
-    rescan->setShortcut(QKeySequence(Qt::Key_F5));
+    Shortcuts::bind(rescan, Shortcuts::Command::rescan);
     connect(rescan, &QAction::triggered, this, [this] {
         if (!session_.isScanning()) session_.startScan();
     });
     cancel_ = scanMenu->addAction(DiskTheme::icon("xmark"), QStringLiteral("Cancel Scan"));
-    cancel_->setShortcut(QKeySequence(Qt::Key_Escape));
+    Shortcuts::bind(cancel_, Shortcuts::Command::cancelScan);
     cancel_->setEnabled(false); // only while a scan runs, so Escape stays free otherwise
     connect(cancel_, &QAction::triggered, this, [this] { session_.cancelScan(); });
     scanMenu->addAction(choose_);
@@ -431,36 +459,6 @@ void RootView::buildMenus() {
     connect(about, &QAction::triggered, this, &RootView::showAbout);
 }
 
-QList<QPair<QString, QString>> RootView::shortcutList() {
-    QList<QPair<QString, QString>> list;
-    for (std::size_t i = 0; i < navigationTabCount; ++i) {
-        list.append(
-            {QStringLiteral("Ctrl+") + QString::number(i + 1), DiskTheme::text(appTabs[i].title)});
-    }
-    list.append({
-        {QStringLiteral("Up, Down in the sidebar"), QStringLiteral("Change the tab")},
-        {QStringLiteral("Ctrl+F"), QStringLiteral("Search this scan")},
-        {QStringLiteral("Ctrl+R"), QStringLiteral("Scan")},
-        {QStringLiteral("F5"), QStringLiteral("Rescan")},
-        {QStringLiteral("Esc"), QStringLiteral("Cancel the scan")},
-        {QStringLiteral("Ctrl+,"), QStringLiteral("Settings")},
-        {QStringLiteral("Backspace, Alt+Up"), QStringLiteral("Up one folder")},
-        {QStringLiteral("Alt+Left, mouse back button"), QStringLiteral("Back")},
-        {QStringLiteral("Alt+Right, mouse forward button"), QStringLiteral("Forward")},
-        {QStringLiteral("Up, Down in the folder list"), QStringLiteral("Move the selection")},
-        {QStringLiteral("Right, Left in the folder list"),
-         QStringLiteral("Open, close a folder row")},
-        {QStringLiteral("Return in the folder list"),
-         QStringLiteral("Go into the folder, or open the file")},
-        {QStringLiteral("Typing in the folder list"), QStringLiteral("Find a name")},
-        {QStringLiteral("Menu key, right click"), QStringLiteral("Actions for the item")},
-        {QStringLiteral("Delete"), QStringLiteral("Move the selected item to the Trash")},
-        {QStringLiteral("Ctrl+Z"), QStringLiteral("Undo Move to Trash")},
-        {QStringLiteral("Ctrl+Q"), QStringLiteral("Quit")},
-    });
-    return list;
-}
-
 void RootView::showShortcuts() {
     QDialog dialog(this);
     dialog.setWindowTitle(QStringLiteral("Keyboard Shortcuts"));
@@ -468,7 +466,7 @@ void RootView::showShortcuts() {
     auto* table = new QTreeWidget;
     table->setHeaderLabels({QStringLiteral("Keys"), QStringLiteral("Action")});
     table->setRootIsDecorated(false);
-    for (const auto& [keys, action] : shortcutList())
+    for (const auto& [keys, action] : Shortcuts::listed())
         new QTreeWidgetItem(table, {keys, action});
     table->resizeColumnToContents(0);
     table->setMinimumSize(620, 420);
@@ -553,8 +551,8 @@ void RootView::refreshTab() {
     search_->setVisible(explore);
     choose_->setVisible(scanning);
     scan_->setVisible(scanning);
-    for (auto* b : modes_->buttons())
-        b->setChecked(modes_->id(b) == int(session_.viewMode()));
+    for (const auto& [mode, button] : modes_)
+        button->setChecked(mode == session_.viewMode());
     refreshTitle();
 }
 

@@ -7,12 +7,13 @@
 #include <QMainWindow>
 
 #include <map>
+#include <utility>
+#include <vector>
 
 #include "session/app_enums.h"
 
 class QAction;
 class QActionGroup;
-class QButtonGroup;
 class QLabel;
 class QLineEdit;
 class QSplitter;
@@ -44,8 +45,6 @@ public:
     StatusBanner* statusBanner() const { return banner_; }
     QWidget* toolbar() const;
     ScanStatusStrip* scanStrip() const { return strip_; }
-    // Every keyboard shortcut with what it does, as the Help menu lists them.
-    static QList<QPair<QString, QString>> shortcutList();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -92,7 +91,7 @@ private:
     QAction* undo_ = nullptr;
     QAction* trash_ = nullptr;
     QToolBar* toolbar_ = nullptr;
-    QButtonGroup* modes_ = nullptr;
+    std::vector<std::pair<ViewMode, QToolButton*>> modes_;
     QLineEdit* searchField_ = nullptr;
     QWidget* settingsWindow_ = nullptr;
 };

@@ -1,9 +1,14 @@
 #include "ui/shell/truth_bar_view.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QEvent>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -123,13 +128,14 @@ TruthBarView::TruthBarView(AppSession& session, QWidget* parent)
     w->setContentsMargins(0, 0, 0, 0);
     auto* icon = new QLabel;
     icon->setPixmap(DiskTheme::icon("exclamationmark.triangle").pixmap(14, 14));
-    auto* text = new QLabel(
-        QStringLiteral("Full Disk Access is off. Protected folders will be undercounted."));
-    text->setFont(DiskTheme::sized(9));
-    auto* open = new QPushButton(QStringLiteral("Open Settings"));
-    connect(open, &QPushButton::clicked, this, [this] { session_.openFullDiskAccess(); });
+    warningText_ = new QLabel;
+    warningText_->setFont(DiskTheme::sized(9));
+    auto* open = new QPushButton(QStringLiteral("Show Folders\u2026"));
+    open->setObjectName(QStringLiteral("showUnreadable"));
+    open->setAccessibleDescription(QStringLiteral("List the folders the scan could not read"));
+    connect(open, &QPushButton::clicked, this, &TruthBarView::showUnreadable);
     w->addWidget(icon);
-    w->addWidget(text);
+    w->addWidget(warningText_);
     w->addWidget(open);
 
     layout->addWidget(volumeName_);
@@ -140,7 +146,7 @@ TruthBarView::TruthBarView(AppSession& session, QWidget* parent)
 
     connect(&session_.pulse(), &ScanPulse::changed, this, &TruthBarView::refresh);
     connect(&session_, &AppSession::changed, this, [this](SessionField f) {
-        if (f == SessionField::volume || f == SessionField::needsFullDiskAccess) refresh();
+        if (f == SessionField::volume || f == SessionField::forest) refresh();
     });
     refresh();
 }
@@ -168,8 +174,53 @@ void TruthBarView::refresh() {
         }
         legend_->setText(parts.join(QStringLiteral("&nbsp;&nbsp; ")));
     }
-    warning_->setVisible(session_.needsFullDiskAccess());
+    const std::int64_t unreadable = session_.unreadable();
+    warning_->setVisible(unreadable > 0);
+    if (unreadable > 0) {
+        warningText_->setText(unreadableSummary(unreadable));
+        warning_->setAccessibleName(warningText_->text());
+    }
     bar_->update();
+}
+
+QString TruthBarView::unreadableSummary(std::int64_t count) {
+    return count == 1 ? QStringLiteral("1 folder could not be read; its size is missing.")
+                      : QStringLiteral("%1 folders could not be read; their sizes are missing.")
+                            .arg(QLocale().toString(qlonglong(count)));
+}
+
+QString TruthBarView::unreadableDetails(std::int64_t count,
+                                        const std::vector<UnreadableFolder>& listed) {
+    QStringList lines;
+    for (const auto& f : listed) {
+        lines << DiskTheme::displayText(f.path) + QStringLiteral(": ") +
+                     DiskTheme::displayText(f.reason);
+    }
+    const std::int64_t rest = count - std::int64_t(listed.size());
+    if (rest > 0) lines << QStringLiteral("and %1 more").arg(QLocale().toString(qlonglong(rest)));
+    return lines.join(QLatin1Char('\n'));
+}
+
+void TruthBarView::showUnreadable() {
+    const auto& forest = session_.forest();
+    if (!forest) return;
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Folders Not Read"));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* intro = new QLabel(unreadableSummary(forest->unreadable()) +
+                             QStringLiteral(" Scanning as a user who may read them counts them."));
+    intro->setWordWrap(true);
+    auto* list = new QPlainTextEdit(
+        unreadableDetails(forest->unreadable(), unreadableFolders(*forest, listedUnreadable)));
+    list->setReadOnly(true);
+    list->setAccessibleName(QStringLiteral("Folders not read"));
+    list->setMinimumSize(560, 220);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(intro);
+    layout->addWidget(list);
+    layout->addWidget(buttons);
+    dialog.exec();
 }
 
 } // namespace tb

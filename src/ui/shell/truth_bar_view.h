@@ -4,6 +4,11 @@
 
 #include <QWidget>
 
+#include <cstdint>
+#include <vector>
+
+#include "session/unreadable_folders.h"
+
 class QLabel;
 class QHBoxLayout;
 
@@ -31,7 +36,19 @@ private:
 class TruthBarView : public QWidget {
     Q_OBJECT
 public:
+    static constexpr std::size_t listedUnreadable = 20;
+
     explicit TruthBarView(AppSession& session, QWidget* parent = nullptr);
+
+    // The warning's line for `count` folders the scan could not read.
+    static QString unreadableSummary(std::int64_t count);
+    // One line per listed folder with its reason, and how many more there are.
+    static QString unreadableDetails(std::int64_t count,
+                                     const std::vector<UnreadableFolder>& listed);
+    QWidget* warning() const { return warning_; }
+    QLabel* warningText() const { return warningText_; }
+    // Lists the unreadable folders in a dialog of its own.
+    void showUnreadable();
 
 private:
     void refresh();
@@ -42,6 +59,7 @@ private:
     TruthBar* bar_;
     QLabel* legend_;
     QWidget* warning_;
+    QLabel* warningText_;
 };
 
 } // namespace tb

@@ -104,6 +104,7 @@ AppsView::AppsView(AppSession& session, QWidget* parent)
     layout->setSpacing(0);
     QHBoxLayout* bar = TaskWidgets::headerBar(layout);
     search_->setPlaceholderText(QStringLiteral("Filter apps"));
+    search_->setAccessibleName(search_->placeholderText());
     search_->setClearButtonEnabled(true);
     search_->setMaximumWidth(260);
     bar->addWidget(search_);

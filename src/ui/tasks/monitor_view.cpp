@@ -31,6 +31,7 @@ MonitorView::MonitorView(AppSession& session, QWidget* parent)
     column->addWidget(snapshots_);
     column->addStretch(1);
     auto* scroll = new QScrollArea;
+    scroll->setAccessibleName(QStringLiteral("Monitor")); // a Tab stop: the arrows scroll it
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidget(form);

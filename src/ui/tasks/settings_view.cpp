@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "session/app_session.h"
-#include "ui/shell/stored_scans.h"
+#include "ui/tasks/stored_scans.h"
 #include "ui/tasks/scan_rules_section.h"
 #include "ui/tasks/task_widgets.h"
 

@@ -92,6 +92,9 @@ RowList::RowList(QWidget* parent) : QScrollArea(parent), body_(new QWidget) {
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The rows' own controls take the focus, and the list scrolls to them;
+    // a stop on the list itself would show nothing.
+    setFocusPolicy(Qt::NoFocus);
     layout_ = new QVBoxLayout(body_);
     layout_->setContentsMargins(16, 4, 16, 16);
     layout_->setSpacing(0);

@@ -57,6 +57,19 @@ void MapView::setRoot(const ScanNode* root) {
     current_.reset();
     setHover(std::nullopt);
     relayout();
+    announce(std::nullopt);
+}
+
+void MapView::announce(const std::optional<MapTarget>& shape) {
+    QString text;
+    if (shape) {
+        text = DiskTheme::displayText(shape->label) + QStringLiteral(", ") +
+               DiskTheme::bytes(shape->bytes);
+    } else if (root_) {
+        text = DiskTheme::displayText(root_->name()) + QStringLiteral(", ") +
+               DiskTheme::bytes(root_->allocatedSize());
+    }
+    if (text != accessibleDescription()) setAccessibleDescription(text);
 }
 
 void MapView::setDepth(int depth) {
@@ -186,7 +199,10 @@ void MapView::setHover(std::optional<MapTarget> target) {
     const bool same = hover_.has_value() == target.has_value() &&
                       (!hover_ || (hover_->node == target->node && hover_->label == target->label));
     hover_ = std::move(target);
-    if (!same) update();
+    if (!same) {
+        announce(hover_);
+        update();
+    }
 }
 
 void MapView::paintEvent(QPaintEvent*) {

@@ -76,6 +76,9 @@ public:
     const std::optional<MapTarget>& hover() const { return hover_; }
     // The map's own hit test, in widget coordinates.
     std::optional<MapTarget> locate(QPointF point) const;
+    // Tells assistive technology which shape is current: its name and size
+    // as the map's description, or the folder shown when there is none.
+    void announce(const std::optional<MapTarget>& shape);
 
 signals:
     // The bucket shape of `folder` was clicked: show what it holds.

@@ -1,4 +1,4 @@
-#include "ui/shell/stored_scans.h"
+#include "ui/tasks/stored_scans.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
