@@ -50,6 +50,15 @@ QMenu* build(AppSession& session, const ScanNode& node, QWidget* parent) {
         if (stillCurrent()) session.staging().stage(*target);
     });
     menu->addSeparator();
+    if (folder && node.leftOut() == LeftOutKind::none) {
+        QAction* rescan = menu->addAction(QStringLiteral("Rescan This Folder"), menu,
+                                          [&session, target, stillCurrent] {
+                                              if (stillCurrent()) session.refreshFolder(target);
+                                          });
+        rescan->setObjectName(QStringLiteral("rescanFolder"));
+        rescan->setShortcut(QKeySequence(Qt::Key_F6));
+        rescan->setEnabled(!session.isScanning() && !session.isRefreshing());
+    }
     if (node.leftOut() == LeftOutKind::mount) {
         QAction* here = menu->addAction(QStringLiteral("Scan This Mount Here"), menu,
                                         [&session, target, stillCurrent] {

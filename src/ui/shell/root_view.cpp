@@ -35,6 +35,7 @@
 #include "ui/tasks/cleanup_view.h"
 #include "ui/disk_theme.h"
 #include "ui/tasks/duplicates_view.h"
+#include "ui/shell/file_actions.h"
 #include "ui/shell/inspector_view.h"
 #include "ui/tasks/monitor_view.h"
 #include "ui/shell/overview_view.h"
@@ -339,6 +340,7 @@ void RootView::buildMenus() {
     settings->setMenuRole(QAction::PreferencesRole);
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     connect(settings, &QAction::triggered, this, &RootView::openSettings);
+    FileActions::addFileActions(file, session_, this);
     file->addSeparator();
     auto* quit = file->addAction(QStringLiteral("Quit"));
     quit->setShortcut(QKeySequence::Quit);
@@ -411,6 +413,7 @@ void RootView::buildMenus() {
     connect(rescan, &QAction::triggered, this, [this] {
         if (!session_.isScanning()) session_.startScan();
     });
+    FileActions::addRescanFolder(scanMenu, session_, this);
     cancel_ = scanMenu->addAction(DiskTheme::icon("xmark"), QStringLiteral("Cancel Scan"));
     cancel_->setShortcut(QKeySequence(Qt::Key_Escape));
     cancel_->setEnabled(false); // only while a scan runs, so Escape stays free otherwise
@@ -436,6 +439,9 @@ QList<QPair<QString, QString>> RootView::shortcutList() {
         {QStringLiteral("Ctrl+F"), QStringLiteral("Search this scan")},
         {QStringLiteral("Ctrl+R"), QStringLiteral("Scan")},
         {QStringLiteral("F5"), QStringLiteral("Rescan")},
+        {QStringLiteral("F6"), QStringLiteral("Rescan the selected folder")},
+        {QStringLiteral("Ctrl+O"), QStringLiteral("Open a scan file or an ncdu export")},
+        {QStringLiteral("Ctrl+Shift+V"), QStringLiteral("All volumes")},
         {QStringLiteral("Esc"), QStringLiteral("Cancel the scan")},
         {QStringLiteral("Ctrl+,"), QStringLiteral("Settings")},
         {QStringLiteral("Backspace, Alt+Up"), QStringLiteral("Up one folder")},
