@@ -611,11 +611,13 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
     pulse_->setProgress(std::nullopt);
     refreshVolume();
 
-    // The latest scan of the same subject made before this one: a scan of
-    // another folder, or a later one, is no "previous" scan of it.
+    // The latest scan of the same subject made before this one; failing
+    // that, the newest other one. A scan of another folder compares nothing.
     std::optional<ScanRecord> previous;
     for (const ScanRecord& r : history_) {
-        if (r.id != record.id && isSameSubject(r, record) && r.finished < record.finished) {
+        if (r.id == record.id || !isSameSubject(r, record)) continue;
+        if (!previous) previous = r;
+        if (r.finished < record.finished) {
             previous = r;
             break;
         }
@@ -917,27 +919,23 @@ void AppSession::exportNcdu(const std::string& target) {
     });
 }
 
-std::vector<ScanRecord> AppSession::earlierScans() const {
+std::vector<ScanRecord> AppSession::comparableScans() const {
     std::vector<ScanRecord> out;
     if (!forest_) return out;
     const ScanContext& context = forest_->context();
-    // The tree's own file dates it; a tree not saved yet is the newest.
-    std::optional<Date> made;
-    for (const ScanRecord& r : history_) {
-        if (r.fileURL == openScanFile_) made = r.finished;
-    }
     for (const ScanRecord& r : history_) {
         if (r.fileURL == openScanFile_) continue;
-        if (r.context.rootPath != context.rootPath ||
-            r.context.volumeCapacity != context.volumeCapacity)
-            continue;
-        if (!made || r.finished < *made) out.push_back(r);
+        if (r.context.rootPath == context.rootPath &&
+            r.context.volumeCapacity == context.volumeCapacity)
+            out.push_back(r);
     }
     return out;
 }
 
-void AppSession::compareWith(const ScanRecord& record) {
+void AppSession::compareWith(const ScanRecord& chosen) {
     if (!forest_) return;
+    // The caller's list may be rebuilt by those who hear of the choice.
+    const ScanRecord record = chosen;
     const std::uint64_t generation = scanGeneration_;
     const std::uint64_t asked = ++compareGeneration_;
     comparedWith_ = record;

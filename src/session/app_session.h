@@ -297,9 +297,9 @@ public:
     // file that appears under `target` only once complete. The status says
     // how it went.
     void exportNcdu(const std::string& target);
-    // Changes: the stored scans of the tree's subject made before it, newest
-    // first, and the one the changes are against (none: no comparison).
-    std::vector<ScanRecord> earlierScans() const;
+    // Changes: the other stored scans of the tree's subject, newest first,
+    // and the one the changes are against (none: no comparison).
+    std::vector<ScanRecord> comparableScans() const;
     const std::optional<ScanRecord>& comparedWith() const { return comparedWith_; }
     // Compares the tree on display with `record` instead, off this thread.
     void compareWith(const ScanRecord& record);

@@ -131,7 +131,7 @@ TEST_F(SessionFiles, ChangesCompareWithTheChosenEarlierScanOfTheSameFolder) {
     EXPECT_TRUE(hasChange(work() + "/sub/later.bin", ScanChange::Kind::added));
     EXPECT_FALSE(hasChange(work() + "/sub/added.bin", ScanChange::Kind::added));
 
-    const auto earlier = session.earlierScans();
+    const auto earlier = session.comparableScans();
     ASSERT_EQ(earlier.size(), 2u);
     EXPECT_EQ(earlier[0].fileURL, second.fileURL);
     EXPECT_EQ(earlier[1].fileURL, first.fileURL);

@@ -65,7 +65,7 @@ ChangesView::ChangesView(AppSession& session, QWidget* parent)
     choose->addWidget(compared);
     comparedWith_->setObjectName(QStringLiteral("comparedWith"));
     comparedWith_->setAccessibleName(QStringLiteral("Compared with"));
-    comparedWith_->setToolTip(QStringLiteral("Choose which earlier scan of this folder to compare with"));
+    comparedWith_->setToolTip(QStringLiteral("Choose which other scan of this folder to compare with"));
     choose->addWidget(comparedWith_);
     choose->addStretch(1);
     layout->addWidget(chooser_);
@@ -97,7 +97,7 @@ ChangesView::ChangesView(AppSession& session, QWidget* parent)
 }
 
 void ChangesView::refreshChoices() {
-    choices_ = session_.earlierScans();
+    choices_ = session_.comparableScans();
     const auto& current = session_.comparedWith();
     const QSignalBlocker quiet(comparedWith_);
     comparedWith_->clear();

@@ -26,7 +26,7 @@ public:
     // Shows or hides the smaller changes; none while there are none.
     QPushButton* showSmallerButton() const { return showSmallerButton_; }
     RowList* list() const { return list_; }
-    // The earlier scans of the same folder, the one compared with current.
+    // The other scans of the same folder, the one compared with current.
     QComboBox* comparedWithBox() const { return comparedWith_; }
 
 private:
