@@ -15,7 +15,6 @@
 #include <memory>
 #include <mutex>
 #include <set>
-#include <sstream>
 #include <thread>
 
 #include "platform/volume_info.h"
@@ -182,9 +181,9 @@ std::vector<MountedVolume> mountedVolumes() {
     // A table is a few hundred lines; far more is not one to list.
     constexpr std::size_t kMaxBytes = 16 << 20;
     std::string text;
-    text.resize(kMaxBytes);
-    info.read(text.data(), std::streamsize(text.size()));
-    text.resize(std::size_t(info.gcount()));
+    char chunk[16384];
+    while (text.size() < kMaxBytes && info.read(chunk, sizeof chunk).gcount() > 0)
+        text.append(chunk, std::size_t(info.gcount()));
     auto volumes = userVolumes(parseMountInfo(text));
     // Labels by device node: only local /dev names are resolved.
     std::map<std::string, std::string> labels;

@@ -121,8 +121,9 @@ QWidget* VolumesView::rowFor(const VolumeRow& row) {
     top->addWidget(passive(TaskWidgets::label(figuresText(row), DiskTheme::captionFont(), true)));
     texts->addLayout(top);
     std::optional<double> used;
-    if (row.space && row.space->capacity > 0)
-        used = double(row.space->used) / double(row.space->capacity);
+    // As full as the user can fill it: blocks kept for root are not theirs.
+    if (row.space && row.space->used + row.space->available > 0)
+        used = double(row.space->used) / double(row.space->used + row.space->available);
     texts->addWidget(new UsageBar(used));
     QString detail = DiskTheme::displayText(v.point) + QStringLiteral(" \u00b7 ") +
                      DiskTheme::displayText(v.type);
