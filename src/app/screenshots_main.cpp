@@ -413,6 +413,21 @@ int run(QApplication& app, const std::string& home) {
         problems << QStringLiteral("explore-excluded-folder: no folder");
     }
 
+    // The mounted volumes, with their figures once read.
+    if (auto* volumes = window.findChild<QAction*>(QStringLiteral("allVolumes"))) {
+        volumes->trigger();
+        waitUntil([&] { return !session.volumes().empty(); });
+        settle(300);
+        if (auto* w = window.findChild<QWidget*>(QStringLiteral("allVolumesWindow"))) {
+            save(w, QStringLiteral("all-volumes"));
+            w->close();
+        } else {
+            problems << QStringLiteral("all-volumes: not shown");
+        }
+    } else {
+        problems << QStringLiteral("all-volumes: no menu item");
+    }
+
     for (QAction* a : window.findChildren<QAction*>()) {
         if (a->text().startsWith(QStringLiteral("Settings"))) {
             a->trigger();

@@ -145,9 +145,10 @@ private:
         std::int64_t bytes = 0;
         const ExcludeRules& rules = s_.options->exclude;
         if (!rules.empty()) {
-            relative_.clear();
+            relative_.assign(s_.options->excludeBase);
+            if (!relative_.empty()) relative_ += '/';
             if (dir != s_.rootNode) {
-                relative_.assign(dirPath_, s_.root == "/" ? 1 : s_.root.size() + 1);
+                relative_.append(dirPath_, s_.root == "/" ? 1 : s_.root.size() + 1);
                 relative_ += '/';
             }
         }

@@ -36,6 +36,10 @@ struct Options {
     HardLinkMode hardLinks = HardLinkMode::once;
     // Items the walk lists but does not enter or count.
     ExcludeRules exclude;
+    // Where this walk's root lies below the root the rules were written for
+    // ("a/b", no slashes around it; empty: the same root). A folder walked
+    // again on its own leaves out just what the whole scan did.
+    std::string excludeBase;
     // Enter other local file systems below the root. Network and FUSE ones
     // are entered only when named in `enterMounts`: they may hang.
     bool crossMounts = false;

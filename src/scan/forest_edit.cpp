@@ -41,6 +41,7 @@ public:
     const ScanNode* graftParent = nullptr;
     const WalkedItem* item = nullptr;
     std::string graftName;
+    std::optional<ScanContext> context; // the source's when none
 
     Edited run() {
         const ScanNode* old = source_.root();
@@ -79,7 +80,8 @@ public:
                 fields.modified = item->modified;
                 children.push_back(make(fields, r, item->forest.links()));
                 if (r->isDirectory()) stack.push_back({r, children.back(), &item->forest.links()});
-                visited_ += item->forest.visited();
+                // A walk counts what it listed, not the folder it started from.
+                visited_ += item->forest.visited() + (r->isDirectory() ? 1 : 0);
                 unreadable_ += item->forest.unreadable();
             }
             arena_->setChildren(f.copy, children);
@@ -96,7 +98,8 @@ public:
         });
         const std::int64_t unreadable = std::max<std::int64_t>(0, unreadable_);
         const std::int64_t visited = std::max<std::int64_t>(0, visited_);
-        ScanForest forest(NodeTree{std::move(arena), top}, unreadable, visited, source_.context(),
+        ScanForest forest(NodeTree{std::move(arena), top}, unreadable, visited,
+                          context ? std::move(*context) : source_.context(),
                           ScanForest::WalkedLinks{std::move(names_), source_.links().mode()});
         return Edited{std::move(forest), std::move(copies_)};
     }
@@ -223,15 +226,51 @@ std::optional<Edited> with(const ScanForest& forest, const WalkedItem& item,
     return copier.run();
 }
 
+std::optional<Edited> refreshed(const ScanForest& forest, const WalkedItem& item,
+                                std::span<const ScanNode* const> follow) {
+    const std::string path = item.forest.root()->path();
+    const ScanNode* old = nodeAt(forest, path);
+    const ScanNode* parent = nodeAt(forest, Path::parent(path));
+    if (!parent || !parent->isDirectory() || path == forest.root()->path()) return std::nullopt;
+    ScanContext context = forest.context();
+    context.createdAt = Date::now();
+    std::int64_t unreadable = forest.unreadable() + item.forest.unreadable();
+    if (old) {
+        for (const ScanNode* n : old->flattened())
+            if (n->unreadable()) --unreadable;
+    }
+    context.complete = unreadable <= 0;
+    const auto gone = std::erase_if(
+        context.leftOut, [&](const LeftOut& l) { return Path::isSameOrInside(l.path, path); });
+    const ScanContext& walked = item.forest.context();
+    for (const LeftOut& l : walked.leftOut) {
+        if (context.leftOut.size() < ScanContext::kLeftOutLimit) context.leftOut.push_back(l);
+    }
+    context.leftOutCount = std::max<std::int64_t>(
+        0, context.leftOutCount - std::int64_t(gone) + walked.leftOutCount);
+    Copier copier(forest, follow);
+    copier.graftParent = parent;
+    copier.item = &item;
+    copier.graftName = std::string(Path::lastComponent(path));
+    copier.context = std::move(context);
+    return copier.run();
+}
+
 std::optional<WalkedItem> walkItem(const std::string& path, HardLinkMode mode) {
+    DirectoryWalker::Options options;
+    options.workers = 2;
+    options.hardLinks = mode;
+    return walkItem(path, options);
+}
+
+std::optional<WalkedItem> walkItem(const std::string& path,
+                                   const DirectoryWalker::Options& options, std::stop_token stop) {
     const auto values = platform::FileSystem::values(path);
     if (!values) return std::nullopt;
     const std::string root = DirectoryWalker::normalizedRoot(path);
     if (values->isDirectory && !values->isSymbolicLink) {
-        DirectoryWalker::Options options;
-        options.workers = 2;
-        options.hardLinks = mode;
-        ScanForest forest = DirectoryWalker::walk(root, [](const WalkProgress&) {}, {}, options);
+        ScanForest forest = DirectoryWalker::walk(root, [](const WalkProgress&) {}, stop, options);
+        if (stop.stop_requested()) return std::nullopt;
         return WalkedItem{std::move(forest), values->identity, values->modified};
     }
     auto arena = std::make_shared<NodeArena>();

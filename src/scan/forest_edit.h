@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/date.h"
+#include "scan/directory_walker.h"
 #include "scan/scan_forest.h"
 
 namespace tb::ForestEdit {
@@ -46,9 +47,20 @@ struct WalkedItem {
 std::optional<Edited> with(const ScanForest& forest, const WalkedItem& item,
                            std::span<const ScanNode* const> follow = {});
 
+// A folder walked again in place (`with`), making the tree a scan of its
+// own: dated now, complete only when nothing in it is unreadable, and with
+// what the walk left out in place of what was left out below that folder.
+std::optional<Edited> refreshed(const ScanForest& forest, const WalkedItem& item,
+                                std::span<const ScanNode* const> follow = {});
+
 // The item at `path` as it is now: a folder is walked, a file read on its
 // own. Nothing when it cannot be read. Off the interface thread: a folder
 // may be large.
 std::optional<WalkedItem> walkItem(const std::string& path, HardLinkMode mode);
+// The same with the walk's rules; the root is walked even when they would
+// leave it out.
+std::optional<WalkedItem> walkItem(const std::string& path,
+                                   const DirectoryWalker::Options& options,
+                                   std::stop_token stop = {});
 
 } // namespace tb::ForestEdit

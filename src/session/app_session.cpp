@@ -10,7 +10,11 @@
 #include "base/count_text.h"
 #include "base/path.h"
 #include "base/utf8.h"
+#include "interchange/ncdu_json.h"
+#include "interchange/scan_files.h"
 #include "platform/file_system.h"
+#include "platform/output_file.h"
+#include "platform/volume_info.h"
 #include "platform/process_runner.h"
 #include "review/receipt_log.h"
 #include "scan/directory_walker.h"
@@ -43,6 +47,7 @@ struct AppSession::PostScanResult {
     std::vector<QuickWin> quickWins;
     std::optional<ChangeList> changes;
     std::optional<std::string> changesMessage;
+    std::optional<ScanRecord> compared; // what the changes are against
     std::vector<ScanRecord> surplus; // older scans of the root, past the count kept
 };
 
@@ -72,6 +77,7 @@ AppSession::~AppSession() {
     link_->cut();
     if (scanTask_) scanTask_->request_stop();
     if (searchTask_) searchTask_->request_stop();
+    if (refreshTask_) refreshTask_->request_stop();
 }
 
 // --- derived -------------------------------------------------------------
@@ -292,6 +298,96 @@ void AppSession::handleDroppedFolder(const std::optional<std::string>& path) {
 void AppSession::stopScanTask() {
     if (scanTask_) scanTask_->request_stop();
     scanTask_.reset();
+    if (refreshTask_) refreshTask_->request_stop();
+    refreshTask_.reset();
+    if (refreshing_) {
+        refreshing_ = false;
+        notify(SessionField::refreshing);
+    }
+}
+
+void AppSession::refreshFolder(const ScanNode* node) {
+    if (!forest_ || !node || isScanning_) return;
+    if (refreshing_) {
+        setStatus("Wait until the folder being scanned again is done.");
+        return;
+    }
+    const ScanNode* folder = node;
+    if (!folder->isDirectory() || folder->leftOut() != LeftOutKind::none) folder = folder->parent();
+    if (!folder || ForestEdit::nodeAt(*forest_, folder->path()) != folder) return;
+    const std::string root = forest_->root()->path();
+    if (folder == forest_->root()) {
+        setScanRoot(root);
+        startScan();
+        return;
+    }
+    const std::string path = folder->path();
+    DirectoryWalker::Options options;
+    options.hardLinks = forest_->links().mode();
+    options.exclude = ExcludeRules(forest_->context().excludePatterns);
+    options.excludeBase = path.substr(root == "/" ? 1 : root.size() + 1);
+    options.crossMounts = crossMounts_;
+    options.enterMounts = enteredMounts_;
+    const std::string name(folder->name());
+    const std::uint64_t generation = scanGeneration_;
+    auto task = std::make_shared<std::stop_source>();
+    refreshTask_ = task;
+    refreshing_ = true;
+    notify(SessionField::refreshing);
+    setStatus("Scanning \u201c" + name + "\u201d again\u2026");
+    detach([link = link_, generation, path, options, name, stop = task->get_token()] {
+        auto item = ForestEdit::walkItem(path, options, stop);
+        if (stop.stop_requested()) return;
+        link->post([generation, item = std::move(item), name](AppSession& s) mutable {
+            s.onRefreshed(generation, std::move(item), name);
+        });
+    });
+}
+
+void AppSession::onRefreshed(std::uint64_t generation, std::optional<ForestEdit::WalkedItem> item,
+                             const std::string& name) {
+    if (generation != scanGeneration_ || !refreshing_ || !forest_) return;
+    refreshing_ = false;
+    refreshTask_.reset();
+    notify(SessionField::refreshing);
+    const ScanForest before = *forest_;
+    std::optional<ForestEdit::Edited> edited;
+    if (item) edited = ForestEdit::refreshed(before, *item, nodesToFollow());
+    if (!edited) {
+        setStatus("\u201c" + name + "\u201d could not be read again.");
+        return;
+    }
+    std::optional<ScanRecord> previous;
+    for (const ScanRecord& r : history_) {
+        if (r.fileURL == openScanFile_) {
+            previous = r;
+            break;
+        }
+    }
+    // The folder's nodes are new: what was shown inside it is found by path.
+    const std::string selectedPath = selected_ ? selected_->path() : std::string();
+    const std::string focusPath = focus_ ? focus_->path() : std::string();
+    // Whatever was under way for the tree as it was no longer applies.
+    const std::uint64_t next = ++scanGeneration_;
+    replaceForest(std::move(*edited));
+    const ScanNode* focus = focusPath.empty() ? nullptr : ForestEdit::nodeAt(*forest_, focusPath);
+    if (focus && focus != focus_) setFocus(focus);
+    const ScanNode* selected =
+        selectedPath.empty() ? nullptr : ForestEdit::nodeAt(*forest_, selectedPath);
+    if (selected && selected != selected_) setSelected(selected);
+    // A new scan: what went to the Trash before it is simply not in it.
+    movedToTrash_.clear();
+    notify(SessionField::movedToTrash);
+    openScanFile_.clear(); // this tree has no file until its save returns
+    changes_.reset();
+    notify(SessionField::changes);
+    changesMessage_.reset();
+    notify(SessionField::changesMessage);
+    comparedWith_.reset();
+    notify(SessionField::comparedWith);
+    refreshVolume();
+    setStatus("\u201c" + name + "\u201d was scanned again.");
+    startPostScanAnalyses(next, *forest_, forest_->root()->path(), std::move(previous));
 }
 
 void AppSession::startScan() {
@@ -322,13 +418,18 @@ void AppSession::startScan() {
     notify(SessionField::changes);
     changesMessage_.reset();
     notify(SessionField::changesMessage);
+    comparedWith_.reset();
+    notify(SessionField::comparedWith);
 
     pulse_->setProgress(WalkProgress{0, 0, 0, scanRoot_});
     pulse_->applyTruth(0, 0, volume_, scanRoot_);
 
     const std::string root = scanRoot_;
+    // The latest scan of the same folder, whatever was scanned since.
+    auto sameRoot = [root](const ScanRecord& r) { return r.rootPath == root; };
     std::optional<ScanRecord> previous;
-    if (!history_.empty()) previous = history_.front();
+    if (auto it = std::find_if(history_.begin(), history_.end(), sameRoot); it != history_.end())
+        previous = *it;
     // A scan started at launch may come before the history has been read.
     const bool readPrevious = !previous && !historyRead_;
     auto task = std::make_shared<std::stop_source>();
@@ -338,11 +439,12 @@ void AppSession::startScan() {
     options.exclude = ExcludeRules(excludePatterns_);
     options.crossMounts = crossMounts_;
     options.enterMounts = enteredMounts_;
-    detach([link = link_, root, previous, readPrevious, generation, options,
+    detach([link = link_, root, previous, readPrevious, generation, options, sameRoot,
             stop = task->get_token()]() mutable {
         if (readPrevious) {
             auto stored = ScanStore::history();
-            if (!stored.empty()) previous = std::move(stored.front());
+            if (auto it = std::find_if(stored.begin(), stored.end(), sameRoot); it != stored.end())
+                previous = std::move(*it);
         }
         auto progress = [link, generation, root](const WalkProgress& p) {
             link->post([generation, p, root](AppSession& s) { s.onProgress(generation, p, root); });
@@ -399,14 +501,18 @@ void AppSession::startPostScanAnalyses(std::uint64_t generation, const ScanFores
             if (!r.changesMessage) {
                 r.changes = ScanComparison::changeList(forest.root(), *previous, changeLimit);
             }
+            r.compared = previous;
         }
         link->post([generation, changes = std::move(r.changes),
-                    message = std::move(r.changesMessage)](AppSession& s) mutable {
+                    message = std::move(r.changesMessage),
+                    compared = std::move(r.compared)](AppSession& s) mutable {
             if (generation != s.scanGeneration_) return;
             s.changesMessage_ = std::move(message);
             s.notify(SessionField::changesMessage);
             s.changes_ = std::move(changes);
             s.notify(SessionField::changes);
+            s.comparedWith_ = std::move(compared);
+            s.notify(SessionField::comparedWith);
         });
         r.candidates = CleanupCatalog::candidates(forest);
         const std::string home = homeFolder();
@@ -517,9 +623,13 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
     pulse_->setProgress(std::nullopt);
     refreshVolume();
 
+    // The latest scan of the same subject made before this one; failing
+    // that, the newest other one. A scan of another folder compares nothing.
     std::optional<ScanRecord> previous;
     for (const ScanRecord& r : history_) {
-        if (r.id != record.id) {
+        if (r.id == record.id || !isSameSubject(r, record)) continue;
+        if (!previous) previous = r;
+        if (r.finished < record.finished) {
             previous = r;
             break;
         }
@@ -535,6 +645,7 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
             if (!r.changesMessage) {
                 r.changes = ScanComparison::changeList(loaded.root(), *previous, changeLimit);
             }
+            r.compared = previous;
         }
         link->post([generation, r = std::move(r)](AppSession& s) mutable {
             if (generation != s.scanGeneration_) return;
@@ -549,6 +660,8 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
             s.notify(SessionField::changesMessage);
             s.changes_ = std::move(r.changes);
             s.notify(SessionField::changes);
+            s.comparedWith_ = std::move(r.compared);
+            s.notify(SessionField::comparedWith);
         });
     });
 
@@ -729,6 +842,186 @@ void AppSession::openItem(const std::string& path) {
 
 void AppSession::quickLook(const std::string& path) {
     if (!desktop_->preview(path)) setStatus("No application answered to preview " + path + ".");
+}
+
+// --- files ---------------------------------------------------------------------
+
+namespace {
+
+bool endsWith(const std::string& s, std::string_view suffix) {
+    return s.size() >= suffix.size() &&
+           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+} // namespace
+
+void AppSession::openScanFile(const std::string& path) {
+    if (isScanning_) {
+        setStatus("Finish or cancel the current scan before opening another.");
+        return;
+    }
+    setStatus("Opening " + std::string(Path::displayName(path)) + "\u2026");
+    detach([link = link_, path] {
+        std::optional<ScanRecord> record;
+        bool imported = false;
+        std::string problem;
+        if (endsWith(path, ".sqlite")) {
+            record = ScanStore::record(path);
+            if (record && !ScanStore::holdsRoot(*record)) record.reset();
+            if (!record) problem = "That file is not a scan Tarnbeck can open.";
+        } else if (endsWith(path, ".json") || endsWith(path, ".gz")) {
+            auto summary = ScanFiles::importExport(path, ScanStore::directory());
+            if (summary) {
+                record = std::move(summary->record);
+                imported = true;
+            } else {
+                problem = "That export could not be read: " + summary.error().message;
+            }
+        } else {
+            problem = "Open a scan file (.sqlite) or an ncdu export (.json, .json.gz).";
+        }
+        link->post([record = std::move(record), imported, problem](AppSession& s) {
+            if (!record) {
+                s.setStatus(problem);
+                return;
+            }
+            if (s.isScanning_) return; // a scan started meanwhile: it wins
+            if (imported) {
+                s.history_.insert(s.history_.begin(), *record);
+                s.notify(SessionField::history);
+            }
+            s.setTab(AppTab::explore);
+            s.loadHistory(*record);
+        });
+    });
+}
+
+void AppSession::exportNcdu(const std::string& target) {
+    if (!forest_) {
+        setStatus("Scan a folder before exporting it.");
+        return;
+    }
+    setStatus("Exporting\u2026");
+    detach([link = link_, forest = *forest_, target] {
+        Status status = okStatus();
+        // Readable by others, like any document; the umask rules.
+        auto out = platform::OutputFile::create(target, {.mode = 0644});
+        if (!out) {
+            status = out.error();
+        } else {
+            Status written = okStatus();
+            NcduJson::WriteOptions options;
+            options.progver = TARNBECK_VERSION;
+            options.links = &forest.links();
+            const bool whole = NcduJson::write(
+                *forest.root(),
+                [&](std::string_view piece) {
+                    written = out->write(piece);
+                    return bool(written);
+                },
+                options);
+            status = !written ? written
+                     : whole  ? out->publish()
+                              : Status(Error{"Export", 1, "The export was cut short."});
+        }
+        link->post([status, target](AppSession& s) {
+            s.setStatus(status ? "Exported to " + target + "."
+                               : "The export failed: " + status.error().message);
+        });
+    });
+}
+
+std::vector<ScanRecord> AppSession::comparableScans() const {
+    std::vector<ScanRecord> out;
+    if (!forest_) return out;
+    const ScanContext& context = forest_->context();
+    for (const ScanRecord& r : history_) {
+        if (r.fileURL == openScanFile_) continue;
+        if (r.context.rootPath == context.rootPath &&
+            r.context.volumeCapacity == context.volumeCapacity)
+            out.push_back(r);
+    }
+    return out;
+}
+
+void AppSession::compareWith(const ScanRecord& chosen) {
+    if (!forest_) return;
+    // The caller's list may be rebuilt by those who hear of the choice.
+    const ScanRecord record = chosen;
+    const std::uint64_t generation = scanGeneration_;
+    const std::uint64_t asked = ++compareGeneration_;
+    comparedWith_ = record;
+    notify(SessionField::comparedWith);
+    detach([link = link_, generation, asked, forest = *forest_, record] {
+        std::optional<ChangeList> changes;
+        auto message = ScanComparison::incomparable(forest.context(), record.context);
+        if (!message) changes = ScanComparison::changeList(forest.root(), record, changeLimit);
+        link->post([generation, asked, changes = std::move(changes),
+                    message = std::move(message)](AppSession& s) mutable {
+            if (generation != s.scanGeneration_ || asked != s.compareGeneration_) return;
+            s.changesMessage_ = std::move(message);
+            s.notify(SessionField::changesMessage);
+            s.changes_ = std::move(changes);
+            s.notify(SessionField::changes);
+        });
+    });
+}
+
+// --- the volumes overview --------------------------------------------------
+
+void AppSession::refreshVolumes() {
+    const std::uint64_t generation = ++volumesGeneration_;
+    detach([link = link_, generation] {
+        std::vector<VolumeRow> rows;
+        std::vector<platform::MountedVolume> remote;
+        for (platform::MountedVolume& v : platform::mountedVolumes()) {
+            VolumeRow row;
+            if (platform::isRemoteOrFuse(v.type)) {
+                row.reading = true;
+                remote.push_back(v);
+            } else if (auto space = platform::readSpace(v.point, v.type)) {
+                row.space = *space;
+            } else {
+                row.problem = space.error().message;
+            }
+            row.volume = std::move(v);
+            rows.push_back(std::move(row));
+        }
+        link->post([generation, rows = std::move(rows)](AppSession& s) mutable {
+            if (generation != s.volumesGeneration_) return;
+            s.volumes_ = std::move(rows);
+            s.notify(SessionField::volumes);
+        });
+        // Each on its own, so that one server that hangs delays no other row.
+        for (platform::MountedVolume& v : remote) {
+            detach([link, generation, v = std::move(v)] {
+                auto space = platform::readSpace(v.point, v.type);
+                link->post([generation, v, space = std::move(space)](AppSession& s) {
+                    if (generation != s.volumesGeneration_) return;
+                    for (VolumeRow& row : s.volumes_) {
+                        if (row.volume.point != v.point || !row.reading) continue;
+                        row.reading = false;
+                        if (space) {
+                            row.space = *space;
+                        } else {
+                            row.problem = space.error().message;
+                        }
+                    }
+                    s.notify(SessionField::volumes);
+                });
+            });
+        }
+    });
+}
+
+void AppSession::scanVolume(const std::string& point) {
+    if (isScanning_) {
+        setStatus("Finish or cancel the current scan before choosing another folder.");
+        return;
+    }
+    setScanRoot(point);
+    setTab(AppTab::explore);
+    startScan();
 }
 
 // --- start-up, volume, analyses ------------------------------------------

@@ -32,6 +32,7 @@
 #include "analysis/system_reclaim.h"
 #include "analysis/uninstaller.h"
 #include "platform/desktop.h"
+#include "platform/volume_list.h"
 #include "review/staging_store.h"
 #include "scan/exclude_rules.h"
 #include "scan/forest_edit.h"
@@ -80,6 +81,9 @@ enum class SessionField {
     retention,
     scanRules,
     movedToTrash,
+    refreshing,
+    volumes,
+    comparedWith,
 };
 
 // An item that left the tree on display for the Trash, with the bytes the
@@ -96,6 +100,15 @@ struct HistoryHit {
     std::string path;
     std::int64_t allocatedSize = 0;
     bool operator==(const HistoryHit&) const = default;
+};
+
+// A mounted file system of the volumes overview, with its figures once read.
+struct VolumeRow {
+    platform::MountedVolume volume;
+    std::optional<platform::SpaceFigures> space;
+    bool reading = false;    // a network or FUSE volume not answered yet
+    std::string problem;     // why there are no figures
+    bool operator==(const VolumeRow&) const = default;
 };
 
 class AppSession : public QObject {
@@ -191,6 +204,14 @@ public:
     // point, whatever its file system; a network one that hangs holds only
     // the scan, never the window.
     void scanMountHere(const ScanNode* node);
+    // "Rescan This Folder": walks the folder again with the rules its scan
+    // was made with and puts it in place, sizes summed again up to the root.
+    // A file or an item left out refreshes the folder holding it; the root
+    // rescans everything. The tree is then saved as a new scan, compared
+    // with the one it came from, so that the history and Changes describe
+    // what is on display. Ignored during a scan or another refresh.
+    void refreshFolder(const ScanNode* node);
+    bool isRefreshing() const { return refreshing_; }
     // Every assignment schedules a search, even of the same text.
     void setSearchQuery(const std::string& query);
 
@@ -254,6 +275,30 @@ public:
     // opened with its default application; no answer sets the status.
     void quickLook(const std::string& path);
 
+    // The mounted file systems a user would scan. refreshVolumes reads the
+    // list and the local figures off this thread and publishes them; each
+    // network or FUSE volume's figures follow on their own, or its row says
+    // it did not answer: a hung server holds only a thread of its own.
+    const std::vector<VolumeRow>& volumes() const { return volumes_; }
+    void refreshVolumes();
+    // Scans the volume at its mount point and shows Explore.
+    void scanVolume(const std::string& point);
+
+    // Files. A scan file opens as it is; an ncdu export (.json, .json.gz) is
+    // imported into the store first, then opened. Read off this thread; what
+    // cannot be opened says why in the status.
+    void openScanFile(const std::string& path);
+    // The tree on display in the ncdu format, written off this thread into a
+    // file that appears under `target` only once complete. The status says
+    // how it went.
+    void exportNcdu(const std::string& target);
+    // Changes: the other stored scans of the tree's subject, newest first,
+    // and the one the changes are against (none: no comparison).
+    std::vector<ScanRecord> comparableScans() const;
+    const std::optional<ScanRecord>& comparedWith() const { return comparedWith_; }
+    // Compares the tree on display with `record` instead, off this thread.
+    void compareWith(const ScanRecord& record);
+
     // Start-up, volume, analyses on request.
     // Once per session: the history, snapshots and quick wins arrive from
     // background tasks; the volume is read at once.
@@ -297,6 +342,8 @@ private:
     // `folder` (a new move: Forward is forgotten).
     void moveFocus(const ScanNode* folder);
     void stopScanTask();
+    void onRefreshed(std::uint64_t generation, std::optional<ForestEdit::WalkedItem> item,
+                     const std::string& name);
     void releaseNodesOfForest();
 
     void onProgress(std::uint64_t generation, const WalkProgress& progress,
@@ -348,6 +395,8 @@ private:
     std::vector<Leftover> leftBehind_;
     std::vector<SystemReclaim> systemReclaims_;
     std::optional<ChangeList> changes_;
+    std::optional<ScanRecord> comparedWith_;
+    std::uint64_t compareGeneration_ = 0;
     std::optional<std::string> changesMessage_;
     std::optional<std::string> statusMessage_;
     bool showInspector_ = false;
@@ -367,12 +416,16 @@ private:
     bool crossMounts_ = false;
     std::vector<std::string> enteredMounts_;
     std::vector<MovedItem> movedToTrash_;
+    std::vector<VolumeRow> volumes_;
+    std::uint64_t volumesGeneration_ = 0;
 
     // Private state.
     const std::shared_ptr<platform::Trash> trash_;
     std::string openScanFile_;    // the file behind forest_, once saved or loaded
     std::string openingScanFile_; // the file a load in flight is reading
     std::shared_ptr<std::stop_source> scanTask_;
+    std::shared_ptr<std::stop_source> refreshTask_;
+    bool refreshing_ = false;
     std::uint64_t scanGeneration_ = 0;
     bool workspacePrepared_ = false;
     bool historyRead_ = false;     // the store's history has reached history_

@@ -154,7 +154,7 @@ TEST_F(ExploreWorkspace, DeepMapsHitTheDeepestShapeBucketsListWhatTheyHoldAndMen
     QMenu* folderMenu = NodeMenu::build(*session, *big, &parent);
     EXPECT_EQ(texts(folderMenu), (QStringList{"Open", "Show in Files", "Open Terminal Here",
                                               "Copy Path", "Inspect", "Add to Review Queue",
-                                              "Exclude This Folder",
+                                              "Rescan This Folder", "Exclude This Folder",
                                               "Move to Trash\u2026"}));
     QMenu* fileMenu = NodeMenu::build(*session, *child(root(), "a.bin"), &parent);
     EXPECT_FALSE(texts(fileMenu).contains(QStringLiteral("Open Terminal Here")));

@@ -60,6 +60,15 @@ QMenu* build(AppSession& session, const ScanNode& node, QWidget* parent,
                         for (const ScanNode* n : targets) session.staging().stage(*n);
                     });
     menu->addSeparator();
+    if (folder && node.leftOut() == LeftOutKind::none) {
+        QAction* rescan = menu->addAction(QStringLiteral("Rescan This Folder"), menu,
+                                          [&session, target, stillCurrent] {
+                                              if (stillCurrent()) session.refreshFolder(target);
+                                          });
+        rescan->setObjectName(QStringLiteral("rescanFolder"));
+        Shortcuts::bind(rescan, Shortcuts::Command::rescanFolder);
+        rescan->setEnabled(!session.isScanning() && !session.isRefreshing());
+    }
     if (node.leftOut() == LeftOutKind::mount) {
         QAction* here = menu->addAction(QStringLiteral("Scan This Mount Here"), menu,
                                         [&session, target, stillCurrent] {

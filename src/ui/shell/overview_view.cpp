@@ -15,6 +15,7 @@
 #include "session/app_session.h"
 #include "ui/disk_theme.h"
 #include "ui/explore/explore_text.h"
+#include "ui/shell/file_actions.h"
 
 namespace tb {
 namespace {
@@ -206,10 +207,15 @@ QWidget* OverviewView::emptyState() {
     connect(scan, &QPushButton::clicked, this, [this] { session_.startScan(); });
     auto* choose = new QPushButton(QStringLiteral("Choose Folder\u2026"));
     connect(choose, &QPushButton::clicked, this, [this] { session_.chooseRoot(); });
+    auto* volumes = new QPushButton(QStringLiteral("All Volumes\u2026"));
+    volumes->setObjectName(QStringLiteral("allVolumes"));
+    connect(volumes, &QPushButton::clicked, this,
+            [this] { FileActions::showVolumes(session_, window()); });
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(scan);
     buttons->addWidget(choose);
+    buttons->addWidget(volumes);
     buttons->addStretch();
     l->addLayout(buttons);
     auto* dropLine = new QHBoxLayout;

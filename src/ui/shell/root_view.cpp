@@ -37,6 +37,7 @@
 #include "ui/focus_ring.h"
 #include "ui/shortcuts.h"
 #include "ui/tasks/duplicates_view.h"
+#include "ui/shell/file_actions.h"
 #include "ui/shell/inspector_view.h"
 #include "ui/tasks/monitor_view.h"
 #include "ui/shell/overview_view.h"
@@ -357,6 +358,7 @@ void RootView::buildMenus() {
     settings->setMenuRole(QAction::PreferencesRole);
     Shortcuts::bind(settings, Shortcuts::Command::settings);
     connect(settings, &QAction::triggered, this, &RootView::openSettings);
+    FileActions::addFileActions(file, session_, this);
     file->addSeparator();
     auto* quit = file->addAction(QStringLiteral("Quit"));
     Shortcuts::bind(quit, Shortcuts::Command::quit);
@@ -445,6 +447,7 @@ void RootView::buildMenus() {
     connect(rescan, &QAction::triggered, this, [this] {
         if (!session_.isScanning()) session_.startScan();
     });
+    FileActions::addRescanFolder(scanMenu, session_, this);
     cancel_ = scanMenu->addAction(DiskTheme::icon("xmark"), QStringLiteral("Cancel Scan"));
     Shortcuts::bind(cancel_, Shortcuts::Command::cancelScan);
     cancel_->setEnabled(false); // only while a scan runs, so Escape stays free otherwise

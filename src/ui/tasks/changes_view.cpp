@@ -1,5 +1,6 @@
 #include "ui/tasks/changes_view.h"
 
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -53,9 +54,25 @@ QString countOf(std::size_t n, const char* one, const char* many = "") {
 } // namespace
 
 ChangesView::ChangesView(AppSession& session, QWidget* parent)
-    : QWidget(parent), session_(session), pages_(new QStackedWidget), list_(new RowList) {
+    : QWidget(parent), session_(session), chooser_(new QWidget), comparedWith_(new QComboBox),
+      pages_(new QStackedWidget), list_(new RowList) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 8, 0, 0);
+    auto* choose = new QHBoxLayout(chooser_);
+    choose->setContentsMargins(0, 0, 0, 4);
+    auto* compared = TaskWidgets::label(QStringLiteral("Compared with"), DiskTheme::captionFont(), true);
+    compared->setBuddy(comparedWith_);
+    choose->addWidget(compared);
+    comparedWith_->setObjectName(QStringLiteral("comparedWith"));
+    comparedWith_->setAccessibleName(QStringLiteral("Compared with"));
+    comparedWith_->setToolTip(QStringLiteral("Choose which other scan of this folder to compare with"));
+    choose->addWidget(comparedWith_);
+    choose->addStretch(1);
+    layout->addWidget(chooser_);
+    connect(comparedWith_, &QComboBox::activated, this, [this](int index) {
+        if (index >= 0 && std::size_t(index) < choices_.size())
+            session_.compareWith(choices_[std::size_t(index)]);
+    });
     empty_ = new EmptyState(
         "chart.line.uptrend.xyaxis", QStringLiteral("No comparable change yet"),
         QStringLiteral("Scan the same folder again to compare its indexed contents."));
@@ -67,11 +84,32 @@ ChangesView::ChangesView(AppSession& session, QWidget* parent)
     pages_->addWidget(unchanged_);
     layout->addWidget(pages_, 1);
     connect(&session_, &AppSession::changed, this, [this](SessionField field) {
+        if (field == SessionField::comparedWith || field == SessionField::history ||
+            field == SessionField::forest) {
+            refreshChoices();
+        }
         if (field != SessionField::changes && field != SessionField::changesMessage) return;
         showSmaller_ = false;
         rebuild();
     });
+    refreshChoices();
     rebuild();
+}
+
+void ChangesView::refreshChoices() {
+    choices_ = session_.comparableScans();
+    const auto& current = session_.comparedWith();
+    const QSignalBlocker quiet(comparedWith_);
+    comparedWith_->clear();
+    int chosen = -1;
+    for (std::size_t i = 0; i < choices_.size(); ++i) {
+        const ScanRecord& r = choices_[i];
+        comparedWith_->addItem(DiskTheme::shortDate(r.finished) + QStringLiteral(" \u2014 ") +
+                               DiskTheme::bytes(r.scannedBytes));
+        if (current && current->fileURL == r.fileURL) chosen = int(i);
+    }
+    comparedWith_->setCurrentIndex(chosen);
+    chooser_->setVisible(!choices_.empty());
 }
 
 QString ChangesView::smallerSummary(const ChangeList& list, bool shown) {

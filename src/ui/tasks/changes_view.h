@@ -8,6 +8,7 @@
 #include "store/scan_comparison.h"
 #include "ui/tasks/task_widgets.h"
 
+class QComboBox;
 class QPushButton;
 class QStackedWidget;
 
@@ -25,12 +26,18 @@ public:
     // Shows or hides the smaller changes; none while there are none.
     QPushButton* showSmallerButton() const { return showSmallerButton_; }
     RowList* list() const { return list_; }
+    // The other scans of the same folder, the one compared with current.
+    QComboBox* comparedWithBox() const { return comparedWith_; }
 
 private:
     static QWidget* note(const QString& text, QPushButton* action = nullptr);
     void rebuild();
+    void refreshChoices();
 
     AppSession& session_;
+    QWidget* chooser_;
+    QComboBox* comparedWith_;
+    std::vector<ScanRecord> choices_;
     QStackedWidget* pages_;
     RowList* list_;
     QWidget* empty_;
