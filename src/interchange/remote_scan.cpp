@@ -215,8 +215,8 @@ Result<Summary> scan(const platform::RemoteAddress& address, const Options& opti
         return failure(notStored, stored.error().message);
     }
     // Into the history as a scan here goes: older scans of the same folder there go.
-    ScanRetention::pruneAfterSave(options.storeDirectory, stored->record);
-    return Summary{std::move(*stored), *agent};
+    auto removed = ScanRetention::pruneAfterSave(options.storeDirectory, stored->record);
+    return Summary{std::move(*stored), *agent, std::move(removed)};
 }
 
 bool isLoginRefused(const Error& error) {

@@ -40,6 +40,7 @@ struct Options {
 struct Summary {
     ScanFiles::ImportSummary imported;
     Agent agent = Agent::tarnbeck;
+    std::vector<ScanRecord> removed; // older scans of the folder there, past those kept
 };
 
 // Errors, domain "RemoteScan": 2 ssh could not connect (its own message);

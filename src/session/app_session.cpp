@@ -551,6 +551,16 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
     }
 }
 
+void AppSession::addStoredScan(const ScanRecord& record, const std::vector<ScanRecord>& removed) {
+    std::erase_if(history_, [&](const ScanRecord& r) {
+        return r.fileURL == record.fileURL ||
+               std::any_of(removed.begin(), removed.end(),
+                           [&](const ScanRecord& gone) { return gone.fileURL == r.fileURL; });
+    });
+    history_.insert(history_.begin(), record);
+    notify(SessionField::history);
+}
+
 void AppSession::jumpToHistory(const ScanRecord& record, const std::string& path) {
     loadHistory(record, path);
 }
@@ -618,12 +628,14 @@ void AppSession::goUp() {
 // The desktop starts these and does not report back; a request nothing took
 // would otherwise be a button that silently does nothing.
 void AppSession::openTerminal(const std::string& folder) {
+    if (refusedAsRemote()) return;
     if (!desktop_->openTerminal(folder)) {
         setStatus("No terminal could be started. Set $TERMINAL or install a terminal emulator.");
     }
 }
 
 void AppSession::revealInFinder(const std::string& path) {
+    if (refusedAsRemote()) return;
     if (!desktop_->reveal(path)) setStatus("No file manager answered to show " + path + ".");
 }
 
@@ -712,11 +724,20 @@ void AppSession::removeSurplus(std::vector<ScanRecord> surplus) {
     });
 }
 
+// The scan's paths are another machine's: here they name other files, or none.
+bool AppSession::refusedAsRemote() {
+    if (!forest_ || !forest_->context().isRemote()) return false;
+    setStatus(std::string(StagingStore::kOtherMachine));
+    return true;
+}
+
 void AppSession::openItem(const std::string& path) {
+    if (refusedAsRemote()) return;
     if (!desktop_->open(path)) setStatus("No application answered to open " + path + ".");
 }
 
 void AppSession::quickLook(const std::string& path) {
+    if (refusedAsRemote()) return;
     if (!desktop_->preview(path)) setStatus("No application answered to preview " + path + ".");
 }
 
