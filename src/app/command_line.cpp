@@ -15,9 +15,10 @@ struct HelpSection {
     std::vector<HelpEntry> entries;
 };
 
-constexpr std::array<std::string_view, 6> kUsage = {
+constexpr std::array<std::string_view, 7> kUsage = {
     "tarnbeck [PATH]",
-    "tarnbeck scan PATH [-o FILE | --export FILE] [--exclude PATTERN]... [--cross-mounts]",
+    "tarnbeck scan PATH [-o FILE] [--exclude PATTERN]... [--cross-mounts]",
+    "tarnbeck scan --export FILE PATH [--exclude PATTERN]... [--cross-mounts]",
     "tarnbeck scan ssh://[USER@]HOST[:PORT]/PATH",
     "tarnbeck export SCAN [-o FILE]",
     "tarnbeck import FILE",
