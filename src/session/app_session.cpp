@@ -786,6 +786,13 @@ void AppSession::prepareWorkspaceIfNeeded() {
 }
 
 void AppSession::refreshVolume() {
+    // Another machine's volume cannot be read from here, and this one's
+    // figures say nothing about its scan.
+    if (forest_ && forest_->context().isRemote()) {
+        volume_.reset();
+        notify(SessionField::volume);
+        return;
+    }
     // The volume that holds the scan root: a separate /home or a USB drive
     // has figures of its own.
     auto read = VolumeAccounting::read(scanRoot_.empty() ? std::string("/") : scanRoot_,
