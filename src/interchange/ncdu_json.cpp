@@ -848,14 +848,15 @@ Result<Imported> readFile(const std::string& path, std::stop_token stop) {
                                                 : std::strerror(err);
         return Error{"Interchange", 2, "cannot open " + path + ": " + why};
     }
+    // gzread takes EAGAIN for a failure; a regular file never gives it,
+    // but the descriptor is made blocking all the same.
+    if (const int flags = ::fcntl(file->fd.get(), F_GETFL); flags != -1)
+        (void)::fcntl(file->fd.get(), F_SETFL, flags & ~O_NONBLOCK);
     return readDescriptor(std::move(file->fd), path, std::move(stop));
 }
 
 Result<Imported> readDescriptor(platform::FileDescriptor fd, const std::string& shownName,
                                 std::stop_token stop, const Progress& progress) {
-    // gzread takes EAGAIN for a failure: the descriptor is made blocking.
-    if (const int flags = ::fcntl(fd.get(), F_GETFL); flags != -1 && (flags & O_NONBLOCK))
-        (void)::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
     gzFile file = gzdopen(fd.get(), "rb");
     if (file == nullptr)
         return Error{"Interchange", 2, "cannot read " + shownName + ": " + std::strerror(ENOMEM)};

@@ -75,9 +75,9 @@ Result<Imported> read(std::string_view text);
 // stop request ended the reading.
 Result<Imported> readFile(const std::string& path, std::stop_token stop = {});
 
-// The same from an open descriptor (a pipe, say), named `shownName` in
-// messages. It is read to its end, or until a stop request; a reader
-// blocked on a pipe is woken only by the writer closing it.
+// The same from an open, blocking descriptor (a pipe, say), named
+// `shownName` in messages. It is read to its end, or until a stop request;
+// a reader blocked on a pipe is woken only by the writer closing it.
 Result<Imported> readDescriptor(platform::FileDescriptor fd, const std::string& shownName,
                                 std::stop_token stop = {}, const Progress& progress = {});
 

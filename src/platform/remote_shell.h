@@ -8,6 +8,7 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <optional>
 #include <stop_token>
 #include <string>
