@@ -6,8 +6,9 @@ set -eu
 BUILD="build-essential cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev xvfb xauth"
 RUNTIME="xdg-utils"
 CHECKS="sqlite3 trash-cli"
-# Only with --checks: the export format, desktop entry and AppStream checks.
-EXTRAS="ncdu desktop-file-utils appstream"
+# Only with --checks: the export format, remote scans (a throwaway sshd),
+# desktop entry and AppStream checks.
+EXTRAS="ncdu gdu openssh-server desktop-file-utils appstream"
 [ "${1:-}" = "--checks" ] || EXTRAS=""
 
 missing=""

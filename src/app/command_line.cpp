@@ -15,9 +15,11 @@ struct HelpSection {
     std::vector<HelpEntry> entries;
 };
 
-constexpr std::array<std::string_view, 5> kUsage = {
+constexpr std::array<std::string_view, 7> kUsage = {
     "tarnbeck [PATH]",
     "tarnbeck scan PATH [-o FILE] [--exclude PATTERN]... [--cross-mounts]",
+    "tarnbeck scan --export FILE PATH [--exclude PATTERN]... [--cross-mounts]",
+    "tarnbeck scan ssh://[USER@]HOST[:PORT]/PATH",
     "tarnbeck export SCAN [-o FILE]",
     "tarnbeck import FILE",
     "tarnbeck --help | --version",
@@ -40,6 +42,13 @@ const std::vector<HelpSection>& sections() {
            "Ctrl+C stops the scan and leaves no file behind. Prints the scan file's path; "
            "with -o - the scan file itself goes to standard output, which must not be a "
            "terminal."},
+          {"scan ssh://[USER@]HOST[:PORT]/PATH",
+           "Scan the folder PATH on another machine and store the scan in the history, "
+           "marked with the machine. The system's ssh connects (its configuration, agent and "
+           "known hosts apply; it never asks for a password), and the first of tarnbeck, "
+           "ncdu and gdu found there writes the export that is stored as it arrives. On a "
+           "terminal the entries so far are shown. Nothing of another machine is ever moved "
+           "to the Trash."},
           {"export SCAN",
            "Write the scan file SCAN as an ncdu-format JSON export (format 1.2) to standard "
            "output, or to FILE with -o."},
@@ -53,6 +62,10 @@ const std::vector<HelpSection>& sections() {
            "complete. An existing FILE is replaced only if it is a regular file or a "
            "symbolic link (the link, not what it points to); a device, FIFO, socket or "
            "folder is left alone and the command fails."},
+          {"--export FILE",
+           "With scan: write the scan as an ncdu-format JSON export to FILE (- for standard "
+           "output) instead of storing it. This is what a scan from another machine runs "
+           "there."},
           {"--exclude PATTERN",
            "Leave out of the scan what PATTERN names; repeatable. A pattern without a slash "
            "matches names at any depth (node_modules, *.iso), one starting with / a path "
@@ -223,6 +236,15 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
             line.exclude.push_back(args[++i]);
         } else if (arg.rfind("--exclude=", 0) == 0) {
             line.exclude.push_back(arg.substr(10));
+        } else if (arg == "--export" || arg.rfind("--export=", 0) == 0) {
+            if (line.exportTo) return usage("option '--export' is given twice");
+            if (arg == "--export") {
+                if (i + 1 >= args.size()) return usage("option '--export' needs a file name");
+                line.exportTo = args[++i];
+            } else {
+                line.exportTo = arg.substr(9);
+            }
+            if (line.exportTo->empty()) return usage("option '--export' needs a file name");
         } else if (arg == "--cross-mounts") {
             line.crossMounts = true;
         } else if (arg.rfind("--output=", 0) == 0) {
@@ -256,6 +278,13 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
         return usage("option '-o' only applies to scan and export");
     if ((!line.exclude.empty() || line.crossMounts) && line.command != Command::scan)
         return usage("options '--exclude' and '--cross-mounts' only apply to scan");
+    if (line.exportTo && line.command != Command::scan)
+        return usage("option '--export' only applies to scan");
+    if (line.exportTo && line.output)
+        return usage("options '-o' and '--export' cannot be given together");
+    if (line.command == Command::scan && line.path.starts_with("ssh://") &&
+        (line.output || line.exportTo || !line.exclude.empty() || line.crossMounts))
+        return usage("a scan of another machine takes no options; the scanner there decides");
     for (const std::string& p : line.exclude) {
         if (p.empty()) return usage("option '--exclude' needs a pattern");
     }

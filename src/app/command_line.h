@@ -17,6 +17,7 @@ struct CommandLine {
     std::optional<std::string> output; // -o FILE
     std::vector<std::string> exclude;  // --exclude PATTERN, in order
     bool crossMounts = false;          // --cross-mounts
+    std::optional<std::string> exportTo; // scan --export FILE: ncdu JSON, not stored
     bool operator==(const CommandLine&) const = default;
 };
 

@@ -20,6 +20,8 @@
 #include "base/byte_format.h"
 #include "base/terminal_text.h"
 #include "base/count_text.h"
+#include "interchange/ncdu_json.h"
+#include "interchange/remote_scan.h"
 #include "interchange/scan_files.h"
 #include "platform/file_descriptor.h"
 #include "platform/output_file.h"
@@ -180,7 +182,87 @@ int storeScan(const ScanForest& forest, const std::string& root,
     return printStoredPath(record->fileURL) ? exitOk : exitFailure;
 }
 
+// The walk's export, written as it is made; nothing is stored. With "-",
+// standard output, which is what a scan from another machine reads.
+int exportWalk(const ScanForest& forest, const std::string& target) {
+    NcduJson::WriteOptions options;
+    options.progver = std::string(versionText());
+    options.links = &forest.links();
+    if (target == "-") {
+        if (!NcduJson::write(*forest.root(), writeStandardOutput, options)) {
+            complain("cannot write the export to standard output: " +
+                     std::string(std::strerror(errno ? errno : EIO)));
+            return exitFailure;
+        }
+        return exitOk;
+    }
+    auto out = platform::OutputFile::create(target, {.mode = 0644});
+    if (!out) {
+        complain(out.error().message);
+        return exitFailure;
+    }
+    Status written = okStatus();
+    const bool complete = NcduJson::write(
+        *forest.root(),
+        [&](std::string_view piece) {
+            written = out->write(piece);
+            return bool(written);
+        },
+        options);
+    if (complete) written = out->publish();
+    if (!written) {
+        complain(written.error().message);
+        return exitFailure;
+    }
+    return exitOk;
+}
+
+int runRemoteScan(const CommandLine& line) {
+    auto address = platform::parseRemoteAddress(line.path);
+    if (!address) {
+        complain(address.error().message);
+        return exitUsage;
+    }
+    StopOnSignal signals;
+    const bool onTerminal = ::isatty(STDERR_FILENO) == 1;
+    RemoteScan::Options options;
+    options.storeDirectory = ScanStore::directory();
+    options.stop = signals.token();
+    options.progress = [onTerminal](std::int64_t entries) {
+        if (!onTerminal) return;
+        std::fprintf(stderr, "\r\033[K%s so far",
+                     CountText::of(entries, "entry", "entries").c_str());
+        std::fflush(stderr);
+    };
+    auto summary = RemoteScan::scan(*address, options);
+    if (onTerminal) std::fputs("\r\033[K", stderr);
+    if (signals.interrupted()) {
+        if (summary) ::unlink(summary->imported.record.fileURL.c_str());
+        complain("scan stopped; nothing was written");
+        return exitFailure;
+    }
+    if (!summary) {
+        complain(summary.error().message);
+        return exitFailure;
+    }
+    const ScanFiles::ImportSummary& s = summary->imported;
+    if (!printStoredPath(s.record.fileURL)) return exitFailure;
+    const std::int64_t total = s.record.scannedBytes;
+    std::fprintf(stderr, "%s by %s on %s, %s on disk",
+                 CountText::of(s.entries, "entry", "entries").c_str(),
+                 std::string(RemoteScan::nameOf(summary->agent)).c_str(),
+                 TerminalText::escaped(address->machine()).c_str(), describeSize(total).c_str());
+    if (s.folderBlocks > 0) {
+        std::fprintf(stderr, "; without the folders' own blocks (%s): %s",
+                     ByteFormat::string(s.folderBlocks).c_str(),
+                     describeSize(total - s.folderBlocks).c_str());
+    }
+    std::fputs("\n", stderr);
+    return exitOk;
+}
+
 int runScan(const CommandLine& line) {
+    if (platform::isRemoteAddress(line.path)) return runRemoteScan(line);
     const bool toStandardOutput = writesToStandardOutput(line);
     if (toStandardOutput && ::isatty(STDOUT_FILENO) == 1) {
         complain("a scan file is binary: redirect standard output, or name a file with -o");
@@ -193,8 +275,9 @@ int runScan(const CommandLine& line) {
         return exitFailure;
     }
     // Refused before the walk rather than after minutes of it.
-    if (line.output && !toStandardOutput) {
-        if (auto target = platform::checkTarget(*line.output); !target) {
+    const std::optional<std::string>& file = line.exportTo ? line.exportTo : line.output;
+    if (file && *file != "-") {
+        if (auto target = platform::checkTarget(*file); !target) {
             complain(target.error().message);
             return exitFailure;
         }
@@ -213,6 +296,14 @@ int runScan(const CommandLine& line) {
     if (signals.interrupted()) {
         complain("scan stopped; nothing was written");
         return exitFailure;
+    }
+    if (line.exportTo) {
+        const int exported = exportWalk(forest, *line.exportTo);
+        if (exported == exitOk && signals.interrupted()) {
+            complain("scan stopped while it was written out; do not use the output");
+            return exitFailure;
+        }
+        return exported;
     }
     const int status = toStandardOutput ? streamToStandardOutput(forest, *root, signals)
                                         : storeScan(forest, *root, line.output, signals);

@@ -35,7 +35,10 @@
 
 #include "desktop/qt_desktop.h"
 #include "layout/map_depth.h"
+#include "interchange/scan_files.h"
 #include "platform/output_file.h"
+#include "scan/directory_walker.h"
+#include "store/scan_store.h"
 #include "session/app_session.h"
 #include "ui/explore/maps/treemap_view.h"
 #include "ui/explore/scan_workspace.h"
@@ -285,6 +288,57 @@ void saveMapChoices(tb::AppSession& session, tb::RootView& window) {
     session.select(nullptr);
 }
 
+// A scan of a server's folder as a remote scan stores it (from an export,
+// marked with the machine), in Recent scans, and its refusal to queue an item.
+void saveRemoteScan(tb::AppSession& session, tb::RootView& window, const std::string& home) {
+    const std::string folder = home + "/Projects";
+    const tb::ScanForest walked =
+        tb::DirectoryWalker::walk(folder, [](const tb::WalkProgress&) {}, {});
+    std::string json;
+    tb::NcduJson::WriteOptions options;
+    options.progver = "screenshots";
+    options.links = &walked.links();
+    tb::NcduJson::write(
+        *walked.root(), [&json](std::string_view piece) { return json += piece, true; }, options);
+    // Named as the server's folder would be.
+    if (const auto at = json.find("\"" + folder + "\""); at != std::string::npos)
+        json.replace(at + 1, folder.size(), "/srv/projects");
+    auto imported = tb::NcduJson::read(json);
+    if (!imported) {
+        problems << QStringLiteral("remote scan: ") + QString::fromStdString(imported.error().message);
+        return;
+    }
+    auto stored = tb::ScanFiles::storeImported(std::move(*imported), tb::ScanStore::directory(),
+                                               "backup@nas.local");
+    if (!stored) {
+        problems << QStringLiteral("remote scan: ") + QString::fromStdString(stored.error().message);
+        return;
+    }
+    session.addStoredScan(stored->record, {});
+    session.loadHistory(stored->record);
+    if (!waitUntil([&] {
+            return !session.isScanning() && session.forest() &&
+                   session.forest()->context().isRemote();
+        })) {
+        problems << QStringLiteral("remote scan: not opened");
+        return;
+    }
+    session.setTab(tb::AppTab::explore);
+    session.setViewMode(tb::ViewMode::folders);
+    save(&window, QStringLiteral("remote-recent-scans"));
+    if (const tb::ScanNode* atlas = nodeAt(session, "/srv/projects/atlas")) {
+        session.jumpTo(atlas);
+        window.trashAction()->trigger();
+        settle();
+    } else {
+        problems << QStringLiteral("remote scan: no folder to queue");
+    }
+    session.setTab(tb::AppTab::stage);
+    save(&window, QStringLiteral("remote-queue-refused"));
+    if (session.staging().lastMessage() != std::string(tb::StagingStore::kOtherMachine))
+        problems << QStringLiteral("remote-queue-refused: not refused");
+}
+
 int run(QApplication& app, const std::string& home) {
     Q_UNUSED(app);
     generateTree(home);
@@ -427,6 +481,7 @@ int run(QApplication& app, const std::string& home) {
     } else {
         problems << QStringLiteral("all-volumes: no menu item");
     }
+    saveRemoteScan(session, window, home);
 
     for (QAction* a : window.findChildren<QAction*>()) {
         if (a->text().startsWith(QStringLiteral("Settings"))) {

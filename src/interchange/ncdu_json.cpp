@@ -627,7 +627,7 @@ bool isFileName(std::string_view name) {
 
 class TreeBuilder {
 public:
-    explicit TreeBuilder(Reader& reader) : reader_(reader) {
+    TreeBuilder(Reader& reader, const Progress& progress) : reader_(reader), progress_(progress) {
         result_.tree.arena = std::make_shared<NodeArena>();
     }
 
@@ -738,16 +738,19 @@ private:
             stack_.back().names.insert(node->name());
         }
         ++result_.entries;
+        if (progress_ && result_.entries % kProgressEvery == 0) progress_(result_.entries);
         return node;
     }
 
+    static constexpr std::int64_t kProgressEvery = 4096;
     Reader& reader_;
+    const Progress& progress_;
     Imported result_;
     std::vector<Frame> stack_;
     std::uint64_t pathBytes_ = 0;
 };
 
-Imported parse(Reader& in) {
+Imported parse(Reader& in, const Progress& progress) {
     in.expect('[');
     const std::int64_t major = in.integer();
     if (major != 1) in.fail("format version " + std::to_string(major) + " is not 1");
@@ -778,7 +781,7 @@ Imported parse(Reader& in) {
     }
     in.expect(',');
 
-    TreeBuilder builder(in);
+    TreeBuilder builder(in, progress);
     Info info;
     in.expect('[');
     in.info(info);
@@ -805,11 +808,12 @@ Imported parse(Reader& in) {
     return result;
 }
 
-Result<Imported> parseFrom(Source& source, const std::string& shownName) {
+Result<Imported> parseFrom(Source& source, const std::string& shownName,
+                           const Progress& progress = {}) {
     const std::string prefix = shownName.empty() ? "" : shownName + ": ";
     Reader in(source);
     try {
-        return parse(in);
+        return parse(in, progress);
     } catch (const ParseFailure& f) {
         return Error{"Interchange", 1, prefix + f.message};
     } catch (const SourceFailure& f) {
@@ -827,38 +831,39 @@ Result<Imported> read(std::string_view text) {
 }
 
 Result<Imported> readFile(const std::string& path, std::stop_token stop) {
-    const bool standardInput = path == "-";
-    platform::FileDescriptor fd;
-    if (standardInput) {
-        fd.reset(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+    if (path == "-") {
+        platform::FileDescriptor fd(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
         if (!fd.valid())
             return Error{"Interchange", 2,
                          std::string("cannot read standard input: ") + std::strerror(errno)};
-    } else {
-        // The user named it: a link to an export is followed, but a FIFO or
-        // a device, which could block or never end, is refused unread.
-        auto file =
-            platform::FileSystem::openRegular(path, platform::FileSystem::FinalLink::follow);
-        if (!file) {
-            const int err = file.error().code;
-            const std::string why = err == ENXIO    ? "not a regular file"
-                                    : err == EISDIR ? "a folder, not an export"
-                                                    : std::strerror(err);
-            return Error{"Interchange", 2, "cannot open " + path + ": " + why};
-        }
-        fd = std::move(file->fd);
-        // gzread takes EAGAIN for a failure; a regular file never gives it,
-        // but the descriptor is made blocking all the same.
-        if (const int flags = ::fcntl(fd.get(), F_GETFL); flags != -1)
-            (void)::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+        return readDescriptor(std::move(fd), "standard input", std::move(stop));
     }
+    // The user named it: a link to an export is followed, but a FIFO or
+    // a device, which could block or never end, is refused unread.
+    auto file = platform::FileSystem::openRegular(path, platform::FileSystem::FinalLink::follow);
+    if (!file) {
+        const int err = file.error().code;
+        const std::string why = err == ENXIO    ? "not a regular file"
+                                : err == EISDIR ? "a folder, not an export"
+                                                : std::strerror(err);
+        return Error{"Interchange", 2, "cannot open " + path + ": " + why};
+    }
+    // gzread takes EAGAIN for a failure; a regular file never gives it,
+    // but the descriptor is made blocking all the same.
+    if (const int flags = ::fcntl(file->fd.get(), F_GETFL); flags != -1)
+        (void)::fcntl(file->fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    return readDescriptor(std::move(file->fd), path, std::move(stop));
+}
+
+Result<Imported> readDescriptor(platform::FileDescriptor fd, const std::string& shownName,
+                                std::stop_token stop, const Progress& progress) {
     gzFile file = gzdopen(fd.get(), "rb");
     if (file == nullptr)
-        return Error{"Interchange", 2, "cannot read " + path + ": " + std::strerror(ENOMEM)};
+        return Error{"Interchange", 2, "cannot read " + shownName + ": " + std::strerror(ENOMEM)};
     (void)fd.take(); // gzclose closes it
     gzbuffer(file, kChunkBytes);
     GzipSource source(file, std::move(stop));
-    return parseFrom(source, standardInput ? "standard input" : path);
+    return parseFrom(source, shownName, progress);
 }
 
 } // namespace tb::NcduJson

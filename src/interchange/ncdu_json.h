@@ -15,11 +15,16 @@
 
 #include "base/date.h"
 #include "base/result.h"
+#include "platform/file_descriptor.h"
 #include "scan/hard_links.h"
 #include "scan/node_arena.h"
 #include "scan/scan_node.h"
 
 namespace tb::NcduJson {
+
+// Told the number of entries read so far, every few thousand, on the
+// reading thread; it should return at once.
+using Progress = std::function<void(std::int64_t)>;
 
 // Receives the export piece by piece; false stops the writer.
 using Sink = std::function<bool(std::string_view)>;
@@ -69,5 +74,11 @@ Result<Imported> read(std::string_view text);
 // opened or read, or a compressed stream is damaged or cut short; code 3: a
 // stop request ended the reading.
 Result<Imported> readFile(const std::string& path, std::stop_token stop = {});
+
+// The same from an open, blocking descriptor (a pipe, say), named
+// `shownName` in messages. It is read to its end, or until a stop request;
+// a reader blocked on a pipe is woken only by the writer closing it.
+Result<Imported> readDescriptor(platform::FileDescriptor fd, const std::string& shownName,
+                                std::stop_token stop = {}, const Progress& progress = {});
 
 } // namespace tb::NcduJson

@@ -101,19 +101,25 @@ Result<ImportSummary> importExport(const std::string& exportFile, const std::str
                                    std::stop_token stop) {
     auto imported = NcduJson::readFile(exportFile, stop);
     if (!imported) return imported.error();
-    const std::string root(imported->tree.root->path());
-    const Date made = imported->timestamp.isDistantPast() ? Date::now() : imported->timestamp;
-    ScanForest forest(imported->tree, imported->unreadable, imported->entries,
-                      ScanContext::make(root, std::nullopt, imported->unreadable == 0, made),
-                      ScanForest::WalkedLinks{std::move(imported->links), imported->hardLinks});
+    return storeImported(std::move(*imported), storeDirectory, {}, stop);
+}
+
+Result<ImportSummary> storeImported(NcduJson::Imported imported, const std::string& storeDirectory,
+                                    const std::string& host, std::stop_token stop) {
+    const std::string root(imported.tree.root->path());
+    const Date made = imported.timestamp.isDistantPast() ? Date::now() : imported.timestamp;
+    ScanContext context = ScanContext::make(root, std::nullopt, imported.unreadable == 0, made);
+    context.host = host;
+    ScanForest forest(imported.tree, imported.unreadable, imported.entries, std::move(context),
+                      ScanForest::WalkedLinks{std::move(imported.links), imported.hardLinks});
     auto record = saveAtomically(forest, root, storeDirectory, std::nullopt, stop);
     if (!record) return record.error();
-    if (!imported->timestamp.isDistantPast()) {
+    if (!imported.timestamp.isDistantPast()) {
         // The history dates a scan by its file; let it show when the export was made.
         const timespec times[2] = {{made.seconds, 0}, {made.seconds, 0}};
         if (::utimensat(AT_FDCWD, record->fileURL.c_str(), times, 0) == 0) record->finished = made;
     }
-    return ImportSummary{*record, imported->entries, imported->folderBlocks};
+    return ImportSummary{*record, imported.entries, imported.folderBlocks};
 }
 
 Status exportScan(const std::string& scanFile, const NcduJson::Sink& sink,

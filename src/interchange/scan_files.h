@@ -43,6 +43,11 @@ struct ImportSummary {
 Result<ImportSummary> importExport(const std::string& exportFile, const std::string& storeDirectory,
                                    std::stop_token stop = {});
 
+// Stores what an export described, as importExport does; a non-empty
+// `host` marks the scan as one of that machine.
+Result<ImportSummary> storeImported(NcduJson::Imported imported, const std::string& storeDirectory,
+                                    const std::string& host = {}, std::stop_token stop = {});
+
 // The scan in a stored scan file as an export.
 Status exportScan(const std::string& scanFile, const NcduJson::Sink& sink,
                   const std::string& progver);

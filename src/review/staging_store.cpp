@@ -230,6 +230,8 @@ bool StagingStore::admit(const std::string& url, const char* unsafeMessage) {
 
 std::optional<std::string> StagingStore::admissionRefusal(const std::string& url,
                                                           const char* unsafeMessage) const {
+    // Its paths name another machine's files; the same path here is another file.
+    if (forest_ && forest_->context().isRemote()) return std::string(kOtherMachine);
     if (!ProtectedPaths::isSafeSelection(url)) {
         // A vanished item is no system path; saying so would mislead.
         const bool vanished = !platform::FileSystem::exists(url).exists;
@@ -239,6 +241,7 @@ std::optional<std::string> StagingStore::admissionRefusal(const std::string& url
 }
 
 std::optional<std::string> StagingStore::refusal(std::string_view url) const {
+    if (forest_ && forest_->context().isRemote()) return std::string(kOtherMachine);
     const std::string path = ProtectedPaths::resolvedPath(url);
     auto resolvedOrEmpty = [](const std::optional<std::string>& p) {
         return p && !p->empty() ? ProtectedPaths::resolvedPath(*p) : std::string();

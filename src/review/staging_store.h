@@ -27,6 +27,10 @@ class StagingStore : public QObject {
     Q_OBJECT
 
 public:
+    // Why nothing of a scan of another machine is queued, moved or handed on.
+    static constexpr std::string_view kOtherMachine =
+        "This scan is of another machine; Tarnbeck only moves local files to the Trash.";
+
     // Without a trash the desktop's own is used.
     explicit StagingStore(std::shared_ptr<platform::Trash> trash = nullptr,
                           QObject* parent = nullptr);

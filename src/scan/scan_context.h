@@ -33,6 +33,9 @@ struct ScanContext {
     std::vector<std::string> excludePatterns;
     std::vector<LeftOut> leftOut;
     std::int64_t leftOutCount = 0;
+    // The machine scanned, as the user named it ("[user@]host[:port]");
+    // empty for this one. Nothing of another machine is ever moved.
+    std::string host;
     static constexpr std::size_t kLeftOutLimit = 10'000;
 
     // A fresh scan's context.
@@ -40,6 +43,7 @@ struct ScanContext {
                             bool complete, Date createdAt = Date::now());
 
     bool isComparable() const { return complete && volumeCapacity > 0; }
+    bool isRemote() const { return !host.empty(); }
     bool operator==(const ScanContext&) const = default;
 };
 

@@ -172,6 +172,7 @@ void AppSession::excludeNode(const ScanNode* node) {
 
 void AppSession::scanMountHere(const ScanNode* node) {
     if (!node || node->leftOut() != LeftOutKind::mount || isScanning_) return;
+    if (refusedAsRemote()) return;
     const std::string path = node->path();
     if (std::find(enteredMounts_.begin(), enteredMounts_.end(), path) == enteredMounts_.end()) {
         enteredMounts_.push_back(path);
@@ -308,6 +309,8 @@ void AppSession::stopScanTask() {
 
 void AppSession::refreshFolder(const ScanNode* node) {
     if (!forest_ || !node || isScanning_) return;
+    // Walked here, another machine's path would read this machine's files.
+    if (refusedAsRemote()) return;
     if (refreshing_) {
         setStatus("Wait until the folder being scanned again is done.");
         return;
@@ -675,6 +678,16 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
     }
 }
 
+void AppSession::addStoredScan(const ScanRecord& record, const std::vector<ScanRecord>& removed) {
+    std::erase_if(history_, [&](const ScanRecord& r) {
+        return r.fileURL == record.fileURL ||
+               std::any_of(removed.begin(), removed.end(),
+                           [&](const ScanRecord& gone) { return gone.fileURL == r.fileURL; });
+    });
+    history_.insert(history_.begin(), record);
+    notify(SessionField::history);
+}
+
 void AppSession::jumpToHistory(const ScanRecord& record, const std::string& path) {
     loadHistory(record, path);
 }
@@ -742,12 +755,14 @@ void AppSession::goUp() {
 // The desktop starts these and does not report back; a request nothing took
 // would otherwise be a button that silently does nothing.
 void AppSession::openTerminal(const std::string& folder) {
+    if (refusedAsRemote()) return;
     if (!desktop_->openTerminal(folder)) {
         setStatus("No terminal could be started. Set $TERMINAL or install a terminal emulator.");
     }
 }
 
 void AppSession::revealInFinder(const std::string& path) {
+    if (refusedAsRemote()) return;
     if (!desktop_->reveal(path)) setStatus("No file manager answered to show " + path + ".");
 }
 
@@ -836,11 +851,20 @@ void AppSession::removeSurplus(std::vector<ScanRecord> surplus) {
     });
 }
 
+// The scan's paths are another machine's: here they name other files, or none.
+bool AppSession::refusedAsRemote() {
+    if (!forest_ || !forest_->context().isRemote()) return false;
+    setStatus(std::string(StagingStore::kOtherMachine));
+    return true;
+}
+
 void AppSession::openItem(const std::string& path) {
+    if (refusedAsRemote()) return;
     if (!desktop_->open(path)) setStatus("No application answered to open " + path + ".");
 }
 
 void AppSession::quickLook(const std::string& path) {
+    if (refusedAsRemote()) return;
     if (!desktop_->preview(path)) setStatus("No application answered to preview " + path + ".");
 }
 
@@ -1067,6 +1091,13 @@ void AppSession::prepareWorkspaceIfNeeded() {
 }
 
 void AppSession::refreshVolume() {
+    // Another machine's volume cannot be read from here, and this one's
+    // figures say nothing about its scan.
+    if (forest_ && forest_->context().isRemote()) {
+        volume_.reset();
+        notify(SessionField::volume);
+        return;
+    }
     // The volume that holds the scan root: a separate /home or a USB drive
     // has figures of its own.
     auto read = VolumeAccounting::read(scanRoot_.empty() ? std::string("/") : scanRoot_,

@@ -232,6 +232,9 @@ public:
     // Reopens a stored scan on a background task; a file that cannot be read
     // whole leaves the forest as it was and says "Could not open that scan.".
     void loadHistory(const ScanRecord& record, const std::optional<std::string>& jumpToPath = {});
+    // A scan stored outside the session (one of another machine) joins the
+    // history, and the scans its save made surplus leave it.
+    void addStoredScan(const ScanRecord& record, const std::vector<ScanRecord>& removed);
     // loadHistory, then jumpTo the node at `path`; a path no longer in the
     // scan leaves the scan's root on display.
     void jumpToHistory(const ScanRecord& record, const std::string& path);
@@ -333,6 +336,7 @@ private:
     using Link = SessionLink<AppSession>;
 
     void notify(SessionField field) { emit changed(field); }
+    bool refusedAsRemote();
     void setStatus(std::optional<std::string> message);
     void setIsScanning(bool scanning);
     void setSelected(const ScanNode* node);

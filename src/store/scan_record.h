@@ -24,10 +24,10 @@ struct ScanRecord {
     bool operator==(const ScanRecord&) const = default;
 };
 
-// Two scans are compared only when they cover the same root on a volume of
-// the same capacity; scope, name, completion and dates play no part.
+// Two scans are compared only when they cover the same root of the same
+// machine on a volume of the same capacity; scope, name, completion and dates play no part.
 inline bool isSameSubject(const ScanRecord& a, const ScanRecord& b) {
-    return a.context.rootPath == b.context.rootPath &&
+    return a.context.rootPath == b.context.rootPath && a.context.host == b.context.host &&
            a.context.volumeCapacity == b.context.volumeCapacity;
 }
 

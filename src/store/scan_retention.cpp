@@ -74,12 +74,12 @@ Status write(const std::string& storeDirectory, const RetentionPolicy& policy) {
 
 std::vector<ScanRecord> surplus(const std::vector<ScanRecord>& history, const std::string& root,
                                 const RetentionPolicy& policy,
-                                const std::vector<std::string>& spared) {
+                                const std::vector<std::string>& spared, const std::string& host) {
     std::vector<ScanRecord> out;
     if (!policy.keepPerFolder) return out;
     int seen = 0;
     for (const ScanRecord& r : history) {
-        if (r.rootPath != root) continue;
+        if (r.rootPath != root || r.context.host != host) continue;
         // Pinned and spared scans hold their place among the newest.
         if (++seen <= *policy.keepPerFolder) continue;
         if (policy.isPinned(r.id)) continue;
@@ -113,7 +113,8 @@ std::vector<ScanRecord> pruneAfterSave(const std::string& storeDirectory, const 
     std::vector<ScanRecord> removed;
     if (!policy.keepPerFolder) return removed;
     for (ScanRecord& r :
-         surplus(ScanStore::historyIn(storeDirectory), saved.rootPath, policy, spared)) {
+         surplus(ScanStore::historyIn(storeDirectory), saved.rootPath, policy, spared,
+                 saved.context.host)) {
         if (remove(storeDirectory, r)) removed.push_back(std::move(r));
     }
     return removed;

@@ -42,11 +42,13 @@ RetentionPolicy read(const std::string& storeDirectory);
 Status write(const std::string& storeDirectory, const RetentionPolicy& policy);
 
 // The records of `history` (newest first, as ScanStore lists it) that a save
-// of `root` makes surplus: the scans of exactly that root past the newest
-// `keepPerFolder`, less the pinned ones and those whose file is in `spared`.
+// of `root` on `host` (empty: this machine) makes surplus: the scans of
+// exactly that root past the newest `keepPerFolder`, less the pinned ones
+// and those whose file is in `spared`.
 std::vector<ScanRecord> surplus(const std::vector<ScanRecord>& history, const std::string& root,
                                 const RetentionPolicy& policy,
-                                const std::vector<std::string>& spared);
+                                const std::vector<std::string>& spared,
+                                const std::string& host = {});
 
 // Deletes one scan of the store for good: its "<UUID>.sqlite" file with its
 // "-wal" and "-shm" files, each only when it is a regular file directly in

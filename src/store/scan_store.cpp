@@ -56,6 +56,7 @@ constexpr std::string_view kSelectNodes =
 constexpr std::string_view kSelectMeta = "SELECT value FROM meta WHERE key = ?";
 // Room for the items a context keeps, at a generous length each.
 constexpr int kLeftOutBytes = 8 << 20;
+constexpr int kHostBytes = 1024;
 
 constexpr std::string_view kSearch =
     "SELECT name, path, allocated FROM nodes WHERE name LIKE ? COLLATE NOCASE OR path LIKE ? "
@@ -138,6 +139,7 @@ ScanRecord recordFromMeta(MetaRows& meta, const std::string& root) {
     if (auto leftOut = meta.head("left_out", kLeftOutBytes)) {
         MetaText::readLeftOut(*leftOut, r.context);
     }
+    r.context.host = meta.head("host", kHostBytes).value_or("");
     r.context.createdAt = Date::now();
     return r;
 }
@@ -159,6 +161,8 @@ std::string metaInsert(const ScanForest& forest, const std::string& root) {
     std::string sql = "INSERT INTO meta(key, value) VALUES\n";
     bool first = true;
     std::vector<std::pair<const char*, std::string>> all(std::begin(rows), std::end(rows));
+    // Only a scan of another machine names one.
+    if (c.isRemote()) all.emplace_back("host", MetaText::quoted(c.host));
     // Only a scan that left something out says so.
     if (!c.excludePatterns.empty() || c.leftOutCount > 0) {
         all.emplace_back("left_out", MetaText::quoted(MetaText::leftOutText(c)));

@@ -26,6 +26,9 @@ TEST(CommandLine, ParsesCommandsAndOptions) {
         {{"scan", "/r", "--exclude", "*.iso", "--exclude=/proc", "--cross-mounts"},
          {Command::scan, "/r", {}, {"*.iso", "/proc"}, true}},
         {{"scan", "--exclude", "-o", "/r"}, {Command::scan, "/r", {}, {"-o"}, false}},
+        {{"scan", "--export", "-", "/r"}, {Command::scan, "/r", {}, {}, false, "-"}},
+        {{"scan", "--export=e.json", "/r"}, {Command::scan, "/r", {}, {}, false, "e.json"}},
+        {{"scan", "ssh://nas:22/srv"}, {Command::scan, "ssh://nas:22/srv", {}}},
     };
     for (const auto& c : cases) {
         const auto parsed = parseCommandLine(c.args);
@@ -53,6 +56,12 @@ TEST(CommandLine, UsageErrorsNameTheBadArgument) {
         {{"scan", "/a", "--exclude="}, "option '--exclude' needs a pattern"},
         {{"export", "f", "--cross-mounts"}, "only apply to scan"},
         {{"/a", "--exclude", "x"}, "only apply to scan"},
+        {{"export", "s", "--export", "-"}, "'--export' only applies to scan"},
+        {{"scan", "/a", "--export"}, "'--export' needs a file name"},
+        {{"scan", "/a", "--export", "-", "--export", "x"}, "given twice"},
+        {{"scan", "/a", "--export", "-", "-o", "x"}, "cannot be given together"},
+        {{"scan", "ssh://nas/srv", "-o", "x"}, "another machine takes no options"},
+        {{"scan", "ssh://nas/srv", "--exclude", "x"}, "another machine takes no options"},
     };
     for (const auto& c : cases) {
         const auto parsed = parseCommandLine(c.args);

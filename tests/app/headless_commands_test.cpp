@@ -46,6 +46,34 @@ TEST(HeadlessCommands, StoringAScanKeepsTheFoldersLastScansAsTheWindowDoes) {
               2);
 }
 
+// What a remote scan reads: the walk as an export, the same scan once imported.
+TEST(HeadlessCommands, ScanWithExportWritesTheWalkAndStoresNothing) {
+    test::TempHome home;
+    test::TempDir dir;
+    test::put(dir / "tree/sub/f", "0123456789");
+    test::putSized(dir / "tree/big", 50'000);
+    ASSERT_EQ(::link((dir / "tree/big").c_str(), (dir / "tree/sub/twin").c_str()), 0);
+
+    CommandLine toFile{Command::scan, dir / "tree", {}};
+    toFile.exportTo = dir / "walk.json";
+    ASSERT_EQ(runHeadless(toFile), exitOk);
+    EXPECT_TRUE(ScanStore::history().empty());
+    EXPECT_EQ(test::readFile(dir / "walk.json").rfind("[1,2,{\"progname\":\"tarnbeck\"", 0), 0u);
+
+    ASSERT_EQ(runHeadless({Command::scan, dir / "tree", dir / "s.sqlite"}), exitOk);
+    ASSERT_EQ(runHeadless({Command::importExport, dir / "walk.json", {}}), exitOk);
+    const auto stored = ScanStore::record(dir / "s.sqlite");
+    const auto history = ScanStore::history();
+    ASSERT_TRUE(stored);
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].scannedBytes, stored->scannedBytes); // the link counted once
+    EXPECT_EQ(history[0].rootPath, dir / "tree");
+
+    CommandLine refused{Command::scan, dir / "tree", {}};
+    refused.exportTo = dir / "tree"; // a folder is never replaced
+    EXPECT_EQ(runHeadless(refused), exitFailure);
+}
+
 TEST(HeadlessCommands, ScanAndExportWriteWholeFilesOrNone) {
     test::TempHome home;
     test::TempDir dir;

@@ -332,6 +332,30 @@ TEST_F(StagingStoreTest, QueueFreesAFileOnlyWithAllItsNames) {
     EXPECT_EQ(single.freesAbout(), 0);
 }
 
+// The same path here is another file, or none: nothing of it may go.
+TEST_F(StagingStoreTest, NothingOfAnotherMachinesScanIsQueued) {
+    const std::string root = folder("scan");
+    test::putSized(root + "/p/big", 20'000);
+    const ScanForest here = DirectoryWalker::walk(root, [](const WalkProgress&) {});
+    ScanContext there = here.context();
+    there.host = "nas";
+    const ScanForest remote(here.tree(), here.unreadable(), here.visited(), there);
+    store.setForest(remote);
+    const ScanNode* big = test::findNode(remote, root + "/p/big");
+    ASSERT_NE(big, nullptr);
+
+    store.stage(*big);
+    store.stage(*test::findNode(remote, root + "/p"));
+    store.stage(root + "/p/big", "big", 20'000, "a reason");
+    EXPECT_TRUE(store.items().empty());
+    EXPECT_EQ(store.lastMessage(), std::string(StagingStore::kOtherMachine));
+    EXPECT_EQ(store.refusal(root + "/p/big"), std::string(StagingStore::kOtherMachine));
+
+    store.setForest(here);
+    store.stage(*test::findNode(here, root + "/p/big"));
+    EXPECT_EQ(store.items().size(), 1u);
+}
+
 TEST_F(StagingStoreTest, TrashAllMovesWhatPassesAndKeepsTheRest) {
     QSignalSpy receiptsSpy(&store, &StagingStore::receiptsChanged);
     store.trashAll(); // nothing queued yet

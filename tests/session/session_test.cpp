@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "session/app_session.h"
+#include "scan/directory_walker.h"
 #include "session/scan_pulse.h"
 #include "store/index_search.h"
 #include "store/scan_store.h"
@@ -275,6 +276,36 @@ TEST_F(SessionTest, HandOffsReachTheDesktopAndOnesNothingTookAreSaid) {
     session->openTerminal("/t");
     ASSERT_TRUE(session->statusMessage());
     EXPECT_NE(session->statusMessage()->find("No terminal"), std::string::npos);
+}
+
+TEST_F(SessionTest, AnotherMachinesScanJoinsTheHistoryAndIsHandedToNothingHere) {
+    const ScanForest walked = DirectoryWalker::walk(work(), [](const WalkProgress&) {});
+    ScanContext there = walked.context();
+    there.host = "nas";
+    const ScanForest remote(walked.tree(), walked.unreadable(), walked.visited(), there);
+    auto record = ScanStore::saveIn(ScanStore::directory(), remote, work());
+    ASSERT_TRUE(record);
+    session->addStoredScan(*record, {});
+    ASSERT_FALSE(session->history().empty());
+    EXPECT_EQ(session->history().front().fileURL, record->fileURL);
+    session->loadHistory(*record);
+    ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
+    ASSERT_TRUE(session->forest());
+    EXPECT_EQ(session->forest()->context().host, "nas");
+
+    session->revealInFinder(work() + "/a.bin");
+    session->openItem(work() + "/a.bin");
+    session->quickLook(work() + "/a.bin");
+    session->openTerminal(work());
+    // Nor is any of its folders walked again here.
+    const auto generation = session->scanGeneration();
+    session->refreshFolder(findNode(*session->forest(), work() + "/sub"));
+    session->refreshFolder(session->forest()->root());
+    EXPECT_FALSE(session->isRefreshing() || session->isScanning());
+    EXPECT_EQ(session->scanGeneration(), generation);
+    EXPECT_TRUE(desktop->calls.empty());
+    EXPECT_EQ(session->statusMessage(), std::string(StagingStore::kOtherMachine));
+    EXPECT_FALSE(session->volume()); // that machine's volume is not this one's
 }
 
 TEST_F(SessionTest, JumpUpBackAndForwardMoveThroughTheFocusHistory) {

@@ -135,6 +135,28 @@ TEST(RetentionSurplus, KeepsTheNewestOfEachRootPinnedAndSpared) {
     }
 }
 
+TEST(Retention, AnotherMachinesFolderKeepsItsOwnScans) {
+    std::vector<ScanRecord> history;
+    for (const char* host : {"", "nas", "ann@nas", "", "nas"}) {
+        history.push_back(recordOf("/srv", int(history.size())));
+        history.back().context.host = host;
+    }
+    RetentionPolicy p;
+    p.keepPerFolder = 1;
+    const struct {
+        std::string host;
+        std::vector<std::size_t> surplus;
+    } cases[] = {{"", {3}}, {"nas", {4}}, {"ann@nas", {}}, {"elsewhere", {}}};
+    for (const auto& c : cases) {
+        std::vector<std::string> expected, got;
+        for (std::size_t i : c.surplus)
+            expected.push_back(history[i].fileURL);
+        for (const ScanRecord& r : ScanRetention::surplus(history, "/srv", p, {}, c.host))
+            got.push_back(r.fileURL);
+        EXPECT_EQ(got, expected) << c.host;
+    }
+}
+
 TEST_F(RetentionStore, SaveRemovesTheRootsOldestScansOnly) {
     std::vector<ScanRecord> a;
     for (int i = 0; i < 7; ++i)

@@ -39,6 +39,7 @@
 #include "ui/tasks/duplicates_view.h"
 #include "ui/shell/file_actions.h"
 #include "ui/shell/inspector_view.h"
+#include "ui/shell/remote_scan_dialog.h"
 #include "ui/tasks/monitor_view.h"
 #include "ui/shell/overview_view.h"
 #include "ui/shell/scan_status_strip.h"
@@ -259,7 +260,11 @@ void RootView::refreshHistory() {
         auto* row = new QTreeWidgetItem(recent_);
         // Scans of one folder differ by their date.
         const bool pinned = session_.isPinned(r);
-        row->setText(0, DiskTheme::displayText(r.rootPath) + QStringLiteral("\n") +
+        // Another machine's scan as ssh and scp name it: host:/path.
+        const QString root = r.context.isRemote()
+                                 ? DiskTheme::displayText(r.context.host + ":" + r.rootPath)
+                                 : DiskTheme::displayText(r.rootPath);
+        row->setText(0, root + QStringLiteral("\n") +
                             DiskTheme::shortDate(r.finished, false) + QStringLiteral(" \u00b7 ") +
                             DiskTheme::bytes(r.scannedBytes) +
                             (pinned ? QStringLiteral(" \u00b7 Pinned") : QString()));
@@ -359,6 +364,8 @@ void RootView::buildMenus() {
     Shortcuts::bind(settings, Shortcuts::Command::settings);
     connect(settings, &QAction::triggered, this, &RootView::openSettings);
     FileActions::addFileActions(file, session_, this);
+    auto* remote = file->addAction(QStringLiteral("Scan Remote Folder\u2026"));
+    connect(remote, &QAction::triggered, this, [this] { RemoteScanDialog::run(session_, this); });
     file->addSeparator();
     auto* quit = file->addAction(QStringLiteral("Quit"));
     Shortcuts::bind(quit, Shortcuts::Command::quit);

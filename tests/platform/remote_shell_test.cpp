@@ -1,0 +1,114 @@
+#include "platform/remote_shell.h"
+
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+namespace tb::platform {
+namespace {
+
+TEST(RemoteShell, AddressesParseIntoUserHostPortAndPath) {
+    const struct {
+        std::string_view text;
+        std::string user, host;
+        std::optional<int> port;
+        std::string path, machine;
+    } cases[] = {
+        {"ssh://nas/volume1", "", "nas", {}, "/volume1", "nas"},
+        {"ssh://ann@nas:2222/", "ann", "nas", 2222, "/", "ann@nas:2222"},
+        {"ssh://[::1]:22/srv/a b", "", "::1", 22, "/srv/a b", "[::1]:22"},
+    };
+    for (const auto& c : cases) {
+        auto a = parseRemoteAddress(c.text);
+        ASSERT_TRUE(a) << c.text << ": " << a.error().message;
+        EXPECT_EQ(a->user, c.user) << c.text;
+        EXPECT_EQ(a->host, c.host) << c.text;
+        EXPECT_EQ(a->port, c.port) << c.text;
+        EXPECT_EQ(a->path, c.path) << c.text;
+        EXPECT_EQ(a->machine(), c.machine) << c.text;
+    }
+    EXPECT_EQ(parseRemoteAddress("ssh://nas/v")->shown(), "nas:/v");
+}
+
+TEST(RemoteShell, AddressesSshWouldMisreadAreRefused) {
+    const std::string_view refused[] = {
+        "ssh://-oProxyCommand=touch%20x/tmp", // an option, not a host
+        "ssh://-nas/tmp",
+        "ssh://-l@nas/tmp", // an option as the user
+        "ssh://a@b@nas/tmp",
+        "ssh://nas",        // no folder
+        "ssh:///tmp",       // no host
+        "ssh://na s/tmp",
+        "ssh://nas\t/tmp",
+        "ssh://n'as/tmp",
+        "ssh://nas:0/tmp",
+        "ssh://nas:65536/tmp",
+        "ssh://nas:22x/tmp",
+        "ssh://nas:/tmp",
+        "ssh://[::1/tmp",
+        "ssh://[evil]/tmp",
+        "/tmp",
+    };
+    for (std::string_view text : refused) {
+        auto a = parseRemoteAddress(text);
+        EXPECT_FALSE(a) << text;
+        if (!a) {
+            EXPECT_EQ(a.error().domain, "RemoteShell") << text;
+        }
+    }
+    auto dash = parseRemoteAddress("ssh://-oProxyCommand=x/tmp");
+    ASSERT_FALSE(dash);
+    EXPECT_NE(dash.error().message.find("beginning with '-'"), std::string::npos);
+}
+
+TEST(RemoteShell, WordsAreOneSingleQuotedShellArgument) {
+    const struct {
+        std::string_view word, quoted;
+    } cases[] = {
+        {"/srv", "'/srv'"},
+        {"", "''"},
+        {"it's", "'it'\\''s'"},
+        {"$(rm -rf ~); `x` \"y\" \\z", "'$(rm -rf ~); `x` \"y\" \\z'"},
+        {"a\nb", "'a\nb'"},
+        {"''", "''\\'''\\'''"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(shellQuoted(c.word), c.quoted) << c.word;
+}
+
+TEST(RemoteShell, SshGetsBatchModeAndNothingThatOverridesItsConfiguration) {
+    auto plain = parseRemoteAddress("ssh://nas/x");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(sshArguments(*plain, "cmd"),
+              (std::vector<std::string>{"-o", "BatchMode=yes", "nas", "--", "cmd"}));
+    auto full = parseRemoteAddress("ssh://ann@nas:2222/x");
+    ASSERT_TRUE(full);
+    EXPECT_EQ(sshArguments(*full, "cmd"), (std::vector<std::string>{"-o", "BatchMode=yes", "-p",
+                                                                    "2222", "ann@nas", "--", "cmd"}));
+}
+
+TEST(RemoteShell, TheClientsOutputAndMessagesAreKept) {
+    auto c = RemoteCommand::start("sh", {"-c", "echo out; echo err >&2; exit 3"});
+    ASSERT_TRUE(c) << c.error().message;
+    FileDescriptor out = c->takeOutput();
+    char buffer[64] = {};
+    EXPECT_EQ(readRetrying(out.get(), buffer, sizeof buffer), 4);
+    EXPECT_EQ(std::string(buffer, 4), "out\n");
+    EXPECT_EQ(c->wait(), 3);
+    EXPECT_EQ(c->errors(), "err\n");
+    EXPECT_FALSE(RemoteCommand::start("no-such-client-anywhere", {}));
+}
+
+TEST(RemoteShell, AStopRequestEndsTheClient) {
+    std::stop_source stop;
+    auto c = RemoteCommand::start("sleep", {"30"}, stop.get_token());
+    ASSERT_TRUE(c);
+    FileDescriptor out = c->takeOutput();
+    stop.request_stop();
+    char byte;
+    EXPECT_EQ(readRetrying(out.get(), &byte, 1), 0); // the pipe closes with the client
+    EXPECT_EQ(c->wait(), 128 + SIGKILL);
+}
+
+} // namespace
+} // namespace tb::platform
