@@ -354,6 +354,11 @@ TEST_F(StagingStoreTest, NothingOfAnotherMachinesScanIsQueued) {
     store.setForest(here);
     store.stage(*test::findNode(here, root + "/p/big"));
     EXPECT_EQ(store.items().size(), 1u);
+    // Queued from this machine's scan, it still goes while the other is shown.
+    store.setForest(remote);
+    store.trashAll();
+    EXPECT_TRUE(store.items().empty());
+    EXPECT_FALSE(test::exists(root + "/p/big"));
 }
 
 TEST_F(StagingStoreTest, TrashAllMovesWhatPassesAndKeepsTheRest) {
