@@ -961,7 +961,7 @@ std::vector<ScanRecord> AppSession::comparableScans() const {
     const ScanContext& context = forest_->context();
     for (const ScanRecord& r : history_) {
         if (r.fileURL == openScanFile_) continue;
-        if (r.context.rootPath == context.rootPath &&
+        if (r.context.rootPath == context.rootPath && r.context.host == context.host &&
             r.context.volumeCapacity == context.volumeCapacity)
             out.push_back(r);
     }

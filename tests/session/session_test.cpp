@@ -283,6 +283,10 @@ TEST_F(SessionTest, AnotherMachinesScanJoinsTheHistoryAndIsHandedToNothingHere) 
     ScanContext there = walked.context();
     there.host = "nas";
     const ScanForest remote(walked.tree(), walked.unreadable(), walked.visited(), there);
+    // This machine's scan of the same path, on a volume of the same size.
+    auto local = ScanStore::saveIn(ScanStore::directory(), walked, work());
+    ASSERT_TRUE(local);
+    session->addStoredScan(*local, {});
     auto record = ScanStore::saveIn(ScanStore::directory(), remote, work());
     ASSERT_TRUE(record);
     session->addStoredScan(*record, {});
@@ -292,6 +296,7 @@ TEST_F(SessionTest, AnotherMachinesScanJoinsTheHistoryAndIsHandedToNothingHere) 
     ASSERT_TRUE(waitUntil([&] { return !session->isScanning(); }));
     ASSERT_TRUE(session->forest());
     EXPECT_EQ(session->forest()->context().host, "nas");
+    EXPECT_TRUE(session->comparableScans().empty()); // nor compared with this one's
 
     session->revealInFinder(work() + "/a.bin");
     session->openItem(work() + "/a.bin");
