@@ -1,6 +1,7 @@
 #include "ui/shell/file_actions.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QFile>
 #include <QFileDialog>
 #include <QMenu>
@@ -90,7 +91,8 @@ QAction* addRescanFolder(QMenu* scan, AppSession& session, QWidget* window) {
 void showVolumes(AppSession& session, QWidget* window) {
     auto* existing = window->findChild<QWidget*>(QStringLiteral("allVolumesWindow"));
     if (!existing) {
-        existing = new QWidget(window, Qt::Window);
+        // A dialog, so Escape closes it as it does any other.
+        existing = new QDialog(window);
         existing->setObjectName(QStringLiteral("allVolumesWindow"));
         existing->setWindowTitle(QStringLiteral("All Volumes"));
         existing->resize(560, 520);
