@@ -30,13 +30,6 @@ int deepest(const std::vector<RectHit>& tiles) {
     return d;
 }
 
-TEST_F(AllLevelsTest, DepthsAboveTheNumberedOnesMeanAllAndBelowOneMeanOne) {
-    const std::pair<int, int> table[] = {
-        {-3, 1}, {0, 1}, {1, 1}, {4, 4}, {5, MapDepth::all}, {MapDepth::all, MapDepth::all}};
-    for (const auto& [given, wanted] : table)
-        EXPECT_EQ(MapDepth::normalized(given), wanted) << given;
-}
-
 TEST_F(AllLevelsTest, TheTreemapGoesOnUntilTilesAreTooSmallAndDropsTheTiny) {
     ScanNode* root = nestedHalves(nodes, 40);
     const Size size{1600, 900};
