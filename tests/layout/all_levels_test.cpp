@@ -89,22 +89,5 @@ TEST_F(AllLevelsTest, SunburstRingsReachAsDeepAsTheTreeButNeverThinnerThanTheLea
         EXPECT_LT(w.depth, 4);
 }
 
-TEST_F(AllLevelsTest, FlameBarsNameTheirRowAndTheirParent) {
-    ScanNode* leaf = nodes.file(300);
-    ScanNode* folder = nodes.folder({leaf, nodes.file(100)});
-    ScanNode* root = nodes.folder({folder, nodes.file(400)});
-    const auto bars = FlameLayout::hits(root, {800, 200});
-    ASSERT_EQ(bars.size(), 5u);
-    const std::tuple<const ScanNode*, const ScanNode*, int> table[] = {
-        {root, nullptr, 0}, {folder, root, 1}, {leaf, folder, 2}};
-    for (const auto& [node, parent, depth] : table) {
-        const auto it = std::find_if(bars.begin(), bars.end(),
-                                     [node = node](const RectHit& b) { return b.node == node; });
-        ASSERT_NE(it, bars.end());
-        EXPECT_EQ(it->parent, parent);
-        EXPECT_EQ(it->depth, depth);
-    }
-}
-
 } // namespace
 } // namespace tb
