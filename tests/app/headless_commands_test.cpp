@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 #include <pthread.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -294,39 +292,16 @@ TEST(HeadlessCommands, ExportIntoAStickyFolderIsNotHijackedByAnotherUser) {
     ::umask(oldMask);
 }
 
-// What a command wrote on standard error.
-class StandardError {
-public:
-    explicit StandardError(const std::string& file) {
-        std::fflush(stderr);
-        saved_ = ::dup(STDERR_FILENO);
-        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(fd, STDERR_FILENO);
-        ::close(fd);
-    }
-    ~StandardError() { restore(); }
-    void restore() {
-        if (saved_ < 0) return;
-        std::fflush(stderr);
-        ::dup2(saved_, STDERR_FILENO);
-        ::close(saved_);
-        saved_ = -1;
-    }
-
-private:
-    int saved_ = -1;
-};
-
 TEST(HeadlessCommands, ImportMessagesShowNamesEscapedAndWhole) {
     test::TempHome home;
     test::TempDir dir;
     // A name with a colour change, a NUL and a slash.
     test::writeFile(dir / "bad.json",
                     "[1,2,{},[{\"name\":\"/r\"},{\"name\":\"a\\u001b[31m\\u0000b/c\"}]]");
-    StandardError captured(dir / "err");
-    EXPECT_EQ(runHeadless({Command::importExport, dir / "bad.json", {}}), exitFailure);
-    captured.restore();
-    const std::string err = test::readFile(dir / "err");
+    const Outcome o =
+        runInChild({Command::importExport, dir / "bad.json", {}}, "/dev/null", dir.path());
+    EXPECT_EQ(o.status, exitFailure);
+    const std::string& err = o.err;
     EXPECT_EQ(err.find('\x1b'), std::string::npos) << err;
     EXPECT_NE(err.find("\"a\\x1b[31m\\x00b/c\" is not a file name"), std::string::npos) << err;
 }

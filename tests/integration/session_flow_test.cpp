@@ -28,8 +28,6 @@ TEST(SessionFlow, ScanReopenSearchDuplicatesStageTrashRestore) {
 
     AppSession session;
     session.prepareWorkspaceIfNeeded();
-    EXPECT_TRUE(session.history().empty());
-    ASSERT_TRUE(session.volume());
 
     // Scan.
     session.handleDroppedFolder(root);
@@ -42,17 +40,12 @@ TEST(SessionFlow, ScanReopenSearchDuplicatesStageTrashRestore) {
     EXPECT_TRUE(scanned.context().complete);
     ASSERT_TRUE(findNode(scanned, odd));
     EXPECT_EQ(session.history().front().rootPath, root);
-    ASSERT_TRUE(session.pulse().truth());
-    EXPECT_EQ(session.pulse().truth()->scopeLabel, root);
-    EXPECT_EQ(session.pulse().truth()->slices[0].bytes, scanned.root()->allocatedSize());
 
     // Reopen the stored scan at the awkward file.
     session.loadHistory(session.history().front(), odd);
     ASSERT_TRUE(waitUntil([&] { return !session.isScanning(); }));
     ASSERT_TRUE(session.selected());
     EXPECT_EQ(session.selected()->path(), odd);
-    EXPECT_NE(session.forest()->root()->id(), scanned.root()->id());
-    EXPECT_EQ(session.forest()->root()->allocatedSize(), scanned.root()->allocatedSize());
 
     // Search: "100%" matches the awkward name in the tree.
     session.setSearchQuery("100%");
@@ -88,9 +81,6 @@ TEST(SessionFlow, ScanReopenSearchDuplicatesStageTrashRestore) {
         EXPECT_TRUE(exists(*r.trashedURL));
         EXPECT_FALSE(exists(r.originalURL));
     }
-    EXPECT_TRUE(exists(home.dataHome() + "/Trash/info"));
-    // Measured off the interface thread, then shown.
-    EXPECT_TRUE(waitUntil([&] { return session.volume()->trashBytes >= 350'000; }));
 
     // Put everything back.
     const auto receipts = session.staging().receipts();
@@ -100,7 +90,6 @@ TEST(SessionFlow, ScanReopenSearchDuplicatesStageTrashRestore) {
     EXPECT_TRUE(exists(group.paths.front()));
     EXPECT_EQ(readFile(odd), "keep me");
     EXPECT_TRUE(platform::FileSystem::listNames(home.dataHome() + "/Trash/info")->empty());
-    EXPECT_TRUE(waitUntil([&] { return session.volume()->trashBytes < 350'000; }));
 
     // A second scan of the same folder sees nothing noticeable.
     scanAndWait(session, root);

@@ -30,13 +30,6 @@ int deepest(const std::vector<RectHit>& tiles) {
     return d;
 }
 
-TEST_F(AllLevelsTest, DepthsAboveTheNumberedOnesMeanAllAndBelowOneMeanOne) {
-    const std::pair<int, int> table[] = {
-        {-3, 1}, {0, 1}, {1, 1}, {4, 4}, {5, MapDepth::all}, {MapDepth::all, MapDepth::all}};
-    for (const auto& [given, wanted] : table)
-        EXPECT_EQ(MapDepth::normalized(given), wanted) << given;
-}
-
 TEST_F(AllLevelsTest, TheTreemapGoesOnUntilTilesAreTooSmallAndDropsTheTiny) {
     ScanNode* root = nestedHalves(nodes, 40);
     const Size size{1600, 900};
@@ -94,23 +87,6 @@ TEST_F(AllLevelsTest, SunburstRingsReachAsDeepAsTheTreeButNeverThinnerThanTheLea
     // Numbered depths still stop at four rings.
     for (const WedgeHit& w : SunburstLayout::rings(shallow, size, 4))
         EXPECT_LT(w.depth, 4);
-}
-
-TEST_F(AllLevelsTest, FlameBarsNameTheirRowAndTheirParent) {
-    ScanNode* leaf = nodes.file(300);
-    ScanNode* folder = nodes.folder({leaf, nodes.file(100)});
-    ScanNode* root = nodes.folder({folder, nodes.file(400)});
-    const auto bars = FlameLayout::hits(root, {800, 200});
-    ASSERT_EQ(bars.size(), 5u);
-    const std::tuple<const ScanNode*, const ScanNode*, int> table[] = {
-        {root, nullptr, 0}, {folder, root, 1}, {leaf, folder, 2}};
-    for (const auto& [node, parent, depth] : table) {
-        const auto it = std::find_if(bars.begin(), bars.end(),
-                                     [node = node](const RectHit& b) { return b.node == node; });
-        ASSERT_NE(it, bars.end());
-        EXPECT_EQ(it->parent, parent);
-        EXPECT_EQ(it->depth, depth);
-    }
 }
 
 } // namespace

@@ -12,40 +12,6 @@ namespace {
 
 using BubbleLayoutTest = test::LayoutTest;
 
-TEST_F(BubbleLayoutTest, SingleChildSitsInTheCentre) {
-    for (Size size : {Size{400, 300}, Size{300, 900}, Size{2000, 2000}}) {
-        const auto circles = BubbleLayout::hits(nodes.ranked({42}), size);
-        ASSERT_EQ(circles.size(), 1u);
-        EXPECT_EQ(circles[0].center, (Point{size.width / 2, size.height / 2}));
-        const double natural = 0.9 * std::sqrt(0.62 * size.width * size.height / std::numbers::pi);
-        EXPECT_DOUBLE_EQ(circles[0].radius, std::min(0.34 * std::min(size.width, size.height),
-                                                     std::max(natural, 12.0)));
-    }
-    EXPECT_TRUE(BubbleLayout::hits({}, {400, 300}).empty());
-}
-
-TEST_F(BubbleLayoutTest, SecondCircleTriesStraightRightOfTheCentreFirst) {
-    const auto fits = BubbleLayout::hits(nodes.ranked({1000, 1}), {400, 300});
-    ASSERT_EQ(fits.size(), 2u);
-    EXPECT_DOUBLE_EQ(fits[0].radius, 102); // capped at 0.34 x 300
-    EXPECT_DOUBLE_EQ(fits[1].radius, 12);
-    EXPECT_EQ(fits[1].center, (Point{200 + 102 + 12 + 6, 150}));
-
-    // A radius of about 45 comes within 6 points of the right edge there, so
-    // the next step of the spiral (0.32 radians clockwise) takes it.
-    const auto moved = BubbleLayout::hits(nodes.ranked({1000, 118}), {400, 300});
-    const double d = 102 + moved[1].radius + 6;
-    EXPECT_GT(200 + d + moved[1].radius, 394);
-    EXPECT_EQ(moved[1].center, (Point{200 + d * std::cos(0.32), 150 + d * std::sin(0.32)}));
-
-    // No place at all: drawn over the centre circle.
-    const auto crowded = BubbleLayout::hits(nodes.ranked({300, 100}), {400, 300});
-    EXPECT_EQ(crowded[1].center, (Point{200, 150}));
-    // Nothing placed yet: the spiral starts beyond an assumed centre circle.
-    EXPECT_EQ(BubbleLayout::place(10, {}, {400, 300}, {200, 150}), (Point{236, 150}));
-    EXPECT_FALSE(BubbleLayout::place(10, {}, {12, 300}, {6, 150}));
-}
-
 TEST_F(BubbleLayoutTest, ZeroBytesAndTinyAreas) {
     const auto circles = BubbleLayout::hits(nodes.ranked({100, 0}, 7, 5), {600, 400});
     ASSERT_EQ(circles.size(), 3u);

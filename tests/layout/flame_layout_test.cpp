@@ -26,15 +26,22 @@ TEST_F(FlameLayoutTest, ShortAreaKeepsTheMinimumRowHeight) {
 TEST_F(FlameLayoutTest, ListsBarsInPreOrderDescendingOnlyIntoBarsWiderThanEight) {
     auto* a = nodes.folder({nodes.file(2, "a1"), nodes.file(1, "a2")}, "a");
     auto* b = nodes.folder({nodes.file(1, "b1")}, "b");
-    const auto bars = FlameLayout::hits(nodes.folder({a, b}, "root"), {900, 500});
+    auto* root = nodes.folder({a, b}, "root");
+    const auto bars = FlameLayout::hits(root, {900, 500});
     std::vector<std::string> labels;
     for (const auto& bar : bars)
         labels.push_back(bar.label);
     EXPECT_EQ(labels, (std::vector<std::string>{"root", "a", "a1", "a2", "b", "b1"}));
+    // Each bar names its row and its parent.
+    EXPECT_EQ(bars[0].parent, nullptr);
+    EXPECT_EQ(bars[2].parent, a);
+    EXPECT_EQ(bars[2].depth, 2);
+    EXPECT_EQ(bars[4].parent, root);
+    EXPECT_EQ(bars[4].depth, 1);
     // Only bars wider than eight points are descended into.
     for (double width : {8.0, 8.5}) {
-        auto* root = nodes.folder({nodes.file(1)});
-        EXPECT_EQ(FlameLayout::hits(root, {width, 100}).size(), width > 8 ? 2u : 1u) << width;
+        auto* lone = nodes.folder({nodes.file(1)});
+        EXPECT_EQ(FlameLayout::hits(lone, {width, 100}).size(), width > 8 ? 2u : 1u) << width;
     }
 }
 

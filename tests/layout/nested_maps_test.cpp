@@ -38,19 +38,6 @@ bool inside(const Rect& inner, const Rect& outer) {
            inner.y + inner.height <= outer.y + outer.height + e;
 }
 
-TEST_F(NestedTreemapLayoutTest, SquarifiedEqualItemsInASquareAreSquares) {
-    const std::int64_t bytes[] = {1, 1, 1, 1};
-    const auto cells = NestedTreemapLayout::squarify(bytes, {0, 0, 200, 200});
-    for (const Rect& c : cells) {
-        EXPECT_DOUBLE_EQ(c.width, 100);
-        EXPECT_DOUBLE_EQ(c.height, 100);
-    }
-    const std::int64_t withZero[] = {3, 0, 1};
-    const auto some = NestedTreemapLayout::squarify(withZero, {0, 0, 400, 100});
-    EXPECT_TRUE(some[1].isEmpty());
-    EXPECT_NEAR(some[0].area() + some[2].area(), 40'000, 1e-6);
-}
-
 // Siblings never overlap, each tile lies in its folder's inner area below the
 // header, and the cells of one folder share its inner area by bytes.
 TEST_F(NestedTreemapLayoutTest, NestsWithoutOverlapAndKeepsAreasProportionalWithinAFrame) {

@@ -26,15 +26,6 @@ TEST_F(TreemapLayoutTest, StripsInsetByOnePointFromTheLeftOfWideAndTheTopOfTallA
     EXPECT_EQ(tall[1].rect, (Rect{1, 301, 198, 98}));
 }
 
-TEST_F(TreemapLayoutTest, BucketComesLastWithCountedLabelAndFixedIdentity) {
-    const auto tiles = TreemapLayout::hits(nodes.ranked({3000, 2000}, 5, 1000), {400, 200});
-    ASSERT_EQ(tiles.size(), 3u);
-    EXPECT_EQ(tiles[2].label, "Other (5)");
-    EXPECT_EQ(tiles[2].bytes, 1000);
-    EXPECT_EQ(tiles[2].node, nullptr);
-    EXPECT_EQ(tiles[2].id, TreemapLayout::bucketId);
-}
-
 TEST_F(TreemapLayoutTest, SharedEdgeHitsNeitherNeighbour) {
     const auto tiles = TreemapLayout::hits(nodes.ranked({300, 100}), {400, 200});
     EXPECT_FALSE(TreemapLayout::hit({300, 100}, tiles));

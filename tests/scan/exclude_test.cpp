@@ -124,20 +124,23 @@ Walked walkedPaths(const ScanForest& f) {
 
 TEST(DirectoryWalker, LeavesOutWhatFindPrunes) {
     TempDir t;
-    for (const char* f : {"a.txt", "disk.iso", "web/node_modules/lib/x.js", "web/app.js",
-                          "proc/1/status", "deep/proc/keep", "repo/.git/HEAD", "repo/main.c",
-                          ".snapshots/1/snapshot/big", "vol/timeshift-btrfs/snapshots/d/big",
-                          "vol/data"}) {
+    for (const char* f :
+         {"a.txt", "disk.iso", "web/node_modules/lib/x.js", "web/app.js", "proc/1/status",
+          "deep/proc/keep", "repo/.git/HEAD", "repo/main.c", ".snapshots/1/snapshot/big",
+          "vol/timeshift-btrfs/snapshots/d/big", "vol/data"}) {
         put(t / f, "0123456789");
     }
     DirectoryWalker::Options options;
-    options.exclude = ExcludeRules({"node_modules", "*.iso", "/proc", "**/.git", "/.snapshots",
-                                    "timeshift-btrfs/snapshots"});
-    const ScanForest f = DirectoryWalker::walk(t.path(), [](const WalkProgress&) {}, {}, options);
+    options.exclude = ExcludeRules(
+        {"node_modules", "*.iso", "/proc", "**/.git", "/.snapshots", "timeshift-btrfs/snapshots"});
+    const ScanForest f = DirectoryWalker::walk(
+        t.path(), [](const WalkProgress&) {}, {}, options);
     const std::string r = t.path();
     const std::set<std::string> expected = findPaths(
-        r, "\\( -name node_modules -o -name '*.iso' -o -path '" + r + "/proc' -o -path '*/.git' -o "
-           "-path '" + r + "/.snapshots' -o -path '*/timeshift-btrfs/snapshots' \\) -print -prune -o");
+        r, "\\( -name node_modules -o -name '*.iso' -o -path '" + r +
+               "/proc' -o -path '*/.git' -o "
+               "-path '" +
+               r + "/.snapshots' -o -path '*/timeshift-btrfs/snapshots' \\) -print -prune -o");
     const Walked w = walkedPaths(f);
     EXPECT_EQ(w.walked, expected);
     const std::map<std::string, LeftOutKind> leftOut{
@@ -174,7 +177,8 @@ TEST(DirectoryWalker, KeepsHardLinksCountedOnceBesideExcludes) {
     put(t / "skip/c.iso", std::string(8192, 'y'));
     DirectoryWalker::Options options;
     options.exclude = ExcludeRules({"*.iso"});
-    const ScanForest f = DirectoryWalker::walk(t.path(), [](const WalkProgress&) {}, {}, options);
+    const ScanForest f = DirectoryWalker::walk(
+        t.path(), [](const WalkProgress&) {}, {}, options);
     const std::int64_t one = findNode(f, t / "a")->allocatedSize();
     EXPECT_GT(one, 0);
     EXPECT_EQ(f.root()->allocatedSize(), one);
@@ -200,7 +204,8 @@ TEST(DirectoryWalker, CrossesMountsOnlyWhenAsked) {
         std::string out;
         const auto check = [&](const char* what, const DirectoryWalker::Options& o,
                                const std::string& prune, LeftOutKind mnt) {
-            const ScanForest f = DirectoryWalker::walk(r, [](const WalkProgress&) {}, {}, o);
+            const ScanForest f = DirectoryWalker::walk(
+                r, [](const WalkProgress&) {}, {}, o);
             const Walked w = walkedPaths(f);
             if (w.walked != findPaths(r, prune)) out += std::string(what) + ": paths differ\n";
             const ScanNode* m = findNode(f, r + "/mnt");
@@ -218,15 +223,6 @@ TEST(DirectoryWalker, CrossesMountsOnlyWhenAsked) {
     });
     if (outcome == "no mount namespace" || outcome == "no tmpfs") GTEST_SKIP() << outcome;
     EXPECT_EQ(outcome, "ok");
-}
-
-TEST(ExcludeRules, NetworkAndFuseFileSystemsWaitToBeAsked) {
-    for (const char* type : {"nfs", "nfs4", "cifs", "smb3", "sshfs", "fuse.sshfs", "fuse.rclone",
-                             "fuse"}) {
-        EXPECT_TRUE(platform::isRemoteOrFuse(type)) << type;
-    }
-    for (const char* type : {"ext4", "btrfs", "tmpfs", "xfs", "vfat"})
-        EXPECT_FALSE(platform::isRemoteOrFuse(type)) << type;
 }
 
 // A stored context names the left-out items; a reopened tree marks them.

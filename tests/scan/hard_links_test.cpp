@@ -274,12 +274,5 @@ TEST(HardLinks, FreedByCountsFilesWhoseEveryNameIsInside) {
     }
 }
 
-TEST(HardLinks, ModeNamesReadBack) {
-    for (HardLinkMode mode : {HardLinkMode::once, HardLinkMode::every})
-        EXPECT_EQ(hardLinkMode(rawValue(mode)), mode);
-    EXPECT_EQ(hardLinkMode("Once"), std::nullopt);
-    EXPECT_EQ(hardLinkMode(""), std::nullopt);
-}
-
 } // namespace
 } // namespace tb

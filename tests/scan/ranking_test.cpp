@@ -122,9 +122,6 @@ TEST(VolumeAccounting, ScopeFollowsTheScanRoot) {
     EXPECT_FALSE(folder.isFullVolumeScope);
     EXPECT_EQ(folder.scopeLabel, "/home/x");
     EXPECT_TRUE(VolumeAccounting::truth(v, 10, 0, std::string("/")).isFullVolumeScope);
-
-    EXPECT_EQ(truthSliceID("system"), TruthSliceID::system);
-    EXPECT_FALSE(truthSliceID("System"));
 }
 
 TEST(ScanContext, ScopeAndFallbacks) {

@@ -222,23 +222,6 @@ TEST(DirectoryWalker, StopEndsPromptlyWithWhatWasGathered) {
     EXPECT_LE(f.visited(), 2 * 60);
 }
 
-TEST(DirectoryWalker, DoesNotEnterAnotherMount) {
-    TempDir t;
-    makeDirs(t / "mnt");
-    writeFile(t / "top", "1");
-    if (::mount("tmpfs", (t / "mnt").c_str(), "tmpfs", 0, "size=1m") != 0) {
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root and CAP_SYS_ADMIN)";
-    }
-    writeFile(t / "mnt/inside", "hidden");
-    ScanForest f = DirectoryWalker::walk(t.path(), [](const WalkProgress&) {});
-    ::umount((t / "mnt").c_str());
-    const ScanNode* mnt = child(f.root(), "mnt");
-    ASSERT_TRUE(mnt);
-    EXPECT_TRUE(mnt->children().empty());
-    EXPECT_EQ(mnt->allocatedSize(), 0);
-    EXPECT_EQ(f.visited(), 2);
-}
-
 // Only a scan's root may be reached through a symbolic link; below it a link
 // is an entry of its own and a folder that turned into one is not followed.
 TEST(DirectoryWalker, FollowsALinkOnlyAtTheRoot) {

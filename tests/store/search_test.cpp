@@ -63,23 +63,6 @@ TEST_F(StoredSearch, MatchesNameOrPathLiterallyIgnoringAsciiCase) {
     EXPECT_EQ(hits[0], (StoredHit{"q1.txt", "/s/Reports/q1.txt", 10}));
 }
 
-// What is big is what the user is after: the limit keeps the largest.
-TEST_F(StoredSearch, LargestHitsComeFirstUpToTheLimit) {
-    TreeBuilder t;
-    ScanNode* root = t.dir(
-        "/m", {t.file("/m/pkg-small", 5), t.file("/m/pkg-big", 900), t.file("/m/pkg-mid", 50)});
-    auto saved = ScanStore::save(test::forestOf(t.tree(root)), "/m");
-    ASSERT_TRUE(saved);
-    const auto hits = ScanStore::search(*saved, "pkg-", 2);
-    ASSERT_EQ(hits.size(), 2u);
-    EXPECT_EQ(hits[0].path, "/m/pkg-big");
-    EXPECT_EQ(hits[1].path, "/m/pkg-mid");
-    EXPECT_EQ(search("/s").size(), 9u);
-    ScanRecord gone = record;
-    gone.fileURL = home.home() + "/missing.sqlite";
-    EXPECT_TRUE(ScanStore::search(gone, "s").empty());
-}
-
 // Name matches come first, then what matches by path only, largest first.
 TEST(IndexSearch, NameOrPathIgnoringCaseNameMatchesFirst) {
     TreeBuilder b;
@@ -184,6 +167,9 @@ TEST(StoredSearchByName, FindsWhatEveryPathHoldsLargestFirst) {
     stop.request_stop();
     EXPECT_TRUE(ScanStore::search(*saved, "cache", 6, stop.get_token()).empty());
     EXPECT_TRUE(ScanStore::search(*saved, "he2/bl", 6, stop.get_token()).empty());
+    ScanRecord gone = *saved;
+    gone.fileURL = home.home() + "/missing.sqlite";
+    EXPECT_TRUE(ScanStore::search(gone, "cache").empty());
 }
 
 TEST(QueryText, TrimsUnicodeWhiteSpaceOnly) {
