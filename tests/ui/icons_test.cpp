@@ -2,10 +2,6 @@
 
 #include <QIcon>
 #include <QImage>
-#include <QPixmap>
-
-#include <string_view>
-#include <vector>
 
 #include "session/app_enums.h"
 #include "ui/disk_theme.h"
@@ -13,33 +9,22 @@
 namespace tb {
 namespace {
 
-QImage drawn(std::string_view symbol) {
-    return DiskTheme::icon(symbol).pixmap(QSize(32, 32)).toImage().convertToFormat(
-        QImage::Format_ARGB32);
-}
-
 // Icons that stand side by side must tell their items apart: the sidebar's
 // tabs, and the modes of the Explore picker.
-void expectAllDifferent(const std::vector<std::string_view>& symbols) {
+template <typename Rows>
+void expectAllDifferent(const Rows& rows) {
     std::vector<QImage> images;
-    for (std::string_view s : symbols) {
-        images.push_back(drawn(s));
-        EXPECT_FALSE(images.back().isNull()) << s;
-    }
-    for (std::size_t i = 0; i < images.size(); ++i) {
-        for (std::size_t j = i + 1; j < images.size(); ++j)
-            EXPECT_NE(images[i], images[j]) << symbols[i] << " looks like " << symbols[j];
+    for (const auto& row : rows) {
+        images.push_back(DiskTheme::icon(row.symbol).pixmap(QSize(32, 32)).toImage());
+        EXPECT_FALSE(images.back().isNull()) << row.symbol;
+        for (std::size_t i = 0; i + 1 < images.size(); ++i)
+            EXPECT_NE(images[i], images.back()) << rows[i].symbol << " looks like " << row.symbol;
     }
 }
 
 TEST(Icons, TabsAndExploreModesEachHaveTheirOwn) {
-    std::vector<std::string_view> tabs, modes;
-    for (const auto& t : appTabs)
-        tabs.push_back(t.symbol);
-    for (const auto& m : viewModes)
-        modes.push_back(m.symbol);
-    expectAllDifferent(tabs);
-    expectAllDifferent(modes);
+    expectAllDifferent(appTabs);
+    expectAllDifferent(viewModes);
 }
 
 } // namespace

@@ -1,120 +1,71 @@
-#include <gtest/gtest.h>
-
 #include <QAccessible>
-#include <QAction>
-#include <QApplication>
 #include <QAbstractButton>
-#include <QLineEdit>
+#include <QScreen>
 #include <QShortcut>
-#include <QTest>
-#include <QToolBar>
-#include <QTreeWidget>
 
-#include <algorithm>
 #include <set>
 
-#include "session/app_session.h"
-#include "support/session_scan.h"
-#include "support/temp_dir.h"
-#include "support/tree_builder.h"
-#include "ui/disk_theme.h"
-#include "ui/explore/maps/treemap_view.h"
-#include "ui/explore/scan_workspace.h"
 #include "ui/focus_ring.h"
-#include "ui/shell/root_view.h"
 #include "ui/shortcuts.h"
+#include "workspace_fixture.h"
 
 namespace tb::test {
 namespace {
 
-class KeyboardAccess : public testing::Test {
+class KeyboardAccess : public WindowTest {
 protected:
-    void SetUp() override {
+    void scan() {
         putSized(tree() + "/big/x.bin", 400'000, 1);
         putSized(tree() + "/mid/m.bin", 200'000, 2);
         putSized(tree() + "/a.bin", 300'000, 3);
-        session = std::make_unique<AppSession>();
-        window = std::make_unique<RootView>(*session);
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    }
-    void TearDown() override {
-        window.reset();
-        session.reset();
-    }
-
-    std::string tree() const { return home.home() + "/tree"; }
-    void scan() {
         scanAndWait(*session, tree());
         flush();
     }
-    static void flush() {
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
-    }
+    std::string tree() const { return home.home() + "/tree"; }
     void show(AppTab tab, ViewMode mode = ViewMode::folders) {
         session->setTab(tab);
         session->setViewMode(mode);
         flush();
     }
-    ScanWorkspace* workspace() const { return window->findChild<ScanWorkspace*>(); }
-
-    TempHome home;
-    std::unique_ptr<AppSession> session;
-    std::unique_ptr<RootView> window;
 };
 
 // --- accessibility --------------------------------------------------------
 
 bool interactive(QAccessibleInterface* a) {
-    switch (a->role()) {
-    case QAccessible::Button:
-    case QAccessible::CheckBox:
-    case QAccessible::RadioButton:
-    case QAccessible::ComboBox:
-    case QAccessible::EditableText:
-    case QAccessible::SpinBox:
-    case QAccessible::Slider:
-    case QAccessible::ButtonMenu:
-    case QAccessible::ButtonDropDown:
-    case QAccessible::PageTab:
-    case QAccessible::List:
-    case QAccessible::Tree:
-    case QAccessible::Table:
-    case QAccessible::Link: return true;
-    default: break;
-    }
+    using A = QAccessible;
+    static const std::set<A::Role> roles{
+        A::Button, A::CheckBox,   A::RadioButton,    A::ComboBox, A::EditableText, A::SpinBox,
+        A::Slider, A::ButtonMenu, A::ButtonDropDown, A::PageTab,  A::List,         A::Tree,
+        A::Table,  A::Link};
+    if (roles.count(a->role())) return true;
     // Custom-painted controls (the maps) are plain widgets that take focus.
     auto* w = qobject_cast<QWidget*>(a->object());
     return w && (w->focusPolicy() & Qt::TabFocus) && a->role() != QAccessible::ScrollBar;
 }
 
 // Every shown interactive element without a name, described for the message.
-void nameless(QAccessibleInterface* a, QStringList& out) {
+void nameless(QAccessibleInterface* a, const QString& where, QStringList& out) {
     if (!a || a->state().invisible) return;
     if (interactive(a) && a->text(QAccessible::Name).trimmed().isEmpty()) {
-        out << QStringLiteral("%1 %2 '%3'")
+        const QObject* o = a->object();
+        out << QStringLiteral("%1: %2 %3 '%4'")
+                   .arg(where)
                    .arg(int(a->role()))
-                   .arg(QString::fromLatin1(a->object() ? a->object()->metaObject()->className()
-                                                        : "?"))
-                   .arg(a->object() ? a->object()->objectName() : QString());
+                   .arg(QString::fromLatin1(o ? o->metaObject()->className() : "?"))
+                   .arg(o ? o->objectName() : QString());
     }
     // A list's rows are named by their text; the walk stops at the list.
-    const auto role = a->role();
-    if (role == QAccessible::List || role == QAccessible::Tree || role == QAccessible::Table)
+    if (a->role() == QAccessible::List || a->role() == QAccessible::Tree ||
+        a->role() == QAccessible::Table)
         return;
     for (int i = 0; i < a->childCount(); ++i)
-        nameless(a->child(i), out);
+        nameless(a->child(i), where, out);
 }
 
 TEST_F(KeyboardAccess, EveryInteractiveElementOfEveryTabHasAName) {
     QStringList missing;
     auto walk = [&](const QString& where) {
-        QStringList here;
-        nameless(QAccessible::queryAccessibleInterface(window.get()), here);
-        for (const QString& m : here)
-            missing << where + QStringLiteral(": ") + m;
+        nameless(QAccessible::queryAccessibleInterface(window.get()), where, missing);
     };
     walk(QStringLiteral("before a scan"));
     scan();
@@ -137,20 +88,13 @@ TEST_F(KeyboardAccess, TheMapTellsTheShapeUnderThePointerAndElseTheFolderShown) 
     EXPECT_EQ(map->accessibleName(), QStringLiteral("Treemap"));
     EXPECT_TRUE(map->accessibleDescription().startsWith(QStringLiteral("tree, ")))
         << map->accessibleDescription().toStdString();
-    const ScanNode* big = child(session->forest()->root(), "big");
-    for (int y = 2; y < map->height(); y += 6) {
-        for (int x = 2; x < map->width(); x += 6) {
-            const auto target = map->locate(QPointF(x, y));
-            if (!target || target->node != big) continue;
-            QMouseEvent move(QEvent::MouseMove, QPointF(x, y), map->mapToGlobal(QPointF(x, y)),
-                             Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(map, &move);
-            EXPECT_EQ(map->accessibleDescription(),
-                      QStringLiteral("big, ") + DiskTheme::bytes(big->allocatedSize()));
-            return;
-        }
-    }
-    ADD_FAILURE() << "no tile for big";
+    const ScanNode* file = child(session->forest()->root(), "a.bin");
+    const QPoint p = centreOf(hitFor(map->hits(), file).rect);
+    QMouseEvent move(QEvent::MouseMove, QPointF(p), map->mapToGlobal(QPointF(p)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(map, &move);
+    EXPECT_EQ(map->accessibleDescription(),
+              QStringLiteral("a.bin, ") + DiskTheme::bytes(file->allocatedSize()));
 }
 
 // --- keyboard reach -------------------------------------------------------
@@ -182,9 +126,8 @@ TEST_F(KeyboardAccess, TabReachesTheToolbarInOrderWithARingAroundEveryStop) {
     // right, just before the sidebar: the order the window is read in.
     auto* bar = static_cast<QToolBar*>(window->toolbar());
     std::vector<QWidget*> onBar;
-    for (QWidget* w : stops) {
-        if (bar->isAncestorOf(w)) onBar.push_back(w);
-    }
+    std::copy_if(stops.begin(), stops.end(), std::back_inserter(onBar),
+                 [&](QWidget* w) { return bar->isAncestorOf(w); });
     for (QWidget* w : bar->findChildren<QWidget*>()) {
         const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w);
         if (control && w->isVisible() &&
@@ -202,11 +145,8 @@ TEST_F(KeyboardAccess, TabReachesTheToolbarInOrderWithARingAroundEveryStop) {
                   onBar[i]->mapTo(bar, QPoint(0, 0)).x());
     }
     // A click puts no ring up: the pointer shows where the user is.
-    QLineEdit* search = nullptr;
-    for (QWidget* w : onBar) {
-        if (auto* field = qobject_cast<QLineEdit*>(w)) search = field;
-    }
-    ASSERT_TRUE(search);
+    auto* search = bar->findChild<QLineEdit*>();
+    ASSERT_TRUE(search && search->isVisible());
     QTest::mouseClick(search, Qt::LeftButton);
     flush();
     EXPECT_EQ(QApplication::focusWidget(), search);
@@ -218,17 +158,14 @@ TEST_F(KeyboardAccess, TabReachesTheToolbarInOrderWithARingAroundEveryStop) {
 TEST_F(KeyboardAccess, TheShortcutTableBindsWhatItListsAndNothingElseIsBound) {
     using Shortcuts::Command;
     std::set<int> commands;
+    std::set<QString> listed, bound;
     for (const auto& row : Shortcuts::table()) {
         EXPECT_TRUE(commands.insert(int(row.command)).second) << int(row.command);
         EXPECT_FALSE(row.keys.isEmpty() && row.also.isEmpty()) << int(row.command);
-    }
-    EXPECT_EQ(commands.size(), std::size_t(int(Command::itemMenu) + 1));
-
-    std::set<QString> listed, bound;
-    for (const auto& row : Shortcuts::table()) {
         for (const QKeySequence& k : row.keys)
             listed.insert(k.toString());
     }
+    EXPECT_EQ(commands.size(), std::size_t(int(Command::itemMenu) + 1));
     for (QAction* a : window->findChildren<QAction*>()) {
         for (const QKeySequence& k : a->shortcuts())
             bound.insert(k.toString());
@@ -237,31 +174,89 @@ TEST_F(KeyboardAccess, TheShortcutTableBindsWhatItListsAndNothingElseIsBound) {
         for (const QKeySequence& k : s->keys())
             bound.insert(k.toString());
     }
-    std::vector<QString> unlisted, unbound;
-    std::set_difference(bound.begin(), bound.end(), listed.begin(), listed.end(),
-                        std::back_inserter(unlisted));
-    std::set_difference(listed.begin(), listed.end(), bound.begin(), bound.end(),
-                        std::back_inserter(unbound));
-    EXPECT_TRUE(unlisted.empty()) << unlisted.front().toStdString();
-    EXPECT_TRUE(unbound.empty()) << unbound.front().toStdString();
+    auto notIn = [](const std::set<QString>& keys, const std::set<QString>& other) {
+        QStringList out;
+        for (const QString& k : keys) {
+            if (!other.count(k)) out << k;
+        }
+        return out.join(QStringLiteral(", ")).toStdString();
+    };
+    EXPECT_EQ(notIn(bound, listed), "") << "bound but not listed";
+    EXPECT_EQ(notIn(listed, bound), "") << "listed but not bound";
     EXPECT_EQ(Shortcuts::listed().size(), Shortcuts::table().size());
     EXPECT_EQ(Shortcuts::keysText(Command::back),
               QKeySequence(Qt::ALT | Qt::Key_Left).toString(QKeySequence::NativeText) +
                   QStringLiteral(", mouse back button"));
 }
 
-TEST_F(KeyboardAccess, AltDigitsShowExploreInEachMode) {
-    const std::pair<Qt::Key, ViewMode> table[] = {{Qt::Key_2, ViewMode::treemap},
-                                                  {Qt::Key_4, ViewMode::types},
-                                                  {Qt::Key_9, ViewMode::agemap},
-                                                  {Qt::Key_1, ViewMode::folders}};
-    for (const auto& [digit, mode] : table) {
+// Of each binding loop, its first and its last digit.
+TEST_F(KeyboardAccess, DigitsChooseTabsAndModesAndTheSidebarArrowsMoveUnderAToolbarOfOneHeight) {
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifier modifier;
+        AppTab tab;
+        std::optional<ViewMode> mode;
+    } table[] = {{Qt::Key_7, Qt::ControlModifier, AppTab::stage, {}},
+                 {Qt::Key_1, Qt::ControlModifier, AppTab::overview, {}},
+                 {Qt::Key_9, Qt::AltModifier, AppTab::explore, ViewMode::agemap},
+                 {Qt::Key_1, Qt::AltModifier, AppTab::explore, ViewMode::folders}};
+    for (const auto& c : table) {
         session->setTab(AppTab::cleanup);
-        QTest::keyClick(window.get(), digit, Qt::AltModifier);
+        QTest::keyClick(window.get(), c.key, c.modifier);
         flush();
-        EXPECT_EQ(session->tab(), AppTab::explore) << digit;
-        EXPECT_EQ(session->viewMode(), mode) << digit;
+        EXPECT_EQ(session->tab(), c.tab) << c.key;
+        EXPECT_EQ(session->viewMode(), c.mode.value_or(session->viewMode())) << c.key;
     }
+    session->setTab(AppTab::overview);
+    window->sidebar()->setFocus();
+    QTest::keyClick(window->sidebar(), Qt::Key_Down);
+    EXPECT_EQ(session->tab(), AppTab::explore);
+    session->setTab(AppTab::monitor); // shows the Overview row without choosing it
+    EXPECT_EQ(session->tab(), AppTab::monitor);
+    const int height = window->toolbar()->height();
+    for (const auto& info : appTabs) {
+        session->setTab(info.tab);
+        flush();
+        EXPECT_EQ(window->toolbar()->height(), height) << info.id;
+    }
+}
+
+TEST(WindowGeometry, FitsTheAvailableScreenWithRoomForTheFrame) {
+    const QMargins frame(4, 32, 4, 4);
+    // 1600 x 1000 at 1.5: 1066 x 666 logical pixels, a 30-pixel panel on top.
+    const QRect scaled(0, 30, 1066, 636);
+    const struct {
+        QRect wanted, available, fitted;
+    } cases[] = {
+        {{100, 100, 1280, 800}, {0, 0, 1920, 1080}, {100, 100, 1280, 800}},
+        {{0, 0, 1280, 800}, scaled, {4, 62, 1058, 600}},
+        {{900, 500, 900, 500}, scaled, {162, 162, 900, 500}}, // moved back on
+        {{-300, -40, 640, 480}, scaled, {4, 62, 640, 480}},   // off the left and the top
+        {{3000, 40, 1280, 800}, {1920, 0, 1280, 1024}, {1924, 40, 1272, 800}}, // second screen
+    };
+    for (const auto& c : cases) {
+        const QRect got = fittedGeometry(c.wanted, c.available, frame);
+        EXPECT_EQ(got, c.fitted) << got.x() << "," << got.y() << " " << got.width() << "x"
+                                 << got.height();
+        EXPECT_TRUE(c.available.contains(got.marginsAdded(frame)));
+    }
+}
+
+TEST(WindowGeometry, TheWindowOpensInsideTheScreenItIsOn) {
+    TempHome home;
+    AppSession session;
+    RootView window(session);
+    const QRect available = window.screen()->availableGeometry();
+    ASSERT_FALSE(available.isEmpty());
+    EXPECT_TRUE(available.contains(window.geometry().marginsAdded(estimatedFrame)))
+        << window.width() << "x" << window.height() << " on " << available.width() << "x"
+        << available.height();
+    EXPECT_LE(window.minimumWidth(), available.width());
+    EXPECT_LE(window.minimumHeight(), available.height());
+    // A remembered geometry larger than the screen is brought back on it.
+    window.setGeometry(QRect(available.topLeft() + QPoint(200, 100), available.size() * 2));
+    keepOnScreen(window);
+    EXPECT_TRUE(available.contains(window.geometry().marginsAdded(estimatedFrame)));
 }
 
 } // namespace

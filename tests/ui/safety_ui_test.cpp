@@ -1,17 +1,7 @@
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTest>
-#include <QToolButton>
-
 #include "desktop/qt_desktop.h"
 #include "tasks_fixture.h"
 #include "base/path.h"
-#include "ui/disk_theme.h"
-#include "ui/shell/inspector_view.h"
-#include "ui/shell/root_view.h"
 #include "ui/shell/status_banner.h"
-#include "ui/tasks/staging_view.h"
-#include "support/tree_builder.h"
 
 namespace tb {
 namespace {
@@ -32,20 +22,8 @@ TEST(DisplayText, NamesCannotHideOrPoseAsOthers) {
         {"invoice_\xE2\x80\xAE"
          "fdp.exe",
          QStringLiteral("invoice_<U+202E>fdp.exe")},
-        {"a\xE2\x80\xAA"
-         "b\xE2\x80\xAC"
-         "c",
-         QStringLiteral("a<U+202A>b<U+202C>c")},
-        {"x\xE2\x81\xA6"
-         "y\xE2\x81\xA9",
-         QStringLiteral("x<U+2066>y<U+2069>")},
-        {"\xE2\x80\x8F"
-         "rlm\xE2\x80\x8E",
-         QStringLiteral("<U+200F>rlm<U+200E>")},
-        {"next\xC2\x85line", QStringLiteral("next<U+0085>line")},
-        {"sep\xE2\x80\xA8"
-         "x",
-         QStringLiteral("sep<U+2028>x")},
+        {"\xC2\x85\xE2\x80\x8E\xE2\x80\x8F\xE2\x80\xA8\xE2\x81\xA6\xE2\x81\xA9",
+         QStringLiteral("<U+0085><U+200E><U+200F><U+2028><U+2066><U+2069>")},
         {"\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D",
          QStringLiteral("\u05E9\u05DC\u05D5\u05DD")}, // Hebrew stays
         {"caf\xC3\xA9 \xF0\x9F\x91\x8D", QStringLiteral("caf\u00E9 \U0001F44D")},
@@ -134,28 +112,15 @@ TEST_F(SafetyUiTest, MoveToTrashAsksWithCancelAsTheDefaultAndFailedMovesOfferNoR
     EXPECT_TRUE(shownButtons(&view, "Restore").empty());
 }
 
-TEST_F(SafetyUiTest, InspectorShowsNewlinesAndOverridesInNames) {
-    const std::string newline = file("report\nfinal.pdf");
+TEST_F(SafetyUiTest, InspectorShowsOverridesInNames) {
     const std::string override = file(
         "invoice_\xE2\x80\xAE"
         "fdp.exe");
     scan(work());
     InspectorView inspector(*session);
-    inspector.resize(320, 560);
-    const struct {
-        std::string path;
-        QString shown;
-    } cases[] = {
-        {newline, QStringLiteral("report\u23CEfinal.pdf")},
-        {override, QStringLiteral("invoice_<U+202E>fdp.exe")},
-    };
-    for (const auto& c : cases) {
-        const ScanNode* node = findNode(*session->forest(), c.path);
-        ASSERT_NE(node, nullptr) << c.path;
-        session->select(node);
-        settle(20);
-        EXPECT_TRUE(shows(&inspector, c.shown)) << shownTexts(&inspector).join("|").toStdString();
-    }
+    session->select(findNode(*session->forest(), override));
+    settle(20);
+    EXPECT_TRUE(shows(&inspector, QStringLiteral("invoice_<U+202E>fdp.exe")));
 }
 
 TEST_F(SafetyUiTest, ChosenFolderKeepsBytesThatAreNotUtf8) {

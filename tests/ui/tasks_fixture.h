@@ -2,21 +2,10 @@
 // what a task view shows.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <QAbstractButton>
-#include <QLabel>
-#include <QWidget>
 
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "session/app_session.h"
-#include "support/event_loop.h"
-#include "support/session_scan.h"
-#include "support/temp_dir.h"
 #include "ui/tasks/task_widgets.h"
+#include "workspace_fixture.h"
 
 namespace tb::test {
 

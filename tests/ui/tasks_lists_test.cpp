@@ -1,15 +1,7 @@
-#include <QPushButton>
-
 #include "tasks_fixture.h"
 #include "ui/tasks/apps_view.h"
-#include "ui/tasks/changes_view.h"
 #include "ui/tasks/cleanup_view.h"
-#include "ui/disk_theme.h"
 #include "ui/tasks/duplicates_view.h"
-
-#include <unistd.h>
-
-#include <algorithm>
 
 namespace tb {
 namespace {
@@ -18,37 +10,19 @@ using namespace tb::test;
 
 using CleanupViewTest = TasksTest;
 
-TEST_F(CleanupViewTest, ConfidenceFilterHidesOtherRisksAndAllShowsThemAgain) {
+TEST_F(CleanupViewTest, RowsFilterByRiskSayWhyAndQueueOnce) {
     putSized(work() + "/Library/Developer/Xcode/DerivedData/App/a.bin", 1'500'000, 1);
-    putSized(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
-    putSized(work() + "/proj/package.json", 20, 5);
-    putSized(work() + "/.ollama/models/c.bin", 1'300'000, 3);
-    CleanupView view(*session);
-    scan(work());
-    ASSERT_EQ(session->cleanupCandidates().size(), 3u);
-    EXPECT_EQ(shownButtons(&view, "Add to queue").size(), 3u);
-    EXPECT_TRUE(shows(&view, "DerivedData"));
-    EXPECT_TRUE(shows(&view, "Developer project"));
-
-    shownButtons(&view, "Review first").at(0)->click();
-    EXPECT_EQ(view.filter(), CleanupRisk::review);
-    EXPECT_EQ(shownButtons(&view, "Add to queue").size(), 1u);
-    EXPECT_TRUE(shows(&view, "node_modules"));
-    EXPECT_FALSE(shows(&view, "DerivedData"));
-    EXPECT_FALSE(shows(&view, "models"));
-
-    shownButtons(&view, "All").at(0)->click();
-    EXPECT_FALSE(view.filter());
-    EXPECT_EQ(shownButtons(&view, "Add to queue").size(), 3u);
-}
-
-TEST_F(CleanupViewTest, EmptyStateAddedCandidateAndAFilterWithoutMatches) {
     putSized(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
     putSized(work() + "/proj/package.json", 20, 5);
     CleanupView view(*session);
     EXPECT_TRUE(shows(&view, "Nothing to review"));
     scan(work());
-    EXPECT_FALSE(shows(&view, "Nothing to review"));
+    EXPECT_EQ(shownButtons(&view, "Add to queue").size(), 2u);
+    EXPECT_TRUE(shows(&view, "DerivedData"));
+
+    shownButtons(&view, "Review first").at(0)->click();
+    EXPECT_EQ(view.filter(), CleanupRisk::review);
+    EXPECT_FALSE(shows(&view, "DerivedData"));
     // The row says what identified it and how it comes back, commands set apart.
     EXPECT_TRUE(shows(&view, "Folder named node_modules beside a package.json."));
     const auto labels = view.findChildren<QLabel*>();
@@ -63,18 +37,15 @@ TEST_F(CleanupViewTest, EmptyStateAddedCandidateAndAFilterWithoutMatches) {
     EXPECT_EQ(session->staging().items()[0].url, work() + "/proj/node_modules");
     EXPECT_EQ(buttons[0]->text(), "Added");
     EXPECT_FALSE(buttons[0]->isEnabled());
-
     session->staging().remove(session->staging().items()[0]);
-    EXPECT_EQ(buttons[0]->text(), "Add to queue");
     EXPECT_TRUE(buttons[0]->isEnabled());
 
     view.setFilter(CleanupRisk::caution);
     EXPECT_TRUE(shows(&view, "Nothing to review"));
     EXPECT_FALSE(shownButtons(&view, "All").at(0)->isChecked());
-    view.setFilter(std::nullopt);
-    EXPECT_FALSE(shows(&view, "Nothing to review"));
-    EXPECT_TRUE(shownButtons(&view, "All").at(0)->isChecked());
-
+    shownButtons(&view, "All").at(0)->click();
+    EXPECT_FALSE(view.filter());
+    EXPECT_EQ(shownButtons(&view, "Add to queue").size(), 2u);
     shownButtons(&view, "Open Review Queue").at(0)->click();
     EXPECT_EQ(session->tab(), AppTab::stage);
 }
@@ -83,27 +54,21 @@ TEST_F(CleanupViewTest, TheMachinesOwnStorageIsShownWithItsCommandAndNeverQueued
     putSized(work() + "/proj/node_modules/b.bin", 1'400'000, 2);
     putSized(work() + "/proj/package.json", 20, 5);
     CleanupView view(*session);
-    session->setSystemReclaims({{"apt-cache", "APT package cache", "12 downloaded package files.",
-                                 1'800'000'000, "sudo apt clean"},
-                                {"autoremove", "Packages nothing needs any more", "libold.", 70'000,
-                                 "sudo apt autoremove"}});
+    const SystemReclaim apt{"apt-cache", "APT package cache", "12 downloaded package files.",
+                            1'800'000'000, "sudo apt clean"};
+    session->setSystemReclaims(
+        {apt, {"autoremove", "Unneeded packages", "libold.", 70'000, "sudo apt autoremove"}});
     // Before any scan, these are facts of the machine all the same.
     EXPECT_TRUE(shows(&view, "System"));
-    EXPECT_TRUE(shows(&view, "Nothing to review"));
-    EXPECT_TRUE(shows(&view, "sudo apt clean"));
     EXPECT_TRUE(shows(&view, DiskTheme::bytes(1'800'000'000)));
     EXPECT_TRUE(shows(&view, "sudo apt autoremove"));
 
     scan(work());
-    session->setSystemReclaims({{"apt-cache", "APT package cache", "12 downloaded package files.",
-                                 1'800'000'000, "sudo apt clean"}});
-    EXPECT_FALSE(shows(&view, "Nothing to review"));
+    session->setSystemReclaims({apt});
     EXPECT_TRUE(shows(&view, "sudo apt clean"));
     EXPECT_FALSE(shows(&view, "sudo apt autoremove"));
-    // One row to queue: the scan's; none for the machine's.
-    EXPECT_EQ(shownButtons(&view, "Add to queue").size(), 1u);
+    EXPECT_EQ(shownButtons(&view, "Add to queue").size(), 1u); // the scan's row only
     view.setFilter(CleanupRisk::caution);
-    EXPECT_TRUE(shows(&view, "Nothing to review"));
     EXPECT_TRUE(shows(&view, "sudo apt clean"));
 }
 
@@ -111,46 +76,31 @@ TEST(AppsViewMatch, NameOrBundleIdentifierIgnoringCase) {
     AppFootprint app;
     app.name = "Widget Maker";
     app.bundleID = "com.example.Forge";
-    struct Case {
-        const char* query;
-        bool shown;
-    } cases[] = {
-        {"", true}, {"MAKER", true}, {"forge", true}, {"sketch", false}, {"Maker.Forge", false}};
-    for (const Case& c : cases) {
-        EXPECT_EQ(AppsView::matches(app, QString::fromUtf8(c.query)), c.shown) << c.query;
-    }
+    // The identifier ignoring case and a miss: the view test below.
+    for (const auto& [query, shown] :
+         {std::pair{"", true}, {"MAKER", true}, {"Maker.Forge", false}})
+        EXPECT_EQ(AppsView::matches(app, QString::fromUtf8(query)), shown) << query;
 }
 
 using AppsViewTest = TasksTest;
 
-TEST_F(AppsViewTest, AppMatchedOnlyByBundleIdentifierStillShows) {
-    put(work() + "/Foo.app/Contents/Info.plist",
+TEST_F(AppsViewTest, AppsByNameOrIdentifierDataLeftBehindAndAppsThatCannotStart) {
+    put(home.home() + "/apps/Foo.app/Contents/Info.plist",
         "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>"
         "<key>CFBundleIdentifier</key><string>com.example.forge</string>"
         "<key>CFBundleName</key><string>Foo</string></dict></plist>");
-    putSized(work() + "/Foo.app/Contents/MacOS/foo", 200'000, 4);
-    AppsView view(*session);
-    EXPECT_TRUE(shows(&view, "No apps in this scan"));
-    scan(work());
-    ASSERT_EQ(session->appFootprints().size(), 1u);
-    EXPECT_TRUE(shows(&view, "Foo"));
-    EXPECT_TRUE(shows(&view, "com.example.forge"));
-    EXPECT_EQ(shownButtons(&view, "Show in Files").size(), 1u);
-
-    view.setQuery("FORGE");
-    EXPECT_TRUE(shows(&view, "Foo"));
-    view.setQuery("sketch");
-    EXPECT_FALSE(shows(&view, "Foo"));
-    EXPECT_FALSE(shows(&view, "No apps in this scan")); // only for a scan without apps
-}
-
-TEST_F(AppsViewTest, DataLeftBehindIsListedWithWhyAndCanBeQueued) {
+    putSized(home.home() + "/apps/Foo.app/Contents/MacOS/foo", 200'000, 4);
     const std::string spotify = home.home() + "/.var/app/com.spotify.Client";
     putSized(spotify + "/cache/blob", 600'000, 7);
+    put(home.home() + "/.local/share/applications/gone.desktop",
+        "[Desktop Entry]\nType=Application\nName=Gone Tool\nExec=/opt/gone-tool/run %U\n");
     AppsView view(*session);
+    EXPECT_TRUE(shows(&view, "No apps in this scan"));
     scan(home.home());
-    ASSERT_FALSE(session->leftBehind().empty());
-    EXPECT_TRUE(shows(&view, "Left behind"));
+    EXPECT_TRUE(shows(&view, "com.example.forge"));
+    EXPECT_EQ(shownButtons(&view, "Show in Files").size(), 2u);
+    EXPECT_TRUE(
+        shows(&view, "Cannot start: its program \u201c/opt/gone-tool/run\u201d does not exist."));
     EXPECT_TRUE(shows(&view, "Flatpak com.spotify.Client"));
     EXPECT_TRUE(shows(&view, "Flatpak app data \u2014 no installed Flatpak with this id"));
     auto add = shownButtons(&view, "Add to Review Queue");
@@ -160,20 +110,13 @@ TEST_F(AppsViewTest, DataLeftBehindIsListedWithWhyAndCanBeQueued) {
     EXPECT_EQ(session->staging().items()[0].url, spotify);
     EXPECT_FALSE(add[0]->isEnabled());
 
-    view.setQuery("spotify");
-    EXPECT_TRUE(shows(&view, "Left behind"));
-    view.setQuery("nothing-like-it");
+    view.setQuery("FORGE");
+    EXPECT_TRUE(shows(&view, "Foo"));
     EXPECT_FALSE(shows(&view, "Left behind"));
-}
-
-TEST_F(AppsViewTest, AnAppThatCannotStartSaysSo) {
-    put(home.home() + "/.local/share/applications/gone.desktop",
-        "[Desktop Entry]\nType=Application\nName=Gone Tool\nExec=/opt/gone-tool/run %U\n");
-    AppsView view(*session);
-    scan(home.home());
-    EXPECT_TRUE(shows(&view, "Gone Tool"));
-    EXPECT_TRUE(
-        shows(&view, "Cannot start: its program \u201c/opt/gone-tool/run\u201d does not exist."));
+    view.setQuery("spotify");
+    EXPECT_FALSE(shows(&view, "Foo"));
+    EXPECT_TRUE(shows(&view, "Left behind"));
+    EXPECT_FALSE(shows(&view, "No apps in this scan")); // only for a scan without apps
 }
 
 using DuplicatesViewTest = TasksTest;
@@ -181,52 +124,33 @@ using DuplicatesViewTest = TasksTest;
 TEST_F(DuplicatesViewTest, GroupOfThreeOffersTwoRowsAndRetainsTheLast) {
     for (const char* dir : {"a", "b", "c"})
         putSized(work() + "/" + dir + "/same.bin", 5000, 7);
-    putSized(work() + "/other.bin", 5000, 8);
     DuplicatesView view(*session);
     scan(work());
-
     EXPECT_TRUE(shownButtons(&view, "Run Again").empty());
-    auto run = shownButtons(&view, "Run Full Content Match");
-    ASSERT_EQ(run.size(), 1u);
-    run[0]->click();
-    ASSERT_TRUE(session->isFindingDuplicates());
-    auto again = shownButtons(&view, "Matching\u2026");
-    ASSERT_EQ(again.size(), 1u); // the empty state's button: nothing ran before
+    shownButtons(&view, "Run Full Content Match").at(0)->click();
+    EXPECT_EQ(shownButtons(&view, "Matching\u2026").size(), 1u); // nothing ran before
     ASSERT_TRUE(waitUntil([&] { return !session->isFindingDuplicates(); }));
     ASSERT_EQ(session->duplicates().size(), 1u);
     const DuplicateGroup& group = session->duplicates()[0];
-    ASSERT_EQ(group.paths.size(), 3u);
 
     EXPECT_TRUE(shows(&view, "3 identical files"));
     EXPECT_TRUE(shows(&view, DiskTheme::bytes(10'000)));
     EXPECT_TRUE(shows(&view, "The last path is retained by default: "));
     auto add = shownButtons(&view, "Add to queue");
     ASSERT_EQ(add.size(), 2u);
-    const QStringList texts = shownTexts(&view);
-    EXPECT_EQ(texts.count(DiskTheme::displayText(group.paths[2])), 1); // only as retained
-    EXPECT_EQ(texts.count(DiskTheme::displayText(group.paths[0])), 1);
-
+    EXPECT_EQ(shownTexts(&view).count(DiskTheme::displayText(group.paths[2])), 1); // as retained
     add[0]->click();
     ASSERT_EQ(session->staging().items().size(), 1u);
-    const StagedItem& item = session->staging().items()[0];
-    EXPECT_EQ(item.url, group.paths[0]);
-    EXPECT_EQ(item.name, "same.bin");
-    EXPECT_EQ(item.bytes, 5000);
-    EXPECT_EQ(item.reason, DuplicatesView::reason);
+    EXPECT_EQ(session->staging().items()[0].url, group.paths[0]);
+    EXPECT_EQ(session->staging().items()[0].reason, DuplicatesView::reason);
     EXPECT_FALSE(add[0]->isEnabled());
     EXPECT_TRUE(add[1]->isEnabled());
-    EXPECT_EQ(add[0]->text(), "Add to queue");
-
-    auto runAgain = shownButtons(&view, "Run Again");
-    ASSERT_EQ(runAgain.size(), 1u);
-    EXPECT_TRUE(runAgain[0]->isEnabled());
+    EXPECT_TRUE(shownButtons(&view, "Run Again").at(0)->isEnabled());
 }
 
 TEST(DuplicatesViewMath, ReclaimableCountsAllButOnePath) {
     DuplicateGroup g;
     g.size = 1000;
-    EXPECT_EQ(DuplicatesView::reclaimable(g), 0);
-    g.paths = {"/a"};
     EXPECT_EQ(DuplicatesView::reclaimable(g), 0);
     g.paths = {"/a", "/b", "/c"};
     EXPECT_EQ(DuplicatesView::reclaimable(g), 2000);
@@ -237,66 +161,43 @@ using ChangesViewTest = TasksTest;
 // The difference label of the row that names `name`.
 QLabel* deltaOf(QWidget& view, const QString& name) {
     for (TaskRow* row : view.findChildren<TaskRow*>()) {
-        if (!row->isVisibleTo(&view) || !shows(row, name)) continue;
-        return row->findChild<QLabel*>("delta");
+        if (row->isVisibleTo(&view) && shows(row, name)) return row->findChild<QLabel*>("delta");
     }
     return nullptr;
 }
 
-TEST_F(ChangesViewTest, FreedSpaceIsGreenAndGrowthIsOrangeWithPlus) {
+TEST_F(ChangesViewTest, FreedSpaceIsGreenGrowthOrangeAndSmallChangesShowOnRequest) {
     putSized(work() + "/shrinking/big.bin", 3'000'000, 1);
-    putSized(work() + "/shrinking/keep.bin", 100'000, 2);
-    ChangesView view(*session);
-    scan(work());
-    EXPECT_TRUE(shows(&view, "No comparable change yet"));
-
-    ASSERT_EQ(::unlink((work() + "/shrinking/big.bin").c_str()), 0);
-    putSized(work() + "/new.bin", 2'000'000, 3);
-    scan(work());
-    ASSERT_FALSE(session->changes().empty());
-
-    QLabel* shrunk = deltaOf(view, "shrinking");
-    ASSERT_NE(shrunk, nullptr);
-    EXPECT_TRUE(shrunk->text().startsWith("-")) << shrunk->text().toStdString();
-    EXPECT_EQ(shrunk->palette().color(QPalette::WindowText), DiskTheme::green());
-
-    QLabel* added = deltaOf(view, "new.bin");
-    ASSERT_NE(added, nullptr);
-    EXPECT_TRUE(added->text().startsWith("+2.0 MB")) << added->text().toStdString();
-    EXPECT_EQ(added->palette().color(QPalette::WindowText), DiskTheme::orange());
-}
-
-TEST_F(ChangesViewTest, ChangesUnderTheThresholdsAreCountedAndShownOnRequest) {
     putSized(work() + "/docs/report.txt", 100'000, 1);
     ChangesView view(*session);
     scan(work());
     EXPECT_TRUE(shows(&view, "No comparable change yet"));
     EXPECT_EQ(view.showSmallerButton(), nullptr);
-
-    scan(work()); // nothing changed
+    scan(work());
     EXPECT_TRUE(shows(&view, "Nothing changed"));
-    EXPECT_FALSE(shows(&view, "No comparable change yet"));
 
-    // One small file: it and the two folders above it changed a little.
     putSized(work() + "/docs/note.txt", 10'000, 2);
     scan(work());
-    ASSERT_TRUE(session->changeList());
-    EXPECT_TRUE(session->changes().empty());
-    EXPECT_EQ(session->changeList()->smallerCount, 3u);
     EXPECT_TRUE(shows(&view, "No change of 1 MB or more since the previous scan."));
     EXPECT_TRUE(shows(&view, "3 smaller changes not listed"));
     EXPECT_EQ(deltaOf(view, "note.txt"), nullptr);
     ASSERT_NE(view.showSmallerButton(), nullptr);
-    EXPECT_EQ(view.showSmallerButton()->text(), "Show Them");
-
     view.showSmallerButton()->click();
-    QLabel* added = deltaOf(view, "note.txt");
-    ASSERT_NE(added, nullptr);
-    EXPECT_TRUE(added->text().startsWith("+")) << added->text().toStdString();
-    EXPECT_NE(deltaOf(view, "docs"), nullptr);
+    ASSERT_NE(deltaOf(view, "note.txt"), nullptr);
     EXPECT_EQ(view.showSmallerButton()->text(), "Hide Them");
     view.showSmallerButton()->click();
     EXPECT_EQ(deltaOf(view, "note.txt"), nullptr);
+
+    ASSERT_EQ(::unlink((work() + "/shrinking/big.bin").c_str()), 0);
+    putSized(work() + "/new.bin", 2'000'000, 3);
+    scan(work());
+    QLabel* shrunk = deltaOf(view, "shrinking");
+    QLabel* added = deltaOf(view, "new.bin");
+    ASSERT_TRUE(shrunk && added);
+    EXPECT_TRUE(shrunk->text().startsWith("-")) << shrunk->text().toStdString();
+    EXPECT_EQ(shrunk->palette().color(QPalette::WindowText), DiskTheme::green());
+    EXPECT_TRUE(added->text().startsWith("+2.0 MB")) << added->text().toStdString();
+    EXPECT_EQ(added->palette().color(QPalette::WindowText), DiskTheme::orange());
 }
 
 TEST(ChangesViewText, SmallerChangesSayHowManyAndWhichAreShown) {

@@ -5,10 +5,26 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QToolBar>
+#include <QToolButton>
 #include <QMouseEvent>
 #include <QPoint>
 #include <QTest>
+#include <QTreeWidget>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -17,10 +33,24 @@
 #include "layout/sunburst_layout.h"
 #include "session/app_session.h"
 #include "support/event_loop.h"
+#include "support/second_user.h"
+#include "support/tree_builder.h"
 #include "support/session_scan.h"
 #include "support/temp_dir.h"
 #include "ui/disk_theme.h"
 #include "ui/explore/scan_workspace.h"
+#include "ui/explore/folder_browser_view.h"
+#include "ui/explore/maps/flame_view.h"
+#include "ui/explore/maps/sunburst_view.h"
+#include "ui/explore/maps/treemap_view.h"
+#include "ui/explore/node_menu.h"
+#include "ui/shell/inspector_view.h"
+#include "ui/shell/overview_view.h"
+#include "ui/shell/window_state.h"
+#include "ui/tasks/changes_view.h"
+#include "ui/tasks/settings_view.h"
+#include "ui/tasks/staging_view.h"
+#include "ui/shell/root_view.h"
 
 namespace tb::test {
 
@@ -98,6 +128,31 @@ protected:
     TempHome home;
     std::unique_ptr<AppSession> session;
     std::unique_ptr<ScanWorkspace> workspace;
+};
+
+// The whole window over a session in a temporary home, active for keys.
+class WindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        session = std::make_unique<AppSession>();
+        window = std::make_unique<RootView>(*session);
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    void TearDown() override {
+        window.reset();
+        session.reset();
+    }
+    static void flush() {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+    ScanWorkspace* workspace() const { return window->findChild<ScanWorkspace*>(); }
+
+    TempHome home;
+    std::unique_ptr<AppSession> session;
+    std::unique_ptr<RootView> window;
 };
 
 // The hit record drawn for `node` (null: the bucket).

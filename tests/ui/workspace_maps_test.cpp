@@ -1,13 +1,7 @@
-
-
 #include "layout/bubble_layout.h"
 #include "layout/sunburst_layout.h"
 #include "ui/explore/maps/bubble_view.h"
-#include "ui/explore/maps/flame_view.h"
-#include "ui/explore/folder_browser_view.h"
 #include "ui/explore/maps/mind_map_view.h"
-#include "ui/explore/maps/sunburst_view.h"
-#include "ui/explore/maps/treemap_view.h"
 #include "workspace_fixture.h"
 
 namespace tb::test {
@@ -39,27 +33,19 @@ TEST_F(MapWorkspace, TreemapClickSelectsFileDivesIntoFolderAndClearsOnBucketAndE
     scan(tree());
     show(ViewMode::treemap);
     TreemapView* map = workspace->treemap();
-    ASSERT_EQ(map->root(), root());
-
-    const ScanNode* file = child(root(), "a.bin");
-    click(map, centreOf(hitFor(map->hits(), file).rect));
-    EXPECT_EQ(session->selected(), file);
-    EXPECT_EQ(session->displayRoot(), root());
-
+    click(map, centreOf(hitFor(map->hits(), child(root(), "a.bin")).rect));
+    EXPECT_EQ(session->selected(), child(root(), "a.bin"));
     click(map, centreOf(hitFor(map->hits(), nullptr).rect));
     EXPECT_EQ(session->selected(), nullptr);
     doubleClick(map, centreOf(hitFor(map->hits(), nullptr).rect));
-    EXPECT_EQ(session->selected(), nullptr);
     EXPECT_EQ(session->displayRoot(), root());
-    EXPECT_TRUE(session->trail().empty());
 
+    // A real double click: the first click dives, the second arrives as a
+    // double click at the same point over the new layout.
     const ScanNode* big = child(root(), "big");
     const QPoint p = centreOf(hitFor(map->hits(), big).rect);
     click(map, p);
-    EXPECT_EQ(map->root(), big);
     ASSERT_EQ(map->hits().size(), 2u); // the layout follows the new root
-    // A real double click: the first click dove, the second arrives as a
-    // double click at the same point over the new layout.
     doubleClick(map, p);
     EXPECT_EQ(session->displayRoot(), big);
     EXPECT_EQ(session->trail().size(), 1u);
