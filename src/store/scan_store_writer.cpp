@@ -10,7 +10,6 @@
 
 #include "base/path.h"
 #include "platform/file_system.h"
-#include "scan/directory_walker.h"
 #include "store/scan_file.h"
 #include "store/scan_store.h"
 #include "store/sqlite_db.h"
@@ -277,7 +276,8 @@ Result<ScanRecord> saveIn(const std::string& storeDirectory, const ScanForest& f
                           const std::string& chosenRoot, std::stop_token stop) {
     if (stop.stop_requested()) return Error{"ScanStore", 2, "the save was stopped"};
     // The walk wrote its rows under this spelling of the root.
-    const std::string root = DirectoryWalker::normalizedRoot(chosenRoot);
+    std::string root(Path::trimmedSlashes(chosenRoot));
+    if (root.empty()) root = "/";
     const std::string dir = platform::FileSystem::absolute(storeDirectory);
     // The lock tells a starting instance that this file is still being
     // written; it lasts until the descriptor goes, after the rename. One
