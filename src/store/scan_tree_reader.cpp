@@ -1,11 +1,12 @@
 // The two readers of a scan file's rows.
 //
-// forOrderedRows (visitRows, and load's first attempt) trusts the writer's
-// order and indexes only folders: the root's row comes first with no parent,
-// then every row in strictly increasing byte order of its path, each named as
-// a child of a folder row read before it ("a" < "a-b" < "a/x", so a folder's
-// row precedes its subtree but not always its next sibling). The first row
-// out of that shape stops it as unordered, and load starts over with readTree.
+// forOrderedRows (visitRows; load and reopen try it first) trusts the
+// writer's order and indexes only folders: the root's row comes first with
+// no parent, then every row in strictly increasing byte order of its path,
+// each named as a child of a folder whose row came before it. A folder's
+// subtree need not follow its row directly ("a" < "a-b" < "a/x"). The first
+// row out of that shape stops it as unordered, and load starts over with
+// readTree.
 //
 // readTree takes rows in any order and indexes every path: a parent read
 // later is linked at the end, a later row with the same path replaces the
@@ -13,8 +14,9 @@
 // its parent's path), and the root is never linked under another node, so
 // even parent links that form a cycle give a strict tree.
 //
-// Both read every row or nothing: a step that fails before the end gives no
-// tree, as a partial one would misstate every total.
+// For both, a step that fails before the last row (a damaged page) makes the
+// file unreadable: load gives no tree, as a partial one would misstate every
+// total.
 #include <algorithm>
 #include <memory>
 #include <optional>
