@@ -23,9 +23,14 @@ std::string appending(std::string_view dir, std::string_view name) {
     return out;
 }
 
-std::string parent(std::string_view path) {
+std::string_view trimmedSlashes(std::string_view path) {
     while (path.size() > 1 && path.back() == '/')
         path.remove_suffix(1);
+    return path;
+}
+
+std::string parent(std::string_view path) {
+    path = trimmedSlashes(path);
     const auto slash = path.rfind('/');
     if (slash == std::string_view::npos) return ".";
     if (slash == 0) return "/";

@@ -13,6 +13,9 @@ std::string_view lastComponent(std::string_view path);
 std::string_view displayName(std::string_view path);
 // "/a" + "b" -> "/a/b"; "/" + "b" -> "/b".
 std::string appending(std::string_view dir, std::string_view name);
+// Without trailing slashes, keeping a lone "/": "/a//" -> "/a", "//" -> "/",
+// "" -> "".
+std::string_view trimmedSlashes(std::string_view path);
 // "/a/b" -> "/a"; "/a" -> "/"; "/" -> "/".
 std::string parent(std::string_view path);
 // The extension after the last "." of the last component, without the dot;

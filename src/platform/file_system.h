@@ -66,6 +66,9 @@ Result<RegularFile> openRegular(const std::string& path, FinalLink link = FinalL
 // At most `maxBytes` from the start of a regular file opened as openRegular
 // does; fewer when the file is shorter.
 Result<std::string> readHead(const std::string& path, std::size_t maxBytes);
+// The whole of a regular file opened as openRegular does; EFBIG when it holds
+// more than `maxBytes`.
+Result<std::string> readWhole(const std::string& path, std::size_t maxBytes);
 
 // Creates every missing folder of the path with mode 0700: what lies below
 // is nobody else's business.

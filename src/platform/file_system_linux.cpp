@@ -118,6 +118,22 @@ Result<std::string> readHead(const std::string& path, std::size_t maxBytes) {
     return bytes;
 }
 
+Result<std::string> readWhole(const std::string& path, std::size_t maxBytes) {
+    auto file = openRegular(path);
+    if (!file) return file.error();
+    if (file->size > 0 && std::uint64_t(file->size) > maxBytes) return Error::posix(EFBIG, path);
+    std::string out;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = readRetrying(file->fd.get(), buf, sizeof buf);
+        if (n < 0) return Error::posix(errno, path);
+        if (n == 0) return out;
+        out.append(buf, static_cast<std::size_t>(n));
+        // The size said at the open may have grown since.
+        if (out.size() > maxBytes) return Error::posix(EFBIG, path);
+    }
+}
+
 Status makePrivateDirectories(const std::string& path) {
     const std::string full = absolute(path);
     for (std::size_t end = 1; end <= full.size(); ++end) {

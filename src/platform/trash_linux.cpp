@@ -234,27 +234,14 @@ int hexValue(char c) {
     return -1;
 }
 
-std::optional<std::string> readWholeFile(const std::string& path) {
-    FileDescriptor fd(openRetrying(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-    if (fd.get() < 0) return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    std::string out;
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::nullopt;
-        if (n == 0) return out;
-        out.append(buf, static_cast<std::size_t>(n));
-    }
-}
+// Trash metadata is a few lines per item; the cache a line per folder.
+constexpr std::size_t kMaxTrashTextBytes = 64 << 20;
 
 // directorysizes lines read "SIZE MTIME ENCODED-NAME"; the cache is replaced
 // by rename so that a reader never sees half a file.
 void dropDirectorySizesLine(const std::string& root, const std::string& name) {
     const std::string path = root + "/directorysizes";
-    const auto text = readWholeFile(path);
+    const auto text = FileSystem::readWhole(path, kMaxTrashTextBytes);
     if (!text) return;
     std::string kept;
     bool dropped = false;
@@ -281,12 +268,6 @@ void dropDirectorySizesLine(const std::string& root, const std::string& name) {
         return;
     }
     ::unlink(tmpl.c_str());
-}
-
-std::string withoutTrailingSlashes(std::string path) {
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    return path;
 }
 
 // Opens `folder` one component at a time from "/" without following links,
@@ -426,7 +407,7 @@ TrashVolumes TrashVolumes::system() {
 FreedesktopTrash::FreedesktopTrash(TrashVolumes volumes) : volumes_(std::move(volumes)) {}
 
 Result<std::string> FreedesktopTrash::moveToTrash(const std::string& rawPath) {
-    const std::string path = withoutTrailingSlashes(rawPath);
+    const std::string path(Path::trimmedSlashes(rawPath));
     const std::string name(Path::lastComponent(path));
     if (name.empty() || name == "." || name == "..") return Error::posix(EINVAL);
     if (!statItem(path, false)) return Error::posix(errno);
@@ -508,8 +489,8 @@ Result<std::string> originalPathOf(const std::string& trashed) {
     const std::string root = Path::parent(filesDir);
     const std::string info =
         root + "/info/" + std::string(Path::lastComponent(trashed)) + std::string(kInfoSuffix);
-    const auto text = readWholeFile(info);
-    if (!text) return Error::posix(errno ? errno : ENOENT, info);
+    const auto text = FileSystem::readWhole(info, kMaxTrashTextBytes);
+    if (!text) return Error::posix(text.error().code ? text.error().code : ENOENT, info);
     std::size_t i = 0;
     while (i < text->size()) {
         auto j = text->find('\n', i);

@@ -11,7 +11,6 @@
 
 #include "analysis/protected_paths.h"
 #include "base/path.h"
-#include "platform/file_descriptor.h"
 #include "platform/file_system.h"
 #include "platform/trash.h"
 
@@ -72,7 +71,7 @@ bool stillInTrash(const OperationReceipt& r) {
 
 // The file is ours and small; one far larger was not written by us, and
 // reading it whole could exhaust memory.
-constexpr std::int64_t kMaxFileBytes = 64 << 20;
+constexpr std::size_t kMaxFileBytes = 64 << 20;
 
 // Another instance holds the lock for one read and one write; one that hangs
 // (a stopped process, a stalled disk) must not freeze the interface.
@@ -81,21 +80,12 @@ constexpr std::chrono::milliseconds kLockPatience{5000};
 // The whole file; nothing when it does not exist, an error when it cannot be
 // read or is no plain file of sane size.
 Result<std::optional<std::string>> readAll(const std::string& path) {
-    auto file = platform::FileSystem::openRegular(path);
-    if (!file) {
-        if (file.error().code == ENOENT) return std::optional<std::string>();
-        return file.error();
+    auto text = platform::FileSystem::readWhole(path, kMaxFileBytes);
+    if (!text) {
+        if (text.error().code == ENOENT) return std::optional<std::string>();
+        return text.error();
     }
-    if (file->size > kMaxFileBytes) return Error::posix(EFBIG, path);
-    std::string out;
-    char buf[16384];
-    for (;;) {
-        const ssize_t n = platform::readRetrying(file->fd.get(), buf, sizeof buf);
-        if (n < 0) return Error::posix(errno, path);
-        if (n == 0) return std::optional<std::string>(std::move(out));
-        out.append(buf, static_cast<std::size_t>(n));
-        if (std::int64_t(out.size()) > kMaxFileBytes) return Error::posix(EFBIG, path);
-    }
+    return std::optional<std::string>(std::move(*text));
 }
 
 std::vector<OperationReceipt> parse(std::string_view text) {

@@ -3,6 +3,7 @@
 #include <system_error>
 #include <thread>
 
+#include "base/tree.h"
 #include "scan/size_ranking.h"
 #include "scan/volume_accounting.h"
 
@@ -76,10 +77,7 @@ ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visi
     // the new copy at once.
     const std::size_t count = d->tree.arena ? d->tree.arena->nodeCount() : 256;
     d->nodes.reserve(count);
-    std::vector<const ScanNode*> stack{root};
-    while (!stack.empty()) {
-        const ScanNode* n = stack.back();
-        stack.pop_back();
+    Tree::preorder(root, [&](const ScanNode* n) {
         d->nodes.push_back(n);
         if (fresh && n->leftOut() != LeftOutKind::none) {
             if (d->context.leftOut.size() < ScanContext::kLeftOutLimit) {
@@ -87,13 +85,8 @@ ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visi
             }
             ++d->context.leftOutCount;
         }
-        if (n->isDirectory()) {
-            for (const ScanNode* c : n->children())
-                stack.push_back(c);
-        } else {
-            ++d->fileCount;
-        }
-    }
+        if (!n->isDirectory()) ++d->fileCount;
+    });
 
     const FileList files(d->nodes, d->fileCount);
     if (!links) d->links = HardLinks::recognise(d->nodes, d->context.hardLinks);

@@ -97,7 +97,7 @@ std::int64_t AppSession::unreadable() const {
 }
 
 const ScanNode* AppSession::displayRoot() const {
-    if (focus_) return focus_;
+    if (nav_.focus()) return nav_.focus();
     return forest_ ? forest_->root() : nullptr;
 }
 
@@ -197,8 +197,8 @@ void AppSession::setSearchQuery(const std::string& query) {
 // new forest must not find the selection, focus or trail of the old one.
 void AppSession::releaseNodesOfForest() {
     if (selected_) setSelected(nullptr);
-    if (focus_) setFocus(nullptr);
-    if (!trail_.empty() || !forward_.empty()) setTrail({});
+    if (nav_.focus()) setFocus(nullptr);
+    if (!nav_.trail().empty() || !nav_.forward().empty()) setTrail({});
     if (!searchHits_.empty()) {
         searchHits_.clear();
         searchHitsForest_.reset();
@@ -222,45 +222,23 @@ void AppSession::setSelected(const ScanNode* node) {
 }
 
 void AppSession::setFocus(const ScanNode* node) {
-    focus_ = node;
+    nav_.setFocus(node);
     notify(SessionField::focus);
 }
 
 void AppSession::setTrail(std::vector<const ScanNode*> trail) {
-    trail_ = std::move(trail);
-    forward_.clear();
+    nav_.setTrail(std::move(trail));
     notify(SessionField::trail);
 }
 
 void AppSession::moveFocus(const ScanNode* folder) {
-    const ScanNode* current = displayRoot();
-    forward_.clear();
-    if (current && current->id() != folder->id()) trail_.push_back(current);
+    nav_.enter(displayRoot(), folder);
     notify(SessionField::trail);
-    setFocus(folder);
+    notify(SessionField::focus);
 }
 
 std::vector<const ScanNode*> AppSession::ancestors(const ScanNode* node) const {
-    std::vector<const ScanNode*> chain;
-    if (!forest_ || !node) return chain;
-    const std::string target(node->path());
-    const ScanNode* at = forest_->root();
-    // Each step takes the child whose path is a folder prefix of the target.
-    while (at && at->id() != node->id()) {
-        chain.push_back(at);
-        const ScanNode* next = nullptr;
-        for (const ScanNode* c : at->children()) {
-            const std::string path(c->path());
-            if (target.size() >= path.size() && target.compare(0, path.size(), path) == 0 &&
-                (target.size() == path.size() || target[path.size()] == '/')) {
-                next = c;
-                break;
-            }
-        }
-        at = next;
-    }
-    if (!at) chain.clear();
-    return chain;
+    return Navigation::ancestors(forest_ ? forest_->root() : nullptr, node);
 }
 
 // --- scanning ------------------------------------------------------------
@@ -369,12 +347,12 @@ void AppSession::onRefreshed(std::uint64_t generation, std::optional<ForestEdit:
     }
     // The folder's nodes are new: what was shown inside it is found by path.
     const std::string selectedPath = selected_ ? selected_->path() : std::string();
-    const std::string focusPath = focus_ ? focus_->path() : std::string();
+    const std::string focusPath = nav_.focus() ? nav_.focus()->path() : std::string();
     // Whatever was under way for the tree as it was no longer applies.
     const std::uint64_t next = ++scanGeneration_;
     replaceForest(std::move(*edited));
     const ScanNode* focus = focusPath.empty() ? nullptr : ForestEdit::nodeAt(*forest_, focusPath);
-    if (focus && focus != focus_) setFocus(focus);
+    if (focus && focus != nav_.focus()) setFocus(focus);
     const ScanNode* selected =
         selectedPath.empty() ? nullptr : ForestEdit::nodeAt(*forest_, selectedPath);
     if (selected && selected != selected_) setSelected(selected);
@@ -468,11 +446,18 @@ void AppSession::onProgress(std::uint64_t generation, const WalkProgress& progre
 void AppSession::onWalkFinished(std::uint64_t generation, std::stop_token stop, ScanForest forest,
                                 const std::string& root, std::optional<ScanRecord> previous) {
     if (stop.stop_requested() || generation != scanGeneration_) return;
+    scanTask_.reset();
+    adoptForest(forest, ""); // this tree has no file until its save returns
+    startPostScanAnalyses(generation, forest, root, std::move(previous));
+}
+
+void AppSession::adoptForest(const ScanForest& forest, std::string scanFile) {
     releaseNodesOfForest();
     forest_ = forest;
     movedToTrash_.clear();
     notify(SessionField::movedToTrash);
-    openScanFile_.clear(); // this tree has no file until its save returns
+    openScanFile_ = std::move(scanFile);
+    openingScanFile_.clear();
     staging_->setScanRoot(std::string(forest.root()->url()));
     staging_->setForest(forest);
     notify(SessionField::forest);
@@ -481,9 +466,9 @@ void AppSession::onWalkFinished(std::uint64_t generation, std::stop_token stop, 
     setIsScanning(false);
     pulse_->setProgress(std::nullopt);
     refreshVolume();
-    scanTask_.reset();
-    if (!searchQuery_.empty()) scheduleSearch(); // typed while the walk ran
-    startPostScanAnalyses(generation, forest, root, std::move(previous));
+    // Hits of the old tree would lead nowhere in this one (a query may have
+    // been typed while the walk ran): search this one.
+    if (!searchQuery_.empty()) scheduleSearch();
 }
 
 void AppSession::startPostScanAnalyses(std::uint64_t generation, const ScanForest& forest,
@@ -607,24 +592,9 @@ void AppSession::onLoaded(std::uint64_t generation, std::stop_token stop, const 
         setStatus("Could not open that scan.");
         return;
     }
-    releaseNodesOfForest();
-    forest_ = *forest;
-    movedToTrash_.clear();
-    notify(SessionField::movedToTrash);
-    staging_->setScanRoot(std::string(forest->root()->url()));
-    staging_->setForest(*forest);
-    openScanFile_ = record.fileURL;
-    openingScanFile_.clear();
-    notify(SessionField::forest);
-    setSelected(forest->root());
-    setFocus(forest->root());
-    setTrail({});
-    // Hits of the old tree would lead nowhere in this one: search this one.
-    scheduleSearch();
+    // The volume read for the new tree is the one holding its root.
     setScanRoot(record.rootPath);
-    setIsScanning(false);
-    pulse_->setProgress(std::nullopt);
-    refreshVolume();
+    adoptForest(*forest, record.fileURL);
 
     // The latest scan of the same subject made before this one; failing
     // that, the newest other one. A scan of another folder compares nothing.
@@ -717,31 +687,24 @@ void AppSession::dive(const ScanNode* node) {
 }
 
 void AppSession::popFocus() {
-    const ScanNode* back = nullptr;
-    if (!trail_.empty()) {
-        back = trail_.back();
-        trail_.pop_back();
-        if (const ScanNode* current = displayRoot()) forward_.push_back(current);
+    if (nav_.back(displayRoot(), forest_ ? forest_->root() : nullptr)) {
         notify(SessionField::trail);
     }
-    setFocus(back ? back : (forest_ ? forest_->root() : nullptr));
-    setSelected(focus_);
+    notify(SessionField::focus);
+    setSelected(nav_.focus());
 }
 
 void AppSession::resetFocus() {
     setTrail({});
     setFocus(forest_ ? forest_->root() : nullptr);
-    setSelected(focus_);
+    setSelected(nav_.focus());
 }
 
 void AppSession::goForward() {
-    if (forward_.empty()) return;
-    const ScanNode* next = forward_.back();
-    forward_.pop_back();
-    if (const ScanNode* current = displayRoot()) trail_.push_back(current);
+    if (!nav_.forwardFrom(displayRoot())) return;
     notify(SessionField::trail);
-    setFocus(next);
-    setSelected(next);
+    notify(SessionField::focus);
+    setSelected(nav_.focus());
 }
 
 void AppSession::goUp() {
@@ -1337,10 +1300,10 @@ void AppSession::onRestored(const OperationReceipt& receipt) {
 // The nodes the session points at, with the folders above the selection
 // and the focus, which take their place when they leave.
 std::vector<const ScanNode*> AppSession::nodesToFollow() const {
-    std::vector<const ScanNode*> follow(trail_.begin(), trail_.end());
-    follow.insert(follow.end(), forward_.begin(), forward_.end());
+    std::vector<const ScanNode*> follow(nav_.trail().begin(), nav_.trail().end());
+    follow.insert(follow.end(), nav_.forward().begin(), nav_.forward().end());
     follow.insert(follow.end(), searchHits_.begin(), searchHits_.end());
-    for (const ScanNode* n : {selected_, focus_}) {
+    for (const ScanNode* n : {selected_, nav_.focus()}) {
         for (; n; n = n->parent())
             follow.push_back(n);
     }
@@ -1354,25 +1317,20 @@ void AppSession::replaceForest(ForestEdit::Edited edited) {
         }
         return nullptr;
     };
-    auto kept = [&](const std::vector<const ScanNode*>& nodes) {
-        std::vector<const ScanNode*> out;
-        for (const ScanNode* n : nodes) {
-            if (auto it = edited.copies.find(n); it != edited.copies.end())
-                out.push_back(it->second);
-        }
-        return out;
+    auto exactCopy = [&](const ScanNode* n) -> const ScanNode* {
+        auto it = edited.copies.find(n);
+        return it == edited.copies.end() ? nullptr : it->second;
     };
     const ScanNode* selected = copyOf(selected_);
-    const ScanNode* focus = copyOf(focus_);
-    auto trail = kept(trail_);
-    forward_ = kept(forward_);
-    auto hits = kept(searchHits_);
+    std::vector<const ScanNode*> hits;
+    for (const ScanNode* n : searchHits_) {
+        if (const ScanNode* copy = exactCopy(n)) hits.push_back(copy);
+    }
+    nav_.remap(exactCopy, edited.forest.root());
 
     forest_ = std::move(edited.forest);
     staging_->setForest(*forest_);
-    trail_ = std::move(trail);
-    focus_ = focus ? focus : forest_->root();
-    selected_ = selected ? selected : focus_;
+    selected_ = selected ? selected : nav_.focus();
     if (!searchHits_.empty()) {
         searchMatchCount_ -= std::min(searchMatchCount_, searchHits_.size() - hits.size());
         searchHits_ = std::move(hits);

@@ -39,6 +39,7 @@
 #include "scan/scan_forest.h"
 #include "scan/volume_accounting.h"
 #include "session/app_enums.h"
+#include "session/navigation.h"
 #include "session/scan_pulse.h"
 #include "session/session_link.h"
 #include "store/scan_comparison.h"
@@ -158,10 +159,10 @@ public:
     // Every node of the forest that matches; searchHits holds the first of them.
     std::size_t searchMatchCount() const { return searchMatchCount_; }
     const std::vector<HistoryHit>& historyHits() const { return historyHits_; }
-    const ScanNode* focus() const { return focus_; }
-    const std::vector<const ScanNode*>& trail() const { return trail_; }
+    const ScanNode* focus() const { return nav_.focus(); }
+    const std::vector<const ScanNode*>& trail() const { return nav_.trail(); }
     // Where Forward goes, the next step last; emptied by every new move.
-    const std::vector<const ScanNode*>& forwardTrail() const { return forward_; }
+    const std::vector<const ScanNode*>& forwardTrail() const { return nav_.forward(); }
     const std::optional<std::string>& ageBucket() const { return ageBucket_; }
     StagingStore& staging() { return *staging_; }
     // How the next scan counts a file with several names; the forest on
@@ -345,6 +346,9 @@ private:
     // Records the display root in the trail before moving the focus to
     // `folder` (a new move: Forward is forgotten).
     void moveFocus(const ScanNode* folder);
+    // The new tree in place of the old, shown from its root with nothing of
+    // the old one reachable; `scanFile` is its stored file ("" for none yet).
+    void adoptForest(const ScanForest& forest, std::string scanFile);
     void stopScanTask();
     void onRefreshed(std::uint64_t generation, std::optional<ForestEdit::WalkedItem> item,
                      const std::string& name);
@@ -384,7 +388,7 @@ private:
     std::string scanRoot_;
     bool isScanning_ = false;
     std::optional<ScanForest> forest_;
-    const ScanNode* selected_ = nullptr; // into forest_ (or null), like focus_ and trails
+    const ScanNode* selected_ = nullptr; // into forest_ (or null), like nav_
     std::optional<VolumeSnapshot> volume_;
     std::vector<ScanRecord> history_;
     ScanPulse* const pulse_; // owned: a Qt child of this session
@@ -409,9 +413,7 @@ private:
     std::size_t searchMatchCount_ = 0;
     std::optional<ScanForest> searchHitsForest_; // keeps the hits' nodes alive
     std::vector<HistoryHit> historyHits_;
-    const ScanNode* focus_ = nullptr;
-    std::vector<const ScanNode*> trail_;
-    std::vector<const ScanNode*> forward_;
+    Navigation nav_;
     std::optional<std::string> ageBucket_;
     StagingStore* const staging_; // owned: a Qt child of this session
     HardLinkMode hardLinks_ = HardLinkMode::once;

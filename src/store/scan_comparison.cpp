@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "base/tree.h"
 #include "store/scan_store.h"
 
 namespace tb {
@@ -26,20 +27,6 @@ bool isNoticeable(std::int64_t before, std::int64_t after) {
     const std::uint64_t m = magnitude(before, after);
     if (before < kSmallItemLimit) return m >= kNoticeableBytes;
     return m >= std::uint64_t(before / kLargeItemDivisor);
-}
-
-// Pre-order with an explicit stack: the depth is the file system's to choose.
-std::vector<const ScanNode*> flatten(const ScanNode* root) {
-    std::vector<const ScanNode*> order;
-    std::vector<const ScanNode*> stack{root};
-    while (!stack.empty()) {
-        const ScanNode* n = stack.back();
-        stack.pop_back();
-        order.push_back(n);
-        for (const ScanNode* c : n->children())
-            stack.push_back(c);
-    }
-    return order;
 }
 
 // One tree's nodes by path, for the lookups of a comparison. Nodes keep
@@ -207,7 +194,7 @@ namespace {
 // them the previous scan held too.
 class CurrentSide {
 public:
-    explicit CurrentSide(const ScanNode* root) : order_(flatten(root)), paths_(order_) {
+    explicit CurrentSide(const ScanNode* root) : order_(Tree::flattened(root)), paths_(order_) {
         held_.assign(order_.size(), false);
     }
 
@@ -291,7 +278,7 @@ ChangeList changeList(const ScanNode* current, const ScanNode* previous, std::si
     Collector changes(limit);
     if (!current || !previous) return std::move(changes).finish();
     CurrentSide now(current);
-    const auto previousOrder = flatten(previous);
+    const auto previousOrder = Tree::flattened(previous);
     const NodePaths before(previousOrder);
     std::string path;
     for (std::uint32_t i = 0; i < previousOrder.size(); ++i) {
