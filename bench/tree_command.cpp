@@ -1,11 +1,14 @@
 // tarnbeck-bench gen-tree DIR ENTRIES [SEED]: a reproducible tree, in a new DIR, shaped like
 // a large source checkout (deep folders, many small files, a few big ones).
 // tarnbeck-bench bare-walk PATH [--workers N]: the floor a walk can reach on
-// this machine: getdents64 + statx on N threads, nothing kept.
+// this machine: getdents64 + statx on N threads (default: the walk's own
+// count), nothing kept, mounts below the root not entered.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -20,7 +23,6 @@
 #include <vector>
 
 #include "bench_command.h"
-#include "platform/directory_reader.h"
 #include "scan/directory_walker.h"
 
 namespace tb::bench {
@@ -76,47 +78,86 @@ int genTree(const std::vector<std::string>& args) {
     return 0;
 }
 
+// Nothing is kept: one 64 KiB buffer per thread, the names read in place,
+// statx relative to the open folder, and only subfolder paths queued.
 int bareWalk(const std::vector<std::string>& args) {
-    if (args.empty()) return 2;
+    if (args.empty()) {
+        std::cerr << "usage: tarnbeck-bench bare-walk PATH [--workers N]\n";
+        return 2;
+    }
     int workers = DirectoryWalker::workerCount(args[0]);
     for (std::size_t i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == "--workers") workers = std::stoi(args[i + 1]);
+        if (args[i] == "--workers") workers = std::max(1, std::stoi(args[i + 1]));
     }
     const auto start = std::chrono::steady_clock::now();
-    const auto root = platform::volumeIdentity(args[0]);
+    struct statx rootStat {};
+    if (::statx(AT_FDCWD, args[0].c_str(), AT_STATX_DONT_SYNC, STATX_TYPE, &rootStat) != 0) {
+        std::cerr << "tarnbeck-bench bare-walk: " << args[0] << ": " << std::strerror(errno)
+                  << "\n";
+        return 1;
+    }
+    const unsigned rootMajor = rootStat.stx_dev_major, rootMinor = rootStat.stx_dev_minor;
     std::mutex m;
     std::condition_variable cv;
     std::vector<std::string> stack{args[0]};
     int active = 0;
     std::atomic<long> entries{0};
     auto work = [&] {
-        platform::DirectoryReader reader;
+        std::vector<char> buffer(64 * 1024);
         std::vector<std::string> found;
+        long seen = 0;
         for (;;) {
             std::string dir;
             {
                 std::unique_lock lock(m);
                 cv.wait(lock, [&] { return !stack.empty() || active == 0; });
-                if (stack.empty()) return;
+                if (stack.empty()) break;
                 dir = std::move(stack.back());
                 stack.pop_back();
                 ++active;
             }
             found.clear();
-            if (reader.readBulk(dir, root) == 0) {
-                entries += long(reader.entries().size());
-                for (const auto& e : reader.entries()) {
-                    if (e.isDirectory && !e.isMount) found.push_back(dir + "/" += reader.name(e));
+            const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            for (long n; fd >= 0 &&
+                         (n = ::syscall(SYS_getdents64, fd, buffer.data(), buffer.size())) > 0;) {
+                for (long at = 0; at < n;) {
+                    const char* record = buffer.data() + at;
+                    unsigned short length;
+                    std::memcpy(&length, record + 16, sizeof length);
+                    at += length;
+                    const char* name = record + 19;
+                    if (name[0] == '.' && (!name[1] || (name[1] == '.' && !name[2]))) continue;
+                    struct statx sx {};
+                    if (::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
+                                STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_MTIME |
+                                    STATX_SIZE | STATX_BLOCKS,
+                                &sx) != 0) {
+                        continue;
+                    }
+                    ++seen;
+                    if (S_ISDIR(sx.stx_mode) && sx.stx_dev_major == rootMajor &&
+                        sx.stx_dev_minor == rootMinor) {
+                        found.push_back(dir + "/" += name);
+                    }
                 }
             }
+            if (fd >= 0) ::close(fd);
+            bool over;
             {
                 std::lock_guard lock(m);
                 for (auto& f : found)
                     stack.push_back(std::move(f));
-                --active;
+                over = --active == 0 && stack.empty();
             }
-            cv.notify_all();
+            // One wake-up per new folder; everyone once the walk is over.
+            if (over) {
+                cv.notify_all();
+            } else {
+                for (std::size_t i = 0; i < found.size() && i < std::size_t(workers); ++i)
+                    cv.notify_one();
+            }
         }
+        entries += seen;
     };
     std::vector<std::thread> threads;
     for (int i = 0; i < workers; ++i)

@@ -48,37 +48,45 @@ void* NodeArena::Chunks::take(std::size_t bytes) {
 NodeArena::~NodeArena() = default;
 
 ScanNode* NodeArena::make(const NodeFields& f) {
-    // The name runs on from the node's last field; a node without a parent
-    // keeps its path after the name.
+    // The name's length and bytes run on from the node's last field; a node
+    // without a parent keeps its path after the name.
     constexpr std::size_t nameAt = offsetof(ScanNode, nameHead_);
-    // The node keeps 26 bits of length; no file system's names come near.
+    // No file system's names come near the 26 bits a length may take.
     const std::uint32_t nameLen =
         static_cast<std::uint32_t>(std::min<std::size_t>(f.name.size(), (1u << 26) - 1));
+    const bool longName = nameLen >= ScanNode::kLongName;
+    const std::size_t lengthBytes = longName ? 1 + sizeof nameLen : 1;
     const bool ownsPath = f.parent == nullptr;
     const std::uint32_t pathLen = ownsPath ? static_cast<std::uint32_t>(f.path.size()) : 0;
-    std::size_t bytes = nameAt + nameLen;
+    std::size_t bytes = nameAt + lengthBytes + nameLen;
     if (ownsPath) bytes += sizeof pathLen + pathLen;
     void* at = chunks_.take(std::max(bytes, sizeof(ScanNode)));
     ScanNode* n = new (at) ScanNode();
     char* tail = static_cast<char*>(at) + nameAt;
+    if (longName) {
+        tail[0] = static_cast<char>(ScanNode::kLongName);
+        std::memcpy(tail + 1, &nameLen, sizeof nameLen);
+    } else {
+        tail[0] = static_cast<char>(nameLen);
+    }
+    tail += lengthBytes;
     if (nameLen) std::memcpy(tail, f.name.data(), nameLen);
     if (ownsPath) {
         std::memcpy(tail + nameLen, &pathLen, sizeof pathLen);
         if (pathLen) std::memcpy(tail + nameLen + sizeof pathLen, f.path.data(), pathLen);
     }
     n->id_ = f.id ? *f.id : Uuid::random();
-    n->nameLen_ = nameLen;
-    n->ownsPath_ = ownsPath;
+    n->setFlag(ScanNode::kOwnsPath, ownsPath);
     n->parent_ = f.parent;
     n->isDirectory_ = f.isDirectory;
     n->inode_ = f.inode;
-    n->modifiedSeconds_ = f.modified.seconds;
+    n->setModifiedSeconds(f.modified.seconds);
     n->modifiedNanos_ =
         static_cast<std::uint32_t>(std::clamp(f.modified.nanoseconds, 0, 999'999'999));
     n->mayShareBlocks_ = f.mayShareBlocks;
     n->logicalSize_ = f.logicalSize;
     n->allocatedSize_ = f.allocatedSize;
-    n->unreadable_ = f.unreadable;
+    n->setFlag(ScanNode::kUnreadable, f.unreadable);
     ++nodeCount_;
     return n;
 }
@@ -86,15 +94,17 @@ ScanNode* NodeArena::make(const NodeFields& f) {
 void NodeArena::setChildren(ScanNode* parent, std::span<ScanNode* const> children) {
     if (children.empty()) {
         parent->children_ = nullptr;
-        parent->childCount_ = 0;
         return;
     }
-    auto* out = static_cast<ScanNode**>(chunks_.take(children.size() * sizeof(ScanNode*)));
+    // The count first, then the children.
+    const std::size_t count = children.size();
+    auto* block = static_cast<char*>(chunks_.take(sizeof count + count * sizeof(ScanNode*)));
+    std::memcpy(block, &count, sizeof count);
+    auto* out = reinterpret_cast<ScanNode**>(block + sizeof count);
     std::copy(children.begin(), children.end(), out);
     for (ScanNode* c : children)
         c->parent_ = parent;
     parent->children_ = out;
-    parent->childCount_ = static_cast<std::uint32_t>(children.size());
 }
 
 void NodeArena::adopt(NodeArena&& other) {

@@ -8,8 +8,8 @@
 namespace tb {
 
 std::string_view ScanNode::storedPath() const {
-    if (!ownsPath_) return {};
-    const char* at = nameBytes() + nameLen_;
+    if (!flag(kOwnsPath)) return {};
+    const char* at = nameBytes() + nameLength();
     std::uint32_t length;
     std::memcpy(&length, at, sizeof length);
     return {at + sizeof length, length};
@@ -25,11 +25,11 @@ void ScanNode::appendPath(std::string& out) const {
     // Names from the nearest node that knows its whole path down to this one.
     const ScanNode* top = this;
     std::size_t length = 0;
-    while (!top->ownsPath_ && top->parent_) {
-        length += top->nameLen_ + 1;
+    while (!top->flag(kOwnsPath) && top->parent_) {
+        length += top->nameLength() + 1;
         top = top->parent_;
     }
-    const std::string_view head = top->ownsPath_ ? top->storedPath() : top->name();
+    const std::string_view head = top->flag(kOwnsPath) ? top->storedPath() : top->name();
     out.reserve(out.size() + head.size() + length);
     const std::size_t start = out.size();
     out.append(head);
@@ -39,8 +39,9 @@ void ScanNode::appendPath(std::string& out) const {
     // Filled from the end: this node's name last.
     std::size_t end = out.size();
     for (const ScanNode* n = this; n != top; n = n->parent_) {
-        end -= n->nameLen_;
-        std::memcpy(out.data() + end, n->nameBytes(), n->nameLen_);
+        const std::string_view name = n->name();
+        end -= name.size();
+        std::memcpy(out.data() + end, name.data(), name.size());
         out[--end] = '/';
     }
     // Below "/" the separator is already there.
@@ -87,15 +88,15 @@ void ScanNode::settle() {
 }
 
 void ScanNode::countElsewhere() {
-    if (countedElsewhere_ || isDirectory_) return;
+    if (flag(kCountedElsewhere) || isDirectory_) return;
     // The folders above are this tree's own nodes, not const objects.
     for (auto* p = const_cast<ScanNode*>(parent_); p; p = const_cast<ScanNode*>(p->parent_)) {
         p->logicalSize_ = addBytes(p->logicalSize_, -logicalSize_);
         p->allocatedSize_ = addBytes(p->allocatedSize_, -allocatedSize_);
     }
     logicalSize_ = allocatedSize_ = 0;
-    countedElsewhere_ = 1;
-    linked_ = 1;
+    setFlag(kCountedElsewhere, true);
+    setFlag(kLinked, true);
 }
 
 void ScanNode::sortChildren() {
@@ -104,8 +105,9 @@ void ScanNode::sortChildren() {
     };
     // A tree the walk rolled up is in order already; checking is cheaper
     // than a stable sort's buffer.
-    if (childCount_ < 2 || std::is_sorted(children_, children_ + childCount_, larger)) return;
-    std::stable_sort(children_, children_ + childCount_, larger);
+    const std::size_t count = childCount();
+    if (count < 2 || std::is_sorted(children_, children_ + count, larger)) return;
+    std::stable_sort(children_, children_ + count, larger);
 }
 
 void ScanNode::sortBySize() {
@@ -115,7 +117,7 @@ void ScanNode::sortBySize() {
         stack.pop_back();
         n->sortChildren();
         for (ScanNode* c : n->children()) {
-            if (c->childCount_ > 0) stack.push_back(c);
+            if (c->children_) stack.push_back(c);
         }
     }
 }

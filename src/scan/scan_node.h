@@ -9,8 +9,10 @@
 // The name's bytes follow the node in the arena.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -34,34 +36,41 @@ public:
     // Appends the path to `out`: for loops over many nodes, without a
     // string per node.
     void appendPath(std::string& out) const;
-    std::string_view name() const { return {nameBytes(), nameLen_}; }
+    std::string_view name() const { return {nameBytes(), nameLength()}; }
     // The folder this node was listed in; nullptr for a root.
     const ScanNode* parent() const { return parent_; }
     bool isDirectory() const { return isDirectory_; }
     std::uint64_t inode() const { return inode_; }
     Date modified() const {
-        return Date{modifiedSeconds_, static_cast<std::int32_t>(modifiedNanos_)};
+        return Date{timeAndFlags_ >> kFlagBits, static_cast<std::int32_t>(modifiedNanos_)};
     }
     bool mayShareBlocks() const { return mayShareBlocks_; }
     std::int64_t logicalSize() const { return logicalSize_; }
     std::int64_t allocatedSize() const { return allocatedSize_; }
-    bool unreadable() const { return unreadable_; }
+    bool unreadable() const { return flag(kUnreadable); }
     // Listed but not walked: an excluded item or a mount not entered. Its
     // sizes are 0, a folder's children none.
-    LeftOutKind leftOut() const { return static_cast<LeftOutKind>(leftOut_); }
+    LeftOutKind leftOut() const { return static_cast<LeftOutKind>(timeAndFlags_ & kLeftOutMask); }
     // A file with more than one name (hard links); the forest's HardLinks
     // knows them all.
-    bool hasOtherNames() const { return linked_; }
+    bool hasOtherNames() const { return flag(kLinked); }
     // One of those names whose bytes are counted under another: its own
     // sizes are 0 and the folders above it leave the file out.
-    bool countedElsewhere() const { return countedElsewhere_; }
-    std::span<ScanNode* const> children() const { return {children_, childCount_}; }
+    bool countedElsewhere() const { return flag(kCountedElsewhere); }
+    std::span<ScanNode* const> children() const { return {children_, childCount()}; }
 
     void setLogicalSize(std::int64_t v) { logicalSize_ = v; }
     void setAllocatedSize(std::int64_t v) { allocatedSize_ = v; }
-    void setUnreadable(bool v) { unreadable_ = v; }
-    void setLeftOut(LeftOutKind k) { leftOut_ = static_cast<std::uint32_t>(k) & 3u; }
-    void markOtherNames() { linked_ = 1; }
+    void setUnreadable(bool v) { setFlag(kUnreadable, v); }
+    void setLeftOut(LeftOutKind k) {
+        timeAndFlags_ =
+            (timeAndFlags_ & ~kLeftOutMask) | (static_cast<std::int64_t>(k) & kLeftOutMask);
+    }
+    void markOtherNames() { setFlag(kLinked, true); }
+    // Seconds the node can keep: the range of a 58-bit count, some 4.5
+    // billion years either side of 1970. Dates beyond it are clamped.
+    static constexpr std::int64_t kLatestSeconds = (std::int64_t{1} << 57) - 1;
+    static constexpr std::int64_t kEarliestSeconds = -(std::int64_t{1} << 57);
     // Takes this file's sizes off every folder above it and makes them 0 here.
     void countElsewhere();
 
@@ -89,30 +98,67 @@ private:
     std::string_view storedPath() const;
     void sortChildren();
     const char* nameBytes() const;
+    std::uint32_t nameLength() const;
+    std::size_t childCount() const;
+
+    // The modification seconds share a word with six flags, and a name
+    // shorter than 255 bytes costs one byte of length: a million nodes of
+    // 11-byte names then fit in 80 bytes each, not 88.
+    static constexpr int kFlagBits = 6;
+    static constexpr std::int64_t kLeftOutMask = 3;
+    static constexpr std::int64_t kLinked = 1 << 2;
+    static constexpr std::int64_t kCountedElsewhere = 1 << 3;
+    static constexpr std::int64_t kUnreadable = 1 << 4;
+    static constexpr std::int64_t kOwnsPath = 1 << 5;
+    // Longer names keep this byte, then a 32-bit length.
+    static constexpr unsigned char kLongName = 255;
+    bool flag(std::int64_t bit) const { return (timeAndFlags_ & bit) != 0; }
+    void setFlag(std::int64_t bit, bool on) {
+        timeAndFlags_ = on ? (timeAndFlags_ | bit) : (timeAndFlags_ & ~bit);
+    }
+    void setModifiedSeconds(std::int64_t seconds);
 
     Uuid id_;
     std::uint64_t inode_ = 0;
-    std::int64_t modifiedSeconds_ = Date::kDistantPastSeconds;
+    std::int64_t timeAndFlags_ = Date::kDistantPastSeconds * (std::int64_t{1} << kFlagBits);
     std::int64_t logicalSize_ = 0;
     std::int64_t allocatedSize_ = 0;
     const ScanNode* parent_ = nullptr;
+    // The child count is kept in the word before the first child.
     ScanNode** children_ = nullptr;
-    std::uint32_t childCount_ = 0;
     std::uint32_t modifiedNanos_ : 30 = 0;
     std::uint32_t isDirectory_ : 1 = 0;
     std::uint32_t mayShareBlocks_ : 1 = 0;
-    std::uint32_t nameLen_ : 26 = 0;
-    std::uint32_t leftOut_ : 2 = 0;
-    std::uint32_t linked_ : 1 = 0;
-    std::uint32_t countedElsewhere_ : 1 = 0;
-    std::uint32_t unreadable_ : 1 = 0;
-    std::uint32_t ownsPath_ : 1 = 0;
-    // The name's first bytes; the rest run on past the node.
+    // The name's length byte and first bytes; the rest run on past the node.
     char nameHead_[4] = {};
 };
 
+inline std::uint32_t ScanNode::nameLength() const {
+    const auto head = static_cast<unsigned char>(nameHead_[0]);
+    if (head != kLongName) return head;
+    std::uint32_t length;
+    std::memcpy(&length, reinterpret_cast<const char*>(this) + offsetof(ScanNode, nameHead_) + 1,
+                sizeof length);
+    return length;
+}
+
 inline const char* ScanNode::nameBytes() const {
-    return reinterpret_cast<const char*>(this) + offsetof(ScanNode, nameHead_);
+    const auto head = static_cast<unsigned char>(nameHead_[0]);
+    return reinterpret_cast<const char*>(this) + offsetof(ScanNode, nameHead_) +
+           (head == kLongName ? 1 + sizeof(std::uint32_t) : 1);
+}
+
+inline std::size_t ScanNode::childCount() const {
+    if (!children_) return 0;
+    std::size_t count;
+    std::memcpy(&count, reinterpret_cast<const char*>(children_) - sizeof count, sizeof count);
+    return count;
+}
+
+inline void ScanNode::setModifiedSeconds(std::int64_t seconds) {
+    seconds = std::clamp(seconds, kEarliestSeconds, kLatestSeconds);
+    timeAndFlags_ = seconds * (std::int64_t{1} << kFlagBits) +
+                    (timeAndFlags_ & ((std::int64_t{1} << kFlagBits) - 1));
 }
 
 struct ScanNodeHash {

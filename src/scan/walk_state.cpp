@@ -4,6 +4,11 @@
 
 namespace tb {
 
+namespace {
+// More than any walk has workers.
+constexpr std::size_t kMostWakeUps = 64;
+} // namespace
+
 void WalkQueue::push(WalkItem item) {
     {
         std::lock_guard lock(mutex_);
@@ -30,11 +35,10 @@ void WalkQueue::pushMany(std::span<ScanNode* const> dirs,
         for (ScanNode* d : dirs)
             pending_.push_back({d, parent, owner});
     }
-    if (dirs.size() == 1) {
+    // One wake-up per folder: waking every idle worker for two folders
+    // sends the rest back to sleep through the same lock.
+    for (std::size_t i = 0; i < dirs.size() && i < kMostWakeUps; ++i)
         ready_.notify_one();
-    } else {
-        ready_.notify_all();
-    }
 }
 
 WalkItem WalkQueue::pop(std::stop_token stop) {
