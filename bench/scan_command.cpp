@@ -96,8 +96,8 @@ int scan(const std::vector<std::string>& args) {
         jsonString(args[0]).c_str(), (long long)forest.visited(), forest.files().size(), dirs,
         (long long)forest.unreadable(), (long long)forest.root()->logicalSize(),
         (long long)forest.root()->allocatedSize(), walkSeconds, peakRssKb(), workers,
-        std::string(rawValue(options.hardLinks)).c_str(),
-        (long long)forest.context().leftOutCount, saved.c_str());
+        std::string(rawValue(options.hardLinks)).c_str(), (long long)forest.context().leftOutCount,
+        saved.c_str());
     return 0;
 }
 

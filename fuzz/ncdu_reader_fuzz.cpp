@@ -11,8 +11,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto first = tb::NcduJson::read(text);
     if (!first) return 0;
     std::string again;
-    const bool written = tb::NcduJson::write(
-        *first->tree.root, [&again](std::string_view piece) { again += piece; return true; }, {});
+    const bool written = tb::NcduJson::write(*first->tree.root,
+                                             [&again](std::string_view piece) {
+                                                 again += piece;
+                                                 return true;
+                                             },
+                                             {});
     if (!written) __builtin_trap();
     auto second = tb::NcduJson::read(again);
     if (!second || second->entries != first->entries ||

@@ -38,7 +38,8 @@ const std::vector<HelpSection>& sections() {
           {"scan PATH",
            "Scan the folder PATH without a display and store the scan in the history, or "
            "write it to FILE with -o. Stored in the history, it replaces the folder's scans "
-           "beyond the number kept (Settings; 5 unless changed), pinned ones excepted. On a terminal the progress is shown on standard error. "
+           "beyond the number kept (Settings; 5 unless changed), pinned ones excepted. On a "
+           "terminal the progress is shown on standard error. "
            "Ctrl+C stops the scan and leaves no file behind. Prints the scan file's path; "
            "with -o - the scan file itself goes to standard output, which must not be a "
            "terminal."},

@@ -13,10 +13,10 @@ enum class Command { window, scan, exportScan, importExport, help, version };
 
 struct CommandLine {
     Command command = Command::window;
-    std::string path;                  // the folder, scan or export named
-    std::optional<std::string> output; // -o FILE
-    std::vector<std::string> exclude;  // --exclude PATTERN, in order
-    bool crossMounts = false;          // --cross-mounts
+    std::string path;                    // the folder, scan or export named
+    std::optional<std::string> output;   // -o FILE
+    std::vector<std::string> exclude;    // --exclude PATTERN, in order
+    bool crossMounts = false;            // --cross-mounts
     std::optional<std::string> exportTo; // scan --export FILE: ncdu JSON, not stored
     bool operator==(const CommandLine&) const = default;
 };

@@ -290,8 +290,7 @@ int runScan(const CommandLine& line) {
     options.exclude = ExcludeRules(patterns);
     options.crossMounts = line.crossMounts;
     ScanForest forest = DirectoryWalker::walk(
-        *root, [&progress](const WalkProgress& p) { progress.show(p); }, signals.token(),
-        options);
+        *root, [&progress](const WalkProgress& p) { progress.show(p); }, signals.token(), options);
     progress.clear();
     if (signals.interrupted()) {
         complain("scan stopped; nothing was written");

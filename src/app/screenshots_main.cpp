@@ -305,13 +305,15 @@ void saveRemoteScan(tb::AppSession& session, tb::RootView& window, const std::st
         json.replace(at + 1, folder.size(), "/srv/projects");
     auto imported = tb::NcduJson::read(json);
     if (!imported) {
-        problems << QStringLiteral("remote scan: ") + QString::fromStdString(imported.error().message);
+        problems << QStringLiteral("remote scan: ") +
+                        QString::fromStdString(imported.error().message);
         return;
     }
     auto stored = tb::ScanFiles::storeImported(std::move(*imported), tb::ScanStore::directory(),
                                                "backup@nas.local");
     if (!stored) {
-        problems << QStringLiteral("remote scan: ") + QString::fromStdString(stored.error().message);
+        problems << QStringLiteral("remote scan: ") +
+                        QString::fromStdString(stored.error().message);
         return;
     }
     session.addStoredScan(stored->record, {});

@@ -258,8 +258,8 @@ struct Info {
     std::uint64_t ino = 0;
     std::optional<std::int64_t> mtime;
     bool readError = false;
-    bool hardLink = false;        // "hlnkc": counted once among its names
-    std::uint32_t linkCount = 0;  // "nlink"
+    bool hardLink = false;       // "hlnkc": counted once among its names
+    std::uint32_t linkCount = 0; // "nlink"
 };
 
 bool isSpace(char c) {
@@ -462,8 +462,8 @@ public:
             } else if (key_ == "hlnkc") {
                 info.hardLink = boolean();
             } else if (key_ == "nlink") {
-                info.linkCount = static_cast<std::uint32_t>(
-                    std::clamp<std::int64_t>(integer(), 0, std::numeric_limits<std::uint32_t>::max()));
+                info.linkCount = static_cast<std::uint32_t>(std::clamp<std::int64_t>(
+                    integer(), 0, std::numeric_limits<std::uint32_t>::max()));
             } else {
                 skip(); // dev, excluded, notreg, uid, gid, mode, ...
             }

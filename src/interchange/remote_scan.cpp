@@ -20,8 +20,14 @@ constexpr std::array kPreference = {Agent::tarnbeck, Agent::ncdu, Agent::gdu};
 // A probe's answer is a few paths; a login script may add a little more.
 constexpr std::size_t kProbeBytes = 64 << 10;
 
-enum Code { connectFailed = 2, noScanner = 3, notAnExport = 4, stopped = 5, notStored = 6,
-            loginRefused = 7 };
+enum Code {
+    connectFailed = 2,
+    noScanner = 3,
+    notAnExport = 4,
+    stopped = 5,
+    notStored = 6,
+    loginRefused = 7
+};
 
 Error failure(int code, std::string message) {
     return Error{"RemoteScan", code, std::move(message)};
@@ -34,7 +40,8 @@ std::string trimmed(std::string_view text) {
         const std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.remove_suffix(1);
         if (line.empty()) continue;
         if (!out.empty()) out += "; ";
         out += line;
@@ -63,8 +70,8 @@ Error sshFailure(const platform::RemoteAddress& address, const std::string& erro
         return failure(loginRefused,
                        "cannot log in to " + address.machine() + ": " + sentence +
                            ". Tarnbeck never asks for a password: make a key with ssh-keygen, "
-                           "copy it there with ssh-copy-id " + copyIdTarget(address) +
-                           ", or add yours to ssh-agent");
+                           "copy it there with ssh-copy-id " +
+                           copyIdTarget(address) + ", or add yours to ssh-agent");
     }
     return failure(connectFailed, "cannot reach " + address.machine() + ": " + why);
 }
@@ -205,8 +212,9 @@ Result<Summary> scan(const platform::RemoteAddress& address, const Options& opti
         if (status != 0 && !keptWriting)
             return failure(notAnExport, who + " failed (exit status " + std::to_string(status) +
                                             ")" + (said.empty() ? "" : ": " + said));
-        return failure(notAnExport, who + " sent something other than an export; nothing was stored (" +
-                                        imported.error().message + ")");
+        return failure(notAnExport,
+                       who + " sent something other than an export; nothing was stored (" +
+                           imported.error().message + ")");
     }
     auto stored = ScanFiles::storeImported(std::move(*imported), options.storeDirectory,
                                            address.machine(), options.stop);

@@ -32,8 +32,8 @@ bool hasBlankOrControl(std::string_view s) {
 std::optional<Error> checkName(std::string_view name, std::string_view what) {
     if (name.empty()) return refused("the address names no " + std::string(what));
     if (name.front() == '-')
-        return refused("a " + std::string(what) + " beginning with '-' is refused: " +
-                       std::string(name));
+        return refused("a " + std::string(what) +
+                       " beginning with '-' is refused: " + std::string(name));
     if (hasBlankOrControl(name) || name.find_first_of("'\"\\`$;&|<>@/") != std::string_view::npos)
         return refused("the " + std::string(what) + " '" + std::string(name) +
                        "' holds characters no " + std::string(what) + " name has");
@@ -111,7 +111,8 @@ Result<RemoteAddress> parseRemoteAddress(std::string_view text) {
             port = port * 10 + (c - '0');
         }
         if (port < 1 || port > 65535)
-            return refused("the port '" + std::string(portText) + "' is not a number from 1 to 65535");
+            return refused("the port '" + std::string(portText) +
+                           "' is not a number from 1 to 65535");
         a.port = port;
     }
     if (a.path.find('\0') != std::string::npos) return refused("the folder's name holds a NUL");

@@ -126,8 +126,8 @@ std::optional<MountEntry> mountAt(const std::string& path) {
 
 bool isRemoteOrFuse(std::string_view type) {
     if (type.starts_with("fuse")) return true; // fuse, fuseblk, fuse.sshfs, fuse.*
-    for (std::string_view t : {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "9p",
-                               "ceph", "glusterfs", "lustre", "davfs", "sshfs", "coda"}) {
+    for (std::string_view t : {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "9p", "ceph",
+                               "glusterfs", "lustre", "davfs", "sshfs", "coda"}) {
         if (type == t) return true;
     }
     return false;

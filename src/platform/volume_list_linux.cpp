@@ -60,13 +60,38 @@ bool under(std::string_view path, std::string_view folder) {
 
 // Kernel interfaces and other file systems that hold no one's files.
 bool isPseudoType(std::string_view type) {
-    static const std::set<std::string_view> pseudo = {
-        "proc",     "sysfs",       "cgroup",     "cgroup2",   "devpts",       "devtmpfs",
-        "securityfs", "pstore",    "bpf",        "tracefs",   "debugfs",      "configfs",
-        "fusectl",  "mqueue",      "hugetlbfs",  "autofs",    "binfmt_misc",  "rpc_pipefs",
-        "nsfs",     "efivarfs",    "selinuxfs",  "ramfs",     "nfsd",         "overlayfs_meta",
-        "fuse.gvfsd-fuse", "fuse.portal", "fuse.lxcfs", "fuse.snapfuse", "devfs", "usbfs",
-        "binder",   "rootfs"};
+    static const std::set<std::string_view> pseudo = {"proc",
+                                                      "sysfs",
+                                                      "cgroup",
+                                                      "cgroup2",
+                                                      "devpts",
+                                                      "devtmpfs",
+                                                      "securityfs",
+                                                      "pstore",
+                                                      "bpf",
+                                                      "tracefs",
+                                                      "debugfs",
+                                                      "configfs",
+                                                      "fusectl",
+                                                      "mqueue",
+                                                      "hugetlbfs",
+                                                      "autofs",
+                                                      "binfmt_misc",
+                                                      "rpc_pipefs",
+                                                      "nsfs",
+                                                      "efivarfs",
+                                                      "selinuxfs",
+                                                      "ramfs",
+                                                      "nfsd",
+                                                      "overlayfs_meta",
+                                                      "fuse.gvfsd-fuse",
+                                                      "fuse.portal",
+                                                      "fuse.lxcfs",
+                                                      "fuse.snapfuse",
+                                                      "devfs",
+                                                      "usbfs",
+                                                      "binder",
+                                                      "rootfs"};
     return pseudo.contains(type);
 }
 
@@ -138,9 +163,8 @@ bool isUserVolume(const MountedVolume& v) {
          {"/var/lib/docker", "/var/lib/containers", "/var/snap", "/snap", "/var/lib/snapd"}) {
         if (under(point, layers)) return false;
     }
-    if (type == "squashfs" || type == "iso9660") return under(point, "/media") ||
-                                                        under(point, "/run/media") ||
-                                                        under(point, "/mnt");
+    if (type == "squashfs" || type == "iso9660")
+        return under(point, "/media") || under(point, "/run/media") || under(point, "/mnt");
     return true;
 }
 

@@ -180,8 +180,8 @@ void StagingStore::trash(const Selection& selection) {
     std::vector<StagedItem> items;
     for (const auto& queued : items_) {
         const std::string q = Path::standardized(queued.url);
-        const bool left = std::any_of(
-            outcome.moved.begin(), outcome.moved.end(), [&](const OperationReceipt& r) {
+        const bool left =
+            std::any_of(outcome.moved.begin(), outcome.moved.end(), [&](const OperationReceipt& r) {
                 return Path::isSameOrInside(q, Path::standardized(r.originalURL));
             });
         if (!left) items.push_back(queued);

@@ -57,7 +57,7 @@ public:
         std::vector<const ScanNode*> nodes;
         std::vector<StagedItem> items;
         std::int64_t bytes = 0;
-        std::int64_t frees = 0; // as freesAbout, for these nodes
+        std::int64_t frees = 0;             // as freesAbout, for these nodes
         std::optional<std::string> refused; // why the first refused node may not go
     };
     Selection select(std::span<const ScanNode* const> nodes) const;

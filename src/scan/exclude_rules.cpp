@@ -15,8 +15,8 @@ std::string_view rawValue(LeftOutKind kind) {
 }
 
 std::optional<LeftOutKind> leftOutKind(std::string_view raw) {
-    for (LeftOutKind k : {LeftOutKind::none, LeftOutKind::excluded, LeftOutKind::snapshots,
-                          LeftOutKind::mount}) {
+    for (LeftOutKind k :
+         {LeftOutKind::none, LeftOutKind::excluded, LeftOutKind::snapshots, LeftOutKind::mount}) {
         if (raw == rawValue(k)) return k;
     }
     return std::nullopt;
@@ -109,8 +109,7 @@ bool globMatches(std::string_view pattern, std::string_view text) {
     next[n] = 1;
     for (std::size_t i = pieces.size(); i-- > 0;) {
         const Piece& p = pieces[i];
-        cur[n] = p.token == Token::star || p.token == Token::anyPath ||
-                         p.token == Token::anyFolders
+        cur[n] = p.token == Token::star || p.token == Token::anyPath || p.token == Token::anyFolders
                      ? next[n]
                      : 0;
         char folders = 0; // some "/" at k >= j with next[k + 1]
@@ -176,8 +175,8 @@ bool ExcludeRules::isSnapshotPattern(std::string_view pattern) {
 LeftOutKind ExcludeRules::match(std::string_view relative, bool isDirectory) const {
     if (relative.empty()) return LeftOutKind::none;
     const std::size_t slash = relative.rfind('/');
-    const std::string_view name = slash == std::string_view::npos ? relative
-                                                                   : relative.substr(slash + 1);
+    const std::string_view name =
+        slash == std::string_view::npos ? relative : relative.substr(slash + 1);
     for (const Rule& r : rules_) {
         if (r.directoriesOnly && !isDirectory) continue;
         // The name alone rules out nearly every entry cheaply.

@@ -246,8 +246,8 @@ std::optional<Edited> refreshed(const ScanForest& forest, const WalkedItem& item
     for (const LeftOut& l : walked.leftOut) {
         if (context.leftOut.size() < ScanContext::kLeftOutLimit) context.leftOut.push_back(l);
     }
-    context.leftOutCount = std::max<std::int64_t>(
-        0, context.leftOutCount - std::int64_t(gone) + walked.leftOutCount);
+    context.leftOutCount =
+        std::max<std::int64_t>(0, context.leftOutCount - std::int64_t(gone) + walked.leftOutCount);
     Copier copier(forest, follow);
     copier.graftParent = parent;
     copier.item = &item;
@@ -263,13 +263,14 @@ std::optional<WalkedItem> walkItem(const std::string& path, HardLinkMode mode) {
     return walkItem(path, options);
 }
 
-std::optional<WalkedItem> walkItem(const std::string& path,
-                                   const DirectoryWalker::Options& options, std::stop_token stop) {
+std::optional<WalkedItem> walkItem(const std::string& path, const DirectoryWalker::Options& options,
+                                   std::stop_token stop) {
     const auto values = platform::FileSystem::values(path);
     if (!values) return std::nullopt;
     const std::string root = DirectoryWalker::normalizedRoot(path);
     if (values->isDirectory && !values->isSymbolicLink) {
-        ScanForest forest = DirectoryWalker::walk(root, [](const WalkProgress&) {}, stop, options);
+        ScanForest forest = DirectoryWalker::walk(
+            root, [](const WalkProgress&) {}, stop, options);
         if (stop.stop_requested()) return std::nullopt;
         return WalkedItem{std::move(forest), values->identity, values->modified};
     }

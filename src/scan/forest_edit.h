@@ -59,8 +59,7 @@ std::optional<Edited> refreshed(const ScanForest& forest, const WalkedItem& item
 std::optional<WalkedItem> walkItem(const std::string& path, HardLinkMode mode);
 // The same with the walk's rules; the root is walked even when they would
 // leave it out.
-std::optional<WalkedItem> walkItem(const std::string& path,
-                                   const DirectoryWalker::Options& options,
+std::optional<WalkedItem> walkItem(const std::string& path, const DirectoryWalker::Options& options,
                                    std::stop_token stop = {});
 
 } // namespace tb::ForestEdit

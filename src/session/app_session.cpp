@@ -48,7 +48,7 @@ struct AppSession::PostScanResult {
     std::optional<ChangeList> changes;
     std::optional<std::string> changesMessage;
     std::optional<ScanRecord> compared; // what the changes are against
-    std::vector<ScanRecord> surplus; // older scans of the root, past the count kept
+    std::vector<ScanRecord> surplus;    // older scans of the root, past the count kept
 };
 
 AppSession::AppSession(std::shared_ptr<platform::Desktop> desktop,

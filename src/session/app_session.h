@@ -107,8 +107,8 @@ struct HistoryHit {
 struct VolumeRow {
     platform::MountedVolume volume;
     std::optional<platform::SpaceFigures> space;
-    bool reading = false;    // a network or FUSE volume not answered yet
-    std::string problem;     // why there are no figures
+    bool reading = false; // a network or FUSE volume not answered yet
+    std::string problem;  // why there are no figures
     bool operator==(const VolumeRow&) const = default;
 };
 

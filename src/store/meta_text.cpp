@@ -68,7 +68,8 @@ std::string decoded(std::string_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         int hi = 0, lo = 0;
-        if (text[i] == '%' && i + 2 < text.size() && (hi = hexDigit(text[i + 1])) >= 0 && (lo = hexDigit(text[i + 2])) >= 0) {
+        if (text[i] == '%' && i + 2 < text.size() && (hi = hexDigit(text[i + 1])) >= 0 &&
+            (lo = hexDigit(text[i + 2])) >= 0) {
             out += static_cast<char>(hi * 16 + lo);
             i += 2;
         } else {

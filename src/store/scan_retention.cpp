@@ -112,12 +112,11 @@ std::vector<ScanRecord> pruneAfterSave(const std::string& storeDirectory, const 
     const RetentionPolicy policy = read(storeDirectory);
     std::vector<ScanRecord> removed;
     if (!policy.keepPerFolder) return removed;
-    for (ScanRecord& r :
-         surplus(ScanStore::historyIn(storeDirectory), saved.rootPath, policy, spared,
-                 saved.context.host)) {
+    for (ScanRecord& r : surplus(ScanStore::historyIn(storeDirectory), saved.rootPath, policy,
+                                 spared, saved.context.host)) {
         if (remove(storeDirectory, r)) removed.push_back(std::move(r));
     }
     return removed;
 }
 
-} // namespace ScanRetention
+} // namespace tb::ScanRetention

@@ -148,7 +148,8 @@ TEST_F(RemoteScanOverSsh, FailuresSayWhyAndStoreNothing) {
 }
 
 TEST_F(RemoteScanOverSsh, AStopEndsAScanThatNeverFinishesAndStoresNothing) {
-    server_.setRemoteScript("ncdu", "printf '[1,2,{},[{\"name\":\"/x\"}'; exec /usr/bin/sleep 60\n");
+    server_.setRemoteScript("ncdu",
+                            "printf '[1,2,{},[{\"name\":\"/x\"}'; exec /usr/bin/sleep 60\n");
     std::stop_source stop;
     RemoteScan::Options o = options();
     o.stop = stop.get_token();

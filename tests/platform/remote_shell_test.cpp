@@ -36,8 +36,8 @@ TEST(RemoteShell, AddressesSshWouldMisreadAreRefused) {
         "ssh://-nas/tmp",
         "ssh://-l@nas/tmp", // an option as the user
         "ssh://a@b@nas/tmp",
-        "ssh://nas",        // no folder
-        "ssh:///tmp",       // no host
+        "ssh://nas",  // no folder
+        "ssh:///tmp", // no host
         "ssh://na s/tmp",
         "ssh://nas\t/tmp",
         "ssh://n'as/tmp",
@@ -65,12 +65,9 @@ TEST(RemoteShell, WordsAreOneSingleQuotedShellArgument) {
     const struct {
         std::string_view word, quoted;
     } cases[] = {
-        {"/srv", "'/srv'"},
-        {"", "''"},
-        {"it's", "'it'\\''s'"},
-        {"$(rm -rf ~); `x` \"y\" \\z", "'$(rm -rf ~); `x` \"y\" \\z'"},
-        {"a\nb", "'a\nb'"},
-        {"''", "''\\'''\\'''"},
+        {"/srv", "'/srv'"},     {"", "''"},
+        {"it's", "'it'\\''s'"}, {"$(rm -rf ~); `x` \"y\" \\z", "'$(rm -rf ~); `x` \"y\" \\z'"},
+        {"a\nb", "'a\nb'"},     {"''", "''\\'''\\'''"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(shellQuoted(c.word), c.quoted) << c.word;
@@ -83,8 +80,9 @@ TEST(RemoteShell, SshGetsBatchModeAndNothingThatOverridesItsConfiguration) {
               (std::vector<std::string>{"-o", "BatchMode=yes", "nas", "--", "cmd"}));
     auto full = parseRemoteAddress("ssh://ann@nas:2222/x");
     ASSERT_TRUE(full);
-    EXPECT_EQ(sshArguments(*full, "cmd"), (std::vector<std::string>{"-o", "BatchMode=yes", "-p",
-                                                                    "2222", "ann@nas", "--", "cmd"}));
+    EXPECT_EQ(
+        sshArguments(*full, "cmd"),
+        (std::vector<std::string>{"-o", "BatchMode=yes", "-p", "2222", "ann@nas", "--", "cmd"}));
 }
 
 TEST(RemoteShell, TheClientsOutputAndMessagesAreKept) {

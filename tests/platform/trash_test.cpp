@@ -330,8 +330,8 @@ TEST_F(OtherVolumeTrashTest, SharedTrashOthersCanReachIsPassedOver) {
          "mkdir -p elsewhere/files elsewhere/info && ln -s ../elsewhere .Trash/" + u, true},
         // Without the sticky bit anyone may rename our part away and put their own in.
         {"not sticky", false,
-         "chmod 777 .Trash && mkdir -p -m 700 .Trash/" + u + " .Trash/" + u + "/files .Trash/" +
-             u + "/info",
+         "chmod 777 .Trash && mkdir -p -m 700 .Trash/" + u + " .Trash/" + u + "/files .Trash/" + u +
+             "/info",
          true},
         {"both planted", true,
          "mkdir -p -m 777 .Trash/" + u + "/files .Trash/" + u + "/info .Trash-" + u +

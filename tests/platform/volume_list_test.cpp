@@ -43,10 +43,10 @@ std::vector<std::string> pointsOf(const std::vector<MountedVolume>& volumes) {
 TEST(VolumeList, AUserSeesTheVolumesAFileManagerShows) {
     const auto all = parseMountInfo(kDesktop);
     ASSERT_EQ(all.size(), 21u);
-    EXPECT_EQ(pointsOf(userVolumes(all)),
-              (std::vector<std::string>{"/", "/tmp", "/home", "/boot/efi",
-                                        "/run/media/ann/My Stick", "/mnt/nas",
-                                        "/home/ann/remote", "/media/cdrom"}));
+    EXPECT_EQ(
+        pointsOf(userVolumes(all)),
+        (std::vector<std::string>{"/", "/tmp", "/home", "/boot/efi", "/run/media/ann/My Stick",
+                                  "/mnt/nas", "/home/ann/remote", "/media/cdrom"}));
 }
 
 TEST(VolumeList, EachLineGivesItsFields) {
@@ -75,10 +75,12 @@ TEST(VolumeList, MalformedAndOddLinesAreSkippedOrRead) {
         {"too few fields", "22 1 8:2 / / rw - ext4\n", {}},
         {"no separator", "22 1 8:2 / / rw shared:1 ext4 /dev/sda2 rw x y\n", {}},
         {"relative point", "22 1 8:2 / here rw - ext4 /dev/sda2 rw\n", {}},
-        {"several optional fields", "22 1 8:2 / /a rw shared:1 master:2 - ext4 /dev/sda2 rw\n",
+        {"several optional fields",
+         "22 1 8:2 / /a rw shared:1 master:2 - ext4 /dev/sda2 rw\n",
          {"/a"}},
         {"no trailing newline", "22 1 8:2 / /b rw - ext4 /dev/sda2 rw", {"/b"}},
-        {"escapes: tab, backslash, bad octal", "1 1 8:2 / /x\\011y\\134z\\9 rw - ext4 d rw\n",
+        {"escapes: tab, backslash, bad octal",
+         "1 1 8:2 / /x\\011y\\134z\\9 rw - ext4 d rw\n",
          {"/x\ty\\z\\9"}},
         {"double spaces", "22  1 8:2 / /c rw  -  ext4 /dev/sda2 rw\n", {"/c"}},
     };

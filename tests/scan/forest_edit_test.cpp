@@ -115,7 +115,8 @@ TEST(ForestEdit, WithPutsAWalkedItemInPlace) {
     item.file("/r/a/f3", {400, 400, 13});
     item.rollUp();
     // A walk counts what it listed below its root: the two files.
-    const ForestEdit::WalkedItem walked{item.forest(testContext("/r/a"), 0, 2), 7, Date::fromUnix(5, 0)};
+    const ForestEdit::WalkedItem walked{item.forest(testContext("/r/a"), 0, 2), 7,
+                                        Date::fromUnix(5, 0)};
     auto back = ForestEdit::with(without->forest, walked);
     ASSERT_TRUE(back);
     EXPECT_EQ(sizeAt(back->forest, "/r/a"), 1400);
@@ -132,7 +133,8 @@ TEST(ForestEdit, WithPutsAWalkedItemInPlace) {
     EXPECT_EQ(again->forest.root()->allocatedSize(), 4900);
     TreeBuilder lost("/r/zz/q");
     lost.rollUp();
-    EXPECT_FALSE(ForestEdit::with(source, {lost.forest(testContext("/r/zz/q")), 1, Date::distantPast()}));
+    EXPECT_FALSE(
+        ForestEdit::with(source, {lost.forest(testContext("/r/zz/q")), 1, Date::distantPast()}));
 }
 
 } // namespace

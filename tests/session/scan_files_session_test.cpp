@@ -74,7 +74,8 @@ TEST_F(SessionFiles, AnExportOpensAgainAsTheSameTree) {
         }
         const auto before = session.forest();
         session.openScanFile(file);
-        ASSERT_TRUE(waitUntil([&] { return !(session.forest() == before) && !session.isScanning(); }));
+        ASSERT_TRUE(
+            waitUntil([&] { return !(session.forest() == before) && !session.isScanning(); }));
         EXPECT_EQ(session.forest()->root()->path(), work());
         EXPECT_EQ(entriesOf(*session.forest()), scanned);
         EXPECT_EQ(session.tab(), AppTab::explore);
@@ -137,7 +138,8 @@ TEST_F(SessionFiles, ChangesCompareWithTheChosenEarlierScanOfTheSameFolder) {
     EXPECT_EQ(earlier[1].fileURL, first.fileURL);
 
     session.compareWith(first);
-    ASSERT_TRUE(waitUntil([&] { return hasChange(work() + "/sub/added.bin", ScanChange::Kind::added); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return hasChange(work() + "/sub/added.bin", ScanChange::Kind::added); }));
     EXPECT_TRUE(hasChange(work() + "/sub/later.bin", ScanChange::Kind::added));
     EXPECT_EQ(session.comparedWith()->fileURL, first.fileURL);
 }

@@ -198,7 +198,8 @@ TEST_F(TreeFollowsTrash, TheVolumeBarCountsAMovedItemOnceWhenTheTrashIsInTheScan
     // The Trash's record of where the item came from is new, and the
     // Trash's own: it comes off too.
     struct stat info {};
-    ASSERT_EQ(::lstat((home.home() + "/.local/share/Trash/info/b.bin.trashinfo").c_str(), &info), 0);
+    ASSERT_EQ(::lstat((home.home() + "/.local/share/Trash/info/b.bin.trashinfo").c_str(), &info),
+              0);
     EXPECT_EQ(scannedSlice(), before - b - std::int64_t(info.st_blocks) * 512);
 }
 

@@ -175,8 +175,7 @@ TEST_F(RetentionStore, SaveRemovesTheRootsOldestScansOnly) {
     const auto removed = ScanRetention::pruneAfterSave(store, a[6]);
     ASSERT_EQ(removed.size(), 1u);
     EXPECT_EQ(removed[0].id, a[0].id);
-    for (const std::string& gone :
-         {a[0].fileURL, a[0].fileURL + "-wal", a[0].fileURL + "-shm"}) {
+    for (const std::string& gone : {a[0].fileURL, a[0].fileURL + "-wal", a[0].fileURL + "-shm"}) {
         EXPECT_FALSE(test::exists(gone)) << gone;
     }
     for (int i = 1; i < 7; ++i)
@@ -251,8 +250,9 @@ TEST_F(RetentionStore, RootCheckReadsTheRootRowOnly) {
     {
         test::RawDb db(file);
         db.exec(test::kScanTables);
-        db.exec("INSERT INTO meta VALUES ('root', '/r');"
-                "INSERT INTO nodes VALUES ('/r/x', '/r', 'x', 0, 1, 1, 0, 1, 0, 0);");
+        db.exec(
+            "INSERT INTO meta VALUES ('root', '/r');"
+            "INSERT INTO nodes VALUES ('/r/x', '/r', 'x', 0, 1, 1, 0, 1, 0, 0);");
     }
     auto rootless = ScanStore::record(file);
     ASSERT_TRUE(rootless);

@@ -216,7 +216,8 @@ TEST_F(StoreFile, KeepsWhatTheScanLeftOut) {
     test::put(root + "/.snapshots/1/big", "snapshot");
     DirectoryWalker::Options options;
     options.exclude = ExcludeRules({"*.iso", "/.snapshots", "\t%"});
-    const ScanForest walked = DirectoryWalker::walk(root, [](const WalkProgress&) {}, {}, options);
+    const ScanForest walked = DirectoryWalker::walk(
+        root, [](const WalkProgress&) {}, {}, options);
     auto saved = ScanStore::save(walked, root);
     ASSERT_TRUE(saved) << saved.error().message;
     EXPECT_EQ(saved->context.leftOut, walked.context().leftOut);

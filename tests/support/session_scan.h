@@ -19,9 +19,8 @@ inline void scanAndWait(AppSession& session, const std::string& root) {
     session.setScanRoot(root);
     session.startScan();
     ASSERT_TRUE(waitUntil([&] { return !session.isScanning(); }));
-    ASSERT_TRUE(waitUntil([&] {
-        return !session.history().empty() && session.history().front().fileURL != front;
-    }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return !session.history().empty() && session.history().front().fileURL != front; }));
 }
 
 } // namespace tb::test

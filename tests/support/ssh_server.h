@@ -49,9 +49,9 @@ public:
         makeDirs(dir_ / "remote-bin");
         setRemoteTools({});
         writeFile(dir_ / "sshd_config",
-                  "ListenAddress 127.0.0.1\nPort " + std::to_string(port_) +
-                      "\nHostKey " + dir_ / "host_key" + "\nAuthorizedKeysFile " +
-                      dir_ / "authorized_keys" + "\nPidFile " + dir_ / "sshd.pid" +
+                  "ListenAddress 127.0.0.1\nPort " + std::to_string(port_) + "\nHostKey " +
+                      dir_ / "host_key" + "\nAuthorizedKeysFile " + dir_ / "authorized_keys" +
+                      "\nPidFile " + dir_ / "sshd.pid" +
                       "\nStrictModes no\nUsePAM no\nPermitUserEnvironment yes\n"
                       "PermitRootLogin prohibit-password\nLogLevel ERROR\n");
         writeFile(dir_ / "known_hosts",

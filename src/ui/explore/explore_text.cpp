@@ -27,14 +27,17 @@ QString leftOutReason(LeftOutKind kind) {
     switch (kind) {
     case LeftOutKind::none: return {};
     case LeftOutKind::excluded:
-        return QStringLiteral("Left out by an exclude rule (Settings › Scanning): not walked, "
-                              "not counted.");
+        return QStringLiteral(
+            "Left out by an exclude rule (Settings › Scanning): not walked, "
+            "not counted.");
     case LeftOutKind::snapshots:
-        return QStringLiteral("Snapshots of this volume: walking them would count every "
-                              "snapshot in full. The rule can be removed in Settings › Scanning.");
+        return QStringLiteral(
+            "Snapshots of this volume: walking them would count every "
+            "snapshot in full. The rule can be removed in Settings › Scanning.");
     case LeftOutKind::mount:
-        return QStringLiteral("Another file system is mounted here; it was not walked. "
-                              "\"Scan This Mount Here\" walks it into this tree.");
+        return QStringLiteral(
+            "Another file system is mounted here; it was not walked. "
+            "\"Scan This Mount Here\" walks it into this tree.");
     }
     return {};
 }

@@ -355,7 +355,8 @@ QRect FolderBrowserView::rowRect(int row) const {
 void FolderBrowserView::followSelection() {
     const QModelIndex index = model_->indexOf(session_.selected());
     // The current row of several chosen ones: the others stay chosen.
-    if (index.isValid() && index == currentIndex() && selectionModel()->isRowSelected(index.row(), index.parent()))
+    if (index.isValid() && index == currentIndex() &&
+        selectionModel()->isRowSelected(index.row(), index.parent()))
         return;
     following_ = true;
     if (index.isValid()) {

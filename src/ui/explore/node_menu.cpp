@@ -57,7 +57,8 @@ QMenu* build(AppSession& session, const ScanNode& node, QWidget* parent,
     menu->addAction(QStringLiteral("Add%1 to Review Queue").arg(many), menu,
                     [&session, targets, stillCurrent] {
                         if (!stillCurrent()) return;
-                        for (const ScanNode* n : targets) session.staging().stage(*n);
+                        for (const ScanNode* n : targets)
+                            session.staging().stage(*n);
                     });
     menu->addSeparator();
     if (folder && node.leftOut() == LeftOutKind::none) {
@@ -88,7 +89,8 @@ QMenu* build(AppSession& session, const ScanNode& node, QWidget* parent,
     }
     auto* trash = menu->addAction(QStringLiteral("Move%1 to Trash\u2026").arg(many), menu,
                                   [&session, targets, stillCurrent, parent] {
-                                      if (stillCurrent()) TrashPrompt::open(session, targets, parent);
+                                      if (stillCurrent())
+                                          TrashPrompt::open(session, targets, parent);
                                   });
     Shortcuts::bind(trash, Shortcuts::Command::trash);
     return menu;

@@ -1,7 +1,7 @@
 // The context menu of a scanned item, the same in every map and list: Open,
 // Show in Files, Open Terminal Here (folders), Copy Path, Inspect, Add to
-// Review Queue, Rescan This Folder and Move to Trash. Interface thread only; the node must belong to the session's
-// current forest while the menu is open.
+// Review Queue, Rescan This Folder and Move to Trash. Interface thread only; the node must belong
+// to the session's current forest while the menu is open.
 #pragma once
 
 #include <QPoint>

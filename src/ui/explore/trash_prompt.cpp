@@ -28,12 +28,12 @@ QMessageBox* open(AppSession& session, const std::vector<const ScanNode*>& nodes
     // The tree may be replaced while the box is open: the selection's nodes
     // are then another forest's, and the move waits for a fresh choice.
     const auto forestAtOpen = session.forest();
-    QObject::connect(box, &QMessageBox::buttonClicked, box,
-                     [&session, move, forestAtOpen, selection = std::move(selection)](
-                         QAbstractButton* clicked) {
-                         if (clicked != move || !(session.forest() == forestAtOpen)) return;
-                         session.staging().trash(selection);
-                     });
+    QObject::connect(
+        box, &QMessageBox::buttonClicked, box,
+        [&session, move, forestAtOpen, selection = std::move(selection)](QAbstractButton* clicked) {
+            if (clicked != move || !(session.forest() == forestAtOpen)) return;
+            session.staging().trash(selection);
+        });
     box->open();
     return box;
 }

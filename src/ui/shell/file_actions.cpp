@@ -44,9 +44,9 @@ void addFileActions(QMenu* file, AppSession& session, QWidget* window) {
         const std::string name(Path::displayName(session.forest()->root()->path()));
         const QString suggested = startFolder(session) + QStringLiteral("/") +
                                   QFile::decodeName(name.c_str()) + QStringLiteral(".json");
-        const QString chosen = QFileDialog::getSaveFileName(
-            window, QStringLiteral("Export as ncdu JSON"), suggested,
-            QStringLiteral("ncdu exports (*.json)"));
+        const QString chosen =
+            QFileDialog::getSaveFileName(window, QStringLiteral("Export as ncdu JSON"), suggested,
+                                         QStringLiteral("ncdu exports (*.json)"));
         if (!chosen.isEmpty()) session.exportNcdu(rawPath(chosen));
     });
     auto refreshExport = [exportJson, &session] { exportJson->setEnabled(bool(session.forest())); };
@@ -54,8 +54,8 @@ void addFileActions(QMenu* file, AppSession& session, QWidget* window) {
         if (f == SessionField::forest) refreshExport();
     });
     refreshExport();
-    auto* volumes = new QAction(DiskTheme::icon("internaldrive"), QStringLiteral("All Volumes\u2026"),
-                                file);
+    auto* volumes =
+        new QAction(DiskTheme::icon("internaldrive"), QStringLiteral("All Volumes\u2026"), file);
     volumes->setObjectName(QStringLiteral("allVolumes"));
     Shortcuts::bind(volumes, Shortcuts::Command::allVolumes);
     QObject::connect(volumes, &QAction::triggered, window,
@@ -66,8 +66,8 @@ void addFileActions(QMenu* file, AppSession& session, QWidget* window) {
 }
 
 QAction* addRescanFolder(QMenu* scan, AppSession& session, QWidget* window) {
-    auto* rescan = scan->addAction(DiskTheme::icon("arrow.clockwise"),
-                                   QStringLiteral("Rescan This Folder"));
+    auto* rescan =
+        scan->addAction(DiskTheme::icon("arrow.clockwise"), QStringLiteral("Rescan This Folder"));
     rescan->setObjectName(QStringLiteral("rescanThisFolder"));
     Shortcuts::bind(rescan, Shortcuts::Command::rescanFolder);
     rescan->setToolTip(QStringLiteral("Scan the selected folder again and put it in place"));

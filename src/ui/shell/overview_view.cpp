@@ -255,9 +255,9 @@ QWidget* OverviewView::leftOutCard(const ScanContext& c) {
     }
     if (mounts) parts << QString::fromStdString(CountText::of(mounts, "mount", "mounts"));
     if (c.leftOutCount > std::int64_t(c.leftOut.size())) lines << QStringLiteral("…");
-    QWidget* w = card(QStringLiteral("Left out"),
-                      QString::fromStdString(CountText::number(c.leftOutCount)),
-                      parts.join(QStringLiteral(", ")));
+    QWidget* w =
+        card(QStringLiteral("Left out"), QString::fromStdString(CountText::number(c.leftOutCount)),
+             parts.join(QStringLiteral(", ")));
     w->setObjectName(QStringLiteral("leftOutCard"));
     w->setToolTip(lines.join(QLatin1Char('\n')));
     return w;

@@ -76,8 +76,8 @@ void RemoteScanDialog::start() {
     machine_->setEnabled(false);
     folder_->setEnabled(false);
     buttons_->button(QDialogButtonBox::Ok)->setEnabled(false);
-    status_->setText(QStringLiteral("Connecting to %1\u2026")
-                         .arg(DiskTheme::displayText(target->machine())));
+    status_->setText(
+        QStringLiteral("Connecting to %1\u2026").arg(DiskTheme::displayText(target->machine())));
     auto* ticker = new QTimer(this);
     connect(ticker, &QTimer::timeout, this, [this] {
         if (const auto n = entries_.load(); n > 0)
@@ -94,7 +94,8 @@ void RemoteScanDialog::start() {
         auto result = RemoteScan::scan(address, options);
         // Queued: a dialog gone meanwhile drops it.
         QMetaObject::invokeMethod(
-            self.data(), [self, result = std::move(result)]() mutable {
+            self.data(),
+            [self, result = std::move(result)]() mutable {
                 if (self) self->finish(std::move(result));
             },
             Qt::QueuedConnection);

@@ -264,9 +264,8 @@ void RootView::refreshHistory() {
         const QString root = r.context.isRemote()
                                  ? DiskTheme::displayText(r.context.host + ":" + r.rootPath)
                                  : DiskTheme::displayText(r.rootPath);
-        row->setText(0, root + QStringLiteral("\n") +
-                            DiskTheme::shortDate(r.finished, false) + QStringLiteral(" \u00b7 ") +
-                            DiskTheme::bytes(r.scannedBytes) +
+        row->setText(0, root + QStringLiteral("\n") + DiskTheme::shortDate(r.finished, false) +
+                            QStringLiteral(" \u00b7 ") + DiskTheme::bytes(r.scannedBytes) +
                             (pinned ? QStringLiteral(" \u00b7 Pinned") : QString()));
         row->setToolTip(0, (pinned ? QStringLiteral("Open this saved scan; it is kept whatever "
                                                     "the number of scans kept\n")
@@ -409,7 +408,8 @@ void RootView::buildMenus() {
         for (QWidget* w = QApplication::focusWidget(); w && nodes.empty(); w = w->parentWidget())
             if (auto* list = qobject_cast<FolderBrowserView*>(w)) nodes = list->chosenNodes();
         if (nodes.size() < 2) nodes = {session_.selected()};
-        std::erase_if(nodes, [this](const ScanNode* n) { return !n || n == session_.forest()->root(); });
+        std::erase_if(nodes,
+                      [this](const ScanNode* n) { return !n || n == session_.forest()->root(); });
         if (!nodes.empty()) TrashPrompt::open(session_, nodes, this);
     });
     edit->addSeparator();

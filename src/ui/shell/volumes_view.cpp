@@ -51,7 +51,9 @@ QLabel* passive(QLabel* label) {
 } // namespace
 
 VolumesView::VolumesView(AppSession& session, QWidget* parent)
-    : QWidget(parent), session_(session), rows_(new QVBoxLayout),
+    : QWidget(parent),
+      session_(session),
+      rows_(new QVBoxLayout),
       empty_(new QLabel(QStringLiteral("Reading the mounted volumes\u2026"))) {
     auto* outer = new QVBoxLayout(this);
     auto* heading = TaskWidgets::sectionHeading(

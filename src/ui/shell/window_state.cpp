@@ -116,7 +116,8 @@ void restoreScanRules(AppSession& session) {
         const QVariantList stored = s.value(QStringLiteral("scan/excludePatterns")).toList();
         for (const QVariant& v : stored) {
             const QByteArray bytes = v.toByteArray();
-            if (!bytes.isEmpty()) patterns.emplace_back(bytes.constData(), std::size_t(bytes.size()));
+            if (!bytes.isEmpty())
+                patterns.emplace_back(bytes.constData(), std::size_t(bytes.size()));
         }
         session.setExcludePatterns(std::move(patterns));
     }

@@ -54,18 +54,24 @@ QString countOf(std::size_t n, const char* one, const char* many = "") {
 } // namespace
 
 ChangesView::ChangesView(AppSession& session, QWidget* parent)
-    : QWidget(parent), session_(session), chooser_(new QWidget), comparedWith_(new QComboBox),
-      pages_(new QStackedWidget), list_(new RowList) {
+    : QWidget(parent),
+      session_(session),
+      chooser_(new QWidget),
+      comparedWith_(new QComboBox),
+      pages_(new QStackedWidget),
+      list_(new RowList) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 8, 0, 0);
     auto* choose = new QHBoxLayout(chooser_);
     choose->setContentsMargins(0, 0, 0, 4);
-    auto* compared = TaskWidgets::label(QStringLiteral("Compared with"), DiskTheme::captionFont(), true);
+    auto* compared =
+        TaskWidgets::label(QStringLiteral("Compared with"), DiskTheme::captionFont(), true);
     compared->setBuddy(comparedWith_);
     choose->addWidget(compared);
     comparedWith_->setObjectName(QStringLiteral("comparedWith"));
     comparedWith_->setAccessibleName(QStringLiteral("Compared with"));
-    comparedWith_->setToolTip(QStringLiteral("Choose which other scan of this folder to compare with"));
+    comparedWith_->setToolTip(
+        QStringLiteral("Choose which other scan of this folder to compare with"));
     choose->addWidget(comparedWith_);
     choose->addStretch(1);
     layout->addWidget(chooser_);

@@ -81,8 +81,9 @@ QWidget* make(AppSession& session) {
         for (const std::string& p : session.excludePatterns()) {
             auto* item = new QListWidgetItem(DiskTheme::displayText(p), list);
             if (ExcludeRules::isSnapshotPattern(p)) {
-                item->setToolTip(QStringLiteral("Snapshots: on btrfs, a walk would count "
-                                                "every snapshot in full"));
+                item->setToolTip(
+                    QStringLiteral("Snapshots: on btrfs, a walk would count "
+                                   "every snapshot in full"));
             }
         }
         cross->setChecked(session.crossMounts());

@@ -103,26 +103,25 @@ std::int64_t fileBytes(const std::string& file) {
 
 void addRemoveMenu(QTreeWidget* sidebar, AppSession& session, int historyRole) {
     sidebar->setContextMenuPolicy(Qt::CustomContextMenu);
-    QObject::connect(sidebar, &QWidget::customContextMenuRequested, sidebar,
-                     [sidebar, &session, historyRole](const QPoint& at) {
-                         QTreeWidgetItem* item = sidebar->itemAt(at);
-                         if (!item) return;
-                         const QVariant index = item->data(0, historyRole);
-                         if (!index.isValid() || index.toInt() >= int(session.history().size()))
-                             return;
-                         const ScanRecord record = session.history()[std::size_t(index.toInt())];
-                         QMenu menu(sidebar);
-                         QAction* pin = menu.addAction(QStringLiteral("Pinned"));
-                         pin->setCheckable(true);
-                         pin->setChecked(session.isPinned(record));
-                         pin->setToolTip(QStringLiteral("A pinned scan is never removed"));
-                         QAction* remove = menu.addAction(QStringLiteral("Remove\u2026"));
-                         remove->setEnabled(!session.isOpenScan(record) &&
-                                            !session.isPinned(record));
-                         QAction* chosen = menu.exec(sidebar->viewport()->mapToGlobal(at));
-                         if (chosen == remove) confirmRemoval(sidebar->window(), session, record);
-                         if (chosen == pin) (void)session.setPinned(record, pin->isChecked());
-                     });
+    QObject::connect(
+        sidebar, &QWidget::customContextMenuRequested, sidebar,
+        [sidebar, &session, historyRole](const QPoint& at) {
+            QTreeWidgetItem* item = sidebar->itemAt(at);
+            if (!item) return;
+            const QVariant index = item->data(0, historyRole);
+            if (!index.isValid() || index.toInt() >= int(session.history().size())) return;
+            const ScanRecord record = session.history()[std::size_t(index.toInt())];
+            QMenu menu(sidebar);
+            QAction* pin = menu.addAction(QStringLiteral("Pinned"));
+            pin->setCheckable(true);
+            pin->setChecked(session.isPinned(record));
+            pin->setToolTip(QStringLiteral("A pinned scan is never removed"));
+            QAction* remove = menu.addAction(QStringLiteral("Remove\u2026"));
+            remove->setEnabled(!session.isOpenScan(record) && !session.isPinned(record));
+            QAction* chosen = menu.exec(sidebar->viewport()->mapToGlobal(at));
+            if (chosen == remove) confirmRemoval(sidebar->window(), session, record);
+            if (chosen == pin) (void)session.setPinned(record, pin->isChecked());
+        });
 }
 
 QWidget* usageSection(AppSession& session) {
