@@ -1,5 +1,6 @@
 #include "platform/process_runner.h"
 
+#include "platform/child_status.h"
 #include "platform/file_descriptor.h"
 
 #include <fcntl.h>
@@ -29,16 +30,6 @@ struct Pipe {
         return 0;
     }
 };
-
-int waitFor(pid_t pid) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return -1;
-    }
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return -1;
-}
 
 // A tool may close its output and keep running; waiting for it must still
 // answer a stop request.
@@ -136,10 +127,10 @@ public:
         if (!drain(out.read.get(), err.read.get(), result.standardOutput, stop) ||
             !exitedBeforeStop(pid, stop)) {
             ::kill(pid, SIGKILL);
-            waitFor(pid);
+            waitForChild(pid);
             return Error::posix(ECANCELED, executable);
         }
-        result.exitStatus = waitFor(pid);
+        result.exitStatus = waitForChild(pid);
         return result;
     }
 };

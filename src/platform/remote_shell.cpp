@@ -10,6 +10,8 @@
 #include <functional>
 #include <mutex>
 
+#include "platform/child_status.h"
+
 extern char** environ;
 
 namespace tb::platform {
@@ -38,16 +40,6 @@ std::optional<Error> checkName(std::string_view name, std::string_view what) {
         return refused("the " + std::string(what) + " '" + std::string(name) +
                        "' holds characters no " + std::string(what) + " name has");
     return std::nullopt;
-}
-
-int waitFor(pid_t pid) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return -1;
-    }
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return -1;
 }
 
 } // namespace
@@ -165,7 +157,7 @@ struct RemoteCommand::State {
             p = pid;
         }
         if (p <= 0) return exitStatus;
-        const int status = waitFor(p);
+        const int status = waitForChild(p);
         {
             std::lock_guard lock(mutex);
             pid = -1;
