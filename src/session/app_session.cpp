@@ -7,6 +7,7 @@
 
 #include "analysis/cleanup_catalog.h"
 #include "analysis/linux_apps.h"
+#include "base/background_work.h"
 #include "base/count_text.h"
 #include "base/path.h"
 #include "base/utf8.h"
@@ -30,7 +31,10 @@ namespace {
 // up the interface, and the generation rule drops whatever arrives late.
 template <typename F>
 void detach(F&& work) {
-    std::thread(std::forward<F>(work)).detach();
+    std::thread([work = std::forward<F>(work)]() mutable {
+        BackgroundWork::Running running;
+        work();
+    }).detach();
 }
 
 std::string homeFolder() {

@@ -14,6 +14,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "base/background_work.h"
+
 namespace tb::test {
 namespace {
 
@@ -44,12 +46,22 @@ std::string TempDir::operator/(std::string_view relative) const {
     return path_ + "/" + std::string(relative);
 }
 
+namespace {
+// A session's detached work from an earlier test may still read the
+// environment, and glibc's setenv can free the array it is reading.
+void waitForDetachedWork() {
+    BackgroundWork::waitIdle(std::chrono::seconds(20));
+}
+} // namespace
+
 ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    waitForDetachedWork();
     if (const char* v = std::getenv(name)) old_ = v;
     ::setenv(name, value.c_str(), 1);
 }
 
 ScopedEnv::~ScopedEnv() {
+    waitForDetachedWork();
     if (old_) {
         ::setenv(name_.c_str(), old_->c_str(), 1);
     } else {
