@@ -1,5 +1,6 @@
-// tarnbeck-bench gen-tree DIR ENTRIES [SEED]: a reproducible tree, in a new DIR, shaped like
-// a large source checkout (deep folders, many small files, a few big ones).
+// tarnbeck-bench gen-tree DIR ENTRIES [SEED] [--name-bytes N]: a reproducible tree, in a new
+// DIR, shaped like a large source checkout (deep folders, many small files, a
+// few big ones); names average N bytes when asked (about 10 otherwise).
 // tarnbeck-bench bare-walk PATH [--workers N]: the floor a walk can reach on
 // this machine: getdents64 + statx on N threads (default: the walk's own
 // count), nothing kept, mounts below the root not entered.
@@ -29,13 +30,34 @@ namespace tb::bench {
 namespace {
 
 int genTree(const std::vector<std::string>& args) {
-    if (args.size() < 2) {
-        std::cerr << "usage: tarnbeck-bench gen-tree DIR ENTRIES [SEED]\n";
+    std::vector<std::string> plain;
+    std::size_t nameBytes = 0;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--name-bytes" && i + 1 < args.size()) {
+            nameBytes = std::stoul(args[++i]);
+        } else {
+            plain.push_back(args[i]);
+        }
+    }
+    if (plain.size() < 2) {
+        std::cerr << "usage: tarnbeck-bench gen-tree DIR ENTRIES [SEED] [--name-bytes N]\n";
         return 2;
     }
-    const std::string root = args[0];
-    const long target = std::stol(args[1]);
-    std::mt19937_64 rng(args.size() > 2 ? std::stoull(args[2]) : 42);
+    const std::string root = plain[0];
+    const long target = std::stol(plain[1]);
+    std::mt19937_64 rng(plain.size() > 2 ? std::stoull(plain[2]) : 42);
+    // Lower-case padding, spread evenly around the asked average.
+    auto padded = [&](std::string name, std::size_t suffix) {
+        if (nameBytes <= name.size() + suffix) return name;
+        const std::size_t aim = nameBytes - suffix;
+        const std::size_t spread = std::min<std::size_t>(8, aim - name.size());
+        const std::size_t want = aim - spread + rng() % (2 * spread + 1);
+        name.reserve(want);
+        name.push_back('_');
+        while (name.size() < want)
+            name.push_back(char('a' + rng() % 26));
+        return name;
+    };
     // A folder of our own, so that nobody else has made names inside it.
     if (::mkdir(root.c_str(), 0755) != 0) {
         std::cerr << "tarnbeck-bench gen-tree: " << root << ": " << std::strerror(errno)
@@ -52,7 +74,7 @@ int genTree(const std::vector<std::string>& args) {
         const int files = int(rng() % 40);
         const int subdirs = depth < 12 ? int(rng() % 4) : 0;
         for (int i = 0; i < files && made < target; ++i, ++made) {
-            const std::string path = dir + "/f" + std::to_string(made) + ".txt";
+            const std::string path = dir + "/" + padded("f" + std::to_string(made), 4) + ".txt";
             // A new file or none: nothing already there is written through.
             const int fd =
                 ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
@@ -68,7 +90,7 @@ int genTree(const std::vector<std::string>& args) {
             ::close(fd);
         }
         for (int i = 0; i < subdirs && made < target; ++i, ++made) {
-            const std::string path = dir + "/d" + std::to_string(made);
+            const std::string path = dir + "/" + padded("d" + std::to_string(made), 0);
             ::mkdir(path.c_str(), 0755);
             dirs.emplace_back(path, depth + 1);
         }
