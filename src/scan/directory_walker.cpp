@@ -234,10 +234,8 @@ std::unordered_set<std::string> enterableMounts(const std::string& resolvedRoot,
 } // namespace
 
 std::string normalizedRoot(const std::string& root) {
-    std::string r = root;
-    while (r.size() > 1 && r.back() == '/')
-        r.pop_back();
-    return r.empty() ? "/" : r;
+    const std::string_view r = Path::trimmedSlashes(root);
+    return r.empty() ? "/" : std::string(r);
 }
 
 ScanForest walk(const std::string& rootUrl, const ProgressCallback& progress, std::stop_token stop,

@@ -48,8 +48,8 @@ void* NodeArena::Chunks::take(std::size_t bytes) {
 NodeArena::~NodeArena() = default;
 
 ScanNode* NodeArena::make(const NodeFields& f) {
-    // The name's length and bytes run on from the node's last field; a node
-    // without a parent keeps its path after the name.
+    // The name's length and bytes run on from the node's last field, then a
+    // folder's child slot; a node without a parent keeps its path last.
     constexpr std::size_t nameAt = offsetof(ScanNode, nameHead_);
     // No file system's names come near the 26 bits a length may take.
     const std::uint32_t nameLen =
@@ -59,6 +59,10 @@ ScanNode* NodeArena::make(const NodeFields& f) {
     const bool ownsPath = f.parent == nullptr;
     const std::uint32_t pathLen = ownsPath ? static_cast<std::uint32_t>(f.path.size()) : 0;
     std::size_t bytes = nameAt + lengthBytes + nameLen;
+    // A folder's child slot, aligned, after the name.
+    const std::size_t slotAt = (bytes + alignof(ScanNode*) - 1) & ~(alignof(ScanNode*) - 1);
+    if (f.isDirectory) bytes = slotAt + sizeof(ScanNode*);
+    const std::size_t pathAt = bytes;
     if (ownsPath) bytes += sizeof pathLen + pathLen;
     void* at = chunks_.take(std::max(bytes, sizeof(ScanNode)));
     ScanNode* n = new (at) ScanNode();
@@ -71,11 +75,13 @@ ScanNode* NodeArena::make(const NodeFields& f) {
     }
     tail += lengthBytes;
     if (nameLen) std::memcpy(tail, f.name.data(), nameLen);
+    char* node = static_cast<char*>(at);
+    if (f.isDirectory) std::memset(node + slotAt, 0, sizeof(ScanNode*));
     if (ownsPath) {
-        std::memcpy(tail + nameLen, &pathLen, sizeof pathLen);
-        if (pathLen) std::memcpy(tail + nameLen + sizeof pathLen, f.path.data(), pathLen);
+        std::memcpy(node + pathAt, &pathLen, sizeof pathLen);
+        if (pathLen) std::memcpy(node + pathAt + sizeof pathLen, f.path.data(), pathLen);
     }
-    n->id_ = f.id ? *f.id : Uuid::random();
+    n->serial_ = f.id ? ScanNode::serialOf(*f.id) : ScanNode::nextSerial();
     n->setFlag(ScanNode::kOwnsPath, ownsPath);
     n->parent_ = f.parent;
     n->isDirectory_ = f.isDirectory;
@@ -92,8 +98,11 @@ ScanNode* NodeArena::make(const NodeFields& f) {
 }
 
 void NodeArena::setChildren(ScanNode* parent, std::span<ScanNode* const> children) {
+    // Only a folder has room for children; the readers never give a file any.
+    if (!parent->isDirectory_) return;
+    char* slot = reinterpret_cast<char*>(parent) + parent->afterName();
     if (children.empty()) {
-        parent->children_ = nullptr;
+        std::memset(slot, 0, sizeof(ScanNode*));
         return;
     }
     // The count first, then the children.
@@ -104,7 +113,7 @@ void NodeArena::setChildren(ScanNode* parent, std::span<ScanNode* const> childre
     std::copy(children.begin(), children.end(), out);
     for (ScanNode* c : children)
         c->parent_ = parent;
-    parent->children_ = out;
+    std::memcpy(slot, &out, sizeof out);
 }
 
 void NodeArena::adopt(NodeArena&& other) {

@@ -25,7 +25,7 @@ struct NodeFields {
     std::int64_t logicalSize = 0;
     std::int64_t allocatedSize = 0;
     bool unreadable = false;
-    std::optional<Uuid> id; // a fresh random one when absent
+    std::optional<Uuid> id; // a fresh one when absent, or not a node's own
     // The folder the node was listed in: its path is then that folder's path
     // and the name, and `path` is not stored.
     const ScanNode* parent = nullptr;

@@ -1,15 +1,63 @@
 #include "scan/scan_node.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
+#include "base/tree.h"
 #include "scan/byte_sum.h"
 
 namespace tb {
 
+namespace {
+
+// The upper half of every node's identity in this process; the serial is
+// the lower half. Random, so a bucket's identity made by mixing a node's with
+// another constant stays apart from every node's.
+const std::uint64_t kIdentityPrefix = [] {
+    std::uint64_t prefix;
+    const Uuid random = Uuid::random();
+    std::memcpy(&prefix, random.bytes.data(), sizeof prefix);
+    return prefix;
+}();
+
+std::atomic<std::uint64_t> nextSerialBlock{1};
+
+} // namespace
+
+const ScanNode::EmptyChildren ScanNode::kNoChildren{};
+
+std::uint64_t ScanNode::nextSerial() {
+    // The walk's workers make nodes at once: each takes serials in blocks.
+    constexpr std::uint64_t kBlock = 4096;
+    thread_local std::uint64_t next = 0, end = 0;
+    if (next == end) {
+        next = nextSerialBlock.fetch_add(kBlock, std::memory_order_relaxed);
+        end = next + kBlock;
+    }
+    return next++;
+}
+
+std::uint64_t ScanNode::serialOf(const Uuid& id) {
+    std::uint64_t prefix, serial;
+    std::memcpy(&prefix, id.bytes.data(), sizeof prefix);
+    std::memcpy(&serial, id.bytes.data() + 8, sizeof serial);
+    // Only a node's own identity can be kept; anything else gets a new one.
+    return prefix == kIdentityPrefix && serial != 0 ? serial : nextSerial();
+}
+
+Uuid ScanNode::id() const {
+    Uuid out;
+    std::memcpy(out.bytes.data(), &kIdentityPrefix, sizeof kIdentityPrefix);
+    std::memcpy(out.bytes.data() + 8, &serial_, sizeof serial_);
+    return out;
+}
+
 std::string_view ScanNode::storedPath() const {
     if (!flag(kOwnsPath)) return {};
-    const char* at = nameBytes() + nameLength();
+    const char* at = isDirectory_
+                         ? reinterpret_cast<const char*>(this) + afterName() + sizeof(ScanNode*)
+                         : nameBytes() + nameLength();
     std::uint32_t length;
     std::memcpy(&length, at, sizeof length);
     return {at + sizeof length, length};
@@ -105,9 +153,10 @@ void ScanNode::sortChildren() {
     };
     // A tree the walk rolled up is in order already; checking is cheaper
     // than a stable sort's buffer.
-    const std::size_t count = childCount();
-    if (count < 2 || std::is_sorted(children_, children_ + count, larger)) return;
-    std::stable_sort(children_, children_ + count, larger);
+    ScanNode** first = childArray();
+    const std::size_t count = childCount(first);
+    if (count < 2 || std::is_sorted(first, first + count, larger)) return;
+    std::stable_sort(first, first + count, larger);
 }
 
 void ScanNode::sortBySize() {
@@ -117,22 +166,13 @@ void ScanNode::sortBySize() {
         stack.pop_back();
         n->sortChildren();
         for (ScanNode* c : n->children()) {
-            if (c->children_) stack.push_back(c);
+            if (!c->children().empty()) stack.push_back(c);
         }
     }
 }
 
 std::vector<const ScanNode*> ScanNode::flattened() const {
-    std::vector<const ScanNode*> result;
-    std::vector<const ScanNode*> stack{this};
-    while (!stack.empty()) {
-        const ScanNode* n = stack.back();
-        stack.pop_back();
-        result.push_back(n);
-        for (const ScanNode* c : n->children())
-            stack.push_back(c);
-    }
-    return result;
+    return Tree::flattened(this);
 }
 
 } // namespace tb

@@ -6,7 +6,8 @@
 //
 // A million-entry scan keeps a million of these, so a node holds its name
 // and its parent, not its path: `path` is rebuilt from the names above it.
-// The name's bytes follow the node in the arena.
+// The name's bytes follow the node in the arena, and only a folder has room
+// for its children after them.
 #pragma once
 
 #include <algorithm>
@@ -28,7 +29,8 @@ class NodeArena;
 
 class ScanNode {
 public:
-    const Uuid& id() const { return id_; }
+    // Unique within the process, and kept by a forest's edits; not stored.
+    Uuid id() const;
     // The item's absolute path (raw bytes); `url` and `path` are the same bytes.
     // Built on each call: keep the string, not a view into it.
     std::string url() const { return path(); }
@@ -57,7 +59,10 @@ public:
     // One of those names whose bytes are counted under another: its own
     // sizes are 0 and the folders above it leave the file out.
     bool countedElsewhere() const { return flag(kCountedElsewhere); }
-    std::span<ScanNode* const> children() const { return {children_, childCount()}; }
+    std::span<ScanNode* const> children() const {
+        ScanNode** first = childArray();
+        return {first, childCount(first)};
+    }
 
     void setLogicalSize(std::int64_t v) { logicalSize_ = v; }
     void setAllocatedSize(std::int64_t v) { allocatedSize_ = v; }
@@ -88,22 +93,36 @@ public:
     // children from the last to the first.
     std::vector<const ScanNode*> flattened() const;
 
-    bool operator==(const ScanNode& other) const { return id_ == other.id_; }
+    bool operator==(const ScanNode& other) const { return serial_ == other.serial_; }
 
 private:
     friend class NodeArena;
+    friend struct ScanNodeHash;
     ScanNode() = default;
     // A root (or a node made without a parent) keeps its whole path after
-    // its name: a 32-bit length, then the bytes.
+    // its name (and a folder's child slot): a 32-bit length, then the bytes.
     std::string_view storedPath() const;
     void sortChildren();
     const char* nameBytes() const;
     std::uint32_t nameLength() const;
-    std::size_t childCount() const;
+    // Where the name ends, rounded up to a pointer's alignment: a folder's
+    // slot for its children's array.
+    std::size_t afterName() const;
+    ScanNode** childArray() const;
+    static std::size_t childCount(ScanNode** first);
+    struct EmptyChildren {
+        std::size_t count = 0;
+        ScanNode* first = nullptr;
+    };
+    static const EmptyChildren kNoChildren;
+    // Where a node's identity comes from, and back.
+    static std::uint64_t nextSerial();
+    static std::uint64_t serialOf(const Uuid& id);
 
-    // The modification seconds share a word with six flags, and a name
-    // shorter than 255 bytes costs one byte of length: a million nodes of
-    // 11-byte names then fit in 80 bytes each, not 88.
+    // The modification seconds share a word with six flags, a name shorter
+    // than 255 bytes costs one byte of length, the identity is a 64-bit
+    // serial and a file keeps no child pointer: a file with an 11-byte name
+    // takes 64 bytes, with a 24-byte name 80.
     static constexpr int kFlagBits = 6;
     static constexpr std::int64_t kLeftOutMask = 3;
     static constexpr std::int64_t kLinked = 1 << 2;
@@ -118,14 +137,12 @@ private:
     }
     void setModifiedSeconds(std::int64_t seconds);
 
-    Uuid id_;
+    std::uint64_t serial_ = 0;
     std::uint64_t inode_ = 0;
     std::int64_t timeAndFlags_ = Date::kDistantPastSeconds * (std::int64_t{1} << kFlagBits);
     std::int64_t logicalSize_ = 0;
     std::int64_t allocatedSize_ = 0;
     const ScanNode* parent_ = nullptr;
-    // The child count is kept in the word before the first child.
-    ScanNode** children_ = nullptr;
     std::uint32_t modifiedNanos_ : 30 = 0;
     std::uint32_t isDirectory_ : 1 = 0;
     std::uint32_t mayShareBlocks_ : 1 = 0;
@@ -148,10 +165,25 @@ inline const char* ScanNode::nameBytes() const {
            (head == kLongName ? 1 + sizeof(std::uint32_t) : 1);
 }
 
-inline std::size_t ScanNode::childCount() const {
-    if (!children_) return 0;
+inline std::size_t ScanNode::afterName() const {
+    const std::size_t end =
+        static_cast<std::size_t>(nameBytes() - reinterpret_cast<const char*>(this)) + nameLength();
+    return (end + alignof(ScanNode*) - 1) & ~(alignof(ScanNode*) - 1);
+}
+
+// The array's first child; the child count is kept in the word before it.
+// A file, or a folder without children, points into a shared empty list, so
+// the span is never null.
+inline ScanNode** ScanNode::childArray() const {
+    ScanNode** first = nullptr;
+    if (isDirectory_)
+        std::memcpy(&first, reinterpret_cast<const char*>(this) + afterName(), sizeof first);
+    return first ? first : const_cast<ScanNode**>(&kNoChildren.first);
+}
+
+inline std::size_t ScanNode::childCount(ScanNode** first) {
     std::size_t count;
-    std::memcpy(&count, reinterpret_cast<const char*>(children_) - sizeof count, sizeof count);
+    std::memcpy(&count, reinterpret_cast<const char*>(first) - sizeof count, sizeof count);
     return count;
 }
 
@@ -162,7 +194,9 @@ inline void ScanNode::setModifiedSeconds(std::int64_t seconds) {
 }
 
 struct ScanNodeHash {
-    std::size_t operator()(const ScanNode* n) const noexcept { return n->id().hashValue(); }
+    std::size_t operator()(const ScanNode* n) const noexcept {
+        return n->serial_ * 0x9E3779B97F4A7C15ull;
+    }
 };
 
 } // namespace tb

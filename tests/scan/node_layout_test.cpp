@@ -34,12 +34,24 @@ TEST(NodeLayout, NamesAndPathsOfEveryLengthReadBackWhole) {
     }
 }
 
-TEST(NodeLayout, AMillionEntryTreeOfShortNamesTakesEightyBytesANode) {
-    NodeArena arena;
-    ScanNode* root = arena.make({.path = "/r", .name = "r", .isDirectory = true});
-    ScanNode* a = arena.make({.name = "f123456.txt", .parent = root});
-    ScanNode* b = arena.make({.name = "f123457.txt", .parent = root});
-    EXPECT_EQ(reinterpret_cast<const char*>(b) - reinterpret_cast<const char*>(a), 80);
+// A million-entry tree is mostly files: they keep no child slot.
+TEST(NodeLayout, AFileTakesSixtyFourBytesWithAShortNameAndAFolderOneSlotMore) {
+    struct Case {
+        const char* name;
+        bool isDirectory;
+        std::ptrdiff_t bytes;
+    } cases[] = {{"f123456.txt", false, 64},
+                 {"f123456.txt", true, 72},
+                 {"a-name-of-24-bytes.txt__", false, 80}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        NodeArena arena;
+        ScanNode* root = arena.make({.path = "/r", .name = "r", .isDirectory = true});
+        ScanNode* a = arena.make({.name = c.name, .isDirectory = c.isDirectory, .parent = root});
+        ScanNode* b = arena.make({.name = c.name, .parent = root});
+        EXPECT_EQ(reinterpret_cast<const char*>(b) - reinterpret_cast<const char*>(a), c.bytes);
+        EXPECT_TRUE(a->children().empty());
+    }
 }
 
 // The date and the flags share a word: setting either leaves the other.
