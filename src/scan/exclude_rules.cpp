@@ -157,6 +157,7 @@ ExcludeRules::ExcludeRules(const std::vector<std::string>& patterns) {
         r.lastPart = slash == std::string::npos ? r.body : r.body.substr(slash + 1);
         // "a/**" ends in a part that matches any name.
         if (r.lastPart.find("**") != std::string::npos) r.lastPart.clear();
+        r.lastPartIsLiteral = r.lastPart.find_first_of("*?[\\") == std::string::npos;
         if (!r.anchored && !r.onName && r.body.rfind("**/", 0) != 0) r.body = "**/" + r.body;
         patterns_.emplace_back(raw);
         rules_.push_back(std::move(r));
@@ -179,8 +180,11 @@ LeftOutKind ExcludeRules::match(std::string_view relative, bool isDirectory) con
         slash == std::string_view::npos ? relative : relative.substr(slash + 1);
     for (const Rule& r : rules_) {
         if (r.directoriesOnly && !isDirectory) continue;
-        // The name alone rules out nearly every entry cheaply.
-        if (!r.lastPart.empty() && !globMatches(r.lastPart, name)) continue;
+        // The name alone rules out nearly every entry cheaply: the walk asks
+        // for every entry, and a default rule's name is a plain word.
+        if (!r.lastPart.empty() &&
+            (r.lastPartIsLiteral ? name != r.lastPart : !globMatches(r.lastPart, name)))
+            continue;
         if (r.onName || globMatches(r.body, relative)) return r.kind;
     }
     return LeftOutKind::none;

@@ -51,8 +51,9 @@ public:
 
 private:
     struct Rule {
-        std::string body;     // without the leading and trailing slash
-        std::string lastPart; // the body's last component, matched against the name first
+        std::string body;               // without the leading and trailing slash
+        std::string lastPart;           // the body's last component, matched against the name first
+        bool lastPartIsLiteral = false; // no wildcard: a plain comparison will do
         bool anchored = false;
         bool onName = false; // no slash in the body
         bool directoriesOnly = false;

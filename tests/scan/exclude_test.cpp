@@ -55,8 +55,8 @@ TEST(Glob, MatchesNamesClassesAndFolders) {
 
 TEST(ExcludeRules, NamesAnchoredPathsAndSnapshots) {
     const ExcludeRules rules({"node_modules", " *.iso ", "/proc", "**/.git", "build/", "",
-                              "/.snapshots", "timeshift-btrfs/snapshots", "docs/old"});
-    EXPECT_EQ(rules.patterns().size(), 8u); // the blank one is dropped
+                              "/.snapshots", "timeshift-btrfs/snapshots", "docs/old", "log\\?"});
+    EXPECT_EQ(rules.patterns().size(), 9u); // the blank one is dropped
     using K = LeftOutKind;
     struct Case {
         const char* relative;
@@ -80,6 +80,8 @@ TEST(ExcludeRules, NamesAnchoredPathsAndSnapshots) {
         {"docs/old", true, K::excluded},
         {"a/docs/old", true, K::excluded}, // a path without a leading slash matches its end
         {"docs/older", true, K::none},
+        {"x/log?", false, K::excluded}, // a quoted wildcard is no plain name
+        {"x/logs", false, K::none},
         {"", true, K::none}, // never the root
     };
     for (const Case& c : cases) {
