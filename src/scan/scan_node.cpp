@@ -53,6 +53,33 @@ Uuid ScanNode::id() const {
     return out;
 }
 
+void ScanNode::extendParentPath(std::string& path) const {
+    if (flag(kOwnsPath) || !parent_) {
+        path.clear();
+        appendPath(path);
+        return;
+    }
+    if (path.empty() || path.back() != '/') path.push_back('/');
+    path.append(name());
+}
+
+bool ScanNode::hasPath(std::string_view path) const {
+    const ScanNode* n = this;
+    while (!n->flag(kOwnsPath) && n->parent_) {
+        const std::string_view name = n->name();
+        if (path.size() <= name.size() || !path.ends_with(name)) return false;
+        path.remove_suffix(name.size());
+        if (path.back() != '/') return false;
+        n = n->parent_;
+        const bool top = n->flag(kOwnsPath) || !n->parent_;
+        const std::string_view head = n->flag(kOwnsPath) ? n->storedPath() : n->name();
+        // Below "/" the separator is the root's own.
+        if (top && head.ends_with('/')) return path == head;
+        path.remove_suffix(1);
+    }
+    return path == (n->flag(kOwnsPath) ? n->storedPath() : n->name());
+}
+
 std::string_view ScanNode::storedPath() const {
     if (!flag(kOwnsPath)) return {};
     const char* at = isDirectory_

@@ -38,6 +38,11 @@ public:
     // Appends the path to `out`: for loops over many nodes, without a
     // string per node.
     void appendPath(std::string& out) const;
+    // Turns `path`, the parent's path, into this node's: for a walk that
+    // holds the parent's path, the cost is the name, not the whole chain.
+    void extendParentPath(std::string& path) const;
+    // Whether `path()` equals `path`, without building it.
+    bool hasPath(std::string_view path) const;
     std::string_view name() const { return {nameBytes(), nameLength()}; }
     // The folder this node was listed in; nullptr for a root.
     const ScanNode* parent() const { return parent_; }

@@ -44,10 +44,22 @@ public:
             capacity *= 2;
         slots_.assign(capacity, Slot{});
         mask_ = capacity - 1;
+        // The order is depth-first, so each node's parent is on the chain of
+        // folders entered last, whose paths are prefixes of one string.
         std::string path;
+        std::vector<std::pair<const ScanNode*, std::size_t>> chain;
         for (std::uint32_t i = 0; i < order.size(); ++i) {
-            path.clear();
-            order[i]->appendPath(path);
+            const ScanNode* n = order[i];
+            while (!chain.empty() && chain.back().first != n->parent())
+                chain.pop_back();
+            if (chain.empty()) {
+                path.clear();
+                n->appendPath(path);
+            } else {
+                path.resize(chain.back().second);
+                n->extendParentPath(path);
+            }
+            chain.emplace_back(n, path.size());
             const std::uint64_t h = hashOf(path);
             for (std::size_t k = h & mask_;; k = (k + 1) & mask_) {
                 Slot& s = slots_[k];
@@ -86,17 +98,12 @@ private:
         std::uint32_t value = none;
     };
 
-    bool isPathOf(std::uint32_t i, std::string_view path) const {
-        scratch_.clear();
-        order_[i]->appendPath(scratch_);
-        return scratch_ == path;
-    }
+    bool isPathOf(std::uint32_t i, std::string_view path) const { return order_[i]->hasPath(path); }
 
     const std::vector<const ScanNode*>& order_;
     std::vector<Slot> slots_;
     std::size_t mask_ = 0;
     bool repeats_ = false;
-    mutable std::string scratch_;
 };
 
 ScanChange makeChange(std::string_view prefix, std::string_view path, std::string_view name,

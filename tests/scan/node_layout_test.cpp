@@ -34,6 +34,35 @@ TEST(NodeLayout, NamesAndPathsOfEveryLengthReadBackWhole) {
     }
 }
 
+// The comparison matches paths against nodes without building them, and
+// builds them from the parent's: both must agree with path() at "/" too.
+TEST(NodeLayout, PathsMatchedAndExtendedAgreeWithThePathBuilt) {
+    NodeArena arena;
+    ScanNode* slash = arena.make({.path = "/", .name = "/", .isDirectory = true});
+    ScanNode* usr = arena.make({.name = "usr", .isDirectory = true, .parent = slash});
+    ScanNode* lib = arena.make({.name = "lib", .parent = usr});
+    arena.setChildren(slash, std::vector<ScanNode*>{usr});
+    arena.setChildren(usr, std::vector<ScanNode*>{lib});
+    ScanNode* data = arena.make({.path = "/data", .name = "data", .isDirectory = true});
+    ScanNode* a = arena.make({.name = "a", .parent = data});
+    arena.setChildren(data, std::vector<ScanNode*>{a});
+
+    for (const ScanNode* n : {slash, usr, lib, data, a}) {
+        SCOPED_TRACE(n->path());
+        std::string extended = n->parent() ? n->parent()->path() : "";
+        n->extendParentPath(extended);
+        EXPECT_EQ(extended, n->path());
+        EXPECT_TRUE(n->hasPath(n->path()));
+    }
+    const struct {
+        const ScanNode* node;
+        const char* path;
+    } others[] = {{usr, "//usr"}, {usr, "usr"},    {lib, "/usr/lib/"}, {lib, "/usr-lib"},
+                  {lib, "/lib"},  {a, "/dataa/a"}, {a, "/data//a"},    {a, "/data/b"}};
+    for (const auto& o : others)
+        EXPECT_FALSE(o.node->hasPath(o.path)) << o.path;
+}
+
 // A million-entry tree is mostly files: they keep no child slot.
 TEST(NodeLayout, AFileTakesSixtyFourBytesWithAShortNameAndAFolderOneSlotMore) {
     struct Case {
