@@ -6,6 +6,7 @@
 #include <random>
 
 #include "layout/bubble_layout.h"
+#include "layout/file_kinds.h"
 #include "layout/mind_map_layout.h"
 #include "layout/sunburst_layout.h"
 #include "layout/treemap_layout.h"
@@ -18,10 +19,12 @@ using TreemapLayoutTest = test::LayoutTest;
 using SunburstLayoutTest = test::LayoutTest;
 using BubbleLayoutTest = test::LayoutTest;
 using MindMapLayoutTest = test::LayoutTest;
+using FileKindsTest = test::LayoutTest;
+using FileKinds::Kind;
 
 constexpr double pi = std::numbers::pi;
 
-TEST_F(TreemapLayoutTest, StripsInsetByOnePointFromTheLeftOfWideAndTheTopOfTallAreas) {
+TEST_F(TreemapLayoutTest, StripsInsetByOnePointAndASharedEdgeHitsNeitherNeighbour) {
     const auto ranked = nodes.ranked({300, 100});
     const auto wide = TreemapLayout::hits(ranked, {400, 200});
     ASSERT_EQ(wide.size(), 2u);
@@ -31,21 +34,18 @@ TEST_F(TreemapLayoutTest, StripsInsetByOnePointFromTheLeftOfWideAndTheTopOfTallA
     EXPECT_EQ(wide[0].id, ranked.visible[0]->id());
     EXPECT_EQ(wide[0].label, ranked.visible[0]->name());
     EXPECT_EQ(wide[1].bytes, 100);
+    // A shared edge hits neither neighbour.
+    EXPECT_FALSE(TreemapLayout::hit({300, 100}, wide));
+    EXPECT_FALSE(TreemapLayout::hit({299.5, 100}, wide));
+    EXPECT_EQ(TreemapLayout::hit({150, 100}, wide)->bytes, 300);
+    EXPECT_EQ(TreemapLayout::hit({301, 100}, wide)->bytes, 100);
 
     const auto tall = TreemapLayout::hits(ranked, {200, 400});
     EXPECT_EQ(tall[0].rect, (Rect{1, 1, 198, 298}));
     EXPECT_EQ(tall[1].rect, (Rect{1, 301, 198, 98}));
 }
 
-TEST_F(TreemapLayoutTest, SharedEdgeHitsNeitherNeighbour) {
-    const auto tiles = TreemapLayout::hits(nodes.ranked({300, 100}), {400, 200});
-    EXPECT_FALSE(TreemapLayout::hit({300, 100}, tiles));
-    EXPECT_FALSE(TreemapLayout::hit({299.5, 100}, tiles));
-    EXPECT_EQ(TreemapLayout::hit({150, 100}, tiles)->bytes, 300);
-    EXPECT_EQ(TreemapLayout::hit({301, 100}, tiles)->bytes, 100);
-}
-
-TEST_F(TreemapLayoutTest, ZeroByteChildrenGetOnePointStripsThatAreNeverHit) {
+TEST_F(TreemapLayoutTest, ZeroBytesEmptyAreasAndNoChildrenGiveEmptyTilesNeverHit) {
     const auto tiles = TreemapLayout::hits(nodes.ranked({0, 0, 0}), {400, 200});
     ASSERT_EQ(tiles.size(), 3u);
     EXPECT_TRUE(tiles[0].rect.isEmpty());
@@ -53,13 +53,11 @@ TEST_F(TreemapLayoutTest, ZeroByteChildrenGetOnePointStripsThatAreNeverHit) {
     EXPECT_EQ(tiles[2].rect, (Rect{3, 1, 396, 198}));
     EXPECT_FALSE(TreemapLayout::hit({1.5, 100}, tiles));
     EXPECT_EQ(TreemapLayout::hit({3, 100}, tiles)->id, tiles[2].id);
-}
-
-TEST_F(TreemapLayoutTest, EmptyAreaOrNoChildrenGiveEmptyTiles) {
+    // An empty area or no children give empty tiles.
     for (Size size : {Size{0, 200}, Size{400, 0}, Size{0, 0}}) {
-        const auto tiles = TreemapLayout::hits(nodes.ranked({5, 3}, 2, 2), size);
-        ASSERT_EQ(tiles.size(), 3u);
-        for (const auto& t : tiles)
+        const auto flat = TreemapLayout::hits(nodes.ranked({5, 3}, 2, 2), size);
+        ASSERT_EQ(flat.size(), 3u);
+        for (const auto& t : flat)
             EXPECT_TRUE(t.rect.isEmpty());
     }
     EXPECT_TRUE(TreemapLayout::hits({}, {400, 200}).empty());
@@ -114,7 +112,7 @@ TEST_F(SunburstLayoutTest, ThreeToOneSplitsTheRingAtPiAndTheBucketComesLast) {
     EXPECT_EQ(bucket[2].bytes, 2);
 }
 
-TEST_F(SunburstLayoutTest, HitNormalisesAnglesAroundTheTop) {
+TEST_F(SunburstLayoutTest, HitNormalisesAnglesAroundTheTopAndEmptyInputsHitNothing) {
     const Size size{400, 300}; // centre (200, 150), ring 38.64 to 138
     const auto wedges = SunburstLayout::hits(nodes.ranked({3, 1}), size);
     struct Case {
@@ -138,9 +136,6 @@ TEST_F(SunburstLayoutTest, HitNormalisesAnglesAroundTheTop) {
         }
     }
     EXPECT_FALSE(SunburstLayout::hit({200, 100}, size, {}));
-}
-
-TEST_F(SunburstLayoutTest, EmptyInputsAndZeroBytesHitNothing) {
     EXPECT_TRUE(SunburstLayout::hits({}, {400, 300}).empty());
     // All zero: every sweep is zero.
     const auto zero = SunburstLayout::hits(nodes.ranked({0, 0}), {400, 300});
@@ -168,7 +163,7 @@ TEST_F(SunburstLayoutTest, WedgesFollowEachOtherAndSumToAFullTurn) {
     }
 }
 
-TEST_F(BubbleLayoutTest, ZeroBytesAndTinyAreas) {
+TEST_F(BubbleLayoutTest, ZeroBytesTinyAreasAndHitPrefersTheSmallestCircle) {
     const auto circles = BubbleLayout::hits(nodes.ranked({100, 0}, 7, 5), {600, 400});
     ASSERT_EQ(circles.size(), 3u);
     EXPECT_DOUBLE_EQ(circles[1].radius, 12);
@@ -182,19 +177,17 @@ TEST_F(BubbleLayoutTest, ZeroBytesAndTinyAreas) {
         EXPECT_EQ(c.center, (Point{5, 5}));
         EXPECT_DOUBLE_EQ(c.radius, 3.4);
     }
-}
-
-TEST_F(BubbleLayoutTest, HitPrefersTheSmallestCircle) {
+    // A hit prefers the smallest circle.
     auto r = nodes.ranked({1, 2, 3});
-    const std::vector<CircleHit> circles = {
+    const std::vector<CircleHit> placed = {
         {r.visible[0]->id(), r.visible[0], {100, 100}, 50, "big", 1},
         {r.visible[1]->id(), r.visible[1], {110, 100}, 10, "small", 2},
         {r.visible[2]->id(), r.visible[2], {90, 100}, 10, "twin", 3},
     };
-    EXPECT_EQ(BubbleLayout::hit({112, 100}, circles)->label, "small");
-    EXPECT_EQ(BubbleLayout::hit({100, 100}, circles)->label, "small"); // in both: first of equals
-    EXPECT_EQ(BubbleLayout::hit({100, 150}, circles)->label, "big");   // on the rim
-    EXPECT_FALSE(BubbleLayout::hit({100, 151}, circles));
+    EXPECT_EQ(BubbleLayout::hit({112, 100}, placed)->label, "small");
+    EXPECT_EQ(BubbleLayout::hit({100, 100}, placed)->label, "small"); // in both: first of equals
+    EXPECT_EQ(BubbleLayout::hit({100, 150}, placed)->label, "big");   // on the rim
+    EXPECT_FALSE(BubbleLayout::hit({100, 151}, placed));
     EXPECT_FALSE(BubbleLayout::hit({0, 0}, {}));
 }
 
@@ -225,7 +218,7 @@ TEST_F(BubbleLayoutTest, PlacedCirclesKeepGapAndMarginOverRandomInputs) {
     }
 }
 
-TEST_F(MindMapLayoutTest, BranchesFanOutOverTheBandWithThicknessByBytes) {
+TEST_F(MindMapLayoutTest, BranchesFanOutWithThicknessByBytesAndOnlyTheirEndsAreHot) {
     const auto branches = MindMapLayout::hits(nodes.ranked({100, 50, 0}, 7, 10), {500, 300});
     ASSERT_EQ(branches.size(), 4u);
     const double ys[] = {28, 28 + 244.0 / 3, 28 + 2 * 244.0 / 3, 272};
@@ -245,21 +238,104 @@ TEST_F(MindMapLayoutTest, BranchesFanOutOverTheBandWithThicknessByBytes) {
     EXPECT_EQ(single[0].end, (Point{500 * 0.62, 150}));
     EXPECT_DOUBLE_EQ(single[0].thickness, 6.2);
     EXPECT_TRUE(MindMapLayout::hits({}, {500, 300}).empty());
-}
-
-TEST_F(MindMapLayoutTest, OnlyBranchEndsCloserThan28PointsAreHot) {
-    const auto branches = MindMapLayout::hits(nodes.ranked({3, 2, 1}), {500, 300});
-    const Point end = branches[0].end;
-    EXPECT_EQ(MindMapLayout::hit({end.x, end.y - 27.9}, branches)->id, branches[0].id);
-    EXPECT_FALSE(MindMapLayout::hit({end.x, end.y - 28}, branches));
-    EXPECT_EQ(MindMapLayout::hit({end.x + 1, 140}, branches)->id, branches[1].id);
+    // Only branch ends closer than 28 points are hot.
+    const auto three = MindMapLayout::hits(nodes.ranked({3, 2, 1}), {500, 300});
+    const Point end = three[0].end;
+    EXPECT_EQ(MindMapLayout::hit({end.x, end.y - 27.9}, three)->id, three[0].id);
+    EXPECT_FALSE(MindMapLayout::hit({end.x, end.y - 28}, three));
+    EXPECT_EQ(MindMapLayout::hit({end.x + 1, 140}, three)->id, three[1].id);
     // Half way between two ends: the first wins.
     const auto dense = MindMapLayout::hits(nodes.ranked({1, 1, 1, 1}, 9, 1), {500, 156});
     const double middle = (dense[1].end.y + dense[2].end.y) / 2; // 20 from both
     EXPECT_EQ(MindMapLayout::hit({end.x, middle}, dense)->id, dense[1].id);
     // The middle of a line is not hot.
-    EXPECT_FALSE(MindMapLayout::hit({(40 + end.x) / 2, 150}, branches));
+    EXPECT_FALSE(MindMapLayout::hit({(40 + end.x) / 2, 150}, three));
     EXPECT_FALSE(MindMapLayout::hit(end, {}));
+}
+
+// The kinds of files, by which every map is coloured.
+TEST_F(FileKindsTest, ExtensionDecidesTheKindWithoutCase) {
+    const std::pair<const char*, Kind> table[] = {
+        {"film.MKV", Kind::video}, {"x.tar.gz", Kind::archives}, {"debian.iso", Kind::diskImages},
+        {"Makefile", Kind::other}, {".bashrc", Kind::other},     {"weird.\xff\xfe", Kind::other},
+    };
+    for (const auto& [name, kind] : table)
+        EXPECT_EQ(FileKinds::of(name), kind) << name;
+}
+
+TEST_F(FileKindsTest, BreakdownCountsEveryFileBelowLargestKindFirstWithItsExtensionsWithoutCase) {
+    auto* clip = nodes.file(900, "clip.mp4");
+    auto* inner = nodes.folder({nodes.file(300, "b.png"), nodes.file(500, "a.png"), clip});
+    auto* root = nodes.folder({inner, nodes.file(100, "c.png"), nodes.file(5, "README")});
+    const auto groups = FileKinds::breakdown(root);
+    ASSERT_EQ(groups.size(), 3u);
+    EXPECT_EQ(groups[0].kind, Kind::video);
+    EXPECT_EQ(groups[0].largest, std::vector<const ScanNode*>{clip});
+    EXPECT_EQ(groups[1].kind, Kind::images);
+    EXPECT_EQ(groups[1].bytes, 900);
+    EXPECT_EQ(groups[1].count, 3);
+    EXPECT_EQ(groups[1].largest[0]->name(), "a.png");
+    EXPECT_EQ(groups[2].kind, Kind::other);
+    EXPECT_TRUE(FileKinds::breakdown(nullptr).empty());
+    // Each kind lists its extensions largest first, without case.
+    auto* mixed = nodes.folder({
+        nodes.folder({nodes.file(700, "a.MKV"), nodes.file(100, "b.mp4")}),
+        nodes.file(200, "c.mkv"),
+        nodes.file(100, "d.MP4"),
+        nodes.file(50, "Makefile"),
+        nodes.file(60, "notes.unknownext"), // too long for an extension
+        nodes.file(30, "x.zzz"),
+    });
+    const auto byKind = FileKinds::breakdown(mixed);
+    ASSERT_EQ(byKind.size(), 2u);
+    using Row = FileKinds::ExtensionRow;
+    EXPECT_EQ(byKind[0].extensions, (std::vector<Row>{{"mkv", 900, 2}, {"mp4", 200, 2}}));
+    // Equal bytes keep the names' order; no extension is a row of its own.
+    EXPECT_EQ(byKind[1].extensions, (std::vector<Row>{{"", 110, 2}, {"zzz", 30, 1}}));
+    std::int64_t bytes = 0, count = 0;
+    for (const auto& row : byKind[0].extensions) {
+        bytes += row.bytes;
+        count += row.count;
+    }
+    EXPECT_EQ(bytes, byKind[0].bytes);
+    EXPECT_EQ(count, byKind[0].count);
+}
+
+TEST_F(FileKindsTest, ExtensionsBeyondTheListedOnesAreSummedInOneLastRow) {
+    std::vector<ScanNode*> files;
+    const std::size_t kinds = FileKinds::extensionsPerKind + 3;
+    for (std::size_t i = 0; i < kinds; ++i)
+        files.push_back(nodes.file(std::int64_t(1000 - i),
+                                   "f." + std::string(1, char('a' + i % 26)) + std::to_string(i)));
+    files.push_back(nodes.file(1, "g." + std::string(1, 'a') + std::to_string(kinds - 1)));
+    const auto groups = FileKinds::breakdown(nodes.folder(files));
+    ASSERT_EQ(groups.size(), 1u);
+    const auto& rows = groups[0].extensions;
+    ASSERT_EQ(rows.size(), FileKinds::extensionsPerKind + 1);
+    EXPECT_FALSE(rows[0].rest);
+    EXPECT_TRUE(rows.back().rest);
+    EXPECT_EQ(rows.back().count, 4); // three extensions, one of them twice
+    const std::int64_t last = 1000 - std::int64_t(kinds - 1);
+    EXPECT_EQ(rows.back().bytes, (last + 1) + (last + 2) + last + 1);
+}
+
+TEST_F(FileKindsTest, AFolderTakesTheKindOfMostOfItsBytesFromOnePass) {
+    auto* clips = nodes.folder({nodes.file(500, "a.mp4"), nodes.file(100, "b.png")});
+    auto* pics = nodes.folder({nodes.file(300, "c.png"), nodes.file(200, "d.mp4")});
+    auto* tie = nodes.folder({nodes.file(50, "e.png"), nodes.file(50, "f.mp4")});
+    auto* empty = nodes.folder({});
+    auto* root = nodes.folder({clips, pics, tie, empty, nodes.file(10, "g.iso")});
+    const auto kinds = FileKinds::folderKinds(root);
+    EXPECT_EQ(kinds.size(), 5u);
+    const std::pair<const ScanNode*, Kind> table[] = {
+        {clips, Kind::video}, {pics, Kind::images}, {tie, Kind::video}, // equals: the first kind
+        {empty, Kind::other}, {root, Kind::video}, // 750 of video against 450 of images
+    };
+    for (const auto& [node, kind] : table)
+        EXPECT_EQ(FileKinds::kindOf(*node, kinds), kind) << node->name();
+    EXPECT_EQ(FileKinds::kindOf(*root->children().back(), kinds), Kind::diskImages);
+    EXPECT_EQ(FileKinds::kindOf(*nodes.folder({nodes.file(9, "h.mp3")}), kinds), Kind::other);
+    EXPECT_TRUE(FileKinds::folderKinds(nullptr).empty());
 }
 
 } // namespace
