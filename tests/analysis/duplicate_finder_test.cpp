@@ -59,14 +59,28 @@ public:
     }
 };
 
-TEST(DuplicateFinder, OnlyFilesAbove4096BytesAreCompared) {
+// Files on the disk below `dir`, or scanned nodes below /r read through `reader`.
+class Duplicates : public ::testing::Test {
+protected:
     TempDir dir;
+    TreeBuilder t{"/r"};
+    FakeReader reader;
+};
+
+TEST_F(Duplicates, OnlyEqualContentsAbove4096BytesAreCompared) {
     test::putSized(dir / "small/a", 4096, 1);
     test::putSized(dir / "small/b", 4096, 1);
     test::putSized(dir / "big/a", 4097, 2);
     test::putSized(dir / "big/b", 4097, 2);
     test::put(dir / "empty/a", "");
     test::put(dir / "empty/b", "");
+    test::putSized(dir / "differ/a", 10'000, 1);
+    test::putSized(dir / "differ/b", 10'000, 2);
+    // Large files that share their first bytes and differ later.
+    std::string big(200'000, 'x');
+    test::put(dir / "differ/c", big);
+    big.back() = 'y';
+    test::put(dir / "differ/d", big);
     const auto groups = scanAndMatch(dir.path());
     ASSERT_EQ(groups.size(), 1u);
     EXPECT_EQ(groups[0].size, 4097);
@@ -79,41 +93,20 @@ TEST(DuplicateFinder, OnlyFilesAbove4096BytesAreCompared) {
               text::lowercaseHex(std::string_view(reinterpret_cast<const char*>(d.data()), 32)));
 }
 
-TEST(DuplicateFinder, EqualSizesWithDifferentContentsAreNotDuplicates) {
-    TempDir dir;
-    test::putSized(dir / "a", 10'000, 1);
-    test::putSized(dir / "b", 10'000, 2);
-    // Large files that share their first bytes and differ later.
-    std::string big(200'000, 'x');
-    test::put(dir / "c", big);
-    big.back() = 'y';
-    test::put(dir / "d", big);
-    EXPECT_TRUE(scanAndMatch(dir.path()).empty());
-}
-
-TEST(DuplicateFinder, HardLinksCountAsOneCopy) {
-    TempDir dir;
+TEST_F(Duplicates, HardLinksCountAsOneCopy) {
     test::putSized(dir / "a", 300'000, 3);
     ASSERT_EQ(::link((dir / "a").c_str(), (dir / "b").c_str()), 0);
     test::putSized(dir / "c", 300'000, 3);
-    const ScanForest forest = test::scanFolder(dir.path());
-    const auto groups = DuplicateFinder::groups(forest.nodes(), 40);
-    ASSERT_EQ(groups.size(), 1u);
-    ASSERT_EQ(groups[0].paths.size(), 2u);
-    // The linked pair by the name that counts its size, then the copy.
-    EXPECT_EQ(groups[0].paths[0], dir / "a");
-    EXPECT_EQ(groups[0].paths[1], dir / "c");
-
     // Links alone are one storage: nothing to report.
-    TempDir only;
-    test::putSized(only / "a", 300'000, 3);
-    ASSERT_EQ(::link((only / "a").c_str(), (only / "b").c_str()), 0);
-    EXPECT_TRUE(scanAndMatch(only.path()).empty());
+    test::putSized(dir / "x", 300'000, 4);
+    ASSERT_EQ(::link((dir / "x").c_str(), (dir / "y").c_str()), 0);
+    const auto groups = scanAndMatch(dir.path());
+    ASSERT_EQ(groups.size(), 1u);
+    // The linked pair by the name that counts its size, then the copy.
+    EXPECT_EQ(groups[0].paths, (std::vector<std::string>{dir / "a", dir / "c"}));
 }
 
-TEST(DuplicateFinder, ReflinkCopiesOfOneBlockCountAsOneCopy) {
-    TreeBuilder t("/r");
-    FakeReader reader;
+TEST_F(Duplicates, ReflinkCopiesOfOneBlockCountAsOneCopy) {
     test::FakeExtents extents;
     for (const char* name : {"a", "b", "c", "d"})
         reader.add(t, "/r/" + std::string(name), std::string(10'000, 'x'));
@@ -128,8 +121,7 @@ TEST(DuplicateFinder, ReflinkCopiesOfOneBlockCountAsOneCopy) {
     EXPECT_TRUE(DuplicateFinder::groups(t.nodes(), 40, search).empty());
 }
 
-TEST(DuplicateFinder, UnreadableVanishedOrChangedCopiesAreLeftOut) {
-    TempDir dir;
+TEST_F(Duplicates, UnreadableVanishedOrChangedCopiesAreLeftOut) {
     for (auto name : {"a", "b", "c"})
         test::putSized(dir / name, 50'000, 4);
     const ScanForest forest = test::scanFolder(dir.path());
@@ -139,10 +131,8 @@ TEST(DuplicateFinder, UnreadableVanishedOrChangedCopiesAreLeftOut) {
     EXPECT_EQ(pathsOf(groups[0]), (std::set<std::string>{dir / "a", dir / "c"}));
 
     // One copy that cannot be opened leaves a single readable one: no group.
-    TreeBuilder t("/r");
     t.file("/r/x", {.logicalSize = 50'000, .allocatedSize = 50'000, .inode = 1});
     t.file("/r/y", {.logicalSize = 50'000, .allocatedSize = 50'000, .inode = 2});
-    FakeReader reader;
     reader.files["/r/x"] = std::string(50'000, 'q');
     EXPECT_TRUE(DuplicateFinder::groups(t.nodes(), 40, {{}, &reader}).empty());
     reader.files["/r/y"] = std::string(50'000, 'q');
@@ -152,32 +142,29 @@ TEST(DuplicateFinder, UnreadableVanishedOrChangedCopiesAreLeftOut) {
     EXPECT_TRUE(DuplicateFinder::groups(t.nodes(), 40, {{}, &reader}).empty());
 }
 
-TEST(DuplicateFinder, SpecialFilesAreNeverReadNorBlock) {
-    TempDir dir;
+TEST_F(Duplicates, SpecialFilesAreNeverReadNorBlock) {
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-    const auto& reader = platform::systemContentReader();
-    auto digest = std::async(std::launch::async, [&] { return reader.digest(dir / "fifo", {}); });
-    auto head = std::async(std::launch::async, [&] { return reader.head(dir / "fifo", 4096); });
+    const auto& system = platform::systemContentReader();
+    auto digest = std::async(std::launch::async, [&] { return system.digest(dir / "fifo", {}); });
+    auto head = std::async(std::launch::async, [&] { return system.head(dir / "fifo", 4096); });
     ASSERT_EQ(digest.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     ASSERT_EQ(head.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_FALSE(digest.get());
     EXPECT_FALSE(head.get());
-    EXPECT_FALSE(reader.digest("/dev/zero", {})); // a device never ends
+    EXPECT_FALSE(system.digest("/dev/zero", {})); // a device never ends
 
     // A FIFO among scanned nodes, even with a size that makes it a candidate.
-    TreeBuilder t(dir.path());
-    t.file(dir / "fifo", {.logicalSize = 8192, .inode = 77});
+    TreeBuilder scanned(dir.path());
+    scanned.file(dir / "fifo", {.logicalSize = 8192, .inode = 77});
     test::putSized(dir / "real", 8192, 5);
-    t.file(dir / "real", {.logicalSize = 8192, .allocatedSize = 8192, .inode = 78});
-    auto groups =
-        std::async(std::launch::async, [&] { return DuplicateFinder::groups(t.nodes(), 40); });
+    scanned.file(dir / "real", {.logicalSize = 8192, .allocatedSize = 8192, .inode = 78});
+    auto groups = std::async(std::launch::async,
+                             [&] { return DuplicateFinder::groups(scanned.nodes(), 40); });
     ASSERT_EQ(groups.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_TRUE(groups.get().empty());
 }
 
-TEST(DuplicateFinder, OrdersBySizeTimesCountAndKeepsNodeOrderInAGroup) {
-    TreeBuilder t("/r");
-    FakeReader reader;
+TEST_F(Duplicates, OrdersBySizeTimesCountAndKeepsNodeOrderInAGroup) {
     for (auto name : {"p1", "p2"})
         reader.add(t, "/r/" + std::string(name), std::string(12'000'000, 'p'));
     for (auto name : {"t3", "t1", "t2"})
@@ -189,9 +176,7 @@ TEST(DuplicateFinder, OrdersBySizeTimesCountAndKeepsNodeOrderInAGroup) {
     EXPECT_EQ(groups[1].size, 12'000'000);
 }
 
-TEST(DuplicateFinder, LimitIsCheckedOnlyBetweenSizes) {
-    TreeBuilder t("/r");
-    FakeReader reader;
+TEST_F(Duplicates, LimitIsCheckedOnlyBetweenSizes) {
     // One size holding three pairs, and a smaller size with one more pair.
     for (int i = 0; i < 6; ++i)
         reader.add(t, "/r/a" + std::to_string(i), std::string(9000, char('a' + i / 2)));
@@ -202,9 +187,7 @@ TEST(DuplicateFinder, LimitIsCheckedOnlyBetweenSizes) {
     EXPECT_EQ(DuplicateFinder::groups(t.nodes(), 4, {{}, &reader}).size(), 4u);
 }
 
-TEST(DuplicateFinder, UniqueLeadingBytesSpareTheFullRead) {
-    TreeBuilder t("/r");
-    FakeReader reader;
+TEST_F(Duplicates, UniqueLeadingBytesSpareTheFullRead) {
     for (auto [name, fill] : {std::pair{"/r/a", 'a'}, {"/r/b", 'b'}, {"/r/c", 'a'}})
         reader.add(t, name, std::string(100'000, fill));
     DuplicateStats stats;
@@ -222,8 +205,7 @@ TEST(DuplicateFinder, UniqueLeadingBytesSpareTheFullRead) {
     EXPECT_TRUE(reader.digested.empty());
 }
 
-TEST(DuplicateFinder, SubtreeFormSearchesTheNodeAndItsDescendants) {
-    TempDir dir;
+TEST_F(Duplicates, SubtreeFormSearchesTheNodeAndItsDescendants) {
     test::putSized(dir / "in/a", 5000, 6);
     test::putSized(dir / "in/deep/b", 5000, 6);
     test::putSized(dir / "out/c", 5000, 6);

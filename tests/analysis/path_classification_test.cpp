@@ -56,7 +56,7 @@ test::FakeExtents extentsOf(std::span<const NodeCase> cases) {
     return f;
 }
 
-TEST(NodeAdvice, KindRulesInOrder) {
+TEST(NodeAdvice, KindRulesInOrderAndWhyTextsByKindAndProtection) {
     constexpr std::int64_t GB = 1'000'000'000;
     const NodeCase cases[] = {
         {"/x/Docker.RAW", false, false, 10, 10, NodeKind::dockerRaw},
@@ -104,14 +104,12 @@ TEST(NodeAdvice, KindRulesInOrder) {
                   c.expected == NodeKind::sparseDisk || c.expected == NodeKind::dockerRaw)
             << c.path;
     }
-}
-
-TEST(NodeAdvice, WhyTextsByKindAndProtection) {
-    struct Case {
+    // Why texts, by kind and protection.
+    struct WhyCase {
         NodeCase node;
         const char* text;
     };
-    const Case cases[] = {
+    const WhyCase whys[] = {
         {{"/usr/lib/libc.so", false, false, 1, 1, NodeKind::ordinary},
          "System path. It cannot be staged."},
         {{"/nonexistent-tarnbeck/dir", true, false, 1, 1, NodeKind::ordinary},
@@ -122,14 +120,15 @@ TEST(NodeAdvice, WhyTextsByKindAndProtection) {
         {{"/usr/lib/model.gguf", false, false, 1, 1, NodeKind::weights},
          "Local model weights. Safe to stage if you can download them again."},
     };
-    NodeArena arena;
-    for (const auto& c : cases) {
+    for (const auto& c : whys) {
         EXPECT_EQ(NodeAdvice::why(*makeNode(arena, c.node), test::FakeExtents()), c.text)
             << c.node.path;
     }
 }
 
-TEST(NodeAdvice, ACoreDumpIsNoSparseDisk) {
+// On the disk: a hole is sparse, unless the file is a core dump, and a fresh
+// file shares nothing.
+TEST(NodeAdvice, AHoleIsSparseButACoreDumpIsNot) {
     test::TempDir dir;
     const struct {
         const char* name;
@@ -150,9 +149,21 @@ TEST(NodeAdvice, ACoreDumpIsNoSparseDisk) {
         EXPECT_EQ(NodeAdvice::why(*node).starts_with("Core dump"), c.expected == NodeKind::coreDump)
             << c.name;
     }
+    const std::string sparse = dir / "dump.img";
+    const std::string plain = dir / "plain.bin";
+    test::writeSizedFile(plain, 100'000);
+    const auto& reader = platform::systemExtentReader();
+    EXPECT_FALSE(reader.hasSharedExtents(sparse).value_or(false));
+    EXPECT_FALSE(reader.hasSharedExtents(plain).value_or(false));
+    EXPECT_FALSE(reader.hasSharedExtents(dir / "missing"));
+    EXPECT_FALSE(reader.hasSharedExtents(dir.path())); // folders are not asked
+    EXPECT_FALSE(reader.firstSharedExtent(plain));     // its own blocks: no shared address
+    EXPECT_EQ(reader.hasHoles(sparse), true);
+    EXPECT_EQ(reader.hasHoles(plain), false);
+    EXPECT_FALSE(reader.hasHoles(dir / "missing"));
 }
 
-TEST(ProtectedPaths, PrefixRuleAndSiblings) {
+TEST(ProtectedPaths, PrefixRuleSiblingsAndFoldersHoldingSystemPathsAndTrashes) {
     // Inside "/run" only what the user mounted is theirs; the Linux locations
     // no other row reaches are listed.
     for (const char* path :
@@ -171,9 +182,7 @@ TEST(ProtectedPaths, PrefixRuleAndSiblings) {
         const bool underUsr = p.rfind("/usr/", 0) == 0;
         EXPECT_EQ(ProtectedPaths::isProtectedResolvedPath(p + "x"), underUsr) << p;
     }
-}
-
-TEST(ProtectedPaths, FoldersHoldingSystemPathsAndTrashes) {
+    // Folders holding system paths, and Trashes.
     struct Case {
         const char* path;
         bool holdsProtected;
@@ -232,27 +241,6 @@ TEST(ProtectedPaths, DotSegmentsAndLinksAreResolvedFirst) {
     // the resolved path must stay protected.
     for (const char* system : {"/bin/sh", "/lib", "/sbin"})
         EXPECT_TRUE(ProtectedPaths::isProtected(system)) << system;
-}
-
-TEST(ExtentReader, AHoleIsSparseAndAFreshFileSharesNothing) {
-    test::TempDir dir;
-    const std::string sparse = dir / "disk.img";
-    test::writeSizedFile(sparse, 8192);
-    ASSERT_EQ(::truncate(sparse.c_str(), 3'000'000'000), 0);
-    const std::string plain = dir / "plain.bin";
-    test::writeSizedFile(plain, 100'000);
-    const auto& reader = platform::systemExtentReader();
-    EXPECT_FALSE(reader.hasSharedExtents(sparse).value_or(false));
-    EXPECT_FALSE(reader.hasSharedExtents(plain).value_or(false));
-    EXPECT_FALSE(reader.hasSharedExtents(dir / "missing"));
-    EXPECT_FALSE(reader.hasSharedExtents(dir.path())); // folders are not asked
-    EXPECT_FALSE(reader.firstSharedExtent(plain));     // its own blocks: no shared address
-    EXPECT_EQ(reader.hasHoles(sparse), true);
-    EXPECT_EQ(reader.hasHoles(plain), false);
-    EXPECT_FALSE(reader.hasHoles(dir / "missing"));
-
-    NodeArena arena;
-    EXPECT_EQ(NodeAdvice::kind(*nodeOnDisk(arena, sparse)), NodeKind::sparseDisk);
 }
 
 } // namespace

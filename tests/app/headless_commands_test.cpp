@@ -12,20 +12,29 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 
+#include "interchange/remote_scan.h"
 #include "platform/file_descriptor.h"
+#include "scan/directory_walker.h"
 #include "store/scan_retention.h"
 #include "store/scan_store.h"
 #include "support/second_user.h"
 #include "support/special_files.h"
+#include "support/ssh_server.h"
 #include "support/temp_dir.h"
 
 namespace tb {
 namespace {
 
-TEST(HeadlessCommands, StoringAScanKeepsTheFoldersLastScansAsTheWindowDoes) {
+// Every command runs in a temporary home, on files in `dir`.
+class HeadlessCommands : public ::testing::Test {
+protected:
     test::TempHome home;
     test::TempDir dir;
+};
+
+TEST_F(HeadlessCommands, StoringAScanKeepsTheFoldersLastScansAsTheWindowDoes) {
     test::put(dir / "tree/f", "data");
     test::put(dir / "other/g", "data");
     RetentionPolicy policy;
@@ -45,9 +54,7 @@ TEST(HeadlessCommands, StoringAScanKeepsTheFoldersLastScansAsTheWindowDoes) {
 }
 
 // What a remote scan reads: the walk as an export, the same scan once imported.
-TEST(HeadlessCommands, ScanWithExportWritesTheWalkAndStoresNothing) {
-    test::TempHome home;
-    test::TempDir dir;
+TEST_F(HeadlessCommands, ScanWithExportWritesTheWalkAndStoresNothing) {
     test::put(dir / "tree/sub/f", "0123456789");
     test::putSized(dir / "tree/big", 50'000);
     ASSERT_EQ(::link((dir / "tree/big").c_str(), (dir / "tree/sub/twin").c_str()), 0);
@@ -72,9 +79,7 @@ TEST(HeadlessCommands, ScanWithExportWritesTheWalkAndStoresNothing) {
     EXPECT_EQ(runHeadless(refused), exitFailure);
 }
 
-TEST(HeadlessCommands, ScanAndExportWriteWholeFilesOrNone) {
-    test::TempHome home;
-    test::TempDir dir;
+TEST_F(HeadlessCommands, ScanAndExportWriteWholeFilesOrNoneUpToTheLongestName) {
     test::put(dir / "tree/sub/f", "0123456789");
 
     EXPECT_EQ(runHeadless({Command::scan, dir / "tree", dir / "s.sqlite"}), exitOk);
@@ -108,6 +113,13 @@ TEST(HeadlessCommands, ScanAndExportWriteWholeFilesOrNone) {
         }
     }
     EXPECT_EQ(ScanStore::history().size(), 1u);
+
+    // The longest file name is written too.
+    const std::string longest = dir / std::string(255, 'n');
+    EXPECT_EQ(runHeadless({Command::exportScan, dir / "s.sqlite", longest}), exitOk);
+    EXPECT_EQ(test::readFile(longest), test::readFile(dir / "s.json"));
+    EXPECT_EQ(runHeadless({Command::scan, dir / "tree", longest}), exitOk);
+    EXPECT_TRUE(ScanStore::record(longest));
 }
 
 struct Outcome {
@@ -152,9 +164,7 @@ void makeScanAndExport(const test::TempDir& dir) {
     ASSERT_EQ(runHeadless({Command::exportScan, dir / "s.sqlite", dir / "s.json"}), exitOk);
 }
 
-TEST(HeadlessCommands, UnwritableStandardOutputFailsAndNamesTheStoredScan) {
-    test::TempHome home;
-    test::TempDir dir;
+TEST_F(HeadlessCommands, UnwritableStandardOutputFailsAndNamesTheStoredScan) {
     test::TempDir tmp;
     test::ScopedEnv tmpdir("TMPDIR", tmp.path());
     makeScanAndExport(dir);
@@ -187,9 +197,7 @@ TEST(HeadlessCommands, UnwritableStandardOutputFailsAndNamesTheStoredScan) {
     EXPECT_TRUE(test::namesIn(tmp.path()).empty());
 }
 
-TEST(HeadlessCommands, DashIsStandardOutputButAScanFileNeverGoesToATerminal) {
-    test::TempHome home;
-    test::TempDir dir;
+TEST_F(HeadlessCommands, DashIsStandardOutputButAScanFileNeverGoesToATerminal) {
     test::TempDir tmp;
     test::ScopedEnv tmpdir("TMPDIR", tmp.path());
     makeScanAndExport(dir);
@@ -224,9 +232,7 @@ TEST(HeadlessCommands, DashIsStandardOutputButAScanFileNeverGoesToATerminal) {
     EXPECT_TRUE(ScanStore::history().empty());
 }
 
-TEST(HeadlessCommands, OutputNeverReplacesADeviceFifoSocketOrFolder) {
-    test::TempHome home;
-    test::TempDir dir;
+TEST_F(HeadlessCommands, OutputNeverReplacesADeviceFifoSocketOrFolder) {
     makeScanAndExport(dir);
     const auto special = test::makeSpecialFiles(dir.path());
     ASSERT_GE(special.size(), 3u);
@@ -240,23 +246,10 @@ TEST(HeadlessCommands, OutputNeverReplacesADeviceFifoSocketOrFolder) {
     EXPECT_EQ(test::namesIn(dir.path()).size(), 3u + special.size());
 }
 
-TEST(HeadlessCommands, TheLongestFileNameIsWrittenByScanAndExport) {
-    test::TempHome home;
-    test::TempDir dir;
-    makeScanAndExport(dir);
-    const std::string longest = dir / std::string(255, 'n');
-    EXPECT_EQ(runHeadless({Command::exportScan, dir / "s.sqlite", longest}), exitOk);
-    EXPECT_EQ(test::readFile(longest), test::readFile(dir / "s.json"));
-    EXPECT_EQ(runHeadless({Command::scan, dir / "tree", longest}), exitOk);
-    EXPECT_TRUE(ScanStore::record(longest));
-}
-
-TEST(HeadlessCommands, ExportIntoAStickyFolderIsNotHijackedByAnotherUser) {
+TEST_F(HeadlessCommands, ExportIntoAStickyFolderIsNotHijackedByAnotherUser) {
     if (!test::canActAsSecondUser()) {
         GTEST_SKIP() << "files planted by another user need root and setpriv to act as uid 65534";
     }
-    test::TempHome home;
-    test::TempDir dir;
     makeScanAndExport(dir);
     ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
     test::writeFile(dir / "victim", "SECRET");
@@ -292,9 +285,7 @@ TEST(HeadlessCommands, ExportIntoAStickyFolderIsNotHijackedByAnotherUser) {
     ::umask(oldMask);
 }
 
-TEST(HeadlessCommands, ImportMessagesShowNamesEscapedAndWhole) {
-    test::TempHome home;
-    test::TempDir dir;
+TEST_F(HeadlessCommands, AFailedOrStoppedImportWritesNothingAndShowsNamesEscaped) {
     // A name with a colour change, a NUL and a slash.
     test::writeFile(dir / "bad.json",
                     "[1,2,{},[{\"name\":\"/r\"},{\"name\":\"a\\u001b[31m\\u0000b/c\"}]]");
@@ -304,13 +295,8 @@ TEST(HeadlessCommands, ImportMessagesShowNamesEscapedAndWhole) {
     const std::string& err = o.err;
     EXPECT_EQ(err.find('\x1b'), std::string::npos) << err;
     EXPECT_NE(err.find("\"a\\x1b[31m\\x00b/c\" is not a file name"), std::string::npos) << err;
-}
-
-// SIGTERM arrives as the import starts: held pending until the command's
-// own signal thread takes it, as it would be from a shell's kill.
-TEST(HeadlessCommands, ImportStoppedBySignalWritesNothing) {
-    test::TempHome home;
-    test::TempDir dir;
+    // SIGTERM arrives as the import starts: held pending until the command's
+    // own signal thread takes it, as it would be from a shell's kill.
     std::string text = "[1,2,{},[{\"name\":\"/r\"}";
     for (int i = 0; i < 20'000; ++i)
         text += ",{\"name\":\"f" + std::to_string(i) + "\",\"asize\":1}";
@@ -328,6 +314,153 @@ TEST(HeadlessCommands, ImportStoppedBySignalWritesNothing) {
 
     EXPECT_FALSE(stillPending) << "the import did not take the signal";
     EXPECT_EQ(status, exitFailure);
+    EXPECT_TRUE(test::namesIn(ScanStore::directory()).empty());
+}
+
+// path -> (logical, allocated) of every file, and the folders' paths.
+std::map<std::string, std::pair<std::int64_t, std::int64_t>> filesOf(const ScanForest& forest) {
+    std::map<std::string, std::pair<std::int64_t, std::int64_t>> out;
+    for (const ScanNode* n : forest.nodes())
+        out[n->path()] = n->isDirectory() ? std::pair<std::int64_t, std::int64_t>{-1, -1}
+                                          : std::pair{n->logicalSize(), n->allocatedSize()};
+    return out;
+}
+
+class RemoteScanOverSsh : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (server_.unavailable()) GTEST_SKIP() << *server_.unavailable();
+        test::put(tree_ / "srv/a/notes.txt", "some notes");
+        test::putSized(tree_ / "srv/a/b/big.bin", 300'000, 7);
+        test::put(tree_ / "srv/it's \"quoted\" $HOME", "x");
+        test::put(tree_ / "srv/\xff\xfe not utf-8", "bytes");
+        test::makeDirs(tree_ / "srv/empty");
+        ASSERT_EQ(::link((tree_ / "srv/a/b/big.bin").c_str(), (tree_ / "srv/a/twin.bin").c_str()),
+                  0);
+    }
+    RemoteScan::Options options() const {
+        RemoteScan::Options o;
+        o.storeDirectory = ScanStore::directory();
+        o.ssh = server_.client();
+        return o;
+    }
+    platform::RemoteAddress address() const {
+        return *platform::parseRemoteAddress(server_.address(tree_ / "srv"));
+    }
+
+    test::TempHome home_;
+    test::TempDir tree_;
+    test::SshServer server_;
+};
+
+TEST_F(RemoteScanOverSsh, EachScannerGivesTheEntriesAndBytesOfAScanHere) {
+    const struct {
+        const char* name;
+        std::string program;
+        RemoteScan::Agent agent;
+    } agents[] = {
+        {"tarnbeck", TARNBECK_BINARY, RemoteScan::Agent::tarnbeck},
+        {"ncdu", "/usr/bin/ncdu", RemoteScan::Agent::ncdu},
+        {"gdu", "/usr/bin/gdu", RemoteScan::Agent::gdu},
+    };
+    for (const auto& a : agents) {
+        SCOPED_TRACE(a.name);
+        if (::access(a.program.c_str(), X_OK) != 0) {
+            ADD_FAILURE() << a.program << " is missing";
+            continue;
+        }
+        if (a.agent == RemoteScan::Agent::gdu) {
+            // gdu marks only the later names of a linked file, so the first
+            // cannot be matched, and it rewrites names that are not UTF-8.
+            ::unlink((tree_ / "srv/a/twin.bin").c_str());
+            ::unlink((tree_ / "srv/\xff\xfe not utf-8").c_str());
+        }
+        const ScanForest local =
+            DirectoryWalker::walk(tree_ / "srv", [](const WalkProgress&) {}, {});
+        // The others stay on the remote's PATH: the preference order is tested too.
+        std::map<std::string, std::string> tools = {{a.name, a.program}};
+        if (a.agent != RemoteScan::Agent::gdu) tools["gdu"] = "/usr/bin/gdu";
+        server_.setRemoteTools(tools);
+        std::int64_t lastProgress = 0;
+        RemoteScan::Options o = options();
+        o.progress = [&](std::int64_t n) { lastProgress = n; };
+        auto summary = RemoteScan::scan(address(), o);
+        ASSERT_TRUE(summary) << summary.error().message;
+        EXPECT_EQ(summary->agent, a.agent);
+        const ScanRecord& record = summary->imported.record;
+        EXPECT_EQ(record.context.host, address().machine());
+        EXPECT_EQ(summary->imported.entries, std::int64_t(local.nodes().size()));
+        EXPECT_EQ(record.scannedBytes - summary->imported.folderBlocks,
+                  local.root()->allocatedSize());
+        EXPECT_EQ(lastProgress, 0); // a few entries: below the first report
+
+        auto reopened = ScanStore::record(record.fileURL);
+        ASSERT_TRUE(reopened);
+        EXPECT_EQ(reopened->context.host, address().machine()); // kept in the file
+        auto forest = ScanStore::reopen(*reopened);
+        ASSERT_TRUE(forest);
+        EXPECT_EQ(filesOf(*forest), filesOf(local));
+    }
+    // Scans of the same folder there keep their own history, apart from this machine's.
+    EXPECT_EQ(ScanStore::history().size(), 3u);
+}
+
+TEST_F(RemoteScanOverSsh, ACommandLineScanPrintsTheStoredFile) {
+    server_.setRemoteTools({{"tarnbeck", TARNBECK_BINARY}});
+    test::ScopedEnv path("PATH", server_.clientFolder() + ":" + std::getenv("PATH"));
+    ASSERT_EQ(runHeadless({Command::scan, server_.address(tree_ / "srv"), {}}), exitOk);
+    const auto history = ScanStore::history();
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].context.host, address().machine());
+    EXPECT_EQ(history[0].rootPath, tree_ / "srv");
+}
+
+TEST_F(RemoteScanOverSsh, FailuresSayWhyAStopEndsAScanThatNeverFinishesAndNothingIsStored) {
+    const struct {
+        const char* what;
+        std::string script; // the remote's "ncdu"; empty: no scanner at all
+        std::string user;
+        int code;
+        std::string said;
+    } cases[] = {
+        {"chatter", "echo 'Hello from the NAS'\n", "root", 4, "other than an export"},
+        {"endless", "exec /usr/bin/yes\n", "root", 4, "other than an export"},
+        {"cut short", "printf '[1,2,{},[{\"name\":\"/x\"}'\n", "root", 4, "other than an export"},
+        {"failed", "echo 'no such folder' >&2; exit 1\n", "root", 4, "no such folder"},
+        {"none", "", "root", 3, "none of tarnbeck, ncdu or gdu"},
+        {"refused login", "exit 0\n", "nobody", 7, "ssh-copy-id -p"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.script.empty()) {
+            server_.setRemoteTools({});
+        } else {
+            server_.setRemoteScript("ncdu", c.script);
+        }
+        auto a = address();
+        a.user = c.user;
+        auto summary = RemoteScan::scan(a, options());
+        ASSERT_FALSE(summary);
+        EXPECT_EQ(summary.error().code, c.code) << summary.error().message;
+        EXPECT_NE(summary.error().message.find(c.said), std::string::npos)
+            << summary.error().message;
+        EXPECT_EQ(RemoteScan::isLoginRefused(summary.error()), c.code == 7);
+    }
+
+    server_.setRemoteScript("ncdu",
+                            "printf '[1,2,{},[{\"name\":\"/x\"}'; exec /usr/bin/sleep 60\n");
+    std::stop_source stop;
+    RemoteScan::Options o = options();
+    o.stop = stop.get_token();
+    std::jthread stopper([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        stop.request_stop();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    auto stopped = RemoteScan::scan(address(), o);
+    ASSERT_FALSE(stopped);
+    EXPECT_EQ(stopped.error().code, 5);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
     EXPECT_TRUE(test::namesIn(ScanStore::directory()).empty());
 }
 

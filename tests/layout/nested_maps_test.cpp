@@ -1,10 +1,17 @@
+// The maps of several levels: nested tiles, rings and flame bars, and moving
+// between their shapes by keys.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <numbers>
 #include <random>
+#include <vector>
 
+#include "layout/flame_layout.h"
+#include "layout/map_depth.h"
+#include "layout/map_keys.h"
 #include "layout/nested_treemap_layout.h"
 #include "layout/sunburst_layout.h"
 #include "layout/treemap_layout.h"
@@ -15,6 +22,10 @@ namespace {
 
 using NestedTreemapLayoutTest = test::LayoutTest;
 using SunburstRingsTest = test::LayoutTest;
+using AllLevelsTest = test::LayoutTest;
+using MapKeysTest = test::LayoutTest;
+using FlameLayoutTest = test::LayoutTest;
+using MapKeys::Arrow;
 
 constexpr double pi = std::numbers::pi;
 
@@ -100,7 +111,7 @@ TEST_F(NestedTreemapLayoutTest, HitFindsTheDeepestTileAndTheHeaderFindsTheFolder
     EXPECT_FALSE(NestedTreemapLayout::hit({-1, 5}, tiles));
 }
 
-TEST_F(NestedTreemapLayoutTest, DropsTinyTilesAndDoesNotOpenSmallFolders) {
+TEST_F(NestedTreemapLayoutTest, DropsTinyTilesDoesNotOpenSmallFoldersAndGivesEveryLevelItsBucket) {
     ScanNode* small = nodes.folder({nodes.file(1), nodes.file(1)});
     ScanNode* root = nodes.folder({nodes.file(1'000'000), small, nodes.file(1)});
     const auto tiles = NestedTreemapLayout::hits(root, {400, 300}, 4);
@@ -112,9 +123,7 @@ TEST_F(NestedTreemapLayoutTest, DropsTinyTilesAndDoesNotOpenSmallFolders) {
     for (const RectHit& t : NestedTreemapLayout::hits(nodes.folder({big}), {800, 600}, 1)) {
         EXPECT_FALSE(t.framed);
     }
-}
-
-TEST_F(NestedTreemapLayoutTest, EveryLevelHasItsOwnBucket) {
+    // Every level has its own bucket.
     std::vector<ScanNode*> many;
     for (int i = 0; i < 14; ++i)
         many.push_back(nodes.file(1000 - i));
@@ -122,9 +131,9 @@ TEST_F(NestedTreemapLayoutTest, EveryLevelHasItsOwnBucket) {
     std::vector<ScanNode*> top{crowded};
     for (int i = 0; i < 14; ++i)
         top.push_back(nodes.file(10));
-    const auto tiles = NestedTreemapLayout::hits(nodes.folder(top), {1600, 900}, 2);
+    const auto levels = NestedTreemapLayout::hits(nodes.folder(top), {1600, 900}, 2);
     int buckets = 0;
-    for (const RectHit& t : tiles) {
+    for (const RectHit& t : levels) {
         if (t.node) continue;
         ++buckets;
         EXPECT_EQ(t.label, t.depth == 0 ? "Other (3)" : "Other (2)");
@@ -185,6 +194,269 @@ TEST_F(SunburstRingsTest, HitFindsTheRingUnderThePointerAndDropsSlivers) {
             ->node,
         folder);
     EXPECT_FALSE(SunburstLayout::hit({200, 200}, size, wedges));
+}
+
+// Folders `levels` deep, each holding a folder and a file of the same size:
+// every level has half the room of the one above.
+ScanNode* nestedHalves(test::Nodes& nodes, int levels) {
+    ScanNode* inner = nodes.file(1000);
+    for (int i = 0; i < levels; ++i)
+        inner = nodes.folder({inner, nodes.file(inner->allocatedSize())});
+    return nodes.folder({inner});
+}
+
+int deepest(const std::vector<RectHit>& tiles) {
+    int d = -1;
+    for (const RectHit& t : tiles)
+        d = std::max(d, t.depth);
+    return d;
+}
+
+TEST_F(AllLevelsTest, TheTreemapGoesOnUntilTilesAreTooSmallAndDropsTheTiny) {
+    ScanNode* root = nestedHalves(nodes, 40);
+    const Size size{1600, 900};
+    const auto four = NestedTreemapLayout::hits(root, size, 4);
+    const auto all = NestedTreemapLayout::hits(root, size, MapDepth::all);
+    EXPECT_EQ(deepest(four), 3);
+    EXPECT_GT(deepest(all), 6);
+    EXPECT_LT(deepest(all), 40); // the room runs out long before the tree
+    std::map<const ScanNode*, const RectHit*> frameOf;
+    for (const RectHit& t : all) {
+        EXPECT_GE(t.rect.width, NestedTreemapLayout::minTileSide);
+        EXPECT_GE(t.rect.height, NestedTreemapLayout::minTileSide);
+        if (t.framed) {
+            frameOf[t.node] = &t;
+            // Only a folder with room for a readable level is opened.
+            EXPECT_GE(t.rect.width - 2 * NestedTreemapLayout::framePadding,
+                      NestedTreemapLayout::minInnerSide);
+        }
+        if (t.depth > 0) {
+            ASSERT_TRUE(frameOf.count(t.parent)) << "a tile before its frame";
+            const Rect& f = frameOf[t.parent]->rect;
+            EXPECT_GE(t.rect.x, f.x);
+            EXPECT_LE(t.rect.x + t.rect.width, f.x + f.width + 1e-9);
+        }
+    }
+    // The levels the numbered depth shows are the same shapes.
+    for (std::size_t i = 0; i < four.size(); ++i) {
+        if (four[i].framed) continue;
+        const auto same = std::find_if(all.begin(), all.end(),
+                                       [&](const RectHit& t) { return t.id == four[i].id; });
+        ASSERT_NE(same, all.end());
+        EXPECT_EQ(same->rect, four[i].rect);
+    }
+}
+
+TEST_F(AllLevelsTest, SunburstRingsReachAsDeepAsTheTreeButNeverThinnerThanTheLeast) {
+    const Size size{1000, 800};
+    const double outer = 800 * SunburstLayout::outerRadiusFactor;
+    const double room = outer - outer * SunburstLayout::innerRadiusFactor;
+    // A shallow tree: exactly its own levels, as wide as they can be.
+    ScanNode* shallow = nestedHalves(nodes, 5);
+    const auto wide = SunburstLayout::rings(shallow, size, MapDepth::all);
+    int rings = 0;
+    for (const WedgeHit& w : wide)
+        rings = std::max(rings, w.depth + 1);
+    EXPECT_EQ(rings, 6); // five folders, then the innermost files
+    EXPECT_NEAR(wide.front().outer - wide.front().inner, room / 6, 1e-9);
+    // A deep one: as many rings as fit.
+    const auto deep = SunburstLayout::rings(nestedHalves(nodes, 40), size, MapDepth::all);
+    EXPECT_FALSE(deep.empty());
+    for (const WedgeHit& w : deep) {
+        EXPECT_GE(w.outer - w.inner, SunburstLayout::minRingWidth);
+        EXPECT_LT(w.depth, int(room / SunburstLayout::minRingWidth));
+    }
+    // Numbered depths still stop at four rings.
+    for (const WedgeHit& w : SunburstLayout::rings(shallow, size, 4))
+        EXPECT_LT(w.depth, 4);
+}
+
+TEST_F(MapKeysTest, ArrowsGoToTheNearestSiblingAheadAndStayAtTheEdge) {
+    ScanNode* a = nodes.folder({});
+    ScanNode* b = nodes.folder({});
+    // Siblings of `a` on a grid of 3 × 2, and one shape of `b` right
+    // beside the first, which the arrows never reach from `a`'s shapes.
+    //   0 (0,0)   1 (10,0)   2 (20,0)
+    //   3 (0,10)  4 (10,12)  5 (20,10)
+    const std::vector<MapKeys::Shape> shapes{
+        {a, {0, 0}},   {a, {10, 0}},  {a, {20, 0}}, {a, {0, 10}},
+        {a, {10, 12}}, {a, {20, 10}}, {b, {1, 0}},
+    };
+    const struct {
+        std::size_t from;
+        Arrow arrow;
+        std::optional<std::size_t> to;
+    } table[] = {
+        {0, Arrow::right, 1},
+        {2, Arrow::right, std::nullopt},
+        {2, Arrow::left, 1},
+        {0, Arrow::left, std::nullopt},
+        {0, Arrow::down, 3},
+        {1, Arrow::down, 4},
+        {4, Arrow::up, 1},
+        {5, Arrow::left, 4},
+        {4, Arrow::right, 5},
+        {3, Arrow::right, 4},
+        {6, Arrow::left, std::nullopt}, // alone in its folder
+        {99, Arrow::left, std::nullopt},
+    };
+    for (const auto& row : table) {
+        EXPECT_EQ(MapKeys::step(shapes, row.from, row.arrow), row.to)
+            << row.from << " " << int(row.arrow);
+    }
+    EXPECT_EQ(MapKeys::first(shapes, b), 6u);
+    EXPECT_EQ(MapKeys::first(shapes, nullptr), 0u);
+    EXPECT_EQ(MapKeys::first({}, a), std::nullopt);
+}
+
+// On a real treemap, Right and Down from the first tile reach every sibling
+// in turn and never one of another folder.
+TEST_F(MapKeysTest, EveryTileOfALevelIsReachedFromTheFirst) {
+    std::vector<ScanNode*> files{nodes.folder({nodes.file(300), nodes.file(200)})};
+    for (int i = 0; i < 9; ++i)
+        files.push_back(nodes.file(900 - 50 * i));
+    ScanNode* root = nodes.folder(files);
+    const auto tiles = NestedTreemapLayout::hits(root, {1200, 800}, 2);
+    std::vector<MapKeys::Shape> shapes;
+    for (const RectHit& t : tiles)
+        shapes.push_back({t.parent, {t.rect.x + t.rect.width / 2, t.rect.y + t.rect.height / 2}});
+    std::vector<bool> seen(shapes.size());
+    std::vector<std::size_t> todo{*MapKeys::first(shapes, root)};
+    while (!todo.empty()) {
+        const std::size_t at = todo.back();
+        todo.pop_back();
+        if (seen[at]) continue;
+        seen[at] = true;
+        EXPECT_EQ(shapes[at].parent, root);
+        for (Arrow arrow : {Arrow::left, Arrow::right, Arrow::up, Arrow::down}) {
+            if (const auto next = MapKeys::step(shapes, at, arrow)) todo.push_back(*next);
+        }
+    }
+    for (std::size_t i = 0; i < shapes.size(); ++i)
+        EXPECT_EQ(seen[i], shapes[i].parent == root) << i;
+}
+
+TEST_F(FlameLayoutTest, ShortAreaKeepsTheMinimumRowHeightAndBarsAreInPreOrderWiderThanEight) {
+    auto* root = nodes.folder({nodes.file(3), nodes.file(1)});
+    const auto bars = FlameLayout::hits(root, {600, 50});
+    ASSERT_EQ(bars.size(), 3u);
+    EXPECT_EQ(bars[0].rect, (Rect{0, 0, 600, 17}));
+    EXPECT_EQ(bars[0].node, root);
+    EXPECT_EQ(bars[1].rect, (Rect{0, 18, 450, 17}));
+    EXPECT_EQ(bars[2].rect, (Rect{450, 18, 150, 17}));
+    // The row height follows the area when it is tall enough.
+    EXPECT_EQ(FlameLayout::hits(root, {600, 500})[1].rect, (Rect{0, 100, 450, 99}));
+    // Bars in pre-order, descending only into bars wider than eight points.
+    auto* a = nodes.folder({nodes.file(2, "a1"), nodes.file(1, "a2")}, "a");
+    auto* b = nodes.folder({nodes.file(1, "b1")}, "b");
+    auto* top = nodes.folder({a, b}, "top");
+    const auto listed = FlameLayout::hits(top, {900, 500});
+    std::vector<std::string> labels;
+    for (const auto& bar : listed)
+        labels.push_back(bar.label);
+    EXPECT_EQ(labels, (std::vector<std::string>{"top", "a", "a1", "a2", "b", "b1"}));
+    // Each bar names its row and its parent.
+    EXPECT_EQ(listed[0].parent, nullptr);
+    EXPECT_EQ(listed[2].parent, a);
+    EXPECT_EQ(listed[2].depth, 2);
+    EXPECT_EQ(listed[4].parent, top);
+    EXPECT_EQ(listed[4].depth, 1);
+    // Only bars wider than eight points are descended into.
+    for (double width : {8.0, 8.5}) {
+        auto* lone = nodes.folder({nodes.file(1)});
+        EXPECT_EQ(FlameLayout::hits(lone, {width, 100}).size(), width > 8 ? 2u : 1u) << width;
+    }
+}
+
+TEST_F(FlameLayoutTest, DrawsTheTenLargestChildrenAndLeavesTheRestEmpty) {
+    // Not sorted: up to ten children keep their order, more are ranked.
+    std::vector<ScanNode*> children;
+    for (int bytes : {50, 100, 100, 100, 100, 100, 100, 100, 100, 100, 50, 100}) {
+        children.push_back(nodes.file(bytes));
+    }
+    const auto few = FlameLayout::hits(nodes.folder({children[0], children[1]}), {300, 100});
+    EXPECT_EQ(few[1].node, children[0]);
+    EXPECT_EQ(few[2].rect, (Rect{100, 20, 200, 19}));
+
+    const auto bars = FlameLayout::hits(nodes.folder(children), {1100, 100});
+    ASSERT_EQ(bars.size(), 11u);
+    EXPECT_EQ(bars[1].node, children[1]);
+    EXPECT_EQ(bars[10].node, children[11]);
+    EXPECT_EQ(bars[10].rect.x + bars[10].rect.width, 1000); // 100 of 1100 bytes left empty
+}
+
+TEST_F(FlameLayoutTest, HitTakesTheLastBarAndZeroByteChildrenGetOnePointBars) {
+    const auto bars = FlameLayout::hits(nodes.folder({nodes.file(0), nodes.file(0)}), {600, 100});
+    ASSERT_EQ(bars.size(), 3u);
+    EXPECT_EQ(bars[1].rect, (Rect{0, 20, 1, 19}));
+    EXPECT_EQ(bars[2].rect, (Rect{0, 20, 1, 19}));
+    // Overlapping bars: the later one is on top.
+    EXPECT_EQ(FlameLayout::hit({0.5, 25}, bars)->id, bars[2].id);
+    const auto two = FlameLayout::hits(nodes.folder({nodes.file(3), nodes.file(1)}), {600, 50});
+    EXPECT_EQ(FlameLayout::hit({500, 20}, two)->id, two[2].id);
+    EXPECT_EQ(FlameLayout::hit({449.9, 20}, two)->id, two[1].id);
+    EXPECT_FALSE(FlameLayout::hit({10, 17.5}, two)); // the gap between rows
+    EXPECT_FALSE(FlameLayout::hit({10, 40}, two));
+}
+
+TEST_F(FlameLayoutTest, MaxDepthBoundsTheRows) {
+    ScanNode* chain = nodes.file(1);
+    for (int i = 0; i < 9; ++i)
+        chain = nodes.folder({chain});
+    EXPECT_EQ(FlameLayout::hits(chain, {600, 500}).size(), 5u);
+    EXPECT_EQ(FlameLayout::hits(chain, {600, 500}, 1).size(), 1u);
+    const auto zero = FlameLayout::hits(chain, {600, 500}, 0);
+    ASSERT_EQ(zero.size(), 1u);
+    EXPECT_EQ(zero[0].rect, (Rect{0, 0, 600, 499}));
+    EXPECT_TRUE(FlameLayout::hits(nullptr, {600, 500}).empty());
+    // A deep chain does not exhaust the stack.
+    ScanNode* deep = nodes.file(1);
+    for (int i = 0; i < 200'000; ++i)
+        deep = nodes.folder({deep});
+    EXPECT_EQ(FlameLayout::hits(deep, {1600, 900}, 1'000'000).size(), 200'001u);
+}
+
+// Bars of one row never overlap (beyond the one-point minimum width), and
+// no bar reaches past the right edge of the area.
+TEST_F(FlameLayoutTest, BarsOfARowNeverOverlapOverRandomTrees) {
+    std::mt19937 rng(3);
+    for (int round = 0; round < 50; ++round) {
+        std::vector<ScanNode*> level;
+        for (int i = 0; i < 400; ++i)
+            level.push_back(nodes.file(rng() % 5 ? rng() % 100'000 : 0));
+        while (level.size() > 1) {
+            std::vector<ScanNode*> next;
+            for (std::size_t i = 0; i < level.size();) {
+                const std::size_t take = std::min<std::size_t>(1 + rng() % 14, level.size() - i);
+                std::vector<ScanNode*> group(level.begin() + long(i),
+                                             level.begin() + long(i + take));
+                std::stable_sort(group.begin(), group.end(), [](auto* a, auto* b) {
+                    return a->allocatedSize() > b->allocatedSize();
+                });
+                next.push_back(nodes.folder(group));
+                i += take;
+            }
+            level = next;
+        }
+        const auto bars = FlameLayout::hits(level[0], {1600, 900});
+        std::map<double, std::vector<Rect>> rows;
+        for (const auto& bar : bars) {
+            if (bar.rect.width <= 1) continue; // the one-point minimum may stick out
+            rows[bar.rect.y].push_back(bar.rect);
+            EXPECT_LE(bar.rect.x + bar.rect.width, 1600 + 1e-9);
+        }
+        for (const auto& [y, rects] : rows) {
+            for (std::size_t i = 0; i < rects.size(); ++i) {
+                for (std::size_t j = i + 1; j < rects.size(); ++j) {
+                    // Cousins may touch within rounding of the running sums.
+                    EXPECT_TRUE(rects[i].x + rects[i].width <= rects[j].x + 1e-9 ||
+                                rects[j].x + rects[j].width <= rects[i].x + 1e-9)
+                        << "row " << y << ": " << rects[i].x << "+" << rects[i].width << " vs "
+                        << rects[j].x << "+" << rects[j].width;
+                }
+            }
+        }
+    }
 }
 
 } // namespace

@@ -76,7 +76,7 @@ ScanForest walk(const std::string& root, HardLinkMode mode, int workers = 0) {
         root, [](const WalkProgress&) {}, {}, options);
 }
 
-TEST(HardLinks, OnceCountsEachInodeAndEveryCountsEachName) {
+TEST(HardLinks, OnceCountsEachInodeByTheNameThatSortsFirstAndEveryCountsEachName) {
     LinkedTree tree;
     for (auto [mode, everyName] :
          {std::pair(HardLinkMode::once, false), std::pair(HardLinkMode::every, true)}) {
@@ -87,10 +87,7 @@ TEST(HardLinks, OnceCountsEachInodeAndEveryCountsEachName) {
         EXPECT_EQ(f.links().fileCount(), 3u);
         EXPECT_EQ(f.files().size(), 7u);
     }
-}
-
-TEST(HardLinks, TheNameThatSortsFirstCarriesTheFile) {
-    LinkedTree tree;
+    // Counted once, the name that sorts first carries the file.
     const ScanForest f = walk(tree.root, HardLinkMode::once);
     const ScanNode* first = findNode(f, tree.root + "/a/shared");
     const ScanNode* other = findNode(f, tree.root + "/c/d/shared");
@@ -130,26 +127,23 @@ DirectoryListing slowListing(const std::string& dir, std::mt19937& random, std::
     }
     std::this_thread::sleep_for(std::chrono::microseconds(pause));
     DirectoryListing l;
-    auto add = [&](std::string name, bool isDir, std::uint64_t inode, std::int64_t bytes,
-                   std::uint32_t links) {
-        RawEntry e;
-        e.url = dir + "/" + name;
-        e.name = std::move(name);
-        e.isDirectory = isDir;
-        e.inode = inode;
-        e.logicalSize = e.allocatedSize = isDir ? 0 : bytes;
-        e.linkCount = links;
-        e.device = 7;
-        l.entries.push_back(std::move(e));
-    };
     const int depth = int(std::count(dir.begin(), dir.end(), '/'));
-    if (depth < 4) {
-        for (int i = 0; i < 4; ++i)
-            add("d" + std::to_string(i), true, 0, 0, 1);
+    for (int i = 0; depth < 4 && i < 4; ++i) {
+        const std::string name = "d" + std::to_string(i);
+        l.entries.push_back(
+            {.url = dir + "/" + name, .name = name, .isDirectory = true, .device = 7});
     }
     // The same eight files in every folder: each listed name is a link.
-    for (int i = 0; i < 8; ++i)
-        add("f" + std::to_string(i), false, 100 + std::uint64_t(i), 4096 * (i + 1), 400);
+    for (int i = 0; i < 8; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        l.entries.push_back({.url = dir + "/" + name,
+                             .name = name,
+                             .inode = 100 + std::uint64_t(i),
+                             .logicalSize = 4096 * (i + 1),
+                             .allocatedSize = 4096 * (i + 1),
+                             .linkCount = 400,
+                             .device = 7});
+    }
     return l;
 }
 
@@ -189,7 +183,7 @@ TEST(HardLinks, SameTreeGivesSameTotalsWhateverTheWorkersDo) {
 
 // A stored tree: the sizes stand as written, the files with several names
 // are found by inode and date.
-TEST(HardLinks, StoredTreeIsRecognisedWithoutChangingItsTotals) {
+TEST(HardLinks, StoredTreeIsRecognisedWithoutChangingItsTotalsAndFreedByNeedsEveryName) {
     const Date when = Date::fromUnix(1'650'000'000, 5);
     struct Case {
         HardLinkMode mode;
@@ -224,11 +218,8 @@ TEST(HardLinks, StoredTreeIsRecognisedWithoutChangingItsTotals) {
         EXPECT_EQ(two->countedElsewhere(), c.files == 1 && c.mode == HardLinkMode::once);
         EXPECT_EQ(f.links().file(findNode(f, "/s/y/date")), nullptr);
     }
-}
-
-// Files: a (600, names /t/p/a and /t/q/a), b (100, names /t/p/b1 and
-// /t/p/b2), c (50, one name here and one outside), d (10, single name).
-TEST(HardLinks, FreedByCountsFilesWhoseEveryNameIsInside) {
+    // Files: a (600, names /t/p/a and /t/q/a), b (100, names /t/p/b1 and
+    // /t/p/b2), c (50, one name here and one outside), d (10, single name).
     for (HardLinkMode mode : {HardLinkMode::once, HardLinkMode::every}) {
         SCOPED_TRACE(std::string(rawValue(mode)));
         TreeBuilder b("/t");
