@@ -261,8 +261,7 @@ TEST_F(SessionTest, AnotherMachinesScanJoinsTheHistoryAndIsHandedToNothingHere) 
     EXPECT_FALSE(session->volume()); // that machine's volume is not this one's
 }
 
-// Back, Forward, Up and the ancestors are the navigation value's tests (and
-// the breadcrumb's): here, what the session adds to them.
+// Back, Forward and Up are the navigation value's tests: here, what the session adds.
 TEST_F(SessionTest, JumpUpBackAndForwardMoveThroughTheFocusHistory) {
     putSized(work() + "/sub/deep/lib/c.bin", 4000, 3);
     scan(work());

@@ -130,9 +130,8 @@ TEST_F(TreeFollowsTrash, AFileChangedSinceTheScanStaysAndTheTreeKeepsIt) {
     EXPECT_FALSE(session->staging().receipts().front().succeeded);
 }
 
-// A file with two names counts once under the first; when that name goes,
-// the one left takes the file over, and putting it back gives the first
-// its bytes again.
+// A file with two names counts once under the first; when that name goes the
+// other takes it over, and putting it back gives the first its bytes again.
 TEST_F(TreeFollowsTrash, HardLinkedFilesKeepTheirTotalsRight) {
     putSized(work() + "/x/linked.bin", 40000, 4);
     makeDirs(work() + "/y");

@@ -67,9 +67,8 @@ TEST_F(MapWorkspace, TreemapClickSelectsFileDivesIntoFolderAndClearsOnBucketAndE
     EXPECT_FALSE(workspace->mindMap()->grab().isNull());
 }
 
-// Single click on a folder's shape: the sunburst and flame go in, as the
-// treemap does above; bubbles and the mind map only select it, and a double
-// click goes in.
+// One click on a folder: the sunburst and flame go in, as the treemap does;
+// bubbles and the mind map only select it, and a double click goes in.
 TEST_F(MapWorkspace, FolderClicksFollowEachMapsDiveRule) {
     scan(tree());
     const ScanNode* big = child(root(), "big");
