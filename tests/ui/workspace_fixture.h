@@ -163,10 +163,12 @@ inline bool shows(QWidget* root, const QString& text) {
     return shownTexts(root).contains(text);
 }
 
+// The buttons shown with `text`, or named `text`.
 inline std::vector<QAbstractButton*> shownButtons(QWidget* root, const QString& text) {
     std::vector<QAbstractButton*> out;
     for (QAbstractButton* b : root->findChildren<QAbstractButton*>()) {
-        if (b->isVisibleTo(root) && b->text() == text) out.push_back(b);
+        if (b->isVisibleTo(root) && (b->text() == text || b->objectName() == text))
+            out.push_back(b);
     }
     return out;
 }

@@ -9,14 +9,6 @@ namespace {
 
 using ListWorkspace = WorkspaceTest;
 
-std::vector<QPushButton*> visibleButtons(QWidget* parent, const char* name) {
-    std::vector<QPushButton*> out;
-    for (QPushButton* b : parent->findChildren<QPushButton*>(QString::fromLatin1(name))) {
-        if (b->isVisibleTo(parent)) out.push_back(b);
-    }
-    return out;
-}
-
 TEST(BarWidths, AShareOfTheRowButNeverBelowAVisibleMinimum) {
     for (const auto& [bytes, whole, width] :
          {std::tuple{50, 100, 36.0}, {100, 100, 72.0}, {1, 100, 3.0}, {5, 0, 3.0}}) {
@@ -38,7 +30,7 @@ TEST_F(ListWorkspace, EmptyStateBeforeTheFirstScanAndProgressPanelWhileScanning)
     auto* scanButton = workspace->findChild<QPushButton*>(QStringLiteral("emptyScan"));
     ASSERT_TRUE(scanButton);
     EXPECT_EQ(scanButton->text(), QStringLiteral("Scan tree"));
-    EXPECT_TRUE(visibleButtons(workspace.get(), "breadcrumbRoot").empty()); // no forest yet
+    EXPECT_TRUE(shownButtons(workspace.get(), "breadcrumbRoot").empty()); // no forest yet
     // While scanning, the progress panel replaces the loaded scan.
     scan(tree());
     show(ViewMode::treemap);
@@ -92,7 +84,7 @@ TEST_F(ListWorkspace, PastScanButtonOpensThatScanAtThatPath) {
     session->setSearchQuery("needle");
     ASSERT_TRUE(waitUntil([&] { return !session->historyHits().empty(); }));
     flush();
-    const auto buttons = visibleButtons(workspace.get(), "pastScan");
+    const auto buttons = shownButtons(workspace.get(), "pastScan");
     ASSERT_EQ(buttons.size(), session->historyHits().size());
     const std::string path = home.home() + "/other/needle.bin";
     EXPECT_EQ(buttons.front()->text(), QStringLiteral("needle.bin · 4.1 KB"));
@@ -107,22 +99,22 @@ TEST_F(ListWorkspace, BreadcrumbShowsEveryFolderDownToTheFocusAndStepsBack) {
     putSized(tree() + "/big/deeper/deepest/z.bin", 1000, 7);
     scan(tree());
     show(ViewMode::treemap);
-    EXPECT_TRUE(visibleButtons(workspace.get(), "breadcrumbBack").empty());
+    EXPECT_TRUE(shownButtons(workspace.get(), "breadcrumbBack").empty());
     const ScanNode* big = child(root(), "big");
     const ScanNode* deepest = child(child(big, "deeper"), "deepest");
     session->jumpTo(deepest);
     flush();
-    auto crumbs = visibleButtons(workspace.get(), "breadcrumbItem");
+    auto crumbs = shownButtons(workspace.get(), "breadcrumbItem");
     ASSERT_EQ(crumbs.size(), 3u);
     EXPECT_EQ(crumbs[0]->text(), QStringLiteral("big"));
     EXPECT_EQ(crumbs[2]->text(), QStringLiteral("deepest"));
     crumbs[0]->click();
     flush();
     EXPECT_EQ(session->displayRoot(), big);
-    visibleButtons(workspace.get(), "breadcrumbBack").at(0)->click();
+    shownButtons(workspace.get(), "breadcrumbBack").at(0)->click();
     flush();
     EXPECT_EQ(session->displayRoot(), deepest);
-    EXPECT_EQ(visibleButtons(workspace.get(), "breadcrumbForward").size(), 1u);
+    EXPECT_EQ(shownButtons(workspace.get(), "breadcrumbForward").size(), 1u);
 }
 
 TEST_F(ListWorkspace, FolderListClickSelectsDoubleClickDivesAndTopSizesIgnoreTheFocus) {
