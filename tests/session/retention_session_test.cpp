@@ -1,76 +1,66 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 
-#include "session/app_session.h"
 #include "store/scan_retention.h"
 #include "store/scan_store.h"
-#include "support/event_loop.h"
 #include "support/session_scan.h"
-#include "support/temp_dir.h"
 
 namespace tb {
 namespace {
 
-class SessionRetention : public ::testing::Test {
+class SessionRetention : public test::SessionInHome {
 protected:
     SessionRetention() { test::put(tree + "/f", "data"); }
 
-    std::size_t scansOf(const AppSession& session, const std::string& root) const {
-        return std::count_if(session.history().begin(), session.history().end(),
+    std::size_t scansOf(const std::string& root) const {
+        return std::count_if(session->history().begin(), session->history().end(),
                              [&](const ScanRecord& r) { return r.rootPath == root; });
     }
 
-    test::TempHome home;
     std::string tree = home.home() + "/tree";
     std::string other = home.home() + "/other";
 };
 
 TEST_F(SessionRetention, SavingAScanDeletesTheFoldersOldScansButNeverAPinnedOne) {
     test::put(other + "/g", "data");
-    AppSession session;
-    session.prepareWorkspaceIfNeeded();
-    ASSERT_TRUE(test::waitUntil([&] { return session.retention().keepPerFolder == 5; }));
-    ASSERT_TRUE(session.setKeepScans(1));
-    test::scanAndWait(session, other);
-    const ScanRecord otherScan = session.history().front();
-    test::scanAndWait(session, tree);
-    const ScanRecord pinned = session.history().front();
-    ASSERT_TRUE(session.setPinned(pinned, true));
-    EXPECT_TRUE(session.isPinned(pinned));
-    test::scanAndWait(session, tree);
-    const ScanRecord second = session.history().front();
-    test::scanAndWait(session, tree);
+    session->prepareWorkspaceIfNeeded();
+    ASSERT_TRUE(test::waitUntil([&] { return session->retention().keepPerFolder == 5; }));
+    ASSERT_TRUE(session->setKeepScans(1));
+    scan(other);
+    const ScanRecord otherScan = session->history().front();
+    scan(tree);
+    const ScanRecord pinned = session->history().front();
+    ASSERT_TRUE(session->setPinned(pinned, true));
+    scan(tree);
+    const ScanRecord second = session->history().front();
+    scan(tree);
     // The oldest unpinned scan of the tree leaves the history and the disk;
     // the other folder's single scan stays.
     ASSERT_TRUE(test::waitUntil([&] { return !test::exists(second.fileURL); }));
     EXPECT_TRUE(test::exists(pinned.fileURL));
     EXPECT_TRUE(test::exists(otherScan.fileURL));
-    EXPECT_EQ(scansOf(session, tree), 2u);
-    EXPECT_EQ(scansOf(session, other), 1u);
+    EXPECT_EQ(scansOf(tree), 2u);
+    EXPECT_EQ(scansOf(other), 1u);
     // Nothing of it went to the Trash: it was our own file.
     EXPECT_FALSE(test::exists(home.dataHome() + "/Trash/files"));
-    EXPECT_FALSE(session.removeStoredScan(pinned));
+    EXPECT_FALSE(session->removeStoredScan(pinned));
     EXPECT_TRUE(test::exists(pinned.fileURL));
 
-    ASSERT_TRUE(session.setPinned(pinned, false));
-    test::scanAndWait(session, tree);
+    ASSERT_TRUE(session->setPinned(pinned, false));
+    scan(tree);
     ASSERT_TRUE(test::waitUntil([&] { return !test::exists(pinned.fileURL); }));
-    EXPECT_EQ(scansOf(session, tree), 1u);
+    EXPECT_EQ(scansOf(tree), 1u);
 }
 
 TEST_F(SessionRetention, ChoicesLastIntoTheNextLaunch) {
-    ScanRecord pinned;
-    {
-        AppSession session;
-        session.prepareWorkspaceIfNeeded();
-        test::scanAndWait(session, tree);
-        pinned = session.history().front();
-        ASSERT_TRUE(session.setKeepScans(std::nullopt));
-        ASSERT_TRUE(session.setPinned(pinned, true));
-        EXPECT_FALSE(session.setKeepScans(0));
-        EXPECT_EQ(session.retention().keepPerFolder, std::nullopt);
-    }
+    session->prepareWorkspaceIfNeeded();
+    scan(tree);
+    const ScanRecord pinned = session->history().front();
+    ASSERT_TRUE(session->setKeepScans(std::nullopt));
+    ASSERT_TRUE(session->setPinned(pinned, true));
+    EXPECT_FALSE(session->setKeepScans(0));
+    EXPECT_EQ(session->retention().keepPerFolder, std::nullopt);
+    session.reset();
+
     AppSession next;
     EXPECT_FALSE(next.isPinned(pinned)); // nothing read before the workspace is prepared
     next.prepareWorkspaceIfNeeded();

@@ -1,48 +1,33 @@
-#include <gtest/gtest.h>
-
 #include <QSignalSpy>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "scan/forest_edit.h"
-#include "session/app_session.h"
 #include "store/scan_store.h"
-#include "support/event_loop.h"
 #include "support/session_scan.h"
-#include "support/temp_dir.h"
-#include "support/tree_builder.h"
 
 namespace tb {
 namespace {
 
 using namespace tb::test;
 
-class TreeFollowsTrash : public testing::Test {
+class TreeFollowsTrash : public SessionInHome {
 protected:
     void SetUp() override {
         putSized(work() + "/a.bin", 5000, 1);
         putSized(work() + "/sub/b.bin", 9000, 2);
         putSized(work() + "/sub/c.bin", 3000, 3);
-        session = std::make_unique<AppSession>();
     }
 
-    std::string work() const { return home.home() + "/work"; }
-    const ScanNode* node(const std::string& path) const {
-        return ForestEdit::nodeAt(*session->forest(), path);
-    }
     std::int64_t total() const { return session->forest()->root()->allocatedSize(); }
     // Straight to the Trash, as Move to Trash… does once confirmed.
     void trash(std::vector<const ScanNode*> nodes) {
         session->staging().trash(session->staging().select(nodes));
     }
-
-    TempHome home;
-    std::unique_ptr<AppSession> session;
 };
 
 TEST_F(TreeFollowsTrash, AMovedItemLeavesTheTreeAndUndoPutsItBackFromTheDisk) {
-    scanAndWait(*session, work());
+    scan(work());
     const std::int64_t before = total();
     const std::int64_t b = node(work() + "/sub/b.bin")->allocatedSize();
     const std::int64_t sub = node(work() + "/sub")->allocatedSize();
@@ -77,7 +62,7 @@ TEST_F(TreeFollowsTrash, AMovedItemLeavesTheTreeAndUndoPutsItBackFromTheDisk) {
 
 TEST_F(TreeFollowsTrash, TheQueueAndEveryListFollowToo) {
     putSized(work() + "/copy/a.bin", 5000, 1); // same bytes as a.bin
-    scanAndWait(*session, work());
+    scan(work());
     session->findDuplicates();
     ASSERT_TRUE(waitUntil([&] { return !session->isFindingDuplicates(); }));
     ASSERT_EQ(session->duplicates().size(), 1u);
@@ -105,7 +90,7 @@ TEST_F(TreeFollowsTrash, TheQueueAndEveryListFollowToo) {
 }
 
 TEST_F(TreeFollowsTrash, RefusedAndQueuedItemsAreHandledAsTheQueueDoes) {
-    scanAndWait(*session, work());
+    scan(work());
     session->staging().stage(*node(work() + "/sub/b.bin"));
     const std::vector<const ScanNode*> chosen{session->forest()->root(), node(work() + "/sub"),
                                               node(work() + "/sub/b.bin")};
@@ -125,10 +110,15 @@ TEST_F(TreeFollowsTrash, RefusedAndQueuedItemsAreHandledAsTheQueueDoes) {
     ASSERT_TRUE(session->staging().lastMessage());
     EXPECT_EQ(*session->staging().lastMessage(), *none.refused);
     EXPECT_EQ(session->movedToTrash().size(), 1u);
+
+    // A new scan starts the count again.
+    scan(work());
+    EXPECT_TRUE(session->movedToTrash().empty());
+    EXPECT_EQ(node(work() + "/sub"), nullptr);
 }
 
 TEST_F(TreeFollowsTrash, AFileChangedSinceTheScanStaysAndTheTreeKeepsIt) {
-    scanAndWait(*session, work());
+    scan(work());
     const std::int64_t before = total();
     setModified(work() + "/a.bin", 1'000'000);
     trash({node(work() + "/a.bin")});
@@ -140,14 +130,13 @@ TEST_F(TreeFollowsTrash, AFileChangedSinceTheScanStaysAndTheTreeKeepsIt) {
     EXPECT_FALSE(session->staging().receipts().front().succeeded);
 }
 
-// A file with two names counts once under the first; when that name goes,
-// the one left takes the file over, and putting it back gives the first
-// its bytes again.
+// A file with two names counts once under the first; when that name goes the
+// other takes it over, and putting it back gives the first its bytes again.
 TEST_F(TreeFollowsTrash, HardLinkedFilesKeepTheirTotalsRight) {
     putSized(work() + "/x/linked.bin", 40000, 4);
     makeDirs(work() + "/y");
     ASSERT_EQ(::link((work() + "/x/linked.bin").c_str(), (work() + "/y/linked.bin").c_str()), 0);
-    scanAndWait(*session, work());
+    scan(work());
     const std::int64_t before = total();
     const std::int64_t file = node(work() + "/x/linked.bin")->allocatedSize();
     ASSERT_GT(file, 0);
@@ -171,20 +160,11 @@ TEST_F(TreeFollowsTrash, HardLinkedFilesKeepTheirTotalsRight) {
     EXPECT_EQ(session->forest()->freedBy(session->forest()->root()), before);
 }
 
-TEST_F(TreeFollowsTrash, ANewScanStartsTheCountAgain) {
-    scanAndWait(*session, work());
-    trash({node(work() + "/a.bin")});
-    ASSERT_EQ(session->movedToTrash().size(), 1u);
-    scanAndWait(*session, work());
-    EXPECT_TRUE(session->movedToTrash().empty());
-    EXPECT_EQ(node(work() + "/a.bin"), nullptr);
-}
-
 // The home's Trash lies in the scanned home: the volume bar takes it off
 // what was scanned, and an item moved there must not be taken off twice.
 TEST_F(TreeFollowsTrash, TheVolumeBarCountsAMovedItemOnceWhenTheTrashIsInTheScan) {
     putSized(home.home() + "/.local/share/Trash/files/old.bin", 7000, 5);
-    scanAndWait(*session, home.home());
+    scan(home.home());
     auto scannedSlice = [&]() -> std::int64_t {
         const auto& truth = session->pulse().truth();
         if (!truth || !session->volume() || session->volume()->trashPending) return -1;

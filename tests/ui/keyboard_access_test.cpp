@@ -1,5 +1,4 @@
 #include <QAccessible>
-#include <QAbstractButton>
 #include <QScreen>
 #include <QShortcut>
 
@@ -15,21 +14,18 @@ namespace {
 class KeyboardAccess : public WindowTest {
 protected:
     void scan() {
-        putSized(tree() + "/big/x.bin", 400'000, 1);
-        putSized(tree() + "/mid/m.bin", 200'000, 2);
-        putSized(tree() + "/a.bin", 300'000, 3);
-        scanAndWait(*session, tree());
+        putSized(work() + "/big/x.bin", 400'000, 1);
+        putSized(work() + "/mid/m.bin", 200'000, 2);
+        putSized(work() + "/a.bin", 300'000, 3);
+        scanAndWait(*session, work());
         flush();
     }
-    std::string tree() const { return home.home() + "/tree"; }
     void show(AppTab tab, ViewMode mode = ViewMode::folders) {
         session->setTab(tab);
         session->setViewMode(mode);
         flush();
     }
 };
-
-// --- accessibility --------------------------------------------------------
 
 bool interactive(QAccessibleInterface* a) {
     using A = QAccessible;
@@ -86,18 +82,31 @@ TEST_F(KeyboardAccess, TheMapTellsTheShapeUnderThePointerAndElseTheFolderShown) 
     TreemapView* map = workspace()->treemap();
     ASSERT_TRUE(map->isVisible());
     EXPECT_EQ(map->accessibleName(), QStringLiteral("Treemap"));
-    EXPECT_TRUE(map->accessibleDescription().startsWith(QStringLiteral("tree, ")))
+    EXPECT_TRUE(map->accessibleDescription().startsWith(QStringLiteral("work, ")))
         << map->accessibleDescription().toStdString();
     const ScanNode* file = child(session->forest()->root(), "a.bin");
-    const QPoint p = centreOf(hitFor(map->hits(), file).rect);
-    QMouseEvent move(QEvent::MouseMove, QPointF(p), map->mapToGlobal(QPointF(p)), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(map, &move);
+    hover(map, centreOf(hitFor(map->hits(), file).rect));
     EXPECT_EQ(map->accessibleDescription(),
               QStringLiteral("a.bin, ") + DiskTheme::bytes(file->allocatedSize()));
 }
 
-// --- keyboard reach -------------------------------------------------------
+// Icons that stand side by side must tell their items apart: the sidebar's
+// tabs, and the modes of the Explore picker.
+template <typename Rows>
+void expectAllDifferent(const Rows& rows) {
+    std::vector<QImage> images;
+    for (const auto& row : rows) {
+        images.push_back(DiskTheme::icon(row.symbol).pixmap(QSize(32, 32)).toImage());
+        EXPECT_FALSE(images.back().isNull()) << row.symbol;
+        for (std::size_t i = 0; i + 1 < images.size(); ++i)
+            EXPECT_NE(images[i], images.back()) << rows[i].symbol << " looks like " << row.symbol;
+    }
+}
+
+TEST(Icons, TabsAndExploreModesEachHaveTheirOwn) {
+    expectAllDifferent(appTabs);
+    expectAllDifferent(viewModes);
+}
 
 TEST_F(KeyboardAccess, TabReachesTheToolbarInOrderWithARingAroundEveryStop) {
     scan();
@@ -152,8 +161,6 @@ TEST_F(KeyboardAccess, TabReachesTheToolbarInOrderWithARingAroundEveryStop) {
     EXPECT_EQ(QApplication::focusWidget(), search);
     EXPECT_EQ(ring->target(), nullptr);
 }
-
-// --- the one table of shortcuts -----------------------------------------------
 
 TEST_F(KeyboardAccess, TheShortcutTableBindsWhatItListsAndNothingElseIsBound) {
     using Shortcuts::Command;

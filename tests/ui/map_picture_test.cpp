@@ -29,7 +29,6 @@ TEST_F(MapPicture, ColourByTypeColoursTheThreeMapsAndItsLegendShowsOnlyWithThem)
     QSignalSpy changed(workspace.get(), &ScanWorkspace::mapSettingsChanged);
     button->click();
     EXPECT_EQ(changed.count(), 1);
-    EXPECT_EQ(KindLegend::names().size(), int(FileKinds::kindCount));
 
     // "big" holds more video than anything else: its tile takes video's
     // colour, once found beside the interface thread; .bin is of no known kind.

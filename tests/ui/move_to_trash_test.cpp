@@ -1,4 +1,3 @@
-#include "scan/forest_edit.h"
 #include "workspace_fixture.h"
 
 namespace tb::test {
@@ -10,13 +9,9 @@ protected:
         WindowTest::SetUp();
         putSized(work() + "/keep.bin", 4000, 1);
         putSized(work() + "/big.bin", 60000, 2);
-        scanAndWait(*session, work());
+        scan(work());
         session->setTab(AppTab::explore);
         QCoreApplication::processEvents();
-    }
-    std::string work() const { return home.home() + "/work"; }
-    const ScanNode* node(const std::string& path) const {
-        return ForestEdit::nodeAt(*session->forest(), path);
     }
     // The confirmation shown, waited for.
     QMessageBox* confirmation() const {
@@ -116,11 +111,8 @@ TEST_F(MoveToTrashUi, RowsChosenTogetherGoTogetherFromTheKeyAndTheMenu) {
 
     std::unique_ptr<QMenu> menu(
         NodeMenu::build(*session, *node(work() + "/keep.bin"), window.get(), list->chosenNodes()));
-    QStringList texts;
-    for (QAction* a : menu->actions())
-        texts << a->text();
-    EXPECT_TRUE(texts.contains(QStringLiteral("Move 2 Items to Trash\u2026")));
-    EXPECT_TRUE(texts.contains(QStringLiteral("Add 2 Items to Review Queue")));
+    EXPECT_TRUE(texts(menu.get()).contains(QStringLiteral("Move 2 Items to Trash\u2026")));
+    EXPECT_TRUE(texts(menu.get()).contains(QStringLiteral("Add 2 Items to Review Queue")));
 
     QTest::keyClick(list, Qt::Key_Delete);
     QMessageBox* box = confirmation();

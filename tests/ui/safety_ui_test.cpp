@@ -1,5 +1,5 @@
 #include "desktop/qt_desktop.h"
-#include "tasks_fixture.h"
+#include "workspace_fixture.h"
 #include "base/path.h"
 #include "ui/shell/status_banner.h"
 

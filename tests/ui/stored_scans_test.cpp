@@ -6,12 +6,12 @@
 #include "store/scan_retention.h"
 #include "store/scan_store.h"
 #include "ui/tasks/stored_scans.h"
-#include "tasks_fixture.h"
+#include "workspace_fixture.h"
 
-namespace tb {
+namespace tb::test {
 namespace {
 
-class StoredScansTest : public ::testing::Test {
+class StoredScansTest : public SessionInHome {
 protected:
     // A window holding a splitter of two panes, as the main window does.
     static QSplitter* splitIn(QMainWindow& window) {
@@ -22,13 +22,12 @@ protected:
         return splitter;
     }
 
-    test::TempHome home;
-    test::ScopedEnv config{"XDG_CONFIG_HOME", home.home() + "/.config"};
+    ScopedEnv config{"XDG_CONFIG_HOME", home.home() + "/.config"};
 };
 
 TEST_F(StoredScansTest, WindowStateComesBackInTheNextRun) {
     const std::string root = home.home() + "/odd\xff root";
-    test::makeDirs(root);
+    makeDirs(root);
     QList<int> savedSizes;
     {
         QMainWindow window;
@@ -36,26 +35,25 @@ TEST_F(StoredScansTest, WindowStateComesBackInTheNextRun) {
         window.resize(700, 600); // fits the test screen, whose geometry it keeps
         window.show();
         splitter->setSizes({150, 550});
-        test::settle(50);
+        settle(50);
         savedSizes = splitter->sizes();
-        AppSession session;
-        session.setShowInspector(true);
-        session.setViewMode(ViewMode::bubbles);
-        session.setScanRoot(root);
-        saveWindowState(window, session);
+        AppSession saved;
+        saved.setShowInspector(true);
+        saved.setViewMode(ViewMode::bubbles);
+        saved.setScanRoot(root);
+        saveWindowState(window, saved);
     }
     QMainWindow window;
     QSplitter* splitter = splitIn(window);
-    AppSession session;
-    restoreWindowState(window, session);
+    restoreWindowState(window, *session);
     window.show();
-    test::settle(50);
+    settle(50);
     EXPECT_EQ(window.size(), QSize(700, 600));
     EXPECT_EQ(splitter->sizes(), savedSizes);
-    EXPECT_TRUE(session.showInspector());
-    EXPECT_EQ(session.viewMode(), ViewMode::bubbles);
-    EXPECT_EQ(session.scanRoot(), root);
-    EXPECT_TRUE(test::exists(home.home() + "/.config/Tarnbeck/Tarnbeck.conf"));
+    EXPECT_TRUE(session->showInspector());
+    EXPECT_EQ(session->viewMode(), ViewMode::bubbles);
+    EXPECT_EQ(session->scanRoot(), root);
+    EXPECT_TRUE(exists(home.home() + "/.config/Tarnbeck/Tarnbeck.conf"));
 
     // A root that is gone is not brought back.
     ::rmdir(root.c_str());
@@ -66,47 +64,43 @@ TEST_F(StoredScansTest, WindowStateComesBackInTheNextRun) {
 }
 
 TEST_F(StoredScansTest, RemovingMovesOnlyAScanThatIsNotOpenToTheTrash) {
-    const std::string tree = home.home() + "/tree";
-    test::put(tree + "/f", "data");
-    AppSession session;
-    session.prepareWorkspaceIfNeeded();
-    test::scanAndWait(session, tree);
-    test::scanAndWait(session, tree);
-    ASSERT_EQ(session.history().size(), 2u);
-    const ScanRecord open = session.history()[0];
-    const ScanRecord older = session.history()[1];
+    put(work() + "/f", "data");
+    session->prepareWorkspaceIfNeeded();
+    scan(work());
+    scan(work());
+    ASSERT_EQ(session->history().size(), 2u);
+    const ScanRecord open = session->history()[0];
+    const ScanRecord older = session->history()[1];
     EXPECT_GT(StoredScans::fileBytes(older.fileURL), 0);
 
-    EXPECT_TRUE(session.isOpenScan(open));
-    EXPECT_FALSE(session.removeStoredScan(open));
-    EXPECT_TRUE(test::exists(open.fileURL));
+    EXPECT_TRUE(session->isOpenScan(open));
+    EXPECT_FALSE(session->removeStoredScan(open));
+    EXPECT_TRUE(exists(open.fileURL));
 
-    ASSERT_TRUE(session.removeStoredScan(older));
-    EXPECT_FALSE(test::exists(older.fileURL));
-    EXPECT_TRUE(test::exists(home.dataHome() + "/Trash/files/" +
-                             older.fileURL.substr(older.fileURL.rfind('/') + 1)));
+    ASSERT_TRUE(session->removeStoredScan(older));
+    EXPECT_FALSE(exists(older.fileURL));
+    EXPECT_TRUE(exists(home.dataHome() + "/Trash/files/" +
+                       older.fileURL.substr(older.fileURL.rfind('/') + 1)));
 
-    std::unique_ptr<QWidget> section(StoredScans::usageSection(session));
-    EXPECT_EQ(test::shownTexts(section.get()).filter(QRegularExpression("^1 scan takes")).size(),
-              1);
+    std::unique_ptr<QWidget> section(StoredScans::usageSection(*session));
+    EXPECT_EQ(shownTexts(section.get()).filter(QRegularExpression("^1 scan takes")).size(), 1);
 }
 
 TEST_F(StoredScansTest, SettingsChooseHowManyScansStay) {
-    AppSession session;
-    session.prepareWorkspaceIfNeeded();
-    ASSERT_TRUE(test::waitUntil([&] { return session.retention().keepPerFolder == 5; }));
-    std::unique_ptr<QWidget> section(StoredScans::usageSection(session));
+    session->prepareWorkspaceIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return session->retention().keepPerFolder == 5; }));
+    std::unique_ptr<QWidget> section(StoredScans::usageSection(*session));
     auto* keep = section->findChild<QSpinBox*>(QStringLiteral("keepScans"));
     ASSERT_NE(keep, nullptr);
     EXPECT_EQ(keep->value(), 5);
     keep->setValue(0);
     EXPECT_EQ(keep->text(), QStringLiteral("All"));
-    EXPECT_EQ(session.retention().keepPerFolder, std::nullopt);
+    EXPECT_EQ(session->retention().keepPerFolder, std::nullopt);
     keep->setValue(3);
     EXPECT_EQ(ScanRetention::read(ScanStore::directory()).keepPerFolder, 3);
-    ASSERT_TRUE(session.setKeepScans(7));
+    ASSERT_TRUE(session->setKeepScans(7));
     EXPECT_EQ(keep->value(), 7);
 }
 
 } // namespace
-} // namespace tb
+} // namespace tb::test

@@ -1,4 +1,6 @@
-#include "tasks_fixture.h"
+#include <QRadioButton>
+
+#include "workspace_fixture.h"
 #include "ui/tasks/apps_view.h"
 #include "ui/tasks/cleanup_view.h"
 #include "ui/tasks/duplicates_view.h"
@@ -72,16 +74,6 @@ TEST_F(CleanupViewTest, TheMachinesOwnStorageIsShownWithItsCommandAndNeverQueued
     EXPECT_TRUE(shows(&view, "sudo apt clean"));
 }
 
-TEST(AppsViewMatch, NameOrBundleIdentifierIgnoringCase) {
-    AppFootprint app;
-    app.name = "Widget Maker";
-    app.bundleID = "com.example.Forge";
-    // The identifier ignoring case and a miss: the view test below.
-    for (const auto& [query, shown] :
-         {std::pair{"", true}, {"MAKER", true}, {"Maker.Forge", false}})
-        EXPECT_EQ(AppsView::matches(app, QString::fromUtf8(query)), shown) << query;
-}
-
 using AppsViewTest = TasksTest;
 
 TEST_F(AppsViewTest, AppsByNameOrIdentifierDataLeftBehindAndAppsThatCannotStart) {
@@ -110,8 +102,12 @@ TEST_F(AppsViewTest, AppsByNameOrIdentifierDataLeftBehindAndAppsThatCannotStart)
     EXPECT_EQ(session->staging().items()[0].url, spotify);
     EXPECT_FALSE(add[0]->isEnabled());
 
-    view.setQuery("FORGE");
-    EXPECT_TRUE(shows(&view, "Foo"));
+    // By name or identifier, ignoring case; a query in neither is a miss.
+    for (const auto& [query, shown] :
+         {std::pair{"FORGE", true}, {"fOO", true}, {"Foo.forge", false}}) {
+        view.setQuery(query);
+        EXPECT_EQ(shows(&view, "Foo"), shown) << query;
+    }
     EXPECT_FALSE(shows(&view, "Left behind"));
     view.setQuery("spotify");
     EXPECT_FALSE(shows(&view, "Foo"));
@@ -134,7 +130,10 @@ TEST_F(DuplicatesViewTest, GroupOfThreeOffersTwoRowsAndRetainsTheLast) {
     const DuplicateGroup& group = session->duplicates()[0];
 
     EXPECT_TRUE(shows(&view, "3 identical files"));
-    EXPECT_TRUE(shows(&view, DiskTheme::bytes(10'000)));
+    EXPECT_TRUE(shows(&view, DiskTheme::bytes(10'000))); // all but one copy
+    DuplicateGroup none;
+    none.size = 1000;
+    EXPECT_EQ(DuplicatesView::reclaimable(none), 0); // no paths, nothing to free
     EXPECT_TRUE(shows(&view, "The last path is retained by default: "));
     auto add = shownButtons(&view, "Add to queue");
     ASSERT_EQ(add.size(), 2u);
@@ -146,14 +145,6 @@ TEST_F(DuplicatesViewTest, GroupOfThreeOffersTwoRowsAndRetainsTheLast) {
     EXPECT_FALSE(add[0]->isEnabled());
     EXPECT_TRUE(add[1]->isEnabled());
     EXPECT_TRUE(shownButtons(&view, "Run Again").at(0)->isEnabled());
-}
-
-TEST(DuplicatesViewMath, ReclaimableCountsAllButOnePath) {
-    DuplicateGroup g;
-    g.size = 1000;
-    EXPECT_EQ(DuplicatesView::reclaimable(g), 0);
-    g.paths = {"/a", "/b", "/c"};
-    EXPECT_EQ(DuplicatesView::reclaimable(g), 2000);
 }
 
 using ChangesViewTest = TasksTest;
@@ -211,12 +202,70 @@ TEST(ChangesViewText, SmallerChangesSayHowManyAndWhichAreShown) {
     EXPECT_EQ(ChangesView::smallerSummary(list, true),
               "2,400 smaller changes (under 1 MB, or under 5 % of an item over 20 MB), the "
               "largest 160 shown");
-}
-
-TEST(SignedBytes, PlusForGrowthAndNoChangeMinusForFreedSpace) {
+    // Plus for growth and no change, minus for freed space.
     EXPECT_EQ(TaskWidgets::signedBytes(0), "+0 B");
     EXPECT_EQ(TaskWidgets::signedBytes(-3'000'000), "-3.0 MB");
     EXPECT_EQ(TaskWidgets::signedBytes(std::numeric_limits<std::int64_t>::min()).left(1), "-");
+}
+
+using HardLinksUiTest = TasksTest;
+
+QString textOf(QWidget* root, const char* objectName) {
+    auto* label = root->findChild<QLabel*>(QString::fromLatin1(objectName));
+    return label && label->isVisibleTo(root) ? label->text() : QString();
+}
+
+// One 3 MB file under three names: two in "a", one in "b".
+TEST_F(HardLinksUiTest, InspectorNamesTheLinksAndWhatMovingAFolderFrees) {
+    const std::string big = file("a/film.bin", 3'000'000);
+    file("b/notes.txt", 20'000);
+    ASSERT_EQ(::link(big.c_str(), (work() + "/a/film-copy.bin").c_str()), 0);
+    ASSERT_EQ(::link(big.c_str(), (work() + "/b/film.bin").c_str()), 0);
+    scan(work());
+    InspectorView inspector(*session);
+    inspector.resize(320, 600);
+    const ScanForest& forest = *session->forest();
+    const std::int64_t fileBytes = forest.links().file(findNode(forest, big))->allocatedSize;
+    session->select(findNode(forest, work() + "/b/film.bin"));
+    settle(20);
+    // "-" sorts before ".": film-copy.bin is the name that counts.
+    EXPECT_EQ(textOf(&inspector, "links").toStdString(),
+              "3 names (hard links), 2 outside this folder. Counted once, under " + work() +
+                  "/a/film-copy.bin.");
+    // Its own size, though it counts 0 in the folder totals.
+    EXPECT_TRUE(shows(&inspector, DiskTheme::bytes(fileBytes)));
+    EXPECT_EQ(textOf(&inspector, "frees"), "Frees about 0 B");
+    EXPECT_EQ(InspectorView::namesText(2, 0), "2 names (hard links), all in this folder");
+    // A folder: what moving it frees, and no names line.
+    session->select(findNode(forest, work() + "/a"));
+    settle(20);
+    EXPECT_EQ(textOf(&inspector, "frees"), "Frees about 0 B");
+    EXPECT_TRUE(textOf(&inspector, "links").isEmpty());
+    session->select(findNode(forest, work()));
+    settle(20);
+    EXPECT_EQ(textOf(&inspector, "frees"),
+              "Frees about " + DiskTheme::bytes(forest.freedBy(findNode(forest, work()))));
+}
+
+TEST_F(HardLinksUiTest, SettingsChooseTheCountingOfTheNextScanAndChangesSayWhyNotCompared) {
+    SettingsView window(*session), tab(*session);
+    auto radio = [](QWidget* view, const char* name) {
+        return view->findChild<QRadioButton*>(QString::fromLatin1(name));
+    };
+    ASSERT_TRUE(radio(&window, "hardLinksOnce") && radio(&tab, "hardLinksEvery"));
+    radio(&window, "hardLinksEvery")->click();
+    EXPECT_EQ(session->hardLinks(), HardLinkMode::every);
+    EXPECT_TRUE(radio(&tab, "hardLinksEvery")->isChecked());
+
+    ChangesView changes(*session);
+    file("one.bin");
+    scan(work());
+    radio(&tab, "hardLinksOnce")->click();
+    EXPECT_EQ(session->hardLinks(), HardLinkMode::once);
+    EXPECT_TRUE(radio(&window, "hardLinksOnce")->isChecked());
+    scan(work());
+    settle(20);
+    EXPECT_TRUE(shows(&changes, "Scans not compared"));
 }
 
 } // namespace

@@ -1,10 +1,10 @@
-// A real scanned tree under a temporary HOME, shown in a ScanWorkspace, and
-// helpers that find the points to click from the maps' own hit records.
+// Real scans of small trees under a temporary HOME, shown in a ScanWorkspace, a
+// window or a task view, and helpers that find what to click and read.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -18,7 +18,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QMouseEvent>
-#include <QPoint>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -31,12 +30,9 @@
 
 #include "layout/geometry.h"
 #include "layout/sunburst_layout.h"
-#include "session/app_session.h"
-#include "support/event_loop.h"
 #include "support/second_user.h"
 #include "support/tree_builder.h"
 #include "support/session_scan.h"
-#include "support/temp_dir.h"
 #include "ui/disk_theme.h"
 #include "ui/explore/scan_workspace.h"
 #include "ui/explore/folder_browser_view.h"
@@ -45,16 +41,54 @@
 #include "ui/explore/maps/treemap_view.h"
 #include "ui/explore/node_menu.h"
 #include "ui/shell/inspector_view.h"
-#include "ui/shell/overview_view.h"
 #include "ui/shell/window_state.h"
 #include "ui/tasks/changes_view.h"
 #include "ui/tasks/settings_view.h"
 #include "ui/tasks/staging_view.h"
+#include "ui/tasks/task_widgets.h"
 #include "ui/shell/root_view.h"
 
 namespace tb::test {
 
-class WorkspaceTest : public testing::Test {
+// Lets queued redraws run.
+inline void flush() {
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+inline void click(QWidget* w, QPoint p) {
+    QTest::mouseClick(w, Qt::LeftButton, {}, p);
+    flush();
+}
+inline void doubleClick(QWidget* w, QPoint p) {
+    QTest::mouseDClick(w, Qt::LeftButton, {}, p);
+    flush();
+}
+inline void press(QWidget* w, int key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(w, Qt::Key(key), modifiers);
+    flush();
+}
+inline void hover(QWidget* w, QPoint p) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(p), w->mapToGlobal(QPointF(p)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &move);
+}
+
+// A menu's action by object name, and the texts of all but its separators.
+inline QAction* action(QMenu* menu, const char* name) {
+    for (QAction* a : menu->actions()) {
+        if (a->objectName() == QLatin1String(name)) return a;
+    }
+    return nullptr;
+}
+inline QStringList texts(QMenu* menu) {
+    QStringList out;
+    for (QAction* a : menu->actions()) {
+        if (!a->isSeparator()) out << a->text();
+    }
+    return out;
+}
+
+class WorkspaceTest : public SessionInHome {
 protected:
     void SetUp() override {
         // 17 children: the maps show 12 and put 5 into the bucket.
@@ -67,15 +101,9 @@ protected:
             writeSizedFile(tree() + "/s" + std::to_string(10 + i) + ".bin", 4000 + i,
                            unsigned(10 + i));
         }
-        session = std::make_unique<AppSession>();
         workspace = std::make_unique<ScanWorkspace>(*session);
         workspace->resize(900, 640);
         workspace->show();
-    }
-
-    void TearDown() override {
-        workspace.reset();
-        session.reset();
     }
 
     std::string tree() const { return home.home() + "/tree"; }
@@ -84,12 +112,6 @@ protected:
     void scan(const std::string& root) {
         scanAndWait(*session, root);
         flush();
-    }
-
-    // Lets the workspace's queued redraw run.
-    static void flush() {
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
     }
 
     void show(ViewMode mode) {
@@ -107,52 +129,58 @@ protected:
     }
     const ScanNode* root() const { return session->forest()->root(); }
 
-    static void click(QWidget* w, QPoint p) {
-        QTest::mouseClick(w, Qt::LeftButton, {}, p);
-        flush();
-    }
-    static void doubleClick(QWidget* w, QPoint p) {
-        QTest::mouseDClick(w, Qt::LeftButton, {}, p);
-        flush();
-    }
-    static void press(QWidget* w, int key, Qt::KeyboardModifiers modifiers = {}) {
-        QTest::keyClick(w, Qt::Key(key), modifiers);
-        flush();
-    }
-    static void hover(QWidget* w, QPoint p) {
-        QMouseEvent move(QEvent::MouseMove, QPointF(p), w->mapToGlobal(QPointF(p)), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(w, &move);
-    }
-
-    TempHome home;
-    std::unique_ptr<AppSession> session;
+    // Made after the session, so gone before it.
     std::unique_ptr<ScanWorkspace> workspace;
 };
 
 // The whole window over a session in a temporary home, active for keys.
-class WindowTest : public testing::Test {
+class WindowTest : public SessionInHome {
 protected:
     void SetUp() override {
-        session = std::make_unique<AppSession>();
         window = std::make_unique<RootView>(*session);
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
-    void TearDown() override {
-        window.reset();
-        session.reset();
-    }
-    static void flush() {
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
-    }
     ScanWorkspace* workspace() const { return window->findChild<ScanWorkspace*>(); }
 
-    TempHome home;
-    std::unique_ptr<AppSession> session;
     std::unique_ptr<RootView> window;
+};
+
+// Every label text and elided path that would show with `root`.
+inline QStringList shownTexts(QWidget* root) {
+    QStringList out;
+    for (QLabel* l : root->findChildren<QLabel*>()) {
+        if (l->isVisibleTo(root) && !l->text().isEmpty()) out << l->text();
+    }
+    for (ElidedLabel* l : root->findChildren<ElidedLabel*>()) {
+        if (l->isVisibleTo(root)) out << l->text();
+    }
+    return out;
+}
+
+inline bool shows(QWidget* root, const QString& text) {
+    return shownTexts(root).contains(text);
+}
+
+// The buttons shown with `text`, or named `text`.
+inline std::vector<QAbstractButton*> shownButtons(QWidget* root, const QString& text) {
+    std::vector<QAbstractButton*> out;
+    for (QAbstractButton* b : root->findChildren<QAbstractButton*>()) {
+        if (b->isVisibleTo(root) && (b->text() == text || b->objectName() == text))
+            out.push_back(b);
+    }
+    return out;
+}
+
+class TasksTest : public SessionInHome {
+protected:
+    // A file of `size` bytes in work(), its contents seeded by its name.
+    std::string file(const std::string& name, std::int64_t size = 10'000) {
+        const std::string p = work() + "/" + name;
+        putSized(p, size, unsigned(name.size()));
+        return p;
+    }
 };
 
 // The hit record drawn for `node` (null: the bucket).

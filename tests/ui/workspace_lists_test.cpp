@@ -9,14 +9,6 @@ namespace {
 
 using ListWorkspace = WorkspaceTest;
 
-std::vector<QPushButton*> visibleButtons(QWidget* parent, const char* name) {
-    std::vector<QPushButton*> out;
-    for (QPushButton* b : parent->findChildren<QPushButton*>(QString::fromLatin1(name))) {
-        if (b->isVisibleTo(parent)) out.push_back(b);
-    }
-    return out;
-}
-
 TEST(BarWidths, AShareOfTheRowButNeverBelowAVisibleMinimum) {
     for (const auto& [bytes, whole, width] :
          {std::tuple{50, 100, 36.0}, {100, 100, 72.0}, {1, 100, 3.0}, {5, 0, 3.0}}) {
@@ -38,7 +30,7 @@ TEST_F(ListWorkspace, EmptyStateBeforeTheFirstScanAndProgressPanelWhileScanning)
     auto* scanButton = workspace->findChild<QPushButton*>(QStringLiteral("emptyScan"));
     ASSERT_TRUE(scanButton);
     EXPECT_EQ(scanButton->text(), QStringLiteral("Scan tree"));
-    EXPECT_TRUE(visibleButtons(workspace.get(), "breadcrumbRoot").empty()); // no forest yet
+    EXPECT_TRUE(shownButtons(workspace.get(), "breadcrumbRoot").empty()); // no forest yet
     // While scanning, the progress panel replaces the loaded scan.
     scan(tree());
     show(ViewMode::treemap);
@@ -92,7 +84,7 @@ TEST_F(ListWorkspace, PastScanButtonOpensThatScanAtThatPath) {
     session->setSearchQuery("needle");
     ASSERT_TRUE(waitUntil([&] { return !session->historyHits().empty(); }));
     flush();
-    const auto buttons = visibleButtons(workspace.get(), "pastScan");
+    const auto buttons = shownButtons(workspace.get(), "pastScan");
     ASSERT_EQ(buttons.size(), session->historyHits().size());
     const std::string path = home.home() + "/other/needle.bin";
     EXPECT_EQ(buttons.front()->text(), QStringLiteral("needle.bin · 4.1 KB"));
@@ -107,22 +99,22 @@ TEST_F(ListWorkspace, BreadcrumbShowsEveryFolderDownToTheFocusAndStepsBack) {
     putSized(tree() + "/big/deeper/deepest/z.bin", 1000, 7);
     scan(tree());
     show(ViewMode::treemap);
-    EXPECT_TRUE(visibleButtons(workspace.get(), "breadcrumbBack").empty());
+    EXPECT_TRUE(shownButtons(workspace.get(), "breadcrumbBack").empty());
     const ScanNode* big = child(root(), "big");
     const ScanNode* deepest = child(child(big, "deeper"), "deepest");
     session->jumpTo(deepest);
     flush();
-    auto crumbs = visibleButtons(workspace.get(), "breadcrumbItem");
+    auto crumbs = shownButtons(workspace.get(), "breadcrumbItem");
     ASSERT_EQ(crumbs.size(), 3u);
     EXPECT_EQ(crumbs[0]->text(), QStringLiteral("big"));
     EXPECT_EQ(crumbs[2]->text(), QStringLiteral("deepest"));
     crumbs[0]->click();
     flush();
     EXPECT_EQ(session->displayRoot(), big);
-    visibleButtons(workspace.get(), "breadcrumbBack").at(0)->click();
+    shownButtons(workspace.get(), "breadcrumbBack").at(0)->click();
     flush();
     EXPECT_EQ(session->displayRoot(), deepest);
-    EXPECT_EQ(visibleButtons(workspace.get(), "breadcrumbForward").size(), 1u);
+    EXPECT_EQ(shownButtons(workspace.get(), "breadcrumbForward").size(), 1u);
 }
 
 TEST_F(ListWorkspace, FolderListClickSelectsDoubleClickDivesAndTopSizesIgnoreTheFocus) {
@@ -225,6 +217,99 @@ TEST_F(ListWorkspace, NamesThatAreNotUtf8AreShownNotLost) {
               QString::fromUtf8("odd\xEF\xBF\xBD\xE2\x8F\x8E.bin")); // U+FFFD, visible newline
     show(ViewMode::treemap);
     EXPECT_FALSE(workspace->grab().isNull());
+}
+
+using ExploreWorkspace = WorkspaceTest;
+
+std::vector<std::string> firstNames(const FolderBrowserView& list, std::size_t n) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < n && i < list.nodes().size(); ++i)
+        out.emplace_back(list.nodes()[i]->name());
+    return out;
+}
+
+TEST_F(ExploreWorkspace, FolderTreeSortsByEveryColumnBothWays) {
+    setModified(tree() + "/mid", 2'000'000'000);
+    setModified(tree() + "/s10.bin", 100);
+    scan(tree());
+    show(ViewMode::folders);
+    FolderBrowserView* list = workspace->folderBrowser();
+    const struct Case {
+        int column;
+        Qt::SortOrder order;
+        std::vector<std::string> first;
+    } cases[] = {
+        {FolderBrowserView::sizeColumn, Qt::DescendingOrder, {"big", "a.bin", "mid"}},
+        {FolderBrowserView::sizeColumn, Qt::AscendingOrder, {"empty"}},
+        {FolderBrowserView::nameColumn, Qt::AscendingOrder, {"a.bin", "big"}},
+        {FolderBrowserView::nameColumn, Qt::DescendingOrder, {"s22.bin", "s21.bin"}},
+        // 2 items, 1, then files largest first
+        {FolderBrowserView::itemsColumn, Qt::DescendingOrder, {"big", "mid", "a.bin"}},
+        {FolderBrowserView::modifiedColumn, Qt::DescendingOrder, {"mid"}},
+        {FolderBrowserView::modifiedColumn, Qt::AscendingOrder, {"s10.bin"}},
+    };
+    for (const Case& c : cases) {
+        list->sortByColumn(c.column, c.order);
+        EXPECT_EQ(firstNames(*list, c.first.size()), c.first) << c.column << " " << c.order;
+    }
+    // An opened folder keeps its place and its rows through a sort.
+    list->sortByColumn(FolderBrowserView::sizeColumn, Qt::DescendingOrder);
+    const QModelIndex big = list->treeModel()->indexOf(child(root(), "big"));
+    list->expand(big);
+    list->sortByColumn(FolderBrowserView::nameColumn, Qt::AscendingOrder);
+    const QModelIndex moved = list->treeModel()->indexOf(child(root(), "big"));
+    EXPECT_EQ(moved.row(), 1);
+    EXPECT_TRUE(list->isExpanded(moved));
+    EXPECT_EQ(list->treeModel()->rowCount(moved), 2);
+    const ScanNode* x = child(child(root(), "big"), "x.bin");
+    const double share =
+        100.0 * double(x->allocatedSize()) / double(child(root(), "big")->allocatedSize());
+    EXPECT_EQ(list->treeModel()
+                  ->data(list->treeModel()->index(0, FolderBrowserView::shareColumn, moved),
+                         Qt::DisplayRole)
+                  .toString(),
+              QString::number(share, 'f', 1) + QStringLiteral(" %")); // of its own folder
+}
+
+TEST_F(ExploreWorkspace, FolderTreeKeysMoveOpenGoInAndComeBack) {
+    scan(tree());
+    show(ViewMode::folders);
+    FolderBrowserView* list = workspace->folderBrowser();
+    list->setFocus();
+    const ScanNode* big = child(root(), "big");
+    session->select(big);
+    flush();
+    press(list, Qt::Key_Down);
+    EXPECT_EQ(session->selected(), child(root(), "a.bin"));
+    press(list, Qt::Key_Up);
+    EXPECT_EQ(session->selected(), big);
+    press(list, Qt::Key_Right); // opens the row in place
+    EXPECT_TRUE(list->isExpanded(list->treeModel()->indexOf(big)));
+    press(list, Qt::Key_Down);
+    EXPECT_EQ(session->selected(), child(big, "x.bin"));
+    press(list, Qt::Key_Left); // to the folder's row
+    press(list, Qt::Key_Left); // and closes it
+    EXPECT_EQ(session->selected(), big);
+    EXPECT_FALSE(list->isExpanded(list->treeModel()->indexOf(big)));
+
+    QTest::keyClicks(list, "mi"); // type-ahead
+    flush();
+    EXPECT_EQ(session->selected(), child(root(), "mid"));
+    session->select(big);
+    flush();
+    press(list, Qt::Key_Return);
+    EXPECT_EQ(session->displayRoot(), big);
+    EXPECT_EQ(list->root(), big);
+    press(list, Qt::Key_Backspace);
+    EXPECT_EQ(session->displayRoot(), root());
+    EXPECT_EQ(session->selected(), big); // the folder we came from
+    press(list, Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(session->displayRoot(), big);
+    press(list, Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(session->displayRoot(), root());
+    session->dive(big);
+    press(list, Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(session->displayRoot(), root());
 }
 
 } // namespace

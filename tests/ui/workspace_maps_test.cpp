@@ -1,4 +1,5 @@
 #include "layout/bubble_layout.h"
+#include "layout/nested_treemap_layout.h"
 #include "layout/sunburst_layout.h"
 #include "ui/explore/maps/bubble_view.h"
 #include "ui/explore/maps/mind_map_view.h"
@@ -45,6 +46,7 @@ TEST_F(MapWorkspace, TreemapClickSelectsFileDivesIntoFolderAndClearsOnBucketAndE
     const ScanNode* big = child(root(), "big");
     const QPoint p = centreOf(hitFor(map->hits(), big).rect);
     click(map, p);
+    EXPECT_EQ(session->selected(), big);
     ASSERT_EQ(map->hits().size(), 2u); // the layout follows the new root
     doubleClick(map, p);
     EXPECT_EQ(session->displayRoot(), big);
@@ -65,8 +67,8 @@ TEST_F(MapWorkspace, TreemapClickSelectsFileDivesIntoFolderAndClearsOnBucketAndE
     EXPECT_FALSE(workspace->mindMap()->grab().isNull());
 }
 
-// Single click on a folder's shape: the treemap, sunburst and flame go in;
-// bubbles and the mind map only select it. A double click goes in everywhere.
+// One click on a folder: the sunburst and flame go in, as the treemap does;
+// bubbles and the mind map only select it, and a double click goes in.
 TEST_F(MapWorkspace, FolderClicksFollowEachMapsDiveRule) {
     scan(tree());
     const ScanNode* big = child(root(), "big");
@@ -76,8 +78,6 @@ TEST_F(MapWorkspace, FolderClicksFollowEachMapsDiveRule) {
         std::function<QPoint()> pointOnBig;
     };
     const std::vector<Case> cases = {
-        {ViewMode::treemap, true,
-         [&] { return centreOf(hitFor(workspace->treemap()->hits(), big).rect); }},
         {ViewMode::flame, true,
          [&] { return centreOf(hitFor(workspace->flame()->hits(), big).rect); }},
         {ViewMode::sunburst, true,
@@ -159,6 +159,57 @@ TEST_F(MapWorkspace, LayoutFollowsTheWidgetSizeAndANewForestDropsTheOldTreesShap
     EXPECT_EQ(checked, 1);
     EXPECT_EQ(workspace->treemap()->root(), root());
     EXPECT_FALSE(workspace->treemap()->hits().empty());
+}
+
+using ExploreWorkspace = WorkspaceTest;
+
+TEST_F(ExploreWorkspace, DeepMapsHitTheDeepestShapeBucketsListWhatTheyHoldAndMenusAct) {
+    scan(tree());
+    show(ViewMode::treemap);
+    flush();
+    EXPECT_EQ(workspace->mapDepth(), 3); // nested from the first look
+    TreemapView* map = workspace->treemap();
+    const ScanNode* big = child(root(), "big");
+    const ScanNode* x = child(big, "x.bin");
+    const RectHit& inner = hitFor(map->hits(), x);
+    EXPECT_EQ(inner.depth, 1);
+    click(map, centreOf(inner.rect));
+    EXPECT_EQ(session->selected(), x); // a file inside a frame: selected, no dive
+    EXPECT_EQ(session->displayRoot(), root());
+
+    const RectHit& bucket = hitFor(map->hits(), nullptr);
+    click(map, centreOf(bucket.rect));
+    ASSERT_TRUE(workspace->bucketList());
+    auto* list = workspace->bucketList()->findChild<QTreeWidget*>();
+    ASSERT_EQ(list->topLevelItemCount(), 5); // 17 children, 12 drawn
+    const ScanNode* smallest = ScanWorkspace::bucketItems(root()).back();
+    emit list->itemClicked(list->topLevelItem(4), 0);
+    flush();
+    EXPECT_EQ(session->selected(), smallest);
+
+    session->resetFocus();
+    show(ViewMode::sunburst);
+    SunburstView* rings = workspace->sunburst();
+    EXPECT_EQ(rings->depth(), 3);
+    const WedgeHit& w = hitFor(rings->hits(), x);
+    EXPECT_EQ(w.depth, 1);
+    EXPECT_EQ(rings->locate(centreOf(w, rings->centre())).value_or(MapTarget{}).node, x);
+
+    QWidget parent;
+    QMenu* folderMenu = NodeMenu::build(*session, *big, &parent);
+    EXPECT_EQ(texts(folderMenu),
+              (QStringList{"Open", "Show in Files", "Open Terminal Here", "Copy Path", "Inspect",
+                           "Add to Review Queue", "Rescan This Folder", "Exclude This Folder",
+                           "Move to Trash\u2026"}));
+    QMenu* fileMenu = NodeMenu::build(*session, *child(root(), "a.bin"), &parent);
+    EXPECT_FALSE(texts(fileMenu).contains(QStringLiteral("Open Terminal Here")));
+    for (QAction* a : folderMenu->actions()) {
+        if (a->text() == QStringLiteral("Inspect")) a->trigger();
+        if (a->text() == QStringLiteral("Add to Review Queue")) a->trigger();
+    }
+    EXPECT_EQ(session->selected(), big);
+    EXPECT_TRUE(session->showInspector());
+    ASSERT_EQ(session->staging().items().size(), 1u);
 }
 
 } // namespace
