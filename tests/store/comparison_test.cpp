@@ -35,26 +35,9 @@ std::vector<ScanChange> compareBoth(TreeBuilder& b, const ScanNode* current, Sca
     return direct;
 }
 
-// One item "/r/x" in each tree (absent when the size is negative); the roots
-// keep equal sizes so that only the item can change.
-std::vector<ScanChange> compareItem(std::int64_t before, std::int64_t after) {
-    TreeBuilder b;
-    auto tree = [&b](std::int64_t size) {
-        if (size < 0) return b.dir("/r");
-        return b.dir("/r", {b.file("/r/x", size)});
-    };
-    ScanNode* previous = tree(before);
-    ScanNode* current = tree(after);
-    return compareBoth(b, current, previous);
-}
-
 TEST(ScanComparison, ThresholdsAtTheirBoundaries) {
     constexpr std::int64_t absent = -1;
-    struct Case {
-        std::int64_t before, after;
-        std::optional<Kind> kind;
-    };
-    const Case cases[] = {
+    const std::tuple<std::int64_t, std::int64_t, std::optional<Kind>> cases[] = {
         {absent, 1'000'000, std::nullopt}, // additions need strictly more
         {absent, 1'000'001, Kind::added},
         {1'000'000, absent, std::nullopt},
@@ -71,21 +54,31 @@ TEST(ScanComparison, ThresholdsAtTheirBoundaries) {
         {100'000'000, 95'000'001, std::nullopt},
         {5'000'000, 0, Kind::shrank}, // still there, so not removed
         {0, 1'000'000, Kind::grew},
+        {INT64_MAX, 0, Kind::shrank}, // the stored size may be any
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.before) + " -> " + std::to_string(c.after));
-        const auto changes = compareItem(c.before, c.after);
-        if (!c.kind) {
+    for (const auto& [before, after, kind] : cases) {
+        SCOPED_TRACE(std::to_string(before) + " -> " + std::to_string(after));
+        // One item "/r/x" in each tree, if not absent; the roots keep equal
+        // sizes so that only the item can change.
+        TreeBuilder b;
+        auto tree = [&b](std::int64_t size) {
+            return size < 0 ? b.dir("/r") : b.dir("/r", {b.file("/r/x", size)});
+        };
+        ScanNode* previous = tree(before);
+        const auto changes = compareBoth(b, tree(after), previous);
+        if (!kind) {
             EXPECT_TRUE(changes.empty());
             continue;
         }
-        const std::string prefix = *c.kind == Kind::added     ? "added:"
-                                   : *c.kind == Kind::removed ? "removed:"
-                                                              : "changed:";
-        EXPECT_EQ(changes, (std::vector<ScanChange>{{prefix + "/r/x", "/r/x", "x", *c.kind,
-                                                     std::max<std::int64_t>(c.before, 0),
-                                                     std::max<std::int64_t>(c.after, 0)}}));
+        const std::string prefix = *kind == Kind::added     ? "added:"
+                                   : *kind == Kind::removed ? "removed:"
+                                                            : "changed:";
+        EXPECT_EQ(changes, (std::vector<ScanChange>{{prefix + "/r/x", "/r/x", "x", *kind,
+                                                     std::max<std::int64_t>(before, 0),
+                                                     std::max<std::int64_t>(after, 0)}}));
     }
+    EXPECT_EQ((ScanChange{.previousBytes = INT64_MAX, .currentBytes = INT64_MIN}.delta()),
+              INT64_MIN);
 }
 
 TEST(ScanComparison, FoldersChangeWithTheirContentsAndNamesComeFromTheRightTree) {
@@ -166,37 +159,28 @@ TEST(ScanComparison, ChangesUnderTheThresholdsAreCountedAndTheLargestKept) {
 // Both lists keep the largest up to their limits; the counts take in all.
 TEST(ScanComparison, EachListKeepsTheLargestUpToItsLimit) {
     TreeBuilder b;
-    const auto changes = [&b](int count, std::int64_t base, std::int64_t spread, auto&& check) {
+    // `count` new files of distinct sizes in shuffled order; root sizes stay 0.
+    const auto added = [&b](int count, std::int64_t base, std::int64_t spread) {
         std::vector<ScanNode*> files;
         for (int i = 0; i < count; ++i)
             files.push_back(b.file("/r/f" + std::to_string(i),
                                    base + std::int64_t(i) * 7'919 % count * spread));
         ScanNode* current = b.dir("/r");
         b.setChildren(current, files);
-        check(current, b.dir("/r")); // root sizes stay 0 on both sides
+        return current;
     };
-    changes(500, 2'000'000, 1000, [](ScanNode* current, ScanNode* previous) {
-        const auto listed = ScanComparison::compare(current, previous);
-        ASSERT_EQ(listed.size(), 160u);
-        for (std::size_t i = 0; i < listed.size(); ++i)
-            EXPECT_EQ(listed[i].delta(), 2'499'000 - std::int64_t(i) * 1000);
-        EXPECT_EQ(ScanComparison::compare(current, previous, 3).size(), 3u);
-    });
-    changes(2000, 1, 1, [](ScanNode* current, ScanNode* previous) {
-        const ChangeList list = ScanComparison::changeList(current, previous, 10);
-        EXPECT_EQ(list.smallerCount, 2000u);
-        ASSERT_EQ(list.smaller.size(), 10u);
-        for (std::size_t i = 0; i < list.smaller.size(); ++i)
-            EXPECT_EQ(list.smaller[i].delta(), 2000 - std::int64_t(i));
-    });
-}
-
-TEST(ScanComparison, ExtremeStoredSizesDoNotOverflow) {
-    const auto changes = compareItem(INT64_MAX, 0);
-    ASSERT_EQ(changes.size(), 1u);
-    EXPECT_EQ(changes[0].kind, Kind::shrank);
-    ScanChange c{.previousBytes = INT64_MAX, .currentBytes = INT64_MIN};
-    EXPECT_EQ(c.delta(), INT64_MIN);
+    ScanNode* previous = b.dir("/r");
+    const ScanNode* noticeable = added(500, 2'000'000, 1000);
+    const auto listed = ScanComparison::compare(noticeable, previous);
+    ASSERT_EQ(listed.size(), 160u);
+    for (std::size_t i = 0; i < listed.size(); ++i)
+        EXPECT_EQ(listed[i].delta(), 2'499'000 - std::int64_t(i) * 1000);
+    EXPECT_EQ(ScanComparison::compare(noticeable, previous, 3).size(), 3u);
+    const ChangeList list = ScanComparison::changeList(added(2000, 1, 1), previous, 10);
+    EXPECT_EQ(list.smallerCount, 2000u);
+    ASSERT_EQ(list.smaller.size(), 10u);
+    for (std::size_t i = 0; i < list.smaller.size(); ++i)
+        EXPECT_EQ(list.smaller[i].delta(), 2000 - std::int64_t(i));
 }
 
 // A file in another order than the store writes is compared as loaded; one

@@ -24,26 +24,18 @@ using test::ForgedScan;
 using test::RawDb;
 using test::TreeBuilder;
 
-ScanForest wideForest(TreeBuilder& b, int files) {
-    std::vector<ScanNode*> children;
-    for (int i = 0; i < files; ++i) {
-        const std::string name = "file-with-a-longish-name-" + std::to_string(i);
-        children.push_back(b.file("/w/" + name, 4096 + i));
-    }
-    ScanNode* root = b.dir("/w");
-    b.setChildren(root, children);
-    root->rollup();
-    return test::forestOf(b.tree(root));
+ScanForest wideForest(int files) {
+    TreeBuilder b("/w");
+    for (int i = 0; i < files; ++i)
+        b.file("/w/file-with-a-longish-name-" + std::to_string(i), 4096 + i);
+    b.rollUp();
+    return b.forest();
 }
 
-class StoreIntegrity : public ::testing::Test {
-protected:
-    test::TempHome home;
-    TreeBuilder b;
-};
+using StoreIntegrity = test::StoreTest;
 
 TEST_F(StoreIntegrity, DamagedPageGivesNoTreeRatherThanAPartialOne) {
-    auto saved = ScanStore::save(wideForest(b, 5000), "/w");
+    auto saved = ScanStore::save(wideForest(5000), "/w");
     ASSERT_TRUE(saved) << saved.error().message;
     const auto size = std::filesystem::file_size(saved->fileURL);
     {
@@ -154,30 +146,9 @@ TEST_F(ForgedScan, OnlyRegularFilesAreOpened) {
     EXPECT_TRUE(ScanStore::search(record(), "r").empty());
 }
 
-TEST_F(StoreIntegrity, StoreFoldersAndFilesAreTheOwnersAlone) {
-    const std::string data = home.home() + "/missing/data";
-    test::ScopedEnv missing("XDG_DATA_HOME", data);
-    const mode_t oldMask = ::umask(022);
-    const std::string dir = ScanStore::directory();
-    auto saved = ScanStore::save(wideForest(b, 3), "/w");
-    ::umask(oldMask);
-    ASSERT_TRUE(saved) << saved.error().message;
-    for (const std::string& folder : {home.home() + "/missing", data, data + "/Tarnbeck", dir}) {
-        EXPECT_EQ(test::modeOf(folder), 0700u) << folder;
-    }
-    EXPECT_EQ(test::modeOf(saved->fileURL), 0600u);
-    EXPECT_EQ(test::namesIn(dir),
-              std::vector<std::string>{Path::lastComponent(saved->fileURL).data()});
-
-    // A folder an older version left open to everyone is closed up.
-    ::chmod(dir.c_str(), 0755);
-    EXPECT_EQ(ScanStore::directory(), dir);
-    EXPECT_EQ(test::modeOf(dir), 0700u);
-}
-
 TEST_F(StoreIntegrity, HistoryRemovesWhatAKilledSaveLeftButNotALiveOne) {
     const std::string dir = ScanStore::directory();
-    auto saved = ScanStore::save(wideForest(b, 3), "/w");
+    auto saved = ScanStore::save(wideForest(3), "/w");
     ASSERT_TRUE(saved);
     const std::string dead = dir + "/." + Uuid::random().toString() + ".saving";
     std::filesystem::copy_file(saved->fileURL, dead);
@@ -215,7 +186,7 @@ TEST_F(StoreIntegrity, HistoryRemovesWhatAKilledSaveLeftButNotALiveOne) {
     EXPECT_FALSE(test::exists(liveStaging));
 }
 
-TEST_F(StoreIntegrity, DirectoryFollowsXdgAndRelativeLocationsAreMadeAbsoluteOrIgnored) {
+TEST_F(StoreIntegrity, DirectoryFollowsXdgIsTheOwnersAloneAndRelativeLocationsAreMadeAbsolute) {
     const std::string expected = home.dataHome() + "/Tarnbeck/scans";
     EXPECT_EQ(ScanStore::directory(), expected);
     EXPECT_TRUE(test::exists(expected));
@@ -233,7 +204,7 @@ TEST_F(StoreIntegrity, DirectoryFollowsXdgAndRelativeLocationsAreMadeAbsoluteOrI
     ASSERT_TRUE(::getcwd(cwd, sizeof cwd));
     ASSERT_EQ(::chdir(home.home().c_str()), 0);
     test::makeDirs("rel/scans");
-    auto saved = ScanStore::saveIn("rel/scans", wideForest(b, 3), "/w");
+    auto saved = ScanStore::saveIn("rel/scans", wideForest(3), "/w");
     const auto history = ScanStore::historyIn("rel/scans");
     const bool loaded = !history.empty() && ScanStore::load(history[0]).has_value();
     ASSERT_EQ(::chdir(cwd), 0);
@@ -241,6 +212,25 @@ TEST_F(StoreIntegrity, DirectoryFollowsXdgAndRelativeLocationsAreMadeAbsoluteOrI
     EXPECT_EQ(saved->fileURL.front(), '/');
     ASSERT_EQ(history.size(), 1u);
     EXPECT_TRUE(loaded);
+
+    // Made where missing, every folder and file the owner's alone.
+    const std::string data = home.home() + "/missing/data";
+    test::ScopedEnv missing("XDG_DATA_HOME", data);
+    const mode_t oldMask = ::umask(022);
+    const std::string dir = ScanStore::directory();
+    auto owned = ScanStore::save(wideForest(3), "/w");
+    ::umask(oldMask);
+    ASSERT_TRUE(owned) << owned.error().message;
+    for (const std::string& folder : {home.home() + "/missing", data, data + "/Tarnbeck", dir})
+        EXPECT_EQ(test::modeOf(folder), 0700u) << folder;
+    EXPECT_EQ(test::modeOf(owned->fileURL), 0600u);
+    EXPECT_EQ(test::namesIn(dir),
+              std::vector<std::string>{Path::lastComponent(owned->fileURL).data()});
+
+    // A folder an older version left open to everyone is closed up.
+    ::chmod(dir.c_str(), 0755);
+    EXPECT_EQ(ScanStore::directory(), dir);
+    EXPECT_EQ(test::modeOf(dir), 0700u);
 }
 
 TEST_F(StoreIntegrity, RootWithTrailingSlashReopensWithItsVisitedCount) {
