@@ -44,10 +44,8 @@ protected:
     StagingStoreTest() : trash(std::make_shared<FaultyTrash>()), store(trash) {}
 
     std::string file(const std::string& relative, std::string_view contents = "data") {
-        const std::string path = work / relative;
-        test::makeDirs(Path::parent(path));
-        test::writeFile(path, contents);
-        return path;
+        test::put(work / relative, contents);
+        return work / relative;
     }
     std::string folder(const std::string& relative) {
         test::makeDirs(work / relative);
@@ -82,36 +80,10 @@ protected:
     StagingStore store;
 };
 
-TEST_F(StagingStoreTest, RefusesUnsafePathsWithTheirMessages) {
-    struct Case {
-        std::string url;
-        bool candidate;
-        const char* message;
-    };
-    const std::string missing = work / "missing";
-    const Case cases[] = {
-        {"/", false, "System paths cannot be staged."},
-        {"/usr/bin/env", false, "System paths cannot be staged."},
-        {"/etc", false, "System paths cannot be staged."},
-        {missing, false, "This item no longer exists. Scan again before staging it."},
-        {"/usr/bin/env", true,
-         "This path is no longer safe to stage. Scan it again before reviewing it."},
-        {missing, true, "This path is no longer safe to stage. Scan it again before reviewing it."},
-    };
-    for (const auto& c : cases) {
-        StagingStore fresh(trash);
-        if (c.candidate) {
-            fresh.stage(CleanupCandidate{c.url, "t", c.url, 1, "o", "r"});
-        } else {
-            fresh.stage(c.url, "n", 1);
-        }
-        EXPECT_TRUE(fresh.items().empty()) << c.url;
-        EXPECT_EQ(fresh.lastMessage(), std::optional<std::string>(c.message)) << c.url;
-    }
-}
-
 // Each of these would take the user's data, or the Trash itself, with it.
-TEST_F(StagingStoreTest, RefusesRootsHomesAndTrashesWithTheirMessages) {
+// A system path, or one gone since the scan, is refused before anything
+// else, and as a cleanup suggestion with a message of its own.
+TEST_F(StagingStoreTest, RefusesSystemPathsRootsHomesAndTrashesWithTheirMessages) {
     const std::string scanRoot = folder("scanned");
     const std::string inside = file("scanned/inside");
     const std::string trashed = home.dataHome() + "/Trash/files/old";
@@ -119,11 +91,16 @@ TEST_F(StagingStoreTest, RefusesRootsHomesAndTrashesWithTheirMessages) {
     const std::string otherVolumeTrash = folder("usb/.Trash-1000/files/x");
     const std::string sharedTrash = folder("usb/.Trash/1000/files/y");
     store.setScanRoot(scanRoot + "/");
-    struct Case {
+    const char* systemPath = "System paths cannot be staged.";
+    const struct {
         std::string url;
         const char* message; // nullptr: admitted
-    };
-    const Case cases[] = {
+        bool unsafe = false; // refused as a suggestion for a message of its own
+    } cases[] = {
+        {"/", systemPath, true},
+        {"/usr/bin/env", systemPath, true},
+        {"/etc", systemPath, true},
+        {work / "missing", "This item no longer exists. Scan again before staging it.", true},
         {scanRoot,
          "The scanned folder itself cannot be staged. Stage the items inside it instead."},
         {inside, nullptr},
@@ -140,12 +117,18 @@ TEST_F(StagingStoreTest, RefusesRootsHomesAndTrashesWithTheirMessages) {
     };
     for (const auto& c : cases) {
         store.stage(c.url, "n", 1);
-        store.stage(CleanupCandidate{c.url, "t", c.url, 1, "o", "r"});
         EXPECT_EQ(store.isStaged(c.url), c.message == nullptr) << c.url;
-        if (c.message) {
-            EXPECT_EQ(message(), c.message) << c.url;
+        if (!c.message) continue;
+        EXPECT_EQ(message(), c.message) << c.url;
+        if (!c.unsafe) {
             EXPECT_EQ(store.refusal(c.url), c.message) << c.url;
         }
+        store.stage(CleanupCandidate{c.url, "t", c.url, 1, "o", "r"});
+        EXPECT_FALSE(store.isStaged(c.url)) << c.url;
+        EXPECT_EQ(message(), c.unsafe ? "This path is no longer safe to stage. Scan it again "
+                                        "before reviewing it."
+                                      : c.message)
+            << c.url;
     }
 }
 
@@ -156,27 +139,28 @@ TEST_F(StagingStoreTest, RefusesWhatIsInOrHoldsAHomeTrashElsewhere) {
     const std::string beside = file("disk/other");
     test::makeDirs(home.dataHome());
     ASSERT_EQ(::symlink((disk + "/Trash").c_str(), (trashRoot()).c_str()), 0);
-    const struct {
-        std::string url;
-        const char* message; // nullptr: admitted
-    } cases[] = {
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
         {trashed, "This item is already in a Trash. Empty the Trash to free its space."},
         {disk + "/Trash", "This item is already in a Trash. Empty the Trash to free its space."},
         {disk, "This folder holds your Trash, so it cannot be staged."},
         {home.dataHome(), "This folder holds your Trash, so it cannot be staged."},
-        {beside, nullptr},
+        {beside, std::nullopt}, // admitted
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(store.refusal(c.url),
-                  c.message ? std::optional<std::string>(c.message) : std::nullopt)
-            << c.url;
-    }
+    for (const auto& [url, refusal] : cases)
+        EXPECT_EQ(store.refusal(url), refusal) << url;
 }
 
 TEST_F(StagingStoreTest, ParentsChildrenAndSiblingsByPathComponents) {
     const std::string a = folder("a"), ab = folder("ab"), b = folder("a/b"), c = folder("a/c");
     const std::string x = file("x");
+    QSignalSpy itemsSpy(&store, &StagingStore::itemsChanged);
+    QSignalSpy messageSpy(&store, &StagingStore::lastMessageChanged);
     store.stage(b, "b", 1);
+    store.stage(b + "/", "b", 1); // the same folder spelled differently: no item, no message
+    EXPECT_EQ(itemsSpy.count(), 1);
+    EXPECT_EQ(messageSpy.count(), 0);
+    EXPECT_TRUE(store.isStaged(b + "/."));
+    EXPECT_FALSE(store.isStaged(b + "b"));
     store.stage(x, "x", 1);
     store.stage(c, "c", 1);
     store.stage(ab, "ab", 1);
@@ -190,20 +174,6 @@ TEST_F(StagingStoreTest, ParentsChildrenAndSiblingsByPathComponents) {
     store.stage(work / "a/./c/../b", "b", 1);
     EXPECT_EQ(message(), "A parent folder is already in the review queue.");
     EXPECT_EQ(urls(), (std::vector<std::string>{x, ab, a}));
-}
-
-TEST_F(StagingStoreTest, SameUrlTwiceIsOneItemAndNoMessage) {
-    const std::string a = folder("a");
-    QSignalSpy itemsSpy(&store, &StagingStore::itemsChanged);
-    QSignalSpy messageSpy(&store, &StagingStore::lastMessageChanged);
-    store.stage(a, "a", 10);
-    store.stage(a + "/", "a", 10); // the same folder spelled differently
-    EXPECT_EQ(store.items().size(), 1u);
-    EXPECT_FALSE(store.lastMessage());
-    EXPECT_EQ(itemsSpy.count(), 1);
-    EXPECT_EQ(messageSpy.count(), 0);
-    EXPECT_TRUE(store.isStaged(a + "/."));
-    EXPECT_FALSE(store.isStaged(a + "b"));
 }
 
 TEST_F(StagingStoreTest, EachVariantFillsItsItem) {
@@ -237,22 +207,21 @@ TEST_F(StagingStoreTest, EachVariantFillsItsItem) {
     EXPECT_EQ(urls(), (std::vector<std::string>{big, cache}));
 }
 
-TEST_F(StagingStoreTest, RecheckComparesIdentitySizeAndDate) {
+TEST_F(StagingStoreTest, RecheckComparesIdentitySizeAndDateButNoFoldersSize) {
     const std::string path = file("f", "abc");
     test::setModified(path, 1'700'000'000, 500'000'000);
     const auto v = *platform::FileSystem::values(path);
     const StagedItem queued{path, path, "f", 3, "r", v.identity, 3, v.modified};
     EXPECT_TRUE(StagingStore::matchesExpectedState(queued));
 
-    struct Case {
+    const Date m = v.modified;
+    const struct {
         const char* what;
         std::uint64_t inode;
         std::int64_t logical;
         Date modified;
         bool matches;
-    };
-    const Date m = v.modified;
-    const Case cases[] = {
+    } cases[] = {
         {"other identity", v.identity + 1, 3, m, false},
         {"unknown identity", 0, 3, m, true},
         {"other size", v.identity, 4, m, false},
@@ -286,9 +255,8 @@ TEST_F(StagingStoreTest, RecheckComparesIdentitySizeAndDate) {
     withoutIdentity.logicalBytes = 0;
     withoutIdentity.modified = Date::distantPast();
     EXPECT_TRUE(StagingStore::matchesExpectedState(withoutIdentity)); // nothing left to compare
-}
 
-TEST_F(StagingStoreTest, FolderFromTheTreePassesDespiteItsRolledUpSize) {
+    // A folder from the tree passes despite its rolled-up size.
     const std::string dir = folder("tree/dir");
     file("tree/dir/inside", std::string(100000, 'z'));
     test::setModified(dir, 1'650'000'000);
@@ -373,9 +341,8 @@ TEST_F(StagingStoreTest, TrashAllMovesWhatPassesAndKeepsTheRest) {
     const std::string refused = file("refused");
     const std::string moved2 = folder("m2");
     test::setModified(changed, 1'600'000'000);
-    for (const auto& p : {moved1, vanished, changed, refused, moved2}) {
+    for (const auto& p : {moved1, vanished, changed, refused, moved2})
         store.stage(p, std::string(Path::lastComponent(p)), 100);
-    }
     ASSERT_EQ(::unlink(vanished.c_str()), 0);
     test::writeFile(changed, "after!");
     trash->failMove[refused] = Error{"POSIX", EACCES, "Permission denied"};
