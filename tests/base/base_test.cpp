@@ -40,10 +40,7 @@ TEST(CountText, GroupsDigitsAndTakesTheSingularForExactlyOne) {
         EXPECT_EQ(CountText::number(n), text) << n;
     EXPECT_EQ(CountText::number(INT64_MIN), "-9,223,372,036,854,775,808");
 
-    const struct {
-        std::int64_t n;
-        const char *one, *many, *text;
-    } nouns[] = {
+    const std::tuple<std::int64_t, const char*, const char*, const char*> nouns[] = {
         {1, "group", "", "1 group"},
         {0, "group", "", "0 groups"},
         {2, "group", "", "2 groups"},
@@ -52,8 +49,8 @@ TEST(CountText, GroupsDigitsAndTakesTheSingularForExactlyOne) {
         {21, "entry", "entries", "21 entries"},
         {958'000, "file", "", "958,000 files"},
     };
-    for (const auto& c : nouns)
-        EXPECT_EQ(CountText::of(c.n, c.one, c.many), c.text) << c.n << ' ' << c.one;
+    for (const auto& [n, one, many, text] : nouns)
+        EXPECT_EQ(CountText::of(n, one, many), text) << n << ' ' << one;
 }
 
 TEST(Date, KeepsNanosecondsNormalisesAndPrintsTheDistantPastAsYearOne) {

@@ -289,11 +289,8 @@ TEST_F(NcduJsonTest, EndlessBlockingAndBombInputsEndSoonWithAMessage) {
     const std::string link = dir / "link.json";
     ASSERT_EQ(::symlink(good.c_str(), link.c_str()), 0);
 
-    const struct {
-        std::string file;
-        const char* standardInput;
-        std::string message;
-    } cases[] = {
+    // The file imported, what stands in for standard input, and the message.
+    const std::tuple<std::string, const char*, std::string> cases[] = {
         {bomb, nullptr, bomb + ": line 1, column 1 (byte 0): expected '[', found byte 0"},
         {"-", "/dev/zero", "standard input: line 1, column 1 (byte 0): expected '['"},
         {fifo, nullptr, "cannot open " + fifo + ": not a regular file"},
@@ -301,16 +298,16 @@ TEST_F(NcduJsonTest, EndlessBlockingAndBombInputsEndSoonWithAMessage) {
         {dir / "", nullptr, "a folder, not an export"},
         {link, nullptr, "<imported>"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [file, input, expected] : cases) {
         const std::string message = inBoundedChild(128 << 20, [&] {
-            if (c.standardInput) {
-                const int fd = ::open(c.standardInput, O_RDONLY);
+            if (input) {
+                const int fd = ::open(input, O_RDONLY);
                 ::dup2(fd, STDIN_FILENO);
             }
-            auto r = ScanFiles::importExport(c.file, store);
+            auto r = ScanFiles::importExport(file, store);
             return r ? "<imported>" : r.error().message;
         });
-        EXPECT_NE(message.find(c.message), std::string::npos) << message;
+        EXPECT_NE(message.find(expected), std::string::npos) << message;
     }
 }
 

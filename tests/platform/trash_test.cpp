@@ -302,12 +302,9 @@ TEST_F(OtherVolumeTrashTest, SharedTrashOnlyWhenARealStickyFolder) {
 TEST_F(OtherVolumeTrashTest, SharedTrashOthersCanReachIsPassedOver) {
     ASSERT_EQ(::chmod(work.path().c_str(), 0755), 0);
     const std::string u = uid(), part = ".Trash/" + u, own = ".Trash-" + u;
-    const struct {
-        const char* what;
-        bool planted;      // by the other user, needs root
-        std::string plant; // run in the volume's top directory
-        bool moves;        // to .Trash-$uid; else refused
-    } cases[] = {
+    // What, planted by the other user (needs root), the shell command run in
+    // the volume's top directory, and whether the item moves to .Trash-$uid.
+    const std::tuple<const char*, bool, std::string, bool> cases[] = {
         {"open to all", true, "mkdir -p -m 777 " + part + "/files " + part + "/info", true},
         {"ours but open", false,
          "mkdir -p " + part + "/files " + part + "/info && chmod 777 " + part + "/info", true},
@@ -324,27 +321,27 @@ TEST_F(OtherVolumeTrashTest, SharedTrashOthersCanReachIsPassedOver) {
          false},
     };
     int n = 0;
-    for (const auto& c : cases) {
+    for (const auto& [what, planted, command, moves] : cases) {
         top = real(work / ("vol" + std::to_string(++n)));
         test::put(top + "/private/diary.txt", "dear diary");
         test::makeDirs(top + "/.Trash");
         ASSERT_EQ(::chmod(top.c_str(), 0777), 0);
         ASSERT_EQ(::chmod((top + "/.Trash").c_str(), 01777), 0);
         ASSERT_EQ(::chmod((top + "/private").c_str(), 0700), 0);
-        const std::string plant = "cd " + top + " && " + c.plant;
-        if (c.planted) {
+        const std::string plant = "cd " + top + " && " + command;
+        if (planted) {
             if (!test::canActAsSecondUser()) continue;
-            ASSERT_TRUE(test::runAsSecondUser(plant)) << c.what;
+            ASSERT_TRUE(test::runAsSecondUser(plant)) << what;
         } else {
-            ASSERT_EQ(std::system(plant.c_str()), 0) << c.what;
+            ASSERT_EQ(std::system(plant.c_str()), 0) << what;
         }
         auto r = trash.moveToTrash(top + "/private/diary.txt");
-        EXPECT_TRUE(readTrash(top + "/.Trash/" + u, top).empty()) << c.what;
-        if (c.moves) {
-            ASSERT_TRUE(r.ok()) << c.what << ": " << r.error().message;
-            EXPECT_EQ(*r, top + "/.Trash-" + u + "/files/diary.txt") << c.what;
+        EXPECT_TRUE(readTrash(top + "/.Trash/" + u, top).empty()) << what;
+        if (moves) {
+            ASSERT_TRUE(r.ok()) << what << ": " << r.error().message;
+            EXPECT_EQ(*r, top + "/.Trash-" + u + "/files/diary.txt") << what;
         } else {
-            ASSERT_FALSE(r.ok()) << c.what;
+            ASSERT_FALSE(r.ok()) << what;
             EXPECT_EQ(r.error().message, "No usable Trash on this volume: " + top + "/.Trash-" + u +
                                              " belongs to another user");
             EXPECT_EQ(readFile(top + "/private/diary.txt"), "dear diary");

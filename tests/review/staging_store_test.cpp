@@ -215,13 +215,7 @@ TEST_F(StagingStoreTest, RecheckComparesIdentitySizeAndDateButNoFoldersSize) {
     EXPECT_TRUE(StagingStore::matchesExpectedState(queued));
 
     const Date m = v.modified;
-    const struct {
-        const char* what;
-        std::uint64_t inode;
-        std::int64_t logical;
-        Date modified;
-        bool matches;
-    } cases[] = {
+    const std::tuple<const char*, std::uint64_t, std::int64_t, Date, bool> cases[] = {
         {"other identity", v.identity + 1, 3, m, false},
         {"unknown identity", 0, 3, m, true},
         {"other size", v.identity, 4, m, false},
@@ -233,12 +227,12 @@ TEST_F(StagingStoreTest, RecheckComparesIdentitySizeAndDateButNoFoldersSize) {
         {"one second earlier", v.identity, 3, m.addingSeconds(-1), false},
         {"unknown date", v.identity, 3, Date::distantPast(), false},
     };
-    for (const auto& c : cases) {
+    for (const auto& [what, inode, logical, modified, matches] : cases) {
         StagedItem item = queued;
-        item.inode = c.inode;
-        item.logicalBytes = c.logical;
-        item.modified = c.modified;
-        EXPECT_EQ(StagingStore::matchesExpectedState(item), c.matches) << c.what;
+        item.inode = inode;
+        item.logicalBytes = logical;
+        item.modified = modified;
+        EXPECT_EQ(StagingStore::matchesExpectedState(item), matches) << what;
     }
 
     // Replaced by a new file of the same size and date: only identity tells.
