@@ -174,14 +174,11 @@ TEST_F(NcduJsonTest, DeepNestingThatWouldFillTheDiskIsRefusedWhileReading) {
 }
 
 TEST_F(NcduJsonTest, RootIsMadeCanonicalTotalsSaturateAndImplausibleTimestampsAreIgnored) {
-    const std::int64_t huge = 9'000'000'000'000'000'000;
-    const std::string files = "{\"name\":\"a\",\"asize\":" + std::to_string(huge) +
-                              ",\"dsize\":" + std::to_string(huge) +
-                              "},{\"name\":\"b\",\"asize\":" + std::to_string(huge) +
-                              ",\"dsize\":" + std::to_string(huge) + "}";
-    auto r = NcduJson::read("[1,2,{},[{\"name\":\"/a/./b//c/\",\"dsize\":" + std::to_string(huge) +
-                            "},[{\"name\":\"sub\",\"dsize\":" + std::to_string(huge) + "}," +
-                            files + "]]]");
+    const std::string huge = std::to_string(9'000'000'000'000'000'000);
+    const std::string sizes = "\"asize\":" + huge + ",\"dsize\":" + huge + "}";
+    auto r = NcduJson::read("[1,2,{},[{\"name\":\"/a/./b//c/\",\"dsize\":" + huge +
+                            "},[{\"name\":\"sub\",\"dsize\":" + huge + "},{\"name\":\"a\"," +
+                            sizes + ",{\"name\":\"b\"," + sizes + "]]]");
     ASSERT_TRUE(r) << r.error().message;
     EXPECT_EQ(r->tree.root->path(), "/a/b/c");
     EXPECT_EQ(r->tree.root->allocatedSize(), INT64_MAX);

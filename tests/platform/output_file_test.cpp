@@ -17,18 +17,12 @@ using platform::OutputFile;
 using Staging = OutputFile::Staging;
 using test::TempDir;
 
-class ScopedUmask {
-public:
-    explicit ScopedUmask(mode_t mask) : old_(::umask(mask)) {}
-    ~ScopedUmask() { ::umask(old_); }
-
-private:
-    mode_t old_;
-};
-
-// Every test runs with each way of staging the file.
+// Every test runs with each way of staging the file, under umask 022.
 class OutputFileTest : public ::testing::TestWithParam<Staging> {
 protected:
+    ~OutputFileTest() override { ::umask(oldMask); }
+
+    const mode_t oldMask = ::umask(022);
     const Staging staging = GetParam();
     TempDir dir;
 };
@@ -40,7 +34,6 @@ INSTANTIATE_TEST_SUITE_P(Staged, OutputFileTest,
                          });
 
 TEST_P(OutputFileTest, AppearsOnlyWhenPublishedWithTheModeAskedForLessTheUmask) {
-    ScopedUmask mask(022);
     const std::pair<mode_t, unsigned> modes[] = {{0600, 0600}, {0644, 0644}, {0666, 0644}};
     for (const auto& [asked, expected] : modes) {
         ::unlink((dir / "result").c_str());

@@ -3,9 +3,8 @@
 // DeletionDate=. Apart from the writer, so an encoder fault cannot hide.
 #pragma once
 
-#include <dirent.h>
-
 #include <cctype>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,28 +37,23 @@ inline std::string percentDecoded(const std::string& s) {
 inline std::vector<TrashEntry> readTrash(const std::string& trashRoot,
                                          const std::string& topDirectory = "") {
     std::vector<TrashEntry> entries;
-    DIR* dir = ::opendir((trashRoot + "/info").c_str());
-    if (!dir) return entries;
     const std::string suffix = ".trashinfo";
-    while (dirent* e = ::readdir(dir)) {
-        std::string file = e->d_name;
-        if (file.size() <= suffix.size() || file.substr(file.size() - suffix.size()) != suffix) {
-            continue;
-        }
+    std::error_code none; // a missing folder holds nothing
+    for (const auto& item : std::filesystem::directory_iterator(trashRoot + "/info", none)) {
+        const std::string file = item.path().filename();
+        if (file.size() <= suffix.size() || !file.ends_with(suffix)) continue;
         TrashEntry entry;
         entry.name = file.substr(0, file.size() - suffix.size());
         std::istringstream lines(readFile(trashRoot + "/info/" + file));
         for (std::string line; std::getline(lines, line);) {
             if (line == "[Trash Info]") entry.hasHeader = true;
-            if (line.rfind("Path=", 0) == 0) entry.originalPath = percentDecoded(line.substr(5));
-            if (line.rfind("DeletionDate=", 0) == 0) entry.deletionDate = line.substr(13);
+            if (line.starts_with("Path=")) entry.originalPath = percentDecoded(line.substr(5));
+            if (line.starts_with("DeletionDate=")) entry.deletionDate = line.substr(13);
         }
-        if (!entry.originalPath.empty() && entry.originalPath[0] != '/') {
+        if (!entry.originalPath.empty() && entry.originalPath[0] != '/')
             entry.originalPath = topDirectory + "/" + entry.originalPath;
-        }
         entries.push_back(entry);
     }
-    ::closedir(dir);
     return entries;
 }
 

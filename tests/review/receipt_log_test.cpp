@@ -46,13 +46,11 @@ TEST_F(ReceiptLogTest, PutBackWorksAfterARestartWhileTheItemIsInTheTrash) {
     const std::string odd = file("tab\there\nline%", "odd");
     const std::string plain = file("plain.txt", "plain");
     const std::string gone = file("gone.txt", "gone");
-    std::vector<OperationReceipt> before;
-    {
-        auto first = launch();
-        for (const auto& p : {odd, plain, gone})
-            move(*first, p);
-        before = first->receipts();
-    }
+    auto first = launch();
+    for (const auto& p : {odd, plain, gone})
+        move(*first, p);
+    const std::vector<OperationReceipt> before = first->receipts();
+    first.reset(); // the program quits
     ASSERT_EQ(before.size(), 3u);
     EXPECT_EQ(test::modeOf(log), 0600u);
     EXPECT_EQ(test::modeOf(Path::parent(log)), 0700u);

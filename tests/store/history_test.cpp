@@ -93,9 +93,8 @@ TEST_F(ScanHistory, EverySaveSucceedsWhileTheHistoryIsRead) {
 }
 
 TEST(ScanRecord, SameSubjectIsRootAndCapacityOnly) {
-    ScanRecord a, b;
-    a.context = test::testContext("/r", 500);
-    b.context = test::testContext("/r", 600);
+    ScanRecord a{.context = test::testContext("/r", 500)},
+        b{.context = test::testContext("/r", 600)};
     EXPECT_FALSE(isSameSubject(a, b));
     b.context.volumeCapacity = 500;
     b.context.scope = ScanScopeKind::volume;
