@@ -12,7 +12,6 @@ namespace {
 
 using platform::BundleInfo;
 using platform::BundleReader::parseInfoPlist;
-using test::TempDir;
 
 TEST(AppSourceReader, DesktopEntryKeysOfTheMainGroupOnly) {
     const auto e = platform::AppSourceReader::parseDesktopEntry(
@@ -55,7 +54,7 @@ TEST(BundleReader, ReadsTopLevelStringValues) {
     for (const auto& [document, expected] : cases)
         EXPECT_EQ(parseInfoPlist(document), expected) << document;
     // A missing or binary Info.plist reads as empty.
-    TempDir dir;
+    test::TempDir dir;
     test::makeDirs(dir / "Empty.app");
     EXPECT_EQ(platform::BundleReader::read(dir / "Empty.app"), BundleInfo{});
     test::put(dir / "Bin.app/Contents/Info.plist", "bplist00garbage");

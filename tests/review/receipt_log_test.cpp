@@ -43,9 +43,8 @@ protected:
 };
 
 TEST_F(ReceiptLogTest, PutBackWorksAfterARestartWhileTheItemIsInTheTrash) {
-    const std::string odd = file("tab\there\nline%", "odd");
-    const std::string plain = file("plain.txt", "plain");
-    const std::string gone = file("gone.txt", "gone");
+    const std::string odd = file("tab\there\nline%", "odd"), plain = file("plain.txt", "plain"),
+                      gone = file("gone.txt", "gone");
     auto first = launch();
     for (const auto& p : {odd, plain, gone})
         move(*first, p);

@@ -6,8 +6,6 @@
 #include <QSignalSpy>
 #include <map>
 
-#include "analysis/node_advice.h"
-#include "analysis/protected_paths.h"
 #include "base/path.h"
 #include "platform/file_system.h"
 #include "scan/directory_walker.h"
@@ -266,9 +264,8 @@ TEST_F(StagingStoreTest, RecheckComparesIdentitySizeAndDateButNoFoldersSize) {
 TEST_F(StagingStoreTest, QueueFreesAFileOnlyWithAllItsNames) {
     const std::string root = folder("scan");
     test::putSized(root + "/p/big", 2'000'000);
-    test::makeDirs(root + "/q");
-    ASSERT_EQ(::link((root + "/p/big").c_str(), (root + "/q/big").c_str()), 0);
     test::putSized(root + "/q/small", 10'000);
+    ASSERT_EQ(::link((root + "/p/big").c_str(), (root + "/q/big").c_str()), 0);
     test::putSized(root + "/elsewhere", 5'000);
     const ScanForest forest = DirectoryWalker::walk(root, [](const WalkProgress&) {});
     store.setForest(forest);
@@ -329,11 +326,9 @@ TEST_F(StagingStoreTest, TrashAllMovesWhatPassesAndKeepsTheRest) {
     EXPECT_EQ(message(), "Moved 0 items to Trash. The space is freed when the Trash is emptied.");
     EXPECT_EQ(receiptsSpy.count(), 0);
 
-    const std::string moved1 = file("m1", "one");
-    const std::string vanished = file("gone");
-    const std::string changed = file("changed", "before");
-    const std::string refused = file("refused");
-    const std::string moved2 = folder("m2");
+    const std::string moved1 = file("m1", "one"), vanished = file("gone"),
+                      changed = file("changed", "before"), refused = file("refused"),
+                      moved2 = folder("m2");
     test::setModified(changed, 1'600'000'000);
     for (const auto& p : {moved1, vanished, changed, refused, moved2})
         store.stage(p, std::string(Path::lastComponent(p)), 100);
@@ -391,9 +386,8 @@ TEST_F(StagingStoreTest, ProtectedLocationReachedThroughALinkIsNotMoved) {
 }
 
 TEST_F(StagingStoreTest, RestorePutsBackOnlyWhereNothingNewIsAndKeepsFailedReceipts) {
-    const std::string path = file("back", "payload");
-    const std::string report = file("report", "original");
-    const std::string gone = file("gone");
+    const std::string path = file("back", "payload"), report = file("report", "original"),
+                      gone = file("gone");
     for (const auto& p : {path, report, gone})
         store.stage(p, std::string(Path::lastComponent(p)), 7);
     ::unlink(gone.c_str());

@@ -192,8 +192,7 @@ TEST_F(ForgedScan, StoredRowsOutOfOrderAreComparedAsLoaded) {
         "('/r/a', '/r', 'a', 0, 0, 2000000, 0, 2, 0, 0);");
     TreeBuilder b;
     const ScanNode* current = b.dir("/r", {b.file("/r/a", 9'000'000)});
-    const auto changes = ScanComparison::compare(current, record());
-    EXPECT_EQ(idsOf(changes),
+    EXPECT_EQ(idsOf(ScanComparison::compare(current, record())),
               (std::vector<std::string>{"changed:/r r -5000000", "changed:/r/a a 7000000",
                                         "removed:/r/b b -3000000"}));
     std::remove(file.c_str());

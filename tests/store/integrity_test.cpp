@@ -236,8 +236,7 @@ TEST_F(StoreIntegrity, DirectoryFollowsXdgIsTheOwnersAloneAndRelativeLocationsAr
 TEST_F(StoreIntegrity, RootWithTrailingSlashReopensWithItsVisitedCount) {
     test::put(home.home() + "/tree/sub/f", "12345");
     const std::string chosen = home.home() + "/tree/";
-    ScanForest walked = DirectoryWalker::walk(chosen, [](const WalkProgress&) {});
-    auto saved = ScanStore::save(walked, chosen);
+    auto saved = ScanStore::save(DirectoryWalker::walk(chosen, [](const WalkProgress&) {}), chosen);
     ASSERT_TRUE(saved) << saved.error().message;
     EXPECT_EQ(saved->rootPath, home.home() + "/tree");
     RawDb db(saved->fileURL);

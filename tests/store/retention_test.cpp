@@ -68,8 +68,7 @@ TEST_F(RetentionStore, ChoiceIsNeverReadOrWrittenThroughALink) {
     std::filesystem::create_symlink(outside, policy);
     EXPECT_EQ(ScanRetention::read(store).keepPerFolder, 5);
 
-    RetentionPolicy chosen{.keepPerFolder = 3};
-    ASSERT_TRUE(ScanRetention::write(store, chosen));
+    ASSERT_TRUE(ScanRetention::write(store, RetentionPolicy{.keepPerFolder = 3}));
     EXPECT_EQ(test::readFile(outside), "keep 1\n");
     EXPECT_FALSE(std::filesystem::is_symlink(policy));
     EXPECT_EQ(ScanRetention::read(store).keepPerFolder, 3);

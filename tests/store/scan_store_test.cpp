@@ -145,9 +145,8 @@ TEST_F(StoreFile, ReopensWithTheHardLinkCountingItWasMadeWith) {
     test::TempDir t;
     const std::string root = t / "tree";
     test::putSized(root + "/a/file", 200'000, 1);
-    test::makeDirs(root + "/b");
-    ASSERT_EQ(::link((root + "/a/file").c_str(), (root + "/b/file").c_str()), 0);
     test::putSized(root + "/b/other", 5'000, 2);
+    ASSERT_EQ(::link((root + "/a/file").c_str(), (root + "/b/file").c_str()), 0);
     for (HardLinkMode mode : {HardLinkMode::once, HardLinkMode::every}) {
         SCOPED_TRACE(std::string(rawValue(mode)));
         DirectoryWalker::Options options{.hardLinks = mode};
@@ -230,8 +229,7 @@ TEST(MetaText, LeftOutLinesSurviveOddBytesAndIgnoreJunk) {
 }
 
 TEST_F(StoreFile, LeafRootGivesOneRowAndTheVolumeScope) {
-    ScanForest forest = test::forestOf(b.tree(b.dir("/")), 0, 0, test::testContext("/"));
-    auto saved = ScanStore::save(forest, "/");
+    auto saved = ScanStore::save(test::forestOf(b.tree(b.dir("/"))), "/");
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->context.scope, ScanScopeKind::volume);
     RawDb db(saved->fileURL);
