@@ -189,9 +189,8 @@ TEST_F(TrashTest, PutBackStopsAtAPlantedParent) {
         EXPECT_FALSE(test::exists(work / "evil/notes.txt"));
         std::system(("rm -rf " + shared + "/proj").c_str());
     }
-    if (!test::canActAsSecondUser()) {
+    if (!test::canActAsSecondUser())
         GTEST_SKIP() << "the foreign-folder case needs root and setpriv to act as uid 65534";
-    }
 }
 
 TEST_F(TrashTest, PutBackNeverReplacesWhatIsThereNow) {
@@ -347,9 +346,8 @@ TEST_F(OtherVolumeTrashTest, SharedTrashOthersCanReachIsPassedOver) {
             EXPECT_EQ(readFile(top + "/private/diary.txt"), "dear diary");
         }
     }
-    if (!test::canActAsSecondUser()) {
+    if (!test::canActAsSecondUser())
         GTEST_SKIP() << "cases planted by another user need root and setpriv to act as uid 65534";
-    }
 }
 
 // ~/.local/share/Trash may be a link to a folder on another disk: an item
@@ -421,9 +419,8 @@ TEST_F(HomeTrashElsewhereTest, OnRealMountsNothingCrossesADevice) {
         test::makeDirs(disk + "/Trash");
         test::put(homeVolume + "/me/notes.txt", "home");
         test::put(disk + "/docs/report", "disk");
-        if (::symlink((disk + "/Trash").c_str(), (dataHome + "/Trash").c_str()) != 0) {
+        if (::symlink((disk + "/Trash").c_str(), (dataHome + "/Trash").c_str()) != 0)
             return "no link";
-        }
         ::setenv("HOME", (homeVolume + "/me").c_str(), 1);
         ::setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
         FreedesktopTrash trash;
@@ -489,9 +486,8 @@ TEST_F(UnprivilegedTrashTest, ReadOnlyFolderOrVolumeWithoutATrashFailsWithTheSys
 
 // trash-cli is an independent reader of the same freedesktop.org Trash format.
 TEST_F(TrashTest, TrashCliListsWhatWasTrashedAndNothingAfterRestore) {
-    if (::access("/usr/bin/trash-list", X_OK) != 0) {
+    if (::access("/usr/bin/trash-list", X_OK) != 0)
         GTEST_SKIP() << "trash-list (trash-cli) is not installed";
-    }
     auto list = [] {
         auto r = platform::systemProcessRunner().run("/usr/bin/trash-list", {});
         return r.ok() ? r->standardOutput : "<trash-list failed>";

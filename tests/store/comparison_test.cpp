@@ -14,12 +14,17 @@ using test::ForgedScan;
 using test::TreeBuilder;
 using Kind = ScanChange::Kind;
 
-std::vector<std::string> idsOf(std::vector<ScanChange> changes) {
-    std::vector<std::string> ids;
+// Each change as "id name delta", in the order given or sorted.
+std::vector<std::string> described(const std::vector<ScanChange>& changes, bool sorted = false) {
+    std::vector<std::string> out;
     for (const auto& c : changes)
-        ids.push_back(c.id + " " + c.name + " " + std::to_string(c.delta()));
-    std::sort(ids.begin(), ids.end());
-    return ids;
+        out.push_back(c.id + " " + c.name + " " + std::to_string(c.delta()));
+    if (sorted) std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::vector<std::string> idsOf(const std::vector<ScanChange>& changes) {
+    return described(changes, true);
 }
 
 // The comparison with the previous tree, checked against the comparison
@@ -87,20 +92,15 @@ TEST(ScanComparison, FoldersChangeWithTheirContentsAndNamesComeFromTheRightTree)
     ScanNode* current = b.dir("/r", {b.dir("/r/new", {b.file("/r/new/big", 8'000'000)})});
     previous->rollup();
     current->rollup();
-    const auto changes = compareBoth(b, current, previous);
-    std::vector<std::pair<std::string, std::int64_t>> got;
-    for (const auto& c : changes)
-        got.emplace_back(c.id + " " + c.name, c.delta());
+    auto got = described(compareBoth(b, current, previous));
     // /r grew by 5 MB; the two 8 MB entries tie and the two 3 MB entries tie.
     ASSERT_EQ(got.size(), 5u);
     std::sort(got.begin() + 0, got.begin() + 2);
     std::sort(got.begin() + 3, got.begin() + 5);
-    EXPECT_EQ(got, (std::vector<std::pair<std::string, std::int64_t>>{
-                       {"added:/r/new new", 8'000'000},
-                       {"added:/r/new/big big", 8'000'000},
-                       {"changed:/r r", 5'000'000},
-                       {"removed:/r/old old", -3'000'000},
-                       {"removed:/r/old/big big", -3'000'000}}));
+    EXPECT_EQ(got,
+              (std::vector<std::string>{"added:/r/new new 8000000", "added:/r/new/big big 8000000",
+                                        "changed:/r r 5000000", "removed:/r/old old -3000000",
+                                        "removed:/r/old/big big -3000000"}));
 }
 
 // A forged scan may hold one path twice: each tree counts it once, as the
@@ -110,11 +110,8 @@ TEST(ScanComparison, APathHeldTwiceCountsOnce) {
     ScanNode* previous = b.dir(
         "/r", {b.file("/r/a", 2'000'000), b.file("/r/b", 40'000'000), b.file("/r/b", 3'000'000)});
     ScanNode* current = b.dir("/r", {b.file("/r/a", 30'000'000), b.file("/r/a", 2'000'000)});
-    std::vector<std::pair<std::string, std::int64_t>> got;
-    for (const auto& c : ScanComparison::compare(current, previous))
-        got.emplace_back(c.id, c.delta());
-    EXPECT_EQ(got, (std::vector<std::pair<std::string, std::int64_t>>{
-                       {"removed:/r/b", -40'000'000}, {"changed:/r/a", 28'000'000}}));
+    EXPECT_EQ(described(ScanComparison::compare(current, previous)),
+              (std::vector<std::string>{"removed:/r/b b -40000000", "changed:/r/a a 28000000"}));
 }
 
 // One small file added grows every folder above it by its size: none of it
@@ -140,9 +137,7 @@ TEST(ScanComparison, ChangesUnderTheThresholdsAreCountedAndTheLargestKept) {
         EXPECT_TRUE(list.listed.empty());
         EXPECT_EQ(list.noticeableCount, 0u);
         EXPECT_EQ(list.smallerCount, 5u);
-        std::vector<std::string> got;
-        for (const auto& c : list.smaller)
-            got.push_back(c.id + " " + c.name + " " + std::to_string(c.delta()));
+        auto got = described(list.smaller);
         // Largest first; /r and /r/d tie.
         ASSERT_EQ(got.size(), 5u);
         std::sort(got.begin() + 1, got.begin() + 3);
