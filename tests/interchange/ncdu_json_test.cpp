@@ -7,7 +7,6 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -249,11 +248,7 @@ TEST_F(NcduJsonTest, StreamedReadingAgreesWithReadingInMemoryAcrossPieces) {
 // Runs `work` in a child that may use at most `extraBytes` more address
 // space than this one and is stopped after ten seconds.
 std::string inBoundedChild(std::size_t extraBytes, const std::function<std::string()>& work) {
-    std::size_t pages = 0;
-    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%zu", &pages) != 1) pages = 0;
-        std::fclose(f);
-    }
+    const std::size_t pages = std::stoull(test::readFile("/proc/self/statm")); // the first field
     const rlim_t limit = pages * std::size_t(::sysconf(_SC_PAGESIZE)) + extraBytes;
     return test::inChild(
         [&] {

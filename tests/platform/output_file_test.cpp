@@ -130,10 +130,7 @@ TEST_P(OutputFileTest, TakesTheLongestNameAFolderAllows) {
 
 TEST_P(OutputFileTest, AFailedWriteIsNeverPublished) {
     // A file-size limit makes write(2) fail with EFBIG instead of a signal.
-    struct sigaction ignore {
-    }, old{};
-    ignore.sa_handler = SIG_IGN;
-    ::sigaction(SIGXFSZ, &ignore, &old);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
     rlimit limit{};
     ::getrlimit(RLIMIT_FSIZE, &limit);
     const rlimit small{4096, limit.rlim_max};
@@ -147,7 +144,7 @@ TEST_P(OutputFileTest, AFailedWriteIsNeverPublished) {
         published = out->publish();
         ::setrlimit(RLIMIT_FSIZE, &limit);
     }
-    ::sigaction(SIGXFSZ, &old, nullptr);
+    ::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(big);
     ASSERT_FALSE(published);
     EXPECT_NE(published.error().message.find("cannot write '" + dir / "result" + "'"),
