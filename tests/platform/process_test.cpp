@@ -99,10 +99,8 @@ TEST(RemoteShell, AddressesSshWouldMisreadAreRefused) {
     };
     for (std::string_view text : refused) {
         auto a = parseRemoteAddress(text);
-        EXPECT_FALSE(a) << text;
-        if (!a) {
-            EXPECT_EQ(a.error().domain, "RemoteShell") << text;
-        }
+        ASSERT_FALSE(a) << text;
+        EXPECT_EQ(a.error().domain, "RemoteShell") << text;
     }
     auto dash = parseRemoteAddress("ssh://-oProxyCommand=x/tmp");
     ASSERT_FALSE(dash);

@@ -350,9 +350,8 @@ TEST_F(OtherVolumeTrashTest, SharedTrashOthersCanReachIsPassedOver) {
         GTEST_SKIP() << "cases planted by another user need root and setpriv to act as uid 65534";
 }
 
-// ~/.local/share/Trash may be a link to a folder on another disk: an item
-// goes to the Trash on its own volume, which for an item beside the data
-// folder is then that volume's top-directory trash, never a copy.
+// The home Trash may link to another disk: each item goes to its own volume's
+// Trash (beside the data folder, the top-directory one), never a copy.
 class HomeTrashElsewhereTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -449,21 +448,15 @@ std::string trashAsNobody(const std::string& item, const std::string& homeDir,
     });
 }
 
-class UnprivilegedTrashTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_EQ(::chmod(root.path().c_str(), 0755), 0);
-        test::makeDirs(homeDir);
-        if (::geteuid() == 0) {
-            ASSERT_EQ(::chown(homeDir.c_str(), 65534, 65534), 0);
-        }
-    }
+TEST(UnprivilegedTrash, ReadOnlyFolderOrVolumeWithoutATrashFailsWithTheSystemsText) {
     test::TempHome parentHome; // in case the child's environment leaks back
     test::TempDir root;
-    std::string homeDir = root / "nobody-home";
-};
-
-TEST_F(UnprivilegedTrashTest, ReadOnlyFolderOrVolumeWithoutATrashFailsWithTheSystemsText) {
+    const std::string homeDir = root / "nobody-home";
+    ASSERT_EQ(::chmod(root.path().c_str(), 0755), 0);
+    test::makeDirs(homeDir);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(homeDir.c_str(), 65534, 65534), 0);
+    }
     test::put(root / "locked/file", "mine");
     ASSERT_EQ(::chmod((root / "locked").c_str(), 0555), 0);
     EXPECT_EQ(trashAsNobody(root / "locked/file", homeDir, platform::TrashVolumes::system()),

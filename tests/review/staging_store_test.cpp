@@ -27,8 +27,7 @@ public:
         return real.moveToTrash(path);
     }
     Status putBack(const std::string& trashed, const std::string& original) override {
-        if (failPutBack) return *failPutBack;
-        return real.putBack(trashed, original);
+        return failPutBack ? *failPutBack : real.putBack(trashed, original);
     }
 
     platform::FreedesktopTrash real;

@@ -32,7 +32,6 @@ protected:
 
 TEST_F(RetentionStore, ChoiceReadsBackAndFallsBackOnAnythingOdd) {
     EXPECT_EQ(ScanRetention::read(store), RetentionPolicy{});
-    EXPECT_EQ(ScanRetention::read(store).keepPerFolder, 5);
 
     RetentionPolicy chosen{.keepPerFolder = 2, .pinned = {Uuid::random(), Uuid::random()}};
     ASSERT_TRUE(ScanRetention::write(store, chosen));
