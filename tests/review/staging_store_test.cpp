@@ -81,12 +81,11 @@ protected:
 // A system path, or one gone since the scan, is refused before anything
 // else, and as a cleanup suggestion with a message of its own.
 TEST_F(StagingStoreTest, RefusesSystemPathsRootsHomesAndTrashesWithTheirMessages) {
-    const std::string scanRoot = folder("scanned");
-    const std::string inside = file("scanned/inside");
+    const std::string scanRoot = folder("scanned"), inside = file("scanned/inside");
     const std::string trashed = home.dataHome() + "/Trash/files/old";
     test::makeDirs(trashed);
-    const std::string otherVolumeTrash = folder("usb/.Trash-1000/files/x");
-    const std::string sharedTrash = folder("usb/.Trash/1000/files/y");
+    const std::string otherVolumeTrash = folder("usb/.Trash-1000/files/x"),
+                      sharedTrash = folder("usb/.Trash/1000/files/y");
     store.setScanRoot(scanRoot + "/");
     const char* systemPath = "System paths cannot be staged.";
     const struct {
@@ -131,9 +130,8 @@ TEST_F(StagingStoreTest, RefusesSystemPathsRootsHomesAndTrashesWithTheirMessages
 
 // A home Trash that is a link to another disk is the Trash where it leads.
 TEST_F(StagingStoreTest, RefusesWhatIsInOrHoldsAHomeTrashElsewhere) {
-    const std::string disk = folder("disk");
-    const std::string trashed = folder("disk/Trash/files/old");
-    const std::string beside = file("disk/other");
+    const std::string disk = folder("disk"), trashed = folder("disk/Trash/files/old"),
+                      beside = file("disk/other");
     test::makeDirs(home.dataHome());
     ASSERT_EQ(::symlink((disk + "/Trash").c_str(), (trashRoot()).c_str()), 0);
     const std::pair<std::string, std::optional<std::string>> cases[] = {
@@ -174,9 +172,8 @@ TEST_F(StagingStoreTest, ParentsChildrenAndSiblingsByPathComponents) {
 }
 
 TEST_F(StagingStoreTest, EachVariantFillsItsItem) {
-    const std::string big = file("dir/model.gguf", std::string(5000, 'w'));
-    const std::string plain = file("plain.txt", "12345");
-    const std::string cache = folder("cache");
+    const std::string big = file("dir/model.gguf", std::string(5000, 'w')),
+                      plain = file("plain.txt", "12345"), cache = folder("cache");
     test::setModified(plain, 1'600'000'000, 123'456'789);
 
     store.stage(node(big, 5000, 8192));
@@ -371,8 +368,7 @@ TEST_F(StagingStoreTest, TrashAllMovesWhatPassesAndKeepsTheRest) {
 
 TEST_F(StagingStoreTest, ProtectedLocationReachedThroughALinkIsNotMoved) {
     // /proc/version, reached by a folder that became a link after queueing.
-    const std::string dir = folder("d");
-    const std::string item = file("d/version");
+    const std::string dir = folder("d"), item = file("d/version");
     store.stage(item, "version", 1, "r");
     ASSERT_EQ(store.items().size(), 1u);
     ASSERT_EQ(::rename(dir.c_str(), (work / "d-old").c_str()), 0);

@@ -203,8 +203,7 @@ TEST_F(StoreFile, KeepsWhatTheScanLeftOut) {
     EXPECT_EQ(RawDb(saved->fileURL).rows("SELECT count(*) FROM meta WHERE key = 'left_out'"),
               (Rows{{"1"}}));
 
-    const ScanForest plain = DirectoryWalker::walk(root, [](const WalkProgress&) {});
-    auto none = ScanStore::save(plain, root);
+    auto none = ScanStore::save(DirectoryWalker::walk(root, [](const WalkProgress&) {}), root);
     ASSERT_TRUE(none);
     EXPECT_EQ(RawDb(none->fileURL).rows("SELECT count(*) FROM meta WHERE key = 'left_out'"),
               (Rows{{"0"}}));
