@@ -92,17 +92,14 @@ TEST_F(ForgedScan, StoredExtremesAreClampedAndEverySumSaturates) {
 }
 
 TEST_F(ForgedScan, ViewsAreNotRead) {
-    {
-        RawDb db(file);
-        // An endless recursive query behind each name.
-        db.exec(
-            "CREATE VIEW nodes AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
-            "FROM n) SELECT '/r' AS path, NULL AS parent, 'r' AS name, 1 AS is_dir, 0 AS "
-            "logical, 0 AS allocated, 0.0 AS mtime, i AS inode, 0 AS may_share, 0 AS "
-            "unreadable FROM n;"
-            "CREATE VIEW meta AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
-            "FROM n) SELECT 'x' || i AS key, 'v' AS value FROM n;");
-    }
+    // An endless recursive query behind each name.
+    RawDb(file).exec(
+        "CREATE VIEW nodes AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+        "FROM n) SELECT '/r' AS path, NULL AS parent, 'r' AS name, 1 AS is_dir, 0 AS "
+        "logical, 0 AS allocated, 0.0 AS mtime, i AS inode, 0 AS may_share, 0 AS "
+        "unreadable FROM n;"
+        "CREATE VIEW meta AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+        "FROM n) SELECT 'x' || i AS key, 'v' AS value FROM n;");
     const std::string outcome = test::inChild(
         [&]() -> std::string {
             if (ScanStore::load(record())) return "loaded";
@@ -200,14 +197,13 @@ TEST_F(StoreIntegrity, DirectoryFollowsXdgIsTheOwnersAloneAndRelativeLocationsAr
         test::ScopedEnv relativeHome("HOME", "relative/home");
         EXPECT_NE(platform::SpecialFolders::home(), std::optional<std::string>("relative/home"));
     }
-    char cwd[4096];
-    ASSERT_TRUE(::getcwd(cwd, sizeof cwd));
-    ASSERT_EQ(::chdir(home.home().c_str()), 0);
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(home.home());
     test::makeDirs("rel/scans");
     auto saved = ScanStore::saveIn("rel/scans", wideForest(3), "/w");
     const auto history = ScanStore::historyIn("rel/scans");
     const bool loaded = !history.empty() && ScanStore::load(history[0]).has_value();
-    ASSERT_EQ(::chdir(cwd), 0);
+    std::filesystem::current_path(cwd);
     ASSERT_TRUE(saved) << saved.error().message;
     EXPECT_EQ(saved->fileURL.front(), '/');
     ASSERT_EQ(history.size(), 1u);
