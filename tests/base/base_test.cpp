@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <limits>
+#include <cstdint>
+#include <span>
+#include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "base/byte_format.h"
 #include "base/count_text.h"
 #include "base/date.h"
 #include "base/path.h"
 #include "base/terminal_text.h"
+#include "base/tree.h"
 #include "base/uuid.h"
 #include "support/second_user.h"
 
@@ -29,25 +33,14 @@ TEST(ByteFormat, DecimalUnitsWithOneDecimalBelowHundredAndPercents) {
 
 TEST(CountText, GroupsDigitsAndTakesTheSingularForExactlyOne) {
     const std::pair<std::int64_t, const char*> numbers[] = {
-        {0, "0"},
-        {999, "999"},
-        {1000, "1,000"},
-        {1716, "1,716"},
-        {-1234, "-1,234"},
-        {957'912, "957,912"},
-        {1'000'000, "1,000,000"},
-        {std::numeric_limits<std::int64_t>::min(), "-9,223,372,036,854,775,808"},
+        {0, "0"},          {999, "999"},         {1000, "1,000"},          {1716, "1,716"},
+        {-1234, "-1,234"}, {957'912, "957,912"}, {1'000'000, "1,000,000"},
     };
     for (auto [n, text] : numbers)
         EXPECT_EQ(CountText::number(n), text) << n;
+    EXPECT_EQ(CountText::number(INT64_MIN), "-9,223,372,036,854,775,808");
 
-    struct Case {
-        std::int64_t n;
-        const char* one;
-        const char* many;
-        const char* text;
-    };
-    const Case nouns[] = {
+    const std::tuple<std::int64_t, const char*, const char*, const char*> nouns[] = {
         {1, "group", "", "1 group"},
         {0, "group", "", "0 groups"},
         {2, "group", "", "2 groups"},
@@ -56,8 +49,8 @@ TEST(CountText, GroupsDigitsAndTakesTheSingularForExactlyOne) {
         {21, "entry", "entries", "21 entries"},
         {958'000, "file", "", "958,000 files"},
     };
-    for (const Case& c : nouns)
-        EXPECT_EQ(CountText::of(c.n, c.one, c.many), c.text) << c.n << ' ' << c.one;
+    for (const auto& [n, one, many, text] : nouns)
+        EXPECT_EQ(CountText::of(n, one, many), text) << n << ' ' << one;
 }
 
 TEST(Date, KeepsNanosecondsNormalisesAndPrintsTheDistantPastAsYearOne) {
@@ -97,7 +90,7 @@ TEST(Uuid, AForkedChildDrawsOtherIdentitiesThanItsParent) {
     EXPECT_NE(*child, Uuid::random());
 }
 
-TEST(Path, ComponentsAndContainment) {
+TEST(Path, ComponentsContainmentAndTrailingSlashes) {
     EXPECT_EQ(Path::lastComponent("/a/b"), "b");
     EXPECT_EQ(Path::displayName("/"), "/");
     EXPECT_EQ(Path::appending("/", "x"), "/x");
@@ -108,14 +101,51 @@ TEST(Path, ComponentsAndContainment) {
     EXPECT_FALSE(Path::isSameOrInside("/ab", "/a"));
     EXPECT_EQ(Path::standardized("/a/./b/../c//"), "/a/c");
     EXPECT_EQ(Path::fileUrl("/a b/%\xff"), "file:///a%20b/%25%FF");
+
+    // Trailing slashes go, but the root stays.
+    const std::pair<const char*, const char*> cases[] = {
+        {"/a/b", "/a/b"}, {"/a/b/", "/a/b"}, {"/a//", "/a"}, {"/", "/"},
+        {"///", "/"},     {"", ""},          {"a/", "a"},    {"/a/./", "/a/."},
+    };
+    for (auto [in, out] : cases)
+        EXPECT_EQ(Path::trimmedSlashes(in), out) << '"' << in << '"';
+    // The parent of a path with trailing slashes is that of the trimmed path.
+    EXPECT_EQ(Path::parent("/a/b//"), "/a");
+    EXPECT_EQ(Path::parent("//"), "/");
+}
+
+struct Node {
+    int id;
+    std::vector<Node*> kids;
+    std::span<Node* const> children() const { return kids; }
+};
+
+std::vector<int> idsOf(const std::vector<const Node*>& nodes) {
+    std::vector<int> ids;
+    for (const Node* n : nodes)
+        ids.push_back(n->id);
+    return ids;
+}
+
+TEST(TreeWalk, EachNodeBeforeItsDescendantsAndDeepChainsNeedNoRecursion) {
+    Node d{4, {}}, c{3, {}}, b{2, {&d}}, a{1, {&b, &c}};
+    EXPECT_EQ(idsOf(Tree::flattened<const Node>(&a)), (std::vector<int>{1, 3, 2, 4}));
+    EXPECT_EQ(idsOf(Tree::flattened<const Node>(&d)), (std::vector<int>{4}));
+
+    // A chain far deeper than a call stack would allow.
+    std::vector<Node> chain(200'000);
+    for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
+        chain[i].id = int(i);
+        chain[i].kids = {&chain[i + 1]};
+    }
+    int visited = 0;
+    Tree::preorder<const Node>(&chain[0], [&](const Node*) { ++visited; });
+    EXPECT_EQ(visited, int(chain.size()));
 }
 
 TEST(TerminalText, EscapesWhatATerminalWouldActOnAndKeepsTheRest) {
     using namespace std::string_literals;
-    const struct {
-        std::string bytes;
-        std::string shown;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"plain/caf\xc3\xa9 \xf0\x9f\x98\x80", "plain/caf\xc3\xa9 \xf0\x9f\x98\x80"},
         {"red\x1b[31m", "red\\x1b[31m"},
         {"a\0b"s, "a\\x00b"},
@@ -126,8 +156,8 @@ TEST(TerminalText, EscapesWhatATerminalWouldActOnAndKeepsTheRest) {
         {"rlo\xe2\x80\xaegpj.exe", "rlo\\u202egpj.exe"}, // reorders what follows
         {"ls\xe2\x80\xa8", "ls\\u2028"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(TerminalText::escaped(c.bytes), c.shown) << c.shown;
+    for (const auto& [bytes, shown] : cases)
+        EXPECT_EQ(TerminalText::escaped(bytes), shown) << shown;
 }
 
 } // namespace

@@ -4,17 +4,16 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <stop_token>
 #include <tuple>
 
+#include "interchange/remote_scan.h"
 #include "interchange/scan_files.h"
 #include "scan/directory_walker.h"
 #include "store/scan_store.h"
@@ -24,33 +23,24 @@
 namespace tb {
 namespace {
 
+using RemoteScan::Agent;
+using RemoteScan::agentCommand;
+using RemoteScan::chooseAgent;
 using Row = std::tuple<bool, std::int64_t, std::int64_t, std::uint64_t, std::int64_t>;
 
 // Every node by path: folder flag, sizes, inode, whole seconds of mtime.
 std::map<std::string, Row> rows(const ScanNode& root) {
     std::map<std::string, Row> out;
-    std::vector<const ScanNode*> stack{&root};
-    while (!stack.empty()) {
-        const ScanNode* n = stack.back();
-        stack.pop_back();
+    for (const ScanNode* n : root.flattened())
         out[std::string(n->path())] = {n->isDirectory(), n->logicalSize(), n->allocatedSize(),
                                        n->inode(), n->modified().seconds};
-        for (const ScanNode* c : n->children())
-            stack.push_back(c);
-    }
     return out;
 }
 
 std::string exportText(const ScanNode& root) {
     std::string text;
-    NcduJson::WriteOptions options{"test", Date::fromUnix(1'700'000'000, 0)};
-    EXPECT_TRUE(NcduJson::write(
-        root,
-        [&](std::string_view s) {
-            text += s;
-            return true;
-        },
-        options));
+    EXPECT_TRUE(NcduJson::write(root, [&](std::string_view s) { return text += s, true; },
+                                {"test", Date::fromUnix(1'700'000'000, 0)}));
     return text;
 }
 
@@ -69,17 +59,13 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
     return n;
 }
 
-void writeGzip(const std::string& path, const std::string& text) {
-    gzFile out = gzopen(path.c_str(), "wb");
-    ASSERT_NE(out, nullptr);
-    ASSERT_EQ(gzwrite(out, text.data(), unsigned(text.size())), int(text.size()));
-    ASSERT_EQ(gzclose(out), Z_OK);
-}
-
 class NcduJsonTest : public ::testing::Test {
 protected:
+    NcduJsonTest() { test::makeDirs(store); }
+
     test::TempHome home;
     test::TempDir dir;
+    std::string store = home.dataHome() + "/Tarnbeck/scans";
 };
 
 TEST_F(NcduJsonTest, RoundTripKeepsOddNamesSizesAndHardLinks) {
@@ -107,21 +93,14 @@ TEST_F(NcduJsonTest, RoundTripKeepsOddNamesSizesAndHardLinks) {
 }
 
 TEST_F(NcduJsonTest, FolderOwnBlocksCountInTotalsAndMissingFieldsAreNeutral) {
-    const std::string text =
+    auto ok = NcduJson::read(
         "[1,2,{\"progname\":\"ncdu\",\"timestamp\":1700000000,\"x\":[{\"y\":[1,2]}]},\n"
         "[{\"name\":\"/data\",\"asize\":4096,\"dsize\":4096,\"dev\":65024},\n"
         "{\"name\":\"a\",\"asize\":3,\"dsize\":4096,\"ino\":18446744073709551615,\"mtime\":1.5e9},"
         "\n"
         "{\"name\":\"fifo\",\"notreg\":true},\n"
         "[{\"name\":\"locked\",\"asize\":4096,\"dsize\":4096,\"read_error\":true}],\n"
-        "{\"name\":\"\\u00e9\\ud83d\\ude00/\\u00e9\",\"excluded\":\"pattern\"}]]";
-    auto r = NcduJson::read(text);
-    ASSERT_FALSE(r) << "a name with a slash is not a file name";
-    EXPECT_NE(r.error().message.find("line 6"), std::string::npos) << r.error().message;
-
-    const std::string fixed =
-        text.substr(0, text.find("/\\u00e9")) + "\",\"excluded\":\"pattern\"}]]";
-    auto ok = NcduJson::read(fixed);
+        "{\"name\":\"\\u00e9\\ud83d\\ude00\",\"excluded\":\"pattern\"}]]");
     ASSERT_TRUE(ok) << ok.error().message;
     const ScanNode& root = *ok->tree.root;
     EXPECT_EQ(root.path(), "/data");
@@ -139,16 +118,13 @@ TEST_F(NcduJsonTest, FolderOwnBlocksCountInTotalsAndMissingFieldsAreNeutral) {
 
 TEST_F(NcduJsonTest, MalformedExportsNameWhereReadingStopped) {
     const std::string head = "[1,2,{},\n[{\"name\":\"/r\"},\n";
-    const struct {
-        std::string text;
-        std::string where;
-        std::string what;
-    } cases[] = {
+    const std::tuple<std::string, std::string, std::string> cases[] = {
         {head + "{\"name\":\"a\",\"asize\":3", "line 3, column 22 (byte 46)", "end of the export"},
         {head + "{\"name\":\"a\"} {\"name\":\"b\"}]]", "line 3, column 14", "expected ','"},
         {"[2,0,{},[{\"name\":\"/r\"}]]", "line 1, column 3", "format version 2"},
         {head + "{\"name\":\"a\"},{\"name\":\"a\"}]]", "line 3, column 26", "two entries named"},
         {head + "{\"name\":\"..\"}]]", "line 3", "not a file name"},
+        {head + "{\"name\":\"a/b\"}]]", "line 3", "not a file name"},
         {head + "{\"asize\":1}]]", "line 3", "without a name"},
         {head + "{\"name\":\"\\ud800x\"}]]", "line 3", "unpaired surrogate"},
         {head + "{\"name\":\"\\q\"}]]", "line 3", "unknown escape"},
@@ -166,12 +142,12 @@ TEST_F(NcduJsonTest, MalformedExportsNameWhereReadingStopped) {
         {"[1,2,{},[{\"name\":\"data/x\"}]]", "line 1", "not an absolute path"},
         {"[1,2,{},[{\"name\":\"/data/../etc\"}]]", "line 1", "goes up with \"..\""},
     };
-    for (const auto& c : cases) {
-        auto r = NcduJson::read(c.text);
-        ASSERT_FALSE(r) << c.text;
+    for (const auto& [text, where, what] : cases) {
+        auto r = NcduJson::read(text);
+        ASSERT_FALSE(r) << text;
         EXPECT_EQ(r.error().domain, "Interchange");
-        EXPECT_NE(r.error().message.find(c.where), std::string::npos) << r.error().message;
-        EXPECT_NE(r.error().message.find(c.what), std::string::npos) << r.error().message;
+        EXPECT_NE(r.error().message.find(where), std::string::npos) << r.error().message;
+        EXPECT_NE(r.error().message.find(what), std::string::npos) << r.error().message;
     }
 }
 
@@ -196,14 +172,11 @@ TEST_F(NcduJsonTest, DeepNestingThatWouldFillTheDiskIsRefusedWhileReading) {
 }
 
 TEST_F(NcduJsonTest, RootIsMadeCanonicalTotalsSaturateAndImplausibleTimestampsAreIgnored) {
-    const std::int64_t huge = 9'000'000'000'000'000'000;
-    const std::string files = "{\"name\":\"a\",\"asize\":" + std::to_string(huge) +
-                              ",\"dsize\":" + std::to_string(huge) +
-                              "},{\"name\":\"b\",\"asize\":" + std::to_string(huge) +
-                              ",\"dsize\":" + std::to_string(huge) + "}";
-    auto r = NcduJson::read("[1,2,{},[{\"name\":\"/a/./b//c/\",\"dsize\":" + std::to_string(huge) +
-                            "},[{\"name\":\"sub\",\"dsize\":" + std::to_string(huge) + "}," +
-                            files + "]]]");
+    const std::string huge = std::to_string(9'000'000'000'000'000'000);
+    const std::string sizes = "\"asize\":" + huge + ",\"dsize\":" + huge + "}";
+    auto r = NcduJson::read("[1,2,{},[{\"name\":\"/a/./b//c/\",\"dsize\":" + huge +
+                            "},[{\"name\":\"sub\",\"dsize\":" + huge + "},{\"name\":\"a\"," +
+                            sizes + ",{\"name\":\"b\"," + sizes + "]]]");
     ASSERT_TRUE(r) << r.error().message;
     EXPECT_EQ(r->tree.root->path(), "/a/b/c");
     EXPECT_EQ(r->tree.root->allocatedSize(), INT64_MAX);
@@ -211,10 +184,7 @@ TEST_F(NcduJsonTest, RootIsMadeCanonicalTotalsSaturateAndImplausibleTimestampsAr
     EXPECT_EQ(r->folderBlocks, INT64_MAX);
 
     const std::int64_t now = Date::now().seconds;
-    const struct {
-        std::string value;
-        bool kept;
-    } stamps[] = {
+    const std::pair<std::string, bool> stamps[] = {
         {std::to_string(INT64_MAX), false},
         {"-5", false},
         {std::to_string(now + 3 * 86'400), false},
@@ -222,10 +192,10 @@ TEST_F(NcduJsonTest, RootIsMadeCanonicalTotalsSaturateAndImplausibleTimestampsAr
         {"0", true},
         {"1600000000", true},
     };
-    for (const auto& t : stamps) {
-        auto s = NcduJson::read("[1,2,{\"timestamp\":" + t.value + "},[{\"name\":\"/\"}]]");
+    for (const auto& [value, kept] : stamps) {
+        auto s = NcduJson::read("[1,2,{\"timestamp\":" + value + "},[{\"name\":\"/\"}]]");
         ASSERT_TRUE(s) << s.error().message;
-        EXPECT_EQ(!s->timestamp.isDistantPast(), t.kept) << t.value;
+        EXPECT_EQ(!s->timestamp.isDistantPast(), kept) << value;
     }
     const std::string future = dir / "future.json";
     test::writeFile(future,
@@ -278,11 +248,7 @@ TEST_F(NcduJsonTest, StreamedReadingAgreesWithReadingInMemoryAcrossPieces) {
 // Runs `work` in a child that may use at most `extraBytes` more address
 // space than this one and is stopped after ten seconds.
 std::string inBoundedChild(std::size_t extraBytes, const std::function<std::string()>& work) {
-    std::size_t pages = 0;
-    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%zu", &pages) != 1) pages = 0;
-        std::fclose(f);
-    }
+    const std::size_t pages = std::stoull(test::readFile("/proc/self/statm")); // the first field
     const rlim_t limit = pages * std::size_t(::sysconf(_SC_PAGESIZE)) + extraBytes;
     return test::inChild(
         [&] {
@@ -293,17 +259,10 @@ std::string inBoundedChild(std::size_t extraBytes, const std::function<std::stri
         10);
 }
 
-std::string importMessage(const std::string& file, const std::string& store) {
-    auto r = ScanFiles::importExport(file, store);
-    return r ? "<imported>" : r.error().message;
-}
-
 TEST_F(NcduJsonTest, EndlessBlockingAndBombInputsEndSoonWithAMessage) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the address sanitizer reserves more address space than the bound allows";
 #endif
-    const std::string store = dir / "store";
-    test::makeDirs(store);
     // A quarter of a gigabyte of zeros in a quarter of a megabyte.
     const std::string bomb = dir / "bomb.json.gz";
     {
@@ -321,11 +280,8 @@ TEST_F(NcduJsonTest, EndlessBlockingAndBombInputsEndSoonWithAMessage) {
     const std::string link = dir / "link.json";
     ASSERT_EQ(::symlink(good.c_str(), link.c_str()), 0);
 
-    const struct {
-        std::string file;
-        const char* standardInput;
-        std::string message;
-    } cases[] = {
+    // The file imported, what stands in for standard input, and the message.
+    const std::tuple<std::string, const char*, std::string> cases[] = {
         {bomb, nullptr, bomb + ": line 1, column 1 (byte 0): expected '[', found byte 0"},
         {"-", "/dev/zero", "standard input: line 1, column 1 (byte 0): expected '['"},
         {fifo, nullptr, "cannot open " + fifo + ": not a regular file"},
@@ -333,26 +289,30 @@ TEST_F(NcduJsonTest, EndlessBlockingAndBombInputsEndSoonWithAMessage) {
         {dir / "", nullptr, "a folder, not an export"},
         {link, nullptr, "<imported>"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [file, input, expected] : cases) {
         const std::string message = inBoundedChild(128 << 20, [&] {
-            if (c.standardInput) {
-                const int fd = ::open(c.standardInput, O_RDONLY);
+            if (input) {
+                const int fd = ::open(input, O_RDONLY);
                 ::dup2(fd, STDIN_FILENO);
             }
-            return importMessage(c.file, store);
+            auto r = ScanFiles::importExport(file, store);
+            return r ? "<imported>" : r.error().message;
         });
-        EXPECT_NE(message.find(c.message), std::string::npos) << message;
+        EXPECT_NE(message.find(expected), std::string::npos) << message;
     }
 }
 
-TEST_F(NcduJsonTest, CompressedExportCutShortIsAnErrorEvenWhenItsTextIsWhole) {
-    const std::string text = "[1,2,{},[{\"name\":\"/r\"},{\"name\":\"f\",\"asize\":5}]]";
-    const std::string gz = dir / "whole.json.gz";
-    writeGzip(gz, text);
+// A compressed export cut short is an error even when its text is whole.
+TEST_F(NcduJsonTest, ImportStoresAGzipExportAndNothingWhenItIsBroken) {
+    const std::string good =
+        "[1,2,{\"timestamp\":1600000000},[{\"name\":\"/r//\",\"dsize\":4096},"
+        "{\"name\":\"f\",\"asize\":5,\"dsize\":8192}]]";
+    const std::string gz = dir / "good.json.gz";
+    gzFile out = gzopen(gz.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    ASSERT_EQ(gzwrite(out, good.data(), unsigned(good.size())), int(good.size()));
+    ASSERT_EQ(gzclose(out), Z_OK);
     const std::string whole = test::readFile(gz);
-    const std::string store = dir / "store";
-    test::makeDirs(store);
-
     // Without the trailer (checksum and length), then cut inside the data.
     for (const std::size_t cut : {std::size_t(8), std::size_t(4), whole.size() / 2}) {
         test::writeFile(gz, whole.substr(0, whole.size() - cut));
@@ -367,19 +327,8 @@ TEST_F(NcduJsonTest, CompressedExportCutShortIsAnErrorEvenWhenItsTextIsWhole) {
     ASSERT_FALSE(r);
     EXPECT_NE(r.error().message.find("damaged"), std::string::npos) << r.error().message;
     EXPECT_TRUE(test::namesIn(store).empty());
+
     test::writeFile(gz, whole);
-    EXPECT_TRUE(ScanFiles::importExport(gz, store));
-}
-
-TEST_F(NcduJsonTest, ImportStoresAGzipExportAndNothingWhenItIsBroken) {
-    const std::string store = home.dataHome() + "/Tarnbeck/scans";
-    test::makeDirs(store);
-    const std::string good =
-        "[1,2,{\"timestamp\":1600000000},[{\"name\":\"/r//\",\"dsize\":4096},"
-        "{\"name\":\"f\",\"asize\":5,\"dsize\":8192}]]";
-    const std::string gz = dir / "good.json.gz";
-    writeGzip(gz, good);
-
     auto summary = ScanFiles::importExport(gz, store);
     ASSERT_TRUE(summary) << summary.error().message;
     EXPECT_EQ(summary->entries, 2);
@@ -409,24 +358,19 @@ TEST_F(NcduJsonTest, ImportStoresAGzipExportAndNothingWhenItIsBroken) {
     EXPECT_NE(text.find("{\"name\":\"/r\",\"asize\":0,\"dsize\":4096}"), std::string::npos) << text;
 }
 
-// A file with three names in two folders goes out with its sizes on every
-// name, as readers that count it once expect, and comes back counted the way
-// the scan counted it; an export from elsewhere is counted once.
+// A file of three names in two folders goes out with its sizes on every name,
+// as readers that count it once expect, and comes back counted as the scan
+// counted it; an export from elsewhere is counted once.
 TEST_F(NcduJsonTest, HardLinksLeaveAndComeBackCountedAsTheScanCountedThem) {
     const std::string root = dir / "tree";
-    test::makeDirs(root + "/a");
-    test::makeDirs(root + "/b");
-    test::writeSizedFile(root + "/a/big", 50'000);
-    test::writeSizedFile(root + "/b/small", 10);
+    test::putSized(root + "/a/big", 50'000);
+    test::putSized(root + "/b/small", 10);
     ASSERT_EQ(::link((root + "/a/big").c_str(), (root + "/a/big3").c_str()), 0);
     ASSERT_EQ(::link((root + "/a/big").c_str(), (root + "/b/big2").c_str()), 0);
-    const std::string store = home.dataHome() + "/Tarnbeck/scans";
-    test::makeDirs(store);
 
     for (const HardLinkMode mode : {HardLinkMode::once, HardLinkMode::every}) {
         const std::string name(rawValue(mode));
-        DirectoryWalker::Options options;
-        options.hardLinks = mode;
+        DirectoryWalker::Options options{.hardLinks = mode};
         const ScanForest scanned = DirectoryWalker::walk(
             root, [](const WalkProgress&) {}, {}, options);
         const std::string file = dir / (name + ".sqlite");
@@ -477,11 +421,34 @@ TEST_F(NcduJsonTest, SavingToAFileLeavesNoStagingFolder) {
     EXPECT_FALSE(ScanFiles::saveAtomically(forest, dir / "tree", dir / "unused",
                                            dir / "stopped.sqlite", stop.get_token()));
     test::writeFile(dir / "e.json", "[1,2,{},[{\"name\":\"/e\"}]]");
-    test::makeDirs(dir / "store");
-    EXPECT_FALSE(ScanFiles::importExport(dir / "e.json", dir / "store", stop.get_token()));
+    EXPECT_FALSE(ScanFiles::importExport(dir / "e.json", store, stop.get_token()));
     EXPECT_EQ(test::namesIn(dir.path()),
-              (std::vector<std::string>{"e.json", "out.sqlite", "store", "tree"}));
-    EXPECT_TRUE(test::namesIn(dir / "store").empty());
+              (std::vector<std::string>{"e.json", "out.sqlite", "tree"}));
+    EXPECT_TRUE(test::namesIn(store).empty());
+}
+
+// Another machine is scanned by the first of these found there, each
+// writing this same format.
+TEST(RemoteScan, TheFirstScannerByPreferenceIsChosenWhateverElseThePromptSays) {
+    const std::pair<std::string_view, std::optional<Agent>> cases[] = {
+        {"/usr/bin/ncdu\n/usr/bin/gdu\n/opt/tb/bin/tarnbeck\n", Agent::tarnbeck},
+        {"/usr/bin/gdu\n/usr/bin/ncdu\n", Agent::ncdu},
+        {"Welcome to the NAS\n/usr/local/bin/gdu\r\n", Agent::gdu},
+        {"alias ncdu='ncdu --color dark'\n/usr/bin/gdu\n", Agent::gdu}, // no program of its own
+        {"/usr/bin/tarnbeck-old\n/home/x/ncdu/notes\n", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [probe, chosen] : cases)
+        EXPECT_EQ(chooseAgent(probe), chosen) << probe;
+}
+
+TEST(RemoteScan, EachScannerWritesItsExportOfOneQuotedFolderToStandardOutput) {
+    const std::string folder = "/srv/it's; rm -rf ~";
+    EXPECT_EQ(agentCommand(Agent::tarnbeck, "/opt/bin/tarnbeck", folder),
+              "'/opt/bin/tarnbeck' scan --export - -- '/srv/it'\\''s; rm -rf ~'");
+    EXPECT_EQ(agentCommand(Agent::ncdu, "/usr/bin/ncdu", "/-x"),
+              "'/usr/bin/ncdu' -0 -x -o - -- '/-x'");
+    EXPECT_EQ(agentCommand(Agent::gdu, "/usr/bin/gdu", "/"), "'/usr/bin/gdu' -n -x -o - -- '/'");
 }
 
 } // namespace

@@ -17,95 +17,81 @@ using platform::OutputFile;
 using Staging = OutputFile::Staging;
 using test::TempDir;
 
-constexpr Staging kStagings[] = {Staging::unnamedWhereSupported, Staging::named};
+// Every test runs with each way of staging the file, under umask 022.
+class OutputFileTest : public ::testing::TestWithParam<Staging> {
+protected:
+    ~OutputFileTest() override { ::umask(oldMask); }
 
-const char* nameOf(Staging s) {
-    return s == Staging::named ? "named" : "unnamed";
-}
-
-class ScopedUmask {
-public:
-    explicit ScopedUmask(mode_t mask) : old_(::umask(mask)) {}
-    ~ScopedUmask() { ::umask(old_); }
-
-private:
-    mode_t old_;
+    const mode_t oldMask = ::umask(022);
+    const Staging staging = GetParam();
+    TempDir dir;
 };
 
-TEST(OutputFile, AppearsOnlyWhenPublishedWithTheModeAskedForLessTheUmask) {
-    ScopedUmask mask(022);
-    const struct {
-        mode_t asked;
-        unsigned expected;
-    } modes[] = {{0600, 0600}, {0644, 0644}, {0666, 0644}};
-    for (Staging staging : kStagings) {
-        for (const auto& m : modes) {
-            TempDir dir;
-            auto out = OutputFile::create(dir / "result", {.mode = m.asked, .staging = staging});
-            ASSERT_TRUE(out) << out.error().message;
-            ASSERT_TRUE(out->write("first "));
-            ASSERT_TRUE(out->write(std::string(3 << 20, 'x'))); // past the buffer
-            EXPECT_FALSE(test::exists(dir / "result")) << nameOf(staging);
-            const auto before = test::namesIn(dir.path());
-            if (staging == Staging::named) {
-                ASSERT_EQ(before.size(), 1u);
-                EXPECT_EQ(before[0], out->stagingName());
-                EXPECT_LE(before[0].size(), 20u);
-            } else {
-                EXPECT_TRUE(before.empty());
-            }
-            ASSERT_TRUE(out->publish());
-            EXPECT_EQ(test::namesIn(dir.path()), std::vector<std::string>{"result"});
-            EXPECT_EQ(test::readFile(dir / "result"), "first " + std::string(3 << 20, 'x'));
-            EXPECT_EQ(test::modeOf(dir / "result"), m.expected) << nameOf(staging) << m.asked;
+INSTANTIATE_TEST_SUITE_P(Staged, OutputFileTest,
+                         ::testing::Values(Staging::unnamedWhereSupported, Staging::named),
+                         [](const auto& staged) {
+                             return staged.param == Staging::named ? "named" : "unnamed";
+                         });
+
+TEST_P(OutputFileTest, AppearsOnlyWhenPublishedWithTheModeAskedForLessTheUmask) {
+    const std::pair<mode_t, unsigned> modes[] = {{0600, 0600}, {0644, 0644}, {0666, 0644}};
+    for (const auto& [asked, expected] : modes) {
+        ::unlink((dir / "result").c_str());
+        auto out = OutputFile::create(dir / "result", {.mode = asked, .staging = staging});
+        ASSERT_TRUE(out) << out.error().message;
+        ASSERT_TRUE(out->write("first "));
+        ASSERT_TRUE(out->write(std::string(3 << 20, 'x'))); // past the buffer
+        EXPECT_FALSE(test::exists(dir / "result"));
+        const auto before = test::namesIn(dir.path());
+        if (staging == Staging::named) {
+            ASSERT_EQ(before.size(), 1u);
+            EXPECT_EQ(before[0], out->stagingName());
+            EXPECT_LE(before[0].size(), 20u);
+        } else {
+            EXPECT_TRUE(before.empty());
         }
+        ASSERT_TRUE(out->publish());
+        EXPECT_EQ(test::namesIn(dir.path()), std::vector<std::string>{"result"});
+        EXPECT_EQ(test::readFile(dir / "result"), "first " + std::string(3 << 20, 'x'));
+        EXPECT_EQ(test::modeOf(dir / "result"), expected) << asked;
     }
 }
 
-TEST(OutputFile, LeavesNothingUnlessPublished) {
-    for (Staging staging : kStagings) {
-        TempDir dir;
-        test::writeFile(dir / "kept", "old");
-        for (const std::string target : {"fresh", "kept"}) {
-            auto out = OutputFile::create(dir / target, {.staging = staging});
-            ASSERT_TRUE(out);
-            ASSERT_TRUE(out->write("new"));
-        }
-        EXPECT_EQ(test::namesIn(dir.path()), std::vector<std::string>{"kept"}) << nameOf(staging);
-        EXPECT_EQ(test::readFile(dir / "kept"), "old");
+TEST_P(OutputFileTest, LeavesNothingUnlessPublished) {
+    test::writeFile(dir / "kept", "old");
+    for (const std::string target : {"fresh", "kept"}) {
+        auto out = OutputFile::create(dir / target, {.staging = staging});
+        ASSERT_TRUE(out);
+        ASSERT_TRUE(out->write("new"));
     }
+    EXPECT_EQ(test::namesIn(dir.path()), std::vector<std::string>{"kept"});
+    EXPECT_EQ(test::readFile(dir / "kept"), "old");
 }
 
-TEST(OutputFile, ReplacesAFileOrALinkNeverWhatTheLinkPointsTo) {
-    for (Staging staging : kStagings) {
-        TempDir dir;
-        test::writeFile(dir / "victim", "SECRET");
-        test::writeFile(dir / "old", "old");
-        ASSERT_EQ(::symlink((dir / "victim").c_str(), (dir / "link").c_str()), 0);
-        ASSERT_EQ(::symlink((dir / "nowhere").c_str(), (dir / "dangling").c_str()), 0);
-        for (const std::string target : {"old", "link", "dangling"}) {
-            auto out = OutputFile::create(dir / target, {.staging = staging});
-            ASSERT_TRUE(out) << out.error().message;
-            ASSERT_TRUE(out->write("ours"));
-            ASSERT_TRUE(out->publish()) << target;
-            struct stat st {};
-            ASSERT_EQ(::lstat((dir / target).c_str(), &st), 0);
-            EXPECT_TRUE(S_ISREG(st.st_mode)) << target;
-            EXPECT_EQ(test::readFile(dir / target), "ours");
-        }
-        EXPECT_EQ(test::readFile(dir / "victim"), "SECRET") << nameOf(staging);
-        EXPECT_FALSE(test::exists(dir / "nowhere"));
-        EXPECT_EQ(test::namesIn(dir.path()).size(), 4u);
+TEST_P(OutputFileTest, ReplacesAFileOrALinkNeverWhatTheLinkPointsTo) {
+    test::writeFile(dir / "victim", "SECRET");
+    test::writeFile(dir / "old", "old");
+    ASSERT_EQ(::symlink((dir / "victim").c_str(), (dir / "link").c_str()), 0);
+    ASSERT_EQ(::symlink((dir / "nowhere").c_str(), (dir / "dangling").c_str()), 0);
+    for (const std::string target : {"old", "link", "dangling"}) {
+        auto out = OutputFile::create(dir / target, {.staging = staging});
+        ASSERT_TRUE(out) << out.error().message;
+        ASSERT_TRUE(out->write("ours"));
+        ASSERT_TRUE(out->publish()) << target;
+        EXPECT_EQ(test::typeOf(dir / target), mode_t(S_IFREG)) << target;
+        EXPECT_EQ(test::readFile(dir / target), "ours");
     }
+    EXPECT_EQ(test::readFile(dir / "victim"), "SECRET");
+    EXPECT_FALSE(test::exists(dir / "nowhere"));
+    EXPECT_EQ(test::namesIn(dir.path()).size(), 4u);
 }
 
-TEST(OutputFile, NeverReplacesADeviceFifoSocketOrFolder) {
-    TempDir dir;
+TEST_P(OutputFileTest, NeverReplacesADeviceFifoSocketOrFolder) {
     const auto special = test::makeSpecialFiles(dir.path());
     ASSERT_GE(special.size(), 3u);
     const auto names = test::namesIn(dir.path());
     for (const auto& [target, type] : special) {
-        auto early = OutputFile::create(target);
+        auto early = OutputFile::create(target, {.staging = staging});
         ASSERT_FALSE(early) << target;
         EXPECT_NE(early.error().message.find("will not replace '" + target + "': it is a "),
                   std::string::npos)
@@ -113,16 +99,14 @@ TEST(OutputFile, NeverReplacesADeviceFifoSocketOrFolder) {
         EXPECT_FALSE(platform::checkTarget(target)) << target;
 
         // Made special after the file was begun: the publish checks again.
-        for (Staging staging : kStagings) {
-            const std::string late = target + "-late";
-            auto out = OutputFile::create(late, {.staging = staging});
-            ASSERT_TRUE(out);
-            ASSERT_TRUE(out->write("ours"));
-            ASSERT_EQ(::rename(target.c_str(), late.c_str()), 0);
-            EXPECT_FALSE(out->publish()) << target;
-            EXPECT_EQ(test::typeOf(late), type) << target;
-            ASSERT_EQ(::rename(late.c_str(), target.c_str()), 0);
-        }
+        const std::string late = target + "-late";
+        auto out = OutputFile::create(late, {.staging = staging});
+        ASSERT_TRUE(out);
+        ASSERT_TRUE(out->write("ours"));
+        ASSERT_EQ(::rename(target.c_str(), late.c_str()), 0);
+        EXPECT_FALSE(out->publish()) << target;
+        EXPECT_EQ(test::typeOf(late), type) << target;
+        ASSERT_EQ(::rename(late.c_str(), target.c_str()), 0);
 
         test::writeFile(dir / "staged", "ours");
         EXPECT_FALSE(platform::moveIntoPlace(dir / "staged", target)) << target;
@@ -132,50 +116,41 @@ TEST(OutputFile, NeverReplacesADeviceFifoSocketOrFolder) {
     EXPECT_EQ(test::namesIn(dir.path()), names);
 }
 
-TEST(OutputFile, TakesTheLongestNameAFolderAllows) {
-    for (Staging staging : kStagings) {
-        TempDir dir;
-        const std::string target = dir / std::string(255, 'n');
-        auto out = OutputFile::create(target, {.staging = staging});
-        ASSERT_TRUE(out) << out.error().message;
-        ASSERT_TRUE(out->write("ours"));
-        ASSERT_TRUE(out->publish()) << nameOf(staging);
-        EXPECT_EQ(test::readFile(target), "ours");
-        test::writeFile(dir / "staged", "again");
-        ASSERT_TRUE(platform::moveIntoPlace(dir / "staged", target));
-        EXPECT_EQ(test::readFile(target), "again");
-    }
+TEST_P(OutputFileTest, TakesTheLongestNameAFolderAllows) {
+    const std::string target = dir / std::string(255, 'n');
+    auto out = OutputFile::create(target, {.staging = staging});
+    ASSERT_TRUE(out) << out.error().message;
+    ASSERT_TRUE(out->write("ours"));
+    ASSERT_TRUE(out->publish());
+    EXPECT_EQ(test::readFile(target), "ours");
+    test::writeFile(dir / "staged", "again");
+    ASSERT_TRUE(platform::moveIntoPlace(dir / "staged", target));
+    EXPECT_EQ(test::readFile(target), "again");
 }
 
-TEST(OutputFile, AFailedWriteIsNeverPublished) {
+TEST_P(OutputFileTest, AFailedWriteIsNeverPublished) {
     // A file-size limit makes write(2) fail with EFBIG instead of a signal.
-    struct sigaction ignore {
-    }, old{};
-    ignore.sa_handler = SIG_IGN;
-    ::sigaction(SIGXFSZ, &ignore, &old);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
     rlimit limit{};
     ::getrlimit(RLIMIT_FSIZE, &limit);
     const rlimit small{4096, limit.rlim_max};
-    for (Staging staging : kStagings) {
-        TempDir dir;
-        Status big = okStatus();
-        Status published = okStatus();
-        {
-            auto out = OutputFile::create(dir / "result", {.staging = staging});
-            ASSERT_TRUE(out);
-            ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-            big = out->write(std::string(2 << 20, 'x'));
-            published = out->publish();
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        EXPECT_FALSE(big) << nameOf(staging);
-        ASSERT_FALSE(published);
-        EXPECT_NE(published.error().message.find("cannot write '" + dir / "result" + "'"),
-                  std::string::npos)
-            << published.error().message;
-        EXPECT_TRUE(test::namesIn(dir.path()).empty()) << nameOf(staging);
+    Status big = okStatus();
+    Status published = okStatus();
+    {
+        auto out = OutputFile::create(dir / "result", {.staging = staging});
+        ASSERT_TRUE(out);
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        big = out->write(std::string(2 << 20, 'x'));
+        published = out->publish();
+        ::setrlimit(RLIMIT_FSIZE, &limit);
     }
-    ::sigaction(SIGXFSZ, &old, nullptr);
+    ::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(big);
+    ASSERT_FALSE(published);
+    EXPECT_NE(published.error().message.find("cannot write '" + dir / "result" + "'"),
+              std::string::npos)
+        << published.error().message;
+    EXPECT_TRUE(test::namesIn(dir.path()).empty());
 }
 
 } // namespace

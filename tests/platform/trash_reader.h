@@ -1,11 +1,11 @@
-// Reads a Trash folder back the way a file manager does: every
-// info/NAME.trashinfo with its percent-decoded Path= (made absolute against
-// the top directory when relative) and its DeletionDate=. Deliberately apart
-// from the writer, so that a fault in the encoder cannot hide itself.
+// Reads a Trash folder back as a file manager does: each info/NAME.trashinfo
+// with its decoded Path= (absolute against the top directory) and its
+// DeletionDate=. Apart from the writer, so an encoder fault cannot hide.
 #pragma once
 
-#include <dirent.h>
-
+#include <cctype>
+#include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,16 +21,11 @@ struct TrashEntry {
 };
 
 inline std::string percentDecoded(const std::string& s) {
-    auto hex = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        return -1;
-    };
+    auto hex = [&](std::size_t i) { return std::isxdigit(static_cast<unsigned char>(s[i])); };
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
-            out.push_back(char(hex(s[i + 1]) * 16 + hex(s[i + 2])));
+        if (s[i] == '%' && i + 2 < s.size() && hex(i + 1) && hex(i + 2)) {
+            out.push_back(char(std::stoi(s.substr(i + 1, 2), nullptr, 16)));
             i += 2;
         } else {
             out.push_back(s[i]);
@@ -42,33 +37,23 @@ inline std::string percentDecoded(const std::string& s) {
 inline std::vector<TrashEntry> readTrash(const std::string& trashRoot,
                                          const std::string& topDirectory = "") {
     std::vector<TrashEntry> entries;
-    DIR* dir = ::opendir((trashRoot + "/info").c_str());
-    if (!dir) return entries;
     const std::string suffix = ".trashinfo";
-    while (dirent* e = ::readdir(dir)) {
-        std::string file = e->d_name;
-        if (file.size() <= suffix.size() || file.substr(file.size() - suffix.size()) != suffix) {
-            continue;
-        }
+    std::error_code none; // a missing folder holds nothing
+    for (const auto& item : std::filesystem::directory_iterator(trashRoot + "/info", none)) {
+        const std::string file = item.path().filename();
+        if (file.size() <= suffix.size() || !file.ends_with(suffix)) continue;
         TrashEntry entry;
         entry.name = file.substr(0, file.size() - suffix.size());
-        const std::string text = readFile(trashRoot + "/info/" + file);
-        std::size_t i = 0;
-        while (i < text.size()) {
-            auto j = text.find('\n', i);
-            if (j == std::string::npos) j = text.size();
-            const std::string line = text.substr(i, j - i);
+        std::istringstream lines(readFile(trashRoot + "/info/" + file));
+        for (std::string line; std::getline(lines, line);) {
             if (line == "[Trash Info]") entry.hasHeader = true;
-            if (line.rfind("Path=", 0) == 0) entry.originalPath = percentDecoded(line.substr(5));
-            if (line.rfind("DeletionDate=", 0) == 0) entry.deletionDate = line.substr(13);
-            i = j + 1;
+            if (line.starts_with("Path=")) entry.originalPath = percentDecoded(line.substr(5));
+            if (line.starts_with("DeletionDate=")) entry.deletionDate = line.substr(13);
         }
-        if (!entry.originalPath.empty() && entry.originalPath[0] != '/') {
+        if (!entry.originalPath.empty() && entry.originalPath[0] != '/')
             entry.originalPath = topDirectory + "/" + entry.originalPath;
-        }
         entries.push_back(entry);
     }
-    ::closedir(dir);
     return entries;
 }
 

@@ -30,6 +30,10 @@ std::string real(const std::string& path) {
     return platform::FileSystem::resolved(path);
 }
 
+std::string uid() {
+    return std::to_string(::geteuid());
+}
+
 const TrashEntry* entryNamed(const std::vector<TrashEntry>& entries, const std::string& name) {
     auto it = std::find_if(entries.begin(), entries.end(),
                            [&](const TrashEntry& e) { return e.name == name; });
@@ -77,13 +81,10 @@ TEST_F(TrashTest, AwkwardNamesAreEncodedAndReadBack) {
 TEST_F(TrashTest, SameNamesGetDistinctNamesAndOrphansAreSkipped) {
     test::makeDirs(trashRoot() + "/info");
     test::put(trashRoot() + "/files/notes", "left without an entry");
-    for (const char* d : {"a", "b", "c"}) {
-        test::put(work / (std::string(d) + "/report.pdf"), d);
-        test::put(work / (std::string(d) + "/notes"), d);
-    }
     std::vector<std::string> trashed;
     for (const char* d : {"a", "b", "c"}) {
         for (const char* f : {"report.pdf", "notes"}) {
+            test::put(work / (std::string(d) + "/" + f), d);
             auto r = trash.moveToTrash(work / (std::string(d) + "/" + f));
             ASSERT_TRUE(r.ok()) << r.error().message;
             trashed.push_back(std::string(platform::FileSystem::resolved(*r)));
@@ -131,26 +132,24 @@ TEST_F(TrashTest, FolderGoesAndComesBackWithoutAnEntryLeft) {
     EXPECT_EQ(readFile(trashRoot() + "/directorysizes"), "4096 1700000000 other%20folder\n");
 }
 
-TEST_F(TrashTest, PutBackRecreatesMissingParentsClosedToOthers) {
+// Missing parents come back closed to others; a link on the way leads
+// where it led when the item was trashed.
+TEST_F(TrashTest, PutBackRecreatesMissingParentsAndFollowsLinksAsWhenTrashed) {
     test::put(work / "a/b/file", "x");
     ASSERT_EQ(::chmod((work / "a").c_str(), 0700), 0);
+    test::put(work / "real/dir/file", "y");
+    ASSERT_EQ(::symlink((work / "real").c_str(), (work / "alias").c_str()), 0);
     auto r = trash.moveToTrash(work / "a/b/file");
-    ASSERT_TRUE(r.ok());
+    auto viaLink = trash.moveToTrash(work / "alias/dir/file");
+    ASSERT_TRUE(r.ok() && viaLink.ok());
     ASSERT_EQ(::rmdir((work / "a/b").c_str()), 0);
     ASSERT_EQ(::rmdir((work / "a").c_str()), 0);
     ASSERT_TRUE(trash.putBack(*r, work / "a/b/file").ok());
     EXPECT_EQ(readFile(work / "a/b/file"), "x");
     EXPECT_EQ(test::modeOf(work / "a"), 0700u);
     EXPECT_EQ(test::modeOf(work / "a/b"), 0700u);
-}
-
-TEST_F(TrashTest, PutBackGoesWhereTheLinksPointedWhenTrashed) {
-    test::put(work / "real/dir/file", "x");
-    ASSERT_EQ(::symlink((work / "real").c_str(), (work / "alias").c_str()), 0);
-    auto r = trash.moveToTrash(work / "alias/dir/file");
-    ASSERT_TRUE(r.ok());
-    ASSERT_TRUE(trash.putBack(*r, work / "alias/dir/file").ok());
-    EXPECT_EQ(readFile(work / "real/dir/file"), "x");
+    ASSERT_TRUE(trash.putBack(*viaLink, work / "alias/dir/file").ok());
+    EXPECT_EQ(readFile(work / "real/dir/file"), "y");
 }
 
 // The victim trashes shared/proj/notes.txt, then proj; someone else then puts
@@ -162,41 +161,36 @@ TEST_F(TrashTest, PutBackStopsAtAPlantedParent) {
     test::makeDirs(work / "evil");
     ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
     ASSERT_EQ(::chmod((work / "evil").c_str(), 0777), 0);
-    struct Case {
-        const char* what;
-        std::string plant; // shell command of the other user
-        std::string message;
-    };
-    const Case cases[] = {
+    // What the other user plants with a shell command, and the refusal.
+    const std::tuple<const char*, std::string, std::string> cases[] = {
         {"link", "ln -s " + work / "evil" + " " + shared + "/proj",
          shared + "/proj is now a link, so the item was not put back. It stays in the Trash."},
         {"foreign folder", "mkdir -m 777 " + shared + "/proj",
          shared + "/proj belongs to another user, so the item was not put back. It stays in "
                   "the Trash."},
     };
-    for (const auto& c : cases) {
+    for (const auto& [what, plant, message] : cases) {
         test::makeDirs(shared + "/proj");
-        test::writeFile(shared + "/proj/notes.txt", c.what);
+        test::writeFile(shared + "/proj/notes.txt", what);
         auto notes = trash.moveToTrash(shared + "/proj/notes.txt");
         auto proj = trash.moveToTrash(shared + "/proj");
         ASSERT_TRUE(notes.ok() && proj.ok());
         if (test::canActAsSecondUser()) {
-            ASSERT_TRUE(test::runAsSecondUser(c.plant)) << c.plant;
-        } else if (std::string(c.what) == "link") {
-            ASSERT_EQ(std::system(c.plant.c_str()), 0); // the same state, planted by us
+            ASSERT_TRUE(test::runAsSecondUser(plant)) << plant;
+        } else if (std::string(what) == "link") {
+            ASSERT_EQ(std::system(plant.c_str()), 0); // the same state, planted by us
         } else {
             continue; // a folder of another user needs root to make
         }
         auto r = trash.putBack(*notes, shared + "/proj/notes.txt");
-        ASSERT_FALSE(r.ok()) << c.what;
-        EXPECT_EQ(r.error().message, c.message);
-        EXPECT_EQ(readFile(*notes), c.what);
+        ASSERT_FALSE(r.ok()) << what;
+        EXPECT_EQ(r.error().message, message);
+        EXPECT_EQ(readFile(*notes), what);
         EXPECT_FALSE(test::exists(work / "evil/notes.txt"));
         std::system(("rm -rf " + shared + "/proj").c_str());
     }
-    if (!test::canActAsSecondUser()) {
+    if (!test::canActAsSecondUser())
         GTEST_SKIP() << "the foreign-folder case needs root and setpriv to act as uid 65534";
-    }
 }
 
 TEST_F(TrashTest, PutBackNeverReplacesWhatIsThereNow) {
@@ -221,15 +215,6 @@ TEST_F(TrashTest, PutBackNeverReplacesWhatIsThereNow) {
     EXPECT_EQ(readTrash(trashRoot()).size(), 2u);
 }
 
-TEST_F(TrashTest, MissingDataFolderIsCreatedNotTheWorkingDirectory) {
-    test::ScopedEnv data("XDG_DATA_HOME", home.home() + "/fresh/share");
-    test::writeFile(work / "f", "x");
-    auto r = trash.moveToTrash(work / "f");
-    ASSERT_TRUE(r.ok()) << r.error().message;
-    EXPECT_EQ(*r, home.home() + "/fresh/share/Trash/files/f");
-    EXPECT_EQ(readTrash(home.home() + "/fresh/share/Trash").size(), 1u);
-}
-
 TEST_F(TrashTest, RefusesTheFolderHoldingTheTrashAndMissingItems) {
     auto r = trash.moveToTrash(home.home());
     ASSERT_FALSE(r.ok());
@@ -239,6 +224,14 @@ TEST_F(TrashTest, RefusesTheFolderHoldingTheTrashAndMissingItems) {
     auto missing = trash.moveToTrash(work / "nothing");
     ASSERT_FALSE(missing.ok());
     EXPECT_EQ(missing.error().message, "No such file or directory");
+
+    // A missing data folder is made, never the working directory used.
+    test::ScopedEnv data("XDG_DATA_HOME", home.home() + "/fresh/share");
+    test::writeFile(work / "f", "x");
+    auto made = trash.moveToTrash(work / "f");
+    ASSERT_TRUE(made.ok()) << made.error().message;
+    EXPECT_EQ(*made, home.home() + "/fresh/share/Trash/files/f");
+    EXPECT_EQ(readTrash(home.home() + "/fresh/share/Trash").size(), 1u);
 }
 
 // Another volume, stood in by a folder the fake reports as its own mount.
@@ -249,7 +242,6 @@ protected:
           trash(platform::TrashVolumes{[](const std::string&, const std::string&) { return false; },
                                        [this](const std::string&) { return top; }}) {}
     void SetUp() override { test::makeDirs(top + "/docs"); }
-    std::string uid() const { return std::to_string(::geteuid()); }
 
     test::TempHome home;
     test::TempDir work;
@@ -257,11 +249,19 @@ protected:
     FreedesktopTrash trash;
 };
 
-TEST_F(OtherVolumeTrashTest, UsesTopDirectoryTrashWithRelativePath) {
+TEST_F(OtherVolumeTrashTest, UsesTopDirectoryTrashWithRelativePathElseLeavesTheItem) {
     test::writeFile(top + "/docs/a b%.txt", "x");
+    const std::string root = top + "/.Trash-" + uid();
+    test::writeFile(root, "not a folder");
+    auto refused = trash.moveToTrash(top + "/docs/a b%.txt");
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().message, "No usable Trash on this volume: Not a directory");
+    EXPECT_EQ(readFile(top + "/docs/a b%.txt"), "x");
+    EXPECT_TRUE(readTrash(home.dataHome() + "/Trash").empty());
+
+    ASSERT_EQ(::unlink(root.c_str()), 0);
     auto r = trash.moveToTrash(top + "/docs/a b%.txt");
     ASSERT_TRUE(r.ok()) << r.error().message;
-    const std::string root = top + "/.Trash-" + uid();
     EXPECT_EQ(*r, root + "/files/a b%.txt");
     EXPECT_EQ(test::modeOf(root), 0700u);
     EXPECT_NE(readFile(root + "/info/a b%.txt.trashinfo").find("Path=docs/a%20b%25.txt\n"),
@@ -295,85 +295,63 @@ TEST_F(OtherVolumeTrashTest, SharedTrashOnlyWhenARealStickyFolder) {
     EXPECT_EQ(readTrash(top + "/.Trash/" + uid(), top)[0].originalPath, top + "/docs/two");
 }
 
-TEST_F(OtherVolumeTrashTest, UnusableTrashLeavesTheItemWhereItWas) {
-    test::writeFile(top + "/docs/keep", "stay");
-    test::writeFile(top + "/.Trash-" + uid(), "not a folder");
-    auto r = trash.moveToTrash(top + "/docs/keep");
-    ASSERT_FALSE(r.ok());
-    EXPECT_EQ(r.error().message, "No usable Trash on this volume: Not a directory");
-    EXPECT_EQ(readFile(top + "/docs/keep"), "stay");
-    EXPECT_TRUE(readTrash(home.dataHome() + "/Trash").empty());
-}
-
 // Another user who can write into our part of a shared Trash could read or
 // remove what goes there: such a part is passed over for .Trash-$uid, and
 // when that fails as well nothing moves.
 TEST_F(OtherVolumeTrashTest, SharedTrashOthersCanReachIsPassedOver) {
     ASSERT_EQ(::chmod(work.path().c_str(), 0755), 0);
-    struct Case {
-        const char* what;
-        bool planted;      // by the other user, needs root
-        std::string plant; // run in the volume's top directory
-        bool moves;        // to .Trash-$uid; else refused
-    };
-    const std::string u = uid();
-    const Case cases[] = {
-        {"open to all", true, "mkdir -p -m 777 .Trash/" + u + "/files .Trash/" + u + "/info", true},
+    const std::string u = uid(), part = ".Trash/" + u, own = ".Trash-" + u;
+    // What, planted by the other user (needs root), the shell command run in
+    // the volume's top directory, and whether the item moves to .Trash-$uid.
+    const std::tuple<const char*, bool, std::string, bool> cases[] = {
+        {"open to all", true, "mkdir -p -m 777 " + part + "/files " + part + "/info", true},
         {"ours but open", false,
-         "mkdir -p .Trash/" + u + "/files .Trash/" + u + "/info && chmod 777 .Trash/" + u + "/info",
-         true},
+         "mkdir -p " + part + "/files " + part + "/info && chmod 777 " + part + "/info", true},
         {"files group-writable", false,
-         "mkdir -p .Trash/" + u + "/files .Trash/" + u + "/info && chmod 770 .Trash/" + u +
-             "/files",
+         "mkdir -p " + part + "/files " + part + "/info && chmod 770 " + part + "/files", true},
+        {"a link", false, "mkdir -p elsewhere/files elsewhere/info && ln -s ../elsewhere " + part,
          true},
-        {"a link", false,
-         "mkdir -p elsewhere/files elsewhere/info && ln -s ../elsewhere .Trash/" + u, true},
         // Without the sticky bit anyone may rename our part away and put their own in.
         {"not sticky", false,
-         "chmod 777 .Trash && mkdir -p -m 700 .Trash/" + u + " .Trash/" + u + "/files .Trash/" + u +
-             "/info",
+         "chmod 777 .Trash && mkdir -p -m 700 " + part + " " + part + "/files " + part + "/info",
          true},
         {"both planted", true,
-         "mkdir -p -m 777 .Trash/" + u + "/files .Trash/" + u + "/info .Trash-" + u +
-             "/files .Trash-" + u + "/info",
+         "mkdir -p -m 777 " + part + "/files " + part + "/info " + own + "/files " + own + "/info",
          false},
     };
     int n = 0;
-    for (const auto& c : cases) {
+    for (const auto& [what, planted, command, moves] : cases) {
         top = real(work / ("vol" + std::to_string(++n)));
-        test::makeDirs(top + "/private");
+        test::put(top + "/private/diary.txt", "dear diary");
         test::makeDirs(top + "/.Trash");
         ASSERT_EQ(::chmod(top.c_str(), 0777), 0);
         ASSERT_EQ(::chmod((top + "/.Trash").c_str(), 01777), 0);
         ASSERT_EQ(::chmod((top + "/private").c_str(), 0700), 0);
-        test::writeFile(top + "/private/diary.txt", "dear diary");
-        const std::string plant = "cd " + top + " && " + c.plant;
-        if (c.planted) {
+        const std::string plant = "cd " + top + " && " + command;
+        if (planted) {
             if (!test::canActAsSecondUser()) continue;
-            ASSERT_TRUE(test::runAsSecondUser(plant)) << c.what;
+            ASSERT_TRUE(test::runAsSecondUser(plant)) << what;
         } else {
-            ASSERT_EQ(std::system(plant.c_str()), 0) << c.what;
+            ASSERT_EQ(std::system(plant.c_str()), 0) << what;
         }
         auto r = trash.moveToTrash(top + "/private/diary.txt");
-        EXPECT_TRUE(readTrash(top + "/.Trash/" + u, top).empty()) << c.what;
-        if (c.moves) {
-            ASSERT_TRUE(r.ok()) << c.what << ": " << r.error().message;
-            EXPECT_EQ(*r, top + "/.Trash-" + u + "/files/diary.txt") << c.what;
+        EXPECT_TRUE(readTrash(top + "/.Trash/" + u, top).empty()) << what;
+        if (moves) {
+            ASSERT_TRUE(r.ok()) << what << ": " << r.error().message;
+            EXPECT_EQ(*r, top + "/.Trash-" + u + "/files/diary.txt") << what;
         } else {
-            ASSERT_FALSE(r.ok()) << c.what;
+            ASSERT_FALSE(r.ok()) << what;
             EXPECT_EQ(r.error().message, "No usable Trash on this volume: " + top + "/.Trash-" + u +
                                              " belongs to another user");
             EXPECT_EQ(readFile(top + "/private/diary.txt"), "dear diary");
         }
     }
-    if (!test::canActAsSecondUser()) {
+    if (!test::canActAsSecondUser())
         GTEST_SKIP() << "cases planted by another user need root and setpriv to act as uid 65534";
-    }
 }
 
-// ~/.local/share/Trash may be a link to a folder on another disk: an item
-// goes to the Trash on its own volume, which for an item beside the data
-// folder is then that volume's top-directory trash, never a copy.
+// The home Trash may link to another disk: each item goes to its own volume's
+// Trash (beside the data folder, the top-directory one), never a copy.
 class HomeTrashElsewhereTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -383,7 +361,6 @@ protected:
         test::put(home.home() + "/notes.txt", "home");
         test::put(disk + "/docs/report", "disk");
     }
-    std::string uid() const { return std::to_string(::geteuid()); }
 
     test::TempHome home;
     test::TempDir work;
@@ -433,19 +410,16 @@ TEST_F(HomeTrashElsewhereTest, OnRealMountsNothingCrossesADevice) {
             ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
             return "no mount namespace";
         }
-        for (const std::string& at : {homeVolume, disk}) {
-            if (::mount("tarnbeck-test", at.c_str(), "tmpfs", 0, "mode=0755") != 0) {
+        for (const std::string& at : {homeVolume, disk})
+            if (::mount("tarnbeck-test", at.c_str(), "tmpfs", 0, "mode=0755") != 0)
                 return "no tmpfs";
-            }
-        }
         const std::string dataHome = homeVolume + "/me/.local/share";
         test::makeDirs(dataHome);
         test::makeDirs(disk + "/Trash");
         test::put(homeVolume + "/me/notes.txt", "home");
         test::put(disk + "/docs/report", "disk");
-        if (::symlink((disk + "/Trash").c_str(), (dataHome + "/Trash").c_str()) != 0) {
+        if (::symlink((disk + "/Trash").c_str(), (dataHome + "/Trash").c_str()) != 0)
             return "no link";
-        }
         ::setenv("HOME", (homeVolume + "/me").c_str(), 1);
         ::setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
         FreedesktopTrash trash;
@@ -474,50 +448,39 @@ std::string trashAsNobody(const std::string& item, const std::string& homeDir,
     });
 }
 
-class UnprivilegedTrashTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_EQ(::chmod(root.path().c_str(), 0755), 0);
-        test::makeDirs(homeDir);
-        if (::geteuid() == 0) {
-            ASSERT_EQ(::chown(homeDir.c_str(), 65534, 65534), 0);
-        }
-    }
+TEST(UnprivilegedTrash, ReadOnlyFolderOrVolumeWithoutATrashFailsWithTheSystemsText) {
     test::TempHome parentHome; // in case the child's environment leaks back
     test::TempDir root;
-    std::string homeDir = root / "nobody-home";
-};
-
-TEST_F(UnprivilegedTrashTest, ReadOnlyFolderFailsWithTheSystemsTextAndLeavesNoEntry) {
+    const std::string homeDir = root / "nobody-home";
+    ASSERT_EQ(::chmod(root.path().c_str(), 0755), 0);
+    test::makeDirs(homeDir);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(homeDir.c_str(), 65534, 65534), 0);
+    }
     test::put(root / "locked/file", "mine");
     ASSERT_EQ(::chmod((root / "locked").c_str(), 0555), 0);
-    const std::string result =
-        trashAsNobody(root / "locked/file", homeDir, platform::TrashVolumes::system());
-    EXPECT_EQ(result, "Permission denied");
+    EXPECT_EQ(trashAsNobody(root / "locked/file", homeDir, platform::TrashVolumes::system()),
+              "Permission denied");
     EXPECT_EQ(readFile(root / "locked/file"), "mine");
     EXPECT_TRUE(readTrash(homeDir + "/.local/share/Trash").empty());
-}
 
-TEST_F(UnprivilegedTrashTest, VolumeWithoutATrashFails) {
+    // Another volume without a Trash, nor the right to make one.
     const std::string top = real(root / "volume");
-    test::makeDirs(top);
+    test::put(top + "/open/file", "mine");
     ASSERT_EQ(::chmod(top.c_str(), 0755), 0);
-    test::makeDirs(top + "/open");
     ASSERT_EQ(::chmod((top + "/open").c_str(), 0777), 0);
-    test::writeFile(top + "/open/file", "mine");
     ASSERT_EQ(::chmod((top + "/open/file").c_str(), 0666), 0);
     platform::TrashVolumes other{[](const std::string&, const std::string&) { return false; },
                                  [top](const std::string&) { return top; }};
-    const std::string result = trashAsNobody(top + "/open/file", homeDir, other);
-    EXPECT_EQ(result, "No usable Trash on this volume: Permission denied");
+    EXPECT_EQ(trashAsNobody(top + "/open/file", homeDir, other),
+              "No usable Trash on this volume: Permission denied");
     EXPECT_EQ(readFile(top + "/open/file"), "mine");
 }
 
 // trash-cli is an independent reader of the same freedesktop.org Trash format.
 TEST_F(TrashTest, TrashCliListsWhatWasTrashedAndNothingAfterRestore) {
-    if (::access("/usr/bin/trash-list", X_OK) != 0) {
+    if (::access("/usr/bin/trash-list", X_OK) != 0)
         GTEST_SKIP() << "trash-list (trash-cli) is not installed";
-    }
     auto list = [] {
         auto r = platform::systemProcessRunner().run("/usr/bin/trash-list", {});
         return r.ok() ? r->standardOutput : "<trash-list failed>";

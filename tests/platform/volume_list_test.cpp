@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 
 #include "platform/volume_list.h"
@@ -40,37 +39,25 @@ std::vector<std::string> pointsOf(const std::vector<MountedVolume>& volumes) {
     return out;
 }
 
-TEST(VolumeList, AUserSeesTheVolumesAFileManagerShows) {
+TEST(VolumeList, AUserSeesTheVolumesAFileManagerShowsEachWithItsFields) {
     const auto all = parseMountInfo(kDesktop);
     ASSERT_EQ(all.size(), 21u);
     EXPECT_EQ(
         pointsOf(userVolumes(all)),
         (std::vector<std::string>{"/", "/tmp", "/home", "/boot/efi", "/run/media/ann/My Stick",
                                   "/mnt/nas", "/home/ann/remote", "/media/cdrom"}));
-}
-
-TEST(VolumeList, EachLineGivesItsFields) {
-    const auto all = parseMountInfo(kDesktop);
-    const auto stick = std::find_if(all.begin(), all.end(),
-                                    [](const MountedVolume& v) { return v.device == "8:17"; });
-    ASSERT_NE(stick, all.end());
-    EXPECT_EQ(*stick, (MountedVolume{.point = "/run/media/ann/My Stick",
-                                     .type = "exfat",
-                                     .source = "/dev/sdb1",
-                                     .device = "8:17",
-                                     .root = "/",
-                                     .readOnly = false}));
+    EXPECT_EQ(all[14], (MountedVolume{.point = "/run/media/ann/My Stick",
+                                      .type = "exfat",
+                                      .source = "/dev/sdb1",
+                                      .device = "8:17",
+                                      .root = "/",
+                                      .readOnly = false}));
     EXPECT_TRUE(all[12].readOnly); // the snap image
     EXPECT_EQ(all[16].root, "/ann/shared");
 }
 
 TEST(VolumeList, MalformedAndOddLinesAreSkippedOrRead) {
-    struct Case {
-        const char* name;
-        std::string_view text;
-        std::vector<std::string> points; // of every parsed line
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, std::string_view, std::vector<std::string>> cases[] = {
         {"empty", "", {}},
         {"too few fields", "22 1 8:2 / / rw - ext4\n", {}},
         {"no separator", "22 1 8:2 / / rw shared:1 ext4 /dev/sda2 rw x y\n", {}},
@@ -84,10 +71,8 @@ TEST(VolumeList, MalformedAndOddLinesAreSkippedOrRead) {
          {"/x\ty\\z\\9"}},
         {"double spaces", "22  1 8:2 / /c rw  -  ext4 /dev/sda2 rw\n", {"/c"}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(pointsOf(parseMountInfo(c.text)), c.points);
-    }
+    for (const auto& [name, text, points] : cases)
+        EXPECT_EQ(pointsOf(parseMountInfo(text)), points) << name;
     std::string many;
     for (int i = 0; i < 50; ++i)
         many += "22 1 8:2 / /m rw - ext4 /dev/sda2 rw\n";
@@ -116,9 +101,8 @@ TEST(VolumeList, ADeviceShowsOnceAndAMountOnTopHidesTheOneBelow) {
 TEST(VolumeList, ThisMachinesTableAndFiguresRead) {
     const auto volumes = mountedVolumes();
     ASSERT_FALSE(volumes.empty());
-    for (const auto& v : volumes) {
+    for (const auto& v : volumes)
         EXPECT_FALSE(v.type == "proc" || v.type == "sysfs" || v.point.starts_with("/proc"));
-    }
     auto space = readSpace("/", "ext4");
     ASSERT_TRUE(space);
     EXPECT_GT(space->capacity, 0);

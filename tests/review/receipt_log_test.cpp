@@ -1,11 +1,11 @@
 #include "review/receipt_log.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "base/path.h"
@@ -20,9 +20,15 @@ using test::readFile;
 
 class ReceiptLogTest : public ::testing::Test {
 protected:
-    std::string file(const std::string& name, std::string_view contents) {
+    std::string file(const std::string& name, std::string_view contents = "data") {
         test::writeFile(work / name, contents);
         return work / name;
+    }
+    // Stages and moves `path` in `store`, giving the receipt.
+    static OperationReceipt move(StagingStore& store, const std::string& path) {
+        store.stage(path, std::string(Path::lastComponent(path)), 1);
+        store.trashAll();
+        return store.receipts().front();
     }
     // A store as a fresh launch makes it.
     std::unique_ptr<StagingStore> launch() {
@@ -37,17 +43,13 @@ protected:
 };
 
 TEST_F(ReceiptLogTest, PutBackWorksAfterARestartWhileTheItemIsInTheTrash) {
-    const std::string odd = file("tab\there\nline%", "odd");
-    const std::string plain = file("plain.txt", "plain");
-    const std::string gone = file("gone.txt", "gone");
-    std::vector<OperationReceipt> before;
-    {
-        auto first = launch();
-        for (const auto& p : {odd, plain, gone})
-            first->stage(p, std::string(Path::lastComponent(p)), 5);
-        first->trashAll();
-        before = first->receipts();
-    }
+    const std::string odd = file("tab\there\nline%", "odd"), plain = file("plain.txt", "plain"),
+                      gone = file("gone.txt", "gone");
+    auto first = launch();
+    for (const auto& p : {odd, plain, gone})
+        move(*first, p);
+    const std::vector<OperationReceipt> before = first->receipts();
+    first.reset(); // the program quits
     ASSERT_EQ(before.size(), 3u);
     EXPECT_EQ(test::modeOf(log), 0600u);
     EXPECT_EQ(test::modeOf(Path::parent(log)), 0700u);
@@ -66,34 +68,19 @@ TEST_F(ReceiptLogTest, PutBackWorksAfterARestartWhileTheItemIsInTheTrash) {
 }
 
 TEST_F(ReceiptLogTest, ANewItemUnderAnOldTrashNameIsNotMistakenForTheOld) {
-    const std::string a = file("report", "first");
-    {
-        auto first = launch();
-        first->stage(a, "report", 1);
-        first->trashAll();
-        // The Trash is emptied, then another "report" goes there by other means.
-        const std::string trashed = *first->receipts()[0].trashedURL;
-        ASSERT_EQ(::unlink(trashed.c_str()), 0);
-        ASSERT_EQ(::unlink((home.dataHome() + "/Trash/info/report.trashinfo").c_str()), 0);
-    }
+    // The Trash is emptied, then another "report" goes there by other means.
+    ASSERT_EQ(::unlink(move(*launch(), file("report")).trashedURL->c_str()), 0);
+    ASSERT_EQ(::unlink((home.dataHome() + "/Trash/info/report.trashinfo").c_str()), 0);
     test::put(work / "other/report", "second");
     ASSERT_TRUE(platform::FreedesktopTrash().moveToTrash(work / "other/report").ok());
     EXPECT_TRUE(launch()->receipts().empty());
 }
 
 TEST_F(ReceiptLogTest, DamagedFilesGiveWhatCanBeReadAndNoCrash) {
-    const std::string kept = file("kept", "k");
-    {
-        auto first = launch();
-        first->stage(kept, "kept", 1);
-        first->trashAll();
-    }
+    move(*launch(), file("kept"));
     const std::string good = readFile(log);
     const std::string goodLine = good.substr(good.find('\n') + 1);
-    const struct {
-        std::string text;
-        std::size_t receipts;
-    } cases[] = {
+    const std::pair<std::string, std::size_t> cases[] = {
         {"", 0},
         {"not a receipt file\n" + goodLine, 0},
         {std::string("\0\xff\x01", 3), 0},
@@ -101,28 +88,17 @@ TEST_F(ReceiptLogTest, DamagedFilesGiveWhatCanBeReadAndNoCrash) {
         {"tarnbeck-receipts 1\n" + goodLine.substr(0, goodLine.size() / 2), 0},
         {good, 1},
     };
-    for (const auto& c : cases) {
-        test::writeFile(log, c.text);
-        EXPECT_EQ(ReceiptLog::load(log).size(), c.receipts) << c.text;
+    for (const auto& [text, receipts] : cases) {
+        test::writeFile(log, text);
+        EXPECT_EQ(ReceiptLog::load(log).size(), receipts) << text;
     }
     EXPECT_TRUE(ReceiptLog::load(work / "missing").empty());
-}
-
-std::set<std::string> trashedPaths(const std::vector<OperationReceipt>& receipts) {
-    std::set<std::string> out;
-    for (const auto& r : receipts)
-        if (r.trashedURL) out.insert(*r.trashedURL);
-    return out;
 }
 
 // Each launch writes the whole file; without a lock and a merge the last
 // writer wins and every receipt written meanwhile by the others is lost.
 TEST_F(ReceiptLogTest, InstancesTrashingAtOnceKeepEveryReceipt) {
     constexpr int kInstances = 3, kItems = 25;
-    for (int i = 0; i < kInstances; ++i) {
-        for (int n = 0; n < kItems; ++n)
-            file("i" + std::to_string(i) + "-" + std::to_string(n), "x");
-    }
     std::vector<pid_t> children;
     for (int i = 0; i < kInstances; ++i) {
         const pid_t pid = ::fork();
@@ -131,10 +107,8 @@ TEST_F(ReceiptLogTest, InstancesTrashingAtOnceKeepEveryReceipt) {
             auto store = launch();
             bool allMoved = true;
             for (int n = 0; n < kItems; ++n) {
-                const std::string path = work / ("i" + std::to_string(i) + "-" + std::to_string(n));
-                store->stage(path, "item", 1);
-                store->trashAll();
-                allMoved = allMoved && store->receipts().front().succeeded;
+                const std::string path = file("i" + std::to_string(i) + "-" + std::to_string(n));
+                allMoved = allMoved && move(*store, path).succeeded;
             }
             ::_exit(allMoved ? 0 : 1);
         }
@@ -147,23 +121,19 @@ TEST_F(ReceiptLogTest, InstancesTrashingAtOnceKeepEveryReceipt) {
     }
     const auto survived = launch()->receipts();
     EXPECT_EQ(survived.size(), std::size_t(kInstances * kItems));
-    EXPECT_EQ(trashedPaths(survived).size(), std::size_t(kInstances * kItems));
+    std::set<std::string> trashed;
+    for (const auto& r : survived)
+        if (r.trashedURL) trashed.insert(*r.trashedURL);
+    EXPECT_EQ(trashed.size(), std::size_t(kInstances * kItems));
     EXPECT_EQ(test::modeOf(log + ".lock"), 0600u);
 }
 
-// Two windows open at once: what one moves shows in the other when it next
-// writes or reloads, and what one puts back leaves the other, even when the
-// same item has gone to the Trash again under the same name since.
+// Two windows at once: each sees the other's moves and put-backs when it next
+// writes or reloads, even of an item trashed again under the same name.
 TEST_F(ReceiptLogTest, InstancesSeeEachOthersMovesAndPutBacks) {
-    const std::string x = file("x", "data"), y = file("y", "data"), z = file("z", "data"),
-                      w = file("w", "data");
+    const std::string x = file("x"), y = file("y"), z = file("z"), w = file("w");
     auto a = launch();
     auto b = launch();
-    auto move = [](StagingStore& store, const std::string& path) {
-        store.stage(path, std::string(Path::lastComponent(path)), 1);
-        store.trashAll();
-        return store.receipts().front();
-    };
     const OperationReceipt xFirst = move(*a, x);
     move(*a, y);
     b->reloadReceipts();
@@ -201,31 +171,25 @@ TEST_F(ReceiptLogTest, InstancesSeeEachOthersMovesAndPutBacks) {
     EXPECT_EQ(a->receipts().front().originalURL, w);
 }
 
-// The lock and the file stay where every instance looks: a link planted in
-// their place is refused, its target untouched, and the receipts stay for
-// this launch until a later write can carry them.
+// A link planted as the lock or the file is refused, its target untouched;
+// the receipts stay in this launch until a later write can carry them.
 TEST_F(ReceiptLogTest, WritesNeverFollowAPlantedLinkNorReadAnOversizedFile) {
     const std::string target = file("target", "precious");
-    const struct {
-        const char* what;
-        std::string planted;
-    } cases[] = {{"lock", log + ".lock"}, {"file", log}};
-    for (const auto& c : cases) {
+    const std::pair<const char*, std::string> cases[] = {{"lock", log + ".lock"}, {"file", log}};
+    for (const auto& [what, planted] : cases) {
         test::makeDirs(Path::parent(log));
-        ASSERT_EQ(::symlink(target.c_str(), c.planted.c_str()), 0) << c.what;
+        ASSERT_EQ(::symlink(target.c_str(), planted.c_str()), 0) << what;
         auto store = launch();
-        store->stage(file(std::string("first-") + c.what, "x"), "item", 1);
-        store->trashAll();
-        ASSERT_EQ(store->receipts().size(), 1u) << c.what;
-        EXPECT_TRUE(store->receipts()[0].succeeded) << c.what;
-        EXPECT_EQ(readFile(target), "precious") << c.what;
-        EXPECT_TRUE(ReceiptLog::load(log).empty()) << c.what;
+        move(*store, file(std::string("first-") + what));
+        ASSERT_EQ(store->receipts().size(), 1u) << what;
+        EXPECT_TRUE(store->receipts()[0].succeeded) << what;
+        EXPECT_EQ(readFile(target), "precious") << what;
+        EXPECT_TRUE(ReceiptLog::load(log).empty()) << what;
 
-        ASSERT_EQ(::unlink(c.planted.c_str()), 0) << c.what;
-        store->stage(file(std::string("second-") + c.what, "x"), "item", 1);
-        store->trashAll();
-        EXPECT_EQ(ReceiptLog::load(log).size(), 2u) << c.what;
-        ASSERT_EQ(::unlink(log.c_str()), 0) << c.what;
+        ASSERT_EQ(::unlink(planted.c_str()), 0) << what;
+        move(*store, file(std::string("second-") + what));
+        EXPECT_EQ(ReceiptLog::load(log).size(), 2u) << what;
+        ASSERT_EQ(::unlink(log.c_str()), 0) << what;
         ::unlink((log + ".lock").c_str());
     }
 
@@ -239,9 +203,7 @@ TEST_F(ReceiptLogTest, WritesNeverFollowAPlantedLinkNorReadAnOversizedFile) {
     });
     EXPECT_FALSE(status.ok());
     EXPECT_FALSE(changed);
-    struct stat st {};
-    ASSERT_EQ(::stat(log.c_str(), &st), 0);
-    EXPECT_EQ(st.st_size, 65 << 20);
+    EXPECT_EQ(std::filesystem::file_size(log), std::uintmax_t(65) << 20);
 }
 
 } // namespace

@@ -6,8 +6,6 @@
 #include <QSignalSpy>
 #include <map>
 
-#include "analysis/node_advice.h"
-#include "analysis/protected_paths.h"
 #include "base/path.h"
 #include "platform/file_system.h"
 #include "scan/directory_walker.h"
@@ -29,8 +27,7 @@ public:
         return real.moveToTrash(path);
     }
     Status putBack(const std::string& trashed, const std::string& original) override {
-        if (failPutBack) return *failPutBack;
-        return real.putBack(trashed, original);
+        return failPutBack ? *failPutBack : real.putBack(trashed, original);
     }
 
     platform::FreedesktopTrash real;
@@ -44,10 +41,8 @@ protected:
     StagingStoreTest() : trash(std::make_shared<FaultyTrash>()), store(trash) {}
 
     std::string file(const std::string& relative, std::string_view contents = "data") {
-        const std::string path = work / relative;
-        test::makeDirs(Path::parent(path));
-        test::writeFile(path, contents);
-        return path;
+        test::put(work / relative, contents);
+        return work / relative;
     }
     std::string folder(const std::string& relative) {
         test::makeDirs(work / relative);
@@ -82,48 +77,26 @@ protected:
     StagingStore store;
 };
 
-TEST_F(StagingStoreTest, RefusesUnsafePathsWithTheirMessages) {
-    struct Case {
-        std::string url;
-        bool candidate;
-        const char* message;
-    };
-    const std::string missing = work / "missing";
-    const Case cases[] = {
-        {"/", false, "System paths cannot be staged."},
-        {"/usr/bin/env", false, "System paths cannot be staged."},
-        {"/etc", false, "System paths cannot be staged."},
-        {missing, false, "This item no longer exists. Scan again before staging it."},
-        {"/usr/bin/env", true,
-         "This path is no longer safe to stage. Scan it again before reviewing it."},
-        {missing, true, "This path is no longer safe to stage. Scan it again before reviewing it."},
-    };
-    for (const auto& c : cases) {
-        StagingStore fresh(trash);
-        if (c.candidate) {
-            fresh.stage(CleanupCandidate{c.url, "t", c.url, 1, "o", "r"});
-        } else {
-            fresh.stage(c.url, "n", 1);
-        }
-        EXPECT_TRUE(fresh.items().empty()) << c.url;
-        EXPECT_EQ(fresh.lastMessage(), std::optional<std::string>(c.message)) << c.url;
-    }
-}
-
 // Each of these would take the user's data, or the Trash itself, with it.
-TEST_F(StagingStoreTest, RefusesRootsHomesAndTrashesWithTheirMessages) {
-    const std::string scanRoot = folder("scanned");
-    const std::string inside = file("scanned/inside");
+// A system path, or one gone since the scan, is refused before anything
+// else, and as a cleanup suggestion with a message of its own.
+TEST_F(StagingStoreTest, RefusesSystemPathsRootsHomesAndTrashesWithTheirMessages) {
+    const std::string scanRoot = folder("scanned"), inside = file("scanned/inside");
     const std::string trashed = home.dataHome() + "/Trash/files/old";
     test::makeDirs(trashed);
-    const std::string otherVolumeTrash = folder("usb/.Trash-1000/files/x");
-    const std::string sharedTrash = folder("usb/.Trash/1000/files/y");
+    const std::string otherVolumeTrash = folder("usb/.Trash-1000/files/x"),
+                      sharedTrash = folder("usb/.Trash/1000/files/y");
     store.setScanRoot(scanRoot + "/");
-    struct Case {
+    const char* systemPath = "System paths cannot be staged.";
+    const struct {
         std::string url;
         const char* message; // nullptr: admitted
-    };
-    const Case cases[] = {
+        bool unsafe = false; // refused as a suggestion for a message of its own
+    } cases[] = {
+        {"/", systemPath, true},
+        {"/usr/bin/env", systemPath, true},
+        {"/etc", systemPath, true},
+        {work / "missing", "This item no longer exists. Scan again before staging it.", true},
         {scanRoot,
          "The scanned folder itself cannot be staged. Stage the items inside it instead."},
         {inside, nullptr},
@@ -140,43 +113,49 @@ TEST_F(StagingStoreTest, RefusesRootsHomesAndTrashesWithTheirMessages) {
     };
     for (const auto& c : cases) {
         store.stage(c.url, "n", 1);
-        store.stage(CleanupCandidate{c.url, "t", c.url, 1, "o", "r"});
         EXPECT_EQ(store.isStaged(c.url), c.message == nullptr) << c.url;
-        if (c.message) {
-            EXPECT_EQ(message(), c.message) << c.url;
+        if (!c.message) continue;
+        EXPECT_EQ(message(), c.message) << c.url;
+        if (!c.unsafe) {
             EXPECT_EQ(store.refusal(c.url), c.message) << c.url;
         }
+        store.stage(CleanupCandidate{c.url, "t", c.url, 1, "o", "r"});
+        EXPECT_FALSE(store.isStaged(c.url)) << c.url;
+        EXPECT_EQ(message(), c.unsafe ? "This path is no longer safe to stage. Scan it again "
+                                        "before reviewing it."
+                                      : c.message)
+            << c.url;
     }
 }
 
 // A home Trash that is a link to another disk is the Trash where it leads.
 TEST_F(StagingStoreTest, RefusesWhatIsInOrHoldsAHomeTrashElsewhere) {
-    const std::string disk = folder("disk");
-    const std::string trashed = folder("disk/Trash/files/old");
-    const std::string beside = file("disk/other");
+    const std::string disk = folder("disk"), trashed = folder("disk/Trash/files/old"),
+                      beside = file("disk/other");
     test::makeDirs(home.dataHome());
     ASSERT_EQ(::symlink((disk + "/Trash").c_str(), (trashRoot()).c_str()), 0);
-    const struct {
-        std::string url;
-        const char* message; // nullptr: admitted
-    } cases[] = {
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
         {trashed, "This item is already in a Trash. Empty the Trash to free its space."},
         {disk + "/Trash", "This item is already in a Trash. Empty the Trash to free its space."},
         {disk, "This folder holds your Trash, so it cannot be staged."},
         {home.dataHome(), "This folder holds your Trash, so it cannot be staged."},
-        {beside, nullptr},
+        {beside, std::nullopt}, // admitted
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(store.refusal(c.url),
-                  c.message ? std::optional<std::string>(c.message) : std::nullopt)
-            << c.url;
-    }
+    for (const auto& [url, refusal] : cases)
+        EXPECT_EQ(store.refusal(url), refusal) << url;
 }
 
 TEST_F(StagingStoreTest, ParentsChildrenAndSiblingsByPathComponents) {
     const std::string a = folder("a"), ab = folder("ab"), b = folder("a/b"), c = folder("a/c");
     const std::string x = file("x");
+    QSignalSpy itemsSpy(&store, &StagingStore::itemsChanged);
+    QSignalSpy messageSpy(&store, &StagingStore::lastMessageChanged);
     store.stage(b, "b", 1);
+    store.stage(b + "/", "b", 1); // the same folder spelled differently: no item, no message
+    EXPECT_EQ(itemsSpy.count(), 1);
+    EXPECT_EQ(messageSpy.count(), 0);
+    EXPECT_TRUE(store.isStaged(b + "/."));
+    EXPECT_FALSE(store.isStaged(b + "b"));
     store.stage(x, "x", 1);
     store.stage(c, "c", 1);
     store.stage(ab, "ab", 1);
@@ -192,24 +171,9 @@ TEST_F(StagingStoreTest, ParentsChildrenAndSiblingsByPathComponents) {
     EXPECT_EQ(urls(), (std::vector<std::string>{x, ab, a}));
 }
 
-TEST_F(StagingStoreTest, SameUrlTwiceIsOneItemAndNoMessage) {
-    const std::string a = folder("a");
-    QSignalSpy itemsSpy(&store, &StagingStore::itemsChanged);
-    QSignalSpy messageSpy(&store, &StagingStore::lastMessageChanged);
-    store.stage(a, "a", 10);
-    store.stage(a + "/", "a", 10); // the same folder spelled differently
-    EXPECT_EQ(store.items().size(), 1u);
-    EXPECT_FALSE(store.lastMessage());
-    EXPECT_EQ(itemsSpy.count(), 1);
-    EXPECT_EQ(messageSpy.count(), 0);
-    EXPECT_TRUE(store.isStaged(a + "/."));
-    EXPECT_FALSE(store.isStaged(a + "b"));
-}
-
 TEST_F(StagingStoreTest, EachVariantFillsItsItem) {
-    const std::string big = file("dir/model.gguf", std::string(5000, 'w'));
-    const std::string plain = file("plain.txt", "12345");
-    const std::string cache = folder("cache");
+    const std::string big = file("dir/model.gguf", std::string(5000, 'w')),
+                      plain = file("plain.txt", "12345"), cache = folder("cache");
     test::setModified(plain, 1'600'000'000, 123'456'789);
 
     store.stage(node(big, 5000, 8192));
@@ -237,22 +201,15 @@ TEST_F(StagingStoreTest, EachVariantFillsItsItem) {
     EXPECT_EQ(urls(), (std::vector<std::string>{big, cache}));
 }
 
-TEST_F(StagingStoreTest, RecheckComparesIdentitySizeAndDate) {
+TEST_F(StagingStoreTest, RecheckComparesIdentitySizeAndDateButNoFoldersSize) {
     const std::string path = file("f", "abc");
     test::setModified(path, 1'700'000'000, 500'000'000);
     const auto v = *platform::FileSystem::values(path);
     const StagedItem queued{path, path, "f", 3, "r", v.identity, 3, v.modified};
     EXPECT_TRUE(StagingStore::matchesExpectedState(queued));
 
-    struct Case {
-        const char* what;
-        std::uint64_t inode;
-        std::int64_t logical;
-        Date modified;
-        bool matches;
-    };
     const Date m = v.modified;
-    const Case cases[] = {
+    const std::tuple<const char*, std::uint64_t, std::int64_t, Date, bool> cases[] = {
         {"other identity", v.identity + 1, 3, m, false},
         {"unknown identity", 0, 3, m, true},
         {"other size", v.identity, 4, m, false},
@@ -264,12 +221,12 @@ TEST_F(StagingStoreTest, RecheckComparesIdentitySizeAndDate) {
         {"one second earlier", v.identity, 3, m.addingSeconds(-1), false},
         {"unknown date", v.identity, 3, Date::distantPast(), false},
     };
-    for (const auto& c : cases) {
+    for (const auto& [what, inode, logical, modified, matches] : cases) {
         StagedItem item = queued;
-        item.inode = c.inode;
-        item.logicalBytes = c.logical;
-        item.modified = c.modified;
-        EXPECT_EQ(StagingStore::matchesExpectedState(item), c.matches) << c.what;
+        item.inode = inode;
+        item.logicalBytes = logical;
+        item.modified = modified;
+        EXPECT_EQ(StagingStore::matchesExpectedState(item), matches) << what;
     }
 
     // Replaced by a new file of the same size and date: only identity tells.
@@ -286,9 +243,8 @@ TEST_F(StagingStoreTest, RecheckComparesIdentitySizeAndDate) {
     withoutIdentity.logicalBytes = 0;
     withoutIdentity.modified = Date::distantPast();
     EXPECT_TRUE(StagingStore::matchesExpectedState(withoutIdentity)); // nothing left to compare
-}
 
-TEST_F(StagingStoreTest, FolderFromTheTreePassesDespiteItsRolledUpSize) {
+    // A folder from the tree passes despite its rolled-up size.
     const std::string dir = folder("tree/dir");
     file("tree/dir/inside", std::string(100000, 'z'));
     test::setModified(dir, 1'650'000'000);
@@ -304,9 +260,8 @@ TEST_F(StagingStoreTest, FolderFromTheTreePassesDespiteItsRolledUpSize) {
 TEST_F(StagingStoreTest, QueueFreesAFileOnlyWithAllItsNames) {
     const std::string root = folder("scan");
     test::putSized(root + "/p/big", 2'000'000);
-    test::makeDirs(root + "/q");
-    ASSERT_EQ(::link((root + "/p/big").c_str(), (root + "/q/big").c_str()), 0);
     test::putSized(root + "/q/small", 10'000);
+    ASSERT_EQ(::link((root + "/p/big").c_str(), (root + "/q/big").c_str()), 0);
     test::putSized(root + "/elsewhere", 5'000);
     const ScanForest forest = DirectoryWalker::walk(root, [](const WalkProgress&) {});
     store.setForest(forest);
@@ -367,15 +322,12 @@ TEST_F(StagingStoreTest, TrashAllMovesWhatPassesAndKeepsTheRest) {
     EXPECT_EQ(message(), "Moved 0 items to Trash. The space is freed when the Trash is emptied.");
     EXPECT_EQ(receiptsSpy.count(), 0);
 
-    const std::string moved1 = file("m1", "one");
-    const std::string vanished = file("gone");
-    const std::string changed = file("changed", "before");
-    const std::string refused = file("refused");
-    const std::string moved2 = folder("m2");
+    const std::string moved1 = file("m1", "one"), vanished = file("gone"),
+                      changed = file("changed", "before"), refused = file("refused"),
+                      moved2 = folder("m2");
     test::setModified(changed, 1'600'000'000);
-    for (const auto& p : {moved1, vanished, changed, refused, moved2}) {
+    for (const auto& p : {moved1, vanished, changed, refused, moved2})
         store.stage(p, std::string(Path::lastComponent(p)), 100);
-    }
     ASSERT_EQ(::unlink(vanished.c_str()), 0);
     test::writeFile(changed, "after!");
     trash->failMove[refused] = Error{"POSIX", EACCES, "Permission denied"};
@@ -416,8 +368,7 @@ TEST_F(StagingStoreTest, TrashAllMovesWhatPassesAndKeepsTheRest) {
 
 TEST_F(StagingStoreTest, ProtectedLocationReachedThroughALinkIsNotMoved) {
     // /proc/version, reached by a folder that became a link after queueing.
-    const std::string dir = folder("d");
-    const std::string item = file("d/version");
+    const std::string dir = folder("d"), item = file("d/version");
     store.stage(item, "version", 1, "r");
     ASSERT_EQ(store.items().size(), 1u);
     ASSERT_EQ(::rename(dir.c_str(), (work / "d-old").c_str()), 0);
@@ -430,9 +381,8 @@ TEST_F(StagingStoreTest, ProtectedLocationReachedThroughALinkIsNotMoved) {
 }
 
 TEST_F(StagingStoreTest, RestorePutsBackOnlyWhereNothingNewIsAndKeepsFailedReceipts) {
-    const std::string path = file("back", "payload");
-    const std::string report = file("report", "original");
-    const std::string gone = file("gone");
+    const std::string path = file("back", "payload"), report = file("report", "original"),
+                      gone = file("gone");
     for (const auto& p : {path, report, gone})
         store.stage(p, std::string(Path::lastComponent(p)), 7);
     ::unlink(gone.c_str());

@@ -14,12 +14,17 @@ using test::ForgedScan;
 using test::TreeBuilder;
 using Kind = ScanChange::Kind;
 
-std::vector<std::string> idsOf(std::vector<ScanChange> changes) {
-    std::vector<std::string> ids;
+// Each change as "id name delta", in the order given or sorted.
+std::vector<std::string> described(const std::vector<ScanChange>& changes, bool sorted = false) {
+    std::vector<std::string> out;
     for (const auto& c : changes)
-        ids.push_back(c.id + " " + c.name + " " + std::to_string(c.delta()));
-    std::sort(ids.begin(), ids.end());
-    return ids;
+        out.push_back(c.id + " " + c.name + " " + std::to_string(c.delta()));
+    if (sorted) std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::vector<std::string> idsOf(const std::vector<ScanChange>& changes) {
+    return described(changes, true);
 }
 
 // The comparison with the previous tree, checked against the comparison
@@ -35,26 +40,9 @@ std::vector<ScanChange> compareBoth(TreeBuilder& b, const ScanNode* current, Sca
     return direct;
 }
 
-// One item "/r/x" in each tree (absent when the size is negative); the roots
-// keep equal sizes so that only the item can change.
-std::vector<ScanChange> compareItem(std::int64_t before, std::int64_t after) {
-    TreeBuilder b;
-    auto tree = [&b](std::int64_t size) {
-        if (size < 0) return b.dir("/r");
-        return b.dir("/r", {b.file("/r/x", size)});
-    };
-    ScanNode* previous = tree(before);
-    ScanNode* current = tree(after);
-    return compareBoth(b, current, previous);
-}
-
 TEST(ScanComparison, ThresholdsAtTheirBoundaries) {
     constexpr std::int64_t absent = -1;
-    struct Case {
-        std::int64_t before, after;
-        std::optional<Kind> kind;
-    };
-    const Case cases[] = {
+    const std::tuple<std::int64_t, std::int64_t, std::optional<Kind>> cases[] = {
         {absent, 1'000'000, std::nullopt}, // additions need strictly more
         {absent, 1'000'001, Kind::added},
         {1'000'000, absent, std::nullopt},
@@ -71,21 +59,31 @@ TEST(ScanComparison, ThresholdsAtTheirBoundaries) {
         {100'000'000, 95'000'001, std::nullopt},
         {5'000'000, 0, Kind::shrank}, // still there, so not removed
         {0, 1'000'000, Kind::grew},
+        {INT64_MAX, 0, Kind::shrank}, // the stored size may be any
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.before) + " -> " + std::to_string(c.after));
-        const auto changes = compareItem(c.before, c.after);
-        if (!c.kind) {
+    for (const auto& [before, after, kind] : cases) {
+        SCOPED_TRACE(std::to_string(before) + " -> " + std::to_string(after));
+        // One item "/r/x" in each tree, if not absent; the roots keep equal
+        // sizes so that only the item can change.
+        TreeBuilder b;
+        auto tree = [&b](std::int64_t size) {
+            return size < 0 ? b.dir("/r") : b.dir("/r", {b.file("/r/x", size)});
+        };
+        ScanNode* previous = tree(before);
+        const auto changes = compareBoth(b, tree(after), previous);
+        if (!kind) {
             EXPECT_TRUE(changes.empty());
             continue;
         }
-        const std::string prefix = *c.kind == Kind::added     ? "added:"
-                                   : *c.kind == Kind::removed ? "removed:"
-                                                              : "changed:";
-        EXPECT_EQ(changes, (std::vector<ScanChange>{{prefix + "/r/x", "/r/x", "x", *c.kind,
-                                                     std::max<std::int64_t>(c.before, 0),
-                                                     std::max<std::int64_t>(c.after, 0)}}));
+        const std::string prefix = *kind == Kind::added     ? "added:"
+                                   : *kind == Kind::removed ? "removed:"
+                                                            : "changed:";
+        EXPECT_EQ(changes, (std::vector<ScanChange>{{prefix + "/r/x", "/r/x", "x", *kind,
+                                                     std::max<std::int64_t>(before, 0),
+                                                     std::max<std::int64_t>(after, 0)}}));
     }
+    EXPECT_EQ((ScanChange{.previousBytes = INT64_MAX, .currentBytes = INT64_MIN}.delta()),
+              INT64_MIN);
 }
 
 TEST(ScanComparison, FoldersChangeWithTheirContentsAndNamesComeFromTheRightTree) {
@@ -94,20 +92,15 @@ TEST(ScanComparison, FoldersChangeWithTheirContentsAndNamesComeFromTheRightTree)
     ScanNode* current = b.dir("/r", {b.dir("/r/new", {b.file("/r/new/big", 8'000'000)})});
     previous->rollup();
     current->rollup();
-    const auto changes = compareBoth(b, current, previous);
-    std::vector<std::pair<std::string, std::int64_t>> got;
-    for (const auto& c : changes)
-        got.emplace_back(c.id + " " + c.name, c.delta());
+    auto got = described(compareBoth(b, current, previous));
     // /r grew by 5 MB; the two 8 MB entries tie and the two 3 MB entries tie.
     ASSERT_EQ(got.size(), 5u);
     std::sort(got.begin() + 0, got.begin() + 2);
     std::sort(got.begin() + 3, got.begin() + 5);
-    EXPECT_EQ(got, (std::vector<std::pair<std::string, std::int64_t>>{
-                       {"added:/r/new new", 8'000'000},
-                       {"added:/r/new/big big", 8'000'000},
-                       {"changed:/r r", 5'000'000},
-                       {"removed:/r/old old", -3'000'000},
-                       {"removed:/r/old/big big", -3'000'000}}));
+    EXPECT_EQ(got,
+              (std::vector<std::string>{"added:/r/new new 8000000", "added:/r/new/big big 8000000",
+                                        "changed:/r r 5000000", "removed:/r/old old -3000000",
+                                        "removed:/r/old/big big -3000000"}));
 }
 
 // A forged scan may hold one path twice: each tree counts it once, as the
@@ -117,11 +110,8 @@ TEST(ScanComparison, APathHeldTwiceCountsOnce) {
     ScanNode* previous = b.dir(
         "/r", {b.file("/r/a", 2'000'000), b.file("/r/b", 40'000'000), b.file("/r/b", 3'000'000)});
     ScanNode* current = b.dir("/r", {b.file("/r/a", 30'000'000), b.file("/r/a", 2'000'000)});
-    std::vector<std::pair<std::string, std::int64_t>> got;
-    for (const auto& c : ScanComparison::compare(current, previous))
-        got.emplace_back(c.id, c.delta());
-    EXPECT_EQ(got, (std::vector<std::pair<std::string, std::int64_t>>{
-                       {"removed:/r/b", -40'000'000}, {"changed:/r/a", 28'000'000}}));
+    EXPECT_EQ(described(ScanComparison::compare(current, previous)),
+              (std::vector<std::string>{"removed:/r/b b -40000000", "changed:/r/a a 28000000"}));
 }
 
 // One small file added grows every folder above it by its size: none of it
@@ -147,9 +137,7 @@ TEST(ScanComparison, ChangesUnderTheThresholdsAreCountedAndTheLargestKept) {
         EXPECT_TRUE(list.listed.empty());
         EXPECT_EQ(list.noticeableCount, 0u);
         EXPECT_EQ(list.smallerCount, 5u);
-        std::vector<std::string> got;
-        for (const auto& c : list.smaller)
-            got.push_back(c.id + " " + c.name + " " + std::to_string(c.delta()));
+        auto got = described(list.smaller);
         // Largest first; /r and /r/d tie.
         ASSERT_EQ(got.size(), 5u);
         std::sort(got.begin() + 1, got.begin() + 3);
@@ -166,37 +154,28 @@ TEST(ScanComparison, ChangesUnderTheThresholdsAreCountedAndTheLargestKept) {
 // Both lists keep the largest up to their limits; the counts take in all.
 TEST(ScanComparison, EachListKeepsTheLargestUpToItsLimit) {
     TreeBuilder b;
-    const auto changes = [&b](int count, std::int64_t base, std::int64_t spread, auto&& check) {
+    // `count` new files of distinct sizes in shuffled order; root sizes stay 0.
+    const auto added = [&b](int count, std::int64_t base, std::int64_t spread) {
         std::vector<ScanNode*> files;
         for (int i = 0; i < count; ++i)
             files.push_back(b.file("/r/f" + std::to_string(i),
                                    base + std::int64_t(i) * 7'919 % count * spread));
         ScanNode* current = b.dir("/r");
         b.setChildren(current, files);
-        check(current, b.dir("/r")); // root sizes stay 0 on both sides
+        return current;
     };
-    changes(500, 2'000'000, 1000, [](ScanNode* current, ScanNode* previous) {
-        const auto listed = ScanComparison::compare(current, previous);
-        ASSERT_EQ(listed.size(), 160u);
-        for (std::size_t i = 0; i < listed.size(); ++i)
-            EXPECT_EQ(listed[i].delta(), 2'499'000 - std::int64_t(i) * 1000);
-        EXPECT_EQ(ScanComparison::compare(current, previous, 3).size(), 3u);
-    });
-    changes(2000, 1, 1, [](ScanNode* current, ScanNode* previous) {
-        const ChangeList list = ScanComparison::changeList(current, previous, 10);
-        EXPECT_EQ(list.smallerCount, 2000u);
-        ASSERT_EQ(list.smaller.size(), 10u);
-        for (std::size_t i = 0; i < list.smaller.size(); ++i)
-            EXPECT_EQ(list.smaller[i].delta(), 2000 - std::int64_t(i));
-    });
-}
-
-TEST(ScanComparison, ExtremeStoredSizesDoNotOverflow) {
-    const auto changes = compareItem(INT64_MAX, 0);
-    ASSERT_EQ(changes.size(), 1u);
-    EXPECT_EQ(changes[0].kind, Kind::shrank);
-    ScanChange c{.previousBytes = INT64_MAX, .currentBytes = INT64_MIN};
-    EXPECT_EQ(c.delta(), INT64_MIN);
+    ScanNode* previous = b.dir("/r");
+    const ScanNode* noticeable = added(500, 2'000'000, 1000);
+    const auto listed = ScanComparison::compare(noticeable, previous);
+    ASSERT_EQ(listed.size(), 160u);
+    for (std::size_t i = 0; i < listed.size(); ++i)
+        EXPECT_EQ(listed[i].delta(), 2'499'000 - std::int64_t(i) * 1000);
+    EXPECT_EQ(ScanComparison::compare(noticeable, previous, 3).size(), 3u);
+    const ChangeList list = ScanComparison::changeList(added(2000, 1, 1), previous, 10);
+    EXPECT_EQ(list.smallerCount, 2000u);
+    ASSERT_EQ(list.smaller.size(), 10u);
+    for (std::size_t i = 0; i < list.smaller.size(); ++i)
+        EXPECT_EQ(list.smaller[i].delta(), 2000 - std::int64_t(i));
 }
 
 // A file in another order than the store writes is compared as loaded; one
@@ -208,8 +187,7 @@ TEST_F(ForgedScan, StoredRowsOutOfOrderAreComparedAsLoaded) {
         "('/r/a', '/r', 'a', 0, 0, 2000000, 0, 2, 0, 0);");
     TreeBuilder b;
     const ScanNode* current = b.dir("/r", {b.file("/r/a", 9'000'000)});
-    const auto changes = ScanComparison::compare(current, record());
-    EXPECT_EQ(idsOf(changes),
+    EXPECT_EQ(idsOf(ScanComparison::compare(current, record())),
               (std::vector<std::string>{"changed:/r r -5000000", "changed:/r/a a 7000000",
                                         "removed:/r/b b -3000000"}));
     std::remove(file.c_str());

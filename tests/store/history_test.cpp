@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "store/scan_store.h"
 #include "store_test_support.h"
@@ -9,30 +11,20 @@
 namespace tb {
 namespace {
 
-using test::TreeBuilder;
+using ScanHistory = test::StoreTest;
+using test::storedScan;
 
-ScanRecord saveScanOf(const std::string& root, std::int64_t capacity = 1000) {
-    TreeBuilder b(root);
-    b.file(root + "/f", 4096);
-    b.rollUp();
-    ScanForest forest = b.forest(test::testContext(root, capacity), 0, 2);
-    auto saved = ScanStore::save(forest, root);
-    if (!saved) throw std::runtime_error(saved.error().message);
-    return *saved;
-}
-
-TEST(ScanHistory, NewestFirstByModificationDate) {
-    test::TempHome home;
-    const ScanRecord a = saveScanOf("/a"), b = saveScanOf("/b"), c = saveScanOf("/c");
-    test::setModified(a.fileURL, 2'000'000'000);
-    test::setModified(b.fileURL, 1'000'000'000);
+TEST_F(ScanHistory, NewestFirstByModificationDate) {
+    const std::string dir = ScanStore::directory();
+    const ScanRecord a = storedScan(dir, "/a", 2'000'000'000);
+    const ScanRecord oldest = storedScan(dir, "/b", 1'000'000'000), c = storedScan(dir, "/c");
     test::setModified(c.fileURL, 1'500'000'000, 500);
 
     const auto history = ScanStore::history();
     ASSERT_EQ(history.size(), 3u);
     EXPECT_EQ(history[0].id, a.id);
     EXPECT_EQ(history[1].id, c.id);
-    EXPECT_EQ(history[2].id, b.id);
+    EXPECT_EQ(history[2].id, oldest.id);
     EXPECT_EQ(history[1].finished, (Date{1'500'000'000, 500}));
     // What was saved is what is read back, apart from the two dates.
     ScanRecord readBack = history[0];
@@ -41,13 +33,11 @@ TEST(ScanHistory, NewestFirstByModificationDate) {
     EXPECT_EQ(readBack, a);
 }
 
-TEST(ScanHistory, KeepsOnlyExactSqliteExtension) {
-    test::TempHome home;
+TEST_F(ScanHistory, KeepsOnlyExactSqliteExtension) {
     const std::string dir = ScanStore::directory();
-    const ScanRecord valid = saveScanOf("/v");
-    for (const char* ext : {".SQLITE", ".db", ".sqlite-wal", ""}) {
+    const ScanRecord valid = storedScan(dir, "/v");
+    for (const char* ext : {".SQLITE", ".db", ".sqlite-wal", ""})
         std::filesystem::copy_file(valid.fileURL, dir + "/" + Uuid::random().toString() + ext);
-    }
     std::filesystem::copy_file(valid.fileURL, dir + "/not a uuid.sqlite");
     test::setModified(dir + "/not a uuid.sqlite", 100);
 
@@ -60,12 +50,16 @@ TEST(ScanHistory, KeepsOnlyExactSqliteExtension) {
     EXPECT_EQ(history[1].rootPath, "/v");
 }
 
-TEST(ScanHistory, FileThatIsNoDatabaseIsListedWithFallbacksButGivesNoTree) {
-    // It opens (SQLite reads lazily) but its meta rows cannot be read.
-    test::TempHome home;
+// A file that is no database opens (SQLite reads lazily) but its meta rows
+// cannot be read; a dangling link fails to open at all.
+TEST_F(ScanHistory, EntriesThatCannotBeReadAreListedWithFallbacksOrNotAtAll) {
+    EXPECT_TRUE(ScanStore::historyIn(home.home() + "/does/not/exist").empty());
+    EXPECT_TRUE(ScanStore::history().empty());
     const Uuid id = Uuid::random();
-    const std::string file = ScanStore::directory() + "/" + id.toString() + ".sqlite";
-    test::writeFile(file, std::string(4096, 'x'));
+    const std::string dir = ScanStore::directory();
+    test::writeFile(dir + "/" + id.toString() + ".sqlite", std::string(4096, 'x'));
+    std::filesystem::create_symlink(dir + "/gone",
+                                    dir + "/" + Uuid::random().toString() + ".sqlite");
 
     const auto history = ScanStore::history();
     ASSERT_EQ(history.size(), 1u);
@@ -80,21 +74,27 @@ TEST(ScanHistory, FileThatIsNoDatabaseIsListedWithFallbacksButGivesNoTree) {
     EXPECT_FALSE(ScanStore::load(gone));
 }
 
-TEST(ScanHistory, MissingFolderOrEntriesThatCannotBeOpenedGiveNothing) {
-    test::TempHome home;
-    EXPECT_TRUE(ScanStore::historyIn(home.home() + "/does/not/exist").empty());
-    EXPECT_TRUE(ScanStore::history().empty());
-    const std::string dir = ScanStore::directory();
-    // A dangling symbolic link: the open fails outright.
-    std::filesystem::create_symlink(dir + "/gone",
-                                    dir + "/" + Uuid::random().toString() + ".sqlite");
-    EXPECT_TRUE(ScanStore::history().empty());
+// A history read removes temporaries left by killed saves, and must never
+// take a save that has just begun for one of them.
+TEST_F(ScanHistory, EverySaveSucceedsWhileTheHistoryIsRead) {
+    const ScanForest forest = test::forestOf(b.tree(b.dir("/x", {b.file("/x/a", 10)})));
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        while (!done)
+            (void)ScanStore::history();
+    });
+    int failed = 0;
+    for (int i = 0; i < 300; ++i)
+        failed += ScanStore::save(forest, "/x") ? 0 : 1;
+    done = true;
+    reader.join();
+    EXPECT_EQ(failed, 0);
+    EXPECT_EQ(ScanStore::history().size(), 300u);
 }
 
 TEST(ScanRecord, SameSubjectIsRootAndCapacityOnly) {
-    ScanRecord a, b;
-    a.context = test::testContext("/r", 500);
-    b.context = test::testContext("/r", 600);
+    ScanRecord a{.context = test::testContext("/r", 500)},
+        b{.context = test::testContext("/r", 600)};
     EXPECT_FALSE(isSameSubject(a, b));
     b.context.volumeCapacity = 500;
     b.context.scope = ScanScopeKind::volume;

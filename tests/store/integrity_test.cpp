@@ -24,26 +24,18 @@ using test::ForgedScan;
 using test::RawDb;
 using test::TreeBuilder;
 
-ScanForest wideForest(TreeBuilder& b, int files) {
-    std::vector<ScanNode*> children;
-    for (int i = 0; i < files; ++i) {
-        const std::string name = "file-with-a-longish-name-" + std::to_string(i);
-        children.push_back(b.file("/w/" + name, 4096 + i));
-    }
-    ScanNode* root = b.dir("/w");
-    b.setChildren(root, children);
-    root->rollup();
-    return test::forestOf(b.tree(root));
+ScanForest wideForest(int files) {
+    TreeBuilder b("/w");
+    for (int i = 0; i < files; ++i)
+        b.file("/w/file-with-a-longish-name-" + std::to_string(i), 4096 + i);
+    b.rollUp();
+    return b.forest();
 }
 
-class StoreIntegrity : public ::testing::Test {
-protected:
-    test::TempHome home;
-    TreeBuilder b;
-};
+using StoreIntegrity = test::StoreTest;
 
 TEST_F(StoreIntegrity, DamagedPageGivesNoTreeRatherThanAPartialOne) {
-    auto saved = ScanStore::save(wideForest(b, 5000), "/w");
+    auto saved = ScanStore::save(wideForest(5000), "/w");
     ASSERT_TRUE(saved) << saved.error().message;
     const auto size = std::filesystem::file_size(saved->fileURL);
     {
@@ -100,17 +92,14 @@ TEST_F(ForgedScan, StoredExtremesAreClampedAndEverySumSaturates) {
 }
 
 TEST_F(ForgedScan, ViewsAreNotRead) {
-    {
-        RawDb db(file);
-        // An endless recursive query behind each name.
-        db.exec(
-            "CREATE VIEW nodes AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
-            "FROM n) SELECT '/r' AS path, NULL AS parent, 'r' AS name, 1 AS is_dir, 0 AS "
-            "logical, 0 AS allocated, 0.0 AS mtime, i AS inode, 0 AS may_share, 0 AS "
-            "unreadable FROM n;"
-            "CREATE VIEW meta AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
-            "FROM n) SELECT 'x' || i AS key, 'v' AS value FROM n;");
-    }
+    // An endless recursive query behind each name.
+    RawDb(file).exec(
+        "CREATE VIEW nodes AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+        "FROM n) SELECT '/r' AS path, NULL AS parent, 'r' AS name, 1 AS is_dir, 0 AS "
+        "logical, 0 AS allocated, 0.0 AS mtime, i AS inode, 0 AS may_share, 0 AS "
+        "unreadable FROM n;"
+        "CREATE VIEW meta AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+        "FROM n) SELECT 'x' || i AS key, 'v' AS value FROM n;");
     const std::string outcome = test::inChild(
         [&]() -> std::string {
             if (ScanStore::load(record())) return "loaded";
@@ -154,30 +143,9 @@ TEST_F(ForgedScan, OnlyRegularFilesAreOpened) {
     EXPECT_TRUE(ScanStore::search(record(), "r").empty());
 }
 
-TEST_F(StoreIntegrity, StoreFoldersAndFilesAreTheOwnersAlone) {
-    const std::string data = home.home() + "/missing/data";
-    test::ScopedEnv missing("XDG_DATA_HOME", data);
-    const mode_t oldMask = ::umask(022);
-    const std::string dir = ScanStore::directory();
-    auto saved = ScanStore::save(wideForest(b, 3), "/w");
-    ::umask(oldMask);
-    ASSERT_TRUE(saved) << saved.error().message;
-    for (const std::string& folder : {home.home() + "/missing", data, data + "/Tarnbeck", dir}) {
-        EXPECT_EQ(test::modeOf(folder), 0700u) << folder;
-    }
-    EXPECT_EQ(test::modeOf(saved->fileURL), 0600u);
-    EXPECT_EQ(test::namesIn(dir),
-              std::vector<std::string>{Path::lastComponent(saved->fileURL).data()});
-
-    // A folder an older version left open to everyone is closed up.
-    ::chmod(dir.c_str(), 0755);
-    EXPECT_EQ(ScanStore::directory(), dir);
-    EXPECT_EQ(test::modeOf(dir), 0700u);
-}
-
 TEST_F(StoreIntegrity, HistoryRemovesWhatAKilledSaveLeftButNotALiveOne) {
     const std::string dir = ScanStore::directory();
-    auto saved = ScanStore::save(wideForest(b, 3), "/w");
+    auto saved = ScanStore::save(wideForest(3), "/w");
     ASSERT_TRUE(saved);
     const std::string dead = dir + "/." + Uuid::random().toString() + ".saving";
     std::filesystem::copy_file(saved->fileURL, dead);
@@ -215,7 +183,7 @@ TEST_F(StoreIntegrity, HistoryRemovesWhatAKilledSaveLeftButNotALiveOne) {
     EXPECT_FALSE(test::exists(liveStaging));
 }
 
-TEST_F(StoreIntegrity, DirectoryFollowsXdgAndRelativeLocationsAreMadeAbsoluteOrIgnored) {
+TEST_F(StoreIntegrity, DirectoryFollowsXdgIsTheOwnersAloneAndRelativeLocationsAreMadeAbsolute) {
     const std::string expected = home.dataHome() + "/Tarnbeck/scans";
     EXPECT_EQ(ScanStore::directory(), expected);
     EXPECT_TRUE(test::exists(expected));
@@ -229,25 +197,42 @@ TEST_F(StoreIntegrity, DirectoryFollowsXdgAndRelativeLocationsAreMadeAbsoluteOrI
         test::ScopedEnv relativeHome("HOME", "relative/home");
         EXPECT_NE(platform::SpecialFolders::home(), std::optional<std::string>("relative/home"));
     }
-    char cwd[4096];
-    ASSERT_TRUE(::getcwd(cwd, sizeof cwd));
-    ASSERT_EQ(::chdir(home.home().c_str()), 0);
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(home.home());
     test::makeDirs("rel/scans");
-    auto saved = ScanStore::saveIn("rel/scans", wideForest(b, 3), "/w");
+    auto saved = ScanStore::saveIn("rel/scans", wideForest(3), "/w");
     const auto history = ScanStore::historyIn("rel/scans");
     const bool loaded = !history.empty() && ScanStore::load(history[0]).has_value();
-    ASSERT_EQ(::chdir(cwd), 0);
+    std::filesystem::current_path(cwd);
     ASSERT_TRUE(saved) << saved.error().message;
     EXPECT_EQ(saved->fileURL.front(), '/');
     ASSERT_EQ(history.size(), 1u);
     EXPECT_TRUE(loaded);
+
+    // Made where missing, every folder and file the owner's alone.
+    const std::string data = home.home() + "/missing/data";
+    test::ScopedEnv missing("XDG_DATA_HOME", data);
+    const mode_t oldMask = ::umask(022);
+    const std::string dir = ScanStore::directory();
+    auto owned = ScanStore::save(wideForest(3), "/w");
+    ::umask(oldMask);
+    ASSERT_TRUE(owned) << owned.error().message;
+    for (const std::string& folder : {home.home() + "/missing", data, data + "/Tarnbeck", dir})
+        EXPECT_EQ(test::modeOf(folder), 0700u) << folder;
+    EXPECT_EQ(test::modeOf(owned->fileURL), 0600u);
+    EXPECT_EQ(test::namesIn(dir),
+              std::vector<std::string>{Path::lastComponent(owned->fileURL).data()});
+
+    // A folder an older version left open to everyone is closed up.
+    ::chmod(dir.c_str(), 0755);
+    EXPECT_EQ(ScanStore::directory(), dir);
+    EXPECT_EQ(test::modeOf(dir), 0700u);
 }
 
 TEST_F(StoreIntegrity, RootWithTrailingSlashReopensWithItsVisitedCount) {
     test::put(home.home() + "/tree/sub/f", "12345");
     const std::string chosen = home.home() + "/tree/";
-    ScanForest walked = DirectoryWalker::walk(chosen, [](const WalkProgress&) {});
-    auto saved = ScanStore::save(walked, chosen);
+    auto saved = ScanStore::save(DirectoryWalker::walk(chosen, [](const WalkProgress&) {}), chosen);
     ASSERT_TRUE(saved) << saved.error().message;
     EXPECT_EQ(saved->rootPath, home.home() + "/tree");
     RawDb db(saved->fileURL);

@@ -12,26 +12,15 @@
 namespace tb {
 namespace {
 
-using test::TreeBuilder;
-
-// A scan of `root` whose file claims to have been written at `when`.
-ScanRecord storedScan(const std::string& store, const std::string& root, std::int64_t when) {
-    TreeBuilder b(root);
-    b.file(root + "/f", 4096);
-    b.rollUp();
-    auto saved = ScanStore::saveIn(store, b.forest(test::testContext(root), 0, 2), root);
-    if (!saved) throw std::runtime_error(saved.error().message);
-    test::setModified(saved->fileURL, when);
-    return *saved;
-}
+using test::ForgedScan;
+using test::storedScan;
 
 ScanRecord recordOf(const std::string& root, int n) {
-    ScanRecord r;
-    r.id = Uuid::random();
-    r.rootPath = root;
-    r.fileURL = "/store/" + r.id.toString() + ".sqlite";
-    r.finished = Date{1'000'000 - n, 0};
-    return r;
+    const Uuid id = Uuid::random();
+    return {.id = id,
+            .rootPath = root,
+            .finished = Date{1'000'000 - n, 0},
+            .fileURL = "/store/" + id.toString() + ".sqlite"};
 }
 
 class RetentionStore : public ::testing::Test {
@@ -43,22 +32,15 @@ protected:
 
 TEST_F(RetentionStore, ChoiceReadsBackAndFallsBackOnAnythingOdd) {
     EXPECT_EQ(ScanRetention::read(store), RetentionPolicy{});
-    EXPECT_EQ(ScanRetention::read(store).keepPerFolder, 5);
 
-    RetentionPolicy chosen;
-    chosen.keepPerFolder = 2;
-    chosen.pinned = {Uuid::random(), Uuid::random()};
+    RetentionPolicy chosen{.keepPerFolder = 2, .pinned = {Uuid::random(), Uuid::random()}};
     ASSERT_TRUE(ScanRetention::write(store, chosen));
     EXPECT_EQ(ScanRetention::read(store), chosen);
     chosen.keepPerFolder.reset();
     ASSERT_TRUE(ScanRetention::write(store, chosen));
     EXPECT_EQ(ScanRetention::read(store), chosen);
 
-    const struct {
-        const char* text;
-        std::optional<int> keep;
-        std::size_t pins;
-    } cases[] = {
+    const std::tuple<const char*, std::optional<int>, std::size_t> cases[] = {
         {"keep 0\n", 5, 0},
         {"keep -3\n", 5, 0},
         {"keep 1000\n", 5, 0},
@@ -68,13 +50,13 @@ TEST_F(RetentionStore, ChoiceReadsBackAndFallsBackOnAnythingOdd) {
         {"keep all\npin not-a-uuid\n", std::nullopt, 0},
         {"\x01\xff garbage\npin E621E1F8-C36C-495A-93FC-0C247A3E6E5F\n", 5, 1},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
+    for (const auto& [text, keep, pins] : cases) {
+        SCOPED_TRACE(text);
         ::unlink(policy.c_str());
-        test::writeFile(policy, c.text);
+        test::writeFile(policy, text);
         const RetentionPolicy read = ScanRetention::read(store);
-        EXPECT_EQ(read.keepPerFolder, c.keep);
-        EXPECT_EQ(read.pinned.size(), c.pins);
+        EXPECT_EQ(read.keepPerFolder, keep);
+        EXPECT_EQ(read.pinned.size(), pins);
     }
 }
 
@@ -85,15 +67,13 @@ TEST_F(RetentionStore, ChoiceIsNeverReadOrWrittenThroughALink) {
     std::filesystem::create_symlink(outside, policy);
     EXPECT_EQ(ScanRetention::read(store).keepPerFolder, 5);
 
-    RetentionPolicy chosen;
-    chosen.keepPerFolder = 3;
-    ASSERT_TRUE(ScanRetention::write(store, chosen));
+    ASSERT_TRUE(ScanRetention::write(store, RetentionPolicy{.keepPerFolder = 3}));
     EXPECT_EQ(test::readFile(outside), "keep 1\n");
     EXPECT_FALSE(std::filesystem::is_symlink(policy));
     EXPECT_EQ(ScanRetention::read(store).keepPerFolder, 3);
 }
 
-TEST(RetentionSurplus, KeepsTheNewestOfEachRootPinnedAndSpared) {
+TEST(RetentionSurplus, KeepsTheNewestOfEachRootAndMachinePinnedAndSpared) {
     // Newest first, as the history lists them.
     std::vector<ScanRecord> history;
     for (int i = 0; i < 6; ++i)
@@ -133,27 +113,20 @@ TEST(RetentionSurplus, KeepsTheNewestOfEachRootPinnedAndSpared) {
         EXPECT_EQ(ids(ScanRetention::surplus(history, "/a", p, spared)), ids(expected))
             << "keep " << c.keep.value_or(0);
     }
-}
 
-TEST(Retention, AnotherMachinesFolderKeepsItsOwnScans) {
-    std::vector<ScanRecord> history;
+    // Another machine's folder of the same path keeps its own scans.
     for (const char* host : {"", "nas", "ann@nas", "", "nas"}) {
         history.push_back(recordOf("/srv", int(history.size())));
         history.back().context.host = host;
     }
-    RetentionPolicy p;
-    p.keepPerFolder = 1;
-    const struct {
-        std::string host;
-        std::vector<std::size_t> surplus;
-    } cases[] = {{"", {3}}, {"nas", {4}}, {"ann@nas", {}}, {"elsewhere", {}}};
-    for (const auto& c : cases) {
-        std::vector<std::string> expected, got;
-        for (std::size_t i : c.surplus)
-            expected.push_back(history[i].fileURL);
-        for (const ScanRecord& r : ScanRetention::surplus(history, "/srv", p, {}, c.host))
-            got.push_back(r.fileURL);
-        EXPECT_EQ(got, expected) << c.host;
+    p = RetentionPolicy{.keepPerFolder = 1};
+    const std::pair<std::string, std::vector<int>> hosts[] = {
+        {"", {10}}, {"nas", {11}}, {"ann@nas", {}}, {"elsewhere", {}}};
+    for (const auto& [host, surplus] : hosts) {
+        std::vector<ScanRecord> expected;
+        for (int i : surplus)
+            expected.push_back(history[i]);
+        EXPECT_EQ(ids(ScanRetention::surplus(history, "/srv", p, {}, host)), ids(expected)) << host;
     }
 }
 
@@ -168,21 +141,18 @@ TEST_F(RetentionStore, SaveRemovesTheRootsOldestScansOnly) {
     test::setModified(foreign, 5);
     test::writeFile(a[0].fileURL + "-wal", "");
     test::writeFile(a[0].fileURL + "-shm", "");
-    RetentionPolicy pins;
-    pins.pinned = {a[1].id};
+    RetentionPolicy pins{.pinned = {a[1].id}};
     ASSERT_TRUE(ScanRetention::write(store, pins));
 
     const auto removed = ScanRetention::pruneAfterSave(store, a[6]);
     ASSERT_EQ(removed.size(), 1u);
     EXPECT_EQ(removed[0].id, a[0].id);
-    for (const std::string& gone : {a[0].fileURL, a[0].fileURL + "-wal", a[0].fileURL + "-shm"}) {
+    for (const std::string& gone : {a[0].fileURL, a[0].fileURL + "-wal", a[0].fileURL + "-shm"})
         EXPECT_FALSE(test::exists(gone)) << gone;
-    }
     for (int i = 1; i < 7; ++i)
         EXPECT_TRUE(test::exists(a[i].fileURL)) << i;
-    EXPECT_TRUE(test::exists(b1.fileURL));
-    EXPECT_TRUE(test::exists(b2.fileURL));
-    EXPECT_TRUE(test::exists(foreign));
+    for (const std::string& kept : {b1.fileURL, b2.fileURL, foreign})
+        EXPECT_TRUE(test::exists(kept)) << kept;
 
     // "All" keeps everything; a count of one keeps the newest and the pin.
     pins.keepPerFolder.reset();
@@ -226,34 +196,26 @@ TEST_F(RetentionStore, RemovalTouchesOnlyTheStoresOwnRegularFiles) {
     EXPECT_TRUE(ScanRetention::remove(store, inside));
     EXPECT_FALSE(test::exists(inside.fileURL));
     EXPECT_EQ(test::readFile(users), "mine");
-}
 
-TEST_F(RetentionStore, RemovalRefusesAStoreFolderThatIsALink) {
-    test::TempDir elsewhere;
-    const ScanRecord real = storedScan(elsewhere.path(), "/a", 100);
+    // Nor a store folder that is a link.
     const std::string linkedStore = home.home() + "/linked-store";
     std::filesystem::create_symlink(elsewhere.path(), linkedStore);
-    ScanRecord viaLink = real;
-    viaLink.fileURL = linkedStore + "/" + real.id.toString() + ".sqlite";
+    ScanRecord viaLink = outside;
+    viaLink.fileURL = linkedStore + "/" + outside.id.toString() + ".sqlite";
     EXPECT_FALSE(ScanRetention::remove(linkedStore, viaLink));
-    EXPECT_TRUE(test::exists(real.fileURL));
+    EXPECT_TRUE(test::exists(outside.fileURL));
 }
 
-TEST_F(RetentionStore, RootCheckReadsTheRootRowOnly) {
-    const ScanRecord saved = storedScan(store, "/a", 100);
+TEST_F(ForgedScan, RootCheckReadsTheRootRowOnly) {
+    const ScanRecord saved = storedScan(ScanStore::directory(), "/a", 100);
     EXPECT_TRUE(ScanStore::holdsRoot(saved));
     ScanRecord other = saved;
-    other.fileURL = store + "/missing.sqlite";
+    other.fileURL = ScanStore::directory() + "/missing.sqlite";
     EXPECT_FALSE(ScanStore::holdsRoot(other));
 
-    const std::string file = store + "/" + Uuid::random().toString() + ".sqlite";
-    {
-        test::RawDb db(file);
-        db.exec(test::kScanTables);
-        db.exec(
-            "INSERT INTO meta VALUES ('root', '/r');"
-            "INSERT INTO nodes VALUES ('/r/x', '/r', 'x', 0, 1, 1, 0, 1, 0, 0);");
-    }
+    forge(
+        "INSERT INTO meta VALUES ('root', '/r');"
+        "INSERT INTO nodes VALUES ('/r/x', '/r', 'x', 0, 1, 1, 0, 1, 0, 0);");
     auto rootless = ScanStore::record(file);
     ASSERT_TRUE(rootless);
     EXPECT_FALSE(ScanStore::holdsRoot(*rootless));

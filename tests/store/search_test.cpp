@@ -15,54 +15,6 @@ namespace {
 
 using test::TreeBuilder;
 
-std::vector<std::string> paths(const std::vector<StoredHit>& hits) {
-    std::vector<std::string> out;
-    for (const auto& h : hits)
-        out.push_back(h.path);
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
-class StoredSearch : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ScanNode* root = b.dir("/s", {
-                                         b.file("/s/50%off", 10),
-                                         b.file("/s/500", 10),
-                                         b.file("/s/a_b", 10),
-                                         b.file("/s/ab", 10),
-                                         b.file("/s/axb", 10),
-                                         b.file("/s/it's", 10),
-                                         b.dir("/s/Reports", {b.file("/s/Reports/q1.txt", 10)}),
-                                     });
-        auto saved = ScanStore::save(test::forestOf(b.tree(root)), "/s");
-        ASSERT_TRUE(saved);
-        record = *saved;
-    }
-    std::vector<std::string> search(const std::string& q, int limit = 24) {
-        return paths(ScanStore::search(record, q, limit));
-    }
-
-    test::TempHome home;
-    TreeBuilder b;
-    ScanRecord record;
-};
-
-// Percent and underscore are removed, not wildcards; case is ASCII's.
-TEST_F(StoredSearch, MatchesNameOrPathLiterallyIgnoringAsciiCase) {
-    using V = std::vector<std::string>;
-    EXPECT_EQ(search("50%"), (V{"/s/50%off", "/s/500"}));
-    // "a_b" searches for "ab": neither "a_b" nor "axb" contains that.
-    EXPECT_EQ(search("a_b"), (V{"/s/ab"}));
-    EXPECT_EQ(search("%_%"), V{});
-    EXPECT_EQ(search(" \t\n"), V{});
-    EXPECT_EQ(search("  rePORTs\n"), (V{"/s/Reports", "/s/Reports/q1.txt"}));
-    EXPECT_EQ(search("it's"), (V{"/s/it's"}));
-    const auto hits = ScanStore::search(record, "q1");
-    ASSERT_EQ(hits.size(), 1u);
-    EXPECT_EQ(hits[0], (StoredHit{"q1.txt", "/s/Reports/q1.txt", 10}));
-}
-
 // Name matches come first, then what matches by path only, largest first.
 TEST(IndexSearch, NameOrPathIgnoringCaseNameMatchesFirst) {
     TreeBuilder b;
@@ -85,9 +37,8 @@ TEST(IndexSearch, NameOrPathIgnoringCaseNameMatchesFirst) {
     EXPECT_TRUE(names("txt", 0).empty());
 }
 
-// Paths are tested from the parents' answers where the list allows; every
-// order of the list, and a needle across names, give what testing each
-// node's whole path gives.
+// Paths are tested from the parents' answers where the list allows: any
+// order, and a needle across names, give what each whole path gives.
 TEST(IndexSearch, PathMatchesAgreeWithEachWholePathInAnyOrder) {
     TreeBuilder b;
     ScanNode* deep = b.dir("/data/Work/deep", {b.file("/data/Work/deep/x.bin", 4)});
@@ -105,11 +56,9 @@ TEST(IndexSearch, PathMatchesAgreeWithEachWholePathInAnyOrder) {
     auto byWholePath = [&](std::string needle) {
         std::set<std::string> out;
         for (const ScanNode* n : preOrder) {
-            std::string name, path;
-            QueryText::lowerCased(n->name(), name);
+            std::string path; // holds the name
             QueryText::lowerCased(n->path(), path);
-            if (name.find(needle) != std::string::npos || path.find(needle) != std::string::npos)
-                out.insert(n->path());
+            if (path.find(needle) != std::string::npos) out.insert(n->path());
         }
         return out;
     };
@@ -133,22 +82,28 @@ TEST(IndexSearch, PathMatchesAgreeWithEachWholePathInAnyOrder) {
 }
 
 // Stored files are searched by name and by the contents of the folders so
-// found; the answer is the one a test of every path would give.
-TEST(StoredSearchByName, FindsWhatEveryPathHoldsLargestFirst) {
+// found; the answer is the one a test of every path would give. Percent and
+// underscore are removed, not wildcards; case is ASCII's.
+TEST(StoredSearch, FindsWhatEveryPathHoldsLiterallyLargestFirst) {
     TreeBuilder t;
     ScanNode* cache = t.dir(
         "/home/u/Cache", {t.file("/home/u/Cache/huge.bin", 900),
                           t.dir("/home/u/Cache/cache2", {t.file("/home/u/Cache/cache2/blob", 300),
                                                          t.file("/home/u/Cache/cache2/x", 50)}),
                           t.file("/home/u/Cache/small", 1)});
-    ScanNode* root = t.dir("/home/u", {cache, t.file("/home/u/cache.db", 500),
-                                       t.file("/home/u/notes", 700), t.file("/home/u/Cache0", 2)});
+    ScanNode* root = t.dir(
+        "/home/u", {cache, t.file("/home/u/cache.db", 500), t.file("/home/u/notes", 700),
+                    t.file("/home/u/Cache0", 2), t.file("/home/u/50%off", 20),
+                    t.file("/home/u/500", 10), t.file("/home/u/a_b", 10), t.file("/home/u/ab", 10),
+                    t.file("/home/u/axb", 10), t.file("/home/u/it's", 10),
+                    t.dir("/home/u/Reports",
+                          {t.file("/home/u/Reports/q1.txt", 10), t.file("/home/u/Reports/r", 5)})});
     root->rollup();
     test::TempHome home;
     auto saved = ScanStore::save(test::forestOf(t.tree(root)), "/home/u");
     ASSERT_TRUE(saved);
     using V = std::vector<std::string>;
-    auto found = [&](const std::string& q, int limit) {
+    auto found = [&](const std::string& q, int limit = 24) {
         V out;
         for (const StoredHit& h : ScanStore::search(*saved, q, limit))
             out.push_back(h.path);
@@ -162,6 +117,17 @@ TEST(StoredSearchByName, FindsWhatEveryPathHoldsLargestFirst) {
     // The root's own path holds the query: every row does.
     EXPECT_EQ(found("home", 2), (V{"/home/u", "/home/u/Cache"}));
     EXPECT_TRUE(found("cache", 0).empty());
+    EXPECT_EQ(found("50%"), (V{"/home/u/50%off", "/home/u/500"}));
+    // "a_b" searches for "ab": neither "a_b" nor "axb" contains that.
+    EXPECT_EQ(found("a_b"), (V{"/home/u/ab"}));
+    EXPECT_EQ(found("%_%"), V{});
+    EXPECT_EQ(found(" \t\n"), V{});
+    EXPECT_EQ(found("  rePORTs\n"),
+              (V{"/home/u/Reports", "/home/u/Reports/q1.txt", "/home/u/Reports/r"}));
+    EXPECT_EQ(found("it's"), (V{"/home/u/it's"}));
+    const auto hits = ScanStore::search(*saved, "q1");
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0], (StoredHit{"q1.txt", "/home/u/Reports/q1.txt", 10}));
     // A search already superseded gives nothing, by either way of reading.
     std::stop_source stop;
     stop.request_stop();

@@ -14,6 +14,8 @@
 
 namespace tb::test {
 
+using Rows = std::vector<std::vector<std::string>>;
+
 // A raw connection for checking and forging files with plain SQL.
 class RawDb {
 public:
@@ -24,34 +26,27 @@ public:
     RawDb(const RawDb&) = delete;
     RawDb& operator=(const RawDb&) = delete;
 
-    void exec(const std::string& sql) {
+    void exec(const std::string& sql, int (*row)(void*, int, char**, char**) = nullptr,
+              void* rows = nullptr) {
         char* err = nullptr;
-        if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+        if (sqlite3_exec(db_, sql.c_str(), row, rows, &err) != SQLITE_OK) {
             std::string msg = err ? err : "?";
             sqlite3_free(err);
             throw std::runtime_error(msg + " in " + sql);
         }
     }
     // Every row as text columns; NULL becomes "<null>".
-    std::vector<std::vector<std::string>> rows(const std::string& sql) {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-            throw std::runtime_error(sqlite3_errmsg(db_));
-        }
-        std::vector<std::vector<std::string>> out;
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            std::vector<std::string> row;
-            for (int i = 0; i < sqlite3_column_count(st); ++i) {
-                if (sqlite3_column_type(st, i) == SQLITE_NULL) {
-                    row.push_back("<null>");
-                    continue;
-                }
-                const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-                row.emplace_back(t, std::size_t(sqlite3_column_bytes(st, i)));
-            }
-            out.push_back(std::move(row));
-        }
-        sqlite3_finalize(st);
+    Rows rows(const std::string& sql) {
+        Rows out;
+        exec(
+            sql,
+            [](void* to, int n, char** values, char**) {
+                auto& row = static_cast<Rows*>(to)->emplace_back();
+                for (int i = 0; i < n; ++i)
+                    row.emplace_back(values[i] ? values[i] : "<null>");
+                return 0;
+            },
+            &out);
         return out;
     }
 
@@ -66,6 +61,26 @@ inline const char* kScanTables =
     "unreadable INTEGER NOT NULL);"
     "CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);";
 
+// A home of its own and a tree builder, for tests that save scans.
+class StoreTest : public ::testing::Test {
+protected:
+    TempHome home;
+    TreeBuilder b;
+};
+
+// A scan of `root` holding one file, saved in `store`, its file dated `when`
+// when given.
+inline ScanRecord storedScan(const std::string& store, const std::string& root,
+                             std::int64_t when = 0) {
+    TreeBuilder b(root);
+    b.file(root + "/f", 4096);
+    b.rollUp();
+    auto saved = ScanStore::saveIn(store, b.forest(testContext(root, 1000), 0, 2), root);
+    if (!saved) throw std::runtime_error(saved.error().message);
+    if (when) setModified(saved->fileURL, when);
+    return *saved;
+}
+
 // Scan files forged with plain SQL, for what the writer never produces.
 class ForgedScan : public ::testing::Test {
 protected:
@@ -78,10 +93,7 @@ protected:
         db.exec(sql);
     }
     ScanRecord record(const std::string& root = "/r") {
-        ScanRecord r;
-        r.rootPath = root;
-        r.fileURL = file;
-        return r;
+        return {.rootPath = root, .fileURL = file};
     }
 };
 

@@ -1,3 +1,5 @@
+// The readers of what an installed app says about itself.
+#include "platform/app_source_reader.h"
 #include "platform/bundle_reader.h"
 
 #include <gtest/gtest.h>
@@ -10,14 +12,20 @@ namespace {
 
 using platform::BundleInfo;
 using platform::BundleReader::parseInfoPlist;
-using test::TempDir;
+
+TEST(AppSourceReader, DesktopEntryKeysOfTheMainGroupOnly) {
+    const auto e = platform::AppSourceReader::parseDesktopEntry(
+        "# comment\n[Desktop Entry]\r\nName[de]=Notizen\r\nName = Notes\r\nType=Application\r\n"
+        "NoDisplay=false\r\nX-Flatpak=org.example.Notes\r\n"
+        "[Desktop Action new]\nName=New Note\nHidden=true\n");
+    EXPECT_EQ(e, (platform::DesktopEntry{
+                     .name = "Notes", .type = "Application", .flatpak = "org.example.Notes"}));
+    EXPECT_EQ(platform::AppSourceReader::parseDesktopEntry("Name=Loose\n"),
+              platform::DesktopEntry{});
+}
 
 TEST(BundleReader, ReadsTopLevelStringValues) {
-    struct Case {
-        std::string document;
-        BundleInfo expected;
-    };
-    const std::vector<Case> cases = {
+    const std::pair<std::string, BundleInfo> cases[] = {
         {test::plist("<key>CFBundleIdentifier</key><string>com.example.foo</string>\n"
                      "<key>CFBundleDisplayName</key>\n  <string>Foo</string>\n"
                      "<key>CFBundleName</key><string>FooApp</string>"),
@@ -40,10 +48,10 @@ TEST(BundleReader, ReadsTopLevelStringValues) {
         {"<plist><array><string>x</string></array></plist>", {}},
         {"", {}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(parseInfoPlist(c.document), c.expected) << c.document;
+    for (const auto& [document, expected] : cases)
+        EXPECT_EQ(parseInfoPlist(document), expected) << document;
     // A missing or binary Info.plist reads as empty.
-    TempDir dir;
+    test::TempDir dir;
     test::makeDirs(dir / "Empty.app");
     EXPECT_EQ(platform::BundleReader::read(dir / "Empty.app"), BundleInfo{});
     test::put(dir / "Bin.app/Contents/Info.plist", "bplist00garbage");

@@ -1,11 +1,59 @@
+// Other programs run from here: local tools and the ssh client.
+#include "platform/process_runner.h"
 #include "platform/remote_shell.h"
 
 #include <signal.h>
+
+#include <chrono>
+#include <thread>
 
 #include <gtest/gtest.h>
 
 namespace tb::platform {
 namespace {
+
+TEST(ProcessRunner, CollectsStandardOutputDropsStandardErrorAndStops) {
+    const auto& runner = systemProcessRunner();
+    // 1 MiB on standard error first: far more than a pipe holds.
+    auto r = runner.run("/bin/sh", {"-c", "head -c 1048576 /dev/zero >&2; printf 'a\\nb'; exit 3"});
+    ASSERT_TRUE(r) << r.error().message;
+    EXPECT_EQ(r->standardOutput, "a\nb");
+    EXPECT_EQ(r->exitStatus, 3);
+    auto big = runner.run("/bin/sh", {"-c", "head -c 3000000 /dev/zero"});
+    ASSERT_TRUE(big);
+    EXPECT_EQ(big->standardOutput.size(), 3'000'000u);
+    EXPECT_FALSE(runner.run("/nonexistent/tool", {}));
+    EXPECT_FALSE(runner.run("sh", {"-c", "true"})); // no search of PATH
+    // A stop kills a hung tool.
+    std::stop_source stop;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stop.request_stop();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    auto hung = runner.run("/bin/sleep", {"30"}, stop.get_token());
+    stopper.join();
+    EXPECT_FALSE(hung);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+TEST(ProcessRunner, ATimeLimitStopsAHungToolButNotAQuickOne) {
+    const auto& runner = systemProcessRunner();
+    using std::chrono::milliseconds;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(runWithin(runner, "/bin/sleep", {"30"}, milliseconds(200)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    // A quick tool returns long before its limit.
+    const auto before = std::chrono::steady_clock::now();
+    auto quick = runWithin(runner, "/bin/sh", {"-c", "printf ok"}, std::chrono::minutes(5));
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(10));
+    ASSERT_TRUE(quick);
+    EXPECT_EQ(quick->standardOutput, "ok");
+    // The caller's own stop still counts.
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_FALSE(runWithin(runner, "/bin/sleep", {"30"}, milliseconds(10'000), stop.get_token()));
+}
 
 TEST(RemoteShell, AddressesParseIntoUserHostPortAndPath) {
     const struct {
@@ -51,10 +99,8 @@ TEST(RemoteShell, AddressesSshWouldMisreadAreRefused) {
     };
     for (std::string_view text : refused) {
         auto a = parseRemoteAddress(text);
-        EXPECT_FALSE(a) << text;
-        if (!a) {
-            EXPECT_EQ(a.error().domain, "RemoteShell") << text;
-        }
+        ASSERT_FALSE(a) << text;
+        EXPECT_EQ(a.error().domain, "RemoteShell") << text;
     }
     auto dash = parseRemoteAddress("ssh://-oProxyCommand=x/tmp");
     ASSERT_FALSE(dash);
@@ -62,15 +108,13 @@ TEST(RemoteShell, AddressesSshWouldMisreadAreRefused) {
 }
 
 TEST(RemoteShell, WordsAreOneSingleQuotedShellArgument) {
-    const struct {
-        std::string_view word, quoted;
-    } cases[] = {
+    const std::pair<std::string_view, std::string_view> cases[] = {
         {"/srv", "'/srv'"},     {"", "''"},
         {"it's", "'it'\\''s'"}, {"$(rm -rf ~); `x` \"y\" \\z", "'$(rm -rf ~); `x` \"y\" \\z'"},
         {"a\nb", "'a\nb'"},     {"''", "''\\'''\\'''"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(shellQuoted(c.word), c.quoted) << c.word;
+    for (const auto& [word, quoted] : cases)
+        EXPECT_EQ(shellQuoted(word), quoted) << word;
 }
 
 TEST(RemoteShell, SshGetsBatchModeAndNothingThatOverridesItsConfiguration) {
@@ -85,7 +129,7 @@ TEST(RemoteShell, SshGetsBatchModeAndNothingThatOverridesItsConfiguration) {
         (std::vector<std::string>{"-o", "BatchMode=yes", "-p", "2222", "ann@nas", "--", "cmd"}));
 }
 
-TEST(RemoteShell, TheClientsOutputAndMessagesAreKept) {
+TEST(RemoteShell, TheClientsOutputAndMessagesAreKeptAndAStopRequestEndsIt) {
     auto c = RemoteCommand::start("sh", {"-c", "echo out; echo err >&2; exit 3"});
     ASSERT_TRUE(c) << c.error().message;
     FileDescriptor out = c->takeOutput();
@@ -95,17 +139,14 @@ TEST(RemoteShell, TheClientsOutputAndMessagesAreKept) {
     EXPECT_EQ(c->wait(), 3);
     EXPECT_EQ(c->errors(), "err\n");
     EXPECT_FALSE(RemoteCommand::start("no-such-client-anywhere", {}));
-}
 
-TEST(RemoteShell, AStopRequestEndsTheClient) {
     std::stop_source stop;
-    auto c = RemoteCommand::start("sleep", {"30"}, stop.get_token());
-    ASSERT_TRUE(c);
-    FileDescriptor out = c->takeOutput();
+    auto hung = RemoteCommand::start("sleep", {"30"}, stop.get_token());
+    ASSERT_TRUE(hung);
+    FileDescriptor hungOut = hung->takeOutput();
     stop.request_stop();
-    char byte;
-    EXPECT_EQ(readRetrying(out.get(), &byte, 1), 0); // the pipe closes with the client
-    EXPECT_EQ(c->wait(), 128 + SIGKILL);
+    EXPECT_EQ(readRetrying(hungOut.get(), buffer, 1), 0); // the pipe closes with the client
+    EXPECT_EQ(hung->wait(), 128 + SIGKILL);
 }
 
 } // namespace
