@@ -72,6 +72,17 @@ TEST(ScanNode, PathsAreBuiltFromTheParentChain) {
         std::string appended = "> ";
         leaf->appendPath(appended);
         EXPECT_EQ(appended, "> " + std::string(c.expected));
+        // Built from the parent's path, and matched without building it, as
+        // the comparison does.
+        for (const ScanNode* n : {root, child, leaf}) {
+            std::string extended = n->parent() ? n->parent()->path() : "";
+            n->extendParentPath(extended);
+            EXPECT_EQ(extended, n->path());
+            EXPECT_TRUE(n->hasPath(n->path())) << n->path();
+            for (const std::string& near : {n->path() + "/", "/" + n->path(), n->path() + "x"})
+                EXPECT_FALSE(n->hasPath(near)) << near;
+        }
+        EXPECT_FALSE(leaf->hasPath(std::string(c.root) + "/" + std::string(c.grandchild)));
     }
 
     ScanNode* own = arena.make({.path = "/elsewhere/f", .name = "f"});
@@ -79,6 +90,8 @@ TEST(ScanNode, PathsAreBuiltFromTheParentChain) {
     arena.setChildren(dir, std::vector<ScanNode*>{own});
     EXPECT_EQ(own->parent(), dir);
     EXPECT_EQ(own->path(), "/elsewhere/f");
+    EXPECT_TRUE(own->hasPath("/elsewhere/f"));
+    EXPECT_FALSE(own->hasPath("/d/f"));
     // A long name runs on past the node without touching its neighbour.
     const std::string longName(300, 'n');
     ScanNode* longOne = arena.make({.name = longName, .parent = dir});
@@ -293,35 +306,6 @@ TEST(NodeLayout, ChildListsOfAnySizeAndNodeSizesByKind) {
         EXPECT_EQ(reinterpret_cast<const char*>(b) - reinterpret_cast<const char*>(a), c.bytes);
         EXPECT_TRUE(a->children().empty());
     }
-}
-
-// The comparison matches paths against nodes without building them, and
-// builds them from the parent's: both must agree with path() at "/" too.
-TEST(NodeLayout, PathsMatchedAndExtendedAgreeWithThePathBuilt) {
-    NodeArena arena;
-    ScanNode* slash = arena.make({.path = "/", .name = "/", .isDirectory = true});
-    ScanNode* usr = arena.make({.name = "usr", .isDirectory = true, .parent = slash});
-    ScanNode* lib = arena.make({.name = "lib", .parent = usr});
-    arena.setChildren(slash, std::vector<ScanNode*>{usr});
-    arena.setChildren(usr, std::vector<ScanNode*>{lib});
-    ScanNode* data = arena.make({.path = "/data", .name = "data", .isDirectory = true});
-    ScanNode* a = arena.make({.name = "a", .parent = data});
-    arena.setChildren(data, std::vector<ScanNode*>{a});
-
-    for (const ScanNode* n : {slash, usr, lib, data, a}) {
-        SCOPED_TRACE(n->path());
-        std::string extended = n->parent() ? n->parent()->path() : "";
-        n->extendParentPath(extended);
-        EXPECT_EQ(extended, n->path());
-        EXPECT_TRUE(n->hasPath(n->path()));
-    }
-    const struct {
-        const ScanNode* node;
-        const char* path;
-    } others[] = {{usr, "//usr"}, {usr, "usr"},    {lib, "/usr/lib/"}, {lib, "/usr-lib"},
-                  {lib, "/lib"},  {a, "/dataa/a"}, {a, "/data//a"},    {a, "/data/b"}};
-    for (const auto& o : others)
-        EXPECT_FALSE(o.node->hasPath(o.path)) << o.path;
 }
 
 Date at(std::int64_t seconds) {
