@@ -4,6 +4,8 @@
 #pragma once
 
 #include <grp.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,5 +69,32 @@ inline std::string inChildAsNobody(const std::function<std::string()>& work) {
         return work();
     });
 }
+
+// Root as permissions stop an owner: without the two capabilities that read
+// any folder, on this thread and the threads it starts while this lives.
+// Capabilities are per thread (capset(2)), so a session's scan started here
+// meets the folder a user could not read. `active` is false for other users.
+class WithoutReadingAnyFolder {
+public:
+    WithoutReadingAnyFolder() : active_(::geteuid() == 0 && set(false)) {}
+    ~WithoutReadingAnyFolder() {
+        if (active_) set(true);
+    }
+    bool active() const { return active_; }
+
+private:
+    static bool set(bool on) {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[2]{};
+        if (::syscall(SYS_capget, &header, data) != 0) return false;
+        for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) {
+            __user_cap_data_struct& d = data[cap / 32];
+            const unsigned bit = 1u << (cap % 32);
+            d.effective = on ? d.effective | (bit & d.permitted) : d.effective & ~bit;
+        }
+        return ::syscall(SYS_capset, &header, data) == 0;
+    }
+    bool active_;
+};
 
 } // namespace tb::test
