@@ -139,12 +139,10 @@ TEST(CleanupCatalog, EveryRowHasEvidenceAndSaysHowItComesBack) {
         EXPECT_NE(it->evidence.find(c.evidence), std::string::npos)
             << c.label << ": " << it->evidence;
         EXPECT_NE(it->reason.find(c.reason), std::string::npos) << c.label << ": " << it->reason;
-        if (std::string(c.regenerate) == "-") {
-            EXPECT_EQ(it->regenerate, "") << c.label;
-        } else {
-            EXPECT_NE(it->regenerate.find(c.regenerate), std::string::npos)
-                << c.label << ": " << it->regenerate;
-        }
+        const bool none = std::string(c.regenerate) == "-";
+        EXPECT_TRUE(none ? it->regenerate.empty()
+                         : it->regenerate.find(c.regenerate) != std::string::npos)
+            << c.label << ": " << it->regenerate;
     }
 }
 

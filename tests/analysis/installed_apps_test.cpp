@@ -23,10 +23,7 @@ using test::putSized;
 using test::TempDir;
 using test::TreeBuilder;
 
-// Which installed applications Apps lists and what it counts for each:
-// entries that start an AppImage, several entries of one package, the
-// packages installed only for an app, entries whose program is gone, and
-// the data apps left behind.
+// Desktop entries and dpkg packages in a fixture root, as the app list reads them.
 class InstalledApps : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -153,22 +150,18 @@ TEST_F(InstalledApps, APackageCountsWhatWasInstalledOnlyForIt) {
 TEST_F(InstalledApps, AnEntryWhoseProgramIsGoneIsFlagged) {
     const struct {
         const char* id;
-        const char* exec;
+        std::string exec;
         bool broken;
     } cases[] = {
         {"works", "present %U", false},
-        {"by-path", "\"PRESENT_PATH\" --new-window", false},
+        {"by-path", "\"" + system / "bin/present" + "\" --new-window", false},
         {"with-env", "env GDK_BACKEND=x11 present", false},
         {"gone", "removed-tool %F", true},
         {"gone-path", "/opt/gone/bin/tool", true},
         {"no-exec", "", false},
     };
-    for (const auto& c : cases) {
-        std::string exec = c.exec;
-        if (const auto at = exec.find("PRESENT_PATH"); at != std::string::npos)
-            exec.replace(at, 12, system / "bin/present");
-        entry(home / (std::string(".local/share/applications/") + c.id + ".desktop"), c.id, exec);
-    }
+    for (const auto& c : cases)
+        entry(home / (std::string(".local/share/applications/") + c.id + ".desktop"), c.id, c.exec);
     const auto apps = installed();
     for (const auto& c : cases) {
         const InstalledApp* a = named(apps, c.id);
@@ -224,9 +217,7 @@ TEST(CleanupSizes, ARowFreesEachFileOnceAndNothingNamedOutsideIt) {
     EXPECT_GE(it->bytes, 3'500'000);
 }
 
-// What the machine can give back with one command, read from a fixture root
-// so that nothing depends on this computer, and container tools answered by
-// a fake runner.
+// Read from a fixture root so that nothing depends on this computer.
 class SystemReclaimTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -238,10 +229,8 @@ protected:
         return SystemReclaims::gather(sources, runner, limit);
     }
     static const SystemReclaim* item(const std::vector<SystemReclaim>& all, std::string_view id) {
-        for (const auto& r : all) {
-            if (r.id == id) return &r;
-        }
-        return nullptr;
+        auto it = std::find_if(all.begin(), all.end(), [&](const auto& r) { return r.id == id; });
+        return it == all.end() ? nullptr : &*it;
     }
 
     test::TempDir root;
@@ -397,9 +386,7 @@ TEST_F(AppsInHome, FootprintUsesDisplayNameAndGraphListsAppLocationsThenOrphans)
     for (const auto& l : found)
         got.emplace_back(l.id.substr(home.size()), l.reason);
     const std::string orphan(Uninstaller::orphanReason);
-    // The bundle name, not the display name, and the identifier; Foo itself
-    // is no app's name here, so it is an orphan like Bar. The identifier's
-    // folder and the installed app's folder are not.
+    // By the bundle name and the identifier; Foo, no app's name here, is an orphan.
     std::vector<std::pair<std::string, std::string>> expected = {
         {"/Library/Application Support/FooApp", "Application support"},
         {"/Library/Logs/FooApp", "Logs"},
@@ -435,16 +422,6 @@ TEST_F(AppsInHome, ScannedLocationsReportTheScannedSize) {
               test::findNode(forest, home + "/Library/Application Support/Foo")->allocatedSize());
 }
 
-TEST_F(AppsInHome, LeftoversForATrimmedQuery) {
-    const auto found = Uninstaller::leftovers("  Foo ", "  Foo ", home, nullptr);
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].id, home + "/Library/Application Support/Foo");
-    EXPECT_EQ(found[0].url, found[0].id);
-    EXPECT_EQ(found[0].reason, "Application support");
-    EXPECT_EQ(found[0].bytes, PathSize::allocated(found[0].id));
-    EXPECT_TRUE(Uninstaller::leftovers("", "", home, nullptr).empty());
-}
-
 TEST(StorageInsights, KeepsThe120LargestBundlesAndLeftoverSpotsTrimAndSkipRepeats) {
     TempDir home;
     TreeBuilder t("/nowhere");
@@ -468,7 +445,6 @@ TEST(StorageInsights, KeepsThe120LargestBundlesAndLeftoverSpotsTrimAndSkipRepeat
     EXPECT_EQ(footprints[0].name.find('.'), std::string::npos);
     EXPECT_EQ(footprints[0].bundleID, "Unknown bundle");
     EXPECT_TRUE(footprints[0].relatedPaths.empty());
-    // Leftover spots trim and skip repeats.
     // The same name twice, with white space: each spot once, trimmed.
     const auto spots = GhostCatalog::leftoverSpots(" Foo\n", "\tFoo ", "/h");
     ASSERT_EQ(spots.size(), 6u);

@@ -1,8 +1,5 @@
-// A synthetic Linux home with what a developer's desktop collects: projects
-// built with npm, Python, Cargo, CMake and Go, caches, a core dump and logs,
-// and Flatpak, snap, AppImage and desktop apps, each planted as its tool
-// leaves it; and decoys that only look like them. Each planted item must
-// land in the right list, with its evidence, and no decoy anywhere.
+// A developer's home with projects, caches, logs and apps planted as their
+// tools leave them, and decoys that only look like them.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -346,11 +343,14 @@ TEST_F(LinuxHome, LeftoversTellOwnedDataFromOrphans) {
     const Leftover* hello = leftover("snap/hello");
     EXPECT_TRUE(hello && !hello->orphan);
 
-    // A search by name finds the XDG folders whatever their case.
+    // A search by name, trimmed, finds the XDG folders whatever their case.
     const auto named = Uninstaller::leftovers(" NOTES ", " NOTES ", home.home(), nullptr);
     ASSERT_EQ(named.size(), 1u);
     EXPECT_EQ(named[0].id, at(".config/notes"));
+    EXPECT_EQ(named[0].url, named[0].id);
     EXPECT_EQ(named[0].reason, "Configuration");
+    EXPECT_EQ(named[0].bytes, PathSize::allocated(named[0].id));
+    EXPECT_TRUE(Uninstaller::leftovers("", "", home.home(), nullptr).empty());
 }
 
 TEST_F(LinuxHome, SparseFileAndVolume) {
@@ -359,9 +359,6 @@ TEST_F(LinuxHome, SparseFileAndVolume) {
     EXPECT_TRUE(report.snapshots.empty());
 }
 
-// The Linux figures and listings behind the volume bar, the snapshot list
-// and the app list: reserved blocks and the Trash carved out of the used
-// space, snapshot tools read through a fake.
 struct LinuxTruthCase {
     const char* what;
     std::int64_t available, reserved, trash;

@@ -16,7 +16,7 @@
 
 #include "interchange/remote_scan.h"
 #include "platform/file_descriptor.h"
-#include "scan/directory_walker.h"
+#include "support/tree_builder.h"
 #include "store/scan_retention.h"
 #include "store/scan_store.h"
 #include "support/second_user.h"
@@ -26,6 +26,15 @@
 
 namespace tb {
 namespace {
+
+// A scan file and its export of a small tree, in `dir`.
+void makeScanAndExport(const test::TempDir& dir) {
+    test::put(dir / "tree/sub/f", "0123456789");
+    ASSERT_EQ(runHeadless({Command::scan, dir / "tree", dir / "s.sqlite"}), exitOk);
+    ASSERT_EQ(runHeadless({Command::exportScan, dir / "s.sqlite", dir / "s.json"}), exitOk);
+    EXPECT_EQ(ScanStore::record(dir / "s.sqlite")->rootPath, dir / "tree");
+    EXPECT_EQ(test::readFile(dir / "s.json").rfind("[1,2,{\"progname\":\"tarnbeck\"", 0), 0u);
+}
 
 // Every command runs in a temporary home, on files in `dir`.
 class HeadlessCommands : public ::testing::Test {
@@ -80,16 +89,7 @@ TEST_F(HeadlessCommands, ScanWithExportWritesTheWalkAndStoresNothing) {
 }
 
 TEST_F(HeadlessCommands, ScanAndExportWriteWholeFilesOrNoneUpToTheLongestName) {
-    test::put(dir / "tree/sub/f", "0123456789");
-
-    EXPECT_EQ(runHeadless({Command::scan, dir / "tree", dir / "s.sqlite"}), exitOk);
-    auto record = ScanStore::record(dir / "s.sqlite");
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->rootPath, dir / "tree");
-
-    EXPECT_EQ(runHeadless({Command::exportScan, dir / "s.sqlite", dir / "s.json"}), exitOk);
-    EXPECT_EQ(test::readFile(dir / "s.json").rfind("[1,2,{\"progname\":\"tarnbeck\"", 0), 0u);
-
+    makeScanAndExport(dir);
     // Into the store by default, where the history lists it.
     EXPECT_EQ(runHeadless({Command::importExport, dir / "s.json", {}}), exitOk);
     EXPECT_EQ(ScanStore::history().size(), 1u);
@@ -155,13 +155,6 @@ Outcome runInChild(const CommandLine& line, const std::string& outFile, const st
     platform::FileDescriptor out(
         ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
     return runInChild(line, out.get(), cwd);
-}
-
-// A scan file and its export of a small tree, in `dir`.
-void makeScanAndExport(const test::TempDir& dir) {
-    test::put(dir / "tree/sub/f", "0123456789");
-    ASSERT_EQ(runHeadless({Command::scan, dir / "tree", dir / "s.sqlite"}), exitOk);
-    ASSERT_EQ(runHeadless({Command::exportScan, dir / "s.sqlite", dir / "s.json"}), exitOk);
 }
 
 TEST_F(HeadlessCommands, UnwritableStandardOutputFailsAndNamesTheStoredScan) {
@@ -375,8 +368,7 @@ TEST_F(RemoteScanOverSsh, EachScannerGivesTheEntriesAndBytesOfAScanHere) {
             ::unlink((tree_ / "srv/a/twin.bin").c_str());
             ::unlink((tree_ / "srv/\xff\xfe not utf-8").c_str());
         }
-        const ScanForest local =
-            DirectoryWalker::walk(tree_ / "srv", [](const WalkProgress&) {}, {});
+        const ScanForest local = test::scanFolder(tree_ / "srv");
         // The others stay on the remote's PATH: the preference order is tested too.
         std::map<std::string, std::string> tools = {{a.name, a.program}};
         if (a.agent != RemoteScan::Agent::gdu) tools["gdu"] = "/usr/bin/gdu";

@@ -1,5 +1,4 @@
-// The maps of several levels: nested tiles, rings and flame bars, and moving
-// between their shapes by keys.
+// Maps of several levels (nested tiles, rings, flame bars) and keys across them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,8 +28,7 @@ using MapKeys::Arrow;
 
 constexpr double pi = std::numbers::pi;
 
-// A random tree four levels deep, folders of 1 to 20 children, so that some
-// levels have buckets.
+// Four levels of folders of 1 to 20 children, so that some levels have buckets.
 ScanNode* randomTree(test::Nodes& nodes, std::mt19937& rng, int levels) {
     std::vector<ScanNode*> children(1 + rng() % 20);
     for (auto& c : children) {
@@ -416,8 +414,7 @@ TEST_F(FlameLayoutTest, MaxDepthBoundsTheRows) {
     EXPECT_EQ(FlameLayout::hits(deep, {1600, 900}, 1'000'000).size(), 200'001u);
 }
 
-// Bars of one row never overlap (beyond the one-point minimum width), and
-// no bar reaches past the right edge of the area.
+// Nor does any bar reach past the right edge of the area.
 TEST_F(FlameLayoutTest, BarsOfARowNeverOverlapOverRandomTrees) {
     std::mt19937 rng(3);
     for (int round = 0; round < 50; ++round) {

@@ -292,13 +292,8 @@ TEST_F(FileKindsTest, BreakdownCountsEveryFileBelowLargestKindFirstWithItsExtens
     EXPECT_EQ(byKind[0].extensions, (std::vector<Row>{{"mkv", 900, 2}, {"mp4", 200, 2}}));
     // Equal bytes keep the names' order; no extension is a row of its own.
     EXPECT_EQ(byKind[1].extensions, (std::vector<Row>{{"", 110, 2}, {"zzz", 30, 1}}));
-    std::int64_t bytes = 0, count = 0;
-    for (const auto& row : byKind[0].extensions) {
-        bytes += row.bytes;
-        count += row.count;
-    }
-    EXPECT_EQ(bytes, byKind[0].bytes);
-    EXPECT_EQ(count, byKind[0].count);
+    EXPECT_EQ(byKind[0].bytes, 1100); // the rows add up to their kind
+    EXPECT_EQ(byKind[0].count, 4);
 }
 
 TEST_F(FileKindsTest, ExtensionsBeyondTheListedOnesAreSummedInOneLastRow) {

@@ -281,8 +281,7 @@ TEST_F(StagingStoreTest, QueueFreesAFileOnlyWithAllItsNames) {
     StagingStore single(trash);
     single.setForest(forest);
     single.stage(*at(root + "/q/big"));
-    // The name counted under another still carries the file's length for
-    // the recheck.
+    // Counted under another name, it still carries the file's length for the recheck.
     EXPECT_EQ(single.items().back().logicalBytes, 2'000'000);
     EXPECT_EQ(single.freesAbout(), 0);
 }
