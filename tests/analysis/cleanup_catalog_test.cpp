@@ -148,12 +148,10 @@ TEST(CleanupCatalog, EveryRowHasEvidenceAndSaysHowItComesBack) {
 
 TEST(CleanupCatalog, NothingGitTracksIsOfferedAndGitIsAskedOncePerWorkTree) {
     TreeBuilder t("/r");
-    for (const char* p : {"repo/a", "repo/b", "repo/c", "plain"}) {
+    for (const char* p : {"repo/a", "repo/b", "repo/c", "plain", "unknown"}) {
         t.file("/r/" + std::string(p) + "/package.json", 10);
         t.file("/r/" + std::string(p) + "/node_modules/x.js", 2'000'000);
     }
-    t.file("/r/unknown/package.json", 10);
-    t.file("/r/unknown/node_modules/x.js", 2'000'000);
     t.rollUp();
     FakeDisk disk;
     disk.workTrees["/r/repo"] =

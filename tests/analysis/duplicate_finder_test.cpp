@@ -22,10 +22,8 @@ namespace {
 using test::TempDir;
 using test::TreeBuilder;
 
-std::vector<DuplicateGroup> scanAndMatch(const std::string& root, int limit = 40,
-                                         const DuplicateSearch& search = {}) {
-    const ScanForest forest = test::scanFolder(root);
-    return DuplicateFinder::groups(forest.nodes(), limit, search);
+std::vector<DuplicateGroup> scanAndMatch(const std::string& root) {
+    return DuplicateFinder::groups(test::scanFolder(root).nodes(), 40);
 }
 
 std::set<std::string> pathsOf(const DuplicateGroup& g) {

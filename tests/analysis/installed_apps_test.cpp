@@ -43,8 +43,7 @@ protected:
     std::string systemEntry(const std::string& id) const {
         return system / ("share/applications/" + id + ".desktop");
     }
-    // A package owning `files`, with its status stanza; `name` may carry
-    // an architecture, as the list's file name does.
+    // A package owning `files`; `name` may carry an architecture, as the list's name does.
     void package(const std::string& name, const std::string& stanza,
                  const std::vector<std::string>& files = {}) {
         std::string list = "/.\n";
@@ -142,8 +141,7 @@ TEST_F(InstalledApps, APackageCountsWhatWasInstalledOnlyForIt) {
     EXPECT_EQ(packages, (std::vector<std::string>{"vim", "vim-common", "vim-runtime"}));
     const InstalledApp* gvim = named(apps, "GVim");
     ASSERT_TRUE(gvim);
-    // vim-gtk3 needs vim-common too, but that is Vim's; vim-shared serves
-    // another package as well.
+    // vim-common is Vim's, and vim-shared serves another package too.
     EXPECT_EQ(gvim->packageBytes, (500 + 4000) * 1024);
 }
 
@@ -380,7 +378,6 @@ TEST_F(AppsInHome, FootprintUsesDisplayNameAndGraphListsAppLocationsThenOrphans)
     ASSERT_TRUE(bundle);
     EXPECT_EQ(footprints[0], (AppFootprint{app, "Foo", "com.example.foo", app,
                                            bundle->allocatedSize(), probed, related}));
-    // The graph lists the app's locations, then the orphans.
     const auto found = Uninstaller::graph(*forest.root(), forest.nodes(), home, {}, applications);
     std::vector<std::pair<std::string, std::string>> got;
     for (const auto& l : found)
@@ -435,9 +432,8 @@ TEST(StorageInsights, KeepsThe120LargestBundlesAndLeftoverSpotsTrimAndSkipRepeat
     t.dir("/nowhere/com.example.App", 1'000'000); // a Flatpak id, not a bundle
     const auto footprints = StorageInsights::apps(t.nodes(), home.path());
     ASSERT_EQ(footprints.size(), 120u);
-    for (std::size_t i = 1; i < footprints.size(); ++i) {
+    for (std::size_t i = 1; i < footprints.size(); ++i)
         EXPECT_GE(footprints[i - 1].appBytes, footprints[i].appBytes);
-    }
     EXPECT_EQ(footprints.back().appBytes, 1030); // sizes 1000..1149, top 120
     // Without an Info.plist: the file name and the unknown identifier.
     EXPECT_EQ(footprints[0].appBytes, 1149);

@@ -29,8 +29,7 @@ using test::putSized;
 
 constexpr const char* git = "/usr/bin/git";
 
-// Git as installed, and no other tool: nothing else of this machine (its
-// snapshots, say) may show up.
+// Git, and no other tool: nothing else of this machine (snapshots, say) may show up.
 class GitOnly final : public platform::ProcessRunner {
 public:
     Result<platform::ProcessOutput> run(const std::string& exe,
@@ -449,13 +448,6 @@ TEST(VolumeAccounting, MeasuresTheWholeTrashAndOtherwiseGivesItsLastMeasure) {
     EXPECT_GE(VolumeAccounting::read(home.home())->trashBytes, measured->trashBytes + 200'000);
 }
 
-std::vector<std::string> names(const std::vector<SnapshotInfo>& list) {
-    std::vector<std::string> out;
-    for (const auto& s : list)
-        out.push_back(s.name);
-    return out;
-}
-
 TEST(SnapshotService, SnapperAndTimeshiftFoldersComeFirstThenTheTools) {
     test::TempDir volume;
     test::put(volume / ".snapshots/1/info.xml",
@@ -466,8 +458,7 @@ TEST(SnapshotService, SnapperAndTimeshiftFoldersComeFirstThenTheTools) {
     test::makeDirs(volume / "timeshift-btrfs/snapshots/2024-03-02_11-30-00");
     test::FakeRunner tools;
     tools.answers["/usr/sbin/zfs"] = {"tank/home@daily\t123456\t1700000000\nnot a snapshot\n", 0};
-    // The temporary folder's volume stands for vg0/root; vg1/home is another
-    // volume, and its snapshot is not this one's.
+    // This folder's volume stands for vg0/root; vg1/home's snapshot is another volume's.
     struct stat st {};
     ASSERT_EQ(::stat(volume.path().c_str(), &st), 0);
     const std::string device =
@@ -480,10 +471,11 @@ TEST(SnapshotService, SnapperAndTimeshiftFoldersComeFirstThenTheTools) {
         0};
     tools.answers["/usr/bin/btrfs"] = {"ID 300 gen 9 top level 5 otime x path should-not-run\n", 0};
     const auto list = SnapshotService::listVolume(volume.path(), tools);
-    EXPECT_EQ(names(list), (std::vector<std::string>{"Snapper #1 first root filesystem",
-                                                     "Timeshift 2024-03-02_11-30-00",
-                                                     "tank/home@daily", "vg0/snap1 of root"}));
     ASSERT_EQ(list.size(), 4u);
+    EXPECT_EQ(list[0].name, "Snapper #1 first root filesystem");
+    EXPECT_EQ(list[1].name, "Timeshift 2024-03-02_11-30-00");
+    EXPECT_EQ(list[2].name, "tank/home@daily");
+    EXPECT_EQ(list[3].name, "vg0/snap1 of root");
     EXPECT_EQ(list[0].date, "2024-03-01 10:00:00");
     EXPECT_EQ(list[1].date, "2024-03-02 11:30:00");
     EXPECT_EQ(list[2].bytes, 123456);
@@ -555,9 +547,8 @@ TEST(SnapshotService, ParsesOnlySnapshotLinesUnchangedOfValidUtf8) {
         {"com.apple.TimeMachine.a\ncom.apple.TimeMachine.\xFF\n", {}},
         {"com.apple.TimeMachine.\xC0\xAF\n", {}},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
         EXPECT_EQ(lines(SnapshotService::parseListing(c.output)), c.expected) << c.output;
-    }
     // Unicode white space is trimmed, UTF-8 validated.
     EXPECT_EQ(text::trimmed(" \t\nFoo Bar\r\n"), "Foo Bar");
     EXPECT_EQ(text::trimmed("\xC2\xA0\xE2\x80\xA8"

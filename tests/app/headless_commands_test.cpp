@@ -36,7 +36,6 @@ void makeScanAndExport(const test::TempDir& dir) {
     EXPECT_EQ(test::readFile(dir / "s.json").rfind("[1,2,{\"progname\":\"tarnbeck\"", 0), 0u);
 }
 
-// Every command runs in a temporary home, on files in `dir`.
 class HeadlessCommands : public ::testing::Test {
 protected:
     test::TempHome home;
@@ -127,8 +126,7 @@ struct Outcome {
     std::string err;
 };
 
-// Runs one command in a child with `out` as its standard output, standard
-// error kept in a file, `cwd` as its folder, and an alarm against hangs.
+// Runs a command in a child: `out` as standard output, errors kept, in `cwd`, under an alarm.
 Outcome runInChild(const CommandLine& line, int out, const std::string& cwd) {
     const std::string errFile = cwd + "/.stderr";
     std::fflush(nullptr);
@@ -240,9 +238,8 @@ TEST_F(HeadlessCommands, OutputNeverReplacesADeviceFifoSocketOrFolder) {
 }
 
 TEST_F(HeadlessCommands, ExportIntoAStickyFolderIsNotHijackedByAnotherUser) {
-    if (!test::canActAsSecondUser()) {
+    if (!test::canActAsSecondUser())
         GTEST_SKIP() << "files planted by another user need root and setpriv to act as uid 65534";
-    }
     makeScanAndExport(dir);
     ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
     test::writeFile(dir / "victim", "SECRET");
@@ -285,9 +282,8 @@ TEST_F(HeadlessCommands, AFailedOrStoppedImportWritesNothingAndShowsNamesEscaped
     const Outcome o =
         runInChild({Command::importExport, dir / "bad.json", {}}, "/dev/null", dir.path());
     EXPECT_EQ(o.status, exitFailure);
-    const std::string& err = o.err;
-    EXPECT_EQ(err.find('\x1b'), std::string::npos) << err;
-    EXPECT_NE(err.find("\"a\\x1b[31m\\x00b/c\" is not a file name"), std::string::npos) << err;
+    EXPECT_EQ(o.err.find('\x1b'), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("\"a\\x1b[31m\\x00b/c\" is not a file name"), std::string::npos) << o.err;
     // SIGTERM arrives as the import starts: held pending until the command's
     // own signal thread takes it, as it would be from a shell's kill.
     std::string text = "[1,2,{},[{\"name\":\"/r\"}";
@@ -363,8 +359,7 @@ TEST_F(RemoteScanOverSsh, EachScannerGivesTheEntriesAndBytesOfAScanHere) {
             continue;
         }
         if (a.agent == RemoteScan::Agent::gdu) {
-            // gdu marks only the later names of a linked file, so the first
-            // cannot be matched, and it rewrites names that are not UTF-8.
+            // gdu marks only later names of a linked file and rewrites names that are not UTF-8.
             ::unlink((tree_ / "srv/a/twin.bin").c_str());
             ::unlink((tree_ / "srv/\xff\xfe not utf-8").c_str());
         }

@@ -102,14 +102,12 @@ TEST_F(NcduJsonTest, RoundTripKeepsOddNamesSizesAndHardLinks) {
 }
 
 TEST_F(NcduJsonTest, FolderOwnBlocksCountInTotalsAndMissingFieldsAreNeutral) {
-    auto ok = NcduJson::read(
-        "[1,2,{\"progname\":\"ncdu\",\"timestamp\":1700000000,\"x\":[{\"y\":[1,2]}]},\n"
-        "[{\"name\":\"/data\",\"asize\":4096,\"dsize\":4096,\"dev\":65024},\n"
-        "{\"name\":\"a\",\"asize\":3,\"dsize\":4096,\"ino\":18446744073709551615,\"mtime\":1.5e9},"
-        "\n"
-        "{\"name\":\"fifo\",\"notreg\":true},\n"
-        "[{\"name\":\"locked\",\"asize\":4096,\"dsize\":4096,\"read_error\":true}],\n"
-        "{\"name\":\"\\u00e9\\ud83d\\ude00\",\"excluded\":\"pattern\"}]]");
+    auto ok = NcduJson::read(R"([1,2,{"progname":"ncdu","timestamp":1700000000,"x":[{"y":[1,2]}]},
+[{"name":"/data","asize":4096,"dsize":4096,"dev":65024},
+{"name":"a","asize":3,"dsize":4096,"ino":18446744073709551615,"mtime":1.5e9},
+{"name":"fifo","notreg":true},
+[{"name":"locked","asize":4096,"dsize":4096,"read_error":true}],
+{"name":"\u00e9\ud83d\ude00","excluded":"pattern"}]])");
     ASSERT_TRUE(ok) << ok.error().message;
     const ScanNode& root = *ok->tree.root;
     EXPECT_EQ(root.path(), "/data");
@@ -208,9 +206,8 @@ TEST_F(NcduJsonTest, RootIsMadeCanonicalTotalsSaturateAndImplausibleTimestampsAr
     EXPECT_LT(std::abs(summary->record.finished.secondsSince(Date::now())), 60.0);
 }
 
-// Exports with an error placed at every offset around the end of the first
-// piece read from a file: the streamed reading stops where the reading in
-// memory does, and says so in the same words.
+// An error at every offset around the end of the first piece read: the streamed reading
+// stops where the reading in memory does, in the same words.
 TEST_F(NcduJsonTest, StreamedReadingAgreesWithReadingInMemoryAcrossPieces) {
     constexpr std::size_t kPiece = 128 << 10;
     std::string entries;
@@ -248,8 +245,7 @@ TEST_F(NcduJsonTest, StreamedReadingAgreesWithReadingInMemoryAcrossPieces) {
     }
 }
 
-// Runs `work` in a child that may use at most `extraBytes` more address
-// space than this one and is stopped after ten seconds.
+// Runs `work` in a child allowed `extraBytes` more address space, stopped after 10 s.
 std::string inBoundedChild(std::size_t extraBytes, const std::function<std::string()>& work) {
     const std::size_t pages = std::stoull(test::readFile("/proc/self/statm")); // the first field
     const rlim_t limit = pages * std::size_t(::sysconf(_SC_PAGESIZE)) + extraBytes;
@@ -351,9 +347,8 @@ TEST_F(NcduJsonTest, ImportStoresAGzipExportAndNothingWhenItIsBroken) {
     EXPECT_NE(text.find("{\"name\":\"/r\",\"asize\":0,\"dsize\":4096}"), std::string::npos) << text;
 }
 
-// A file of three names in two folders goes out with its sizes on every name,
-// as readers that count it once expect, and comes back counted as the scan
-// counted it; an export from elsewhere is counted once.
+// Three names of a file in two folders go out with its sizes on each, as readers expect, and
+// come back counted as the scan counted them; an export from elsewhere counts it once.
 TEST_F(NcduJsonTest, HardLinksLeaveAndComeBackCountedAsTheScanCountedThem) {
     const std::string root = dir / "tree";
     test::putSized(root + "/a/big", 50'000);

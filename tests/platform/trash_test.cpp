@@ -130,8 +130,7 @@ TEST_F(TrashTest, FolderGoesAndComesBackWithoutAnEntryLeft) {
     EXPECT_EQ(readFile(trashRoot() + "/directorysizes"), "4096 1700000000 other%20folder\n");
 }
 
-// Missing parents come back closed to others; a link on the way leads
-// where it led when the item was trashed.
+// Missing parents come back closed to others; a link on the way leads where it led.
 TEST_F(TrashTest, PutBackRecreatesMissingParentsAndFollowsLinksAsWhenTrashed) {
     test::put(work / "a/b/file", "x");
     ASSERT_EQ(::chmod((work / "a").c_str(), 0700), 0);
@@ -150,8 +149,7 @@ TEST_F(TrashTest, PutBackRecreatesMissingParentsAndFollowsLinksAsWhenTrashed) {
     EXPECT_EQ(readFile(work / "real/dir/file"), "y");
 }
 
-// The victim trashes shared/proj/notes.txt, then proj; someone else then puts
-// a link, or a folder of their own, where proj was.
+// The victim trashes shared/proj/notes.txt, then proj; another puts something in its place.
 TEST_F(TrashTest, PutBackStopsAtAPlantedParent) {
     ASSERT_EQ(::chmod(work.path().c_str(), 0755), 0);
     const std::string shared = real(work / "shared");
@@ -293,9 +291,8 @@ TEST_F(OtherVolumeTrashTest, SharedTrashOnlyWhenARealStickyFolder) {
     EXPECT_EQ(readTrash(top + "/.Trash/" + uid, top)[0].originalPath, top + "/docs/two");
 }
 
-// Another user who can write into our part of a shared Trash could read or
-// remove what goes there: such a part is passed over for .Trash-$uid, and
-// when that fails as well nothing moves.
+// Another user who can write into our part of a shared Trash could read or remove what goes
+// there: it is passed over for .Trash-$uid, and when that fails as well nothing moves.
 TEST_F(OtherVolumeTrashTest, SharedTrashOthersCanReachIsPassedOver) {
     ASSERT_EQ(::chmod(work.path().c_str(), 0755), 0);
     const std::string part = ".Trash/" + uid, own = ".Trash-" + uid;
@@ -397,8 +394,7 @@ TEST_F(HomeTrashElsewhereTest, EachItemGoesToTheTrashOnItsOwnVolume) {
     EXPECT_EQ(readFile(disk + "/docs/report"), "disk");
 }
 
-// The same on two real file systems: tmpfs mounts in a child's own mount
-// namespace, gone with the child.
+// The same on two real tmpfs mounts, in a child's own mount namespace.
 TEST_F(HomeTrashElsewhereTest, OnRealMountsNothingCrossesADevice) {
     if (::geteuid() != 0) GTEST_SKIP() << "mounting a tmpfs needs root";
     const std::string homeVolume = real(work / "home-volume");
@@ -434,8 +430,7 @@ TEST_F(HomeTrashElsewhereTest, OnRealMountsNothingCrossesADevice) {
                            "/me/.local/share/Trash/files/report\nback\n");
 }
 
-// Root ignores permissions, so these run the trash in a child that has
-// dropped to "nobody".
+// Root ignores permissions: these run the trash in a child dropped to "nobody".
 std::string trashAsNobody(const std::string& item, const std::string& homeDir,
                           platform::TrashVolumes volumes) {
     return test::inChildAsNobody([&] {

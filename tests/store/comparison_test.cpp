@@ -59,8 +59,7 @@ TEST(ScanComparison, ThresholdsAtTheirBoundaries) {
     };
     for (const auto& [before, after, kind] : cases) {
         SCOPED_TRACE(std::to_string(before) + " -> " + std::to_string(after));
-        // One item "/r/x" in each tree, if not absent; the roots keep equal
-        // sizes so that only the item can change.
+        // One item /r/x in each tree, if not absent; the roots stay equal so only it changes.
         TreeBuilder b;
         auto tree = [&b](std::int64_t size) {
             return size < 0 ? b.dir("/r") : b.dir("/r", {b.file("/r/x", size)});
@@ -99,8 +98,7 @@ TEST(ScanComparison, FoldersChangeWithTheirContentsAndNamesComeFromTheRightTree)
                                         "removed:/r/old/big big -3000000"}));
 }
 
-// A forged scan may hold one path twice: each tree counts it once, as the
-// node that comes last in its pre-order (the first child here).
+// A forged scan may hold a path twice: each tree counts it once, as its last in pre-order.
 TEST(ScanComparison, APathHeldTwiceCountsOnce) {
     TreeBuilder b;
     ScanNode* previous = b.dir(
@@ -110,8 +108,7 @@ TEST(ScanComparison, APathHeldTwiceCountsOnce) {
               (std::vector<std::string>{"removed:/r/b b -40000000", "changed:/r/a a 28000000"}));
 }
 
-// One small file added grows every folder above it by its size: none of it
-// is noticeable, all of it is counted, and a stored previous scan agrees.
+// Small changes are none of them noticeable, all counted, and a stored scan agrees.
 TEST(ScanComparison, ChangesUnderTheThresholdsAreCountedAndTheLargestKept) {
     TreeBuilder b;
     ScanNode* previous =
@@ -147,7 +144,6 @@ TEST(ScanComparison, ChangesUnderTheThresholdsAreCountedAndTheLargestKept) {
     EXPECT_EQ(ScanComparison::changeList(previous, previous), ChangeList{});
 }
 
-// Both lists keep the largest up to their limits; the counts take in all.
 TEST(ScanComparison, EachListKeepsTheLargestUpToItsLimit) {
     TreeBuilder b;
     // `count` new files of distinct sizes in shuffled order; root sizes stay 0.
@@ -174,8 +170,7 @@ TEST(ScanComparison, EachListKeepsTheLargestUpToItsLimit) {
         EXPECT_EQ(list.smaller[i].delta(), 2000 - std::int64_t(i));
 }
 
-// A file in another order than the store writes is compared as loaded; one
-// that cannot be read gives nothing.
+// Rows out of the store's order are compared as loaded; an unreadable file gives nothing.
 TEST_F(ForgedScan, StoredRowsOutOfOrderAreComparedAsLoaded) {
     forge(
         "INSERT INTO nodes VALUES ('/r/b', '/r', 'b', 0, 0, 3000000, 0, 3, 0, 0),"

@@ -137,8 +137,7 @@ TEST_F(StoreFile, RoundTripKeepsEveryFieldInAnExactFormat) {
     EXPECT_EQ(db.rows("PRAGMA integrity_check"), (Rows{{"ok"}}));
 }
 
-// A scan reopens with the totals and the files of several names it was made
-// with; a file from before the choice existed counts every name.
+// Reopened with its own hard-link counting; a file older than the choice counts every name.
 TEST_F(StoreFile, ReopensWithTheHardLinkCountingItWasMadeWith) {
     test::TempDir t;
     const std::string root = t / "tree";
@@ -176,8 +175,7 @@ TEST_F(StoreFile, ReopensWithTheHardLinkCountingItWasMadeWith) {
     }
 }
 
-// What a walk left out travels in one meta row and marks the same rows
-// again on reopening; a scan that left nothing out writes no such row.
+// What a walk left out is one meta row, marking the same rows on reopening, or no row.
 TEST_F(StoreFile, KeepsWhatTheScanLeftOut) {
     test::TempDir t;
     const std::string root = t / "tree";
@@ -386,8 +384,7 @@ TEST_F(ForgedScan, RecordReadsMetaRowsOrNeutralValues) {
     }
 }
 
-// The meta-row table above reads signs, both 64-bit limits, the first
-// value past them, blanks and a lone sign; these are the remaining forms.
+// The remaining forms; the meta-row table reads signs, limits, blanks and a lone sign.
 TEST(MetaText, ParseDecimal) {
     const std::pair<const char*, std::optional<std::int64_t>> cases[] = {
         {"007", 7},

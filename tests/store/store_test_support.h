@@ -60,7 +60,6 @@ inline const char* kScanTables =
     "unreadable INTEGER NOT NULL);"
     "CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);";
 
-// A home of its own and a tree builder, for tests that save scans.
 class StoreTest : public ::testing::Test {
 protected:
     TempHome home;
