@@ -98,11 +98,10 @@ TEST(NodeAdvice, KindRulesInOrderAndWhyTextsByKindAndProtection) {
             << c.path;
     }
     // Why texts, by kind and protection.
-    struct WhyCase {
+    const struct {
         NodeCase node;
         const char* text;
-    };
-    const WhyCase whys[] = {
+    } whys[] = {
         {{"/usr/lib/libc.so", false, false, 1, 1, NodeKind::ordinary},
          "System path. It cannot be staged."},
         {{"/nonexistent-tarnbeck/dir", true, false, 1, 1, NodeKind::ordinary},
@@ -173,12 +172,11 @@ TEST(ProtectedPaths, PrefixRuleSiblingsAndFoldersHoldingSystemPathsAndTrashes) {
         EXPECT_EQ(ProtectedPaths::isProtectedResolvedPath(p + "x"), underUsr) << p;
     }
     // Folders holding system paths, and Trashes.
-    struct Case {
+    const struct {
         const char* path;
         bool holdsProtected;
         bool inTrash;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"/var", true, false},
         {"/var/lib", false, false}, // protected itself, holds nothing more
         {"/home", false, false},

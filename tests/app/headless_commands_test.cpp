@@ -45,9 +45,7 @@ protected:
 TEST_F(HeadlessCommands, StoringAScanKeepsTheFoldersLastScansAsTheWindowDoes) {
     test::put(dir / "tree/f", "data");
     test::put(dir / "other/g", "data");
-    RetentionPolicy policy;
-    policy.keepPerFolder = 2;
-    ASSERT_TRUE(ScanRetention::write(ScanStore::directory(), policy));
+    ASSERT_TRUE(ScanRetention::write(ScanStore::directory(), RetentionPolicy{.keepPerFolder = 2}));
 
     ASSERT_EQ(runHeadless({Command::scan, dir / "other", {}}), exitOk);
     for (int i = 0; i < 4; ++i)
