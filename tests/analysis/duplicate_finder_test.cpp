@@ -22,10 +22,8 @@ namespace {
 using test::TempDir;
 using test::TreeBuilder;
 
-std::vector<DuplicateGroup> scanAndMatch(const std::string& root, int limit = 40,
-                                         const DuplicateSearch& search = {}) {
-    const ScanForest forest = test::scanFolder(root);
-    return DuplicateFinder::groups(forest.nodes(), limit, search);
+std::vector<DuplicateGroup> scanAndMatch(const std::string& root) {
+    return DuplicateFinder::groups(test::scanFolder(root).nodes(), 40);
 }
 
 std::set<std::string> pathsOf(const DuplicateGroup& g) {
@@ -85,10 +83,7 @@ TEST_F(Duplicates, OnlyEqualContentsAbove4096BytesAreCompared) {
     ASSERT_EQ(groups.size(), 1u);
     EXPECT_EQ(groups[0].size, 4097);
     EXPECT_EQ(pathsOf(groups[0]), (std::set<std::string>{dir / "big/a", dir / "big/b"}));
-    const std::string content = test::readFile(dir / "big/a");
-    platform::Sha256 h;
-    h.update(content.data(), content.size());
-    const auto d = h.finish();
+    const auto d = platform::systemContentReader().digest(dir / "big/a", {})->sha256;
     EXPECT_EQ(groups[0].id,
               text::lowercaseHex(std::string_view(reinterpret_cast<const char*>(d.data()), 32)));
 }

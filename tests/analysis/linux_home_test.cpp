@@ -1,8 +1,5 @@
-// A synthetic Linux home with what a developer's desktop collects: projects
-// built with npm, Python, Cargo, CMake and Go, caches, a core dump and logs,
-// and Flatpak, snap, AppImage and desktop apps, each planted as its tool
-// leaves it; and decoys that only look like them. Each planted item must
-// land in the right list, with its evidence, and no decoy anywhere.
+// A developer's home with projects, caches, logs and apps planted as their
+// tools leave them, and decoys that only look like them.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -32,8 +29,7 @@ using test::putSized;
 
 constexpr const char* git = "/usr/bin/git";
 
-// Git as installed, and no other tool: nothing else of this machine (its
-// snapshots, say) may show up.
+// Git, and no other tool: nothing else of this machine (snapshots, say) may show up.
 class GitOnly final : public platform::ProcessRunner {
 public:
     Result<platform::ProcessOutput> run(const std::string& exe,
@@ -346,11 +342,14 @@ TEST_F(LinuxHome, LeftoversTellOwnedDataFromOrphans) {
     const Leftover* hello = leftover("snap/hello");
     EXPECT_TRUE(hello && !hello->orphan);
 
-    // A search by name finds the XDG folders whatever their case.
+    // A search by name, trimmed, finds the XDG folders whatever their case.
     const auto named = Uninstaller::leftovers(" NOTES ", " NOTES ", home.home(), nullptr);
     ASSERT_EQ(named.size(), 1u);
     EXPECT_EQ(named[0].id, at(".config/notes"));
+    EXPECT_EQ(named[0].url, named[0].id);
     EXPECT_EQ(named[0].reason, "Configuration");
+    EXPECT_EQ(named[0].bytes, PathSize::allocated(named[0].id));
+    EXPECT_TRUE(Uninstaller::leftovers("", "", home.home(), nullptr).empty());
 }
 
 TEST_F(LinuxHome, SparseFileAndVolume) {
@@ -359,9 +358,6 @@ TEST_F(LinuxHome, SparseFileAndVolume) {
     EXPECT_TRUE(report.snapshots.empty());
 }
 
-// The Linux figures and listings behind the volume bar, the snapshot list
-// and the app list: reserved blocks and the Trash carved out of the used
-// space, snapshot tools read through a fake.
 struct LinuxTruthCase {
     const char* what;
     std::int64_t available, reserved, trash;
@@ -452,13 +448,6 @@ TEST(VolumeAccounting, MeasuresTheWholeTrashAndOtherwiseGivesItsLastMeasure) {
     EXPECT_GE(VolumeAccounting::read(home.home())->trashBytes, measured->trashBytes + 200'000);
 }
 
-std::vector<std::string> names(const std::vector<SnapshotInfo>& list) {
-    std::vector<std::string> out;
-    for (const auto& s : list)
-        out.push_back(s.name);
-    return out;
-}
-
 TEST(SnapshotService, SnapperAndTimeshiftFoldersComeFirstThenTheTools) {
     test::TempDir volume;
     test::put(volume / ".snapshots/1/info.xml",
@@ -469,8 +458,7 @@ TEST(SnapshotService, SnapperAndTimeshiftFoldersComeFirstThenTheTools) {
     test::makeDirs(volume / "timeshift-btrfs/snapshots/2024-03-02_11-30-00");
     test::FakeRunner tools;
     tools.answers["/usr/sbin/zfs"] = {"tank/home@daily\t123456\t1700000000\nnot a snapshot\n", 0};
-    // The temporary folder's volume stands for vg0/root; vg1/home is another
-    // volume, and its snapshot is not this one's.
+    // This folder's volume stands for vg0/root; vg1/home's snapshot is another volume's.
     struct stat st {};
     ASSERT_EQ(::stat(volume.path().c_str(), &st), 0);
     const std::string device =
@@ -483,10 +471,11 @@ TEST(SnapshotService, SnapperAndTimeshiftFoldersComeFirstThenTheTools) {
         0};
     tools.answers["/usr/bin/btrfs"] = {"ID 300 gen 9 top level 5 otime x path should-not-run\n", 0};
     const auto list = SnapshotService::listVolume(volume.path(), tools);
-    EXPECT_EQ(names(list), (std::vector<std::string>{"Snapper #1 first root filesystem",
-                                                     "Timeshift 2024-03-02_11-30-00",
-                                                     "tank/home@daily", "vg0/snap1 of root"}));
     ASSERT_EQ(list.size(), 4u);
+    EXPECT_EQ(list[0].name, "Snapper #1 first root filesystem");
+    EXPECT_EQ(list[1].name, "Timeshift 2024-03-02_11-30-00");
+    EXPECT_EQ(list[2].name, "tank/home@daily");
+    EXPECT_EQ(list[3].name, "vg0/snap1 of root");
     EXPECT_EQ(list[0].date, "2024-03-01 10:00:00");
     EXPECT_EQ(list[1].date, "2024-03-02 11:30:00");
     EXPECT_EQ(list[2].bytes, 123456);
@@ -558,9 +547,8 @@ TEST(SnapshotService, ParsesOnlySnapshotLinesUnchangedOfValidUtf8) {
         {"com.apple.TimeMachine.a\ncom.apple.TimeMachine.\xFF\n", {}},
         {"com.apple.TimeMachine.\xC0\xAF\n", {}},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
         EXPECT_EQ(lines(SnapshotService::parseListing(c.output)), c.expected) << c.output;
-    }
     // Unicode white space is trimmed, UTF-8 validated.
     EXPECT_EQ(text::trimmed(" \t\nFoo Bar\r\n"), "Foo Bar");
     EXPECT_EQ(text::trimmed("\xC2\xA0\xE2\x80\xA8"

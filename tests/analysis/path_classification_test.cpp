@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <span>
 #include <string>
 
 #include "base/path.h"
@@ -48,14 +47,6 @@ const ScanNode* nodeOnDisk(NodeArena& arena, const std::string& path) {
                        .allocatedSize = st.st_blocks * 512});
 }
 
-test::FakeExtents extentsOf(std::span<const NodeCase> cases) {
-    test::FakeExtents f;
-    for (const auto& c : cases) {
-        if (c.shared) f.blocks[c.path] = 1;
-    }
-    return f;
-}
-
 TEST(NodeAdvice, KindRulesInOrderAndWhyTextsByKindAndProtection) {
     constexpr std::int64_t GB = 1'000'000'000;
     const NodeCase cases[] = {
@@ -95,7 +86,9 @@ TEST(NodeAdvice, KindRulesInOrderAndWhyTextsByKindAndProtection) {
         {"/d/huge-full", false, false, INT64_MAX, INT64_MAX, NodeKind::ordinary},
     };
     NodeArena arena;
-    test::FakeExtents extents = extentsOf(cases);
+    test::FakeExtents extents;
+    for (const auto& c : cases)
+        if (c.shared) extents.blocks[c.path] = 1;
     extents.compressed = {"/d/compressed", "/d/compressed-to-nothing"};
     for (const auto& c : cases) {
         const ScanNode* node = makeNode(arena, c);
@@ -105,11 +98,10 @@ TEST(NodeAdvice, KindRulesInOrderAndWhyTextsByKindAndProtection) {
             << c.path;
     }
     // Why texts, by kind and protection.
-    struct WhyCase {
+    const struct {
         NodeCase node;
         const char* text;
-    };
-    const WhyCase whys[] = {
+    } whys[] = {
         {{"/usr/lib/libc.so", false, false, 1, 1, NodeKind::ordinary},
          "System path. It cannot be staged."},
         {{"/nonexistent-tarnbeck/dir", true, false, 1, 1, NodeKind::ordinary},
@@ -120,14 +112,12 @@ TEST(NodeAdvice, KindRulesInOrderAndWhyTextsByKindAndProtection) {
         {{"/usr/lib/model.gguf", false, false, 1, 1, NodeKind::weights},
          "Local model weights. Safe to stage if you can download them again."},
     };
-    for (const auto& c : whys) {
+    for (const auto& c : whys)
         EXPECT_EQ(NodeAdvice::why(*makeNode(arena, c.node), test::FakeExtents()), c.text)
             << c.node.path;
-    }
 }
 
-// On the disk: a hole is sparse, unless the file is a core dump, and a fresh
-// file shares nothing.
+// On the disk: a hole is sparse unless the file is a core dump; a fresh file shares nothing.
 TEST(NodeAdvice, AHoleIsSparseButACoreDumpIsNot) {
     test::TempDir dir;
     const struct {
@@ -164,8 +154,7 @@ TEST(NodeAdvice, AHoleIsSparseButACoreDumpIsNot) {
 }
 
 TEST(ProtectedPaths, PrefixRuleSiblingsAndFoldersHoldingSystemPathsAndTrashes) {
-    // Inside "/run" only what the user mounted is theirs; the Linux locations
-    // no other row reaches are listed.
+    // Inside /run only what the user mounted is theirs; Linux paths no other row reaches.
     for (const char* path :
          {"/", "/run/user/1000/bus", "/run/media/ann", "/run/user/1000/gvfs", "/run/mediaX/ann/USB",
           "/var/lib/x", "/var/log/x", "/var/cache/apt/x", "/lib64/x", "/boot/x"})
@@ -183,12 +172,11 @@ TEST(ProtectedPaths, PrefixRuleSiblingsAndFoldersHoldingSystemPathsAndTrashes) {
         EXPECT_EQ(ProtectedPaths::isProtectedResolvedPath(p + "x"), underUsr) << p;
     }
     // Folders holding system paths, and Trashes.
-    struct Case {
+    const struct {
         const char* path;
         bool holdsProtected;
         bool inTrash;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"/var", true, false},
         {"/var/lib", false, false}, // protected itself, holds nothing more
         {"/home", false, false},
@@ -218,29 +206,23 @@ TEST(ProtectedPaths, DotSegmentsAndLinksAreResolvedFirst) {
     // bin/python3 into /usr/bin is the user's own link.
     test::makeDirs(dir / "home/venv/bin");
     ASSERT_EQ(::symlink("/usr/bin/python3", (dir / "home/venv/bin/python3").c_str()), 0);
-    EXPECT_FALSE(ProtectedPaths::isProtected(dir / "home/venv/bin/python3"));
-    EXPECT_FALSE(ProtectedPaths::isProtected(dir / "home/lib-link"));
-    EXPECT_FALSE(ProtectedPaths::isProtected(dir / "home/root-link"));
-    // Links on the way to an item are still followed.
-    EXPECT_TRUE(ProtectedPaths::isProtected(dir / "home/lib-link/no-such-file"));
-    EXPECT_TRUE(ProtectedPaths::isProtected(dir / "home/lib-link/."));
-    EXPECT_TRUE(ProtectedPaths::isProtected("/tmp/../usr/lib"));
-    EXPECT_TRUE(ProtectedPaths::isProtected("/usr/lib/../bin/./"));
+    const std::string home = dir / "home";
+    for (const char* p :
+         {"/venv/bin/python3", "/lib-link", "/root-link", "/docs", "/docs/../../missing/x"})
+        EXPECT_FALSE(ProtectedPaths::isProtected(home + p)) << p;
     EXPECT_FALSE(ProtectedPaths::isProtected("/usr/../home"));
-    EXPECT_FALSE(ProtectedPaths::isProtected(dir / "home/docs"));
-    EXPECT_FALSE(ProtectedPaths::isProtected(dir / "home/docs/../../missing/x"));
+    // Links on the way to an item are still followed.
+    for (const char* p : {"/lib-link/no-such-file", "/lib-link/."})
+        EXPECT_TRUE(ProtectedPaths::isProtected(home + p)) << p;
+    // Merged-/usr systems link /bin and /lib into /usr: either way they stay protected.
+    for (const char* p : {"/tmp/../usr/lib", "/usr/lib/../bin/./", "/bin/sh", "/lib", "/sbin"})
+        EXPECT_TRUE(ProtectedPaths::isProtected(p)) << p;
 
-    EXPECT_TRUE(ProtectedPaths::isSafeSelection(dir / "home/docs"));
-    EXPECT_TRUE(ProtectedPaths::isSafeSelection(dir / "home/lib-link"));
-    EXPECT_TRUE(ProtectedPaths::isSafeSelection(dir / "home/venv/bin/python3"));
-    EXPECT_FALSE(ProtectedPaths::isSafeSelection(dir / "home/dangling"));
-    EXPECT_FALSE(ProtectedPaths::isSafeSelection(dir / "home/missing"));
-    EXPECT_FALSE(ProtectedPaths::isSafeSelection(""));
-    EXPECT_FALSE(ProtectedPaths::isSafeSelection("/proc/self"));
-    // On merged-/usr systems /bin and /lib are links into /usr; either way
-    // the resolved path must stay protected.
-    for (const char* system : {"/bin/sh", "/lib", "/sbin"})
-        EXPECT_TRUE(ProtectedPaths::isProtected(system)) << system;
+    for (const char* p : {"/docs", "/lib-link", "/venv/bin/python3"})
+        EXPECT_TRUE(ProtectedPaths::isSafeSelection(home + p)) << p;
+    for (const std::string& p :
+         {home + "/dangling", home + "/missing", std::string(), std::string("/proc/self")})
+        EXPECT_FALSE(ProtectedPaths::isSafeSelection(p)) << p;
 }
 
 } // namespace

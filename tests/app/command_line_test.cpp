@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "store/scan_store.h"
@@ -84,12 +85,9 @@ TEST(CommandLine, HelpFitsATerminalAndTheManualCarriesItsEntries) {
         EXPECT_NE(help.find(term), std::string::npos) << term;
     EXPECT_NE(man.find(".B scan PATH\nScan the folder PATH"), std::string::npos);
     EXPECT_NE(man.find(".SH EXIT STATUS"), std::string::npos);
-    for (std::size_t start = 0; start < help.size();) {
-        const auto end = help.find('\n', start);
-        const std::string line = help.substr(start, end - start);
-        start = end + 1;
+    std::istringstream lines(help);
+    for (std::string line; std::getline(lines, line);)
         EXPECT_LE(line.size(), 79u) << line;
-    }
 }
 
 // Bytes this thread has asked the kernel to read, page cache or not.

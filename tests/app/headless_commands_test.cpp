@@ -16,7 +16,7 @@
 
 #include "interchange/remote_scan.h"
 #include "platform/file_descriptor.h"
-#include "scan/directory_walker.h"
+#include "support/tree_builder.h"
 #include "store/scan_retention.h"
 #include "store/scan_store.h"
 #include "support/second_user.h"
@@ -27,7 +27,15 @@
 namespace tb {
 namespace {
 
-// Every command runs in a temporary home, on files in `dir`.
+// A scan file and its export of a small tree, in `dir`.
+void makeScanAndExport(const test::TempDir& dir) {
+    test::put(dir / "tree/sub/f", "0123456789");
+    ASSERT_EQ(runHeadless({Command::scan, dir / "tree", dir / "s.sqlite"}), exitOk);
+    ASSERT_EQ(runHeadless({Command::exportScan, dir / "s.sqlite", dir / "s.json"}), exitOk);
+    EXPECT_EQ(ScanStore::record(dir / "s.sqlite")->rootPath, dir / "tree");
+    EXPECT_EQ(test::readFile(dir / "s.json").rfind("[1,2,{\"progname\":\"tarnbeck\"", 0), 0u);
+}
+
 class HeadlessCommands : public ::testing::Test {
 protected:
     test::TempHome home;
@@ -37,9 +45,7 @@ protected:
 TEST_F(HeadlessCommands, StoringAScanKeepsTheFoldersLastScansAsTheWindowDoes) {
     test::put(dir / "tree/f", "data");
     test::put(dir / "other/g", "data");
-    RetentionPolicy policy;
-    policy.keepPerFolder = 2;
-    ASSERT_TRUE(ScanRetention::write(ScanStore::directory(), policy));
+    ASSERT_TRUE(ScanRetention::write(ScanStore::directory(), RetentionPolicy{.keepPerFolder = 2}));
 
     ASSERT_EQ(runHeadless({Command::scan, dir / "other", {}}), exitOk);
     for (int i = 0; i < 4; ++i)
@@ -80,16 +86,7 @@ TEST_F(HeadlessCommands, ScanWithExportWritesTheWalkAndStoresNothing) {
 }
 
 TEST_F(HeadlessCommands, ScanAndExportWriteWholeFilesOrNoneUpToTheLongestName) {
-    test::put(dir / "tree/sub/f", "0123456789");
-
-    EXPECT_EQ(runHeadless({Command::scan, dir / "tree", dir / "s.sqlite"}), exitOk);
-    auto record = ScanStore::record(dir / "s.sqlite");
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->rootPath, dir / "tree");
-
-    EXPECT_EQ(runHeadless({Command::exportScan, dir / "s.sqlite", dir / "s.json"}), exitOk);
-    EXPECT_EQ(test::readFile(dir / "s.json").rfind("[1,2,{\"progname\":\"tarnbeck\"", 0), 0u);
-
+    makeScanAndExport(dir);
     // Into the store by default, where the history lists it.
     EXPECT_EQ(runHeadless({Command::importExport, dir / "s.json", {}}), exitOk);
     EXPECT_EQ(ScanStore::history().size(), 1u);
@@ -127,8 +124,7 @@ struct Outcome {
     std::string err;
 };
 
-// Runs one command in a child with `out` as its standard output, standard
-// error kept in a file, `cwd` as its folder, and an alarm against hangs.
+// Runs a command in a child: `out` as standard output, errors kept, in `cwd`, under an alarm.
 Outcome runInChild(const CommandLine& line, int out, const std::string& cwd) {
     const std::string errFile = cwd + "/.stderr";
     std::fflush(nullptr);
@@ -155,13 +151,6 @@ Outcome runInChild(const CommandLine& line, const std::string& outFile, const st
     platform::FileDescriptor out(
         ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
     return runInChild(line, out.get(), cwd);
-}
-
-// A scan file and its export of a small tree, in `dir`.
-void makeScanAndExport(const test::TempDir& dir) {
-    test::put(dir / "tree/sub/f", "0123456789");
-    ASSERT_EQ(runHeadless({Command::scan, dir / "tree", dir / "s.sqlite"}), exitOk);
-    ASSERT_EQ(runHeadless({Command::exportScan, dir / "s.sqlite", dir / "s.json"}), exitOk);
 }
 
 TEST_F(HeadlessCommands, UnwritableStandardOutputFailsAndNamesTheStoredScan) {
@@ -247,9 +236,8 @@ TEST_F(HeadlessCommands, OutputNeverReplacesADeviceFifoSocketOrFolder) {
 }
 
 TEST_F(HeadlessCommands, ExportIntoAStickyFolderIsNotHijackedByAnotherUser) {
-    if (!test::canActAsSecondUser()) {
+    if (!test::canActAsSecondUser())
         GTEST_SKIP() << "files planted by another user need root and setpriv to act as uid 65534";
-    }
     makeScanAndExport(dir);
     ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
     test::writeFile(dir / "victim", "SECRET");
@@ -292,9 +280,8 @@ TEST_F(HeadlessCommands, AFailedOrStoppedImportWritesNothingAndShowsNamesEscaped
     const Outcome o =
         runInChild({Command::importExport, dir / "bad.json", {}}, "/dev/null", dir.path());
     EXPECT_EQ(o.status, exitFailure);
-    const std::string& err = o.err;
-    EXPECT_EQ(err.find('\x1b'), std::string::npos) << err;
-    EXPECT_NE(err.find("\"a\\x1b[31m\\x00b/c\" is not a file name"), std::string::npos) << err;
+    EXPECT_EQ(o.err.find('\x1b'), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("\"a\\x1b[31m\\x00b/c\" is not a file name"), std::string::npos) << o.err;
     // SIGTERM arrives as the import starts: held pending until the command's
     // own signal thread takes it, as it would be from a shell's kill.
     std::string text = "[1,2,{},[{\"name\":\"/r\"}";
@@ -370,13 +357,11 @@ TEST_F(RemoteScanOverSsh, EachScannerGivesTheEntriesAndBytesOfAScanHere) {
             continue;
         }
         if (a.agent == RemoteScan::Agent::gdu) {
-            // gdu marks only the later names of a linked file, so the first
-            // cannot be matched, and it rewrites names that are not UTF-8.
+            // gdu marks only later names of a linked file and rewrites names that are not UTF-8.
             ::unlink((tree_ / "srv/a/twin.bin").c_str());
             ::unlink((tree_ / "srv/\xff\xfe not utf-8").c_str());
         }
-        const ScanForest local =
-            DirectoryWalker::walk(tree_ / "srv", [](const WalkProgress&) {}, {});
+        const ScanForest local = test::scanFolder(tree_ / "srv");
         // The others stay on the remote's PATH: the preference order is tested too.
         std::map<std::string, std::string> tools = {{a.name, a.program}};
         if (a.agent != RemoteScan::Agent::gdu) tools["gdu"] = "/usr/bin/gdu";

@@ -63,7 +63,6 @@ inline bool apart(const Rect& a, const Rect& b) {
            b.y + b.height <= a.y;
 }
 
-// Layout tests build their nodes in one Nodes each.
 class LayoutTest : public ::testing::Test {
 protected:
     Nodes nodes;

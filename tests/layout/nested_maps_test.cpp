@@ -1,5 +1,4 @@
-// The maps of several levels: nested tiles, rings and flame bars, and moving
-// between their shapes by keys.
+// Maps of several levels (nested tiles, rings, flame bars) and keys across them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,14 +28,12 @@ using MapKeys::Arrow;
 
 constexpr double pi = std::numbers::pi;
 
-// A random tree four levels deep, folders of 1 to 20 children, so that some
-// levels have buckets.
+// Four levels of folders of 1 to 20 children, so that some levels have buckets.
 ScanNode* randomTree(test::Nodes& nodes, std::mt19937& rng, int levels) {
     std::vector<ScanNode*> children(1 + rng() % 20);
-    for (auto& c : children) {
+    for (auto& c : children)
         c = levels > 1 && rng() % 3 == 0 ? randomTree(nodes, rng, levels - 1)
                                          : nodes.file(std::int64_t(1 + rng() % 100'000));
-    }
     std::stable_sort(children.begin(), children.end(),
                      [](auto* a, auto* b) { return a->allocatedSize() > b->allocatedSize(); });
     return nodes.folder(children);
@@ -49,8 +46,7 @@ bool inside(const Rect& inner, const Rect& outer) {
            inner.y + inner.height <= outer.y + outer.height + e;
 }
 
-// Siblings never overlap, each tile lies in its folder's inner area below the
-// header, and the cells of one folder share its inner area by bytes.
+// Siblings never overlap and lie below their folder's header, sharing its area by bytes.
 TEST_F(NestedTreemapLayoutTest, NestsWithoutOverlapAndKeepsAreasProportionalWithinAFrame) {
     std::mt19937 rng(11);
     for (int round = 0; round < 60; ++round) {
@@ -67,10 +63,9 @@ TEST_F(NestedTreemapLayoutTest, NestsWithoutOverlapAndKeepsAreasProportionalWith
             EXPECT_TRUE(inside(t.rect, innerOf[t.parent]));
             EXPECT_GE(t.rect.width, NestedTreemapLayout::minTileSide);
             byParent[t.parent].push_back(&t);
-            if (t.framed) {
+            if (t.framed)
                 innerOf[t.node] = {t.rect.x + 2, t.rect.y + 16, t.rect.width - 4,
                                    t.rect.height - 18};
-            }
         }
         for (const auto& [parent, group] : byParent) {
             std::int64_t total = 0;
@@ -85,9 +80,8 @@ TEST_F(NestedTreemapLayoutTest, NestsWithoutOverlapAndKeepsAreasProportionalWith
                 EXPECT_GE(cell.area(), area.area() * double(group[i]->bytes) /
                                                double(parent->allocatedSize()) * 0.9999 -
                                            1e-6);
-                for (std::size_t j = i + 1; j < group.size(); ++j) {
+                for (std::size_t j = i + 1; j < group.size(); ++j)
                     EXPECT_TRUE(test::apart(group[i]->rect, group[j]->rect));
-                }
             }
         }
     }
@@ -120,10 +114,8 @@ TEST_F(NestedTreemapLayoutTest, DropsTinyTilesDoesNotOpenSmallFoldersAndGivesEve
 
     // Depth 1 never frames, whatever the room.
     ScanNode* big = nodes.folder({nodes.file(50), nodes.file(50)});
-    for (const RectHit& t : NestedTreemapLayout::hits(nodes.folder({big}), {800, 600}, 1)) {
+    for (const RectHit& t : NestedTreemapLayout::hits(nodes.folder({big}), {800, 600}, 1))
         EXPECT_FALSE(t.framed);
-    }
-    // Every level has its own bucket.
     std::vector<ScanNode*> many;
     for (int i = 0; i < 14; ++i)
         many.push_back(nodes.file(1000 - i));
@@ -196,8 +188,7 @@ TEST_F(SunburstRingsTest, HitFindsTheRingUnderThePointerAndDropsSlivers) {
     EXPECT_FALSE(SunburstLayout::hit({200, 200}, size, wedges));
 }
 
-// Folders `levels` deep, each holding a folder and a file of the same size:
-// every level has half the room of the one above.
+// Folders `levels` deep, each a folder and a file of one size: half the room per level.
 ScanNode* nestedHalves(test::Nodes& nodes, int levels) {
     ScanNode* inner = nodes.file(1000);
     for (int i = 0; i < levels; ++i)
@@ -300,17 +291,15 @@ TEST_F(MapKeysTest, ArrowsGoToTheNearestSiblingAheadAndStayAtTheEdge) {
         {6, Arrow::left, std::nullopt}, // alone in its folder
         {99, Arrow::left, std::nullopt},
     };
-    for (const auto& row : table) {
+    for (const auto& row : table)
         EXPECT_EQ(MapKeys::step(shapes, row.from, row.arrow), row.to)
             << row.from << " " << int(row.arrow);
-    }
     EXPECT_EQ(MapKeys::first(shapes, b), 6u);
     EXPECT_EQ(MapKeys::first(shapes, nullptr), 0u);
     EXPECT_EQ(MapKeys::first({}, a), std::nullopt);
 }
 
-// On a real treemap, Right and Down from the first tile reach every sibling
-// in turn and never one of another folder.
+// On a real treemap, the arrows from the first tile reach every sibling and nothing else.
 TEST_F(MapKeysTest, EveryTileOfALevelIsReachedFromTheFirst) {
     std::vector<ScanNode*> files{nodes.folder({nodes.file(300), nodes.file(200)})};
     for (int i = 0; i < 9; ++i)
@@ -328,9 +317,8 @@ TEST_F(MapKeysTest, EveryTileOfALevelIsReachedFromTheFirst) {
         if (seen[at]) continue;
         seen[at] = true;
         EXPECT_EQ(shapes[at].parent, root);
-        for (Arrow arrow : {Arrow::left, Arrow::right, Arrow::up, Arrow::down}) {
+        for (Arrow arrow : {Arrow::left, Arrow::right, Arrow::up, Arrow::down})
             if (const auto next = MapKeys::step(shapes, at, arrow)) todo.push_back(*next);
-        }
     }
     for (std::size_t i = 0; i < shapes.size(); ++i)
         EXPECT_EQ(seen[i], shapes[i].parent == root) << i;
@@ -361,7 +349,6 @@ TEST_F(FlameLayoutTest, ShortAreaKeepsTheMinimumRowHeightAndBarsAreInPreOrderWid
     EXPECT_EQ(listed[2].depth, 2);
     EXPECT_EQ(listed[4].parent, top);
     EXPECT_EQ(listed[4].depth, 1);
-    // Only bars wider than eight points are descended into.
     for (double width : {8.0, 8.5}) {
         auto* lone = nodes.folder({nodes.file(1)});
         EXPECT_EQ(FlameLayout::hits(lone, {width, 100}).size(), width > 8 ? 2u : 1u) << width;
@@ -371,9 +358,8 @@ TEST_F(FlameLayoutTest, ShortAreaKeepsTheMinimumRowHeightAndBarsAreInPreOrderWid
 TEST_F(FlameLayoutTest, DrawsTheTenLargestChildrenAndLeavesTheRestEmpty) {
     // Not sorted: up to ten children keep their order, more are ranked.
     std::vector<ScanNode*> children;
-    for (int bytes : {50, 100, 100, 100, 100, 100, 100, 100, 100, 100, 50, 100}) {
+    for (int bytes : {50, 100, 100, 100, 100, 100, 100, 100, 100, 100, 50, 100})
         children.push_back(nodes.file(bytes));
-    }
     const auto few = FlameLayout::hits(nodes.folder({children[0], children[1]}), {300, 100});
     EXPECT_EQ(few[1].node, children[0]);
     EXPECT_EQ(few[2].rect, (Rect{100, 20, 200, 19}));
@@ -416,8 +402,7 @@ TEST_F(FlameLayoutTest, MaxDepthBoundsTheRows) {
     EXPECT_EQ(FlameLayout::hits(deep, {1600, 900}, 1'000'000).size(), 200'001u);
 }
 
-// Bars of one row never overlap (beyond the one-point minimum width), and
-// no bar reaches past the right edge of the area.
+// Nor does any bar reach past the right edge of the area.
 TEST_F(FlameLayoutTest, BarsOfARowNeverOverlapOverRandomTrees) {
     std::mt19937 rng(3);
     for (int round = 0; round < 50; ++round) {

@@ -34,7 +34,6 @@ TEST_F(TreemapLayoutTest, StripsInsetByOnePointAndASharedEdgeHitsNeitherNeighbou
     EXPECT_EQ(wide[0].id, ranked.visible[0]->id());
     EXPECT_EQ(wide[0].label, ranked.visible[0]->name());
     EXPECT_EQ(wide[1].bytes, 100);
-    // A shared edge hits neither neighbour.
     EXPECT_FALSE(TreemapLayout::hit({300, 100}, wide));
     EXPECT_FALSE(TreemapLayout::hit({299.5, 100}, wide));
     EXPECT_EQ(TreemapLayout::hit({150, 100}, wide)->bytes, 300);
@@ -53,7 +52,6 @@ TEST_F(TreemapLayoutTest, ZeroBytesEmptyAreasAndNoChildrenGiveEmptyTilesNeverHit
     EXPECT_EQ(tiles[2].rect, (Rect{3, 1, 396, 198}));
     EXPECT_FALSE(TreemapLayout::hit({1.5, 100}, tiles));
     EXPECT_EQ(TreemapLayout::hit({3, 100}, tiles)->id, tiles[2].id);
-    // An empty area or no children give empty tiles.
     for (Size size : {Size{0, 200}, Size{400, 0}, Size{0, 0}}) {
         const auto flat = TreemapLayout::hits(nodes.ranked({5, 3}, 2, 2), size);
         ASSERT_EQ(flat.size(), 3u);
@@ -63,8 +61,7 @@ TEST_F(TreemapLayoutTest, ZeroBytesEmptyAreasAndNoChildrenGiveEmptyTilesNeverHit
     EXPECT_TRUE(TreemapLayout::hits({}, {400, 200}).empty());
 }
 
-// Each strip (the tile grown back by its inset) holds its share of the area,
-// and the strips tile the area exactly.
+// Each strip (the tile grown back by its inset) holds its share; the strips tile the area.
 TEST_F(TreemapLayoutTest, AreasFollowBytesOverRandomInputs) {
     std::mt19937 rng(7);
     for (int round = 0; round < 200; ++round) {
@@ -86,11 +83,9 @@ TEST_F(TreemapLayoutTest, AreasFollowBytesOverRandomInputs) {
             covered += strip;
         }
         EXPECT_NEAR(covered, size.width * size.height, 1e-6);
-        for (std::size_t i = 0; i < tiles.size(); ++i) {
-            for (std::size_t j = i + 1; j < tiles.size(); ++j) {
+        for (std::size_t i = 0; i < tiles.size(); ++i)
+            for (std::size_t j = i + 1; j < tiles.size(); ++j)
                 EXPECT_TRUE(test::apart(tiles[i].rect, tiles[j].rect)) << i << " and " << j;
-            }
-        }
     }
 }
 
@@ -171,13 +166,11 @@ TEST_F(BubbleLayoutTest, ZeroBytesTinyAreasAndHitPrefersTheSmallestCircle) {
     EXPECT_EQ(circles[2].id, BubbleLayout::bucketId);
     EXPECT_EQ(circles[2].node, nullptr);
 
-    // No room for any margin: every circle lands in the centre, no larger
-    // than the area allows.
+    // No room for any margin: every circle lands in the centre, as large as the area allows.
     for (const auto& c : BubbleLayout::hits(nodes.ranked({5, 4, 3}), {10, 10})) {
         EXPECT_EQ(c.center, (Point{5, 5}));
         EXPECT_DOUBLE_EQ(c.radius, 3.4);
     }
-    // A hit prefers the smallest circle.
     auto r = nodes.ranked({1, 2, 3});
     const std::vector<CircleHit> placed = {
         {r.visible[0]->id(), r.visible[0], {100, 100}, 50, "big", 1},
@@ -253,7 +246,6 @@ TEST_F(MindMapLayoutTest, BranchesFanOutWithThicknessByBytesAndOnlyTheirEndsAreH
     EXPECT_FALSE(MindMapLayout::hit(end, {}));
 }
 
-// The kinds of files, by which every map is coloured.
 TEST_F(FileKindsTest, ExtensionDecidesTheKindWithoutCase) {
     const std::pair<const char*, Kind> table[] = {
         {"film.MKV", Kind::video}, {"x.tar.gz", Kind::archives}, {"debian.iso", Kind::diskImages},
@@ -292,13 +284,8 @@ TEST_F(FileKindsTest, BreakdownCountsEveryFileBelowLargestKindFirstWithItsExtens
     EXPECT_EQ(byKind[0].extensions, (std::vector<Row>{{"mkv", 900, 2}, {"mp4", 200, 2}}));
     // Equal bytes keep the names' order; no extension is a row of its own.
     EXPECT_EQ(byKind[1].extensions, (std::vector<Row>{{"", 110, 2}, {"zzz", 30, 1}}));
-    std::int64_t bytes = 0, count = 0;
-    for (const auto& row : byKind[0].extensions) {
-        bytes += row.bytes;
-        count += row.count;
-    }
-    EXPECT_EQ(bytes, byKind[0].bytes);
-    EXPECT_EQ(count, byKind[0].count);
+    EXPECT_EQ(byKind[0].bytes, 1100); // the rows add up to their kind
+    EXPECT_EQ(byKind[0].count, 4);
 }
 
 TEST_F(FileKindsTest, ExtensionsBeyondTheListedOnesAreSummedInOneLastRow) {

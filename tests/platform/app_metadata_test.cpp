@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "support/temp_dir.h"
 #include "support/platform_fakes.h"
 
 namespace tb {
@@ -50,12 +49,6 @@ TEST(BundleReader, ReadsTopLevelStringValues) {
     };
     for (const auto& [document, expected] : cases)
         EXPECT_EQ(parseInfoPlist(document), expected) << document;
-    // A missing or binary Info.plist reads as empty.
-    test::TempDir dir;
-    test::makeDirs(dir / "Empty.app");
-    EXPECT_EQ(platform::BundleReader::read(dir / "Empty.app"), BundleInfo{});
-    test::put(dir / "Bin.app/Contents/Info.plist", "bplist00garbage");
-    EXPECT_EQ(platform::BundleReader::read(dir / "Bin.app"), BundleInfo{});
 }
 
 } // namespace

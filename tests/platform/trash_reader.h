@@ -1,6 +1,5 @@
-// Reads a Trash folder back as a file manager does: each info/NAME.trashinfo
-// with its decoded Path= (absolute against the top directory) and its
-// DeletionDate=. Apart from the writer, so an encoder fault cannot hide.
+// Reads a Trash back as a file manager does (decoded Path=, DeletionDate=), apart from the
+// writer so that an encoder fault cannot hide.
 #pragma once
 
 #include <cctype>

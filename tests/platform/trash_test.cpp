@@ -30,9 +30,7 @@ std::string real(const std::string& path) {
     return platform::FileSystem::resolved(path);
 }
 
-std::string uid() {
-    return std::to_string(::geteuid());
-}
+const std::string uid = std::to_string(::geteuid());
 
 const TrashEntry* entryNamed(const std::vector<TrashEntry>& entries, const std::string& name) {
     auto it = std::find_if(entries.begin(), entries.end(),
@@ -132,8 +130,7 @@ TEST_F(TrashTest, FolderGoesAndComesBackWithoutAnEntryLeft) {
     EXPECT_EQ(readFile(trashRoot() + "/directorysizes"), "4096 1700000000 other%20folder\n");
 }
 
-// Missing parents come back closed to others; a link on the way leads
-// where it led when the item was trashed.
+// Missing parents come back closed to others; a link on the way leads where it led.
 TEST_F(TrashTest, PutBackRecreatesMissingParentsAndFollowsLinksAsWhenTrashed) {
     test::put(work / "a/b/file", "x");
     ASSERT_EQ(::chmod((work / "a").c_str(), 0700), 0);
@@ -152,8 +149,7 @@ TEST_F(TrashTest, PutBackRecreatesMissingParentsAndFollowsLinksAsWhenTrashed) {
     EXPECT_EQ(readFile(work / "real/dir/file"), "y");
 }
 
-// The victim trashes shared/proj/notes.txt, then proj; someone else then puts
-// a link, or a folder of their own, where proj was.
+// The victim trashes shared/proj/notes.txt, then proj; another puts something in its place.
 TEST_F(TrashTest, PutBackStopsAtAPlantedParent) {
     ASSERT_EQ(::chmod(work.path().c_str(), 0755), 0);
     const std::string shared = real(work / "shared");
@@ -251,7 +247,7 @@ protected:
 
 TEST_F(OtherVolumeTrashTest, UsesTopDirectoryTrashWithRelativePathElseLeavesTheItem) {
     test::writeFile(top + "/docs/a b%.txt", "x");
-    const std::string root = top + "/.Trash-" + uid();
+    const std::string root = top + "/.Trash-" + uid;
     test::writeFile(root, "not a folder");
     auto refused = trash.moveToTrash(top + "/docs/a b%.txt");
     ASSERT_FALSE(refused.ok());
@@ -284,23 +280,22 @@ TEST_F(OtherVolumeTrashTest, SharedTrashOnlyWhenARealStickyFolder) {
     ASSERT_EQ(::symlink((work / "sticky-elsewhere").c_str(), (top + "/.Trash").c_str()), 0);
     auto viaLink = trash.moveToTrash(top + "/docs/one");
     ASSERT_TRUE(viaLink.ok());
-    EXPECT_EQ(*viaLink, top + "/.Trash-" + uid() + "/files/one");
+    EXPECT_EQ(*viaLink, top + "/.Trash-" + uid + "/files/one");
 
     ASSERT_EQ(::unlink((top + "/.Trash").c_str()), 0);
     test::makeDirs(top + "/.Trash");
     ASSERT_EQ(::chmod((top + "/.Trash").c_str(), 01777), 0);
     auto shared = trash.moveToTrash(top + "/docs/two");
     ASSERT_TRUE(shared.ok());
-    EXPECT_EQ(*shared, top + "/.Trash/" + uid() + "/files/two");
-    EXPECT_EQ(readTrash(top + "/.Trash/" + uid(), top)[0].originalPath, top + "/docs/two");
+    EXPECT_EQ(*shared, top + "/.Trash/" + uid + "/files/two");
+    EXPECT_EQ(readTrash(top + "/.Trash/" + uid, top)[0].originalPath, top + "/docs/two");
 }
 
-// Another user who can write into our part of a shared Trash could read or
-// remove what goes there: such a part is passed over for .Trash-$uid, and
-// when that fails as well nothing moves.
+// Another user who can write into our part of a shared Trash could read or remove what goes
+// there: it is passed over for .Trash-$uid, and when that fails as well nothing moves.
 TEST_F(OtherVolumeTrashTest, SharedTrashOthersCanReachIsPassedOver) {
     ASSERT_EQ(::chmod(work.path().c_str(), 0755), 0);
-    const std::string u = uid(), part = ".Trash/" + u, own = ".Trash-" + u;
+    const std::string part = ".Trash/" + uid, own = ".Trash-" + uid;
     // What, planted by the other user (needs root), the shell command run in
     // the volume's top directory, and whether the item moves to .Trash-$uid.
     const std::tuple<const char*, bool, std::string, bool> cases[] = {
@@ -335,14 +330,14 @@ TEST_F(OtherVolumeTrashTest, SharedTrashOthersCanReachIsPassedOver) {
             ASSERT_EQ(std::system(plant.c_str()), 0) << what;
         }
         auto r = trash.moveToTrash(top + "/private/diary.txt");
-        EXPECT_TRUE(readTrash(top + "/.Trash/" + u, top).empty()) << what;
+        EXPECT_TRUE(readTrash(top + "/.Trash/" + uid, top).empty()) << what;
         if (moves) {
             ASSERT_TRUE(r.ok()) << what << ": " << r.error().message;
-            EXPECT_EQ(*r, top + "/.Trash-" + u + "/files/diary.txt") << what;
+            EXPECT_EQ(*r, top + "/.Trash-" + uid + "/files/diary.txt") << what;
         } else {
             ASSERT_FALSE(r.ok()) << what;
-            EXPECT_EQ(r.error().message, "No usable Trash on this volume: " + top + "/.Trash-" + u +
-                                             " belongs to another user");
+            EXPECT_EQ(r.error().message, "No usable Trash on this volume: " + top + "/.Trash-" +
+                                             uid + " belongs to another user");
             EXPECT_EQ(readFile(top + "/private/diary.txt"), "dear diary");
         }
     }
@@ -380,8 +375,8 @@ TEST_F(HomeTrashElsewhereTest, EachItemGoesToTheTrashOnItsOwnVolume) {
 
     auto fromHome = trash.moveToTrash(home.home() + "/notes.txt");
     ASSERT_TRUE(fromHome.ok()) << fromHome.error().message;
-    EXPECT_EQ(*fromHome, homeTop + "/.Trash-" + uid() + "/files/notes.txt");
-    const auto homeEntries = readTrash(homeTop + "/.Trash-" + uid(), homeTop);
+    EXPECT_EQ(*fromHome, homeTop + "/.Trash-" + uid + "/files/notes.txt");
+    const auto homeEntries = readTrash(homeTop + "/.Trash-" + uid, homeTop);
     ASSERT_EQ(homeEntries.size(), 1u);
     EXPECT_EQ(homeEntries[0].originalPath, homeTop + "/notes.txt");
 
@@ -391,7 +386,7 @@ TEST_F(HomeTrashElsewhereTest, EachItemGoesToTheTrashOnItsOwnVolume) {
     const auto entries = readTrash(disk + "/Trash");
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].originalPath, disk + "/docs/report");
-    EXPECT_FALSE(test::exists(disk + "/.Trash-" + uid()));
+    EXPECT_FALSE(test::exists(disk + "/.Trash-" + uid));
 
     ASSERT_TRUE(trash.putBack(*fromHome, home.home() + "/notes.txt").ok());
     ASSERT_TRUE(trash.putBack(*fromDisk, disk + "/docs/report").ok());
@@ -399,8 +394,7 @@ TEST_F(HomeTrashElsewhereTest, EachItemGoesToTheTrashOnItsOwnVolume) {
     EXPECT_EQ(readFile(disk + "/docs/report"), "disk");
 }
 
-// The same on two real file systems: tmpfs mounts in a child's own mount
-// namespace, gone with the child.
+// The same on two real tmpfs mounts, in a child's own mount namespace.
 TEST_F(HomeTrashElsewhereTest, OnRealMountsNothingCrossesADevice) {
     if (::geteuid() != 0) GTEST_SKIP() << "mounting a tmpfs needs root";
     const std::string homeVolume = real(work / "home-volume");
@@ -432,12 +426,11 @@ TEST_F(HomeTrashElsewhereTest, OnRealMountsNothingCrossesADevice) {
         return out;
     });
     if (outcome == "no mount namespace" || outcome == "no tmpfs") GTEST_SKIP() << outcome;
-    EXPECT_EQ(outcome, homeVolume + "/.Trash-" + uid() + "/files/notes.txt\nback\n" + homeVolume +
+    EXPECT_EQ(outcome, homeVolume + "/.Trash-" + uid + "/files/notes.txt\nback\n" + homeVolume +
                            "/me/.local/share/Trash/files/report\nback\n");
 }
 
-// Root ignores permissions, so these run the trash in a child that has
-// dropped to "nobody".
+// Root ignores permissions: these run the trash in a child dropped to "nobody".
 std::string trashAsNobody(const std::string& item, const std::string& homeDir,
                           platform::TrashVolumes volumes) {
     return test::inChildAsNobody([&] {

@@ -7,8 +7,7 @@
 namespace tb::platform {
 namespace {
 
-// A desktop's table: the volumes a user knows among what the kernel,
-// systemd, snap and a container engine mount.
+// A desktop's table: what the kernel, systemd, snap and a container engine mount.
 constexpr std::string_view kDesktop =
     "22 1 8:2 / / rw,relatime shared:1 - ext4 /dev/sda2 rw\n"
     "23 22 0:21 / /proc rw,nosuid shared:12 - proc proc rw\n"
@@ -108,8 +107,7 @@ TEST(VolumeList, ThisMachinesTableAndFiguresRead) {
     EXPECT_GT(space->capacity, 0);
     EXPECT_LE(space->used + space->available, space->capacity + space->capacity / 10 + 1);
     // A missing point of a network type answers at once with the reason.
-    auto missing = readSpace("/nonexistent/mount", "nfs4", std::chrono::seconds(5));
-    EXPECT_FALSE(missing);
+    EXPECT_FALSE(readSpace("/nonexistent/mount", "nfs4", std::chrono::seconds(5)));
 }
 
 } // namespace

@@ -95,8 +95,7 @@ TEST_F(ReceiptLogTest, DamagedFilesGiveWhatCanBeReadAndNoCrash) {
     EXPECT_TRUE(ReceiptLog::load(work / "missing").empty());
 }
 
-// Each launch writes the whole file; without a lock and a merge the last
-// writer wins and every receipt written meanwhile by the others is lost.
+// Each launch writes the whole file: without a lock and a merge, the others' receipts are lost.
 TEST_F(ReceiptLogTest, InstancesTrashingAtOnceKeepEveryReceipt) {
     constexpr int kInstances = 3, kItems = 25;
     std::vector<pid_t> children;

@@ -23,19 +23,15 @@ std::vector<std::string> described(const std::vector<ScanChange>& changes, bool 
     return out;
 }
 
-std::vector<std::string> idsOf(const std::vector<ScanChange>& changes) {
-    return described(changes, true);
-}
-
-// The comparison with the previous tree, checked against the comparison
-// with the same tree stored and read back row by row.
+// The comparison with the previous tree, checked against the one with it stored.
 std::vector<ScanChange> compareBoth(TreeBuilder& b, const ScanNode* current, ScanNode* previous) {
     test::TempHome home;
     const auto direct = ScanComparison::compare(current, previous);
     auto saved = ScanStore::save(test::forestOf(b.tree(previous)), std::string(previous->path()));
     EXPECT_TRUE(saved);
     if (saved) {
-        EXPECT_EQ(idsOf(ScanComparison::compare(current, *saved)), idsOf(direct));
+        EXPECT_EQ(described(ScanComparison::compare(current, *saved), true),
+                  described(direct, true));
     }
     return direct;
 }
@@ -63,8 +59,7 @@ TEST(ScanComparison, ThresholdsAtTheirBoundaries) {
     };
     for (const auto& [before, after, kind] : cases) {
         SCOPED_TRACE(std::to_string(before) + " -> " + std::to_string(after));
-        // One item "/r/x" in each tree, if not absent; the roots keep equal
-        // sizes so that only the item can change.
+        // One item /r/x in each tree, if not absent; the roots stay equal so only it changes.
         TreeBuilder b;
         auto tree = [&b](std::int64_t size) {
             return size < 0 ? b.dir("/r") : b.dir("/r", {b.file("/r/x", size)});
@@ -103,8 +98,7 @@ TEST(ScanComparison, FoldersChangeWithTheirContentsAndNamesComeFromTheRightTree)
                                         "removed:/r/old/big big -3000000"}));
 }
 
-// A forged scan may hold one path twice: each tree counts it once, as the
-// node that comes last in its pre-order (the first child here).
+// A forged scan may hold a path twice: each tree counts it once, as its last in pre-order.
 TEST(ScanComparison, APathHeldTwiceCountsOnce) {
     TreeBuilder b;
     ScanNode* previous = b.dir(
@@ -114,8 +108,7 @@ TEST(ScanComparison, APathHeldTwiceCountsOnce) {
               (std::vector<std::string>{"removed:/r/b b -40000000", "changed:/r/a a 28000000"}));
 }
 
-// One small file added grows every folder above it by its size: none of it
-// is noticeable, all of it is counted, and a stored previous scan agrees.
+// Small changes are none of them noticeable, all counted, and a stored scan agrees.
 TEST(ScanComparison, ChangesUnderTheThresholdsAreCountedAndTheLargestKept) {
     TreeBuilder b;
     ScanNode* previous =
@@ -151,7 +144,6 @@ TEST(ScanComparison, ChangesUnderTheThresholdsAreCountedAndTheLargestKept) {
     EXPECT_EQ(ScanComparison::changeList(previous, previous), ChangeList{});
 }
 
-// Both lists keep the largest up to their limits; the counts take in all.
 TEST(ScanComparison, EachListKeepsTheLargestUpToItsLimit) {
     TreeBuilder b;
     // `count` new files of distinct sizes in shuffled order; root sizes stay 0.
@@ -178,8 +170,7 @@ TEST(ScanComparison, EachListKeepsTheLargestUpToItsLimit) {
         EXPECT_EQ(list.smaller[i].delta(), 2000 - std::int64_t(i));
 }
 
-// A file in another order than the store writes is compared as loaded; one
-// that cannot be read gives nothing.
+// Rows out of the store's order are compared as loaded; an unreadable file gives nothing.
 TEST_F(ForgedScan, StoredRowsOutOfOrderAreComparedAsLoaded) {
     forge(
         "INSERT INTO nodes VALUES ('/r/b', '/r', 'b', 0, 0, 3000000, 0, 3, 0, 0),"
@@ -187,7 +178,7 @@ TEST_F(ForgedScan, StoredRowsOutOfOrderAreComparedAsLoaded) {
         "('/r/a', '/r', 'a', 0, 0, 2000000, 0, 2, 0, 0);");
     TreeBuilder b;
     const ScanNode* current = b.dir("/r", {b.file("/r/a", 9'000'000)});
-    EXPECT_EQ(idsOf(ScanComparison::compare(current, record())),
+    EXPECT_EQ(described(ScanComparison::compare(current, record()), true),
               (std::vector<std::string>{"changed:/r r -5000000", "changed:/r/a a 7000000",
                                         "removed:/r/b b -3000000"}));
     std::remove(file.c_str());

@@ -50,8 +50,7 @@ TEST_F(ScanHistory, KeepsOnlyExactSqliteExtension) {
     EXPECT_EQ(history[1].rootPath, "/v");
 }
 
-// A file that is no database opens (SQLite reads lazily) but its meta rows
-// cannot be read; a dangling link fails to open at all.
+// Not a database: listed with fallbacks (SQLite opens lazily); a dangling link: not at all.
 TEST_F(ScanHistory, EntriesThatCannotBeReadAreListedWithFallbacksOrNotAtAll) {
     EXPECT_TRUE(ScanStore::historyIn(home.home() + "/does/not/exist").empty());
     EXPECT_TRUE(ScanStore::history().empty());
@@ -74,8 +73,7 @@ TEST_F(ScanHistory, EntriesThatCannotBeReadAreListedWithFallbacksOrNotAtAll) {
     EXPECT_FALSE(ScanStore::load(gone));
 }
 
-// A history read removes temporaries left by killed saves, and must never
-// take a save that has just begun for one of them.
+// The history removes killed saves' temporaries, never those of a save just begun.
 TEST_F(ScanHistory, EverySaveSucceedsWhileTheHistoryIsRead) {
     const ScanForest forest = test::forestOf(b.tree(b.dir("/x", {b.file("/x/a", 10)})));
     std::atomic<bool> done{false};

@@ -1,5 +1,4 @@
-// What a damaged, forged or half-written scan file must not do: load as a
-// partial tree, overflow a total, hang a reader, or show up in the history.
+// A damaged, forged or half-written scan file must not load partly, overflow, hang or be listed.
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,9 +38,8 @@ TEST_F(StoreIntegrity, DamagedPageGivesNoTreeRatherThanAPartialOne) {
     ASSERT_TRUE(saved) << saved.error().message;
     const auto size = std::filesystem::file_size(saved->fileURL);
     {
-        // A page of zeros in place of a leaf of the nodes table (type 13)
-        // in the second half of the file. The page size is a big-endian
-        // 16-bit number at offset 16, where 1 stands for 65536.
+        // A leaf page of the nodes table (type 13) in the second half, zeroed. The page size is a
+        // big-endian 16-bit number at offset 16, where 1 stands for 65536.
         std::fstream f(saved->fileURL, std::ios::in | std::ios::out | std::ios::binary);
         unsigned char header[18];
         f.read(reinterpret_cast<char*>(header), sizeof header);
@@ -114,8 +112,7 @@ TEST_F(ForgedScan, ViewsAreNotRead) {
     EXPECT_EQ(outcome, "ok");
 }
 
-// The largest rowid sizes the tables up front: a forged one, at either end
-// of the range, must neither reserve memory nor throw.
+// Tables are sized by the largest rowid: a forged extreme must not reserve memory.
 TEST_F(ForgedScan, ExtremeRowidsDoNotReserveMemory) {
     for (const char* rowid : {"9223372036854775807", "-9223372036854775807"}) {
         std::filesystem::remove(file);
@@ -155,8 +152,7 @@ TEST_F(StoreIntegrity, HistoryRemovesWhatAKilledSaveLeftButNotALiveOne) {
     auto lock = platform::FileSystem::createLocked(live);
     ASSERT_TRUE(lock) << lock.error().message;
     test::writeFile(live + "-wal", "w");
-    // The staging folders of saves elsewhere: a killed one's, with what its
-    // save had written, and a live one's, locked by its save.
+    // Staging folders of saves elsewhere: a killed one's with its leftovers, a live one's locked.
     const std::string deadStaging = dir + "/" + std::string(ScanStore::kStagingPrefix) + "dead01";
     test::makeDirs(deadStaging);
     std::filesystem::copy_file(saved->fileURL,

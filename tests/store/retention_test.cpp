@@ -86,6 +86,12 @@ TEST(RetentionSurplus, KeepsTheNewestOfEachRootAndMachinePinnedAndSpared) {
             out.push_back(r.id);
         return out;
     };
+    const auto at = [&history](const std::vector<int>& indices) {
+        std::vector<Uuid> out;
+        for (int i : indices)
+            out.push_back(history[i].id);
+        return out;
+    };
     RetentionPolicy p;
     const struct {
         std::optional<int> keep;
@@ -100,17 +106,13 @@ TEST(RetentionSurplus, KeepsTheNewestOfEachRootAndMachinePinnedAndSpared) {
         {std::nullopt, {}, {}, {}},
     };
     for (const auto& c : cases) {
+        const auto pinned = at(c.pinned);
         p.keepPerFolder = c.keep;
-        p.pinned.clear();
-        for (int i : c.pinned)
-            p.pinned.insert(history[i].id);
+        p.pinned = {pinned.begin(), pinned.end()};
         std::vector<std::string> spared;
         for (int i : c.spared)
             spared.push_back(history[i].fileURL);
-        std::vector<ScanRecord> expected;
-        for (int i : c.expected)
-            expected.push_back(history[i]);
-        EXPECT_EQ(ids(ScanRetention::surplus(history, "/a", p, spared)), ids(expected))
+        EXPECT_EQ(ids(ScanRetention::surplus(history, "/a", p, spared)), at(c.expected))
             << "keep " << c.keep.value_or(0);
     }
 
@@ -122,12 +124,8 @@ TEST(RetentionSurplus, KeepsTheNewestOfEachRootAndMachinePinnedAndSpared) {
     p = RetentionPolicy{.keepPerFolder = 1};
     const std::pair<std::string, std::vector<int>> hosts[] = {
         {"", {10}}, {"nas", {11}}, {"ann@nas", {}}, {"elsewhere", {}}};
-    for (const auto& [host, surplus] : hosts) {
-        std::vector<ScanRecord> expected;
-        for (int i : surplus)
-            expected.push_back(history[i]);
-        EXPECT_EQ(ids(ScanRetention::surplus(history, "/srv", p, {}, host)), ids(expected)) << host;
-    }
+    for (const auto& [host, surplus] : hosts)
+        EXPECT_EQ(ids(ScanRetention::surplus(history, "/srv", p, {}, host)), at(surplus)) << host;
 }
 
 TEST_F(RetentionStore, SaveRemovesTheRootsOldestScansOnly) {

@@ -37,8 +37,7 @@ TEST(IndexSearch, NameOrPathIgnoringCaseNameMatchesFirst) {
     EXPECT_TRUE(names("txt", 0).empty());
 }
 
-// Paths are tested from the parents' answers where the list allows: any
-// order, and a needle across names, give what each whole path gives.
+// Paths are matched from the parents' answers: any order gives what each whole path gives.
 TEST(IndexSearch, PathMatchesAgreeWithEachWholePathInAnyOrder) {
     TreeBuilder b;
     ScanNode* deep = b.dir("/data/Work/deep", {b.file("/data/Work/deep/x.bin", 4)});
@@ -81,9 +80,8 @@ TEST(IndexSearch, PathMatchesAgreeWithEachWholePathInAnyOrder) {
     EXPECT_TRUE(IndexSearch::rankedHits("work", preOrder, 10, stop.get_token()).hits.empty());
 }
 
-// Stored files are searched by name and by the contents of the folders so
-// found; the answer is the one a test of every path would give. Percent and
-// underscore are removed, not wildcards; case is ASCII's.
+// Stored files are searched by name and inside the folders so found, as every path would be.
+// Percent and underscore are removed, not wildcards; case is ASCII's.
 TEST(StoredSearch, FindsWhatEveryPathHoldsLiterallyLargestFirst) {
     TreeBuilder t;
     ScanNode* cache = t.dir(

@@ -16,7 +16,6 @@ namespace tb::test {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-// A raw connection for checking and forging files with plain SQL.
 class RawDb {
 public:
     explicit RawDb(const std::string& path) {
@@ -61,15 +60,13 @@ inline const char* kScanTables =
     "unreadable INTEGER NOT NULL);"
     "CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);";
 
-// A home of its own and a tree builder, for tests that save scans.
 class StoreTest : public ::testing::Test {
 protected:
     TempHome home;
     TreeBuilder b;
 };
 
-// A scan of `root` holding one file, saved in `store`, its file dated `when`
-// when given.
+// A one-file scan of `root` saved in `store`, its file dated `when` if given.
 inline ScanRecord storedScan(const std::string& store, const std::string& root,
                              std::int64_t when = 0) {
     TreeBuilder b(root);
