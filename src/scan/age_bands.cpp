@@ -1,5 +1,6 @@
 #include "scan/age_bands.h"
 
+#include "base/tree.h"
 #include "scan/byte_sum.h"
 #include "scan/size_ranking.h"
 
@@ -14,35 +15,51 @@ int bandIndex(double age) {
     }
     return 4;
 }
-template <typename Files>
-std::vector<AgeBand> bandsOf(const Files& files, Date now) {
+// `forEachFile(add)` calls add(file) for each file, in the order the ties
+// among the largest of a band go by.
+template <typename ForEachFile>
+std::vector<AgeBand> bandsOf(ForEachFile&& forEachFile, Date now) {
     std::vector<AgeBand> out(5);
     for (int i = 0; i < 5; ++i)
         out[i].id = out[i].label = keys[i];
-    for (const ScanNode* f : files) {
+    forEachFile([&](const ScanNode* f) {
         AgeBand& band = out[bandIndex(now.secondsSince(f->modified()))];
         band.bytes = addBytes(band.bytes, f->allocatedSize());
         ++band.fileCount;
         SizeLeaders::insert(f, band.files, kTopFiles);
-    }
+    });
     return out;
+}
+
+template <typename Files>
+std::vector<AgeBand> bandsOfList(const Files& files, Date now) {
+    return bandsOf(
+        [&](auto&& add) {
+            for (const ScanNode* f : files)
+                add(f);
+        },
+        now);
 }
 } // namespace
 
 std::vector<AgeBand> bands(std::span<const ScanNode* const> files, Date now) {
-    return bandsOf(files, now);
+    return bandsOfList(files, now);
 }
 
 std::vector<AgeBand> bands(const FileList& files, Date now) {
-    return bandsOf(files, now);
+    return bandsOfList(files, now);
 }
 
+// The files in the order of a forest's file list (pre-order), without
+// holding a list of them.
 std::vector<AgeBand> bands(const ScanNode& node, Date now) {
-    std::vector<const ScanNode*> files;
-    for (const ScanNode* n : node.flattened()) {
-        if (!n->isDirectory()) files.push_back(n);
-    }
-    return bands(files, now);
+    return bandsOf(
+        [&](auto&& add) {
+            Tree::preorder(&node, [&](const ScanNode* n) {
+                if (!n->isDirectory()) add(n);
+            });
+        },
+        now);
 }
 
 } // namespace tb::AgeLayout

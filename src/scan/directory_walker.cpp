@@ -275,7 +275,7 @@ ScanForest walk(const std::string& rootUrl, const ProgressCallback& progress, st
     if (!shared.rootSettled.load(std::memory_order_acquire)) rootNode->rollup();
     return ScanForest(NodeTree{arena, rootNode}, shared.bag.unreadableCount(),
                       shared.bag.visitedCount(), std::nullopt,
-                      ScanForest::WalkedLinks{std::move(links), options.hardLinks},
+                      ScanForest::WalkedLinks{std::move(links), options.hardLinks, true},
                       options.exclude.patterns());
 }
 

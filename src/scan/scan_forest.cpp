@@ -50,8 +50,9 @@ ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visi
     d->visited = visited;
     ScanNode* root = d->tree.root;
     // Before the sort: counting a file once lowers the totals of folders.
+    const bool ordered = links && links->ordered && links->names.empty();
     if (links) d->links = HardLinks::settle(std::move(links->names), links->mode);
-    root->sortBySize();
+    if (!ordered) root->sortBySize();
 
     const bool fresh = !context;
     if (context) {
@@ -73,10 +74,29 @@ ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visi
     if (links) d->context.hardLinks = links->mode;
     if (fresh) d->context.excludePatterns = std::move(excludePatterns);
 
+    // A walk's sizes are final by now: on a large tree its age bands are
+    // counted over the tree on a second core while this one lists the nodes
+    // and ranks the largest files in one pass. A stored tree's links are
+    // recognised from that list first, as they may still change sizes; its
+    // bands and ranking then run side by side over the list.
+    const Date now = Date::now();
+    const std::size_t count = d->tree.arena ? d->tree.arena->nodeCount() : 256;
+    std::jthread beside; // joined on the way out, whatever happens below
+    auto countBesideThis = [&](auto&& work) {
+        try {
+            beside = std::jthread(std::forward<decltype(work)>(work));
+        } catch (const std::system_error&) {
+            // No thread to spare: counted below, on this one.
+        }
+    };
+    if (links && count >= kFilesWorthASecondThread) {
+        countBesideThis([&] { d->ageBands = AgeLayout::bands(*root, now); });
+    }
+
     // Exact room up front: doubling a million-entry list holds the old and
     // the new copy at once.
-    const std::size_t count = d->tree.arena ? d->tree.arena->nodeCount() : 256;
     d->nodes.reserve(count);
+    d->largestFiles.reserve(largestFilesLimit);
     Tree::preorder(root, [&](const ScanNode* n) {
         d->nodes.push_back(n);
         if (fresh && n->leftOut() != LeftOutKind::none) {
@@ -85,25 +105,20 @@ ScanForest::ScanForest(NodeTree tree, std::int64_t unreadable, std::int64_t visi
             }
             ++d->context.leftOutCount;
         }
-        if (!n->isDirectory()) ++d->fileCount;
+        if (n->isDirectory()) return;
+        ++d->fileCount;
+        if (links) SizeLeaders::insert(n, d->largestFiles, largestFilesLimit);
     });
 
     const FileList files(d->nodes, d->fileCount);
-    if (!links) d->links = HardLinks::recognise(d->nodes, d->context.hardLinks);
-    // Two read-only passes over every file: on a large tree the age bands
-    // are counted on a second core while this one ranks the largest files.
-    const Date now = Date::now();
-    std::thread beside;
-    if (d->fileCount >= kFilesWorthASecondThread) {
-        try {
-            beside = std::thread([&] { d->ageBands = AgeLayout::bands(files, now); });
-        } catch (const std::system_error&) {
-            // No thread to spare: counted below, on this one.
+    if (!links) {
+        d->links = HardLinks::recognise(d->nodes, d->context.hardLinks);
+        if (d->fileCount >= kFilesWorthASecondThread) {
+            countBesideThis([&] { d->ageBands = AgeLayout::bands(files, now); });
         }
+        for (const ScanNode* f : files)
+            SizeLeaders::insert(f, d->largestFiles, largestFilesLimit);
     }
-    d->largestFiles.reserve(std::min<std::size_t>(d->fileCount, largestFilesLimit));
-    for (const ScanNode* f : files)
-        SizeLeaders::insert(f, d->largestFiles, largestFilesLimit);
     if (beside.joinable()) {
         beside.join();
     } else {

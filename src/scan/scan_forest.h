@@ -24,6 +24,9 @@ public:
     struct WalkedLinks {
         std::vector<LinkedName> names;
         HardLinkMode mode = HardLinkMode::once;
+        // Every folder is in order already (a walk orders each as it
+        // settles it): only counting a name elsewhere calls for a sort.
+        bool ordered = false;
     };
 
     // Sorts the tree's children in place, then derives the lists. A fresh

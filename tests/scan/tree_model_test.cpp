@@ -134,6 +134,29 @@ TEST(ScanNode, DeepChainDoesNotExhaustTheStack) {
     EXPECT_EQ(SubtreeTimes::newestOf(*top, table), newest);
 }
 
+// A walk's forest ranks its files and counts their ages in other passes
+// (on a second core from 100,000 nodes) than a stored tree's: same results.
+TEST(ScanForest, AWalksListsAndBandsAreThoseOfTheSameTreeReadBack) {
+    TreeBuilder b("/w");
+    const std::int64_t now = Date::now().seconds;
+    const int days[] = {3, 20, 60, 200, 1000}; // inside each band
+    for (int d = 0; d < 50; ++d) {
+        for (int f = 0; f < 2100; ++f) {
+            b.file("/w/" + std::to_string(d) + "/" + std::to_string(f),
+                   {.allocatedSize = 4096 * ((f * 7 + d) % 300),
+                    .modified = Date::fromUnix(now - days[(f + d) % 5] * 86400, 0)});
+        }
+    }
+    b.rollUp();
+    const ScanForest walked(b.tree(), 0, 0, ScanContext{}, ScanForest::WalkedLinks{});
+    const ScanForest stored(b.tree(), 0, 0, ScanContext{});
+    ASSERT_GE(walked.nodes().size(), 100'000u);
+    EXPECT_EQ(walked.nodes(), stored.nodes());
+    EXPECT_EQ(walked.largestFiles(), stored.largestFiles());
+    EXPECT_EQ(walked.ageBands(), stored.ageBands());
+    EXPECT_EQ(walked.ageBands()[0].fileCount, 21'000);
+}
+
 TEST(ScanForest, OrdersListsAndKeepsEightyLargestEqualSizesInTraversalOrder) {
     TreeBuilder b;
     ScanNode* c = b.file("/r/F/C", 5);
