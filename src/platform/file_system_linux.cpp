@@ -218,8 +218,16 @@ Status removeRegularFileIn(const std::string& folder, const std::string& name) {
 }
 
 Result<FileDescriptor> waitForLock(const std::string& path, std::chrono::milliseconds patience) {
-    FileDescriptor fd(
-        openRetrying(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    // Made exclusively, or else the one another holder made: never through a
+    // link, and a FIFO planted there neither blocks the open nor passes the
+    // check below. A lock removed between the two opens is made again.
+    constexpr int flags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    FileDescriptor fd;
+    for (int attempt = 0; attempt < 3 && !fd.valid(); ++attempt) {
+        fd.reset(openRetrying(path, flags | O_CREAT | O_EXCL, 0600));
+        if (!fd.valid() && errno == EEXIST) fd.reset(openRetrying(path, flags));
+        if (!fd.valid() && errno != ENOENT) break;
+    }
     if (!fd.valid()) return Error::posix(errno, path);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return Error::posix(errno, path);
